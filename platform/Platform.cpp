@@ -1,0 +1,127 @@
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <chrono>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace kv {
+
+std::optional<std::string> get_env(const char* name)
+{
+    const char* v = std::getenv(name);
+    if (!v) return std::nullopt;
+    return std::string(v);
+}
+
+static std::string home_dir()
+{
+    auto h = get_env("HOME");
+    return h ? *h : std::string(".");
+}
+
+std::string home_drive()
+{
+    if (auto d = get_env("HOMEDRIVE")) return *d;
+    return home_dir() + "/Documents";
+}
+
+std::string user_profile()
+{
+    if (auto p = get_env("USERPROFILE")) return *p;
+    return home_dir();
+}
+
+std::string desktop_folder()
+{
+    if (auto p = get_env("USERPROFILE")) return *p + "/Desktop";
+    std::string desk = home_dir() + "/Desktop";
+    return is_directory(desk) ? desk : home_dir();
+}
+
+bool is_directory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool file_exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool make_directory(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0755) == 0) return true;
+    return errno == EEXIST && is_directory(path);
+}
+
+std::string ensure_data_folder(const std::string& drive)
+{
+    // The drive itself may be missing on a new machine ($HOME/Documents).
+    if (!drive.empty() && !is_directory(drive)) make_directory(drive);
+    const std::string base = drive + "/Brakwell";
+    const std::string korvane = base + "/Korvane";
+    const std::string presets = korvane + "/presets";
+    make_directory(base);
+    make_directory(korvane);
+    make_directory(presets);
+    return presets + "/";
+}
+
+LocalTime local_time_now()
+{
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    LocalTime lt;
+    lt.year = tm.tm_year + 1900;
+    lt.month = tm.tm_mon + 1;
+    lt.day = tm.tm_mday;
+    lt.hour = tm.tm_hour;
+    lt.minute = tm.tm_min;
+    lt.second = tm.tm_sec;
+    return lt;
+}
+
+void pause_ms(int ms)
+{
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool open_web_page(const std::string& url)
+{
+    std::vector<char*> argv;
+    std::string prog = "xdg-open";
+    argv.push_back(prog.data());
+    std::string arg = url;
+    argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv.data(), environ) != 0) return false;
+    // xdg-open hands the address to the browser and returns quickly; reap it
+    // in the background so it does not linger as a zombie.
+    std::thread([pid] { int st = 0; waitpid(pid, &st, 0); }).detach();
+    return true;
+}
+
+std::string executable_dir()
+{
+    std::string buf(4096, '\0');
+    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n <= 0) return {};
+    buf.resize(static_cast<size_t>(n));
+    auto slash = buf.rfind('/');
+    return slash == std::string::npos ? std::string() : buf.substr(0, slash);
+}
+
+} // namespace kv

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Korvane needs, from Debian's
+# packages. Run as root (or with sudo); does nothing when all is there.
+set -euo pipefail
+pkgs=(cmake g++ make pkg-config libfltk1.3-dev libpng-dev zlib1g-dev libx11-dev
+      googletest libgtest-dev xvfb xauth xdotool x11-apps imagemagick procps)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test (the panels and the
+# end-to-end scripts under a virtual X display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+bash scripts/build.sh
+cd build
+xvfb-run -a -s "-screen 0 1280x800x24" ctest --output-on-failure -j2
