@@ -1,0 +1,66 @@
+#pragma once
+// Every modal dialog the program shows goes through this interface, so that
+// tests can answer the dialogs instead of a person. The program installs
+// nothing: by default the toolkit's own dialogs are used.
+
+#include <string>
+#include <vector>
+
+namespace kv {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void alert(const std::string& text);            // fl_alert
+    virtual void message(const std::string& text);          // fl_message
+    // fl_choice: returns 0, 1 or 2 for the button pressed (b0 is the leftmost).
+    virtual int choice(const std::string& text, const char* b0, const char* b1, const char* b2);
+    // Native file chooser. Returns the chosen paths (empty when cancelled).
+    virtual std::vector<std::string> choose_files(const std::string& title, const std::string& filter,
+                                                  const std::string& start_dir, bool multiple);
+    // Opens a web page in the default browser.
+    virtual bool open_page(const std::string& url);
+};
+
+// The dialogs in use; set_dialogs(nullptr) goes back to the toolkit's.
+Dialogs& dialogs();
+void set_dialogs(Dialogs* d);
+
+// A stand-in for tests: records every dialog and answers from queued values.
+class RecordingDialogs : public Dialogs {
+public:
+    struct Shown {
+        std::string kind;   // "alert", "message", "choice", "file", "page"
+        std::string text;
+    };
+    std::vector<Shown> shown;
+    std::vector<int> choice_answers;                     // consumed front first; default 0
+    std::vector<std::vector<std::string>> file_answers;  // consumed front first; default none
+
+    void alert(const std::string& text) override { shown.push_back({"alert", text}); }
+    void message(const std::string& text) override { shown.push_back({"message", text}); }
+    int choice(const std::string& text, const char*, const char*, const char*) override
+    {
+        shown.push_back({"choice", text});
+        if (choice_answers.empty()) return 0;
+        int a = choice_answers.front();
+        choice_answers.erase(choice_answers.begin());
+        return a;
+    }
+    std::vector<std::string> choose_files(const std::string& title, const std::string&, const std::string&,
+                                          bool) override
+    {
+        shown.push_back({"file", title});
+        if (file_answers.empty()) return {};
+        auto a = file_answers.front();
+        file_answers.erase(file_answers.begin());
+        return a;
+    }
+    bool open_page(const std::string& url) override
+    {
+        shown.push_back({"page", url});
+        return true;
+    }
+};
+
+} // namespace kv
