@@ -1,0 +1,143 @@
+#include "arp/ArpSequence.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kv {
+
+namespace {
+
+bool step_in_range(int step) { return step >= 0 && step < kArpSteps; }
+
+int read_u16(const std::array<std::uint8_t, kArpSequenceSize>& b, int offset)
+{
+    return b[static_cast<std::size_t>(offset)] | (b[static_cast<std::size_t>(offset) + 1] << 8);
+}
+
+void write_u16(std::array<std::uint8_t, kArpSequenceSize>& b, int offset, int value)
+{
+    b[static_cast<std::size_t>(offset)] = static_cast<std::uint8_t>(value & 0xFF);
+    b[static_cast<std::size_t>(offset) + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+} // namespace
+
+std::optional<int> arp_index(int algorithm_id)
+{
+    if (algorithm_id < kArpFirstAlgorithm || algorithm_id >= kArpFirstAlgorithm + kArpAlgorithmCount)
+        return std::nullopt;
+    return algorithm_id - kArpFirstAlgorithm;
+}
+
+int arp_selector(int sequence_number)
+{
+    int n = std::clamp(sequence_number, 0, kArpUserSequences);
+    return n + std::min(n, 3);
+}
+
+int arp_level_from_shown(double shown)
+{
+    if (!(shown > 0.0)) return 0;  // also catches NaN
+    double level = std::floor(shown * kArpLevelPerShown + 0.5);
+    if (level >= kArpLevelMax) return kArpLevelMax;
+    return static_cast<int>(level);
+}
+
+double arp_shown_from_level(int level) { return level / kArpLevelPerShown; }
+
+double arp_snap_shown(double shown)
+{
+    // nearbyint rounds halfway cases to even under the default rounding mode.
+    return std::nearbyint(shown / kArpGridStep) * kArpGridStep;
+}
+
+ArpSequence ArpSequence::from_bytes(const std::uint8_t* data, std::size_t size)
+{
+    ArpSequence s;
+    if (data) std::memcpy(s.bytes.data(), data, std::min(size, kArpSequenceSize));
+    return s;
+}
+
+int ArpSequence::level(int step) const { return step_in_range(step) ? read_u16(bytes, 4 * step) : 0; }
+
+int ArpSequence::second(int step) const { return step_in_range(step) ? read_u16(bytes, 4 * step + 2) : 0; }
+
+void ArpSequence::set_level(int step, int value, bool tremolo)
+{
+    if (!step_in_range(step)) return;
+    int v = std::clamp(value, 0, kArpLevelMax);
+    write_u16(bytes, 4 * step, v);
+    write_u16(bytes, 4 * step + 2, tremolo ? 0 : v);
+}
+
+void ArpSequence::set_step_count(int n, bool tremolo)
+{
+    n = std::clamp(n, kArpMinSteps, kArpSteps);
+    if (n < kArpSteps) {
+        bytes[31] = static_cast<std::uint8_t>((kArpSteps - n) * 16);
+    } else if (tremolo) {
+        bytes[30] = 0;
+        bytes[31] = 0;
+    } else {
+        bytes[30] = bytes[28];
+        bytes[31] = bytes[29];
+    }
+}
+
+std::optional<int> ArpSequence::step_count() const
+{
+    int m = bytes[31];
+    if (m >= 0x50) return std::nullopt;
+    return kArpSteps - (m >> 4);
+}
+
+void ArpSequence::reverse(int n, bool tremolo)
+{
+    n = std::clamp(n, kArpMinSteps, kArpSteps);
+    ArpSequence old = *this;
+    auto copy_step = [&](int to, int from) {
+        std::memcpy(&bytes[static_cast<std::size_t>(4 * to)], &old.bytes[static_cast<std::size_t>(4 * from)], 4);
+    };
+    for (int i = 0; i < n / 2; ++i) {
+        int j = n - 1 - i;
+        copy_step(i, j);
+        copy_step(j, i);
+    }
+    if (n == kArpSteps) {
+        // The last step's second copy holds no marker with 8 steps, but the
+        // step moving to the front takes a clean pair from its level anyway.
+        int last = old.level(kArpSteps - 1);
+        write_u16(bytes, 0, last);
+        write_u16(bytes, 2, tremolo ? 0 : last);
+    }
+}
+
+bool arp_uses_snap_grid(const ArpSequence& seq)
+{
+    for (int k = 0; k < kArpSteps; ++k) {
+        double shown = std::min(arp_shown_from_level(seq.level(k)), 100.0);
+        if (std::fabs(shown - std::round(shown)) > 0.4) return true;
+    }
+    return false;
+}
+
+ArpReading read_arp_sequence(const ArpSequence& seq, int current_steps)
+{
+    ArpReading r;
+    for (int k = 0; k < kArpSteps; ++k)
+        r.shown[static_cast<std::size_t>(k)] = std::min(arp_shown_from_level(seq.level(k)), 100.0);
+    r.step_count = seq.step_count().value_or(std::clamp(current_steps, kArpMinSteps, kArpSteps));
+    r.snap_grid = arp_uses_snap_grid(seq);
+    return r;
+}
+
+ArpSequence make_arp_sequence(const std::array<double, kArpSteps>& shown, int steps, bool tremolo)
+{
+    ArpSequence s;
+    for (int k = 0; k < kArpSteps; ++k) s.set_level(k, arp_level_from_shown(shown[static_cast<std::size_t>(k)]), tremolo);
+    if (steps < kArpSteps) s.set_step_count(steps, tremolo);
+    return s;
+}
+
+} // namespace kv
