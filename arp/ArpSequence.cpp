@@ -23,13 +23,6 @@ void write_u16(std::array<std::uint8_t, kArpSequenceSize>& b, int offset, int va
 
 } // namespace
 
-std::optional<int> arp_index(int algorithm_id)
-{
-    if (algorithm_id < kArpFirstAlgorithm || algorithm_id >= kArpFirstAlgorithm + kArpAlgorithmCount)
-        return std::nullopt;
-    return algorithm_id - kArpFirstAlgorithm;
-}
-
 int arp_selector(int sequence_number)
 {
     int n = std::clamp(sequence_number, 0, kArpUserSequences);

@@ -28,9 +28,8 @@ constexpr int kArpUserSequences = 4;     // Sequence I..IV
 constexpr double kArpLevelPerShown = 40.95;
 constexpr double kArpGridStep = 12.5;    // snap grid spacing on the shown scale
 
-// Arp algorithm index (0 = Arp Tremolo .. 6 = Arpeggiator) of an algorithm id,
-// or nothing for algorithms without sequences (id 30 or less, or out of range).
-std::optional<int> arp_index(int algorithm_id);
+// The arp algorithm index of an algorithm id (id - 31, 0 = Arp Tremolo ..
+// 6 = Arpeggiator) is arp_index() in preset/Catalogue.h.
 
 // Sequence selector as stored in secondary parameter 1: sequence n = 0..3
 // becomes 0, 2, 4, 6; 4 (random) becomes 7. Out-of-range n is clamped.

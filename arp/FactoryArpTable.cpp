@@ -27,11 +27,11 @@ bool FactoryArpTable::load(const std::string& folder)
     return true;
 }
 
-ArpSequence FactoryArpTable::sequence(int arp_index, int number) const
+ArpSequence FactoryArpTable::sequence(int algorithm_index, int number) const
 {
-    if (arp_index < 0 || arp_index >= kArpAlgorithmCount || number < 0 || number >= kArpUserSequences)
+    if (algorithm_index < 0 || algorithm_index >= kArpAlgorithmCount || number < 0 || number >= kArpUserSequences)
         return ArpSequence{};
-    std::size_t offset = kArpFactoryBlockSize * static_cast<std::size_t>(arp_index) +
+    std::size_t offset = kArpFactoryBlockSize * static_cast<std::size_t>(algorithm_index) +
                          kArpSequenceSize * static_cast<std::size_t>(number);
     return ArpSequence::from_bytes(table_.data() + offset, kArpSequenceSize);
 }

@@ -47,9 +47,9 @@ public:
     std::size_t bytes_read() const { return bytes_read_; }
     bool complete() const { return loaded_ && bytes_read_ == kArpFactoryTableSize; }
 
-    // Factory sequence s (0..3) of arp algorithm index a (0..6). Indexes outside
+    // Factory sequence `number` (0..3) of arp algorithm index `algorithm_index` (0..6). Indexes outside
     // those ranges give an all-zero record.
-    ArpSequence sequence(int arp_index, int number) const;
+    ArpSequence sequence(int algorithm_index, int number) const;
 
     const std::array<std::uint8_t, kArpFactoryTableSize>& bytes() const { return table_; }
 

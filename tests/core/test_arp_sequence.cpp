@@ -58,13 +58,8 @@ TEST(ArpLevelScale, SnapRoundsToNearestGridTiesToEven)
     EXPECT_DOUBLE_EQ(kv::arp_snap_shown(0), 0);
 }
 
-TEST(ArpIndexing, AlgorithmIndexAndSelector)
+TEST(ArpIndexing, SequenceSelector)
 {
-    EXPECT_FALSE(kv::arp_index(30).has_value());
-    EXPECT_FALSE(kv::arp_index(38).has_value());
-    EXPECT_FALSE(kv::arp_index(-1).has_value());
-    EXPECT_EQ(kv::arp_index(31), 0);
-    EXPECT_EQ(kv::arp_index(37), 6);
     EXPECT_EQ(kv::arp_selector(0), 0);
     EXPECT_EQ(kv::arp_selector(1), 2);
     EXPECT_EQ(kv::arp_selector(2), 4);
