@@ -1,5 +1,8 @@
 #include "preset/PresetRecord.h"
 
+#include "preset/Catalogue.h"
+#include "preset/Scales.h"
+
 #include <cstring>
 
 namespace kv {
@@ -39,21 +42,21 @@ PresetParameters default_parameters()
     PresetParameters p;
     std::memset(&p, 0, sizeof p);
     p.flags = bits::kEngagedX | bits::kEngagedY;   // Cascade, Pre
-    p.set_tap_divide_x(kTapDivide1to1);
-    p.set_tap_divide_y(kTapDivide1to1);
-    p.set_tap_on_x(true);                          // tap = 0x3B
     p.volume = kVolumeZeroDb;
-    p.algorithm_x = 3;    // DCTREM
-    p.algorithm_y = 10;   // DIME.C
-    // Rate algorithms on both engines: speed 50 -> 1024, depth/tweak 50 % -> 127.
+    p.algorithm_x = kDefaultAlgorithmX;
+    p.algorithm_y = kDefaultAlgorithmY;
+    // Tap divides 1:1 (on where the algorithm follows tap: tap = 0x3B), both
+    // start-up algorithms are rate algorithms with every knob in the middle of
+    // its scale, and every option on its default.
     for (Engine e : {Engine::X, Engine::Y}) {
-        p.set_speed(e, 1024);
-        p.set_depth(e, 127);
-        p.set_tweak(e, 127);
+        const AlgorithmId a = p.algorithm(e);
+        p.set_tap_divide(e, kTapDivide1to1);
+        p.set_tap_on(e, tap_capable(a));
+        p.set_speed(e, rate_position_to_raw(kKnobMiddle));
+        p.set_depth(e, percent_to_raw(kKnobMiddle));
+        p.set_tweak(e, percent_to_raw(kKnobMiddle));
+        for (int sp = 0; sp < kSpCount; ++sp) p.set_sp(e, sp, default_option(a, sp));
     }
-    // Default options of DCTREM and DIME.C.
-    p.sp1_x = 1; p.sp2_x = 0; p.sp3_x = 1;
-    p.sp1_y = 1; p.sp2_y = 2; p.sp3_y = 0;
     return p;
 }
 
