@@ -1,0 +1,303 @@
+#include "library/KV_TransportPanel.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "widgets/Input.h"
+
+namespace kv {
+
+namespace {
+
+const char* const kPageHeaders[KV_TransportPanel::kPages] = {"P A G E - 1", "P A G E - 2", "P A G E - 3",
+                                                            "P A G E - 4"};
+// Bank button labels: bank and patch for A slots, "      B" for every B slot.
+const char* const kBankLabels[KV_TransportPanel::kSlots / 2] = {
+    " 1 - A", " 2 - A", " 3 - A", " 4 - A", " 5 - A", " 6 - A", " 7 - A", " 8 - A",
+    " 9 - A", "10 - A", "11 - A", "12 - A", "13 - A", "14 - A", "15 - A", "16 - A"};
+const char* const kBLabel = "      B";
+
+constexpr int kHeaderX = 125;      // page header, from the panel's left edge
+constexpr int kFirstRowBelowHeader = 28;
+constexpr int kRowPitch = 25;
+constexpr int kRowInset = 4;       // rows start 4 pixels inside the panel
+constexpr int kBankX = 45;
+constexpr int kNameX = 106;
+constexpr int kStompX = 236;
+constexpr int kBypassX = 286;
+
+// Twelve characters from text: cut or padded with spaces.
+PresetTitle title_from(std::string_view text)
+{
+    PresetTitle t;
+    std::memset(t.text, ' ', sizeof t.text);
+    size_t n = std::min(text.size(), sizeof t.text);
+    std::memcpy(t.text, text.data(), n);
+    return t;
+}
+
+std::string shown_text(const PresetTitle& t)
+{
+    std::string s(" ");
+    s.append(t.text, sizeof t.text);
+    // The field shows a C string: stop at the first terminator in the name.
+    s.resize(std::strlen(s.c_str()));
+    return s;
+}
+
+// The name a field shows: its text after the leading space.
+PresetTitle name_shown_in(const Fl_Input* field)
+{
+    const char* v = field->value();
+    std::string_view text(v ? v : "");
+    if (!text.empty()) text.remove_prefix(1);
+    return title_from(text);
+}
+
+} // namespace
+
+int KV_TransportPanel::row_y(int index)
+{
+    int page = index / kSlotsPerPage;
+    int row = index % kSlotsPerPage;
+    return page * kPageHeight + kFirstRowBelowHeader + row * kRowPitch;
+}
+
+KV_TransportPanel::KV_TransportPanel(int x, int y, int w, int h, const char* label)
+    : Fl_Scroll(x, y, w, h, label)
+{
+    type(Fl_Scroll::VERTICAL);
+    std::memset(edit_name.text, ' ', sizeof edit_name.text);
+    for (auto& n : names_) std::memset(n.text, ' ', sizeof n.text);
+
+    begin();
+    for (int p = 0; p < kPages; ++p) {
+        Fl_Box* header = new Fl_Box(x + kHeaderX, y + p * kPageHeight, 100, 30, kPageHeaders[p]);
+        header->labelfont(FL_HELVETICA_BOLD_ITALIC);
+        header->labelsize(15);
+        page_titles[size_t(p)] = header;
+    }
+    for (int i = 0; i < kSlots; ++i) {
+        Slot& s = slots[size_t(i)];
+        const int rx = x + kRowInset;
+        const int ry = y + row_y(i);
+
+        s.program_label = new Fl_Box(rx, ry, 45, 25);
+        s.program_label->copy_label(("PC." + std::to_string(i)).c_str());
+        s.program_label->labelsize(12);
+
+        s.bank_button = new Fl_Button(rx + kBankX, ry, 65, 25, i % 2 == 0 ? kBankLabels[i / 2] : kBLabel);
+        s.bank_button->type(FL_TOGGLE_BUTTON);
+        s.bank_button->labelfont(FL_HELVETICA_BOLD);
+        s.bank_button->selection_color(FL_BLACK);
+        s.bank_button->callback(bank_cb, this);
+        s.bank_button->deactivate();
+
+        s.name_field = new Input(rx + kNameX, ry, 125, 25);
+        s.name_field->box(FL_BORDER_BOX);
+        s.name_field->maximum_size(kNameSize);
+        s.name_field->selection_color(FL_BLACK);
+        s.name_field->cursor_color(FL_WHITE);
+        s.name_field->value(kEmptyName);
+        s.name_field->callback(name_cb, this);
+
+        s.s_switch = new Fl_Light_Button(rx + kStompX, ry + 2, 45, 21, "  S");
+        s.s_switch->type(FL_TOGGLE_BUTTON);
+        s.s_switch->selection_color(FL_RED);
+        s.s_switch->callback(stomp_cb, this);
+        s.s_switch->deactivate();
+
+        s.b_switch = new Fl_Light_Button(rx + kBypassX, ry + 2, 45, 21, "  B");
+        s.b_switch->type(FL_TOGGLE_BUTTON);
+        s.b_switch->selection_color(FL_GREEN);
+        s.b_switch->callback(bypass_cb, this);
+        s.b_switch->deactivate();
+    }
+    end();
+}
+
+// The slot widgets are children of the scroll group, which deletes them.
+KV_TransportPanel::~KV_TransportPanel() = default;
+
+bool KV_TransportPanel::select_slot(int index)
+{
+    if (index < 0 || index >= kSlots) return false;
+
+    Slot& old = slots[size_t(current_slot)];
+    old.bank_button->value(0);
+    old.name_field->color(FL_WHITE);
+    old.name_field->textcolor(FL_BLACK);
+    old.name_field->idle_color = FL_WHITE;
+    old.name_field->idle_textcolor = FL_BLACK;
+    old.name_field->selected = false;
+    old.s_switch->deactivate();
+    old.b_switch->deactivate();
+
+    // The preset still in the editor keeps its name until the new slot's own
+    // name is set (normally by the read that follows).
+    PresetTitle remembered = name_shown_in(old.name_field);
+
+    current_slot = index;
+    Slot& now = slots[size_t(index)];
+    now.bank_button->value(1);
+    now.name_field->color(FL_BLACK);
+    now.name_field->textcolor(FL_WHITE);
+    now.name_field->selected = true;
+    now.s_switch->activate();
+    now.b_switch->activate();
+
+    set_slot_name(index, remembered);
+    redraw();
+    return true;
+}
+
+bool KV_TransportPanel::set_slot_name(int index, const PresetTitle& name)
+{
+    if (index < 0 || index >= kSlots) return false;
+    names_[size_t(index)] = name;
+    edit_name = name;
+    Slot& s = slots[size_t(index)];
+    s.name_field->value(shown_text(name).c_str());
+    s.bank_button->activate();
+    s.name_field->redraw();
+    return true;
+}
+
+bool KV_TransportPanel::set_slot_name(int index, std::string_view name)
+{
+    return set_slot_name(index, title_from(name));
+}
+
+PresetTitle KV_TransportPanel::slot_name(int index) const
+{
+    if (index < 0 || index >= kSlots) return title_from("");
+    return names_[size_t(index)];
+}
+
+bool KV_TransportPanel::stomp_on(int index) const
+{
+    return index >= 0 && index < kSlots && slots[size_t(index)].s_switch->value() != 0;
+}
+
+bool KV_TransportPanel::bypass_on(int index) const
+{
+    return index >= 0 && index < kSlots && slots[size_t(index)].b_switch->value() != 0;
+}
+
+void KV_TransportPanel::set_switches(int index, bool stomp, bool bypass)
+{
+    if (index < 0 || index >= kSlots) return;
+    slots[size_t(index)].s_switch->value(stomp ? 1 : 0);
+    slots[size_t(index)].b_switch->value(bypass ? 1 : 0);
+}
+
+void KV_TransportPanel::set_switches_from_flags(int index, uint8_t flags)
+{
+    set_switches(index, (flags & kStompMask) != 0, (flags & kBypassMask) != 0);
+}
+
+uint8_t KV_TransportPanel::apply_toggle(uint8_t flags) const
+{
+    uint8_t mask = 0;
+    bool on = false;
+    if (toggle_source == stomp_toggled) {
+        mask = kStompMask;
+        on = stomp_on(current_slot);
+    } else if (toggle_source == bypass_toggled) {
+        mask = kBypassMask;
+        on = bypass_on(current_slot);
+    }
+    if (mask == 0) return flags;
+    return on ? uint8_t(flags | mask) : uint8_t(flags & ~mask);
+}
+
+std::string KV_TransportPanel::edit_name_text() const
+{
+    return std::string(edit_name.text, sizeof edit_name.text);
+}
+
+void KV_TransportPanel::bank_pressed(int index)
+{
+    if (index == current_slot) {
+        // The selected slot clicked again: it stays selected and nothing is read.
+        slots[size_t(index)].bank_button->value(1);
+        return;
+    }
+    select_slot(index);
+    toggle_source = slot_selected;
+    do_callback();
+}
+
+void KV_TransportPanel::switch_toggled(int source)
+{
+    toggle_source = source;
+    do_callback();
+    toggle_source = slot_selected;
+}
+
+void KV_TransportPanel::show_name(int index)
+{
+    Slot& s = slots[size_t(index)];
+    if (s.bank_button->active())
+        s.name_field->value(shown_text(names_[size_t(index)]).c_str());
+    else
+        s.name_field->value(kEmptyName);
+    s.name_field->redraw();
+}
+
+void KV_TransportPanel::name_edited(int index)
+{
+    Input* field = slots[size_t(index)].name_field;
+    if (index != current_slot || !field->selected) {
+        // Only the selected slot's name is the one stored with the edited
+        // preset; an edit anywhere else is undone.
+        show_name(index);
+        return;
+    }
+    // Keep the selected look once the pointer leaves the field.
+    field->idle_color = FL_BLACK;
+    field->idle_textcolor = FL_WHITE;
+
+    // The field shows the name after one space; that space is not part of it.
+    const char* v = field->value();
+    std::string_view text(v ? v : "");
+    if (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    edit_name = title_from(text);
+    names_[size_t(index)] = edit_name;
+    field->value(shown_text(edit_name).c_str());
+    redraw();
+}
+
+void KV_TransportPanel::bank_cb(Fl_Widget* w, void* data)
+{
+    auto* self = static_cast<KV_TransportPanel*>(data);
+    for (int i = 0; i < kSlots; ++i) {
+        if (self->slots[size_t(i)].bank_button == w) {
+            self->bank_pressed(i);
+            return;
+        }
+    }
+}
+
+void KV_TransportPanel::stomp_cb(Fl_Widget*, void* data)
+{
+    static_cast<KV_TransportPanel*>(data)->switch_toggled(stomp_toggled);
+}
+
+void KV_TransportPanel::bypass_cb(Fl_Widget*, void* data)
+{
+    static_cast<KV_TransportPanel*>(data)->switch_toggled(bypass_toggled);
+}
+
+void KV_TransportPanel::name_cb(Fl_Widget* w, void* data)
+{
+    auto* self = static_cast<KV_TransportPanel*>(data);
+    for (int i = 0; i < kSlots; ++i) {
+        if (self->slots[size_t(i)].name_field == w) {
+            self->name_edited(i);
+            return;
+        }
+    }
+}
+
+} // namespace kv
