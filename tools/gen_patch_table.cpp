@@ -11,6 +11,7 @@
 // pedal's own programs are kept exactly as they are. Everything is derived
 // from the algorithm, parameter and slot, so every run writes the same table.
 
+#include "preset/Catalogue.h"
 #include "preset/PatchTable.h"
 #include "preset/ProgramPatcher.h"
 
@@ -23,12 +24,6 @@
 #include <vector>
 
 namespace kv::patch_table_gen {
-
-inline const char* const kAlgorithmCodes[ProgramPatcher::kAlgorithmCount] = {
-    "TRMOLO", "HCTREM", "CHOPPR", "DCTREM", "SLOVOL", "FILTER", "ENVFLT", "s&hFLT", "FORMNT", "WAHWAH",
-    "DIME.C", "CHORUS", "TRICHO", "DETUNE", "FLANGE", "TAPEFL", "s&hFLA", "PHASER", "ENVPHI", "s&hPHI",
-    "UNIVBE", "OCTAVE", "VBRATO", "RNGMOD", "PARAEQ", "BITCRS", "JUNKIE", "RECORD", "PHONOS", "HORN",
-    "DRUM", "ARP.TR", "ARP.FI", "ARP.FO", "ARP.FL", "ARP.PH", "ARP.RM", "ARPGTR"};
 
 // Rows taken over unchanged: (algorithm, parameter) and every row, code 0 first.
 struct KnownRows {
@@ -51,20 +46,11 @@ inline const std::vector<KnownRows>& known_rows()
     return rows;
 }
 
-// Entries whose option list never produces code 1: their code-1 row repeats
-// the code-2 row, so a stray code 1 plays the second option.
-struct Entry {
-    int algorithm;
-    int parameter;
-};
-inline constexpr Entry kSkipsCode1[] = {
-    {0, 0}, {1, 0}, {3, 0}, {5, 0}, {10, 0}, {13, 0}, {25, 0}, {28, 0}, {32, 1}, {22, 2}};
-
+// An option list that never produces code 1 still has a code-1 row: it
+// repeats the code-2 row, so a stray code 1 plays the second option.
 inline bool skips_code_1(int algorithm, int parameter)
 {
-    for (const Entry& e : kSkipsCode1)
-        if (e.algorithm == algorithm && e.parameter == parameter) return true;
-    return false;
+    return code_rule(algorithm, parameter) == CodeRule::SkipCode1;
 }
 
 inline std::uint32_t mix(std::uint32_t x)
@@ -154,10 +140,10 @@ inline std::string render_patch_table(const std::vector<std::uint32_t>& words)
         for (int p = 0; p < ProgramPatcher::kParameterCount; ++p) {
             const PatchEntry* e = ProgramPatcher::entry(a, p);
             if (!e || e->first_word + e->block_words() > words.size() || written[e->first_word]) continue;
-            out << "    // " << a << ' ' << kAlgorithmCodes[a] << " SP" << p + 1;
+            out << "    // " << a << ' ' << algorithm_code(a) << " SP" << p + 1;
             for (int t = a + 1; t < ProgramPatcher::kAlgorithmCount; ++t) {
                 const PatchEntry* twin = ProgramPatcher::entry(t, p);
-                if (twin && twin->first_word == e->first_word) out << " (also " << t << ' ' << kAlgorithmCodes[t] << ')';
+                if (twin && twin->first_word == e->first_word) out << " (also " << t << ' ' << algorithm_code(t) << ')';
             }
             out << ": slots";
             for (std::size_t k = 0; k < e->words_per_code; ++k) out << (k ? ", " : " ") << int(e->slots[k]);
