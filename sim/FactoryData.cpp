@@ -1,0 +1,179 @@
+#include "sim/FactoryData.h"
+
+#include "platform/Platform.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace kv {
+
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out)
+{
+    out.clear();
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    uint8_t buf[4096];
+    bool ok = true;
+    for (;;) {
+        const size_t n = std::fread(buf, 1, sizeof buf, f);
+        out.insert(out.end(), buf, buf + n);
+        if (n < sizeof buf) {
+            ok = std::ferror(f) == 0;
+            break;
+        }
+    }
+    std::fclose(f);
+    return ok;
+}
+
+std::vector<DspProgram> builtin_algorithm_images()
+{
+    std::vector<DspProgram> images(kAlgorithmCount);
+    for (int id = 0; id < kAlgorithmCount; ++id) {
+        for (size_t i = 0; i < kDspProgramWords; ++i) {
+            // Recognisable filler: algorithm id in the top byte, word index below.
+            const uint32_t w = (uint32_t(id) << 24) | (uint32_t(i) << 16) | 0x5A00u | uint32_t((id * 31 + i) & 0xFF);
+            images[size_t(id)].set_word(i, w);
+        }
+    }
+    return images;
+}
+
+std::vector<uint8_t> builtin_arp_table()
+{
+    std::vector<uint8_t> table(kArpTableSize, 0);
+    for (int a = 0; a < kArpAlgorithms; ++a) {
+        for (int s = 0; s < kArpStoredSequences; ++s) {
+            uint8_t* seq = table.data() + (size_t(a) * kArpStoredSequences + size_t(s)) * kArpBytes;
+            for (int k = 0; k < 8; ++k) {
+                const uint16_t level = uint16_t(((k * (s + 1) + a) % 8 + 1) * 455);   // 455..3640
+                const uint16_t second = a == 0 ? 0 : level;
+                seq[4 * k] = uint8_t(level & 0xFF);
+                seq[4 * k + 1] = uint8_t(level >> 8);
+                seq[4 * k + 2] = uint8_t(second & 0xFF);
+                seq[4 * k + 3] = uint8_t(second >> 8);
+            }
+        }
+    }
+    return table;
+}
+
+namespace {
+
+void fill_presets_builtin(PedalMemory& m)
+{
+    for (int s = 0; s < kSlotCount; ++s) {
+        char name[24];
+        std::snprintf(name, sizeof name, "Preset %d%c", slot_bank(s), slot_patch(s));
+        m.slots[size_t(s)].parameters = default_parameters();
+        m.slots[size_t(s)].title = make_title(name);
+    }
+}
+
+void fill_arp(PedalMemory& m, const uint8_t* table)
+{
+    for (int a = 0; a < kArpAlgorithms; ++a)
+        for (int s = 0; s < kArpStoredSequences; ++s)
+            std::memcpy(m.arp[size_t(a)][size_t(s)].data(),
+                        table + (size_t(a) * kArpStoredSequences + size_t(s)) * kArpBytes, kArpBytes);
+    // The factory table also sits in the last two library blocks.
+    std::memcpy(m.library[kFirstArpBlock].data(), table, kLibraryBlockSize);
+    std::memset(m.library[kFirstArpBlock + 1].data(), 0, kLibraryBlockSize);
+    std::memcpy(m.library[kFirstArpBlock + 1].data(), table + kLibraryBlockSize, kArpTableSize - kLibraryBlockSize);
+}
+
+PedalMemory build(const std::vector<uint8_t>* presets, const std::vector<uint8_t>* library,
+                  const std::vector<uint8_t>* arp, const std::vector<uint8_t>* display)
+{
+    PedalMemory m;
+    m.globals = factory_globals();
+
+    std::vector<DspProgram> images;
+    if (library) {
+        images.resize(kAlgorithmCount);
+        for (int id = 0; id < kAlgorithmCount; ++id)
+            std::memcpy(images[size_t(id)].bytes,
+                        library->data() + kAlgorithmLibraryHeader + size_t(id) * kDspProgramSize, kDspProgramSize);
+    } else {
+        images = builtin_algorithm_images();
+    }
+    for (int id = 0; id < kAlgorithmCount; ++id)
+        std::memcpy(m.library[size_t(id)].data(), images[size_t(id)].bytes, kLibraryBlockSize);
+
+    if (display) {
+        const size_t blocks = std::min<size_t>((display->size() + kLibraryBlockSize - 1) / kLibraryBlockSize,
+                                               size_t(kDisplayBlocksMax));
+        for (size_t b = 0; b < blocks; ++b) {
+            const size_t from = b * kLibraryBlockSize;
+            const size_t n = std::min(kLibraryBlockSize, display->size() - from);
+            std::memcpy(m.library[kFirstDisplayBlock + b].data(), display->data() + from, n);
+        }
+    }
+
+    if (arp) fill_arp(m, arp->data());
+    else fill_arp(m, builtin_arp_table().data());
+
+    if (presets) {
+        for (int s = 0; s < kSlotCount; ++s) {
+            std::memcpy(&m.slots[size_t(s)].parameters, presets->data() + slot_parameters_offset(s), kPresetParametersSize);
+            std::memcpy(&m.slots[size_t(s)].title, presets->data() + slot_title_offset(s), kPresetTitleSize);
+        }
+    } else {
+        fill_presets_builtin(m);
+    }
+
+    // Each slot's programs are its algorithms' library images.
+    for (auto& slot : m.slots) {
+        const uint8_t ax = slot.parameters.algorithm_x;
+        const uint8_t ay = slot.parameters.algorithm_y;
+        if (ax < kAlgorithmCount) slot.program_x = images[ax];
+        if (ay < kAlgorithmCount) slot.program_y = images[ay];
+    }
+    return m;
+}
+
+bool has_data_file(const std::string& folder)
+{
+    for (const char* name : {kFactoryPresetsFile, kAlgorithmLibraryFile, kArpTableFile, kDisplayDataFile})
+        if (file_exists(folder + "/" + name)) return true;
+    return false;
+}
+
+}  // namespace
+
+PedalMemory builtin_factory_memory()
+{
+    return build(nullptr, nullptr, nullptr, nullptr);
+}
+
+PedalMemory factory_memory(const std::string& folder, FactorySources* used)
+{
+    FactorySources got;
+    std::vector<uint8_t> presets, library, arp, display;
+    if (!folder.empty()) {
+        const std::string base = folder + "/";
+        got.presets = read_whole_file(base + kFactoryPresetsFile, presets) && presets.size() == kPresetImageSize;
+        got.library = read_whole_file(base + kAlgorithmLibraryFile, library) &&
+                      library.size() >= kAlgorithmLibraryHeader + kAlgorithmLibraryImages;
+        got.arp = read_whole_file(base + kArpTableFile, arp) && arp.size() >= kArpTableSize;
+        got.display = read_whole_file(base + kDisplayDataFile, display);
+    }
+    if (used) *used = got;
+    return build(got.presets ? &presets : nullptr, got.library ? &library : nullptr,
+                 got.arp ? &arp : nullptr, got.display ? &display : nullptr);
+}
+
+std::string find_data_folder()
+{
+    std::vector<std::string> candidates{"bin"};
+    const std::string exe = executable_dir();
+    if (!exe.empty()) {
+        candidates.push_back(exe + "/bin");
+        candidates.push_back(exe + "/../bin");
+    }
+    for (const auto& c : candidates)
+        if (is_directory(c) && has_data_file(c)) return c;
+    return std::string();
+}
+
+}  // namespace kv

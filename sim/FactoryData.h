@@ -1,0 +1,49 @@
+#pragma once
+// What a factory-fresh pedal holds, taken from the data files shipped in bin/
+// ("factoryset.fap", "error_log.fvc", "arpdata.bin", "dispdata.bin"), with a
+// built-in stand-in for every file that is missing or has the wrong size.
+
+#include "sim/PedalModel.h"
+
+#include <string>
+#include <vector>
+
+namespace kv {
+
+constexpr char kFactoryPresetsFile[] = "factoryset.fap";
+constexpr char kAlgorithmLibraryFile[] = "error_log.fvc";
+constexpr char kArpTableFile[] = "arpdata.bin";
+constexpr char kDisplayDataFile[] = "dispdata.bin";
+constexpr size_t kAlgorithmLibraryHeader = 172;
+constexpr size_t kAlgorithmLibraryImages = size_t(kAlgorithmCount) * kDspProgramSize;   // 19456
+constexpr int kDisplayBlocksMax = kFirstArpBlock - kFirstDisplayBlock;                  // 24
+
+// Which files the factory memory came from.
+struct FactorySources {
+    bool presets = false;    // factoryset.fap (exactly 1504 bytes)
+    bool library = false;    // error_log.fvc (header + 38 images)
+    bool arp = false;        // arpdata.bin (at least 896 bytes)
+    bool display = false;    // dispdata.bin (at most 24 blocks are kept)
+};
+
+// The 38 algorithm images a pedal holds when no library file is at hand.
+std::vector<DspProgram> builtin_algorithm_images();
+// The 896-byte factory arp table used when no arpdata.bin is at hand.
+std::vector<uint8_t> builtin_arp_table();
+
+// Factory memory built from nothing but the built-in stand-ins.
+PedalMemory builtin_factory_memory();
+
+// Factory memory from the files in folder (a missing or ill-sized file falls
+// back to its built-in stand-in). An empty folder name uses only built-ins.
+PedalMemory factory_memory(const std::string& folder, FactorySources* used = nullptr);
+
+// The bin/ folder to power up from: in the working directory, beside the
+// executable, or one level above it (a build tree inside the source tree).
+// Empty when none of them holds any of the data files.
+std::string find_data_folder();
+
+// Whole file into bytes; false when it cannot be opened or read.
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out);
+
+}  // namespace kv

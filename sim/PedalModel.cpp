@@ -1,0 +1,483 @@
+#include "sim/PedalModel.h"
+
+#include "sim/FactoryData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace kv {
+
+namespace {
+
+constexpr size_t kStoreHeaderSize = 1 + kPresetParametersSize + kPresetTitleSize;   // 48
+constexpr size_t kSetGlobalsSize = 1 + kGlobalsSize;                                  // 35
+constexpr size_t kChangeCoreSize = 1 + kPresetParametersSize;                         // 36
+constexpr size_t kGetArpSize = 4;
+constexpr size_t kSetArpSize = 5 + kArpBytes;                                          // 37
+constexpr size_t kFirmwareAddressSize = 3;
+constexpr size_t kSetVersionSize = 3;
+constexpr size_t kHeadBytes = 8;
+
+std::string slot_name(int n)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d", n);
+    return buf;
+}
+
+// Arp sequence a pedal engine plays for an algorithm id and its SP1 code.
+ArpBytes arp_for(PedalMemory& m, uint8_t algorithm, uint8_t selector)
+{
+    ArpBytes none{};
+    if (algorithm < kArpFirstAlgorithmId || algorithm >= kArpFirstAlgorithmId + kArpAlgorithms) return none;
+    const int a = algorithm - kArpFirstAlgorithmId;
+    const int s = arp_sequence_of_selector(selector);
+    if (s == kArpRandom) return arp_random_sequence(a);
+    if (s < 0 || s >= kArpStoredSequences) return none;
+    return m.arp[a][s];
+}
+
+}  // namespace
+
+bool parse_firmware_version(const std::string& text, FirmwareVersion* out)
+{
+    int parts[3] = {0, 0, 0};
+    int index = 0;
+    bool digit_seen = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            parts[index] = parts[index] * 10 + (c - '0');
+            if (parts[index] > 999) return false;
+            digit_seen = true;
+        } else if (c == '.' && digit_seen && index < 2) {
+            ++index;
+            digit_seen = false;
+        } else {
+            return false;
+        }
+    }
+    if (index != 2 || !digit_seen) return false;
+    if (parts[0] > 15 || parts[1] > 15 || parts[2] > 127) return false;
+    if (out) *out = FirmwareVersion{parts[0], parts[1], parts[2]};
+    return true;
+}
+
+std::string format_firmware_version(const FirmwareVersion& v)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%d.%d.%d", v.major, v.minor, v.patch);
+    return buf;
+}
+
+GlobalsBytes factory_globals()
+{
+    GlobalsBytes g{};
+    g[0] = 3;      // TIP: Bank Down
+    g[1] = 10;     // TIP + RING: Tap Tempo
+    g[2] = 2;      // RING: Bank Up
+    g[3] = 0x60;   // favourite 1A, four pages, no pad
+    g[4] = 0x00;   // channel 1, LED blinking, B/X calls preset B
+    for (size_t k = 5; k < kGlobalsSize; ++k) g[k] = uint8_t(14 + (k - 5));
+    return g;
+}
+
+GlobalsBytes globals_to_wire(const GlobalsBytes& record)
+{
+    GlobalsBytes w{};
+    std::copy(record.begin() + kGlobalsHeadSize, record.end(), w.begin());
+    std::copy(record.begin(), record.begin() + kGlobalsHeadSize, w.begin() + (kGlobalsSize - kGlobalsHeadSize));
+    return w;
+}
+
+GlobalsBytes globals_from_wire(const uint8_t* wire)
+{
+    GlobalsBytes g{};
+    std::memcpy(g.data() + kGlobalsHeadSize, wire, kGlobalsSize - kGlobalsHeadSize);
+    std::memcpy(g.data(), wire + (kGlobalsSize - kGlobalsHeadSize), kGlobalsHeadSize);
+    return g;
+}
+
+int arp_sequence_of_selector(uint8_t selector)
+{
+    if (selector == 7) return kArpRandom;
+    if (selector > 7) return kArpNoSequence;
+    return (selector + 1) / 2;   // 0 -> I, 1-2 -> II, 3-4 -> III, 5-6 -> IV
+}
+
+ArpBytes arp_random_sequence(int arp_index)
+{
+    ArpBytes seq{};
+    if (arp_index < 0 || arp_index >= kArpAlgorithms) return seq;
+    uint32_t state = 0x9E3779B9u ^ uint32_t(arp_index * 7919 + 1);
+    for (int k = 0; k < 8; ++k) {
+        state = state * 1664525u + 1013904223u;
+        const uint16_t level = uint16_t((state >> 8) % 4096);
+        const uint16_t second = arp_index == 0 ? 0 : level;   // Arp Tremolo keeps no second copy
+        seq[4 * k] = uint8_t(level & 0xFF);
+        seq[4 * k + 1] = uint8_t(level >> 8);
+        seq[4 * k + 2] = uint8_t(second & 0xFF);
+        seq[4 * k + 3] = uint8_t(second >> 8);
+    }
+    return seq;
+}
+
+PedalModel::PedalModel(Clock& clock) : clock_(clock)
+{
+    set_memory(builtin_factory_memory());
+    generation_ = 0;
+}
+
+void PedalModel::set_firmware_version(const FirmwareVersion& v)
+{
+    memory_.version = FirmwareVersion{v.major & 0x0F, v.minor & 0x0F, v.patch & 0x7F};
+}
+
+std::array<uint8_t, 2> PedalModel::pedal_state_bytes() const
+{
+    return {memory_.version.version_byte(),
+            uint8_t((update_mode_ ? 0x00 : 0x80) | (memory_.version.patch & 0x7F))};
+}
+
+void PedalModel::set_memory(const PedalMemory& m)
+{
+    memory_ = m;
+    if (memory_.firmware.size() != kFirmwareImageSize) memory_.firmware.resize(kFirmwareImageSize, 0);
+    set_firmware_version(memory_.version);
+    const PedalSlot& s0 = memory_.slots[0];
+    playing_.parameters = s0.parameters;
+    playing_.program_x = s0.program_x;
+    playing_.program_y = s0.program_y;
+    playing_.arp_x = arp_for(memory_, s0.parameters.algorithm_x, s0.parameters.sp1_x);
+    playing_.arp_y = arp_for(memory_, s0.parameters.algorithm_y, s0.parameters.sp1_y);
+    changed();
+}
+
+const PedalSlot* PedalModel::slot(int index) const
+{
+    return slot_valid(index) ? &memory_.slots[size_t(index)] : nullptr;
+}
+
+PedalSlot* PedalModel::slot(int index)
+{
+    return slot_valid(index) ? &memory_.slots[size_t(index)] : nullptr;
+}
+
+void PedalModel::vanish_after(int requests)
+{
+    if (requests < 0) {
+        vanish_countdown_ = -1;
+    } else if (requests == 0) {
+        vanish_countdown_ = -1;
+        vanished_ = true;
+    } else {
+        vanish_countdown_ = requests;
+    }
+}
+
+void PedalModel::host_purged()
+{
+    pending_ = Pending::None;
+    need_ = 0;
+    part_.clear();
+    store_header_.clear();
+}
+
+void PedalModel::expect(Pending what, size_t bytes)
+{
+    pending_ = what;
+    need_ = bytes;
+    part_.clear();
+    part_.reserve(bytes);
+}
+
+void PedalModel::receive(const uint8_t* data, size_t len, std::vector<uint8_t>& reply)
+{
+    if (vanished_ || no_answer_ || len == 0 || data == nullptr) return;
+    const double now = clock_.now();
+    if (need_ != 0 && now - last_byte_time_ > kStallSeconds) host_purged();
+    last_byte_time_ = now;
+
+    size_t i = 0;
+    while (i < len && !vanished_) {
+        if (need_ == 0) {
+            start_command(data[i++]);
+            if (need_ == 0 && pending_ != Pending::None) complete_part(reply);
+            continue;
+        }
+        const size_t take = std::min(need_, len - i);
+        part_.insert(part_.end(), data + i, data + i + take);
+        need_ -= take;
+        i += take;
+        if (need_ == 0) complete_part(reply);
+    }
+}
+
+void PedalModel::start_command(uint8_t first)
+{
+    command_ = first;
+    command_in_update_mode_ = update_mode_;
+    Pending what = Pending::None;
+    size_t total = 0;
+    if (update_mode_) {
+        switch (first) {
+        case cmd::kGetPedalState: what = Pending::Single; total = 1; break;
+        case cmd::kFirmwarePage: what = Pending::FirmwareAddress; total = kFirmwareAddressSize; break;
+        case cmd::kSetVersion: what = Pending::Single; total = kSetVersionSize; break;
+        case cmd::kSendOneMessage: what = Pending::Single; total = 1; break;
+        default: break;
+        }
+    } else if (first < cmd::kStorePresetFirst) {
+        what = Pending::Single; total = 1;
+    } else if (first < cmd::kLibraryBlockFirst) {
+        what = Pending::StoreHeader; total = kStoreHeaderSize;
+    } else if (first < cmd::kGetPedalState) {
+        what = Pending::LibraryAddress; total = 1;
+    } else {
+        switch (first) {
+        case cmd::kGetPedalState:
+        case cmd::kGetGlobals:
+        case cmd::kReadAll: what = Pending::Single; total = 1; break;
+        case cmd::kSetGlobals: what = Pending::Single; total = kSetGlobalsSize; break;
+        case cmd::kChangeCore: what = Pending::Single; total = kChangeCoreSize; break;
+        case cmd::kWriteDataX:
+        case cmd::kWriteDataY: what = Pending::WriteDataId; total = 1; break;
+        case cmd::kGetArpData: what = Pending::Single; total = kGetArpSize; break;
+        case cmd::kSetArpData: what = Pending::Single; total = kSetArpSize; break;
+        default: break;
+        }
+    }
+    if (what == Pending::None) {
+        part_.assign(1, first);
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "Unknown command 0x%02X%s", first, update_mode_ ? " (update mode)" : "");
+        note(buf, 0, false);
+        part_.clear();
+        pending_ = Pending::None;
+        need_ = 0;
+        return;
+    }
+    pending_ = what;
+    part_.assign(1, first);
+    need_ = total - 1;
+}
+
+void PedalModel::answer(const std::vector<uint8_t>& bytes, bool echo, std::vector<uint8_t>& reply)
+{
+    std::vector<uint8_t> out = bytes;
+    if (echo && corrupt_echoes_ > 0 && !out.empty()) {
+        out.back() ^= 0xFF;
+        --corrupt_echoes_;
+    }
+    if (short_answer_) out.resize(out.size() / 2);
+    reply.insert(reply.end(), out.begin(), out.end());
+    last_reply_length_ = out.size();
+}
+
+void PedalModel::note(const std::string& name, size_t reply_length, bool known)
+{
+    if (!observer_) return;
+    PedalRequest r;
+    r.name = name;
+    r.command = command_;
+    r.length = part_.size();
+    r.head.assign(part_.begin(), part_.begin() + long(std::min(part_.size(), kHeadBytes)));
+    r.reply_length = reply_length;
+    r.known = known;
+    observer_(r);
+}
+
+void PedalModel::finish_request()
+{
+    pending_ = Pending::None;
+    need_ = 0;
+    part_.clear();
+    ++requests_;
+    if (vanish_countdown_ > 0 && --vanish_countdown_ == 0) {
+        vanish_countdown_ = -1;
+        vanished_ = true;
+    }
+}
+
+void PedalModel::complete_part(std::vector<uint8_t>& reply)
+{
+    last_reply_length_ = 0;
+    switch (pending_) {
+    case Pending::None:
+        return;
+    case Pending::Single:
+        handle_single(reply);
+        finish_request();
+        return;
+    case Pending::StoreHeader:
+        target_ = command_ & 0x3F;
+        store_header_ = part_;
+        note("Store preset " + slot_name(target_) + " parameters & title", 0);
+        expect(Pending::StoreX, kDspProgramSize);
+        return;
+    case Pending::StoreX:
+        std::memcpy(store_x_.bytes, part_.data(), kDspProgramSize);
+        answer(part_, true, reply);
+        note("Store preset " + slot_name(target_) + " X-Data", last_reply_length_);
+        expect(Pending::StoreY, kDspProgramSize);
+        return;
+    case Pending::StoreY: {
+        answer(part_, true, reply);
+        note("Store preset " + slot_name(target_) + " Y-Data", last_reply_length_);
+        // The preset is written whole once both programs are in; slots above
+        // 31 have no storage, their transfer is followed but kept nowhere.
+        if (PedalSlot* s = slot(target_); s != nullptr && store_header_.size() == kStoreHeaderSize) {
+            std::memcpy(&s->parameters, store_header_.data() + 1, kPresetParametersSize);
+            std::memcpy(&s->title, store_header_.data() + 1 + kPresetParametersSize, kPresetTitleSize);
+            s->program_x = store_x_;
+            std::memcpy(s->program_y.bytes, part_.data(), kDspProgramSize);
+            changed();
+        }
+        store_header_.clear();
+        finish_request();
+        return;
+    }
+    case Pending::LibraryAddress:
+        target_ = command_ & 0x3F;
+        note("Library block " + slot_name(target_) + " address", 0);
+        expect(Pending::LibraryData, kLibraryBlockSize);
+        return;
+    case Pending::LibraryData:
+        if (target_ >= 0 && target_ < kLibraryBlocks) {
+            std::memcpy(memory_.library[size_t(target_)].data(), part_.data(), kLibraryBlockSize);
+            changed();
+        }
+        answer(part_, true, reply);
+        note("Library block " + slot_name(target_) + " data", last_reply_length_);
+        finish_request();
+        return;
+    case Pending::WriteDataId:
+        target_ = command_ == cmd::kWriteDataY ? 1 : 0;
+        note(target_ == 0 ? "Write Data (Preview) DSP-X messageId" : "Write Data (Preview) DSP-Y messageId", 0);
+        expect(Pending::WriteData, kDspProgramSize);
+        return;
+    case Pending::WriteData: {
+        DspProgram& p = target_ == 0 ? playing_.program_x : playing_.program_y;
+        std::memcpy(p.bytes, part_.data(), kDspProgramSize);
+        note(target_ == 0 ? "Write Data (Preview) DSP-X" : "Write Data (Preview) DSP-Y", 0);
+        finish_request();
+        return;
+    }
+    case Pending::FirmwareAddress: {
+        const unsigned address = unsigned(part_[1]) | (unsigned(part_[2]) << 8);
+        target_ = int(address / kFirmwarePageSize);   // 0..255: every 16-bit address has a page
+        note("Firmware page address " + slot_name(int(address)), 0);
+        expect(Pending::FirmwarePage, kFirmwarePageSize);
+        return;
+    }
+    case Pending::FirmwarePage:
+        if (target_ >= 0 && target_ < kFirmwarePages) {
+            std::memcpy(memory_.firmware.data() + size_t(target_) * kFirmwarePageSize, part_.data(), kFirmwarePageSize);
+            changed();
+        }
+        answer(part_, true, reply);
+        note("Firmware page " + slot_name(target_), last_reply_length_);
+        finish_request();
+        return;
+    }
+}
+
+void PedalModel::handle_single(std::vector<uint8_t>& reply)
+{
+    const uint8_t c = command_;
+    if (command_in_update_mode_) {
+        if (c == cmd::kGetPedalState) {
+            const auto s = pedal_state_bytes();
+            answer({s[0], s[1]}, false, reply);
+            note("Get Pedal State", last_reply_length_);
+        } else if (c == cmd::kSetVersion) {
+            const uint8_t v = part_[1];
+            memory_.version = FirmwareVersion{(v >> 4) & 0x0F, v & 0x0F, part_[2] & 0x7F};
+            update_mode_ = false;   // the pedal restarts on its new firmware
+            changed();
+            note("Set Version", 0);
+        } else if (c == cmd::kSendOneMessage) {
+            update_mode_ = false;
+            note("'Send One Message'", 0);
+        }
+        return;
+    }
+
+    if (c < cmd::kStorePresetFirst) {
+        const int n = c & 0x3F;
+        if (const PedalSlot* s = slot(n)) {
+            std::vector<uint8_t> out(kPresetRecordSize);
+            std::memcpy(out.data(), &s->parameters, kPresetParametersSize);
+            std::memcpy(out.data() + kPresetParametersSize, &s->title, kPresetTitleSize);
+            answer(out, false, reply);
+        }
+        // Slots 32..63 do not exist: no answer.
+        note("Read preset " + slot_name(n), last_reply_length_);
+        return;
+    }
+
+    switch (c) {
+    case cmd::kGetPedalState: {
+        const auto s = pedal_state_bytes();
+        answer({s[0], s[1]}, false, reply);
+        note("Get Pedal State", last_reply_length_);
+        break;
+    }
+    case cmd::kGetGlobals: {
+        const GlobalsBytes w = globals_to_wire(memory_.globals);
+        answer(std::vector<uint8_t>(w.begin(), w.end()), false, reply);
+        note("GET_GLOBALS", last_reply_length_);
+        break;
+    }
+    case cmd::kSetGlobals:
+        memory_.globals = globals_from_wire(part_.data() + 1);
+        changed();
+        note("SET_GLOBALS", 0);
+        break;
+    case cmd::kChangeCore:
+        std::memcpy(&playing_.parameters, part_.data() + 1, kPresetParametersSize);
+        note("Change Core (Preview)", 0);
+        break;
+    case cmd::kReadAll: {
+        std::vector<uint8_t> out(kReadAllSize);
+        for (int s = 0; s < kSlotCount; ++s) {
+            const PedalSlot& sl = memory_.slots[size_t(s)];
+            std::memcpy(out.data() + slot_parameters_offset(s), &sl.parameters, kPresetParametersSize);
+            std::memcpy(out.data() + slot_title_offset(s), &sl.title, kPresetTitleSize);
+        }
+        answer(out, false, reply);
+        note("ReadAll", last_reply_length_);
+        break;
+    }
+    case cmd::kGetArpData: {
+        // [1] arp algorithm index, [2] engine, [3] sequence selector
+        ArpBytes seq{};
+        const uint8_t a = part_[1];
+        if (a < kArpAlgorithms) seq = arp_for(memory_, uint8_t(a + kArpFirstAlgorithmId), part_[3]);
+        answer(std::vector<uint8_t>(seq.begin(), seq.end()), false, reply);
+        note("GET_ARPDATA", last_reply_length_);
+        break;
+    }
+    case cmd::kSetArpData: {
+        // [1] engine, [2] store flag, [3] arp algorithm index, [4] selector, [5..36] sequence
+        const uint8_t engine = part_[1];
+        const bool store = part_[2] != 0;
+        const uint8_t a = part_[3];
+        const int s = arp_sequence_of_selector(part_[4]);
+        ArpBytes seq{};
+        std::memcpy(seq.data(), part_.data() + 5, kArpBytes);
+        if (engine == 0) playing_.arp_x = seq;
+        else if (engine == 1) playing_.arp_y = seq;
+        if (store && a < kArpAlgorithms && s >= 0 && s < kArpStoredSequences) {
+            memory_.arp[a][size_t(s)] = seq;
+            changed();
+        }
+        note(store ? "SET_ARPDATA (store)" : "SET_ARPDATA (preview)", 0);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,258 @@
+#pragma once
+// The simulated pedal: everything a Tessivar keeps and how it answers on the
+// wire. No toolkit and no I/O of its own: bytes go in through receive(), the
+// answer comes out in the reply vector. tessivar-sim serves it on a
+// pseudo-terminal; the in-process driver wires it straight to the link.
+//
+// Requests may arrive cut into any pieces. The model follows each command as
+// a small state machine: a Store is a 48-byte header, then the DSP-X program
+// (echoed), then the DSP-Y program (echoed); Write Data and library blocks are
+// one byte and then 512; a firmware page (update mode) is three bytes and then
+// 256 (echoed). A command left half-received is dropped when the host purges
+// its queues (host_purged()) or when no byte has come for kStallSeconds.
+
+#include "link/PedalPort.h"
+#include "platform/Clock.h"
+#include "preset/PresetRecord.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+constexpr char kPedalDescription[] = "Brakwell Tessivar";
+constexpr char kDefaultSerialNumber[] = "TSV0417A";
+
+constexpr size_t kGlobalsSize = 34;
+constexpr size_t kGlobalsHeadSize = 3;            // record bytes 0..2 travel last
+constexpr int kAlgorithmCount = 38;
+constexpr int kArpAlgorithms = 7;                  // algorithm ids 31..37
+constexpr int kArpFirstAlgorithmId = 31;
+constexpr int kArpStoredSequences = 4;             // Sequence I..IV
+constexpr size_t kArpBytes = 32;
+constexpr size_t kArpTableSize = size_t(kArpAlgorithms) * kArpStoredSequences * kArpBytes;   // 896
+constexpr int kLibraryBlocks = 64;
+constexpr size_t kLibraryBlockSize = 512;
+constexpr int kFirstDisplayBlock = 38;
+constexpr int kFirstArpBlock = 62;
+constexpr size_t kFirmwarePageSize = 256;
+constexpr int kFirmwarePages = 256;
+constexpr size_t kFirmwareImageSize = kFirmwarePageSize * kFirmwarePages;   // 64 KiB
+constexpr size_t kReadAllSize = kPresetImageSize;   // 512 + 512 + 96 + 384
+
+// Command bytes, first byte of every request.
+namespace cmd {
+constexpr uint8_t kReadPresetFirst = 0x00;    // 0x00..0x3F, slot in the low 6 bits
+constexpr uint8_t kStorePresetFirst = 0x40;   // 0x40..0x7F
+constexpr uint8_t kLibraryBlockFirst = 0x80;  // 0x80..0xBF
+constexpr uint8_t kGetPedalState = 0xC0;
+constexpr uint8_t kGetGlobals = 0xC1;
+constexpr uint8_t kSetGlobals = 0xC2;
+constexpr uint8_t kChangeCore = 0xC3;
+constexpr uint8_t kReadAll = 0xC4;
+constexpr uint8_t kWriteDataX = 0xC5;
+constexpr uint8_t kWriteDataY = 0xC6;
+constexpr uint8_t kGetArpData = 0xC7;        // normal mode
+constexpr uint8_t kFirmwarePage = 0xC7;      // update mode
+constexpr uint8_t kSetArpData = 0xC8;        // normal mode
+constexpr uint8_t kSetVersion = 0xC8;        // update mode
+constexpr uint8_t kSendOneMessage = 0xCF;    // update mode: back to normal operation
+}  // namespace cmd
+
+struct FirmwareVersion {
+    int major = 2;   // 0..15
+    int minor = 5;   // 0..15
+    int patch = 0;   // 0..127
+
+    // The first Get Pedal State byte: major in bits 7..4, minor in bits 3..0.
+    uint8_t version_byte() const { return uint8_t(((major & 0x0F) << 4) | (minor & 0x0F)); }
+    bool operator==(const FirmwareVersion&) const = default;
+};
+
+// "X.Y.Z" with major and minor 0..15 and patch 0..127; false for anything else.
+bool parse_firmware_version(const std::string& text, FirmwareVersion* out);
+std::string format_firmware_version(const FirmwareVersion& v);
+
+using GlobalsBytes = std::array<uint8_t, kGlobalsSize>;
+using ArpBytes = std::array<uint8_t, kArpBytes>;
+using LibraryBlock = std::array<uint8_t, kLibraryBlockSize>;
+
+// The factory global record: AUX TIP "Bank Down", TIP + RING "Tap Tempo",
+// RING "Bank Up", favourite 1A, four pages, no pad, channel 1, CC map 14..42.
+GlobalsBytes factory_globals();
+
+// Global record to its wire order (bytes 3..33, then 0..2) and back.
+GlobalsBytes globals_to_wire(const GlobalsBytes& record);
+GlobalsBytes globals_from_wire(const uint8_t* wire);
+
+// One preset slot as the pedal stores it.
+struct PedalSlot {
+    PresetParameters parameters{};
+    PresetTitle title{};
+    DspProgram program_x{};
+    DspProgram program_y{};
+};
+
+// Everything the pedal keeps across power cycles.
+struct PedalMemory {
+    std::array<PedalSlot, kSlotCount> slots{};
+    GlobalsBytes globals{};
+    // arp[a][s]: Sequence I..IV (s = 0..3) of arp algorithm index a (id - 31).
+    std::array<std::array<ArpBytes, kArpStoredSequences>, kArpAlgorithms> arp{};
+    std::array<LibraryBlock, kLibraryBlocks> library{};
+    std::vector<uint8_t> firmware = std::vector<uint8_t>(kFirmwareImageSize, 0);
+    FirmwareVersion version{};
+
+    bool operator==(const PedalMemory&) const = default;
+};
+
+// What the engines play right now (lost at power-off).
+struct PedalPlaying {
+    PresetParameters parameters{};   // last Change Core, or slot 0 at power-up
+    DspProgram program_x{};          // last Write Data for DSP-X
+    DspProgram program_y{};          // last Write Data for DSP-Y
+    ArpBytes arp_x{};                // last SET_ARPDATA for DSP-X
+    ArpBytes arp_y{};
+};
+
+// One request (or one part of a multi-part request) as the pedal saw it.
+struct PedalRequest {
+    std::string name;                 // "Get Pedal State", "Store preset 5 X-Data", ...
+    uint8_t command = 0;              // first byte of the command
+    size_t length = 0;               // bytes of this part
+    std::vector<uint8_t> head;       // its first bytes (at most 8)
+    size_t reply_length = 0;         // bytes answered (after faults)
+    bool known = true;               // false for a byte that starts no command
+};
+
+// Sequence I..IV for a sequence selector (secondary parameter 1 of an arp
+// algorithm): 0 -> I, 1..2 -> II, 3..4 -> III, 5..6 -> IV; 7 is the random
+// sequence (kArpRandom); anything above is kArpNoSequence.
+constexpr int kArpRandom = 4;
+constexpr int kArpNoSequence = -1;
+int arp_sequence_of_selector(uint8_t selector);
+
+// The fixed random sequence of an arp algorithm (part of the firmware, never
+// written). Index outside 0..6 gives zeros.
+ArpBytes arp_random_sequence(int arp_index);
+
+class PedalModel : public PedalPort {
+public:
+    // A half-received command is dropped after this long without a byte.
+    static constexpr double kStallSeconds = 3.0;
+
+    explicit PedalModel(Clock& clock = system_clock());
+
+    // --- the wire (PedalPort) ---
+    void receive(const uint8_t* data, size_t len, std::vector<uint8_t>& reply) override;
+    double reply_delay() const override { return reply_delay_; }
+    bool vanished() const override { return vanished_; }
+    // The host emptied both queues: a half-received command is abandoned.
+    void host_purged();
+    // True while a command is only partly received.
+    bool mid_command() const { return need_ != 0; }
+
+    // --- identity and mode ---
+    const FirmwareVersion& firmware_version() const { return memory_.version; }
+    void set_firmware_version(const FirmwareVersion& v);
+    bool update_mode() const { return update_mode_; }
+    void set_update_mode(bool on) { update_mode_ = on; }
+    const std::string& serial_number() const { return serial_; }
+    void set_serial_number(const std::string& s) { serial_ = s; }
+    // The two Get Pedal State bytes.
+    std::array<uint8_t, 2> pedal_state_bytes() const;
+
+    // --- memory and what is playing (for tests and the state file) ---
+    PedalMemory& memory() { return memory_; }
+    const PedalMemory& memory() const { return memory_; }
+    PedalPlaying& playing() { return playing_; }
+    const PedalPlaying& playing() const { return playing_; }
+    // Replaces the whole memory (a power cycle: playing restarts from slot 0).
+    void set_memory(const PedalMemory& m);
+    // Slot 0..31; nullptr outside.
+    const PedalSlot* slot(int index) const;
+    PedalSlot* slot(int index);
+    // Counts every change of the memory, so a caller can tell when to save it.
+    uint64_t generation() const { return generation_; }
+    // Requests seen (a multi-part command counts once, when it completes).
+    int requests_handled() const { return requests_; }
+
+    // --- faults ---
+    void set_no_answer(bool on) { no_answer_ = on; }           // deaf: every byte is lost
+    bool no_answer() const { return no_answer_; }
+    void set_short_answer(bool on) { short_answer_ = on; }     // every answer loses its second half
+    bool short_answer() const { return short_answer_; }
+    void corrupt_next_echoes(int blocks) { corrupt_echoes_ = blocks > 0 ? blocks : 0; }
+    int corrupt_echoes_left() const { return corrupt_echoes_; }
+    void set_reply_delay(double seconds) { reply_delay_ = seconds > 0 ? seconds : 0.0; }
+    // Drop off the bus once `requests` more requests have been answered
+    // (0 = at once); a negative count cancels a pending vanish.
+    void vanish_after(int requests);
+    void vanish_now() { vanished_ = true; }
+
+    // --- observation ---
+    using RequestObserver = std::function<void(const PedalRequest&)>;
+    void set_request_observer(RequestObserver fn) { observer_ = std::move(fn); }
+
+    // --- the pedal's memory on disk (binary, versioned, checksummed) ---
+    std::vector<uint8_t> serialize() const;
+    // False, leaving everything unchanged, for a short, foreign or damaged image.
+    bool deserialize(const uint8_t* data, size_t len);
+    // Written to a temporary file and renamed over path.
+    bool save_state(const std::string& path) const;
+    bool load_state(const std::string& path);
+
+private:
+    enum class Pending {
+        None,
+        StoreHeader, StoreX, StoreY,
+        LibraryAddress, LibraryData,
+        WriteDataId, WriteData,
+        FirmwareAddress, FirmwarePage,
+        Single,   // one-part command of a fixed length
+    };
+
+    void start_command(uint8_t first);
+    void complete_part(std::vector<uint8_t>& reply);
+    void handle_single(std::vector<uint8_t>& reply);
+    void answer(const std::vector<uint8_t>& bytes, bool echo, std::vector<uint8_t>& reply);
+    void note(const std::string& name, size_t reply_length, bool known = true);
+    void finish_request();
+    void expect(Pending what, size_t bytes);
+    void changed() { ++generation_; }
+
+    Clock& clock_;
+    PedalMemory memory_;
+    PedalPlaying playing_;
+    std::string serial_ = kDefaultSerialNumber;
+    bool update_mode_ = false;
+
+    // parser
+    Pending pending_ = Pending::None;
+    size_t need_ = 0;                 // bytes the current part still lacks (0 = idle)
+    std::vector<uint8_t> part_;       // bytes of the current part so far
+    uint8_t command_ = 0;
+    bool command_in_update_mode_ = false;
+    int target_ = 0;                  // slot, block or page of a multi-part command
+    std::vector<uint8_t> store_header_;
+    DspProgram store_x_{};
+    double last_byte_time_ = 0.0;
+
+    // faults and counters
+    bool no_answer_ = false;
+    bool short_answer_ = false;
+    int corrupt_echoes_ = 0;
+    double reply_delay_ = 0.0;
+    int vanish_countdown_ = -1;
+    bool vanished_ = false;
+    int requests_ = 0;
+    uint64_t generation_ = 0;
+    RequestObserver observer_;
+    size_t last_reply_length_ = 0;
+};
+
+}  // namespace kv
