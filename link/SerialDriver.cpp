@@ -1,0 +1,442 @@
+#include "link/SerialDriver.h"
+
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string first_line(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    if (!in || !std::getline(in, line)) return {};
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    return line;
+}
+
+// "ttyUSB12" -> 12, for ordering the ports as the kernel numbered them.
+long port_number(const std::string& name)
+{
+    long n = 0;
+    for (char c : name.substr(6)) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+void list_from_file(const std::string& file, std::vector<SerialDriver::Listed>& out)
+{
+    std::ifstream in(file);
+    std::string line;
+    while (in && std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        SerialDriver::Listed d;
+        const size_t t1 = line.find('\t');
+        d.path = line.substr(0, t1);
+        if (t1 != std::string::npos) {
+            const size_t t2 = line.find('\t', t1 + 1);
+            d.info.description = line.substr(t1 + 1, t2 == std::string::npos ? std::string::npos : t2 - t1 - 1);
+            if (t2 != std::string::npos) d.info.serial_number = line.substr(t2 + 1);
+        }
+        if (!d.path.empty()) out.push_back(d);
+    }
+}
+
+void list_from_sysfs(std::vector<SerialDriver::Listed>& out)
+{
+    std::error_code ec;
+    std::vector<std::pair<long, std::string>> names;
+    for (const auto& entry : fs::directory_iterator("/sys/class/tty", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("ttyUSB", 0) == 0 && port_number(name) >= 0) names.emplace_back(port_number(name), name);
+    }
+    std::sort(names.begin(), names.end());
+    for (const auto& [number, name] : names) {
+        (void)number;
+        fs::path dir = fs::canonical(fs::path("/sys/class/tty") / name / "device", ec);
+        if (ec) continue;
+        // The tty hangs off a USB interface; the device that carries the
+        // strings is one or two levels up.
+        for (int up = 0; up < 4 && !dir.empty() && dir != dir.root_path(); ++up, dir = dir.parent_path()) {
+            if (fs::exists(dir / "product", ec) && fs::exists(dir / "serial", ec)) {
+                SerialDriver::Listed d;
+                d.path = "/dev/" + name;
+                d.info.description = first_line(dir / "product");
+                d.info.serial_number = first_line(dir / "serial");
+                out.push_back(d);
+                break;
+            }
+        }
+    }
+}
+
+speed_t speed_of(uint32_t baud)
+{
+    switch (baud) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B0;
+    }
+}
+
+bool vanished_errno(int e)
+{
+    return e == EIO || e == ENXIO || e == ENODEV || e == EPIPE || e == EBADF;
+}
+
+double monotonic_now()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Keeps SIGPIPE from ending the process while a write runs (a path in the
+// device file could name something other than a terminal).
+class SigpipeGuard {
+public:
+    SigpipeGuard()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SigpipeGuard()
+    {
+        if (!was_pending_) {
+            sigset_t pending;
+            sigpending(&pending);
+            if (sigismember(&pending, SIGPIPE) == 1) {
+                sigset_t set;
+                sigemptyset(&set);
+                sigaddset(&set, SIGPIPE);
+                timespec zero{};
+                sigtimedwait(&set, nullptr, &zero);
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+
+private:
+    sigset_t old_{};
+    bool was_pending_ = false;
+};
+
+bool apply_line_settings(int fd, uint32_t baud)
+{
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return false;
+    cfmakeraw(&t);
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    const speed_t s = speed_of(baud);
+    if (s != B0) {
+        cfsetispeed(&t, s);
+        cfsetospeed(&t, s);
+    }
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+} // namespace
+
+SerialDriver::~SerialDriver()
+{
+    while (!ports_.empty()) close(ports_.begin()->first);
+}
+
+std::vector<SerialDriver::Listed> SerialDriver::enumerate()
+{
+    std::vector<Listed> out;
+    if (auto file = get_env("KORVANE_DEVICES"); file && !file->empty()) list_from_file(*file, out);
+    list_from_sysfs(out);
+    return out;
+}
+
+SerialDriver::Port* SerialDriver::find(FtHandle handle)
+{
+    auto it = ports_.find(handle);
+    return it == ports_.end() ? nullptr : &it->second;
+}
+
+const SerialDriver::Port* SerialDriver::find(FtHandle handle) const
+{
+    auto it = ports_.find(handle);
+    return it == ports_.end() ? nullptr : &it->second;
+}
+
+int SerialDriver::fd_of(FtHandle handle) const
+{
+    const Port* p = find(handle);
+    return p ? p->fd : -1;
+}
+
+FtStatus SerialDriver::line_state(const Port& port) const
+{
+    pollfd p{port.fd, POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, 0);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return FT_IO_ERROR;
+    if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return FT_IO_ERROR;
+    return FT_OK;
+}
+
+FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
+{
+    if (!handle) return FT_INVALID_PARAMETER;
+    *handle = 0;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return (errno == ENOENT || errno == ENODEV || errno == ENXIO) ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
+    }
+    // One program at a time: the lock keeps out every other user of this
+    // layer, TIOCEXCL every other opener the kernel can refuse.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !isatty(fd)) {
+        ::close(fd);
+        return FT_DEVICE_NOT_OPENED;
+    }
+    auto baud = baud_.find(path);
+    if (!apply_line_settings(fd, baud == baud_.end() ? 115200u : baud->second)) {
+        ::close(fd);
+        return FT_DEVICE_NOT_OPENED;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    serial_struct ss{};
+    if (::ioctl(fd, TIOCGSERIAL, &ss) == 0) {
+        ss.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &ss);   // not every driver takes it
+    }
+    // Nothing from before this exchange may be taken for its answer.
+    tcflush(fd, TCIOFLUSH);
+
+    FtHandle h = next_handle_++;
+    if (next_handle_ == 0) next_handle_ = 1;
+    Port port;
+    port.fd = fd;
+    port.path = path;
+    ports_[h] = port;
+    *handle = h;
+    return FT_OK;
+}
+
+FtStatus SerialDriver::open_by_description(const std::string& desc, FtHandle* handle)
+{
+    if (!handle) return FT_INVALID_PARAMETER;
+    *handle = 0;
+    FtStatus first_failure = FT_DEVICE_NOT_FOUND;
+    bool failed = false;
+    for (const Listed& d : enumerate()) {
+        if (d.info.description != desc) continue;
+        const FtStatus st = open_path(d.path, handle);
+        if (st == FT_OK) return FT_OK;
+        if (!failed) {
+            first_failure = st;
+            failed = true;
+        }
+    }
+    return first_failure;
+}
+
+FtStatus SerialDriver::close(FtHandle handle)
+{
+    auto it = ports_.find(handle);
+    if (it == ports_.end()) return FT_INVALID_HANDLE;
+    const int fd = it->second.fd;
+    ports_.erase(it);
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return FT_OK;
+}
+
+FtStatus SerialDriver::write(FtHandle handle, const uint8_t* data, uint32_t len, uint32_t* written)
+{
+    if (written) *written = 0;
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (len > 0 && !data) return FT_INVALID_PARAMETER;
+    SigpipeGuard guard;
+    uint32_t done = 0;
+    const double deadline = monotonic_now() + port->write_ms / 1000.0;
+    FtStatus result = FT_OK;
+    while (done < len) {
+        const ssize_t n = ::write(port->fd, data + done, len - done);
+        if (n > 0) {
+            done += uint32_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            result = FT_IO_ERROR;
+            break;
+        }
+        // The output buffer is full: wait for room until the write timeout.
+        const double left = deadline - monotonic_now();
+        if (left <= 0) break;
+        pollfd p{port->fd, POLLOUT, 0};
+        const int r = ::poll(&p, 1, int(left * 1000.0) + 1);
+        if (r < 0 && errno != EINTR) {
+            result = FT_IO_ERROR;
+            break;
+        }
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            result = FT_IO_ERROR;
+            break;
+        }
+    }
+    if (written) *written = done;
+    return result;
+}
+
+FtStatus SerialDriver::read(FtHandle handle, uint8_t* data, uint32_t len, uint32_t* got)
+{
+    if (got) *got = 0;
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (len > 0 && !data) return FT_INVALID_PARAMETER;
+    uint32_t done = 0;
+    FtStatus result = FT_OK;
+    while (done < len) {
+        const ssize_t n = ::read(port->fd, data + done, len - done);
+        if (n > 0) {
+            done += uint32_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n < 0) {
+            result = vanished_errno(errno) ? FT_IO_ERROR : FT_OTHER_ERROR;
+            break;
+        }
+        // Nothing queued, or the line hung up.
+        result = line_state(*port);
+        break;
+    }
+    if (got) *got = done;
+    return result;
+}
+
+FtStatus SerialDriver::get_queue_status(FtHandle handle, uint32_t* rx_bytes)
+{
+    if (rx_bytes) *rx_bytes = 0;
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (line_state(*port) != FT_OK) return FT_IO_ERROR;
+    int n = 0;
+    if (::ioctl(port->fd, FIONREAD, &n) != 0) return FT_IO_ERROR;
+    if (rx_bytes) *rx_bytes = uint32_t(std::max(n, 0));
+    return FT_OK;
+}
+
+FtStatus SerialDriver::get_status(FtHandle handle, uint32_t* rx_bytes, uint32_t* tx_bytes, uint32_t* events)
+{
+    if (rx_bytes) *rx_bytes = 0;
+    if (tx_bytes) *tx_bytes = 0;
+    if (events) *events = 0;
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (line_state(*port) != FT_OK) return FT_IO_ERROR;
+    int in = 0;
+    int out = 0;
+    if (::ioctl(port->fd, FIONREAD, &in) != 0) return FT_IO_ERROR;
+    if (::ioctl(port->fd, TIOCOUTQ, &out) != 0) return FT_IO_ERROR;
+    if (rx_bytes) *rx_bytes = uint32_t(std::max(in, 0));
+    if (tx_bytes) *tx_bytes = uint32_t(std::max(out, 0));
+    return FT_OK;
+}
+
+FtStatus SerialDriver::purge(FtHandle handle, uint32_t mask)
+{
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    const bool rx = mask & FT_PURGE_RX;
+    const bool tx = mask & FT_PURGE_TX;
+    if (!rx && !tx) return FT_INVALID_PARAMETER;
+    const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
+    if (tcflush(port->fd, which) != 0) return FT_IO_ERROR;
+    return FT_OK;
+}
+
+FtStatus SerialDriver::create_device_info_list(uint32_t* count)
+{
+    listed_ = enumerate();
+    if (count) *count = uint32_t(listed_.size());
+    return FT_OK;
+}
+
+FtStatus SerialDriver::get_device_info_detail(uint32_t index, FtDeviceInfo* info, FtHandle* handle)
+{
+    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+    if (info) *info = listed_[index].info;
+    if (handle) {
+        *handle = 0;
+        for (const auto& [h, port] : ports_) {
+            if (port.path == listed_[index].path) {
+                *handle = h;
+                break;
+            }
+        }
+    }
+    return FT_OK;
+}
+
+FtStatus SerialDriver::set_usb_parameters(FtHandle handle, uint32_t, uint32_t)
+{
+    // The kernel driver sizes its own transfers.
+    return find(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+FtStatus SerialDriver::set_timeouts(FtHandle handle, uint32_t, uint32_t write_ms)
+{
+    // Reads never block here; only the write timeout matters.
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    port->write_ms = write_ms;
+    return FT_OK;
+}
+
+FtStatus SerialDriver::set_baud_rate(FtHandle handle, uint32_t baud)
+{
+    Port* port = find(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (speed_of(baud) == B0) return FT_INVALID_BAUD_RATE;
+    if (!apply_line_settings(port->fd, baud)) return FT_IO_ERROR;
+    baud_[port->path] = baud;
+    return FT_OK;
+}
+
+} // namespace kv

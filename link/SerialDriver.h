@@ -1,0 +1,74 @@
+#pragma once
+// The pedal's USB-serial bridge as a Linux serial port under the kernel's
+// FTDI driver (or any tty that speaks the pedal's protocol, such as the
+// simulated pedal's pseudo-terminal).
+//
+// Device list, in order: the devices named in the file given by the
+// environment variable KORVANE_DEVICES (one a line: port path, tab,
+// description, tab, serial number), then every /sys/class/tty/ttyUSB* whose
+// USB device carries a `product` (the description) and a `serial`.
+//
+// A port is opened raw 8N1 at the set baud rate (115200 by default),
+// exclusively (flock and TIOCEXCL), in low-latency mode where the driver
+// allows it, with non-blocking reads. A port that hangs up or disappears
+// gives FT_IO_ERROR; nothing here blocks past the write timeout.
+
+#include "link/FtDriver.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+class SerialDriver : public FtDriver {
+public:
+    struct Listed {
+        std::string path;
+        FtDeviceInfo info;
+    };
+
+    SerialDriver() = default;
+    ~SerialDriver() override;
+    SerialDriver(const SerialDriver&) = delete;
+    SerialDriver& operator=(const SerialDriver&) = delete;
+
+    // The devices as the list would show them now.
+    static std::vector<Listed> enumerate();
+    // The file descriptor behind an open handle, or -1.
+    int fd_of(FtHandle handle) const;
+
+    FtStatus open_by_description(const std::string& desc, FtHandle* handle) override;
+    FtStatus close(FtHandle handle) override;
+    FtStatus write(FtHandle handle, const uint8_t* data, uint32_t len, uint32_t* written) override;
+    FtStatus read(FtHandle handle, uint8_t* data, uint32_t len, uint32_t* got) override;
+    FtStatus get_queue_status(FtHandle handle, uint32_t* rx_bytes) override;
+    FtStatus get_status(FtHandle handle, uint32_t* rx_bytes, uint32_t* tx_bytes, uint32_t* events) override;
+    FtStatus purge(FtHandle handle, uint32_t mask) override;
+    FtStatus create_device_info_list(uint32_t* count) override;
+    FtStatus get_device_info_detail(uint32_t index, FtDeviceInfo* info, FtHandle* handle) override;
+    FtStatus set_usb_parameters(FtHandle handle, uint32_t in_size, uint32_t out_size) override;
+    FtStatus set_timeouts(FtHandle handle, uint32_t read_ms, uint32_t write_ms) override;
+    FtStatus set_baud_rate(FtHandle handle, uint32_t baud) override;
+
+    // Opens one port by path, as open_by_description does once it has found it.
+    FtStatus open_path(const std::string& path, FtHandle* handle);
+
+private:
+    struct Port {
+        int fd = -1;
+        std::string path;
+        uint32_t write_ms = 1000;
+    };
+    Port* find(FtHandle handle);
+    const Port* find(FtHandle handle) const;
+    // FT_IO_ERROR when the port has hung up or errored, else FT_OK.
+    FtStatus line_state(const Port& port) const;
+
+    std::map<FtHandle, Port> ports_;
+    std::vector<Listed> listed_;
+    std::map<std::string, uint32_t> baud_;   // by path: the rate to open with
+    FtHandle next_handle_ = 1;
+};
+
+} // namespace kv

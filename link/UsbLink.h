@@ -1,0 +1,175 @@
+#pragma once
+// The pedal link: every command the program sends to the pedal, each one a
+// self-contained exchange on the USB-serial bridge (open by description,
+// write the request, wait for the reply while the program stays alive, read,
+// clean up, close). Nothing stays open between commands.
+//
+// The link has one 512-byte buffer shared by every request and reply; a reply
+// is left there for the caller to pick up right after the call. Every step is
+// reported on the console sink (standard output by default), long transfers
+// move the progress sink, and the waits call the event pump between polls.
+// This core never sees the toolkit: KV_UsbController (link/ui/) adds the
+// progress indicator and an event pump that runs the toolkit.
+//
+// Results: reads return bool (true = complete reply). Writes and previews
+// return an integer: 0 success, 100 timeout (1 for get_arp_data), 255 echo
+// mismatch (store_preset), otherwise the failing driver status or, when the
+// status was 0, the byte count of the failed step.
+
+#include "link/FtDriver.h"
+#include "link/Stopwatch.h"
+#include "platform/Clock.h"
+#include "preset/PresetRecord.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace kv {
+
+// Where the link shows how far a long transfer has come.
+class LinkProgress {
+public:
+    virtual ~LinkProgress() = default;
+    virtual void set_value(double value) = 0;   // 0 to 100
+    virtual void set_label(const std::string& label) = 0;
+    virtual void redraw() = 0;
+};
+
+class UsbLink {
+public:
+    using Console = std::function<void(const std::string&)>;
+    using EventPump = std::function<void()>;
+
+    static constexpr const char* kDescription = "Brakwell Tessivar";
+    static constexpr size_t kBufferSize = 512;
+
+    // Result codes shared by the integer operations.
+    static constexpr int kTimeout = 100;
+    static constexpr int kArpTimeout = 1;
+    static constexpr int kMismatch = 255;
+    // An operation asked for while another exchange is still waiting.
+    static constexpr int kBusy = FT_OTHER_ERROR;
+
+    explicit UsbLink(FtDriver& driver, Clock& clock = system_clock());
+    virtual ~UsbLink();
+    UsbLink(const UsbLink&) = delete;
+    UsbLink& operator=(const UsbLink&) = delete;
+
+    // Called about once a millisecond while an exchange waits; it must let
+    // some time pass (sleep, wait for events, or advance a test clock). The
+    // default sleeps 1 ms on the link's clock.
+    void set_event_pump(EventPump pump);
+    // Receives each console text as one piece ("...\n"). The default writes
+    // it to standard output and flushes at once.
+    void set_console(Console console);
+    // May be null (no progress shown).
+    void set_progress(LinkProgress* progress) { progress_sink_ = progress; }
+
+    // --- device set-up ---
+    // Opens the bridge, finds the pedal in the device list, copies its serial
+    // number to serial_out, configures the link and closes it. False when the
+    // bridge cannot be opened. When the list shows no pedal the result is
+    // true and serial_out is left as it was.
+    bool setup_device(std::string& serial_out);
+
+    // --- commands (normal mode unless said) ---
+    // 0xC0, both modes: 2-byte reply in buffer() (firmware version, mode/patch).
+    bool get_pedal_state();
+    // 0xC1: 34-byte reply in buffer(), record bytes 3..33 first, then 0..2.
+    bool get_globals();
+    // 0xC2: block_a = record bytes 3..33 (31 bytes), block_b = bytes 0..2.
+    bool set_globals(const uint8_t* block_a, const uint8_t* block_b);
+    // The same from a whole 34-byte record.
+    bool set_globals_record(const uint8_t* record);
+    // 0xC3 + 35 bytes: live preview of a parameter block.
+    int change_core(const PresetParameters& params);
+    // 0xC4: all parameter blocks and titles, 1504 bytes, into dest (which
+    // must hold at least that many; a smaller one is refused).
+    bool read_all(std::span<uint8_t> dest);
+    // 0xC4 again, but the 1120 parameter bytes are written to file (when
+    // given) or compared with reference (1120 bytes, when no file is given).
+    // The 384 title bytes are left in buffer().
+    bool read_all_to_backup(std::FILE* file, const uint8_t* reference);
+    // 0xC5 (dsp 0, DSP-X) or 0xC6 (dsp 1, DSP-Y), then the 512-byte program.
+    int write_data(const DspProgram& block, int dsp);
+    // 0xC7: one 32-byte arp sequence into buffer(). 0 success, 1 timeout.
+    int get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp);
+    // 0xC8: send (store = 0) or store (store = 1) a 32-byte arp sequence.
+    int set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data);
+    // 0x00 | slot: the 47-byte PresetRecord of slot 0..31 into buffer().
+    bool read_preset(int slot);
+    // 0x40 | slot: header, then each program echoed back and compared.
+    int store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
+                     const DspProgram& program_x, const DspProgram& program_y);
+    // 0x80 | block (0..63): one 512-byte library block; its echo is left in
+    // buffer(). True when the echo arrived whole.
+    bool write_library_block(int block, const uint8_t* data);
+    // Update mode, 0xC7 + address (little-endian), then a 256-byte page whose
+    // echo is left in buffer(). 0 on success.
+    int write_firmware_page(uint16_t address, const uint8_t* data);
+    // Update mode, 0xC8 + version + patch. True when written whole.
+    bool set_version(uint8_t version, uint8_t patch);
+    // Update mode, 0xCF: leave update mode. True when written whole.
+    bool send_one_message();
+
+    // Blocks for `seconds` on the link's clock, running the event pump
+    // between looks when process_events is true, else just sleeping.
+    void pause(double seconds, bool process_events);
+
+    // --- state ---
+    const uint8_t* buffer() const { return buffer_; }
+    FtHandle handle() const { return handle_; }
+    FtStatus status() const { return status_; }
+    uint32_t count() const { return count_; }
+    Stopwatch& stopwatch() { return stopwatch_; }
+    Clock& clock() { return clock_; }
+    FtDriver& driver() { return driver_; }
+    // True while an exchange runs (a call made from the event pump then is refused).
+    bool busy() const { return busy_; }
+
+protected:
+    // Hooks for the progress sink, no-ops without one.
+    void progress_value(double v);
+    void progress_label(const std::string& label);
+    void progress_redraw();
+
+private:
+    enum class OpenLine { WithCode, Plain };
+    class Exchange;   // marks the link busy for one operation
+
+    void say(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    void pump();
+    void close_handle();
+    bool open(OpenLine line);
+    bool write_buffer(uint32_t len);
+    bool read_buffer(uint32_t len);
+    // Waits until `len` bytes are queued or limit seconds have passed.
+    // True when the deadline was exceeded (checked after the loop).
+    bool wait_reply(uint32_t len, double limit, uint32_t& received);
+    // Waits for the transmit queue to empty. True on timeout; `left` holds
+    // the bytes still queued at the last look.
+    bool wait_drain(double limit, uint32_t& left);
+    bool purge_both();
+    bool refuse_busy();
+    // Failure code of a step: the status, else the short count, else the
+    // timeout code when nothing at all moved.
+    int failure_code() const;
+    bool read_all_common(std::span<uint8_t> dest, std::FILE* file, const uint8_t* reference);
+
+    FtDriver& driver_;
+    Clock& clock_;
+    Stopwatch stopwatch_;
+    FtHandle handle_ = 0;
+    FtStatus status_ = FT_OK;
+    uint32_t count_ = 0;
+    uint8_t buffer_[kBufferSize] = {};
+    bool busy_ = false;
+    EventPump pump_;
+    Console console_;
+    LinkProgress* progress_sink_ = nullptr;
+};
+
+} // namespace kv
