@@ -100,6 +100,8 @@ KV_TransportPanel::KV_TransportPanel(int x, int y, int w, int h, const char* lab
         s.name_field->cursor_color(FL_WHITE);
         s.name_field->value(kEmptyName);
         s.name_field->callback(name_cb, this);
+        // A changed name is taken on Enter and when the field loses focus.
+        s.name_field->when(FL_WHEN_RELEASE | FL_WHEN_ENTER_KEY);
 
         s.s_switch = new Fl_Light_Button(rx + kStompX, ry + 2, 45, 21, "  S");
         s.s_switch->type(FL_TOGGLE_BUTTON);
