@@ -98,6 +98,14 @@ GlobalsBytes globals_from_wire(const uint8_t* wire)
     return g;
 }
 
+bool PedalSlot::operator==(const PedalSlot& o) const
+{
+    return std::memcmp(&parameters, &o.parameters, kPresetParametersSize) == 0 &&
+           std::memcmp(&title, &o.title, kPresetTitleSize) == 0 &&
+           std::memcmp(program_x.bytes, o.program_x.bytes, kDspProgramSize) == 0 &&
+           std::memcmp(program_y.bytes, o.program_y.bytes, kDspProgramSize) == 0;
+}
+
 int arp_sequence_of_selector(uint8_t selector)
 {
     if (selector == 7) return kArpRandom;

@@ -95,6 +95,9 @@ struct PedalSlot {
     PresetTitle title{};
     DspProgram program_x{};
     DspProgram program_y{};
+
+    // Byte for byte.
+    bool operator==(const PedalSlot& other) const;
 };
 
 // Everything the pedal keeps across power cycles.
