@@ -1,0 +1,100 @@
+#include "arp/ui/KV_ArpEditor.h"
+
+#include "preset/Catalogue.h"
+
+#include <FL/fl_draw.H>
+
+#include <string>
+
+namespace kv {
+
+namespace {
+const char* const kArpNames[kArpAlgorithmCount] = {
+    "A R P  T R E M O L O", "A R P  F I L T E R", "A R P  F O R M A N T", "A R P  F L A N G E R",
+    "A R P  P H A S E R",   "A R P  R I N G M O D", "A R P E G G I A T O R",
+};
+const char* const kSequenceNames[5] = {"Sequence I", "Sequence II", "Sequence III", "Sequence IV", "Random"};
+} // namespace
+
+KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
+{
+    box(FL_FLAT_BOX);
+    color(fl_rgb_color(44, 44, 44));
+    end();
+}
+
+KV_ArpEditor::~KV_ArpEditor() = default;
+
+void KV_ArpEditor::set_engine_algorithm(AlgorithmId id, Engine e)
+{
+    Side& s = side(e);
+    if (s.algorithm != id) s.has_sequence = false;
+    s.algorithm = id;
+    redraw();
+}
+
+void KV_ArpEditor::show_sequence(AlgorithmId id, int sequence_index, Engine e, const ArpSequence& seq)
+{
+    Side& s = side(e);
+    s.algorithm = id;
+    s.sequence_index = sequence_index < 0 ? 0 : (sequence_index > 4 ? 4 : sequence_index);
+    s.sequence = seq;
+    s.has_sequence = is_arp_algorithm(id);
+    redraw();
+}
+
+bool KV_ArpEditor::arp_available() const
+{
+    return is_arp_algorithm(sides_[0].algorithm) || is_arp_algorithm(sides_[1].algorithm);
+}
+
+void KV_ArpEditor::draw_side(Engine e, int left, int top, int width)
+{
+    const Side& s = side(e);
+    fl_font(FL_HELVETICA_BOLD, 15);
+    fl_color(fl_rgb_color(255, 204, 0));
+    fl_draw(e == Engine::X ? "DSP-X" : "DSP-Y", left, top);
+    const int idx = arp_index(s.algorithm);
+    fl_font(FL_HELVETICA, 14);
+    if (idx < 0 || idx >= kArpAlgorithmCount) {
+        fl_color(fl_rgb_color(204, 204, 204));
+        fl_draw("no arp algorithm on this engine", left, top + 26);
+        return;
+    }
+    fl_color(FL_WHITE);
+    fl_draw(kArpNames[idx], left, top + 26);
+    if (!s.has_sequence) {
+        fl_color(fl_rgb_color(204, 204, 204));
+        fl_draw("sequence not read", left, top + 50);
+        return;
+    }
+    fl_color(fl_rgb_color(204, 204, 204));
+    fl_draw(kSequenceNames[s.sequence_index], left, top + 50);
+    // The step levels as bars, 0 to 100 on the shown scale.
+    ArpReading r = read_arp_sequence(s.sequence, 8);
+    const int base = top + 200;
+    const int bar_w = (width - 20) / kArpSteps;
+    for (int k = 0; k < kArpSteps; ++k) {
+        const int bh = static_cast<int>(r.shown[k] * 1.2);
+        fl_color(k < r.step_count ? fl_rgb_color(142, 211, 211) : fl_rgb_color(90, 90, 90));
+        fl_rectf(left + k * bar_w, base - bh, bar_w - 4, bh);
+    }
+    fl_color(fl_rgb_color(135, 135, 135));
+    fl_rectf(left, base + 2, width - 20, 1);
+    fl_color(fl_rgb_color(204, 204, 204));
+    fl_draw((std::to_string(r.step_count) + " steps").c_str(), left, base + 22);
+}
+
+void KV_ArpEditor::draw()
+{
+    Fl_Group::draw();
+    fl_font(FL_HELVETICA, 17);
+    fl_color(fl_rgb_color(135, 135, 135));
+    fl_draw("ARP SEQUENCE EDITOR", x() + 20, y() + 30, w() - 40, 20, FL_ALIGN_CENTER);
+    fl_rectf(x() + 20, y() + 55, w() - 40, 2);
+    const int half = (w() - 60) / 2;
+    draw_side(Engine::Y, x() + 30, y() + 90, half);
+    draw_side(Engine::X, x() + 40 + half, y() + 90, half);
+}
+
+} // namespace kv

@@ -1,0 +1,235 @@
+#include "editor/KV_Parameters.h"
+
+#include "preset/Catalogue.h"
+#include "preset/Scales.h"
+
+#include <FL/fl_draw.H>
+
+#include <cstdio>
+#include <string>
+
+namespace kv {
+
+namespace {
+const Fl_Color kCardColor = fl_rgb_color(38, 38, 38);
+const Fl_Color kCardEdge = fl_rgb_color(80, 80, 80);
+const Fl_Color kAccent = fl_rgb_color(255, 204, 0);
+const Fl_Color kLabel = fl_rgb_color(170, 170, 170);
+const Fl_Color kValue = FL_WHITE;
+
+const char* routing_name(uint8_t r)
+{
+    switch (r) {
+    case 0: return "Cascade";
+    case 1: return "Mixture";
+    case 2: return "LR-split";
+    default: return "?";
+    }
+}
+
+std::string trim_left(const char* s)
+{
+    std::string t = s ? s : "";
+    size_t i = t.find_first_not_of(' ');
+    return i == std::string::npos ? std::string() : t.substr(i);
+}
+} // namespace
+
+KV_Parameters::KV_Parameters(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
+{
+    box(FL_NO_BOX);
+    end();
+    params = default_parameters();
+    title = make_title("");
+}
+
+KV_Parameters::~KV_Parameters() = default;
+
+void KV_Parameters::load_parameters(const PresetParameters& block)
+{
+    const bool was_live = live;
+    live = false;
+    params = block;
+    combination = static_cast<int>(combination_of(params.algorithm_x, params.algorithm_y));
+    ++loads_;
+    live = was_live;
+    redraw();
+}
+
+void KV_Parameters::load_parameters(const uint8_t* bytes35) { load_parameters(parameters_from_bytes(bytes35)); }
+
+void KV_Parameters::load_record(const PresetRecord& record)
+{
+    title = record.title;
+    has_title = true;
+    load_parameters(record.parameters);
+}
+
+void KV_Parameters::load_record(const uint8_t* bytes47) { load_record(record_from_bytes(bytes47)); }
+
+void KV_Parameters::set_template_controls_active(bool active)
+{
+    template_controls_active_ = active;
+    redraw();
+}
+
+void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int height)
+{
+    fl_draw_box(FL_ROUNDED_BOX, left, top, width, height, kCardColor);
+    fl_color(kCardEdge);
+    fl_line_style(FL_SOLID, 1);
+    fl_rect(left + 2, top + 2, width - 4, height - 4);
+    fl_line_style(0);
+
+    const int id_raw = params.algorithm(e);
+    const bool valid = algorithm_valid(id_raw);
+    const AlgorithmInfo& info = algorithm_info(id_raw);
+    const int pad = 14;
+    int ty = top + 26;
+
+    fl_font(FL_HELVETICA_BOLD, 16);
+    fl_color(kAccent);
+    fl_draw(e == Engine::X ? "DSP-X" : "DSP-Y", left + pad, ty);
+    const bool engaged = params.engaged(e);
+    fl_font(FL_HELVETICA_BOLD, 12);
+    fl_color(engaged ? fl_rgb_color(142, 211, 211) : fl_rgb_color(200, 80, 60));
+    fl_draw(engaged ? "ENGAGED" : "BYPASSED", left + width - pad - 80, ty - 4, 80, 12, FL_ALIGN_RIGHT);
+
+    ty += 34;
+    fl_font(FL_HELVETICA_BOLD, 24);
+    fl_color(kValue);
+    if (valid) {
+        fl_draw(info.code, left + pad, ty);
+        fl_font(FL_HELVETICA, 13);
+        fl_color(kLabel);
+        std::string entry = trim_left(info.menu_entry);
+        fl_draw(entry.c_str(), left + pad + 110, ty - 3);
+    } else {
+        char unknown[48];
+        std::snprintf(unknown, sizeof unknown, "unknown algorithm (%d)", id_raw);
+        fl_font(FL_HELVETICA_BOLD, 16);
+        fl_draw(unknown, left + pad, ty);
+    }
+
+    // Knobs.
+    ty += 30;
+    const int col2 = left + pad + 110;
+    const int sp1 = params.sp(e, 0);
+    for (int k = 0; k < 3; ++k) {
+        const Knob knob = static_cast<Knob>(k);
+        std::string value;
+        if (knob == Knob::Speed) {
+            const SpeedClass c = speed_class(id_raw);
+            value = std::to_string(speed_text_value(c, params.speed(e)));
+            if (c == SpeedClass::Tempo) value += " BPM";
+        } else {
+            const int raw = knob == Knob::Depth ? params.depth(e) : params.tweak(e);
+            value = std::to_string(percent_text_value(raw));
+        }
+        fl_font(FL_HELVETICA, 13);
+        fl_color(kLabel);
+        fl_draw(valid ? knob_label(id_raw, knob, sp1) : "-", left + pad, ty);
+        fl_font(FL_HELVETICA_BOLD, 14);
+        fl_color(kValue);
+        fl_draw(value.c_str(), col2, ty);
+        // A bar showing where the knob stands (0 to 100).
+        double pos = knob == Knob::Speed ? speed_raw_to_position(speed_class(id_raw), params.speed(e))
+                                          : raw_to_percent(knob == Knob::Depth ? params.depth(e) : params.tweak(e));
+        if (knob == Knob::Speed) pos = pos / kSpeedRawMax * 100.0;
+        if (pos < 0) pos = 0;
+        if (pos > 100) pos = 100;
+        const int bar_x = col2 + 70, bar_w = width - (bar_x - left) - pad;
+        fl_color(fl_rgb_color(70, 70, 70));
+        fl_rectf(bar_x, ty - 9, bar_w, 6);
+        fl_color(fl_rgb_color(142, 211, 211));
+        fl_rectf(bar_x, ty - 9, int(bar_w * pos / 100.0), 6);
+        ty += 22;
+    }
+
+    // Secondary parameters.
+    ty += 8;
+    for (int s = 0; s < kSpCount; ++s) {
+        if (valid && sp_hidden(id_raw, s)) continue;
+        const int code = params.sp(e, s);
+        std::string text = "-";
+        if (valid) {
+            auto texts = option_texts(e, id_raw, s);
+            const int posn = code_to_position(id_raw, s, code);
+            if (posn >= 0 && size_t(posn) < texts.size()) text = trim_left(texts[size_t(posn)].c_str());
+        }
+        fl_font(FL_HELVETICA, 13);
+        fl_color(kLabel);
+        fl_draw(valid ? trim_left(sp_label(id_raw, s, sp1)).c_str() : "-", left + pad, ty);
+        fl_font(FL_HELVETICA_BOLD, 13);
+        fl_color(kValue);
+        fl_draw(text.c_str(), col2, ty);
+        ty += 20;
+    }
+
+    // Tap divide.
+    fl_font(FL_HELVETICA, 13);
+    fl_color(kLabel);
+    fl_draw("Tap divide", left + pad, top + height - 14);
+    fl_font(FL_HELVETICA_BOLD, 13);
+    fl_color(kValue);
+    const char* tap = tap_capable(id_raw) ? tap_divide_text(params.tap_divide(e)) : "";
+    std::string tap_text = trim_left(tap);
+    if (tap_text.empty()) tap_text = "-";
+    fl_draw(tap_text.c_str(), col2, top + height - 14);
+}
+
+void KV_Parameters::draw()
+{
+    Fl_Group::draw();
+    fl_push_clip(x(), y(), w(), h());
+
+    const int left = x() + 10;
+    const int inner = w() - 20;
+    int top = y() + 6;
+
+    // Title strip, left of the templates button that lies over the top of the panel.
+    fl_draw_box(FL_ROUNDED_BOX, left, top, 596 - left, 34, kCardColor);
+    fl_font(FL_HELVETICA, 13);
+    fl_color(kLabel);
+    fl_draw("PRESET", left + 14, top + 22);
+    fl_font(FL_HELVETICA_BOLD, 18);
+    fl_color(kAccent);
+    std::string t = has_title ? title_text(title) : std::string();
+    if (has_title && t.empty()) t = "(untitled)";
+    if (!has_title) t = "(not read from the pedal)";
+    fl_draw(t.c_str(), left + 70, top + 24);
+    if (combination != 0) {
+        static const char* const names[4] = {"", "Rotary Speaker", "Lo-Fi Vinyl", "Lo-Fi Junk"};
+        fl_font(FL_HELVETICA_BOLD, 13);
+        fl_color(kAccent);
+        if (combination > 0 && combination < 4)
+            fl_draw(names[combination], 846, top + 22);
+    }
+
+    // The two engines: DSP-Y on the left, DSP-X on the right.
+    top += 44;
+    const int gap = 12;
+    const int card_w = (inner - gap) / 2;
+    const int card_h = 300;
+    draw_engine(Engine::Y, left, top, card_w, card_h);
+    draw_engine(Engine::X, left + card_w + gap, top, card_w, card_h);
+
+    // Routing, Pre/Post and volume.
+    top += card_h + 10;
+    fl_draw_box(FL_ROUNDED_BOX, left, top, inner, 44, kCardColor);
+    const int cols[3] = {left + 14, left + inner / 3 + 14, left + 2 * inner / 3 + 14};
+    const char* labels[3] = {"Routing", "Pre / Post", "Master volume"};
+    std::string values[3] = {routing_name(params.routing()), params.post() ? "Post" : "Pre",
+                             volume_text(volume_position(params.volume)) + " dB"};
+    for (int i = 0; i < 3; ++i) {
+        fl_font(FL_HELVETICA, 13);
+        fl_color(kLabel);
+        fl_draw(labels[i], cols[i], top + 27);
+        fl_font(FL_HELVETICA_BOLD, 14);
+        fl_color(kValue);
+        fl_draw(values[i].c_str(), cols[i] + (i == 2 ? 100 : 70), top + 27);
+    }
+    fl_pop_clip();
+}
+
+} // namespace kv

@@ -1,0 +1,43 @@
+#include "library/KV_TemplatePanel.h"
+
+#include <FL/Fl_Choice.H>
+#include <FL/fl_draw.H>
+
+namespace kv {
+
+KV_TemplatePanel::KV_TemplatePanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
+{
+    template_choice = new Fl_Choice(x + 79, y + 35, 205, 26);
+    template_choice->labelfont(FL_HELVETICA_BOLD);
+    template_choice->labelsize(11);
+    template_choice->add("    -   select a template   -");
+    template_choice->add(" 1.  Rotary Speaker");
+    template_choice->add(" 2.  Lo-Fi Vinyl ");
+    template_choice->add(" 3.  Lo-Fi Junk ");
+    template_choice->value(0);
+    template_choice->callback(choice_cb, this);
+    end();
+}
+
+KV_TemplatePanel::~KV_TemplatePanel() = default;
+
+void KV_TemplatePanel::choice_cb(Fl_Widget*, void* data)
+{
+    auto* panel = static_cast<KV_TemplatePanel*>(data);
+    panel->template_index = panel->template_choice->value();
+    panel->do_callback();
+}
+
+void KV_TemplatePanel::draw()
+{
+    Fl_Group::draw();
+    fl_font(FL_HELVETICA, 12);
+    fl_color(fl_color_average(fl_rgb_color(0x99, 0x66, 0x00), FL_WHITE, 0.67f));
+    fl_draw("< click the button again to exit without making changes >", x() + 28, y() + 20);
+    fl_color(fl_rgb_color(0xC0, 0xC0, 0xC0));
+    fl_draw("C.A.T are not presets. These are templates of a certain class", x() + 15, y() + 85);
+    fl_draw("of algorithms built by combining two specific algorithms and", x() + 15, y() + 102);
+    fl_draw("DSP routing.", x() + 15, y() + 119);
+}
+
+} // namespace kv
