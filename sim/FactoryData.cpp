@@ -1,6 +1,7 @@
 #include "sim/FactoryData.h"
 
 #include "platform/Platform.h"
+#include "preset/ProgramPatcher.h"
 
 #include <cstdio>
 #include <cstring>
@@ -122,12 +123,18 @@ PedalMemory build(const std::vector<uint8_t>* presets, const std::vector<uint8_t
         fill_presets_builtin(m);
     }
 
-    // Each slot's programs are its algorithms' library images.
+    // Each slot's programs are its algorithms' library images, patched for
+    // the slot's secondary parameters (a code without a row leaves the image).
+    const ProgramPatcher patcher;
     for (auto& slot : m.slots) {
-        const uint8_t ax = slot.parameters.algorithm_x;
-        const uint8_t ay = slot.parameters.algorithm_y;
-        if (ax < kAlgorithmCount) slot.program_x = images[ax];
-        if (ay < kAlgorithmCount) slot.program_y = images[ay];
+        const PresetParameters& p = slot.parameters;
+        for (Engine e : {Engine::X, Engine::Y}) {
+            const AlgorithmId id = p.algorithm(e);
+            if (id >= kAlgorithmCount) continue;
+            DspProgram& program = e == Engine::X ? slot.program_x : slot.program_y;
+            program = images[id];
+            for (int k = 0; k < 3; ++k) patcher.patch(k, p.sp(e, k), program, id);
+        }
     }
     return m;
 }

@@ -1,5 +1,6 @@
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
+#include "preset/ProgramPatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -484,7 +485,12 @@ TEST(SimFactory, PowersUpFromTheDataFilesAndFallsBackPerFile)
     EXPECT_EQ(Bytes(m.slots[4].parameters.data(), m.slots[4].parameters.data() + 35),
               Bytes(fap.begin() + 140, fap.begin() + 175));
     EXPECT_EQ(std::string(m.slots[31].title.text, 12), std::string(fap.begin() + 1120 + 372, fap.end()));
-    EXPECT_EQ(m.slots[7].program_x.bytes[0], 107);   // image of algorithm 7
+    // Slot 7 plays algorithm 7's image, patched for its secondary parameters.
+    kv::DspProgram expected;
+    std::memset(expected.bytes, 107, 512);
+    const kv::ProgramPatcher patcher;
+    for (int k = 0; k < 3; ++k) patcher.patch(k, m.slots[7].parameters.sp(kv::Engine::X, k), expected, 7);
+    EXPECT_EQ(std::memcmp(m.slots[7].program_x.bytes, expected.bytes, 512), 0);
     EXPECT_EQ(m.slots[7].program_y.bytes[0], 0);     // no such algorithm: nothing to play
     EXPECT_EQ(m.library[37][511], 137);
     const Bytes display = pattern(1000, 11);
@@ -500,7 +506,7 @@ TEST(SimFactory, PowersUpFromTheDataFilesAndFallsBackPerFile)
     const kv::PedalMemory n = kv::factory_memory(dir.string(), &used);
     EXPECT_FALSE(used.presets);
     EXPECT_TRUE(used.library);
-    EXPECT_EQ(n.slots[0].program_x.bytes[0], 100 + n.slots[0].parameters.algorithm_x);
+    EXPECT_EQ(n.slots[0].program_x.bytes[511], 100 + n.slots[0].parameters.algorithm_x);
 
     const auto empty = temp_dir("empty");
     EXPECT_EQ(kv::factory_memory(empty.string(), &used), kv::builtin_factory_memory());
@@ -524,8 +530,18 @@ TEST(SimFactory, BuiltInMemoryIsAUsablePedal)
                 EXPECT_EQ(second, a == 0 ? 0 : level);
             }
         }
-    EXPECT_EQ(std::memcmp(m.slots[0].program_x.bytes,
-                          kv::builtin_algorithm_images()[m.slots[0].parameters.algorithm_x].bytes, 512), 0);
+    kv::DspProgram expected = kv::builtin_algorithm_images()[m.slots[0].parameters.algorithm_x];
+    const kv::ProgramPatcher patcher;
+    for (int k = 0; k < 3; ++k)
+        patcher.patch(k, m.slots[0].parameters.sp(kv::Engine::X, k), expected, m.slots[0].parameters.algorithm_x);
+    EXPECT_EQ(std::memcmp(m.slots[0].program_x.bytes, expected.bytes, 512), 0);
+
+    // With the shipped data files the pedal takes all of them.
+    kv::FactorySources used;
+    kv::factory_memory(std::string(KV_SOURCE_DIR) + "/bin", &used);
+    if (std::filesystem::exists(std::string(KV_SOURCE_DIR) + "/bin/factoryset.fap")) {
+        EXPECT_TRUE(used.presets && used.library && used.arp && used.display);
+    }
 }
 
 TEST(SimVersion, ParsesOnlyWellFormedVersions)
