@@ -9,62 +9,87 @@ namespace {
 // ---------------------------------------------------------------------------
 // Option texts, without their leading blanks (DSP-X wording).
 
-constexpr const char* kList01[] = {"Triangle", "Sine", "Square"};
-constexpr const char* kList02[] = {"Mono", "Stereo"};
+constexpr const char* kTriangleToSquare[] = {"Triangle", "Sine", "Square"};
+constexpr const char* kMonoToStereo[] = {"Mono", "Stereo"};
 constexpr const char* kDigits0to7[] = {"0", "1", "2", "3", "4", "5", "6", "7"};
-constexpr const char* kList03[] = {"Subtle", "Deep"};
-constexpr const char* kList04[] = {"Standard", "Stutter"};
-constexpr const char* kList05[] = {"Dynamic Speed (+)", "Dynamic Speed (-)", "Dynamic Depth (+)", "Dynamic Depth (-)"};
-constexpr const char* kList06[] = {"Clear", "Warm", "Warmer", "Dark"};
-constexpr const char* kList07[] = {"0%", "5%", "10%", "15%", "20%", "25%", "30%", "35%", "40%", "45%", "50%", "55%", "60%", "65%", "70%", "90%"};
-constexpr const char* kList08[] = {"Static LFO", "Dynamic Speed (-)", "Dynamic Speed (+)"};
-constexpr const char* kList09[] = {"Triangle", "Rising Saw", "Falling Saw", "Shark Fin"};
-constexpr const char* kDigits0to15[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"};
-constexpr const char* kList10[] = {"Up", "Down"};
-constexpr const char* kList11[] = {"Lowpass", "Bandpass", "Highpass", "Peaking"};
-constexpr const char* kList12[] = {"Low", "Medium", "High", "Strong"};
-constexpr const char* kList13[] = {"0%", "50%", "75%", "100%"};
-constexpr const char* kList14[] = {"Lowpass", "Bandpass"};
-constexpr const char* kList15[] = {"Phrase 1", "Phrase 2", "Phrase 3", "Phrase 4", "Phrase 5", "Garbled", "Random", "Manual"};
-constexpr const char* kList16[] = {"Type 1", "Type 2", "Type 3", "Type 4"};
-constexpr const char* kList17[] = {"Warm", "Natural", "Vibrant"};
-constexpr const char* kList18[] = {"6 ms", "8 ms", "10 ms", "12 ms", "14 ms", "16 ms", "18 ms", "20 ms"};
-constexpr const char* kList19[] = {"0 (off)", "1", "2", "3", "4", "5", "6", "7"};
-constexpr const char* kList20[] = {"Static LFO", "Dynamic Width (+)", "Dynamic Width (-)", "Dynamic Sweep"};
-constexpr const char* kList21[] = {"-8", "-7", "-6", "-5", "-4", "-3", "-2", "-1", "0 (neutral)", "+1", "+2", "+3", "+4", "+5", "+6", "+7"};
-constexpr const char* kList22[] = {"Additive", "Subtractive"};
-constexpr const char* kList23[] = {"Off", "On"};
-constexpr const char* kList24[] = {"LFO", "Manual"};
-constexpr const char* kList25[] = {"Crisp", "Gliding"};
-constexpr const char* kList26[] = {"Triangle", "Square"};
-constexpr const char* kList27[] = {"2", "4", "6", "8"};
-constexpr const char* kList28[] = {"Envelope", "Manual"};
-constexpr const char* kList29[] = {"Chorus", "Vibrato"};
-constexpr const char* kList30[] = {"Original", "Extended"};
-constexpr const char* kList31[] = {"Full", "Reduced"};
-constexpr const char* kList32[] = {"0 ms", "20 ms", "40 ms", "60 ms"};
-constexpr const char* kList33[] = {"Standard", "Dynamic"};
-constexpr const char* kList34[] = {"Sine", "Triangle"};
-constexpr const char* kList35[] = {"Snap", "Fast", "Slow"};
-constexpr const char* kList36[] = {"Sine", "Ramp", "Saw", "Triangle", "Square", "Random"};
-constexpr const char* kList37[] = {"Darker", "Dark", "Warm", "Bright"};
-constexpr const char* kList38[] = {"-4", "-3", "-2", "-1", "0 (neutral)", "+1", "+2", "+3"};
-constexpr const char* kList39[] = {"Wider", "Wide", "Narrow", "Narrower"};
-constexpr const char* kList40[] = {"Low", "Medium", "High"};
-constexpr const char* kList41[] = {"Sine", "Triangle", "Square", "Random", "Cube ", "Fubar"};
-constexpr const char* kList42[] = {"6 bit", "7 bit", "8 bit", "9 bit", "10 bit", "12 bit", "16 bit", "24 bit"};
-constexpr const char* kList43[] = {"2 KHz", "4 KHz", "6 KHz", "8 KHz", "12 KHz", "16 KHz", "24 KHz", "48 KHz"};
-constexpr const char* kList44[] = {"Normal", "+ Notches", "+ Peaks"};
+constexpr const char* kSubtleToDeep[] = {"Subtle", "Deep"};
+constexpr const char* kStandardToStutter[] = {"Standard", "Stutter"};
+constexpr const char* kDynamicSpeedPlusToDynamicDepthMinus[] = {
+    "Dynamic Speed (+)", "Dynamic Speed (-)", "Dynamic Depth (+)", "Dynamic Depth (-)",
+};
+constexpr const char* kClearToDark[] = {"Clear", "Warm", "Warmer", "Dark"};
+constexpr const char* k0PctTo90Pct[] = {
+    "0%", "5%", "10%", "15%", "20%", "25%", "30%", "35%", "40%", "45%", "50%", "55%", "60%", "65%", "70%",
+    "90%",
+};
+constexpr const char* kStaticLFOToDynamicSpeedPlus[] = {"Static LFO", "Dynamic Speed (-)", "Dynamic Speed (+)"};
+constexpr const char* kTriangleToSharkFin[] = {"Triangle", "Rising Saw", "Falling Saw", "Shark Fin"};
+constexpr const char* kDigits0to15[] = {
+    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15",
+};
+constexpr const char* kUpToDown[] = {"Up", "Down"};
+constexpr const char* kLowpassToPeaking[] = {"Lowpass", "Bandpass", "Highpass", "Peaking"};
+constexpr const char* kLowToStrong[] = {"Low", "Medium", "High", "Strong"};
+constexpr const char* k0Pct50Pct75PctTo100Pct[] = {"0%", "50%", "75%", "100%"};
+constexpr const char* kLowpassToBandpass[] = {"Lowpass", "Bandpass"};
+constexpr const char* kPhrase1ToManual[] = {
+    "Phrase 1", "Phrase 2", "Phrase 3", "Phrase 4", "Phrase 5", "Garbled", "Random", "Manual",
+};
+constexpr const char* kType1ToType4[] = {"Type 1", "Type 2", "Type 3", "Type 4"};
+constexpr const char* kWarmToVibrant[] = {"Warm", "Natural", "Vibrant"};
+constexpr const char* k6MsTo20Ms[] = {"6 ms", "8 ms", "10 ms", "12 ms", "14 ms", "16 ms", "18 ms", "20 ms"};
+constexpr const char* k0OffTo7[] = {"0 (off)", "1", "2", "3", "4", "5", "6", "7"};
+constexpr const char* kStaticLFOToDynamicSweep[] = {
+    "Static LFO", "Dynamic Width (+)", "Dynamic Width (-)", "Dynamic Sweep",
+};
+constexpr const char* kMinus8ToPlus7[] = {
+    "-8", "-7", "-6", "-5", "-4", "-3", "-2", "-1", "0 (neutral)", "+1", "+2", "+3", "+4", "+5", "+6", "+7",
+};
+constexpr const char* kAdditiveToSubtractive[] = {"Additive", "Subtractive"};
+constexpr const char* kOffToOn[] = {"Off", "On"};
+constexpr const char* kLFOToManual[] = {"LFO", "Manual"};
+constexpr const char* kCrispToGliding[] = {"Crisp", "Gliding"};
+constexpr const char* kTriangleSquare[] = {"Triangle", "Square"};
+constexpr const char* k2To8[] = {"2", "4", "6", "8"};
+constexpr const char* kEnvelopeToManual[] = {"Envelope", "Manual"};
+constexpr const char* kChorusToVibrato[] = {"Chorus", "Vibrato"};
+constexpr const char* kOriginalToExtended[] = {"Original", "Extended"};
+constexpr const char* kFullToReduced[] = {"Full", "Reduced"};
+constexpr const char* k0MsTo60Ms[] = {"0 ms", "20 ms", "40 ms", "60 ms"};
+constexpr const char* kStandardToDynamic[] = {"Standard", "Dynamic"};
+constexpr const char* kSineToTriangle[] = {"Sine", "Triangle"};
+constexpr const char* kSnapToSlow[] = {"Snap", "Fast", "Slow"};
+constexpr const char* kSineToRandom[] = {"Sine", "Ramp", "Saw", "Triangle", "Square", "Random"};
+constexpr const char* kDarkerToBright[] = {"Darker", "Dark", "Warm", "Bright"};
+constexpr const char* kMinus4ToPlus3[] = {"-4", "-3", "-2", "-1", "0 (neutral)", "+1", "+2", "+3"};
+constexpr const char* kWiderToNarrower[] = {"Wider", "Wide", "Narrow", "Narrower"};
+constexpr const char* kLowToHigh[] = {"Low", "Medium", "High"};
+constexpr const char* kSineToFubar[] = {"Sine", "Triangle", "Square", "Random", "Cube ", "Fubar"};
+constexpr const char* k6BitTo24Bit[] = {"6 bit", "7 bit", "8 bit", "9 bit", "10 bit", "12 bit", "16 bit", "24 bit"};
+constexpr const char* k2KHzTo48KHz[] = {"2 KHz", "4 KHz", "6 KHz", "8 KHz", "12 KHz", "16 KHz", "24 KHz", "48 KHz"};
+constexpr const char* kNormalToPlusPeaks[] = {"Normal", "+ Notches", "+ Peaks"};
 constexpr const char* kDigits0to3[] = {"0", "1", "2", "3"};
-constexpr const char* kList45[] = {"Phonograph", "Clock Radio", "Megaphone", "Antique Phone", "Cell Phone", "Intercom", "Lowpass 1", "Lowpass 2"};
-constexpr const char* kList46[] = {"0 (slowest)", "1", "2", "3 (fastest)"};
-constexpr const char* kList47[] = {"0 (closest)", "1", "2", "3 (farthest)"};
-constexpr const char* kList48[] = {"Sequence I", "Sequence II", "Sequence III", "Sequence IV", "Sequence Random"};
-constexpr const char* kList49[] = {"0%", "50%", "100%"};
-constexpr const char* kList50[] = {"LP (mono)", "BP (mono)", "HP (mono)", "LP - BP (stereo)", "LP - HP (stereo)", "BP - HP (stereo)", "HP - LP (stereo)", "HP - BP (stereo)"};
-constexpr const char* kList51[] = {"Adult", "Child"};
-constexpr const char* kList52[] = {"Lower", "Low", "Medium", "High"};
-constexpr const char* kList53[] = {"Blues Scale", "Pentatonic", "Phrygian", "Altered Scale", "Major", "Natural Minor", "Harmonic Minor", "Melodic Minor", "Japanese 1", "Japanese 2", "Japanese 3", "Japanese 4", "Balinese", "Gypsy Minor", "Oriental", "Indian Asavari"};
+constexpr const char* kPhonographToLowpass2[] = {
+    "Phonograph", "Clock Radio", "Megaphone", "Antique Phone", "Cell Phone", "Intercom", "Lowpass 1",
+    "Lowpass 2",
+};
+constexpr const char* k0SlowestTo3Fastest[] = {"0 (slowest)", "1", "2", "3 (fastest)"};
+constexpr const char* k0ClosestTo3Farthest[] = {"0 (closest)", "1", "2", "3 (farthest)"};
+constexpr const char* kSequenceIToSequenceRandom[] = {
+    "Sequence I", "Sequence II", "Sequence III", "Sequence IV", "Sequence Random",
+};
+constexpr const char* k0Pct50PctTo100Pct[] = {"0%", "50%", "100%"};
+constexpr const char* kLPMonoToHPMinusBPStereo[] = {
+    "LP (mono)", "BP (mono)", "HP (mono)", "LP - BP (stereo)", "LP - HP (stereo)", "BP - HP (stereo)",
+    "HP - LP (stereo)", "HP - BP (stereo)",
+};
+constexpr const char* kAdultToChild[] = {"Adult", "Child"};
+constexpr const char* kLowerToHigh[] = {"Lower", "Low", "Medium", "High"};
+constexpr const char* kBluesScaleToIndianAsavari[] = {
+    "Blues Scale", "Pentatonic", "Phrygian", "Altered Scale", "Major", "Natural Minor", "Harmonic Minor",
+    "Melodic Minor", "Japanese 1", "Japanese 2", "Japanese 3", "Japanese 4", "Balinese", "Gypsy Minor",
+    "Oriental", "Indian Asavari",
+};
 
 constexpr SecondaryParameterInfo sp(const char* label, std::span<const char* const> options)
 {
@@ -81,157 +106,157 @@ constexpr SecondaryParameterInfo hidden()
 
 constexpr AlgorithmInfo kAlgorithms[kAlgorithmCount] = {
     // 0
-    {"TRMOLO", "A m p l i t u d e", "Tremolo", {"BPM", "DEPTH", "GLITCH"}, {sp("Wave-Shape", kList01),
-      sp("Panning", kList02),
-      sp("Gain", kDigits0to7)}, SpeedClass::Tempo, true, {1, 0, 3}},
+    {"TRMOLO", "A m p l i t u d e", "Tremolo", {"BPM", "DEPTH", "GLITCH"},
+     {sp("Wave-Shape", kTriangleToSquare), sp("Panning", kMonoToStereo), sp("Gain", kDigits0to7)},
+     SpeedClass::Tempo, true, {1, 0, 3}},
     // 1
-    {"HCTREM", "A m p l i t u d e", "Harmonic Tremolo", {"BPM", "DEPTH", "XOVER FREQ"}, {sp("Wave-Shape", kList01),
-      sp("Panning", kList02),
-      sp("Vibe", kList03)}, SpeedClass::Tempo, true, {1, 0, 0}},
+    {"HCTREM", "A m p l i t u d e", "Harmonic Tremolo", {"BPM", "DEPTH", "XOVER FREQ"},
+     {sp("Wave-Shape", kTriangleToSquare), sp("Panning", kMonoToStereo), sp("Vibe", kSubtleToDeep)},
+     SpeedClass::Tempo, true, {1, 0, 0}},
     // 2
-    {"CHOPPR", "A m p l i t u d e", "Chopper", {"BPM", "DEPTH", "DUTY CYCLE"}, {sp("Mode", kList04),
-      sp("Panning", kList02),
-      sp("Gain", kDigits0to7)}, SpeedClass::Tempo, true, {0, 0, 3}},
+    {"CHOPPR", "A m p l i t u d e", "Chopper", {"BPM", "DEPTH", "DUTY CYCLE"},
+     {sp("Mode", kStandardToStutter), sp("Panning", kMonoToStereo), sp("Gain", kDigits0to7)},
+     SpeedClass::Tempo, true, {0, 0, 3}},
     // 3
-    {"DCTREM", "A m p l i t u d e", "Dynamic Tremolo", {"SPEED", "DEPTH", "SENS"}, {sp("Wave-Shape", kList01),
-      sp("Panning", kList02),
-      sp("Dynamic Parameter", kList05)}, SpeedClass::Rate, true, {1, 0, 1}},
+    {"DCTREM", "A m p l i t u d e", "Dynamic Tremolo", {"SPEED", "DEPTH", "SENS"},
+     {sp("Wave-Shape", kTriangleToSquare), sp("Panning", kMonoToStereo), sp("Dynamic Parameter", kDynamicSpeedPlusToDynamicDepthMinus)},
+     SpeedClass::Rate, true, {1, 0, 1}},
     // 4
-    {"SLOVOL", "A m p l i t u d e", "Slow Volume", {"ECHO TIME", "ECHO LEVEL", "SWELL TIME"}, {sp("Tone", kList06),
-      sp("Feedback", kList07),
-      sp("Threshold", kDigits0to7)}, SpeedClass::Rate, true, {2, 6, 2}},
+    {"SLOVOL", "A m p l i t u d e", "Slow Volume", {"ECHO TIME", "ECHO LEVEL", "SWELL TIME"},
+     {sp("Tone", kClearToDark), sp("Feedback", k0PctTo90Pct), sp("Threshold", kDigits0to7)},
+     SpeedClass::Rate, true, {2, 6, 2}},
     // 5
-    {"FILTER", "F i l t e r s", "Modulated Filter", {"SPEED", "DEPTH", "MIX"}, {sp("Mode", kList08),
-      sp("Wave-Shape", kList09),
-      sp("Sensitivity", kDigits0to15)}, SpeedClass::Rate, true, {0, 0, 7}},
+    {"FILTER", "F i l t e r s", "Modulated Filter", {"SPEED", "DEPTH", "MIX"},
+     {sp("Mode", kStaticLFOToDynamicSpeedPlus), sp("Wave-Shape", kTriangleToSharkFin), sp("Sensitivity", kDigits0to15)},
+     SpeedClass::Rate, true, {0, 0, 7}},
     // 6
-    {"ENVFLT", "F i l t e r s", "Envelope Filter", {"SENS", "DEPTH", "MIX"}, {sp("Sweep Direction", kList10),
-      sp("Filter Type", kList11),
-      sp("Q Curve", kList12)}, SpeedClass::Rate, false, {0, 0, 2}},
+    {"ENVFLT", "F i l t e r s", "Envelope Filter", {"SENS", "DEPTH", "MIX"},
+     {sp("Sweep Direction", kUpToDown), sp("Filter Type", kLowpassToPeaking), sp("Q Curve", kLowToStrong)},
+     SpeedClass::Rate, false, {0, 0, 2}},
     // 7
-    {"s&hFLT", "F i l t e r s", "Sample-Hold Filter", {"SPEED", "DEPTH", "MIX"}, {sp("Glissando", kList13),
-      sp("Filter Type", kList14),
-      sp("Q Curve", kList12)}, SpeedClass::Rate, true, {2, 0, 2}},
+    {"s&hFLT", "F i l t e r s", "Sample-Hold Filter", {"SPEED", "DEPTH", "MIX"},
+     {sp("Glissando", k0Pct50Pct75PctTo100Pct), sp("Filter Type", kLowpassToBandpass), sp("Q Curve", kLowToStrong)},
+     SpeedClass::Rate, true, {2, 0, 2}},
     // 8
-    {"FORMNT", "F i l t e r s", "Formant", {"SPEED", "EMPHASIS", "MIX"}, {sp("Vowels", kList15),
-      sp("Glissando", kList13),
-      sp("Q Curve", kList12)}, SpeedClass::Rate, true, {0, 2, 2}},
+    {"FORMNT", "F i l t e r s", "Formant", {"SPEED", "EMPHASIS", "MIX"},
+     {sp("Vowels", kPhrase1ToManual), sp("Glissando", k0Pct50Pct75PctTo100Pct), sp("Q Curve", kLowToStrong)},
+     SpeedClass::Rate, true, {0, 2, 2}},
     // 9
-    {"WAHWAH", "F i l t e r s", "Wah Filter", {"FREQUENCY", "DEPTH", "MIX"}, {sp("Taper", kList16),
-      sp("Filter Type", kList11),
-      sp("Q Curve", kList12)}, SpeedClass::Rate, false, {1, 1, 2}},
+    {"WAHWAH", "F i l t e r s", "Wah Filter", {"FREQUENCY", "DEPTH", "MIX"},
+     {sp("Taper", kType1ToType4), sp("Filter Type", kLowpassToPeaking), sp("Q Curve", kLowToStrong)},
+     SpeedClass::Rate, false, {1, 1, 2}},
     // 10
-    {"DIME.C", "S w i r l s", "Dimension", {"SPEED", "DEPTH", "MIX"}, {sp("Tone", kList17),
-      sp("Predelay", kList18),
-      hidden()}, SpeedClass::Rate, false, {1, 2, 0}},
+    {"DIME.C", "S w i r l s", "Dimension", {"SPEED", "DEPTH", "MIX"},
+     {sp("Tone", kWarmToVibrant), sp("Predelay", k6MsTo20Ms), hidden()},
+     SpeedClass::Rate, false, {1, 2, 0}},
     // 11
-    {"CHORUS", "S w i r l s", "Chorus", {"SPEED", "DEPTH", "MIX"}, {sp("Low-Cut", kDigits0to7),
-      sp("High-Cut", kDigits0to7),
-      hidden()}, SpeedClass::Rate, false, {3, 3, 0}},
+    {"CHORUS", "S w i r l s", "Chorus", {"SPEED", "DEPTH", "MIX"},
+     {sp("Low-Cut", kDigits0to7), sp("High-Cut", kDigits0to7), hidden()},
+     SpeedClass::Rate, false, {3, 3, 0}},
     // 12
-    {"TRICHO", "S w i r l s", "Tri-Chorus", {"SPEED", "DEPTH", "MIX"}, {sp("Low-Cut", kDigits0to7),
-      sp("High-Cut", kDigits0to7),
-      hidden()}, SpeedClass::Rate, false, {3, 3, 0}},
+    {"TRICHO", "S w i r l s", "Tri-Chorus", {"SPEED", "DEPTH", "MIX"},
+     {sp("Low-Cut", kDigits0to7), sp("High-Cut", kDigits0to7), hidden()},
+     SpeedClass::Rate, false, {3, 3, 0}},
     // 13
-    {"DETUNE", "S w i r l s", "Detune", {"CENTS (-)", "CENTS (+)", "MIX"}, {sp("Tone", kList17),
-      sp("Stereo Spread", kDigits0to7),
-      sp("Modulation", kList19)}, SpeedClass::Rate, false, {1, 4, 4}},
+    {"DETUNE", "S w i r l s", "Detune", {"CENTS (-)", "CENTS (+)", "MIX"},
+     {sp("Tone", kWarmToVibrant), sp("Stereo Spread", kDigits0to7), sp("Modulation", k0OffTo7)},
+     SpeedClass::Rate, false, {1, 4, 4}},
     // 14
-    {"FLANGE", "S w i r l s", "Dyna Flanger", {"SPEED", "DELAY", "MIX"}, {sp("Mode", kList20),
-      sp("Sweep Width", kDigits0to15),
-      sp("Resonance", kList21)}, SpeedClass::Rate, false, {0, 11, 3}},
+    {"FLANGE", "S w i r l s", "Dyna Flanger", {"SPEED", "DELAY", "MIX"},
+     {sp("Mode", kStaticLFOToDynamicSweep), sp("Sweep Width", kDigits0to15), sp("Resonance", kMinus8ToPlus7)},
+     SpeedClass::Rate, false, {0, 11, 3}},
     // 15
-    {"TAPEFL", "S w i r l s", "Tape Flanger", {"SPEED", "DEPTH", "MIX"}, {sp("Mode", kList22),
-      sp("Wow & Flutter", kList23),
-      sp("Trigger", kList24)}, SpeedClass::Rate, false, {1, 0, 0}},
+    {"TAPEFL", "S w i r l s", "Tape Flanger", {"SPEED", "DEPTH", "MIX"},
+     {sp("Mode", kAdditiveToSubtractive), sp("Wow & Flutter", kOffToOn), sp("Trigger", kLFOToManual)},
+     SpeedClass::Rate, false, {1, 0, 0}},
     // 16
-    {"s&hFLA", "S w i r l s", "Sample-Hold Flange", {"SPEED", "RESONANCE", "MIX"}, {sp("Mode", kList22),
-      sp("Steps", kList25),
-      sp("Timbre", kDigits0to7)}, SpeedClass::Rate, true, {0, 0, 5}},
+    {"s&hFLA", "S w i r l s", "Sample-Hold Flange", {"SPEED", "RESONANCE", "MIX"},
+     {sp("Mode", kAdditiveToSubtractive), sp("Steps", kCrispToGliding), sp("Timbre", kDigits0to7)},
+     SpeedClass::Rate, true, {0, 0, 5}},
     // 17
-    {"PHASER", "P h a s e", "Phaser", {"SPEED", "DEPTH", "MIX"}, {sp("Wave-Shape", kList26),
-      sp("Phaser Stages", kList27),
-      sp("Resonance", kDigits0to7)}, SpeedClass::Rate, true, {0, 1, 2}},
+    {"PHASER", "P h a s e", "Phaser", {"SPEED", "DEPTH", "MIX"},
+     {sp("Wave-Shape", kTriangleSquare), sp("Phaser Stages", k2To8), sp("Resonance", kDigits0to7)},
+     SpeedClass::Rate, true, {0, 1, 2}},
     // 18
-    {"ENVPHI", "P h a s e", "Envelope Phaser", {"SENS", "DEPTH", "MIX"}, {sp("Mode", kList28),
-      sp("Phaser Stages", kList27),
-      sp("Resonance", kDigits0to7)}, SpeedClass::Rate, false, {0, 2, 5}},
+    {"ENVPHI", "P h a s e", "Envelope Phaser", {"SENS", "DEPTH", "MIX"},
+     {sp("Mode", kEnvelopeToManual), sp("Phaser Stages", k2To8), sp("Resonance", kDigits0to7)},
+     SpeedClass::Rate, false, {0, 2, 5}},
     // 19
-    {"s&hPHI", "P h a s e", "Sample-Hold Phaser", {"SPEED", "DEPTH", "MIX"}, {sp("Glissando", kList13),
-      sp("Phaser Stages", kList27),
-      sp("Resonance", kDigits0to7)}, SpeedClass::Rate, true, {1, 2, 4}},
+    {"s&hPHI", "P h a s e", "Sample-Hold Phaser", {"SPEED", "DEPTH", "MIX"},
+     {sp("Glissando", k0Pct50Pct75PctTo100Pct), sp("Phaser Stages", k2To8), sp("Resonance", kDigits0to7)},
+     SpeedClass::Rate, true, {1, 2, 4}},
     // 20
-    {"UNIVBE", "P h a s e", "Faux Univibe", {"SPEED", "DEPTH", "MIX"}, {sp("Mode", kList29),
-      sp("Vibe", kList30),
-      sp("Low-End Throb", kList31)}, SpeedClass::Rate, true, {0, 0, 0}},
+    {"UNIVBE", "P h a s e", "Faux Univibe", {"SPEED", "DEPTH", "MIX"},
+     {sp("Mode", kChorusToVibrato), sp("Vibe", kOriginalToExtended), sp("Low-End Throb", kFullToReduced)},
+     SpeedClass::Rate, true, {0, 0, 0}},
     // 21
-    {"OCTAVE", "M i s c e l l a n y", "Octave Shifter", {"SUB-OCTAVE", "OCTAVE", "DRY"}, {sp("Reverb Delay", kList32),
-      sp("Reverb Decay", kDigits0to15),
-      sp("Reverb Level", kDigits0to15)}, SpeedClass::Rate, false, {3, 4, 4}},
+    {"OCTAVE", "M i s c e l l a n y", "Octave Shifter", {"SUB-OCTAVE", "OCTAVE", "DRY"},
+     {sp("Reverb Delay", k0MsTo60Ms), sp("Reverb Decay", kDigits0to15), sp("Reverb Level", kDigits0to15)},
+     SpeedClass::Rate, false, {3, 4, 4}},
     // 22
-    {"VBRATO", "M i s c e l l a n y", "Vibrato", {"SPEED", "DEPTH", "SENS"}, {sp("Mode", kList33),
-      sp("Wave-Shape", kList34),
-      sp("Rise Time", kList35)}, SpeedClass::Rate, false, {0, 0, 1}},
+    {"VBRATO", "M i s c e l l a n y", "Vibrato", {"SPEED", "DEPTH", "SENS"},
+     {sp("Mode", kStandardToDynamic), sp("Wave-Shape", kSineToTriangle), sp("Rise Time", kSnapToSlow)},
+     SpeedClass::Rate, false, {0, 0, 1}},
     // 23
-    {"RNGMOD", "M i s c e l l a n y", "Ring Modulator", {"LFO SPEED", "SHIFT", "MIX"}, {sp("LFO Depth", kDigits0to7),
-      sp("Wave-Shape", kList36),
-      sp("Tone", kList37)}, SpeedClass::Rate, false, {0, 0, 2}},
+    {"RNGMOD", "M i s c e l l a n y", "Ring Modulator", {"LFO SPEED", "SHIFT", "MIX"},
+     {sp("LFO Depth", kDigits0to7), sp("Wave-Shape", kSineToRandom), sp("Tone", kDarkerToBright)},
+     SpeedClass::Rate, false, {0, 0, 2}},
     // 24
-    {"PARAEQ", "M i s c e l l a n y", "Parametric EQ", {"FREQUENCY", "GAIN", "VOLUME"}, {sp("Bass", kList38),
-      sp("Treble", kList38),
-      sp("Q-Curve", kList39)}, SpeedClass::Rate, false, {4, 4, 1}},
+    {"PARAEQ", "M i s c e l l a n y", "Parametric EQ", {"FREQUENCY", "GAIN", "VOLUME"},
+     {sp("Bass", kMinus4ToPlus3), sp("Treble", kMinus4ToPlus3), sp("Q-Curve", kWiderToNarrower)},
+     SpeedClass::Rate, false, {4, 4, 1}},
     // 25
-    {"BITCRS", "M i s c e l l a n y", "Bit Crusher", {"FREQUENCY", "CRUSH", "MIX"}, {sp("Input Gain", kList40),
-      hidden(),
-      sp("Volume", kDigits0to7)}, SpeedClass::Rate, false, {1, 0, 6}},
+    {"BITCRS", "M i s c e l l a n y", "Bit Crusher", {"FREQUENCY", "CRUSH", "MIX"},
+     {sp("Input Gain", kLowToHigh), hidden(), sp("Volume", kDigits0to7)},
+     SpeedClass::Rate, false, {1, 0, 6}},
     // 26
-    {"JUNKIE", "M i s c e l l a n y", "Pressed Junk", {"SPEED", "DEPTH", "MIX"}, {sp("Gain", kDigits0to7),
-      sp("Wave-Shape", kList41),
-      sp("Tone", kList37)}, SpeedClass::Rate, false, {4, 0, 2}},
+    {"JUNKIE", "M i s c e l l a n y", "Pressed Junk", {"SPEED", "DEPTH", "MIX"},
+     {sp("Gain", kDigits0to7), sp("Wave-Shape", kSineToFubar), sp("Tone", kDarkerToBright)},
+     SpeedClass::Rate, false, {4, 0, 2}},
     // 27
-    {"RECORD", "M i s c e l l a n y", "Record Antics", {"SPEED", "DEPTH", "MIX"}, {sp("Fidelity", kList42),
-      sp("Sample Rate", kList43),
-      sp("Vinyl Dust/Scratch", kDigits0to7)}, SpeedClass::Rate, false, {7, 7, 0}},
+    {"RECORD", "M i s c e l l a n y", "Record Antics", {"SPEED", "DEPTH", "MIX"},
+     {sp("Fidelity", k6BitTo24Bit), sp("Sample Rate", k2KHzTo48KHz), sp("Vinyl Dust/Scratch", kDigits0to7)},
+     SpeedClass::Rate, false, {7, 7, 0}},
     // 28
-    {"PHONOS", "M i s c e l l a n y", "Phono Filters", {"SATURATION", "RESONANCE", "VOLUME"}, {sp("Mode", kList44),
-      sp("Notch/Peaks Density", kDigits0to3),
-      sp("Filters", kList45)}, SpeedClass::Rate, false, {0, 2, 0}},
+    {"PHONOS", "M i s c e l l a n y", "Phono Filters", {"SATURATION", "RESONANCE", "VOLUME"},
+     {sp("Mode", kNormalToPlusPeaks), sp("Notch/Peaks Density", kDigits0to3), sp("Filters", kPhonographToLowpass2)},
+     SpeedClass::Rate, false, {0, 2, 0}},
     // 29
-    {"HORN", "M i s c e l l a n y", "Horn (Rotary)", {"SLOW SPEED", "FAST SPEED", "VOLUME"}, {sp("Acceleration", kList46),
-      sp("Mic Distance", kList47),
-      sp("PreDrive", kList23)}, SpeedClass::Rate, false, {1, 1, 1}},
+    {"HORN", "M i s c e l l a n y", "Horn (Rotary)", {"SLOW SPEED", "FAST SPEED", "VOLUME"},
+     {sp("Acceleration", k0SlowestTo3Fastest), sp("Mic Distance", k0ClosestTo3Farthest), sp("PreDrive", kOffToOn)},
+     SpeedClass::Rate, false, {1, 1, 1}},
     // 30
-    {"DRUM", "M i s c e l l a n y", "Drum (Rotary)", {"SLOW SPEED", "FAST SPEED", "VOLUME"}, {sp("Acceleration", kList46),
-      sp("Intensity", kDigits0to3),
-      sp("PreDrive", kList23)}, SpeedClass::Rate, false, {1, 3, 1}},
+    {"DRUM", "M i s c e l l a n y", "Drum (Rotary)", {"SLOW SPEED", "FAST SPEED", "VOLUME"},
+     {sp("Acceleration", k0SlowestTo3Fastest), sp("Intensity", kDigits0to3), sp("PreDrive", kOffToOn)},
+     SpeedClass::Rate, false, {1, 3, 1}},
     // 31
-    {"ARP.TR", "A r p", "Arp Tremolo", {"BPM", "DEPTH", "CHOPINESS"}, {sp("Sequence", kList48),
-      sp("Panning", kList02),
-      sp("Gain", kDigits0to7)}, SpeedClass::Tempo, true, {0, 0, 3}},
+    {"ARP.TR", "A r p", "Arp Tremolo", {"BPM", "DEPTH", "CHOPINESS"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Panning", kMonoToStereo), sp("Gain", kDigits0to7)},
+     SpeedClass::Tempo, true, {0, 0, 3}},
     // 32
-    {"ARP.FI", "A r p", "Arp Filter", {"BPM", "DEPTH", "MIX"}, {sp("Sequence", kList48),
-      sp("Glissando", kList49),
-      sp("Filter Type", kList50)}, SpeedClass::Tempo, true, {0, 0, 0}},
+    {"ARP.FI", "A r p", "Arp Filter", {"BPM", "DEPTH", "MIX"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Glissando", k0Pct50PctTo100Pct), sp("Filter Type", kLPMonoToHPMinusBPStereo)},
+     SpeedClass::Tempo, true, {0, 0, 0}},
     // 33
-    {"ARP.FO", "A r p", "Arp Formant", {"BPM", "EMPHASIS", "MIX"}, {sp("Sequence", kList48),
-      sp("Voicing", kList51),
-      sp("Q Curve", kList12)}, SpeedClass::Tempo, true, {0, 0, 2}},
+    {"ARP.FO", "A r p", "Arp Formant", {"BPM", "EMPHASIS", "MIX"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Voicing", kAdultToChild), sp("Q Curve", kLowToStrong)},
+     SpeedClass::Tempo, true, {0, 0, 2}},
     // 34
-    {"ARP.FL", "A r p", "Arp Flanger", {"BPM", "DEPTH", "MIX"}, {sp("Sequence", kList48),
-      sp("Timbre", kDigits0to3),
-      sp("Resonance", kList21)}, SpeedClass::Tempo, true, {0, 2, 13}},
+    {"ARP.FL", "A r p", "Arp Flanger", {"BPM", "DEPTH", "MIX"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Timbre", kDigits0to3), sp("Resonance", kMinus8ToPlus7)},
+     SpeedClass::Tempo, true, {0, 2, 13}},
     // 35
-    {"ARP.PH", "A r p", "Arp Phaser", {"BPM", "DEPTH", "MIX"}, {sp("Sequence", kList48),
-      sp("Phaser Stages", kList27),
-      sp("Resonance", kDigits0to7)}, SpeedClass::Tempo, true, {0, 2, 6}},
+    {"ARP.PH", "A r p", "Arp Phaser", {"BPM", "DEPTH", "MIX"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Phaser Stages", k2To8), sp("Resonance", kDigits0to7)},
+     SpeedClass::Tempo, true, {0, 2, 6}},
     // 36
-    {"ARP.RM", "A r p", "Arp Ring Modulator", {"BPM", "SHIFT", "MIX"}, {sp("Sequence", kList48),
-      sp("Base Frequency", kList52),
-      sp("Tone", kList37)}, SpeedClass::Tempo, true, {0, 1, 2}},
+    {"ARP.RM", "A r p", "Arp Ring Modulator", {"BPM", "SHIFT", "MIX"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Base Frequency", kLowerToHigh), sp("Tone", kDarkerToBright)},
+     SpeedClass::Tempo, true, {0, 1, 2}},
     // 37
-    {"ARPGTR", "A r p", "Arpeggiator", {"BPM", "LEVEL", "DRY"}, {sp("Sequence", kList48),
-      sp("Scale", kList53),
-      sp("Direction", kList10)}, SpeedClass::Tempo, true, {0, 0, 0}},
+    {"ARPGTR", "A r p", "Arpeggiator", {"BPM", "LEVEL", "DRY"},
+     {sp("Sequence", kSequenceIToSequenceRandom), sp("Scale", kBluesScaleToIndianAsavari), sp("Direction", kUpToDown)},
+     SpeedClass::Tempo, true, {0, 0, 0}},
 };
 
 // ---------------------------------------------------------------------------
@@ -337,6 +362,25 @@ constexpr const char* kTapDivideTexts[kTapDivideCount] = {
 
 constexpr bool sp_valid(int sp) { return sp >= 0 && sp < kSpCount; }
 
+// Algorithms with their own rules below.
+constexpr AlgorithmId kFormant = 8;
+constexpr AlgorithmId kDetune = 13;
+constexpr AlgorithmId kFlanger = 14;
+constexpr AlgorithmId kEnvelopePhaser = 18;
+constexpr AlgorithmId kVibrato = 22;
+constexpr AlgorithmId kRingModulator = 23;
+constexpr AlgorithmId kArpFilter = 32;
+constexpr uint8_t kFormantManual = 7;         // SP1 code of "Manual"
+constexpr uint8_t kEnvelopePhaserManual = 1;  // SP1 code of "Manual"
+
+// SP1 lists whose codes skip 1: TRMOLO, HCTREM, DCTREM, FILTER, DIME.C,
+// DETUNE, BITCRS, PHONOS.
+constexpr bool sp1_skips_code1(AlgorithmId a)
+{
+    return a == 0 || a == 1 || a == 3 || a == 5 || a == 10 || a == kDetune || a == kAlgorithmBitCrusher ||
+           a == kAlgorithmPhonos;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -362,7 +406,9 @@ std::array<uint8_t, 3> default_options(int id) { return algorithm_info(id).defau
 const char* knob_label(int id, Knob knob, int sp1_code)
 {
     const AlgorithmId a = resolve_algorithm(id);
-    if (knob == Knob::Speed && ((a == 8 && sp1_code == 7) || (a == 18 && sp1_code == 1))) return "MANUAL";
+    const bool manual = (a == kFormant && sp1_code == kFormantManual) ||
+                        (a == kEnvelopePhaser && sp1_code == kEnvelopePhaserManual);
+    if (knob == Knob::Speed && manual) return "MANUAL";
     return kAlgorithms[a].knob_labels[size_t(index_of(knob))];
 }
 
@@ -370,7 +416,7 @@ const char* sp_label(int id, int sp, int sp1_code)
 {
     if (!sp_valid(sp)) return "";
     const AlgorithmId a = resolve_algorithm(id);
-    if (a == 14 && sp == 1 && sp1_code > 0) return "Sensitivity";
+    if (a == kFlanger && sp == 1 && sp1_code > 0) return "Sensitivity";
     return kAlgorithms[a].sp[size_t(sp)].label;
 }
 
@@ -382,14 +428,14 @@ CodeRule code_rule(int id, int sp)
     switch (sp) {
     case 0:
         if (a >= kFirstArpAlgorithm) return CodeRule::Arp;
-        if (a == 0 || a == 1 || a == 3 || a == 5 || a == 10 || a == 13 || a == 25 || a == 28) return CodeRule::SkipCode1;
+        if (sp1_skips_code1(a)) return CodeRule::SkipCode1;
         return CodeRule::Plain;
     case 1:
-        if (a == 23 || a == 26) return CodeRule::FromOne;
-        if (a == 32) return CodeRule::SkipCode1;
+        if (a == kRingModulator || a == kAlgorithmJunkie) return CodeRule::FromOne;
+        if (a == kArpFilter) return CodeRule::SkipCode1;
         return CodeRule::Plain;
     case 2:
-        return a == 22 ? CodeRule::SkipCode1 : CodeRule::Plain;
+        return a == kVibrato ? CodeRule::SkipCode1 : CodeRule::Plain;
     default:
         return CodeRule::Plain;
     }
@@ -408,15 +454,20 @@ std::vector<std::string> option_texts(Engine engine, int id, int sp)
     if (!sp_valid(sp)) return out;
     const AlgorithmId a = resolve_algorithm(id);
     const SecondaryParameterInfo& p = kAlgorithms[a].sp[size_t(sp)];
+    // A hidden list still holds two items (distinct texts, since the toolkit
+    // merges menu items of the same text); the user never sees them.
     if (p.hidden) return {" 0", " 1"};
     std::span<const char* const> options = p.options;
-    // DETUNE: DSP-Y carries "0 (off)" in its SP2 list and plain digits in SP3.
-    if (a == 13 && engine == Engine::Y && sp >= 1) options = kAlgorithms[a].sp[size_t(3 - sp)].options;
+    // DETUNE: DSP-Y carries "0 (off)" in its SP2 list and plain digits in SP3
+    // (the table holds DSP-X's wording: digits in SP2, "0 (off)" in SP3).
+    if (a == kDetune && engine == Engine::Y && sp >= 1) options = kAlgorithms[a].sp[size_t(3 - sp)].options;
     for (size_t pos = 0; pos < options.size(); ++pos) {
         std::string text = options[pos];
+        // Two blanks: "0 (neutral)", RECORD's "6 bit".."9 bit", and on DSP-X
+        // RECORD's "2 KHz".."8 KHz". RNGMOD's "Saw" reads "Sawtooth" on DSP-Y.
         bool two_blanks = text == "0 (neutral)";
         if (a == kAlgorithmRecord && pos <= 3 && (sp == 0 || (sp == 1 && engine == Engine::X))) two_blanks = true;
-        if (a == 23 && sp == 1 && pos == 2 && engine == Engine::Y) text = "Sawtooth";
+        if (a == kRingModulator && sp == 1 && pos == 2 && engine == Engine::Y) text = "Sawtooth";
         out.push_back((two_blanks ? "  " : " ") + text);
     }
     return out;
