@@ -132,6 +132,14 @@ FtStatus InProcessDriver::close(FtHandle handle)
 {
     calls_.push_back({"close", 0, 0});
     if (handle == 0 || open_index_ < 0 || handle != open_handle_) return FT_INVALID_HANDLE;
+    // Like a serial port, the bridge still sends what was queued; whatever
+    // the pedal answers to it has no reader any more.
+    PedalPort* port = devices_[size_t(open_index_)].port;
+    if (port && !port->vanished() && !stalled_ && !tx_.empty()) {
+        std::vector<uint8_t> rest(tx_.begin(), tx_.end());
+        std::vector<uint8_t> lost;
+        port->receive(rest.data(), rest.size(), lost);
+    }
     open_index_ = -1;
     open_handle_ = 0;
     tx_.clear();
@@ -209,6 +217,9 @@ FtStatus InProcessDriver::purge(FtHandle handle, uint32_t mask)
     if (st != FT_OK) return st;
     if (mask & FT_PURGE_RX) rx_.clear();
     if (mask & FT_PURGE_TX) tx_.clear();
+    if ((mask & (FT_PURGE_RX | FT_PURGE_TX)) == (FT_PURGE_RX | FT_PURGE_TX)) {
+        if (PedalPort* port = devices_[size_t(open_index_)].port) port->host_purged();
+    }
     ++purges_;
     return FT_OK;
 }

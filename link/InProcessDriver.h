@@ -8,7 +8,8 @@
 // readable reply_delay() seconds after the bytes that caused it reached the
 // pedal, one byte per wire-byte time when a rate is set. A pedal that has
 // vanished() gives FT_IO_ERROR on every call of an open handle and cannot be
-// opened. Closing a handle drops whatever was still on its way.
+// opened. Closing a handle sends what is still queued (as a serial port
+// drains on close) and drops every answer still on its way.
 
 #include "link/FtDriver.h"
 #include "link/PedalPort.h"

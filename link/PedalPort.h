@@ -18,6 +18,9 @@ public:
     virtual double reply_delay() const { return 0.0; }
     // True once the device has dropped off the bus.
     virtual bool vanished() const { return false; }
+    // The host emptied both queues of the bridge (a pedal may drop a command
+    // it had only partly received).
+    virtual void host_purged() {}
 };
 
 } // namespace kv
