@@ -192,9 +192,13 @@ struct PresetParameters {
     void set_depth(Engine e, uint8_t raw) { (e == Engine::X ? depth_x : depth_y) = raw; }
     void set_tweak(Engine e, uint8_t raw) { (e == Engine::X ? tweak_x : tweak_y) = raw; }
 
-    // --- secondary parameters: index 0 = SP1, 1 = SP2, 2 = SP3 (index taken modulo 3) ---
-    uint8_t sp(Engine e, int index) const { return sp_bytes(e)[sp_slot(index)]; }
-    void set_sp(Engine e, int index, uint8_t code) { sp_bytes(e)[sp_slot(index)] = code; }
+    // --- secondary parameters: index 0 = SP1, 1 = SP2, 2 = SP3; any other
+    // index reads 0 and writes nothing ---
+    uint8_t sp(Engine e, int index) const { return sp_index_valid(index) ? sp_bytes(e)[index] : 0; }
+    void set_sp(Engine e, int index, uint8_t code)
+    {
+        if (sp_index_valid(index)) sp_bytes(e)[index] = code;
+    }
 
     // --- expression levels: 0 SPEED heel, 1 SPEED toe, 2 DEPTH heel, 3 DEPTH toe, 4 TWEAK heel, 5 TWEAK toe ---
     uint8_t* expression(Engine e) { return e == Engine::X ? expression_x : expression_y; }
@@ -220,7 +224,7 @@ private:
         f[0] = uint8_t(raw & 0xFF);
         f[1] = uint8_t(raw >> 8);
     }
-    static int sp_slot(int index) { return ((index % 3) + 3) % 3; }
+    static constexpr bool sp_index_valid(int index) { return index >= 0 && index < 3; }
     static constexpr size_t sp_offset(Engine e) { return e == Engine::X ? 13 : 16; }
     uint8_t* sp_bytes(Engine e) { return data() + sp_offset(e); }
     const uint8_t* sp_bytes(Engine e) const { return data() + sp_offset(e); }

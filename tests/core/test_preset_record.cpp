@@ -273,15 +273,17 @@ TEST(PresetRecordSpeed, UpperFiveBitsIgnoredOnReadAndClearedOnWrite)
     EXPECT_EQ(p.speed_field(Engine::X), 0x07FF);
 }
 
-TEST(PresetRecordSp, IndexOutsideZeroToTwoStaysInsideTheEngine)
+TEST(PresetRecordSp, IndexOutsideZeroToTwoTouchesNothing)
 {
-    PresetParameters p = block_of(0);
-    p.set_sp(Engine::X, 3, 5);    // wraps to SP1, never SP1 of DSP-Y
-    p.set_sp(Engine::Y, -1, 6);   // wraps to SP3 of DSP-Y
-    EXPECT_EQ(p.sp1_x, 5);
-    EXPECT_EQ(p.sp3_y, 6);
-    EXPECT_EQ(p.sp1_y, 0);
-    EXPECT_EQ(p.algorithm_y, 0);
+    PresetParameters p = block_of(0x55);
+    const PresetParameters before = p;
+    p.set_sp(Engine::X, 3, 5);
+    p.set_sp(Engine::Y, -1, 6);
+    p.set_sp(Engine::Y, 3, 6);
+    EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0);
+    EXPECT_EQ(p.sp(Engine::Y, 3), 0);
+    EXPECT_EQ(p.sp(Engine::X, -1), 0);
+    EXPECT_EQ(p.sp(Engine::Y, 2), 0x55);
 }
 
 TEST(PresetTitleText, PaddedWithSpaces)
