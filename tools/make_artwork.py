@@ -28,13 +28,9 @@ SS = 4  # supersampling factor for shapes
 DARK = (44, 44, 44)
 DARKER = (30, 30, 30)
 DARKEST = (20, 20, 20)
-PANEL = (58, 58, 58)
-EDGE = (86, 86, 86)
 AMBER = (255, 204, 0)
-AMBER_DEEP = (230, 150, 0)
 TEAL = (142, 211, 211)
 TEAL_DEEP = (38, 140, 140)
-RED = (128, 0, 0)
 WHITE = (255, 255, 255)
 TEXT = (232, 232, 232)
 TEXT_DIM = (176, 176, 176)
@@ -63,10 +59,6 @@ def font(name, size):
 
 def rgba(c, a=255):
     return (c[0], c[1], c[2], a)
-
-
-def mix(c1, c2, t):
-    return tuple(int(round(a + (b - a) * t)) for a, b in zip(c1, c2))
 
 
 class Layer:
@@ -240,19 +232,19 @@ def app_logo():
 
 
 def maker_logo():
-    """Brakwell maker mark; the right 14 pixels fall outside the window."""
+    """Brakwell maker mark; the window cuts the picture 118 pixels from its left edge."""
     w, h = 130, 50
     img = blank(w, h)
 
     def mark(L):
-        L.rrect(1, 7, 25, 31, 5.5, fill=rgba(AMBER))
+        L.rrect(1, 3, 24, 26, 5.5, fill=rgba(AMBER))
     img = shapes(img, mark)
-    img = text(img, (13.5, 19.5), "B", font("bold", 19), DARK, anchor="mm")
+    img = text(img, (12.5, 15), "B", font("bold", 18), DARK, anchor="mm")
     f = font("condbold", 15)
-    img = text(img, (30, 22), "BRAKWELL", f, TEXT, anchor="ls", tracking=0.3)
-    right = 30 + text_width("BRAKWELL", f, 0.3)
-    img = shapes(img, lambda L: L.rect(30, 26, right, 27, rgba(AMBER, 210)))
-    img = text(img, (30, 36), "SOUND MACHINES", font("cond", 8), TEXT_DIM, anchor="ls", tracking=0.9)
+    img = text(img, (28, 17), "BRAKWELL", f, TEXT, anchor="ls", tracking=0.1)
+    right = 28 + text_width("BRAKWELL", f, 0.1)
+    img = shapes(img, lambda L: L.rect(28, 21, right, 22, rgba(AMBER, 210)))
+    img = text(img, (28, 31), "SOUND MACHINES", font("cond", 8), TEXT_DIM, anchor="ls", tracking=0.8)
     return img
 
 
@@ -280,7 +272,7 @@ def backdrop():
     img = ImageChops.add(img.convert("RGB"), Image.merge("RGB", (grain,) * 3), 1.0, -128).convert("RGBA")
 
     # the store and save strip along the bottom, a shade deeper
-    strip_top = 447
+    strip_top = 439
     img = shapes(img, lambda L: (
         L.rect(0, strip_top, w, h, (60, 64, 70, 26)),
         L.rect(0, strip_top, w, strip_top + 1, (255, 255, 255, 120)),
@@ -417,10 +409,6 @@ def tips_button():
         L.rrect(bx - 3.4, by + 9.0, bx + 3.4, by + 10.6, 0.8, fill=rgba((205, 205, 205)))
         L.rrect(bx - 2.8, by + 11.4, bx + 2.8, by + 13.0, 0.8, fill=rgba((165, 165, 165)))
     return shapes(img, bulb)
-
-
-def tips_Button():  # noqa: N802 - named after its file
-    return tips_button()
 
 
 def arrow():
@@ -671,10 +659,8 @@ INFO_AREAS = [
 ]
 
 INFO_TEXT = {
-    1: ("HEADER", "Serial number of the connected pedal, or \u201cPedal not found.\u201d when offline."),
-    2: ("TABS", "Dashboard \u00b7 Expression \u00b7 Arp Editor pages."),
-    3: ("PRESET PAGES", None),
-    4: ("DASHBOARD", None),
+    1: ("HEADER", None),
+    2: ("TABS", None),
     5: ("COMBO ALGORITHM TEMPLATES", "Sets the rotary, vinyl or junk pair in one step."),
     6: ("SLOT SELECTOR + WRITE", "Choose a slot, then press WRITE: the edited preset is stored in the pedal and verified."),
     7: ("PROGRESS BAR", "Progress of pedal operations: teal when done, dark red on errors."),
@@ -853,10 +839,6 @@ def infographic():
     img = _badge(img, ox1 - 4, oy0 + 2, 8)
     img = _pointer(img, _win(980, 0)[0], h - 1, 10, False)
     return img
-
-
-def Infographic():  # noqa: N802 - named after its file
-    return infographic()
 
 
 # ------------------------------------------------------------------- main
