@@ -121,7 +121,8 @@ public:
 
     // --- state ---
     const uint8_t* buffer() const { return buffer_; }
-    FtHandle handle() const { return handle_; }
+    // The open exchange's driver handle, 0 between exchanges.
+    FtHandle ft_handle() const { return handle_; }
     FtStatus status() const { return status_; }
     uint32_t count() const { return count_; }
     Stopwatch& stopwatch() { return stopwatch_; }

@@ -164,7 +164,7 @@ TEST(LinkSetup, PedalSecondInTheListGivesThePedalsSerialAndConfiguresTheLink)
         seen.push_back(c.name);
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"open", "usb_parameters", "timeouts", "baud_rate", "purge", "close"}));
-    EXPECT_EQ(link.handle(), 0u);
+    EXPECT_EQ(link.ft_handle(), 0u);
     EXPECT_FALSE(driver.is_open());
 }
 
@@ -201,7 +201,7 @@ TEST(LinkSetup, PedalMissingFromTheListLeavesSerialAndClosesTheBridge)
     EXPECT_TRUE(link.setup_device(serial));
     EXPECT_EQ(serial, "keep");
     EXPECT_FALSE(driver.is_open());
-    EXPECT_EQ(link.handle(), 0u);
+    EXPECT_EQ(link.ft_handle(), 0u);
     for (const auto& c : driver.calls()) EXPECT_NE(c.name, "baud_rate");
 }
 
@@ -256,7 +256,7 @@ TEST(LinkNoDevice, EveryOperationFailsWithoutWaiting)
         EXPECT_TRUE(c.fails()) << c.name;
         EXPECT_EQ(console, c.line) << c.name;
         EXPECT_EQ(clock.now(), t0) << c.name;
-        EXPECT_EQ(link.handle(), 0u) << c.name;
+        EXPECT_EQ(link.ft_handle(), 0u) << c.name;
     }
     EXPECT_EQ(pumps, 0);
 }
@@ -375,7 +375,7 @@ TEST_F(ScriptedLinkTest, PedalVanishingMidExchangeIsAnIoErrorWithoutWaitingOut)
     EXPECT_FALSE(link.get_pedal_state());
     EXPECT_NE(console.find("Get Pedal State FAILED, error code : 4 \n\n"), std::string::npos);
     EXPECT_LT(clock.now() - t0, 0.01);
-    EXPECT_EQ(link.handle(), 0u);
+    EXPECT_EQ(link.ft_handle(), 0u);
 }
 
 // ---------------------------------------------------------------------------

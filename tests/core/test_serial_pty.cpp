@@ -298,7 +298,7 @@ TEST_F(LinkOverPty, PedalDisappearingMidExchangeIsAnIoError)
     link.set_event_pump([this] { pty.close_master(); });
     EXPECT_FALSE(link.get_pedal_state());
     EXPECT_NE(console.find("Get Pedal State FAILED, error code : 4 \n\n"), std::string::npos) << console;
-    EXPECT_EQ(link.handle(), 0u);
+    EXPECT_EQ(link.ft_handle(), 0u);
 }
 
 // ---------------------------------------------------------------------------
