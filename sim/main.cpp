@@ -239,6 +239,8 @@ int run(const SimOptions& opt)
     double last_traffic = clock.now();
     bool save_failed_reported = false;
     double vanish_started = -1.0;
+    constexpr size_t kNoPurge = size_t(-1);
+    size_t purge_mark = kNoPurge;   // incoming bytes that were sent before the last purge
     double wake_at_least = -1.0;   // seconds until the loop must look again, when set
 
     auto save_if_changed = [&]() {
@@ -258,6 +260,7 @@ int run(const SimOptions& opt)
         serving = false;
         incoming.clear();
         outgoing.clear();
+        purge_mark = kNoPurge;
     };
 
     std::vector<uint8_t> buf(4096);
@@ -306,14 +309,19 @@ int run(const SimOptions& opt)
                     incoming.push(buf.data() + 1, size_t(n - 1), now);
                     last_traffic = now;
                 } else if (buf[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE)) {
-                    // The editor purged: nothing still on its way belongs to
-                    // the next exchange.
-                    if (model.mid_command() || !outgoing.empty() || !incoming.empty())
-                        log.line("queues purged by the host");
-                    model.host_purged();
-                    incoming.clear();
+                    // The editor purged. No answer still on its way may reach
+                    // its next exchange, and a request it gave up half-way is
+                    // forgotten. Bytes it wrote before the purge have left the
+                    // editor already: they still cross the wire first.
+                    if (model.mid_command() || !outgoing.empty()) log.line("queues purged by the host");
                     outgoing.clear();
                     out_blocked = false;
+                    if (incoming.empty()) {
+                        model.host_purged();
+                        purge_mark = kNoPurge;
+                    } else {
+                        purge_mark = incoming.size();
+                    }
                 }
             }
             if (!got_anything && (fds[1].revents & (POLLHUP | POLLERR))) {
@@ -325,12 +333,17 @@ int run(const SimOptions& opt)
         // Bytes that have crossed the wire reach the pedal.
         if (serving) {
             now = clock.now();
-            if (const size_t k = incoming.due(now); k > 0) {
+            for (size_t k = incoming.due(now); k > 0; k = incoming.due(now)) {
+                if (purge_mark != kNoPurge) k = std::min(k, purge_mark);
                 const std::vector<uint8_t> bytes = incoming.front(k);
                 incoming.pop(k);
                 reply.clear();
                 model.receive(bytes.data(), bytes.size(), reply);
                 if (!reply.empty()) outgoing.push(reply.data(), reply.size(), now + model.reply_delay());
+                if (purge_mark != kNoPurge && (purge_mark -= k) == 0) {
+                    model.host_purged();
+                    purge_mark = kNoPurge;
+                }
             }
             if (const size_t k = outgoing.due(now); k > 0 && !out_blocked) {
                 const std::vector<uint8_t> bytes = outgoing.front(k);
