@@ -650,7 +650,7 @@ def _win_box(x0, y0, x1, y1):
 
 # Areas of the main window: number, window box (x0, y0, x1, y1).
 INFO_AREAS = [
-    (3, (8, 132, 364, 604)),      # preset pages with their column headings above
+    (3, (8, 132, 364, 604)),      # preset pages (their column headings lie just above)
     (4, (376, 64, 1064, 500)),    # Dashboard controls
     (5, (603, 64, 839, 96)),      # combo algorithm templates button
     (6, (380, 503, 673, 562)),    # "Save preset in pedal", slot selector and WRITE
@@ -661,7 +661,7 @@ INFO_AREAS = [
 INFO_TEXT = {
     1: ("HEADER", None),
     2: ("TABS", None),
-    5: ("COMBO ALGORITHM TEMPLATES", "Sets the rotary, vinyl or junk pair in one step."),
+    5: ("COMBO ALGORITHM TEMPLATES", "Set a rotary, vinyl or junk pair in one step."),
     6: ("SLOT SELECTOR + WRITE", "Choose a slot, then press WRITE: the edited preset is stored in the pedal and verified."),
     7: ("PROGRESS BAR", "Progress of pedal operations: teal when done, dark red on errors."),
     8: ("SAVE PRESET IN COMPUTER", "Keeps presets as files on this computer, with or without the pedal."),
@@ -741,8 +741,10 @@ def infographic():
     img = shapes(img, outlines)
 
     # 1, 2: header and tabs above the picture; 9, 10: below it
-    def top_card(img, x0, x1, n, lines):
-        img = _info_card(img, (x0, 4, x1, 60))
+    # The window draws the preset list's column headings over the top left
+    # of this picture (they reach past the list), so that band stays free.
+    def top_card(img, x0, x1, y1, n, lines):
+        img = _info_card(img, (x0, 4, x1, y1))
         img = _pointer(img, x0 + 24, 10, n, True)
         img = text(img, (x0 + 50, 20), INFO_TEXT[n][0], font("bold", 12), AMBER, anchor="lm", tracking=0.4)
         y = 29
@@ -753,20 +755,22 @@ def infographic():
                 x += font(f, 12).getlength(s)
             y += 14
         return img
-    img = top_card(img, 8, 326, 1, [
-        [("Serial No. of the pedal, or ", "cond", TEXT), ("\u201cPedal not found.\u201d", "condbold", TEXT)],
-        [("Program and maker logos on the right.", "cond", TEXT_DIM)]])
-    img = top_card(img, 340, 554, 2, [
-        [("Dashboard \u00b7 Expression \u00b7", "cond", TEXT)],
+    img = top_card(img, 414, 550, 74, 2, [
+        [("Dashboard \u00b7", "cond", TEXT)],
+        [("Expression \u00b7", "cond", TEXT)],
         [("Arp Editor", "cond", TEXT)]])
+    img = top_card(img, 815, vis - 6, 74, 1, [
+        [("Serial No. of the pedal, or", "cond", TEXT)],
+        [("\u201cPedal not found.\u201d", "condbold", TEXT)],
+        [("Program and maker logos.", "cond", TEXT_DIM)]])
 
-    # 5: templates button, explained to its right
+    # 5: templates button, explained below it
     bx0, by0, bx1, by1 = _win_box(*INFO_AREAS[2][1])
     img = _badge(img, bx1 + 2, by0 + 14, 5)
-    cx0 = bx1 + 22
-    img = _info_card(img, (cx0, 4, vis - 6, 62))
-    img = text(img, (cx0 + 10, 18), "COMBO TEMPLATES", font("bold", 12), TEAL, anchor="lm", tracking=0.4)
-    img, _ = paragraph(img, cx0 + 10, 27, INFO_TEXT[5][1], font("cond", 12), TEXT, vis - 6 - cx0 - 18, 15)
+    card = (bx0 - 3, by1 + 7, bx1 + 16, by1 + 55)
+    img = _info_card(img, card)
+    img = text(img, (card[0] + 10, card[1] + 13), "COMBO TEMPLATES", font("bold", 12), TEAL, anchor="lm", tracking=0.4)
+    img = text(img, (card[0] + 10, card[1] + 23), INFO_TEXT[5][1], font("cond", 12), TEXT, anchor="la")
 
     # 3: preset pages
     px0, py0, px1, py1 = _win_box(*INFO_AREAS[0][1])
@@ -795,9 +799,7 @@ def infographic():
     # 4: Dashboard
     dx0, dy0, dx1, dy1 = _win_box(*INFO_AREAS[1][1])
     img = _badge(img, dx0 + 1, 200, 4)
-    split = _win(721, 0)[0]
-    img = shapes(img, lambda L: L.line([(split, 70), (split, 250)], fill=(255, 255, 255, 60), width=1))
-    card = (452, 74, 906, 254)
+    card = (452, 92, 906, 266)
     img = text(img, (392, 84), "DSP-Y", font("bold", 15), TEAL, anchor="mm", tracking=1.5)
     img = text(img, (964, 84), "DSP-X", font("bold", 15), TEAL, anchor="mm", tracking=1.5)
     img = _info_card(img, card)
@@ -816,7 +818,7 @@ def infographic():
     ])
 
     # 6, 7, 9 under the editor on the left
-    card = (338, 264, 716, 428)
+    card = (338, 272, 716, 430)
     img = _info_card(img, card)
     cy = card[1] + 9
     for n in (6, 7, 9):
@@ -829,7 +831,7 @@ def infographic():
     img = _pointer(img, _win(632, 0)[0], h - 1, 9, False)
 
     # 8, 10 on the right
-    card = (728, 264, vis - 6, 428)
+    card = (728, 272, vis - 6, 430)
     img = _info_card(img, card)
     cy = card[1] + 9
     for n in (8, 10):
