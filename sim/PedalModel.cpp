@@ -442,10 +442,19 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         changed();
         note("SET_GLOBALS", 0);
         break;
-    case cmd::kChangeCore:
+    case cmd::kChangeCore: {
+        const PresetParameters before = playing_.parameters;
         std::memcpy(&playing_.parameters, part_.data() + 1, kPresetParametersSize);
+        // An engine that changes algorithm or sequence starts playing that
+        // sequence from the library; other edits keep a previewed sequence.
+        const PresetParameters& now = playing_.parameters;
+        if (now.algorithm_x != before.algorithm_x || now.sp1_x != before.sp1_x)
+            playing_.arp_x = arp_for(memory_, now.algorithm_x, now.sp1_x);
+        if (now.algorithm_y != before.algorithm_y || now.sp1_y != before.sp1_y)
+            playing_.arp_y = arp_for(memory_, now.algorithm_y, now.sp1_y);
         note("Change Core (Preview)", 0);
         break;
+    }
     case cmd::kReadAll: {
         std::vector<uint8_t> out(kReadAllSize);
         for (int s = 0; s < kSlotCount; ++s) {

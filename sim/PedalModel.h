@@ -118,7 +118,9 @@ struct PedalPlaying {
     PresetParameters parameters{};   // last Change Core, or slot 0 at power-up
     DspProgram program_x{};          // last Write Data for DSP-X
     DspProgram program_y{};          // last Write Data for DSP-Y
-    ArpBytes arp_x{};                // last SET_ARPDATA for DSP-X
+    // The sequence each engine steps through: the library's for its arp
+    // algorithm and SP1 (set when either changes), or the last SET_ARPDATA.
+    ArpBytes arp_x{};
     ArpBytes arp_y{};
 };
 

@@ -227,6 +227,22 @@ TEST(SimCommands, ArpSequencesFollowTheSelectorAndTheStoreFlag)
     EXPECT_EQ(Bytes(m.playing().arp_y.begin(), m.playing().arp_y.end()), pattern(32, 60));
     EXPECT_EQ(m.memory(), before);
 
+    // A parameter edit keeps the previewed sequence; choosing another
+    // sequence plays it from the library.
+    kv::PresetParameters p = m.playing().parameters;
+    p.algorithm_y = 34;
+    p.sp1_y = 4;
+    p.depth_y = 1;
+    feed(m, cat({Bytes{0xC3}, Bytes(p.data(), p.data() + 35)}));
+    EXPECT_EQ(m.playing().arp_y, m.memory().arp[3][2]);
+    feed(m, set_arp_request(1, 0, 3, 4, pattern(32, 60)));
+    p.depth_y = 200;
+    feed(m, cat({Bytes{0xC3}, Bytes(p.data(), p.data() + 35)}));
+    EXPECT_EQ(Bytes(m.playing().arp_y.begin(), m.playing().arp_y.end()), pattern(32, 60));
+    p.sp1_y = 7;
+    feed(m, cat({Bytes{0xC3}, Bytes(p.data(), p.data() + 35)}));
+    EXPECT_EQ(m.playing().arp_y, kv::arp_random_sequence(3));
+
     // Store: Sequence III of Arp Flanger is replaced and read back.
     EXPECT_TRUE(feed(m, set_arp_request(0, 1, 3, 4, pattern(32, 61))).empty());
     EXPECT_EQ(feed(m, {0xC7, 3, 0, 4}), pattern(32, 61));
