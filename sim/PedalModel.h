@@ -157,7 +157,7 @@ public:
     double reply_delay() const override { return reply_delay_; }
     bool vanished() const override { return vanished_; }
     // The host emptied both queues: a half-received command is abandoned.
-    void host_purged();
+    void host_purged() override;
     // True while a command is only partly received.
     bool mid_command() const { return need_ != 0; }
 
