@@ -1,0 +1,797 @@
+// The catalogue first: the X11 headers that the toolkit pulls in define None.
+#include "preset/Catalogue.h"
+
+#include "app/Korvane.h"
+
+#include "app/Dialogs.h"
+#include "app/KV_TextBoard.h"
+#include "app/Resources.h"
+#include "arp/ui/KV_ArpEditor.h"
+#include "config/KV_GloConfPanel.h"
+#include "config/KV_MidiConfPanel.h"
+#include "editor/KV_ExpressionEditor.h"
+#include "editor/KV_Parameters.h"
+#include "library/KV_PresetPanel.h"
+#include "library/KV_PresetPrompt.h"
+#include "library/KV_TemplatePanel.h"
+#include "library/KV_TransportPanel.h"
+#include "link/SerialDriver.h"
+#include "link/ui/KV_UsbController.h"
+#include "maintenance/KV_UpdatePanel.h"
+#include "platform/Platform.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_PNG_Image.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Shared_Image.H>
+#include <FL/Fl_Tabs.H>
+#include <FL/Fl_Toggle_Button.H>
+#include <FL/fl_draw.H>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace kv {
+
+namespace {
+
+constexpr Fl_Color kHeaderColor = 0x2c2c2c00;
+constexpr Fl_Color kTabColor = 0xffcc0000;
+constexpr Fl_Color kTabLabelColor = 0xc0c0c000;
+constexpr Fl_Color kReadCompleteColor = 0x8ed3d300;
+constexpr Fl_Color kCaptionColor = 0x33333300;
+
+// Panel colour: a toolkit colour darkened twice towards black.
+Fl_Color darkened(Fl_Color c)
+{
+    return fl_color_average(fl_color_average(c, FL_BLACK, 0.67f), FL_BLACK, 0.67f);
+}
+
+std::string version_text(int major, int minor, int patch)
+{
+    char b[32];
+    std::snprintf(b, sizeof b, "%d.%d.%d", major, minor, patch);
+    return b;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Texts
+
+std::string Korvane::usb_problem_text()
+{
+    return std::string(
+               "USB Communication problem detected -\nMake sure pedal is powered & properly connected to the USB "
+               "port, then try again.\n\n> If problem persisted try one or more of the following :\n\n    * "
+               "Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n    * Recycle "
+               "the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n    * Plug to other available "
+               "USB port, then click 'Connect'.\n\n") +
+           "> < Direct support email : " + kSupportEmail + " >";
+}
+
+std::string Korvane::not_found_text()
+{
+    return "Pedal is not found -\nMake sure pedal is powered & properly connected to the USB port, then try "
+           "again.\n\n> For Mac users : If this is the first time you install this software and connecting the "
+           "pedal,\n                    it's likely that the installation was incomplete. Please take a look at "
+           "the\n                    'Installation Guide' pdf file included with the installer and repeat the\n"
+           "                    installation process if necessary.";
+}
+
+std::string Korvane::too_old_text()
+{
+    return std::string("This version of Korvane is not compatible with the firmware\ncurrently installed in your "
+                       "pedal. Please update to\nfirmware v2.3.0 or higher.\n\n") +
+           "> Download the latest firmware at : " + kDownloadPage + "\n\n-  This software will now close  -";
+}
+
+const char* Korvane::midi_cables_text()
+{
+    return "If you have MIDI cables plugged in to Tessivar, unplug them now.\n\nIf you wish to leave them plugged "
+           "in please make sure MIDI clock is DISABLED,\nand no midi messages are sent to the pedal while update "
+           "is in progress.";
+}
+
+std::string Korvane::selector_item_text(int slot)
+{
+    if (slot < 0 || slot > 31) return {};
+    const int page = slot / 8 + 1;
+    const int bank = slot / 2 + 1;
+    const char patch = slot % 2 == 0 ? 'A' : 'B';
+    // Slot 17 has always read with two spaces before "Patch"; users know the list by it.
+    const char* dash = slot == 17 ? " -  Patch " : " - Patch ";
+    char b[96];
+    std::snprintf(b, sizeof b, "       P a g e  %d/  Page %d : Bank %d%s%c", page, page, bank, dash, patch);
+    return b;
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+Korvane::Korvane(int width, int height, const char* title) : Korvane(width, height, title, KorvaneSetup{}) {}
+
+Korvane::Korvane(int width, int height, const char* title, const KorvaneSetup& setup)
+    : Fl_Double_Window(width, height, title)
+{
+    build(setup);
+}
+
+void Korvane::build(const KorvaneSetup& setup)
+{
+    if (setup.driver) {
+        driver_ = setup.driver;
+    } else {
+        own_driver_ = std::make_unique<SerialDriver>();
+        driver_ = own_driver_.get();
+    }
+    clock_ = setup.clock ? setup.clock : &system_clock();
+    exit_ = setup.exit;
+
+    // 1. The window's group takes the children from here on; the data folder.
+    begin();
+    presets_folder_ = ensure_data_folder(home_drive());
+
+    // 2. Artwork; a missing file gives an empty image and nothing is said.
+    load_artwork();
+
+    // 3 to 7. The widgets, the selector and its tables.
+    build_widgets();
+
+    // 8. The global record starts from the pedal's factory map.
+    fill_default_globals();
+
+    // 9. Show the window and look for the pedal.
+    end();
+    show();
+    resize(x(), y(), w(), h());
+    if (setup.connect_at_start) connect(false);
+}
+
+void Korvane::load_artwork()
+{
+    fl_register_images();
+    app_logo = new Fl_PNG_Image(image_path("appLogo_(149x37).png").c_str());
+    maker_logo = new Fl_PNG_Image(image_path("brakwellLogo.png").c_str());
+    infographic_image = new Fl_PNG_Image(image_path("Infographic_[1044x541].png").c_str());
+    backdrop_image = new Fl_PNG_Image(image_path("backdrop_[700x592].png").c_str());
+}
+
+static bool image_usable(Fl_Image* img) { return img && img->w() > 0 && img->h() > 0 && !img->fail(); }
+
+void Korvane::build_widgets()
+{
+    const int W = w();
+    const int H = h();
+
+    backdrop_box = new Fl_Box(370, 60, 700, 592);
+    backdrop_box->box(FL_FLAT_BOX);
+    backdrop_box->color(fl_rgb_color(52, 52, 52));
+    if (image_usable(backdrop_image)) backdrop_box->image(backdrop_image);
+
+    header_box = new Fl_Box(0, 0, W + 600, 63);
+    header_box->box(FL_FLAT_BOX);
+    header_box->color(kHeaderColor);
+
+    side_box = new Fl_Box(0, 64, 370, 587);
+    side_box->box(FL_BORDER_BOX);
+    side_box->color(kHeaderColor);
+
+    tabs = new Fl_Tabs(375, 16, W - 380, 650);
+    tabs->box(FL_PLASTIC_DOWN_FRAME);
+    tabs->labelcolor(kTabColor);
+    tabs->selection_color(kTabColor);
+    tabs->labelsize(14);
+    tabs->callback(tabs_cb, this);
+    {
+        dashboard = new KV_Parameters(375, 62, W - 380, 484, " Dashboard ");
+        dashboard->labelfont(0);
+        dashboard->labelsize(16);
+        dashboard->labelcolor(kTabLabelColor);
+        dashboard->callback(panel_cb, this);
+
+        expression_editor = new KV_ExpressionEditor(370, 63, W - 370, 590, " Expression ");
+        expression_editor->labelfont(0);
+        expression_editor->labelsize(13);
+        expression_editor->labelcolor(kTabLabelColor);
+        expression_editor->callback(panel_cb, this);
+        expression_editor->hide();
+
+        arp_editor = new KV_ArpEditor(370, 63, W - 370, 590, " Arp Editor ");
+        arp_editor->labelfont(0);
+        arp_editor->labelsize(13);
+        arp_editor->labelcolor(kTabLabelColor);
+        arp_editor->callback(panel_cb, this);
+        arp_editor->hide();
+    }
+    tabs->end();
+    tabs->value(dashboard);
+
+    preset_panel = new KV_PresetPanel(775, 530, 280, 60);
+    preset_panel->box(FL_PLASTIC_DOWN_BOX);
+    preset_panel->color(darkened(45));
+    preset_panel->callback(panel_cb, this);
+
+    preset_prompt = new KV_PresetPrompt(551, H - 383, 340, 220);
+    preset_prompt->box(FL_EMBOSSED_BOX);
+    preset_prompt->color(darkened(39));
+    preset_prompt->callback(panel_cb, this);
+    preset_prompt->hide();
+
+    text_board = new KV_TextBoard(375, H - 50, 515, 48);
+
+    const int board_x = text_board->x();
+    connect_button = new Fl_Button(board_x + 520, H - 48, 70, 25, "Connect");
+    connect_button->labelfont(0);
+    connect_button->labelsize(14);
+    connect_button->tooltip("establish connection to pedal");
+    connect_button->callback(connect_cb, this);
+
+    menu_button = new Fl_Button(connect_button->x() + connect_button->w(), H - 48, 50, 25, "Menu");
+    menu_button->labelfont(0);
+    menu_button->labelsize(14);
+    menu_button->callback(menu_cb, this);
+
+    quit_button = new Fl_Button(menu_button->x() + menu_button->w(), H - 48, 50, 25, "Quit");
+    quit_button->labelfont(0);
+    quit_button->labelsize(14);
+    quit_button->tooltip("close program");
+    quit_button->callback(quit_cb, this);
+
+    update_panel = new KV_UpdatePanel(489, 95, 460, 400);
+    update_panel->box(FL_EMBOSSED_BOX);
+    update_panel->color(FL_WHITE);
+    update_panel->callback(panel_cb, this);
+    update_panel->hide();
+
+    glo_conf_panel = new KV_GloConfPanel(442, 65, 562, 535);
+    glo_conf_panel->box(FL_EMBOSSED_BOX);
+    glo_conf_panel->color(darkened(39));
+    glo_conf_panel->callback(panel_cb, this);
+    glo_conf_panel->hide();
+
+    midi_conf_panel = new KV_MidiConfPanel(380, 64, 680, 583);
+    midi_conf_panel->box(FL_EMBOSSED_BOX);
+    midi_conf_panel->color(darkened(39));
+    midi_conf_panel->callback(panel_cb, this);
+    midi_conf_panel->hide();
+
+    transport_panel = new KV_TransportPanel(5, 135, 360, 470);
+    transport_panel->callback(panel_cb, this);
+
+    preset_selector = new Fl_Choice(385, 532, 200, 26);
+    preset_selector->textsize(13);
+    preset_selector->selection_color(FL_BLACK);
+    preset_selector->callback(selector_cb, this);
+    fill_selector();
+    fill_tables();
+
+    write_button = new Fl_Button(preset_selector->x() + 205, 530, 78, 28, "WRITE");
+    write_button->labelfont(0);
+    write_button->labelsize(14);
+    write_button->color(kTabColor);
+    write_button->labelcolor(FL_BLACK);
+    write_button->tooltip("store the displayed parameter settings to selected preset location");
+    write_button->callback(write_cb, this);
+    write_button->deactivate();
+
+    infographic_button = new Fl_Button(98, 615, 150, 26, "INFOGRAPHIC");
+    infographic_button->type(FL_TOGGLE_BUTTON);
+    infographic_button->labelfont(0);
+    infographic_button->labelsize(14);
+    infographic_button->callback(infographic_cb, this);
+
+    templates_button = new Fl_Button(606, 67, 230, 26, "-  Combo Algorithm Templates  -");
+    templates_button->type(FL_TOGGLE_BUTTON);
+    templates_button->labelfont(0);
+    templates_button->labelsize(12);
+    templates_button->labelcolor(FL_BLACK);
+    templates_button->callback(templates_cb, this);
+
+    template_panel = new KV_TemplatePanel(542, 100, 360, 140);
+    template_panel->box(FL_EMBOSSED_BOX);
+    template_panel->color(darkened(39));
+    template_panel->callback(panel_cb, this);
+    template_panel->hide();
+
+    usb = new KV_UsbController(625, 445, 200, 24, *driver_, *clock_);
+
+    backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
+    backup_chooser->title("Browse Backup File (.bkp)");
+    backup_chooser->filter("*.bkp");
+    backup_chooser->directory((home_drive() + "/Brakwell/Korvane/presets").c_str());
+}
+
+void Korvane::fill_selector()
+{
+    for (int s = 0; s < 32; ++s) {
+        const std::string text = selector_item_text(s);
+        preset_selector->add(text.c_str());
+    }
+    preset_selector->value(1);
+}
+
+void Korvane::fill_tables()
+{
+    for (auto& v : preset_of_item) v = 0;
+    for (int page = 0; page < 4; ++page)
+        for (int k = 0; k < 8; ++k) {
+            item_of_preset[page][k] = 10 * page + k + 1;
+            preset_of_item[10 * page + k + 1] = 8 * page + k;
+        }
+}
+
+void Korvane::fill_default_globals()
+{
+    globals[0] = globals[1] = globals[2] = 0;
+    globals[3] = 96;
+    globals[4] = 0;
+    for (int k = 0; k <= 28; ++k) globals[5 + k] = uint8_t(14 + k);
+}
+
+Korvane::~Korvane()
+{
+    // The images are not widgets: detach them before anything draws again.
+    if (backdrop_box) backdrop_box->image(nullptr);
+    delete app_logo;
+    app_logo = nullptr;
+    delete maker_logo;
+    maker_logo = nullptr;
+
+    // The panels, in the order they have always been taken down; the window's
+    // group then deletes the remaining children.
+    auto drop = [this](auto*& widget) {
+        if (!widget) return;
+        if (widget->parent()) widget->parent()->remove(widget);
+        delete widget;
+        widget = nullptr;
+    };
+    drop(backdrop_box);
+    drop(preset_panel);
+    drop(preset_prompt);
+    drop(transport_panel);
+    drop(glo_conf_panel);
+    drop(midi_conf_panel);
+    drop(connect_button);
+    drop(menu_button);
+    drop(quit_button);
+    drop(usb);
+    drop(preset_selector);
+    drop(write_button);
+    drop(templates_button);
+    drop(dashboard);
+    drop(expression_editor);
+    drop(arp_editor);
+    drop(tabs);
+    drop(update_panel);
+    drop(text_board);
+
+    // The process ends soon after the window goes; the chooser and the two
+    // large images are freed with it all the same.
+    delete backup_chooser;
+    backup_chooser = nullptr;
+    delete infographic_image;
+    infographic_image = nullptr;
+    delete backdrop_image;
+    backdrop_image = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+void Korvane::draw()
+{
+    Fl_Double_Window::draw();
+
+    fl_font(FL_HELVETICA, 9);
+    fl_color(FL_WHITE);
+    fl_draw("TM", 872, 23);
+
+    if (image_usable(app_logo)) app_logo->draw(720, 12, 150, 39);
+    if (image_usable(maker_logo)) maker_logo->draw(952, 16, 130, 50);
+
+    if (infographic_button && infographic_button->value() && image_usable(infographic_image))
+        infographic_image->draw(43, 68, 1044, 542);
+
+    if (dashboard && dashboard->visible() && !modal_panel_shown()) {
+        fl_font(FL_HELVETICA_BOLD, 14);
+        fl_color(kCaptionColor);
+        fl_draw("Save preset in pedal", 385, 520);
+        fl_draw("Save preset in computer", 880, 520);
+    }
+
+    fl_font(FL_HELVETICA_BOLD, 12);
+    fl_color(FL_WHITE);
+    fl_draw("PRESET               AUTO      BYPASS", 161, 83);
+    fl_draw("BANK-                   TITLES                STOMP   ON", 70, 103);
+    fl_draw("PC#        PATCH                                                MODE      PC (MIDI)", 20, 123);
+    fl_draw("Device Info :", 15, 20);
+
+    fl_font(FL_HELVETICA, 13);
+    fl_draw("(12 char max)", 145, 123);
+
+    fl_font(FL_HELVETICA, 18);
+    fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
+    if (serial_number[0] != '\0') {
+        std::string line = std::string("Serial No. ") + serial_number;
+        fl_draw(line.c_str(), 15, 45);
+    } else {
+        fl_draw("Pedal not found.", 15, 45);
+    }
+
+    fl_font(FL_HELVETICA, 12);
+    fl_color(kCaptionColor);
+    fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+}
+
+int Korvane::handle(int event)
+{
+    if (busy_ > 0) {
+        switch (event) {
+        case FL_PUSH:
+            // Quit still ends the program at once.
+            if (quit_button && Fl::event_inside(quit_button)) break;
+            return 1;
+        case FL_SHORTCUT:
+        case FL_KEYBOARD:
+        case FL_MOUSEWHEEL:
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+        case FL_DND_RELEASE:
+        case FL_PASTE:
+            return 1;
+        default:
+            break;
+        }
+    }
+    return Fl_Double_Window::handle(event);
+}
+
+void Korvane::redraw_window() { redraw(); }
+
+bool Korvane::modal_panel_shown() const
+{
+    return (update_panel && update_panel->visible()) || (glo_conf_panel && glo_conf_panel->visible()) ||
+           (midi_conf_panel && midi_conf_panel->visible());
+}
+
+// ---------------------------------------------------------------------------
+// Navigation
+
+void Korvane::tab_changed()
+{
+    if (!dashboard->visible()) {
+        dashboard->labelsize(13);
+        preset_panel->hide();
+        preset_selector->hide();
+        write_button->hide();
+        templates_button->hide();
+        usb->progress->hide();
+        infographic_button->value(0);
+        if (!modal_panel_shown()) dashboard->activate();
+        const bool config_open = glo_conf_panel->visible() || midi_conf_panel->visible();
+        if (!expression_editor->visible()) {
+            expression_editor->labelsize(13);
+            arp_editor->labelsize(16);
+            arp_editor->set_engine_algorithm(dashboard->params.algorithm_x, Engine::X);
+            arp_editor->set_engine_algorithm(dashboard->params.algorithm_y, Engine::Y);
+            if (config_open) arp_editor->deactivate();
+        } else {
+            expression_editor->labelsize(16);
+            arp_editor->labelsize(13);
+            expression_editor->load_mapping(dashboard->params);
+            if (config_open) expression_editor->deactivate();
+        }
+    } else {
+        dashboard->labelsize(16);
+        expression_editor->labelsize(13);
+        arp_editor->labelsize(13);
+        if (!modal_panel_shown()) {
+            preset_selector->show();
+            preset_selector->activate();
+            write_button->show();
+            // WRITE only stores into a pedal that has been read.
+            if (online_) write_button->activate();
+            templates_button->show();
+            templates_button->activate();
+            preset_panel->show();
+            preset_panel->activate();
+            usb->progress->show();
+        } else {
+            dashboard->deactivate();
+        }
+    }
+    redraw();
+}
+
+void Korvane::infographic_toggled()
+{
+    if (infographic_button->value()) {
+        dashboard->deactivate();
+        if (!dashboard->visible()) {
+            tabs->value(dashboard);
+            tab_changed();
+            infographic_button->value(1);
+            dashboard->deactivate();
+        }
+    } else if (!modal_panel_shown()) {
+        dashboard->activate();
+    }
+    redraw();
+}
+
+void Korvane::templates_toggled()
+{
+    if (templates_button->value()) {
+        dashboard->set_template_controls_active(false);
+        template_panel->show();
+    } else {
+        template_panel->hide();
+        dashboard->set_template_controls_active(true);
+    }
+    redraw();
+}
+
+void Korvane::preset_selected()
+{
+    const int item = preset_selector->value();
+    if (item < 0 || item >= int(sizeof preset_of_item / sizeof preset_of_item[0])) return;
+    transport_panel->select_slot(preset_of_item[item]);
+    redraw();
+}
+
+// ---------------------------------------------------------------------------
+// Status board
+
+void Korvane::status(const std::string& text) { text_board->write_status(text); }
+
+void Korvane::status(const std::string& first, const std::string& second) { text_board->write_status(first, second); }
+
+int Korvane::status_lines() const { return text_board ? text_board->status_lines() : 0; }
+
+// ---------------------------------------------------------------------------
+// The connect sequence
+
+std::string Korvane::firmware_text() const
+{
+    return version_text(firmware_major(), firmware_minor(), firmware_patch());
+}
+
+bool Korvane::firmware_supported(uint8_t version_byte)
+{
+    const int major = version_byte >> 4;
+    const int minor = version_byte & 0x0F;
+    return major > 2 || (major == 2 && minor >= 3);
+}
+
+void Korvane::end_process(int code)
+{
+    if (exit_) {
+        exit_(code);
+        return;
+    }
+    std::fflush(stdout);
+    std::exit(code);
+}
+
+void Korvane::usb_problem_outcome()
+{
+    dialogs().alert(usb_problem_text());
+    status("  USB communication problem detected.", "  > Recycle power to your pedal then click 'Connect'.");
+}
+
+bool Korvane::connect(bool interactive)
+{
+    if (busy_ > 0) return false;
+    Exchange exchange(*this);
+    online_ = false;
+
+    // 1. Connecting: counted from the Connect button, not at start-up.
+    if (interactive) {
+        status("  Connecting ...");
+    } else {
+        text_board->append_line(text_board->take_time(), "  Connecting ...");
+    }
+
+    bool read_ok = false;
+    // 2. Find the bridge.
+    std::string serial;
+    serial_number[0] = '\0';
+    if (!usb->setup_device(serial)) {
+        if (interactive) dialogs().alert(not_found_text());
+        status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
+        if (interactive) {
+            write_button->deactivate();
+            transport_panel->deactivate();
+        }
+    } else {
+        std::snprintf(serial_number, sizeof serial_number, "%s", serial.c_str());
+        // 3. Ask the pedal what it runs.
+        transport_panel->activate();
+        if (!usb->get_pedal_state()) {
+            usb_problem_outcome();
+        } else {
+            // 4.
+            firmware_version = usb->buffer()[0];
+            pedal_mode = usb->buffer()[1];
+            if (!pedal_normal()) {
+                // 5. Update mode: the update panel takes over.
+                dashboard->deactivate();
+                preset_panel->deactivate();
+                transport_panel->deactivate();
+                preset_selector->deactivate();
+                write_button->deactivate();
+                if (!interactive) {
+                    templates_button->deactivate();
+                    connect_button->deactivate();
+                    menu_button->deactivate();
+                    quit_button->deactivate();
+                }
+                update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
+                update_panel->show();
+                if (!interactive) {
+                    redraw();
+                    dialogs().alert(midi_cables_text());
+                    redraw();
+                }
+            } else {
+                // 6. Normal operation: refuse firmware older than 2.3.0.
+                transport_panel->activate();
+                if (!firmware_supported(firmware_version)) {
+                    dialogs().alert(too_old_text());
+                    end_process(0);
+                    return false;
+                }
+                // 7. Read everything.
+                read_ok = read_everything();
+                if (read_ok) {
+                    status("  Initialization OK - Firmware " + firmware_text() + ".", "  Ready.");
+                    usb->progress->value(100);
+                    usb->progress->copy_label("Read complete");
+                    usb->progress->selection_color(kReadCompleteColor);
+                    usb->redraw();
+                }
+            }
+        }
+    }
+
+    // 9.
+    text_board->scroll_to_status_lines();
+
+    // 10.
+    if (interactive) {
+        usb->progress->value(0);
+        usb->progress->selection_color(kReadCompleteColor);
+        usb->redraw();
+        if (!dashboard->visible()) {
+            tabs->value(dashboard);
+            tab_changed();
+        }
+        redraw();
+    }
+
+    // 11.
+    if (!interactive) {
+        preset_panel->load_list(presets_folder_ + "presets.lst");
+        redraw();
+    }
+    online_ = read_ok;
+    return read_ok;
+}
+
+bool Korvane::read_everything()
+{
+    Exchange exchange(*this);
+
+    // 1. Give the pedal a moment after the state query; no events meanwhile.
+    Stopwatch& sw = usb->stopwatch();
+    sw.restart();
+    while (!sw.exceeded(0.5)) clock_->sleep(0.005);
+
+    // 2. All parameter blocks and titles.
+    const LocalTime when = text_board->take_time();
+    if (!usb->read_all(std::span<uint8_t>(work_buffer, sizeof work_buffer))) {
+        dialogs().alert(usb_problem_text());
+        text_board->append_line(when, "  USB communication problem detected.");
+        text_board->append_line(when, "  > Recycle power to your pedal then click 'Connect'.");
+        text_board->add_status_lines(2);
+        text_board->scroll_to_status_lines();
+        return false;
+    }
+
+    // 3. Names and switches, slot 31 down to 0.
+    for (int s = 31; s >= 0; --s) {
+        const PresetTitle t = image_title(work_buffer, s);
+        transport_panel->set_slot_name(s, t);
+        transport_panel->set_switches_from_flags(s, work_buffer[slot_parameters_offset(s)]);
+    }
+
+    // 4. Slot 0 selected. Selecting shows the name of the slot selected
+    // before; slot 0's own name is put back at once.
+    preset_selector->value(item_of_preset[0][0]);
+    transport_panel->select_slot(0);
+    transport_panel->set_slot_name(0, image_title(work_buffer, 0));
+
+    // 5. Slot 0 into the Dashboard.
+    const bool read_ok = usb->read_preset(0);
+    uint8_t record[kPresetRecordSize];
+    std::memcpy(record, usb->buffer(), sizeof record);
+    load_slot0(read_ok, record);
+
+    // 6.
+    write_button->activate();
+
+    // 7. Arp algorithms bring their sequences.
+    fetch_arp_sequences();
+    return true;
+}
+
+void Korvane::load_slot0(bool read_ok, const uint8_t* record47)
+{
+    if (read_ok) {
+        const PresetRecord r = record_from_bytes(record47);
+        dashboard->load_record(r);
+        transport_panel->set_slot_name(0, r.title);
+        transport_panel->set_switches_from_flags(0, r.parameters.flags);
+        return;
+    }
+    // The read of slot 0 failed: Read All has just delivered the same preset,
+    // so the Dashboard shows that copy instead of whatever the buffer holds.
+    PresetRecord r = image_record(work_buffer, 0);
+    dashboard->load_record(r);
+    transport_panel->set_switches_from_flags(0, r.parameters.flags);
+    status("  Read operation from Preset 0 failed.", "  > Preset 0 is shown as Read All found it.");
+}
+
+void Korvane::fetch_arp_sequences()
+{
+    const PresetParameters& p = dashboard->params;
+    struct Side {
+        Engine engine;
+        uint8_t algorithm;
+        uint8_t selector;
+    };
+    const Side sides[2] = {{Engine::X, p.algorithm_x, p.sp1_x}, {Engine::Y, p.algorithm_y, p.sp1_y}};
+    for (const Side& s : sides) {
+        // Only the seven arp algorithms have sequences; a code beyond the
+        // catalogue from a damaged preset asks nothing.
+        if (!is_arp_algorithm(s.algorithm)) continue;
+        const uint8_t index = uint8_t(arp_index(s.algorithm));
+        if (usb->get_arp_data(index, s.selector, uint8_t(index_of(s.engine))) != 0) continue;
+        const ArpSequence seq = ArpSequence::from_bytes(usb->buffer(), kArpSequenceSize);
+        arp_editor->show_sequence(s.algorithm, code_to_position(s.algorithm, 0, s.selector), s.engine, seq);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Callbacks
+
+void Korvane::connect_cb(Fl_Widget*, void* data)
+{
+    auto* w = static_cast<Korvane*>(data);
+    if (w->exchange_running()) return;
+    w->connect(true);
+}
+
+void Korvane::menu_cb(Fl_Widget*, void*) {}
+
+void Korvane::quit_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->end_process(0); }
+
+void Korvane::write_cb(Fl_Widget*, void*) {}
+
+void Korvane::selector_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->preset_selected(); }
+
+void Korvane::tabs_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->tab_changed(); }
+
+void Korvane::infographic_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->infographic_toggled(); }
+
+void Korvane::templates_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->templates_toggled(); }
+
+void Korvane::panel_cb(Fl_Widget*, void*) {}
+
+} // namespace kv

@@ -1,0 +1,205 @@
+#pragma once
+// The program's one window. It builds every panel once and owns them for the
+// life of the process, holds the state the panels share (the link to the
+// pedal, the pedal's serial number, firmware version and mode, the global
+// record, the image of all presets) and is the only place where panels meet:
+// every panel reports through its callback with the window as user data, and
+// the window runs the pedal operation and loads the results back.
+//
+// The constructor creates the data folder, loads the artwork, builds the
+// panels, shows the window and runs the start-up connect sequence before it
+// returns; that sequence may end the process (firmware too old).
+
+#include "link/FtDriver.h"
+#include "platform/Clock.h"
+
+#include <FL/Fl_Double_Window.H>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class Fl_Box;
+class Fl_Button;
+class Fl_Choice;
+class Fl_Native_File_Chooser;
+class Fl_PNG_Image;
+class Fl_Tabs;
+class Fl_Widget;
+
+namespace kv {
+
+class KV_ArpEditor;
+class KV_ExpressionEditor;
+class KV_GloConfPanel;
+class KV_MidiConfPanel;
+class KV_Parameters;
+class KV_PresetPanel;
+class KV_PresetPrompt;
+class KV_TemplatePanel;
+class KV_TextBoard;
+class KV_TransportPanel;
+class KV_UpdatePanel;
+class KV_UsbController;
+
+// The maker's pages and support address, as the dialogs name them.
+constexpr const char* kDownloadPage = "https://www.brakwell.com/downloads";
+constexpr const char* kSupportEmail = "support@brakwell.com";
+constexpr const char* kWindowTitle = "Brakwell - Korvane 2.5.1";
+constexpr int kWindowWidth = 1070;
+constexpr int kWindowHeight = 650;
+
+// How the window reaches the pedal, tells time and ends the process. The
+// program passes nothing (the serial-port driver, the system clock and
+// std::exit); tests pass an in-process driver, a manual clock and a hook that
+// records the exit.
+struct KorvaneSetup {
+    FtDriver* driver = nullptr;                 // null: the program's own serial-port driver
+    Clock* clock = nullptr;                     // null: system_clock()
+    std::function<void(int code)> exit;         // null: std::exit
+    bool connect_at_start = true;               // run the connect sequence in the constructor
+};
+
+class Korvane : public Fl_Double_Window {
+public:
+    Korvane(int width, int height, const char* title);
+    Korvane(int width, int height, const char* title, const KorvaneSetup& setup);
+    ~Korvane() override;
+    Korvane(const Korvane&) = delete;
+    Korvane& operator=(const Korvane&) = delete;
+
+    void draw() override;
+    // Input that would start a pedal operation is held back while an exchange runs.
+    int handle(int event) override;
+
+    // --- the connect sequence ---
+    // Finds the pedal and reads it: the Connect button runs it interactive,
+    // the constructor not. Returns true when the pedal was read (online).
+    bool connect(bool interactive);
+    // Reads all presets into the window and the panels, then slot 0 into the
+    // Dashboard. False when Read All failed (already reported).
+    bool read_everything();
+
+    // --- navigation (the callbacks of the window's own widgets) ---
+    void tab_changed();
+    void infographic_toggled();
+    void templates_toggled();
+    void preset_selected();   // preset_selector picked an item
+
+    // --- status board ---
+    // One counted status line (text without the stamp, e.g. "  Ready.").
+    void status(const std::string& text);
+    // Two counted lines with one time stamp.
+    void status(const std::string& first, const std::string& second);
+    int status_lines() const;
+
+    // True while a pedal exchange runs; controls that start one are held back.
+    bool exchange_running() const { return busy_ > 0; }
+
+    // --- state read by the panels' handlers and by tests ---
+    int firmware_major() const { return firmware_version >> 4; }
+    int firmware_minor() const { return firmware_version & 0x0F; }
+    int firmware_patch() const { return pedal_mode & 0x7F; }
+    bool pedal_normal() const { return (pedal_mode & 0x80) != 0; }
+    // "%d.%d.%d" of the version the pedal reported.
+    std::string firmware_text() const;
+    // True when a firmware version byte is one the program works with (2.3.0 and later).
+    static bool firmware_supported(uint8_t version_byte);
+    const std::string& presets_folder_path() const { return presets_folder_; }
+
+    // The texts of the dialogs.
+    static std::string usb_problem_text();
+    static std::string not_found_text();
+    static std::string too_old_text();
+    static const char* midi_cables_text();
+
+    // The preset selector's item text for slot s (0 to 31), before the toolkit splits it.
+    static std::string selector_item_text(int slot);
+
+    // Widgets and panels, owned by the window.
+    Fl_Box* backdrop_box = nullptr;
+    Fl_Box* header_box = nullptr;
+    Fl_Box* side_box = nullptr;
+    Fl_PNG_Image* app_logo = nullptr;
+    Fl_PNG_Image* maker_logo = nullptr;
+    Fl_PNG_Image* infographic_image = nullptr;
+    Fl_PNG_Image* backdrop_image = nullptr;
+    Fl_Tabs* tabs = nullptr;
+    KV_Parameters* dashboard = nullptr;
+    KV_PresetPanel* preset_panel = nullptr;
+    KV_PresetPrompt* preset_prompt = nullptr;
+    KV_TransportPanel* transport_panel = nullptr;
+    KV_UsbController* usb = nullptr;
+    KV_UpdatePanel* update_panel = nullptr;
+    KV_GloConfPanel* glo_conf_panel = nullptr;
+    KV_MidiConfPanel* midi_conf_panel = nullptr;
+    KV_ExpressionEditor* expression_editor = nullptr;
+    KV_ArpEditor* arp_editor = nullptr;
+    Fl_Button* connect_button = nullptr;
+    Fl_Button* menu_button = nullptr;
+    Fl_Button* quit_button = nullptr;
+    Fl_Button* write_button = nullptr;
+    Fl_Choice* preset_selector = nullptr;
+    Fl_Button* infographic_button = nullptr;
+    KV_TextBoard* text_board = nullptr;
+    Fl_Button* templates_button = nullptr;
+    KV_TemplatePanel* template_panel = nullptr;
+    Fl_Native_File_Chooser* backup_chooser = nullptr;
+
+    uint8_t work_buffer[1504] = {};
+    char serial_number[12] = {};
+    uint8_t firmware_version = 0;
+    uint8_t pedal_mode = 0;
+    uint8_t globals[34] = {};
+    int preset_of_item[39] = {};
+    int item_of_preset[4][8] = {};
+
+private:
+    // Marks an exchange as running for its lifetime (nests).
+    class Exchange {
+    public:
+        explicit Exchange(Korvane& w) : w_(w) { ++w_.busy_; }
+        ~Exchange() { --w_.busy_; }
+        Exchange(const Exchange&) = delete;
+        Exchange& operator=(const Exchange&) = delete;
+
+    private:
+        Korvane& w_;
+    };
+
+    void build(const KorvaneSetup& setup);
+    void load_artwork();
+    void build_widgets();
+    void fill_selector();
+    void fill_tables();
+    void fill_default_globals();
+    void end_process(int code);
+    // True while the update, global or MIDI panel is shown over the editor.
+    bool modal_panel_shown() const;
+    void usb_problem_outcome();
+    void load_slot0(bool read_ok, const uint8_t* record47);
+    void fetch_arp_sequences();
+    void redraw_window();
+
+    // Callbacks; each gets the window as user data.
+    static void connect_cb(Fl_Widget*, void*);
+    static void menu_cb(Fl_Widget*, void*);
+    static void quit_cb(Fl_Widget*, void*);
+    static void write_cb(Fl_Widget*, void*);
+    static void selector_cb(Fl_Widget*, void*);
+    static void tabs_cb(Fl_Widget*, void*);
+    static void infographic_cb(Fl_Widget*, void*);
+    static void templates_cb(Fl_Widget*, void*);
+    static void panel_cb(Fl_Widget*, void*);
+
+    std::unique_ptr<FtDriver> own_driver_;
+    FtDriver* driver_ = nullptr;
+    Clock* clock_ = nullptr;
+    std::function<void(int)> exit_;
+    std::string presets_folder_;
+    int busy_ = 0;
+    bool online_ = false;   // the last connect read the pedal
+};
+
+} // namespace kv

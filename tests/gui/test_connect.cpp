@@ -1,0 +1,493 @@
+// The connect sequence of the main window, run against the simulated pedal
+// through the in-process driver with a manual clock: start-up and the Connect
+// button, online, update mode, not found, USB problems, too-old firmware, and
+// what read_everything puts into the panels.
+
+// GoogleTest before the toolkit: the X11 headers define None and Bool.
+#include <gtest/gtest.h>
+// The pedal model before the toolkit too (its enums have a None).
+#include "sim/PedalModel.h"
+
+#include "app/Dialogs.h"
+#include "app/KV_TextBoard.h"
+#include "app/Korvane.h"
+#include "arp/ui/KV_ArpEditor.h"
+#include "editor/KV_ExpressionEditor.h"
+#include "editor/KV_Parameters.h"
+#include "library/KV_PresetPanel.h"
+#include "library/KV_TransportPanel.h"
+#include "link/InProcessDriver.h"
+#include "link/ui/KV_UsbController.h"
+#include "maintenance/KV_UpdatePanel.h"
+#include "platform/Clock.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Tabs.H>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+std::vector<std::string> board_lines(const Korvane& w)
+{
+    std::vector<std::string> out;
+    std::string all = w.text_board->contents();
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t nl = all.find('\n', start);
+        if (nl == std::string::npos) nl = all.size();
+        // Drop the "[hh:mm:ss] :" stamp (12 characters).
+        std::string line = all.substr(start, nl - start);
+        out.push_back(line.size() >= 12 ? line.substr(12) : line);
+        start = nl + 1;
+    }
+    return out;
+}
+
+bool board_has(const Korvane& w, const std::string& text)
+{
+    for (const auto& l : board_lines(w))
+        if (l == text) return true;
+    return false;
+}
+
+int count_kind(const RecordingDialogs& d, const std::string& kind)
+{
+    int n = 0;
+    for (const auto& s : d.shown)
+        if (s.kind == kind) ++n;
+    return n;
+}
+
+class ConnectTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home_ = ::testing::TempDir() + "korvane_connect_XXXXXX";
+        ASSERT_NE(mkdtemp(home_.data()), nullptr);
+        setenv("HOMEDRIVE", home_.c_str(), 1);
+        setenv("USERPROFILE", home_.c_str(), 1);
+        set_dialogs(&dialogs_);
+        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+    }
+    void TearDown() override
+    {
+        window_.reset();
+        set_dialogs(nullptr);
+        std::string cmd = "rm -rf '" + home_ + "'";
+        (void)std::system(cmd.c_str());
+    }
+
+    // Builds the window, which runs the start-up connect sequence.
+    Korvane& start(bool pedal_attached = true)
+    {
+        if (pedal_attached) driver_.attach(kPedalDescription, "TV12345", &pedal_);
+        KorvaneSetup setup;
+        setup.driver = &driver_;
+        setup.clock = &clock_;
+        setup.exit = [this](int code) { exit_codes_.push_back(code); };
+        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        return *window_;
+    }
+
+    void set_version(int major, int minor, int patch) { pedal_.set_firmware_version({major, minor, patch}); }
+
+    std::string home_;
+    ManualClock clock_;
+    PedalModel pedal_{clock_};
+    InProcessDriver driver_{clock_};
+    RecordingDialogs dialogs_;
+    std::vector<int> exit_codes_;
+    std::vector<uint8_t> commands_;
+    std::unique_ptr<Korvane> window_;
+};
+
+// --- firmware versions --------------------------------------------------------
+
+TEST_F(ConnectTest, FirmwareOlderThan230IsRefusedAndTheProgramEnds)
+{
+    for (auto v : {FirmwareVersion{2, 2, 9}, FirmwareVersion{1, 9, 0}, FirmwareVersion{0, 15, 127}}) {
+        SCOPED_TRACE(format_firmware_version(v));
+        window_.reset();
+        dialogs_.shown.clear();
+        exit_codes_.clear();
+        commands_.clear();
+        driver_.detach_all();
+        pedal_.set_firmware_version(v);
+        Korvane& w = start();
+        ASSERT_EQ(exit_codes_, std::vector<int>{0});
+        ASSERT_EQ(dialogs_.shown.size(), 1u);
+        EXPECT_EQ(dialogs_.shown[0].kind, "alert");
+        EXPECT_EQ(dialogs_.shown[0].text.rfind("This version of Korvane is not compatible with the firmware\n", 0), 0u);
+        EXPECT_NE(dialogs_.shown[0].text.find(kDownloadPage), std::string::npos);
+        EXPECT_NE(dialogs_.shown[0].text.find("\n\n-  This software will now close  -"), std::string::npos);
+        // Nothing is read and nothing more is written.
+        EXPECT_EQ(commands_, std::vector<uint8_t>{0xC0});
+        EXPECT_EQ(w.status_lines(), 0);
+    }
+}
+
+TEST_F(ConnectTest, FirmwareFrom230UpIsAcceptedWhateverThePatch)
+{
+    struct Case {
+        FirmwareVersion v;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{2, 3, 0}, "  Initialization OK - Firmware 2.3.0."},
+        {{3, 0, 0}, "  Initialization OK - Firmware 3.0.0."},
+        {{15, 0, 0}, "  Initialization OK - Firmware 15.0.0."},
+        {{2, 15, 127}, "  Initialization OK - Firmware 2.15.127."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        window_.reset();
+        dialogs_.shown.clear();
+        driver_.detach_all();
+        pedal_.set_firmware_version(c.v);
+        Korvane& w = start();
+        EXPECT_TRUE(exit_codes_.empty());
+        EXPECT_TRUE(dialogs_.shown.empty());
+        EXPECT_TRUE(board_has(w, c.line));
+        EXPECT_EQ(w.firmware_text() + ".", std::string(c.line).substr(std::string(c.line).rfind(' ') + 1));
+    }
+}
+
+// --- online -----------------------------------------------------------------
+
+TEST_F(ConnectTest, StartUpReadsStateAllPresetsAndSlotZeroAndCountsTwoLines)
+{
+    set_version(2, 5, 1);
+    pedal_.memory().slots[0].title = make_title("First Light");
+    pedal_.memory().slots[31].title = make_title("Last Call");
+    Korvane& w = start();
+
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC0, 0xC4, 0x00}));
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(w.status_lines(), 2);
+    auto lines = board_lines(w);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "  Connecting ...");
+    EXPECT_EQ(lines[1], "  Initialization OK - Firmware 2.5.1.");
+    EXPECT_EQ(lines[2], "  Ready.");
+    // Both lines of the outcome carry one time stamp.
+    std::string all = w.text_board->contents();
+    EXPECT_EQ(all.substr(all.find("Initialization") - 12, 12), all.substr(all.find("Ready") - 12, 12));
+
+    EXPECT_STREQ(w.serial_number, "TV12345");
+    EXPECT_TRUE(w.pedal_normal());
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "First Light");
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(31)), "Last Call");
+    EXPECT_EQ(w.transport_panel->current_slot, 0);
+    EXPECT_EQ(w.preset_selector->value(), 1);
+    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(w.transport_panel->active());
+    EXPECT_EQ(title_text(w.dashboard->title), "First Light");
+    EXPECT_EQ(std::memcmp(&w.dashboard->params, &pedal_.memory().slots[0].parameters, kPresetParametersSize), 0);
+    EXPECT_EQ(std::memcmp(w.work_buffer + slot_title_offset(31), pedal_.memory().slots[31].title.text, 12), 0);
+    EXPECT_EQ(w.usb->progress->value(), 100);
+    EXPECT_STREQ(w.usb->progress->label(), "Read complete");
+}
+
+TEST_F(ConnectTest, SwitchesOfEverySlotFollowBits6And5)
+{
+    pedal_.memory().slots[0].parameters.flags = 0x40 | 0x03;   // S on, B off
+    pedal_.memory().slots[7].parameters.flags = 0x20;          // B on
+    pedal_.memory().slots[9].parameters.flags = 0x60;          // both
+    Korvane& w = start();
+    EXPECT_TRUE(w.transport_panel->stomp_on(0));
+    EXPECT_FALSE(w.transport_panel->bypass_on(0));
+    EXPECT_FALSE(w.transport_panel->stomp_on(7));
+    EXPECT_TRUE(w.transport_panel->bypass_on(7));
+    EXPECT_TRUE(w.transport_panel->stomp_on(9));
+    EXPECT_TRUE(w.transport_panel->bypass_on(9));
+}
+
+TEST_F(ConnectTest, ConnectButtonCountsThreeLinesAndReplacesWhatWasRead)
+{
+    Korvane& w = start();
+    ASSERT_EQ(w.status_lines(), 2);
+    pedal_.memory().slots[3].title = make_title("Changed");
+    commands_.clear();
+    w.connect_button->do_callback();
+    EXPECT_EQ(w.status_lines(), 5);
+    auto lines = board_lines(w);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[3], "  Connecting ...");
+    EXPECT_EQ(lines[4].rfind("  Initialization OK - Firmware ", 0), 0u);
+    EXPECT_EQ(lines[5], "  Ready.");
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC0, 0xC4, 0x00}));
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(3)), "Changed");
+    // The Connect button leaves an empty bar behind.
+    EXPECT_EQ(w.usb->progress->value(), 0);
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(ConnectTest, ConnectBringsTheDashboardTabBack)
+{
+    Korvane& w = start();
+    w.tabs->value(w.arp_editor);
+    w.tab_changed();
+    ASSERT_FALSE(w.dashboard->visible());
+    w.connect(true);
+    EXPECT_EQ(w.tabs->value(), w.dashboard);
+    EXPECT_TRUE(w.preset_selector->visible());
+    EXPECT_TRUE(w.write_button->visible());
+}
+
+TEST_F(ConnectTest, ReconnectWithAnotherSlotSelectedShowsSlotZerosOwnName)
+{
+    pedal_.memory().slots[0].title = make_title("Zero");
+    pedal_.memory().slots[5].title = make_title("Five");
+    Korvane& w = start();
+    w.transport_panel->select_slot(5);
+    w.transport_panel->set_slot_name(5, make_title("Five"));
+    w.connect(true);
+    EXPECT_EQ(w.transport_panel->current_slot, 0);
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "Zero");
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(5)), "Five");
+    EXPECT_EQ(w.transport_panel->edit_name_text(), "Zero        ");
+}
+
+// --- arp algorithms ----------------------------------------------------------
+
+TEST_F(ConnectTest, ArpAlgorithmsInSlotZeroFetchTheirSequencesXFirst)
+{
+    auto& p = pedal_.memory().slots[0].parameters;
+    p.algorithm_x = 33;   // arp index 2
+    p.sp1_x = 4;          // sequence III
+    p.algorithm_y = 37;   // arp index 6
+    p.sp1_y = 0;          // sequence I
+    pedal_.memory().arp[2][2].fill(0x11);
+    pedal_.memory().arp[6][0].fill(0x22);
+    std::vector<std::vector<uint8_t>> arp_requests;
+    pedal_.set_request_observer([&](const PedalRequest& r) {
+        commands_.push_back(r.command);
+        if (r.command == 0xC7) arp_requests.push_back(r.head);
+    });
+    Korvane& w = start();
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC0, 0xC4, 0x00, 0xC7, 0xC7}));
+    ASSERT_EQ(arp_requests.size(), 2u);
+    EXPECT_EQ(arp_requests[0], (std::vector<uint8_t>{0xC7, 2, 0, 4}));
+    EXPECT_EQ(arp_requests[1], (std::vector<uint8_t>{0xC7, 6, 1, 0}));
+    ASSERT_TRUE(w.arp_editor->has_sequence(Engine::X));
+    ASSERT_TRUE(w.arp_editor->has_sequence(Engine::Y));
+    EXPECT_EQ(w.arp_editor->sequence(Engine::X).bytes[0], 0x11);
+    EXPECT_EQ(w.arp_editor->sequence(Engine::Y).bytes[0], 0x22);
+}
+
+TEST_F(ConnectTest, AlgorithmCodesBeyondTheCatalogueAskForNoSequence)
+{
+    auto& p = pedal_.memory().slots[0].parameters;
+    p.algorithm_x = 30;    // the last algorithm without a sequence
+    p.algorithm_y = 200;   // a damaged preset
+    Korvane& w = start();
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC0, 0xC4, 0x00}));
+    EXPECT_TRUE(board_has(w, "  Ready."));
+}
+
+// --- update mode --------------------------------------------------------------
+
+TEST_F(ConnectTest, UpdateModeAtStartUpShowsThePanelAndTheMidiAlert)
+{
+    set_version(2, 4, 3);
+    pedal_.set_update_mode(true);
+    Korvane& w = start();
+    EXPECT_EQ(commands_, std::vector<uint8_t>{0xC0});
+    EXPECT_TRUE(w.update_panel->visible());
+    EXPECT_STREQ(w.update_panel->installed_text(), "2.4.3");
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, Korvane::midi_cables_text());
+    // No status line for this outcome.
+    EXPECT_EQ(w.status_lines(), 0);
+    EXPECT_FALSE(board_has(w, "  Ready."));
+    for (Fl_Widget* wd : {static_cast<Fl_Widget*>(w.dashboard), static_cast<Fl_Widget*>(w.preset_panel),
+                          static_cast<Fl_Widget*>(w.transport_panel), static_cast<Fl_Widget*>(w.preset_selector),
+                          static_cast<Fl_Widget*>(w.templates_button), static_cast<Fl_Widget*>(w.connect_button),
+                          static_cast<Fl_Widget*>(w.menu_button), static_cast<Fl_Widget*>(w.quit_button),
+                          static_cast<Fl_Widget*>(w.write_button)})
+        EXPECT_FALSE(wd->active()) << wd->label();
+}
+
+TEST_F(ConnectTest, UpdateModeThroughConnectShowsThePanelWithoutTheAlert)
+{
+    Korvane& w = start();
+    ASSERT_TRUE(w.write_button->active());
+    pedal_.set_update_mode(true);
+    set_version(2, 6, 0);
+    w.connect_button->do_callback();
+    EXPECT_TRUE(w.update_panel->visible());
+    EXPECT_STREQ(w.update_panel->installed_text(), "2.6.0");
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_FALSE(w.write_button->active());
+    EXPECT_FALSE(w.transport_panel->active());
+    // Connect, Menu and Quit stay usable.
+    EXPECT_TRUE(w.connect_button->active());
+    EXPECT_TRUE(w.menu_button->active());
+    EXPECT_TRUE(w.quit_button->active());
+    // Only "Connecting ..." was added.
+    EXPECT_EQ(w.status_lines(), 3);
+}
+
+TEST_F(ConnectTest, TabSwitchesInUpdateModeDoNotWakeTheEditorControls)
+{
+    pedal_.set_update_mode(true);
+    Korvane& w = start();
+    w.tabs->value(w.expression_editor);
+    w.tab_changed();
+    w.tabs->value(w.dashboard);
+    w.tab_changed();
+    EXPECT_FALSE(w.write_button->active());
+    EXPECT_FALSE(w.dashboard->active());
+}
+
+// --- offline ------------------------------------------------------------------
+
+TEST_F(ConnectTest, NoPedalAtStartUpWritesTwoLinesWithoutADialog)
+{
+    Korvane& w = start(false);
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(w.status_lines(), 2);
+    auto lines = board_lines(w);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "  Pedal is not found.");
+    EXPECT_EQ(lines[2], "  > Connect your pedal to a USB port then click 'Connect'.");
+    EXPECT_STREQ(w.serial_number, "");
+    // The program stays usable offline; the preset list stays active.
+    EXPECT_TRUE(w.transport_panel->active());
+    EXPECT_FALSE(w.write_button->active());
+    EXPECT_TRUE(exit_codes_.empty());
+}
+
+TEST_F(ConnectTest, NoPedalThroughConnectShowsTheDialogAndLocksTheList)
+{
+    Korvane& w = start(false);
+    w.connect_button->do_callback();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].kind, "alert");
+    EXPECT_EQ(dialogs_.shown[0].text.rfind("Pedal is not found -\n", 0), 0u);
+    EXPECT_EQ(w.status_lines(), 5);
+    EXPECT_FALSE(w.transport_panel->active());
+    EXPECT_FALSE(w.write_button->active());
+}
+
+TEST_F(ConnectTest, PedalLostBetweenConnectsEmptiesTheSerialNumber)
+{
+    Korvane& w = start();
+    ASSERT_STREQ(w.serial_number, "TV12345");
+    driver_.detach_all();
+    w.connect(true);
+    EXPECT_STREQ(w.serial_number, "");
+}
+
+TEST_F(ConnectTest, SilentPedalIsAUsbProblemInBothCases)
+{
+    pedal_.set_no_answer(true);
+    Korvane& w = start();
+    ASSERT_EQ(count_kind(dialogs_, "alert"), 1);
+    EXPECT_EQ(dialogs_.shown[0].text.rfind("USB Communication problem detected -\n", 0), 0u);
+    EXPECT_NE(dialogs_.shown[0].text.find(std::string("> < Direct support email : ") + kSupportEmail + " >"),
+              std::string::npos);
+    EXPECT_EQ(w.status_lines(), 2);
+    EXPECT_TRUE(board_has(w, "  USB communication problem detected."));
+    EXPECT_TRUE(board_has(w, "  > Recycle power to your pedal then click 'Connect'."));
+    w.connect(true);
+    EXPECT_EQ(count_kind(dialogs_, "alert"), 2);
+    EXPECT_EQ(w.status_lines(), 5);
+}
+
+TEST_F(ConnectTest, ReadAllFailureReportsAndLeavesTheSlotsAsTheyWere)
+{
+    pedal_.vanish_after(1);   // answers the state query, then drops off the bus
+    pedal_.memory().slots[0].title = make_title("Never Shown");
+    Korvane& w = start();
+    EXPECT_EQ(count_kind(dialogs_, "alert"), 1);
+    EXPECT_EQ(w.status_lines(), 2);
+    EXPECT_FALSE(board_has(w, "  Ready."));
+    EXPECT_TRUE(board_has(w, "  USB communication problem detected."));
+    EXPECT_NE(title_text(w.transport_panel->slot_name(0)), "Never Shown");
+    EXPECT_FALSE(w.dashboard->has_title);
+    EXPECT_FALSE(w.write_button->active());
+}
+
+TEST_F(ConnectTest, FailedReadOfSlotZeroShowsTheReadAllCopy)
+{
+    pedal_.memory().slots[0].title = make_title("Copy Kept");
+    pedal_.memory().slots[0].parameters.depth_x = 77;
+    // State and Read All are answered; the pedal goes deaf before slot 0.
+    pedal_.set_request_observer([this](const PedalRequest& r) {
+        if (r.command == 0xC4) pedal_.set_no_answer(true);
+    });
+    Korvane& w = start();
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_TRUE(board_has(w, "  Read operation from Preset 0 failed."));
+    EXPECT_TRUE(board_has(w, "  Ready."));
+    EXPECT_EQ(w.status_lines(), 4);
+    EXPECT_EQ(w.dashboard->params.depth_x, 77);
+    EXPECT_EQ(title_text(w.dashboard->title), "Copy Kept");
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "Copy Kept");
+}
+
+// --- one exchange at a time ------------------------------------------------------
+
+TEST_F(ConnectTest, ConnectAskedForDuringAnExchangeStartsNothing)
+{
+    Korvane* w = nullptr;
+    int nested = 0;
+    bool nested_result = true;
+    pedal_.set_request_observer([&](const PedalRequest& r) {
+        commands_.push_back(r.command);
+        if (w && r.command == 0xC4 && nested == 0) {
+            ++nested;
+            nested_result = w->connect(true);
+        }
+    });
+    Korvane& win = start();
+    w = &win;
+    commands_.clear();
+    win.connect(true);
+    EXPECT_EQ(nested, 1);
+    EXPECT_FALSE(nested_result);
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC0, 0xC4, 0x00}));
+    EXPECT_EQ(win.status_lines(), 5);
+}
+
+// --- offline list at start-up -------------------------------------------------
+
+TEST_F(ConnectTest, StartUpLoadsTheOfflineListAfterConnecting)
+{
+    const std::string folder = home_ + "/Brakwell/Korvane/presets/";
+    ensure_data_folder(home_);
+    auto write_lop = [&](const std::string& name) {
+        std::string path = folder + name + ".lop";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fprintf(f, "%s\n", name.c_str());
+        uint8_t body[47] = {};
+        std::fwrite(body, 1, sizeof body, f);
+        std::fclose(f);
+        return path;
+    };
+    std::string a = write_lop("Warm Vibe");
+    std::string b = write_lop("Lead/Solo");
+    FILE* list = std::fopen((folder + "presets.lst").c_str(), "w");
+    std::fprintf(list, "%s\n%s\n%s\n", a.c_str(), (folder + "gone.lop").c_str(), b.c_str());
+    std::fclose(list);
+
+    Korvane& w = start(false);
+    EXPECT_EQ(w.preset_panel->preset_count, 2);
+    EXPECT_EQ(w.preset_panel->name_of(0), "Warm Vibe");
+    EXPECT_EQ(w.preset_panel->name_of(1), "Lead/Solo");
+    // The name shows as typed, not split into a submenu.
+    EXPECT_STREQ(w.preset_panel->preset_list->menu()[1].label(), "Lead/Solo");
+}
+
+} // namespace
+} // namespace kv

@@ -1,0 +1,369 @@
+// The main window without the pedal's part: construction, the preset
+// selector and its tables, the global defaults, tab switching, INFOGRAPHIC,
+// the templates toggle, the data folder and where the bundled folders are
+// found.
+
+// GoogleTest before the toolkit: the X11 headers define None and Bool.
+#include <gtest/gtest.h>
+
+#include "app/Dialogs.h"
+#include "app/KV_TextBoard.h"
+#include "app/Korvane.h"
+#include "app/Resources.h"
+#include "arp/ui/KV_ArpEditor.h"
+#include "config/KV_GloConfPanel.h"
+#include "config/KV_MidiConfPanel.h"
+#include "editor/KV_ExpressionEditor.h"
+#include "editor/KV_Parameters.h"
+#include "library/KV_PresetPanel.h"
+#include "library/KV_PresetPrompt.h"
+#include "library/KV_TemplatePanel.h"
+#include "library/KV_TransportPanel.h"
+#include "link/InProcessDriver.h"
+#include "link/ui/KV_UsbController.h"
+#include "maintenance/KV_UpdatePanel.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Tabs.H>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace kv {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home_ = ::testing::TempDir() + "korvane_window_XXXXXX";
+        ASSERT_NE(mkdtemp(home_.data()), nullptr);
+        setenv("HOMEDRIVE", home_.c_str(), 1);
+        setenv("USERPROFILE", home_.c_str(), 1);
+        set_dialogs(&dialogs_);
+    }
+    void TearDown() override
+    {
+        window_.reset();
+        set_dialogs(nullptr);
+        std::string cmd = "rm -rf '" + home_ + "'";
+        (void)std::system(cmd.c_str());
+    }
+
+    // A window with no pedal attached; the start-up connect finds nothing.
+    Korvane& start()
+    {
+        KorvaneSetup setup;
+        setup.driver = &driver_;
+        setup.clock = &clock_;
+        setup.exit = [this](int code) { exits_.push_back(code); };
+        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        return *window_;
+    }
+
+    void pick_tab(Fl_Widget* tab)
+    {
+        window_->tabs->value(tab);
+        window_->tab_changed();
+    }
+
+    std::string home_;
+    ManualClock clock_;
+    InProcessDriver driver_{clock_};
+    RecordingDialogs dialogs_;
+    std::vector<int> exits_;
+    std::unique_ptr<Korvane> window_;
+};
+
+// --- construction ---------------------------------------------------------------
+
+TEST_F(MainWindowTest, ConstructedWindowHasEveryPanelInItsStartingState)
+{
+    Korvane& w = start();
+    EXPECT_EQ(w.w(), 1070);
+    EXPECT_EQ(w.h(), 650);
+    EXPECT_STREQ(w.label(), "Brakwell - Korvane 2.5.1");
+    EXPECT_EQ(w.tabs->value(), w.dashboard);
+    EXPECT_TRUE(w.dashboard->visible());
+    EXPECT_FALSE(w.preset_prompt->visible());
+    EXPECT_FALSE(w.update_panel->visible());
+    EXPECT_FALSE(w.glo_conf_panel->visible());
+    EXPECT_FALSE(w.midi_conf_panel->visible());
+    EXPECT_FALSE(w.template_panel->visible());
+    EXPECT_TRUE(w.preset_panel->visible());
+    EXPECT_TRUE(w.transport_panel->visible());
+    EXPECT_FALSE(w.write_button->active());
+    EXPECT_EQ(w.infographic_button->value(), 0);
+    EXPECT_EQ(w.templates_button->value(), 0);
+    EXPECT_STREQ(w.usb->progress->label(), "- - -");
+    EXPECT_STREQ(w.dashboard->label(), " Dashboard ");
+    EXPECT_STREQ(w.expression_editor->label(), " Expression ");
+    EXPECT_STREQ(w.arp_editor->label(), " Arp Editor ");
+    // The three buttons sit side by side right of the board.
+    EXPECT_EQ(w.connect_button->x(), w.text_board->x() + 520);
+    EXPECT_EQ(w.menu_button->x(), w.connect_button->x() + 70);
+    EXPECT_EQ(w.quit_button->x(), w.menu_button->x() + 50);
+    EXPECT_EQ(w.connect_button->y(), 650 - 48);
+    EXPECT_EQ(w.write_button->x(), w.preset_selector->x() + 205);
+    // The editors are pages of the tab group.
+    EXPECT_EQ(w.dashboard->parent(), w.tabs);
+    EXPECT_EQ(w.expression_editor->parent(), w.tabs);
+    EXPECT_EQ(w.arp_editor->parent(), w.tabs);
+}
+
+TEST_F(MainWindowTest, GlobalRecordStartsFromTheFactoryMap)
+{
+    Korvane& w = start();
+    EXPECT_EQ(w.globals[0], 0);
+    EXPECT_EQ(w.globals[1], 0);
+    EXPECT_EQ(w.globals[2], 0);
+    EXPECT_EQ(w.globals[3], 96);
+    EXPECT_EQ(w.globals[4], 0);
+    for (int k = 0; k <= 28; ++k) EXPECT_EQ(w.globals[5 + k], 14 + k) << "byte " << 5 + k;
+    EXPECT_EQ(w.globals[33], 42);
+}
+
+// --- the preset selector -------------------------------------------------------
+
+TEST_F(MainWindowTest, SelectorTablesMapItemsAndSlotsBothWays)
+{
+    Korvane& w = start();
+    for (int page = 0; page < 4; ++page)
+        for (int k = 0; k < 8; ++k) {
+            const int item = w.item_of_preset[page][k];
+            EXPECT_EQ(item, 10 * page + k + 1);
+            EXPECT_EQ(w.preset_of_item[item], 8 * page + k);
+        }
+    // Submenu titles and closing markers map to 0.
+    for (int item : {0, 9, 10, 19, 20, 29, 30}) EXPECT_EQ(w.preset_of_item[item], 0) << item;
+}
+
+TEST_F(MainWindowTest, SelectorItemsAreFourPagesOfEightWithTheirExactTexts)
+{
+    Korvane& w = start();
+    const Fl_Menu_Item* m = w.preset_selector->menu();
+    ASSERT_NE(m, nullptr);
+    for (int page = 0; page < 4; ++page) {
+        const Fl_Menu_Item& title = m[10 * page];
+        EXPECT_TRUE(title.submenu());
+        EXPECT_EQ(std::string(title.label()), "       P a g e  " + std::to_string(page + 1));
+        EXPECT_EQ(m[10 * page + 9].label(), nullptr);   // end of the submenu
+    }
+    EXPECT_STREQ(m[1].label(), "  Page 1 : Bank 1 - Patch A");
+    EXPECT_STREQ(m[2].label(), "  Page 1 : Bank 1 - Patch B");
+    EXPECT_STREQ(m[3].label(), "  Page 1 : Bank 2 - Patch A");
+    EXPECT_STREQ(m[11].label(), "  Page 2 : Bank 5 - Patch A");
+    EXPECT_STREQ(m[22].label(), "  Page 3 : Bank 9 -  Patch B");   // slot 17
+    EXPECT_STREQ(m[23].label(), "  Page 3 : Bank 10 - Patch A");
+    EXPECT_STREQ(m[38].label(), "  Page 4 : Bank 16 - Patch B");
+    EXPECT_EQ(w.preset_selector->size(), 41);   // 39 items, end of menu, terminator
+    EXPECT_EQ(w.preset_selector->value(), 1);
+
+    EXPECT_EQ(Korvane::selector_item_text(0), "       P a g e  1/  Page 1 : Bank 1 - Patch A");
+    EXPECT_EQ(Korvane::selector_item_text(17), "       P a g e  3/  Page 3 : Bank 9 -  Patch B");
+    EXPECT_EQ(Korvane::selector_item_text(16), "       P a g e  3/  Page 3 : Bank 9 - Patch A");
+    EXPECT_EQ(Korvane::selector_item_text(32), "");
+}
+
+TEST_F(MainWindowTest, ChoosingASelectorItemSelectsItsSlotWithoutReading)
+{
+    Korvane& w = start();
+    w.preset_selector->value(38);
+    w.preset_selector->do_callback();
+    EXPECT_EQ(w.transport_panel->current_slot, 31);
+    w.preset_selector->value(11);
+    w.preset_selector->do_callback();
+    EXPECT_EQ(w.transport_panel->current_slot, 8);
+    w.preset_selector->value(22);
+    w.preset_selector->do_callback();
+    EXPECT_EQ(w.transport_panel->current_slot, 17);
+    EXPECT_TRUE(driver_.calls().empty() || driver_.open_count() == 0);
+}
+
+// --- tabs -------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, LeavingTheDashboardHidesItsControlsAndComingBackShowsThem)
+{
+    Korvane& w = start();
+    pick_tab(w.expression_editor);
+    EXPECT_FALSE(w.preset_panel->visible());
+    EXPECT_FALSE(w.preset_selector->visible());
+    EXPECT_FALSE(w.write_button->visible());
+    EXPECT_FALSE(w.templates_button->visible());
+    EXPECT_FALSE(w.usb->progress->visible());
+    EXPECT_EQ(w.dashboard->labelsize(), 13);
+    EXPECT_EQ(w.expression_editor->labelsize(), 16);
+    EXPECT_EQ(w.arp_editor->labelsize(), 13);
+
+    pick_tab(w.arp_editor);
+    EXPECT_EQ(w.expression_editor->labelsize(), 13);
+    EXPECT_EQ(w.arp_editor->labelsize(), 16);
+
+    pick_tab(w.dashboard);
+    EXPECT_TRUE(w.preset_panel->visible());
+    EXPECT_TRUE(w.preset_selector->visible());
+    EXPECT_TRUE(w.write_button->visible());
+    EXPECT_TRUE(w.templates_button->visible());
+    EXPECT_TRUE(w.usb->progress->visible());
+    EXPECT_EQ(w.dashboard->labelsize(), 16);
+    EXPECT_EQ(w.expression_editor->labelsize(), 13);
+    EXPECT_EQ(w.arp_editor->labelsize(), 13);
+    // No pedal has been read: WRITE stays inactive.
+    EXPECT_FALSE(w.write_button->active());
+}
+
+TEST_F(MainWindowTest, EditorPagesGetTheEditedPresetWhenTheirTabIsChosen)
+{
+    Korvane& w = start();
+    PresetParameters p = default_parameters();
+    p.algorithm_x = 34;
+    p.algorithm_y = 5;
+    p.expression_x[0] = 12;
+    w.dashboard->load_parameters(p);
+    pick_tab(w.expression_editor);
+    EXPECT_TRUE(w.expression_editor->loaded());
+    EXPECT_EQ(w.expression_editor->mapping().expression_x[0], 12);
+    pick_tab(w.arp_editor);
+    EXPECT_EQ(w.arp_editor->engine_algorithm(Engine::X), 34);
+    EXPECT_EQ(w.arp_editor->engine_algorithm(Engine::Y), 5);
+    EXPECT_TRUE(w.arp_editor->arp_available());
+}
+
+TEST_F(MainWindowTest, PagesChosenWhileAConfigPanelIsOpenStayInactive)
+{
+    Korvane& w = start();
+    pick_tab(w.expression_editor);
+    w.glo_conf_panel->show();
+    pick_tab(w.arp_editor);
+    EXPECT_FALSE(w.arp_editor->active());
+    pick_tab(w.expression_editor);
+    EXPECT_FALSE(w.expression_editor->active());
+    // Back on the Dashboard the editor stays locked and its controls hidden.
+    pick_tab(w.dashboard);
+    EXPECT_FALSE(w.dashboard->active());
+    EXPECT_FALSE(w.preset_selector->visible());
+}
+
+// --- INFOGRAPHIC and templates -----------------------------------------------------
+
+TEST_F(MainWindowTest, InfographicBringsTheDashboardForwardAndLocksIt)
+{
+    Korvane& w = start();
+    pick_tab(w.arp_editor);
+    w.infographic_button->value(1);
+    w.infographic_button->do_callback();
+    EXPECT_EQ(w.tabs->value(), w.dashboard);
+    EXPECT_EQ(w.infographic_button->value(), 1);
+    EXPECT_FALSE(w.dashboard->active());
+    EXPECT_TRUE(w.preset_selector->visible());
+    w.infographic_button->value(0);
+    w.infographic_button->do_callback();
+    EXPECT_TRUE(w.dashboard->active());
+}
+
+TEST_F(MainWindowTest, LeavingTheDashboardSwitchesTheInfographicOff)
+{
+    Korvane& w = start();
+    w.infographic_button->value(1);
+    w.infographic_button->do_callback();
+    pick_tab(w.expression_editor);
+    EXPECT_EQ(w.infographic_button->value(), 0);
+    pick_tab(w.dashboard);
+    EXPECT_TRUE(w.dashboard->active());
+}
+
+TEST_F(MainWindowTest, TemplatesToggleShowsThePanelAndLocksTheTemplateControls)
+{
+    Korvane& w = start();
+    w.templates_button->value(1);
+    w.templates_button->do_callback();
+    EXPECT_TRUE(w.template_panel->visible());
+    EXPECT_FALSE(w.dashboard->template_controls_active());
+    w.templates_button->value(0);
+    w.templates_button->do_callback();
+    EXPECT_FALSE(w.template_panel->visible());
+    EXPECT_TRUE(w.dashboard->template_controls_active());
+}
+
+TEST_F(MainWindowTest, QuitEndsWithCodeZero)
+{
+    Korvane& w = start();
+    w.quit_button->do_callback();
+    EXPECT_EQ(exits_, std::vector<int>{0});
+}
+
+TEST_F(MainWindowTest, ManyWindowsComeAndGoCleanly)
+{
+    for (int i = 0; i < 5; ++i) {
+        Korvane& w = start();
+        pick_tab(w.arp_editor);
+        Fl::check();
+        window_.reset();
+    }
+}
+
+// --- folders ------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, FirstStartCreatesTheMakerProgramAndPresetsFolders)
+{
+    ASSERT_FALSE(is_directory(home_ + "/Brakwell"));
+    Korvane& w = start();
+    EXPECT_TRUE(is_directory(home_ + "/Brakwell"));
+    EXPECT_TRUE(is_directory(home_ + "/Brakwell/Korvane"));
+    EXPECT_TRUE(is_directory(home_ + "/Brakwell/Korvane/presets"));
+    EXPECT_EQ(w.presets_folder_path(), home_ + "/Brakwell/Korvane/presets/");
+}
+
+class CwdGuard {
+public:
+    CwdGuard() { old_ = std::string(getcwd(buf_, sizeof buf_)); }
+    ~CwdGuard() { (void)chdir(old_.c_str()); }
+
+private:
+    char buf_[4096];
+    std::string old_;
+};
+
+TEST(Resources, TheWorkingDirectoryComesFirstThenTheSourceTree)
+{
+    CwdGuard guard;
+    std::string dir = ::testing::TempDir() + "korvane_cwd_XXXXXX";
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    // Nothing here: found in the tree the program was built from.
+    EXPECT_EQ(find_resource_dir("app", "Korvane.h"), std::string(KV_SOURCE_DIR) + "/app");
+    // A folder with the marker in the working directory wins.
+    ASSERT_TRUE(make_directory(dir + "/app"));
+    FILE* f = std::fopen((dir + "/app/Korvane.h").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(find_resource_dir("app", "Korvane.h"), "app");
+    // Nowhere at all: the bare name, so that loads fail quietly.
+    EXPECT_EQ(find_resource_dir("no-such-folder-anywhere", "x"), "no-such-folder-anywhere");
+    std::string cmd = "rm -rf '" + dir + "'";
+    (void)std::system(cmd.c_str());
+}
+
+TEST(Resources, TheBuildTreeAndInstallFoldersAreSearched)
+{
+    auto c = resource_candidates("img");
+    ASSERT_FALSE(c.empty());
+    EXPECT_EQ(c.front(), "img");
+    const std::string exe = executable_dir();
+    const std::string up = exe.substr(0, exe.rfind('/'));
+    auto has = [&](const std::string& p) { return std::find(c.begin(), c.end(), p) != c.end(); };
+    EXPECT_TRUE(has(exe + "/img"));
+    EXPECT_TRUE(has(up + "/img"));
+    EXPECT_TRUE(has(up + "/share/korvane/img"));
+    EXPECT_TRUE(has(std::string(KV_SOURCE_DIR) + "/img"));
+}
+
+} // namespace
+} // namespace kv
