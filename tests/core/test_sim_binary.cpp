@@ -140,6 +140,68 @@ TEST(SimBinary, AnswersOnItsPtyAndCleansUpItsDevicesLine)
     std::filesystem::remove_all(dir);
 }
 
+// Opens the simulator's tty in raw mode.
+int open_raw(const std::string& tty)
+{
+    const int fd = ::open(tty.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return fd;
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+std::string start_and_get_tty(SimProcess& sim, const std::vector<std::string>& args)
+{
+    if (!sim.start(args)) return {};
+    const std::string banner = read_for(sim.out, 200, 900, true);
+    const std::string prefix = "tessivar-sim: serving on ";
+    if (banner.rfind(prefix, 0) != 0) return {};
+    return banner.substr(prefix.size(), banner.find('\n') - prefix.size());
+}
+
+TEST(SimBinary, APurgeDropsALateAnswerStillOnItsWay)
+{
+    if (!std::filesystem::exists(kSim)) GTEST_SKIP() << "tessivar-sim not built";
+    SimProcess sim;
+    const std::string tty = start_and_get_tty(sim, {"--late", "250"});
+    ASSERT_FALSE(tty.empty());
+    const int fd = open_raw(tty);
+    ASSERT_GE(fd, 0);
+    const unsigned char state = 0xC0, globals = 0xC1;
+    ASSERT_EQ(::write(fd, &state, 1), 1);
+    EXPECT_EQ(read_for(fd, 2, 40), "");   // not yet: the editor gives up and purges
+    tcflush(fd, TCIOFLUSH);
+    ASSERT_EQ(::write(fd, &globals, 1), 1);
+    const std::string reply = read_for(fd, 34, 400);
+    ASSERT_EQ(reply.size(), 34u);
+    EXPECT_EQ(uint8_t(reply[0]), 0x60);   // the globals, not the stale state bytes
+    EXPECT_EQ(read_for(fd, 1, 50), "");   // and nothing after them
+    ::close(fd);
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(SimBinary, AVanishedPedalLeavesTheListAfterItsLastAnswer)
+{
+    if (!std::filesystem::exists(kSim)) GTEST_SKIP() << "tessivar-sim not built";
+    const auto devices = std::filesystem::temp_directory_path() / ("kv_sim_vanish_" + std::to_string(getpid()));
+    std::filesystem::remove(devices);
+    SimProcess sim;
+    const std::string tty = start_and_get_tty(sim, {"--devices", devices.string(), "--vanish-after", "1"});
+    ASSERT_FALSE(tty.empty());
+    const int fd = open_raw(tty);
+    ASSERT_GE(fd, 0);
+    const unsigned char state = 0xC0;
+    ASSERT_EQ(::write(fd, &state, 1), 1);
+    EXPECT_EQ(read_for(fd, 2, 900), std::string("\x25\x80"));
+    ::close(fd);
+    EXPECT_EQ(read_for(sim.out, 200, 900, true), "tessivar-sim: device vanished\n");
+    EXPECT_EQ(read_text(devices), "");
+    EXPECT_EQ(sim.stop(), 0);
+    std::filesystem::remove(devices);
+}
+
 TEST(SimBinary, RefusesABadOption)
 {
     if (!std::filesystem::exists(kSim)) GTEST_SKIP() << "tessivar-sim not built";
