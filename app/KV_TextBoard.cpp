@@ -152,7 +152,14 @@ int KV_TextBoard::write_statusf(const char* fmt, ...)
 
 void KV_TextBoard::scroll_to_line(int line)
 {
-    scroll(line, 0);
+    // The display counts wrapped lines; a status line that wrapped takes more
+    // than one display line, so find where text line `line` starts on screen.
+    int display_line = line;
+    if (line > 1 && text) {
+        int pos = text->skip_lines(0, line - 1);
+        display_line = count_lines(0, pos, true) + 1;
+    }
+    scroll(display_line, 0);
 }
 
 std::string KV_TextBoard::log_file_name(const LocalTime& t)

@@ -71,11 +71,12 @@ public:
     void set_status_lines(int n) { status_lines_ = n; }
     // Adds n to the count without writing (for lines appended uncounted).
     int add_status_lines(int n) { return status_lines_ += n; }
-    // Makes line `line` (counting from 1) the top line: scroll(line, 0).
+    // Makes text line `line` (counting from 1) the top line, also when
+    // earlier lines wrapped over several display lines.
     void scroll_to_line(int line);
     // Scrolls to status_lines().
     void scroll_to_status_lines() { scroll_to_line(status_lines_); }
-    // The board's current top line (counting from 1).
+    // The board's current top display line (counting from 1).
     int top_line() const { return mTopLineNum; }
 
     // --- log file ---

@@ -192,6 +192,19 @@ TEST_F(TextBoard, EveryWriteScrollsSoThatTheNewestLineIsInView)
     EXPECT_GE(board->top_line() + board->visible_lines() - 1, 13);
 }
 
+TEST_F(TextBoard, LongLinesThatWrapDoNotPushTheNewestLineOutOfView)
+{
+    const std::string long_text(120, 'w');   // wider than the board: wraps
+    for (int i = 1; i <= 6; ++i) board->write_status("  " + long_text);
+    board->write_status("  Ready.");
+    // The counted line, line 7 of the text, is the top line of the view.
+    int ready_start = board->text->skip_lines(0, 6);
+    ASSERT_EQ(board->contents().substr(size_t(ready_start)), "[09:05:03] :  Ready.\n");
+    int display_line_of_ready = board->count_lines(0, ready_start, true) + 1;
+    EXPECT_GT(display_line_of_ready, 7);   // the long lines did wrap
+    EXPECT_EQ(board->top_line(), display_line_of_ready);
+}
+
 TEST_F(TextBoard, RightClickShowsTheOneItemMenuAndConsumesTheRelease)
 {
     int popups = 0;
