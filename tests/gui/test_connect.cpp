@@ -466,17 +466,19 @@ TEST_F(ConnectTest, StartUpLoadsTheOfflineListAfterConnecting)
 {
     const std::string folder = home_ + "/Brakwell/Korvane/presets/";
     ensure_data_folder(home_);
-    auto write_lop = [&](const std::string& name) {
-        std::string path = folder + name + ".lop";
+    auto write_lop = [&](const std::string& file, const std::string& name) {
+        std::string path = folder + file + ".lop";
         FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f) return path;
         std::fprintf(f, "%s\n", name.c_str());
         uint8_t body[47] = {};
         std::fwrite(body, 1, sizeof body, f);
         std::fclose(f);
         return path;
     };
-    std::string a = write_lop("Warm Vibe");
-    std::string b = write_lop("Lead/Solo");
+    std::string a = write_lop("Warm Vibe", "Warm Vibe");
+    // A file added from elsewhere keeps its name line as it was.
+    std::string b = write_lop("lead", "Lead/Solo & Co");
     FILE* list = std::fopen((folder + "presets.lst").c_str(), "w");
     std::fprintf(list, "%s\n%s\n%s\n", a.c_str(), (folder + "gone.lop").c_str(), b.c_str());
     std::fclose(list);
@@ -484,9 +486,10 @@ TEST_F(ConnectTest, StartUpLoadsTheOfflineListAfterConnecting)
     Korvane& w = start(false);
     EXPECT_EQ(w.preset_panel->preset_count, 2);
     EXPECT_EQ(w.preset_panel->name_of(0), "Warm Vibe");
-    EXPECT_EQ(w.preset_panel->name_of(1), "Lead/Solo");
+    EXPECT_EQ(w.preset_panel->name_of(1), "Lead/Solo & Co");
     // The name shows as typed, not split into a submenu.
-    EXPECT_STREQ(w.preset_panel->preset_list->menu()[1].label(), "Lead/Solo");
+    EXPECT_STREQ(w.preset_panel->preset_list->menu()[1].label(), "Lead/Solo & Co");
+    EXPECT_EQ(w.preset_panel->preset_list->size(), 3);
 }
 
 } // namespace
