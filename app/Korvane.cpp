@@ -59,6 +59,21 @@ std::string version_text(int major, int minor, int patch)
     return b;
 }
 
+// The window was laid out for Arial's metrics. The toolkit's default sans
+// face on Linux is much wider, so headings run into their neighbours; ask
+// fontconfig for Arial, which gives Arial itself or a metric-compatible face
+// (Liberation Sans, Nimbus Sans), and falls back to the default sans face.
+void use_layout_fonts()
+{
+    static bool done = false;
+    if (done) return;
+    done = true;
+    Fl::set_font(FL_HELVETICA, " Arial");
+    Fl::set_font(FL_HELVETICA_BOLD, "BArial");
+    Fl::set_font(FL_HELVETICA_ITALIC, "IArial");
+    Fl::set_font(FL_HELVETICA_BOLD_ITALIC, "PArial");
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -132,6 +147,8 @@ void Korvane::build(const KorvaneSetup& setup)
     }
     clock_ = setup.clock ? setup.clock : &system_clock();
     exit_ = setup.exit;
+
+    use_layout_fonts();
 
     // 1. The window's group takes the children from here on; the data folder.
     begin();

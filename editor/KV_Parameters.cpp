@@ -5,6 +5,7 @@
 
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -34,6 +35,9 @@ std::string trim_left(const char* s)
     return i == std::string::npos ? std::string() : t.substr(i);
 }
 } // namespace
+
+// Colours fade while the panel is inactive, as the toolkit's own widgets do.
+static Fl_Color shown(const Fl_Widget* w, Fl_Color c) { return w->active_r() ? c : fl_inactive(c); }
 
 KV_Parameters::KV_Parameters(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
@@ -75,8 +79,8 @@ void KV_Parameters::set_template_controls_active(bool active)
 
 void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int height)
 {
-    fl_draw_box(FL_ROUNDED_BOX, left, top, width, height, kCardColor);
-    fl_color(kCardEdge);
+    fl_draw_box(FL_ROUNDED_BOX, left, top, width, height, shown(this, kCardColor));
+    fl_color(shown(this, kCardEdge));
     fl_line_style(FL_SOLID, 1);
     fl_rect(left + 2, top + 2, width - 4, height - 4);
     fl_line_style(0);
@@ -88,22 +92,23 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
     int ty = top + 26;
 
     fl_font(FL_HELVETICA_BOLD, 16);
-    fl_color(kAccent);
+    fl_color(shown(this, kAccent));
     fl_draw(e == Engine::X ? "DSP-X" : "DSP-Y", left + pad, ty);
     const bool engaged = params.engaged(e);
     fl_font(FL_HELVETICA_BOLD, 12);
-    fl_color(engaged ? fl_rgb_color(142, 211, 211) : fl_rgb_color(200, 80, 60));
+    fl_color(shown(this, engaged ? fl_rgb_color(142, 211, 211) : fl_rgb_color(200, 80, 60)));
     fl_draw(engaged ? "ENGAGED" : "BYPASSED", left + width - pad - 80, ty - 4, 80, 12, FL_ALIGN_RIGHT);
 
     ty += 34;
     fl_font(FL_HELVETICA_BOLD, 24);
-    fl_color(kValue);
+    fl_color(shown(this, kValue));
     if (valid) {
         fl_draw(info.code, left + pad, ty);
+        const int entry_x = left + pad + std::max(110, int(fl_width(info.code)) + 12);
         fl_font(FL_HELVETICA, 13);
-        fl_color(kLabel);
+        fl_color(shown(this, kLabel));
         std::string entry = trim_left(info.menu_entry);
-        fl_draw(entry.c_str(), left + pad + 110, ty - 3);
+        fl_draw(entry.c_str(), entry_x, ty - 3);
     } else {
         char unknown[48];
         std::snprintf(unknown, sizeof unknown, "unknown algorithm (%d)", id_raw);
@@ -127,10 +132,10 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
             value = std::to_string(percent_text_value(raw));
         }
         fl_font(FL_HELVETICA, 13);
-        fl_color(kLabel);
+        fl_color(shown(this, kLabel));
         fl_draw(valid ? knob_label(id_raw, knob, sp1) : "-", left + pad, ty);
         fl_font(FL_HELVETICA_BOLD, 14);
-        fl_color(kValue);
+        fl_color(shown(this, kValue));
         fl_draw(value.c_str(), col2, ty);
         // A bar showing where the knob stands (0 to 100).
         double pos = knob == Knob::Speed ? speed_raw_to_position(speed_class(id_raw), params.speed(e))
@@ -139,9 +144,9 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
         if (pos < 0) pos = 0;
         if (pos > 100) pos = 100;
         const int bar_x = col2 + 70, bar_w = width - (bar_x - left) - pad;
-        fl_color(fl_rgb_color(70, 70, 70));
+        fl_color(shown(this, fl_rgb_color(70, 70, 70)));
         fl_rectf(bar_x, ty - 9, bar_w, 6);
-        fl_color(fl_rgb_color(142, 211, 211));
+        fl_color(shown(this, fl_rgb_color(142, 211, 211)));
         fl_rectf(bar_x, ty - 9, int(bar_w * pos / 100.0), 6);
         ty += 22;
     }
@@ -158,20 +163,40 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
             if (posn >= 0 && size_t(posn) < texts.size()) text = trim_left(texts[size_t(posn)].c_str());
         }
         fl_font(FL_HELVETICA, 13);
-        fl_color(kLabel);
-        fl_draw(valid ? trim_left(sp_label(id_raw, s, sp1)).c_str() : "-", left + pad, ty);
+        fl_color(shown(this, kLabel));
+        const std::string label = valid ? trim_left(sp_label(id_raw, s, sp1)) : std::string("-");
+        fl_draw(label.c_str(), left + pad, ty);
+        const int value_x = std::max(col2, left + pad + int(fl_width(label.c_str())) + 10);
         fl_font(FL_HELVETICA_BOLD, 13);
-        fl_color(kValue);
-        fl_draw(text.c_str(), col2, ty);
+        fl_color(shown(this, kValue));
+        fl_draw(text.c_str(), value_x, ty);
         ty += 20;
     }
 
+    // Knobs handed to the expression pedal or ramp.
+    std::string assigned;
+    for (int k = 0; k < 3; ++k) {
+        const Knob knob = static_cast<Knob>(k);
+        if (!params.expression_assigned(e, knob)) continue;
+        if (!assigned.empty()) assigned += ", ";
+        assigned += valid ? knob_label(id_raw, knob, sp1) : "?";
+    }
+    if (assigned.empty()) assigned = "none";
+    fl_color(shown(this, kCardEdge));
+    fl_rectf(left + pad, top + height - 64, width - 2 * pad, 1);
+    fl_font(FL_HELVETICA, 13);
+    fl_color(shown(this, kLabel));
+    fl_draw("Expression", left + pad, top + height - 38);
+    fl_font(FL_HELVETICA_BOLD, 13);
+    fl_color(shown(this, kValue));
+    fl_draw(assigned.c_str(), col2, top + height - 38);
+
     // Tap divide.
     fl_font(FL_HELVETICA, 13);
-    fl_color(kLabel);
+    fl_color(shown(this, kLabel));
     fl_draw("Tap divide", left + pad, top + height - 14);
     fl_font(FL_HELVETICA_BOLD, 13);
-    fl_color(kValue);
+    fl_color(shown(this, kValue));
     const char* tap = tap_capable(id_raw) ? tap_divide_text(params.tap_divide(e)) : "";
     std::string tap_text = trim_left(tap);
     if (tap_text.empty()) tap_text = "-";
@@ -188,20 +213,25 @@ void KV_Parameters::draw()
     int top = y() + 6;
 
     // Title strip, left of the templates button that lies over the top of the panel.
-    fl_draw_box(FL_ROUNDED_BOX, left, top, 596 - left, 34, kCardColor);
+    fl_draw_box(FL_ROUNDED_BOX, left, top, 596 - left, 34, shown(this, kCardColor));
     fl_font(FL_HELVETICA, 13);
-    fl_color(kLabel);
+    fl_color(shown(this, kLabel));
     fl_draw("PRESET", left + 14, top + 22);
-    fl_font(FL_HELVETICA_BOLD, 18);
-    fl_color(kAccent);
-    std::string t = has_title ? title_text(title) : std::string();
-    if (has_title && t.empty()) t = "(untitled)";
-    if (!has_title) t = "(not read from the pedal)";
-    fl_draw(t.c_str(), left + 70, top + 24);
+    if (has_title) {
+        std::string t = title_text(title);
+        if (t.empty()) t = "(untitled)";
+        fl_font(FL_HELVETICA_BOLD, 18);
+        fl_color(shown(this, kAccent));
+        fl_draw(t.c_str(), left + 70, top + 24);
+    } else {
+        fl_font(FL_HELVETICA_ITALIC, 14);
+        fl_color(shown(this, kLabel));
+        fl_draw("not read yet", left + 70, top + 22);
+    }
     if (combination != 0) {
         static const char* const names[4] = {"", "Rotary Speaker", "Lo-Fi Vinyl", "Lo-Fi Junk"};
         fl_font(FL_HELVETICA_BOLD, 13);
-        fl_color(kAccent);
+        fl_color(shown(this, kAccent));
         if (combination > 0 && combination < 4)
             fl_draw(names[combination], 846, top + 22);
     }
@@ -216,17 +246,17 @@ void KV_Parameters::draw()
 
     // Routing, Pre/Post and volume.
     top += card_h + 10;
-    fl_draw_box(FL_ROUNDED_BOX, left, top, inner, 44, kCardColor);
+    fl_draw_box(FL_ROUNDED_BOX, left, top, inner, 44, shown(this, kCardColor));
     const int cols[3] = {left + 14, left + inner / 3 + 14, left + 2 * inner / 3 + 14};
     const char* labels[3] = {"Routing", "Pre / Post", "Master volume"};
     std::string values[3] = {routing_name(params.routing()), params.post() ? "Post" : "Pre",
                              volume_text(volume_position(params.volume)) + " dB"};
     for (int i = 0; i < 3; ++i) {
         fl_font(FL_HELVETICA, 13);
-        fl_color(kLabel);
+        fl_color(shown(this, kLabel));
         fl_draw(labels[i], cols[i], top + 27);
         fl_font(FL_HELVETICA_BOLD, 14);
-        fl_color(kValue);
+        fl_color(shown(this, kValue));
         fl_draw(values[i].c_str(), cols[i] + (i == 2 ? 100 : 70), top + 27);
     }
     fl_pop_clip();

@@ -2,6 +2,10 @@
 
 #include "preset/Catalogue.h"
 
+#include "app/Resources.h"
+
+#include <FL/Fl_PNG_Image.H>
+
 #include <FL/fl_draw.H>
 
 #include <string>
@@ -20,10 +24,15 @@ KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : Fl_G
 {
     box(FL_FLAT_BOX);
     color(fl_rgb_color(44, 44, 44));
+    alert_image_ = new Fl_PNG_Image(image_path("arp_alert_[670x467].png").c_str());
     end();
 }
 
-KV_ArpEditor::~KV_ArpEditor() = default;
+KV_ArpEditor::~KV_ArpEditor()
+{
+    delete alert_image_;
+    alert_image_ = nullptr;
+}
 
 void KV_ArpEditor::set_engine_algorithm(AlgorithmId id, Engine e)
 {
@@ -92,6 +101,10 @@ void KV_ArpEditor::draw()
     fl_color(fl_rgb_color(135, 135, 135));
     fl_draw("ARP SEQUENCE EDITOR", x() + 20, y() + 30, w() - 40, 20, FL_ALIGN_CENTER);
     fl_rectf(x() + 20, y() + 55, w() - 40, 2);
+    if (!arp_available() && alert_image_ && alert_image_->w() > 0 && alert_image_->h() > 0) {
+        alert_image_->draw(x() + 15, y() + 65);
+        return;
+    }
     const int half = (w() - 60) / 2;
     draw_side(Engine::Y, x() + 30, y() + 90, half);
     draw_side(Engine::X, x() + 40 + half, y() + 90, half);

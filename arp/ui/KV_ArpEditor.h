@@ -9,6 +9,8 @@
 
 #include <FL/Fl_Group.H>
 
+class Fl_PNG_Image;
+
 namespace kv {
 
 class KV_ArpEditor : public Fl_Group {
@@ -42,6 +44,7 @@ private:
     void draw_side(Engine e, int left, int top, int width);
 
     Side sides_[2];
+    Fl_PNG_Image* alert_image_ = nullptr;   // shown while no engine runs an arp algorithm
 };
 
 } // namespace kv

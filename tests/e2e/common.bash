@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Shared helpers of the end-to-end scripts: a private home, the simulated
+# pedal on a pseudo-terminal, the real korvane binary, xdotool and
+# screenshots. Sourced by the *.sh scripts beside it.
+#
+# Every process started here is recorded and ended by the EXIT trap.
+
+e2e_init() {
+  build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
+  src="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+  korvane="$build/korvane"
+  sim="$build/tessivar-sim"
+  for bin in "$korvane" "$sim"; do
+    [[ -x "$bin" ]] || { echo "missing $bin (build it first)"; exit 1; }
+  done
+  for tool in xdotool import; do
+    command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
+  done
+
+  work="$(mktemp -d -t korvane-e2e.XXXXXX)"
+  pids=()
+  trap e2e_cleanup EXIT
+  trap 'exit 130' INT TERM
+
+  # A private home: nothing of the user's is read or written.
+  export HOME="$work/home"
+  export USERPROFILE="$work/profile"
+  export HOMEDRIVE="$work/drive"
+  mkdir -p "$HOME" "$USERPROFILE/Desktop" "$HOMEDRIVE"
+  devices="$work/devices"
+  : >"$devices"
+  export KORVANE_DEVICES="$devices"
+  shots="${E2E_SHOTS:-$work/shots}"
+  mkdir -p "$shots"
+  failures=0
+}
+
+e2e_cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do
+    for _ in $(seq 1 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
+  pids=()
+  if [[ -n "${E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+
+# Stops one process we started and forgets it.
+e2e_stop() {
+  local pid="$1" p rest=()
+  kill -TERM "$pid" 2>/dev/null || true
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  for p in "${pids[@]}"; do [[ "$p" == "$pid" ]] || rest+=("$p"); done
+  pids=("${rest[@]}")
+}
+
+check() {   # check "what" command...
+  local what="$1"; shift
+  if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
+}
+
+# Starts the simulated pedal with extra arguments; waits for its line in the
+# device list. Sets sim_pid and sim_log.
+start_sim() {
+  sim_log="$work/sim-$RANDOM.log"
+  "$sim" --devices "$devices" --log "$sim_log" "$@" >"$work/sim.out" 2>&1 &
+  sim_pid=$!
+  pids+=("$sim_pid")
+  for _ in $(seq 1 100); do
+    [[ -s "$devices" ]] && return 0
+    sleep 0.05
+  done
+  echo "simulator did not come up"; cat "$work/sim.out"; return 1
+}
+
+stop_sim() {
+  e2e_stop "$sim_pid"
+  # The simulator removes its line when it ends; make sure the list is empty.
+  : >"$devices"
+}
+
+# Starts korvane with stdout to a file; waits for the main window. Sets
+# app_pid, app_out and win.
+start_app() {
+  app_out="$work/korvane-$RANDOM.out"
+  (cd "$work" && exec "$korvane") >"$app_out" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+  win="$(timeout 30 xdotool search --sync --name "^Brakwell - Korvane 2.5.1\$" | head -n1)" || true
+  [[ -n "$win" ]] || { echo "main window did not appear"; cat "$app_out"; return 1; }
+  settle
+}
+
+stop_app() { e2e_stop "$app_pid"; }
+
+# Lets the program finish what it is doing and repaint.
+settle() { sleep "${1:-1}"; }
+
+# Visible top-level windows of the display.
+window_count() { xdotool search --onlyvisible --class '^FLTK$' 2>/dev/null | wc -l; }
+
+# Waits until the number of visible windows is at least n.
+wait_windows() {
+  local n="$1"
+  for _ in $(seq 1 100); do
+    [[ "$(window_count)" -ge "$n" ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+click() {   # click X Y [button] inside the main window
+  xdotool mousemove --window "$win" "$1" "$2" click "${3:-1}"
+}
+
+shot() {   # shot NAME: the whole screen as NAME.png
+  import -window root "$shots/$1.png" 2>/dev/null || xwd -root -silent | convert xwd:- "$shots/$1.png"
+  echo "     screenshot $shots/$1.png"
+}
+
+# Saves the status board through its right-click menu and prints the file.
+save_board() {
+  local before after file
+  before="$(ls "$USERPROFILE/Desktop" | wc -l)"
+  click 600 625 3
+  settle 0.5
+  # The one-item menu opens under the pointer: pick its item.
+  xdotool mousemove --window "$win" 640 635 click 1
+  settle 0.8
+  # Dismiss the message that tells where the file went.
+  xdotool key Return
+  settle 0.5
+  for _ in $(seq 1 50); do
+    after="$(ls "$USERPROFILE/Desktop" | wc -l)"
+    [[ "$after" -gt "$before" ]] && break
+    sleep 0.1
+  done
+  file="$(ls -t "$USERPROFILE"/Desktop/Korvane_Log_*.log 2>/dev/null | head -n1)"
+  [[ -n "$file" ]] || return 1
+  cat "$file"
+}
+
+# True when the lines given appear in the file in this order (fixed strings).
+in_order() {
+  local file="$1"; shift
+  python3 - "$file" "$@" <<'EOF'
+import sys
+text = open(sys.argv[1], errors="replace").read()
+pos = 0
+for want in sys.argv[2:]:
+    i = text.find(want, pos)
+    if i < 0:
+        sys.exit(1)
+    pos = i + len(want)
+EOF
+}
+
+count_of() {   # count_of FILE TEXT: number of lines containing TEXT
+  grep -cF -- "$2" "$1" || true
+}

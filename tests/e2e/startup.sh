@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Start-up and Connect of the real program against the simulated pedal on a
+# pseudo-terminal, driven with xdotool under X:
+#   1. online: console steps, the pedal's requests, the status board, Connect;
+#   2. no pedal: "Pedal not found." without a dialog, then the Connect dialog;
+#   3. update mode: the update panel and the MIDI-cables alert.
+# Usage: startup.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
+set -uo pipefail
+
+if [[ -z "${DISPLAY:-}" ]]; then
+  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$@"
+fi
+
+# shellcheck source=common.bash
+source "$(dirname "$0")/common.bash"
+e2e_init "$@"
+
+connect_x=930   # Connect: board x 375 + 520, 70 x 25 at y 650 - 48
+connect_y=614
+
+# --- 1. online -------------------------------------------------------------------
+echo "# online start-up against the simulated pedal (firmware 2.5.3)"
+start_sim --version 2.5.3 --serial TSV0999Z || exit 1
+start_app || exit 1
+settle 2
+shot online-startup
+# The picture for the README: the whole window right after start-up.
+if [[ -n "${E2E_README_SHOT:-}" ]]; then
+  import -window "$win" "$E2E_README_SHOT" && echo "     window picture $E2E_README_SHOT"
+fi
+
+check "console: Get Pedal State, Read All, Read preset 0 in order" \
+  in_order "$app_out" "Get Pedal State successful" "ReadAll (Titles) successful" "Read parameters & title successful"
+check "pedal saw 0xC0, 0xC4, 0x00 in order" \
+  in_order "$sim_log" " byte: c0" " byte: c4" " byte: 00"
+
+board="$work/board1.txt"
+save_board >"$board"
+check "status board saved to the desktop" test -s "$board"
+check "board: Connecting, Initialization OK with the pedal's version, Ready" \
+  in_order "$board" "] :  Connecting ..." "] :  Initialization OK - Firmware 2.5.3." "] :  Ready."
+check "board: one Initialization line" test "$(count_of "$board" "Initialization OK")" -eq 1
+check "no dialog at start-up" test "$(window_count)" -eq 1
+
+echo "# Connect"
+click "$connect_x" "$connect_y"
+settle 3
+shot online-connect
+board="$work/board2.txt"
+save_board >"$board"
+check "board after Connect: three new lines" \
+  in_order "$board" "] :  Ready." "] :  Connecting ..." "] :  Initialization OK - Firmware 2.5.3." "] :  Ready."
+check "board after Connect: Connecting counted twice in all" test "$(count_of "$board" "Connecting ...")" -eq 2
+check "board after Connect: 3 + 3 lines" test "$(wc -l <"$board")" -eq 6
+check "console after Connect: a second Read All" test "$(count_of "$app_out" "ReadAll (Titles) successful")" -eq 2
+check "no dialog after Connect" test "$(window_count)" -eq 1
+
+stop_app
+stop_sim
+
+# --- 2. no pedal -----------------------------------------------------------------
+echo "# start-up with no pedal"
+start_app || exit 1
+settle 1
+shot offline-startup
+check "no dialog at start-up without a pedal" test "$(window_count)" -eq 1
+board="$work/board3.txt"
+save_board >"$board"
+check "board: Pedal is not found, then what to do" \
+  in_order "$board" "] :  Connecting ..." "] :  Pedal is not found." \
+  "] :  > Connect your pedal to a USB port then click 'Connect'."
+check "console: the bridge could not be opened" grep -q "FT_OpenEx (open by description) FAILED" "$app_out"
+
+echo "# Connect with no pedal"
+click "$connect_x" "$connect_y"
+check "the 'Pedal is not found -' dialog opens" wait_windows 2
+settle 1
+shot offline-connect-dialog
+xdotool key Return
+settle 1
+check "the dialog closes again" test "$(window_count)" -eq 1
+board="$work/board4.txt"
+save_board >"$board"
+check "board after Connect: three more lines" test "$(wc -l <"$board")" -eq 6
+stop_app
+
+# --- 3. update mode --------------------------------------------------------------
+echo "# start-up with the pedal in update mode (firmware 2.4.1)"
+start_sim --update-mode --version 2.4.1 || exit 1
+start_app || exit 1
+check "the MIDI-cables alert opens" wait_windows 2
+settle 1
+shot update-mode-alert
+xdotool key Return
+settle 1
+shot update-mode-panel
+check "the alert closes" test "$(window_count)" -eq 1
+check "pedal saw only the state query" test "$(grep -c ' byte: c4' "$sim_log")" -eq 0
+check "console: Get Pedal State" grep -q "Get Pedal State successful" "$app_out"
+stop_app
+stop_sim
+
+echo "# screenshots in $shots"
+if [[ "$failures" -ne 0 ]]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
