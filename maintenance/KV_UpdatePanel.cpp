@@ -41,6 +41,19 @@ KV_UpdatePanel::KV_UpdatePanel(int x, int y, int w, int h, const char* label) : 
     notes_display->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, w - 50 - 25);
     notes_display->hide();
     end();
+    // The three buttons report through the panel's callback; the owner tells
+    // them apart by the two toggles.
+    update_button->callback(button_cb, this);
+    cancel_button->callback(button_cb, this);
+    browse_button->callback(button_cb, this);
+}
+
+void KV_UpdatePanel::button_cb(Fl_Widget* w, void* data)
+{
+    auto* panel = static_cast<KV_UpdatePanel*>(data);
+    panel->do_callback();
+    // "Update Now" springs back once the owner has run.
+    if (w == panel->update_button) panel->update_button->value(0);
 }
 
 KV_UpdatePanel::~KV_UpdatePanel()

@@ -38,6 +38,9 @@ public:
     Fl_PNG_Image* icon_image = nullptr;
     char installed_version[16] = {};
     char package_version[16] = {};
+
+private:
+    static void button_cb(Fl_Widget* w, void* data);
 };
 
 } // namespace kv

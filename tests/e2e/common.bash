@@ -113,6 +113,17 @@ wait_windows() {
   return 1
 }
 
+# Waits (up to 20 s) until FILE holds TEXT at least N times (default 1).
+wait_text() {
+  local file="$1" text="$2" n="${3:-1}"
+  for _ in $(seq 1 200); do
+    [[ "$(count_of "$file" "$text")" -ge "$n" ]] && return 0
+    sleep 0.1
+  done
+  echo "     gave up waiting for '$text' x$n in $(basename "$file")"
+  return 1
+}
+
 click() {   # click X Y [button] inside the main window
   xdotool mousemove --window "$win" "$1" "$2" click "${3:-1}"
 }

@@ -22,7 +22,8 @@ connect_y=614
 echo "# online start-up against the simulated pedal (firmware 2.5.3)"
 start_sim --version 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
-settle 2
+wait_text "$app_out" "Read parameters & title successful"
+settle 1
 shot online-startup
 # The picture for the README: the whole window right after start-up.
 if [[ -n "${E2E_README_SHOT:-}" ]]; then
@@ -44,7 +45,8 @@ check "no dialog at start-up" test "$(window_count)" -eq 1
 
 echo "# Connect"
 click "$connect_x" "$connect_y"
-settle 3
+wait_text "$app_out" "Read parameters & title successful" 2
+settle 1
 shot online-connect
 board="$work/board2.txt"
 save_board >"$board"
@@ -61,6 +63,7 @@ stop_sim
 # --- 2. no pedal -----------------------------------------------------------------
 echo "# start-up with no pedal"
 start_app || exit 1
+wait_text "$app_out" "FT_OpenEx (open by description) FAILED"
 settle 1
 shot offline-startup
 check "no dialog at start-up without a pedal" test "$(window_count)" -eq 1
