@@ -460,6 +460,43 @@ TEST_F(ConnectTest, ConnectAskedForDuringAnExchangeStartsNothing)
     EXPECT_EQ(win.status_lines(), 5);
 }
 
+TEST_F(ConnectTest, ClicksIntoTheWindowAreHeldBackDuringAnExchangeExceptQuit)
+{
+    Korvane* w = nullptr;
+    int connect_push = -1, connect_value = -1, quit_value = -1;
+    pedal_.set_request_observer([&](const PedalRequest& r) {
+        if (!w || r.command != 0xC4 || connect_push >= 0) return;
+        // A press on Connect while Read All is under way.
+        Fl::e_x = w->connect_button->x() + 10;
+        Fl::e_y = w->connect_button->y() + 10;
+        connect_push = w->handle(FL_PUSH);
+        connect_value = w->connect_button->value();
+        // Quit stays usable.
+        Fl::e_x = w->quit_button->x() + 10;
+        Fl::e_y = w->quit_button->y() + 10;
+        w->handle(FL_PUSH);
+        quit_value = w->quit_button->value();
+        w->quit_button->value(0);
+    });
+    Korvane& win = start();
+    w = &win;
+    win.connect(true);
+    EXPECT_EQ(connect_push, 1);
+    EXPECT_EQ(connect_value, 0);
+    EXPECT_EQ(quit_value, 1);
+}
+
+TEST_F(ConnectTest, LongSerialNumbersAreCutToElevenCharacters)
+{
+    driver_.attach(kPedalDescription, "ABCDEFGHIJKLMNO", &pedal_);
+    KorvaneSetup setup;
+    setup.driver = &driver_;
+    setup.clock = &clock_;
+    window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+    EXPECT_STREQ(window_->serial_number, "ABCDEFGHIJK");
+    EXPECT_TRUE(board_has(*window_, "  Ready."));
+}
+
 // --- offline list at start-up -------------------------------------------------
 
 TEST_F(ConnectTest, StartUpLoadsTheOfflineListAfterConnecting)
