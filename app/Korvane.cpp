@@ -659,6 +659,18 @@ bool Korvane::connect(bool interactive)
             } else {
                 // 6. Normal operation: refuse firmware older than 2.3.0.
                 transport_panel->activate();
+                if (update_panel->visible()) {
+                    // The pedal was in update mode at the last look and has
+                    // since been restarted normally: the editor is back.
+                    update_panel->hide();
+                    dashboard->activate();
+                    preset_panel->activate();
+                    preset_selector->activate();
+                    templates_button->activate();
+                    connect_button->activate();
+                    menu_button->activate();
+                    quit_button->activate();
+                }
                 if (!firmware_supported(firmware_version)) {
                     dialogs().alert(too_old_text());
                     end_process(0);

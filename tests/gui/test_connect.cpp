@@ -337,6 +337,24 @@ TEST_F(ConnectTest, UpdateModeThroughConnectShowsThePanelWithoutTheAlert)
     EXPECT_EQ(w.status_lines(), 3);
 }
 
+TEST_F(ConnectTest, PedalBackInNormalModeAtTheNextConnectGivesTheEditorBack)
+{
+    Korvane& w = start();
+    pedal_.set_update_mode(true);
+    w.connect_button->do_callback();
+    ASSERT_TRUE(w.update_panel->visible());
+    ASSERT_FALSE(w.dashboard->active());
+    pedal_.set_update_mode(false);
+    w.connect_button->do_callback();
+    EXPECT_FALSE(w.update_panel->visible());
+    EXPECT_TRUE(board_has(w, "  Ready."));
+    for (Fl_Widget* wd : {static_cast<Fl_Widget*>(w.dashboard), static_cast<Fl_Widget*>(w.preset_panel),
+                          static_cast<Fl_Widget*>(w.transport_panel), static_cast<Fl_Widget*>(w.preset_selector),
+                          static_cast<Fl_Widget*>(w.templates_button), static_cast<Fl_Widget*>(w.write_button),
+                          static_cast<Fl_Widget*>(w.quit_button)})
+        EXPECT_TRUE(wd->active()) << wd->label();
+}
+
 TEST_F(ConnectTest, TabSwitchesInUpdateModeDoNotWakeTheEditorControls)
 {
     pedal_.set_update_mode(true);
