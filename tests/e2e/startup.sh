@@ -3,7 +3,8 @@
 # pseudo-terminal, driven with xdotool under X:
 #   1. online: console steps, the pedal's requests, the status board, Connect;
 #   2. no pedal: "Pedal not found." without a dialog, then the Connect dialog;
-#   3. update mode: the update panel and the MIDI-cables alert.
+#   3. update mode: the update panel and the MIDI-cables alert;
+#   4. firmware older than 2.3.0: the alert, then the program ends with code 0.
 # Usage: startup.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
 set -uo pipefail
 
@@ -100,6 +101,24 @@ shot update-mode-panel
 check "the alert closes" test "$(window_count)" -eq 1
 check "pedal saw only the state query" test "$(grep -c ' byte: c4' "$sim_log")" -eq 0
 check "console: Get Pedal State" grep -q "Get Pedal State successful" "$app_out"
+stop_app
+stop_sim
+
+# --- 4. firmware too old --------------------------------------------------------------
+echo "# start-up with firmware 2.2.9: refused, the program closes"
+start_sim --version 2.2.9 || exit 1
+start_app || exit 1
+check "the not-compatible alert opens" wait_windows 2
+settle 1
+shot too-old-alert
+xdotool key Return
+code=""
+for _ in $(seq 1 100); do
+  if ! kill -0 "$app_pid" 2>/dev/null; then wait "$app_pid"; code=$?; break; fi
+  sleep 0.1
+done
+check "the program ends with exit code 0 after the alert" test "$code" = "0"
+check "nothing was read from the refused pedal" test "$(grep -c ' byte: c4' "$sim_log")" -eq 0
 stop_app
 stop_sim
 
