@@ -133,6 +133,11 @@ shot() {   # shot NAME: the whole screen as NAME.png
   echo "     screenshot $shots/$1.png"
 }
 
+# pixel PNG X Y: "R G B" of one pixel.
+pixel() {
+  convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -n1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
+}
+
 # Saves the status board through its right-click menu and prints the file.
 save_board() {
   local before after file

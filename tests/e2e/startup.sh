@@ -26,6 +26,14 @@ start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 settle 1
 shot online-startup
+# Started from a scratch folder: the artwork must come from beside the binary
+# or from the source tree. The maker logo's yellow square and the brushed
+# backdrop show it was found.
+import -window "$win" "$work/window.png"
+read -r r g b <<<"$(pixel "$work/window.png" 958 30)"
+check "artwork found: maker logo drawn" test "$r" -gt 200 -a "$g" -gt 150 -a "$b" -lt 80
+read -r r g b <<<"$(pixel "$work/window.png" 700 505)"
+check "artwork found: backdrop drawn" test "$r" -gt 120 -a "$g" -gt 120 -a "$b" -gt 120
 # The picture for the README: the whole window right after start-up.
 if [[ -n "${E2E_README_SHOT:-}" ]]; then
   import -window "$win" "$E2E_README_SHOT" && echo "     window picture $E2E_README_SHOT"
