@@ -38,6 +38,9 @@ using namespace kv;
 
 constexpr double kSaveAfterQuiet = 0.3;   // seconds without traffic before the state is written
 constexpr double kVanishGrace = 2.0;      // longest wait for the last answer to be read
+// The pty hands written bytes to the slave side asynchronously, so right after
+// the last answer FIONREAD on the slave can still read 0: give it this long.
+constexpr double kVanishSettle = 0.1;
 
 class Log {
 public:
@@ -367,8 +370,9 @@ int run(const SimOptions& opt)
                 if (listed) remove_device_line(opt.devices_file, line);
                 listed = false;
             }
-            if (vanish_started >= 0 && ioctl(pty.slave, FIONREAD, &unread) == 0 && unread > 0 &&
-                now - vanish_started < kVanishGrace) {
+            const bool settling = vanish_started >= 0 && now - vanish_started < kVanishSettle;
+            if (vanish_started >= 0 && now - vanish_started < kVanishGrace &&
+                (settling || (ioctl(pty.slave, FIONREAD, &unread) == 0 && unread > 0))) {
                 wake_at_least = 0.01;
             } else if (vanish_started >= 0) {
                 log.line("device vanished");
