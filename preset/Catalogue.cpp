@@ -527,7 +527,7 @@ Combination combination_of(int algorithm_x, int algorithm_y)
     if (pair(kAlgorithmHorn, kAlgorithmDrum)) return Combination::Rotary;
     if (algorithm_x == kAlgorithmRecord && algorithm_y == kAlgorithmPhonos) return Combination::Vinyl;
     if (pair(kAlgorithmBitCrusher, kAlgorithmJunkie)) return Combination::Junk;
-    return Combination::None;
+    return Combination::Off;
 }
 
 std::optional<Routing> combination_routing(Combination c)
@@ -536,7 +536,7 @@ std::optional<Routing> combination_routing(Combination c)
     case Combination::Rotary: return Routing::Mixture;
     case Combination::Vinyl: return Routing::Cascade;
     case Combination::Junk: return Routing::Mixture;
-    case Combination::None: break;
+    case Combination::Off: break;
     }
     return std::nullopt;
 }
@@ -547,7 +547,7 @@ const char* combination_banner(Combination c)
     case Combination::Rotary: return "cat_rotary_[350x27].png";
     case Combination::Vinyl: return "cat_vinyl_[350x27].png";
     case Combination::Junk: return "cat_junkie_[350x27].png";
-    case Combination::None: break;
+    case Combination::Off: break;
     }
     return nullptr;
 }

@@ -119,13 +119,13 @@ int code_to_position(int id, int sp, int code);
 int normalised_code(int id, int sp, int code);
 
 // --- combinations ---
-enum class Combination : uint8_t { None = 0, Rotary = 1, Vinyl = 2, Junk = 3 };
+enum class Combination : uint8_t { Off = 0, Rotary = 1, Vinyl = 2, Junk = 3 };
 // Rotary: HORN and DRUM in either order. Vinyl: RECORD on DSP-X and PHONOS on
 // DSP-Y (this order only). Junk: BITCRS and JUNKIE in either order.
 Combination combination_of(int algorithm_x, int algorithm_y);
-// The routing a combination forces; nothing for None.
+// The routing a combination forces; nothing for Off.
 std::optional<Routing> combination_routing(Combination c);
-// The banner image's file name, or nullptr for None.
+// The banner image's file name, or nullptr for Off.
 const char* combination_banner(Combination c);
 
 // --- the algorithm menu ---

@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh
 cd build
-xvfb-run -a -s "-screen 0 1280x800x24" ctest --output-on-failure -j2
+xvfb-run -a -s "-screen 0 1280x800x24 -noreset" ctest --output-on-failure -j2

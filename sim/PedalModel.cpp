@@ -185,7 +185,7 @@ void PedalModel::vanish_after(int requests)
 
 void PedalModel::host_purged()
 {
-    pending_ = Pending::None;
+    pending_ = Pending::Idle;
     need_ = 0;
     part_.clear();
     store_header_.clear();
@@ -210,7 +210,7 @@ void PedalModel::receive(const uint8_t* data, size_t len, std::vector<uint8_t>& 
     while (i < len && !vanished_) {
         if (need_ == 0) {
             start_command(data[i++]);
-            if (need_ == 0 && pending_ != Pending::None) complete_part(reply);
+            if (need_ == 0 && pending_ != Pending::Idle) complete_part(reply);
             continue;
         }
         const size_t take = std::min(need_, len - i);
@@ -225,7 +225,7 @@ void PedalModel::start_command(uint8_t first)
 {
     command_ = first;
     command_in_update_mode_ = update_mode_;
-    Pending what = Pending::None;
+    Pending what = Pending::Idle;
     size_t total = 0;
     if (update_mode_) {
         switch (first) {
@@ -255,13 +255,13 @@ void PedalModel::start_command(uint8_t first)
         default: break;
         }
     }
-    if (what == Pending::None) {
+    if (what == Pending::Idle) {
         part_.assign(1, first);
         char buf[64];
         std::snprintf(buf, sizeof buf, "Unknown command 0x%02X%s", first, update_mode_ ? " (update mode)" : "");
         note(buf, 0, false);
         part_.clear();
-        pending_ = Pending::None;
+        pending_ = Pending::Idle;
         need_ = 0;
         return;
     }
@@ -297,7 +297,7 @@ void PedalModel::note(const std::string& name, size_t reply_length, bool known)
 
 void PedalModel::finish_request()
 {
-    pending_ = Pending::None;
+    pending_ = Pending::Idle;
     need_ = 0;
     part_.clear();
     ++requests_;
@@ -311,7 +311,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
 {
     last_reply_length_ = 0;
     switch (pending_) {
-    case Pending::None:
+    case Pending::Idle:
         return;
     case Pending::Single:
         handle_single(reply);

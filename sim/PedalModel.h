@@ -13,6 +13,7 @@
 
 #include "link/PedalPort.h"
 #include "platform/Clock.h"
+#include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
 
 #include <array>
@@ -29,7 +30,6 @@ constexpr char kDefaultSerialNumber[] = "TSV0417A";
 
 constexpr size_t kGlobalsSize = 34;
 constexpr size_t kGlobalsHeadSize = 3;            // record bytes 0..2 travel last
-constexpr int kAlgorithmCount = 38;
 constexpr int kArpAlgorithms = 7;                  // algorithm ids 31..37
 constexpr int kArpFirstAlgorithmId = 31;
 constexpr int kArpStoredSequences = 4;             // Sequence I..IV
@@ -213,7 +213,7 @@ public:
 
 private:
     enum class Pending {
-        None,
+        Idle,
         StoreHeader, StoreX, StoreY,
         LibraryAddress, LibraryData,
         WriteDataId, WriteData,
@@ -237,7 +237,7 @@ private:
     bool update_mode_ = false;
 
     // parser
-    Pending pending_ = Pending::None;
+    Pending pending_ = Pending::Idle;
     size_t need_ = 0;                 // bytes the current part still lacks (0 = idle)
     std::vector<uint8_t> part_;       // bytes of the current part so far
     uint8_t command_ = 0;

@@ -415,7 +415,7 @@ TEST(CatalogueInvalidIds, LookupsFallBackWithoutReadingPastTables)
         EXPECT_FALSE(is_arp_algorithm(id));
         EXPECT_EQ(arp_index(id), -1);
         EXPECT_FALSE(is_rotary_algorithm(id));
-        EXPECT_EQ(combination_of(id, id), Combination::None);
+        EXPECT_EQ(combination_of(id, id), Combination::Off);
         EXPECT_EQ(speed_class(id), speed_class(kFallbackAlgorithm));
         EXPECT_EQ(default_options(id), default_options(kFallbackAlgorithm));
         EXPECT_STREQ(knob_label(id, Knob::Speed, 0), "BPM");
@@ -451,20 +451,20 @@ TEST(CatalogueCombinations, Pairs)
 {
     EXPECT_EQ(combination_of(29, 30), Combination::Rotary);
     EXPECT_EQ(combination_of(30, 29), Combination::Rotary);
-    EXPECT_EQ(combination_of(29, 29), Combination::None);
+    EXPECT_EQ(combination_of(29, 29), Combination::Off);
     EXPECT_EQ(combination_of(27, 28), Combination::Vinyl);
-    EXPECT_EQ(combination_of(28, 27), Combination::None);   // RECORD on DSP-Y with PHONOS on DSP-X
+    EXPECT_EQ(combination_of(28, 27), Combination::Off);   // RECORD on DSP-Y with PHONOS on DSP-X
     EXPECT_EQ(combination_of(25, 26), Combination::Junk);
     EXPECT_EQ(combination_of(26, 25), Combination::Junk);
-    EXPECT_EQ(combination_of(3, 10), Combination::None);
+    EXPECT_EQ(combination_of(3, 10), Combination::Off);
     EXPECT_EQ(combination_routing(Combination::Rotary), Routing::Mixture);
     EXPECT_EQ(combination_routing(Combination::Vinyl), Routing::Cascade);
     EXPECT_EQ(combination_routing(Combination::Junk), Routing::Mixture);
-    EXPECT_FALSE(combination_routing(Combination::None).has_value());
+    EXPECT_FALSE(combination_routing(Combination::Off).has_value());
     EXPECT_STREQ(combination_banner(Combination::Rotary), "cat_rotary_[350x27].png");
     EXPECT_STREQ(combination_banner(Combination::Vinyl), "cat_vinyl_[350x27].png");
     EXPECT_STREQ(combination_banner(Combination::Junk), "cat_junkie_[350x27].png");
-    EXPECT_EQ(combination_banner(Combination::None), nullptr);
+    EXPECT_EQ(combination_banner(Combination::Off), nullptr);
     EXPECT_EQ(int(Combination::Rotary), 1);
     EXPECT_EQ(int(Combination::Vinyl), 2);
     EXPECT_EQ(int(Combination::Junk), 3);

@@ -16,7 +16,7 @@ screen_fits() {
   [[ "${w:-0}" -ge 1100 && "${h:-0}" -ge 700 ]]
 }
 if [[ -z "${E2E_OWN_DISPLAY:-}" ]] && { [[ -z "${DISPLAY:-}" ]] || ! screen_fits; }; then
-  E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$@"
+  E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bash "$0" "$@"
 fi
 
 # shellcheck source=common.bash
