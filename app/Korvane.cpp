@@ -434,7 +434,7 @@ void Korvane::draw()
 
     fl_font(FL_HELVETICA, 18);
     fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
-    if (serial_number[0] != '\0') {
+    if (!serial_number.empty()) {
         std::string line = std::string("Serial No. ") + serial_number;
         fl_draw(line.c_str(), 15, 45);
     } else {
@@ -618,7 +618,7 @@ bool Korvane::connect(bool interactive)
     bool read_ok = false;
     // 2. Find the bridge.
     std::string serial;
-    serial_number[0] = '\0';
+    serial_number.clear();
     if (!usb->setup_device(serial)) {
         if (interactive) dialogs().alert(not_found_text());
         status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
@@ -627,7 +627,7 @@ bool Korvane::connect(bool interactive)
             transport_panel->deactivate();
         }
     } else {
-        std::snprintf(serial_number, sizeof serial_number, "%s", serial.c_str());
+        serial_number = serial;
         // 3. Ask the pedal what it runs.
         transport_panel->activate();
         if (!usb->get_pedal_state()) {

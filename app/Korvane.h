@@ -148,7 +148,7 @@ public:
     Fl_Native_File_Chooser* backup_chooser = nullptr;
 
     uint8_t work_buffer[1504] = {};
-    char serial_number[12] = {};
+    std::string serial_number;   // empty when no pedal was found
     uint8_t firmware_version = 0;
     uint8_t pedal_mode = 0;
     uint8_t globals[34] = {};
