@@ -69,6 +69,8 @@ class Board : public kv::KV_TextBoard {
 public:
     using KV_TextBoard::KV_TextBoard;
     int visible_lines() const { return mNVisibleLines; }
+    bool wraps_continuously() const { return mContinuousWrap != 0; }
+    int wrap_margin() const { return mWrapMarginPix; }
 };
 
 class TextBoard : public ::testing::Test {
@@ -127,6 +129,9 @@ TEST_F(TextBoard, BuiltWithItsLookAndAnEmptyBuffer)
     EXPECT_EQ(board->scrollbar_width(), 8);
     EXPECT_EQ(board->label(), nullptr);
     EXPECT_EQ(board->status_lines(), 0);
+    // Long lines wrap 20 pixels short of the board's width.
+    EXPECT_TRUE(board->wraps_continuously());
+    EXPECT_EQ(board->wrap_margin(), 515 - 20);
 }
 
 TEST_F(TextBoard, LinesCarryTheStampAndTheMessagesOwnSpacing)
@@ -210,8 +215,11 @@ TEST_F(TextBoard, RightClickShowsTheOneItemMenuAndConsumesTheRelease)
     int popups = 0;
     std::string item;
     int items = 0;
-    board->set_menu_popup([&](const Fl_Menu_Item* menu, int, int) -> const Fl_Menu_Item* {
+    int popup_x = -1, popup_y = -1;
+    board->set_menu_popup([&](const Fl_Menu_Item* menu, int x, int y) -> const Fl_Menu_Item* {
         ++popups;
+        popup_x = x;
+        popup_y = y;
         item = menu[0].label();
         for (const Fl_Menu_Item* m = menu; m->label(); ++m) ++items;
         return nullptr;   // dismissed
@@ -220,6 +228,9 @@ TEST_F(TextBoard, RightClickShowsTheOneItemMenuAndConsumesTheRelease)
     EXPECT_EQ(popups, 1);
     EXPECT_EQ(items, 1);
     EXPECT_EQ(item, "  < Save records to a log file >  ");
+    // At the pointer, in window coordinates.
+    EXPECT_EQ(popup_x, board->x() + 20);
+    EXPECT_EQ(popup_y, board->y() + 10);
     EXPECT_TRUE(dialogs.shown.empty());   // dismissed: nothing saved
 
     Fl::e_keysym = FL_Button + 3;
