@@ -132,6 +132,45 @@ TEST_F(Panel, ConstructedWithThirtyTwoLabelledSlotsOnFourPages)
     EXPECT_EQ(name12(panel->edit_name), "            ");
 }
 
+TEST_F(Panel, HeadersAndRowWidgetsHaveTheirSizesFontsAndColours)
+{
+    for (int p = 0; p < 4; ++p) {
+        const Fl_Box* h = panel->page_titles[size_t(p)];
+        EXPECT_EQ(h->x(), 130);
+        EXPECT_EQ(h->w(), 100);
+        EXPECT_EQ(h->h(), 30);
+        EXPECT_EQ(h->labelfont(), FL_HELVETICA_BOLD_ITALIC);
+        EXPECT_EQ(h->labelsize(), 15);
+    }
+    for (int i = 0; i < 32; ++i) {
+        const auto& s = panel->slots[size_t(i)];
+        EXPECT_EQ(s.program_label->w(), 45);
+        EXPECT_EQ(s.program_label->h(), 25);
+        EXPECT_EQ(s.program_label->labelsize(), 12);
+
+        EXPECT_EQ(s.bank_button->w(), 65);
+        EXPECT_EQ(s.bank_button->h(), 25);
+        EXPECT_EQ(s.bank_button->type(), FL_TOGGLE_BUTTON);
+        EXPECT_EQ(s.bank_button->labelfont(), FL_HELVETICA_BOLD);
+        EXPECT_EQ(s.bank_button->selection_color(), FL_BLACK);
+
+        EXPECT_EQ(s.name_field->w(), 125);
+        EXPECT_EQ(s.name_field->h(), 25);
+        EXPECT_EQ(s.name_field->box(), FL_BORDER_BOX);
+        EXPECT_EQ(s.name_field->maximum_size(), 12);
+        EXPECT_EQ(s.name_field->selection_color(), FL_BLACK);
+        EXPECT_EQ(s.name_field->cursor_color(), FL_WHITE);
+
+        for (const Fl_Light_Button* b : {s.s_switch, s.b_switch}) {
+            EXPECT_EQ(b->w(), 45);
+            EXPECT_EQ(b->h(), 21);
+            EXPECT_EQ(b->type(), FL_TOGGLE_BUTTON);
+        }
+        EXPECT_EQ(s.s_switch->selection_color(), FL_RED);
+        EXPECT_EQ(s.b_switch->selection_color(), FL_GREEN);
+    }
+}
+
 TEST_F(Panel, BeforeThePresetsAreReadNoBankButtonCanBeClicked)
 {
     click(panel->slots[3].bank_button);
@@ -294,6 +333,18 @@ TEST_F(Panel, EverySecondEditOfTheSelectedNameCountsToo)
     type_name(field(0), "Second");
     EXPECT_EQ(name12(panel->edit_name), "Second      ");
     EXPECT_STREQ(field(0)->value(), " Second      ");
+}
+
+TEST_F(Panel, LeavingTheFieldAlsoTakesTheName)
+{
+    read_all();
+    Fl::focus(field(0));
+    field(0)->position(0, field(0)->size());
+    for (char c : std::string("Wah")) key(c, std::string(1, c).c_str());
+    EXPECT_EQ(name12(panel->edit_name), preset_name(0));   // still typing
+    Fl::focus(field(1));                                      // focus moves on
+    EXPECT_EQ(name12(panel->edit_name), "Wah         ");
+    EXPECT_STREQ(field(0)->value(), " Wah         ");
 }
 
 TEST_F(Panel, EditingAnotherSlotsNameIsUndone)
