@@ -155,6 +155,8 @@ FtStatus InProcessDriver::write(FtHandle handle, const uint8_t* data, uint32_t l
     if (written) *written = 0;
     const FtStatus st = usable(handle);
     if (st != FT_OK) return st;
+    // Nothing to send from: nothing was accepted, and the call says so.
+    if (len > 0 && !data) return FT_INVALID_PARAMETER;
     uint32_t n = len;
     FtStatus result = FT_OK;
     if (write_fault_.armed) {
@@ -162,7 +164,7 @@ FtStatus InProcessDriver::write(FtHandle handle, const uint8_t* data, uint32_t l
         n = std::min(n, write_fault_.limit);
         result = write_fault_.status;
     }
-    if (n > 0 && data) {
+    if (n > 0) {
         tx_.insert(tx_.end(), data, data + n);
         writes_.emplace_back(data, data + n);
     }
@@ -177,6 +179,7 @@ FtStatus InProcessDriver::read(FtHandle handle, uint8_t* data, uint32_t len, uin
     if (got) *got = 0;
     const FtStatus st = usable(handle);
     if (st != FT_OK) return st;
+    if (len > 0 && !data) return FT_INVALID_PARAMETER;
     uint32_t n = std::min<uint32_t>(len, uint32_t(rx_.size()));
     FtStatus result = FT_OK;
     if (read_fault_.armed) {

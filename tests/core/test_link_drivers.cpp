@@ -155,6 +155,24 @@ TEST_F(InProcessTest, VanishedPedalIsAnIoErrorAndCannotBeOpened)
     EXPECT_EQ(driver.open_by_description("Brakwell Tessivar", &h), FT_DEVICE_NOT_FOUND);
 }
 
+TEST_F(InProcessTest, NothingToWriteFromOrReadIntoIsRefusedNotCounted)
+{
+    driver.set_wire_rate(0);
+    ASSERT_EQ(driver.open_by_description("Brakwell Tessivar", &h), FT_OK);
+    n = 99;
+    EXPECT_EQ(driver.write(h, nullptr, 4, &n), FT_INVALID_PARAMETER);
+    EXPECT_EQ(n, 0u);
+    EXPECT_TRUE(driver.writes().empty());
+    const uint8_t req[2] = {5, 6};
+    ASSERT_EQ(driver.write(h, req, 2, &n), FT_OK);
+    driver.get_queue_status(h, &rx);
+    ASSERT_EQ(rx, 2u);
+    EXPECT_EQ(driver.read(h, nullptr, 2, &n), FT_INVALID_PARAMETER);
+    EXPECT_EQ(n, 0u);
+    driver.get_queue_status(h, &rx);
+    EXPECT_EQ(rx, 2u);   // the answer is still there for a proper read
+}
+
 TEST(InProcessList, ListsDevicesInOrderAndReportsTheOpenHandle)
 {
     ManualClock clock;
