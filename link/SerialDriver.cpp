@@ -36,8 +36,10 @@ std::string first_line(const fs::path& file)
 // "ttyUSB12" -> 12, for ordering the ports as the kernel numbered them.
 long port_number(const std::string& name)
 {
+    const std::string digits = name.substr(6);
+    if (digits.empty() || digits.size() > 9) return -1;
     long n = 0;
-    for (char c : name.substr(6)) {
+    for (char c : digits) {
         if (c < '0' || c > '9') return -1;
         n = n * 10 + (c - '0');
     }
@@ -67,8 +69,11 @@ void list_from_sysfs(std::vector<SerialDriver::Listed>& out)
 {
     std::error_code ec;
     std::vector<std::pair<long, std::string>> names;
-    for (const auto& entry : fs::directory_iterator("/sys/class/tty", ec)) {
-        const std::string name = entry.path().filename().string();
+    // Ports come and go while we look: every step reports through ec, so a
+    // vanishing entry ends or shortens the list instead of throwing.
+    fs::directory_iterator it("/sys/class/tty", ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
         if (name.rfind("ttyUSB", 0) == 0 && port_number(name) >= 0) names.emplace_back(port_number(name), name);
     }
     std::sort(names.begin(), names.end());
