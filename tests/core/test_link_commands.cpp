@@ -997,6 +997,30 @@ TEST_F(LinkTest, SetVersionAndSendOneMessage)
 }
 
 // ---------------------------------------------------------------------------
+// A step that moved nothing and reported no error is still no success: the
+// integer operations give the timeout code instead of 0.
+
+TEST_F(LinkTest, StepsThatMovedNothingNeverReportSuccess)
+{
+    driver.fail_next_read(FT_OK, 0);
+    EXPECT_EQ(link.get_arp_data(0, 0, 0), UsbLink::kTimeout);
+    EXPECT_NE(console.find("Get Arp Data FAILED, error code : 0 \n\nNumber of bytes read : 0 \n\n"),
+              std::string::npos);
+
+    driver.fail_next_write(FT_OK, 0);
+    EXPECT_EQ(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes), UsbLink::kTimeout);
+
+    driver.fail_next_write(FT_OK, 0);
+    EXPECT_EQ(link.store_preset(1, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+              UsbLink::kTimeout);
+
+    pedal.set_update_mode(true);
+    uint8_t page[256] = {};
+    driver.fail_next_read(FT_OK, 0);
+    EXPECT_EQ(link.write_firmware_page(0x100, page), UsbLink::kTimeout);
+}
+
+// ---------------------------------------------------------------------------
 // One exchange at a time
 
 TEST_F(LinkTest, OperationStartedFromTheEventPumpIsRefused)
