@@ -405,6 +405,15 @@ void Korvane::draw()
 {
     Fl_Double_Window::draw();
 
+    // The link's progress indicator lies outside the link's own group, so a
+    // repaint of only its part of the window (a dialog closed over it) skips
+    // the group and leaves the backdrop over the indicator. Paint it here
+    // then; the link is the topmost child, so nothing else is covered.
+    if (usb && usb->visible() && !fl_not_clipped(usb->x(), usb->y(), usb->w(), usb->h())) {
+        Fl_Progress* p = usb->progress;
+        if (p) draw_child(*p);
+    }
+
     fl_font(FL_HELVETICA, 9);
     fl_color(FL_WHITE);
     fl_draw("TM", 872, 23);

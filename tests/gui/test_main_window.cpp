@@ -30,6 +30,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Tabs.H>
+#include <FL/fl_draw.H>
 
 #include <cstdlib>
 #include <memory>
@@ -249,6 +250,37 @@ TEST_F(MainWindowTest, PagesChosenWhileAConfigPanelIsOpenStayInactive)
     pick_tab(w.dashboard);
     EXPECT_FALSE(w.dashboard->active());
     EXPECT_FALSE(w.preset_selector->visible());
+}
+
+// --- painting --------------------------------------------------------------------------
+
+// The colour of one pixel of the window as it is on the screen.
+struct Rgb {
+    int r, g, b;
+};
+Rgb pixel_at(Korvane& w, int x, int y)
+{
+    Fl::flush();
+    w.make_current();
+    uchar rgb[3] = {};
+    fl_read_image(rgb, x, y, 1, 1);
+    return {rgb[0], rgb[1], rgb[2]};
+}
+
+TEST_F(MainWindowTest, ProgressBarIsRepaintedWhenOnlyItsPartOfTheWindowIs)
+{
+    Korvane& w = start();
+    Fl_Progress* bar = w.usb->progress;
+    bar->value(100);
+    bar->selection_color(fl_rgb_color(142, 211, 211));
+    for (int i = 0; i < 20; ++i) Fl::check();
+    const int px = bar->x() + 12, py = bar->y() + 6;
+    Rgb before = pixel_at(w, px, py);
+    ASSERT_GT(before.g, before.r + 40) << "bar not painted at all";
+    // A dialog closed over the bar: only that rectangle is painted again.
+    w.damage(FL_DAMAGE_ALL, bar->x(), bar->y(), bar->w(), bar->h());
+    Rgb after = pixel_at(w, px, py);
+    EXPECT_GT(after.g, after.r + 40) << after.r << "," << after.g << "," << after.b;
 }
 
 // --- INFOGRAPHIC and templates -----------------------------------------------------
