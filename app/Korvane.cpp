@@ -517,17 +517,23 @@ void Korvane::tab_changed()
         dashboard->labelsize(16);
         expression_editor->labelsize(13);
         arp_editor->labelsize(13);
-        if (!modal_panel_shown()) {
+        if (!glo_conf_panel->visible() && !midi_conf_panel->visible()) {
             preset_selector->show();
-            preset_selector->activate();
             write_button->show();
-            // WRITE only stores into a pedal that has been read.
-            if (online_) write_button->activate();
             templates_button->show();
-            templates_button->activate();
             preset_panel->show();
-            preset_panel->activate();
             usb->progress->show();
+            if (!update_panel->visible()) {
+                preset_selector->activate();
+                // WRITE only stores into a pedal that has been read.
+                if (online_) write_button->activate();
+                templates_button->activate();
+                preset_panel->activate();
+            } else {
+                // Update mode: the controls come back into view, but stay
+                // as locked as the update left them.
+                dashboard->deactivate();
+            }
         } else {
             dashboard->deactivate();
         }

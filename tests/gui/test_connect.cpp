@@ -365,6 +365,15 @@ TEST_F(ConnectTest, TabSwitchesInUpdateModeDoNotWakeTheEditorControls)
     w.tab_changed();
     EXPECT_FALSE(w.write_button->active());
     EXPECT_FALSE(w.dashboard->active());
+    EXPECT_FALSE(w.preset_selector->active());
+    EXPECT_FALSE(w.preset_panel->active());
+    // The Dashboard's own controls are back in view: the update moves the
+    // progress bar, and the editor it gives back is whole again.
+    EXPECT_TRUE(w.preset_selector->visible());
+    EXPECT_TRUE(w.write_button->visible());
+    EXPECT_TRUE(w.templates_button->visible());
+    EXPECT_TRUE(w.preset_panel->visible());
+    EXPECT_TRUE(w.usb->progress->visible());
 }
 
 // --- offline ------------------------------------------------------------------
