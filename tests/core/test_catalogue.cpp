@@ -254,6 +254,202 @@ TEST(CatalogueOptions, ExactTexts)
     EXPECT_EQ(option_texts(Engine::X, 12, 0), option_texts(Engine::X, 11, 0));
 }
 
+namespace {
+
+// Every option list written out in full (DSP-X wording, with the leading
+// blanks the menus show), with the code each position stores. Hidden lists
+// have the label " " and no texts here.
+struct ExpectedOption {
+    const char* text;
+    int code;
+};
+struct ExpectedList {
+    int id;
+    int sp;
+    const char* label;
+    std::vector<ExpectedOption> options;
+};
+
+const std::vector<ExpectedList>& expected_lists()
+{
+    static const std::vector<ExpectedList> lists = {
+    {0, 0, "Wave-Shape", {{" Triangle", 0}, {" Sine", 2}, {" Square", 3}}},
+    {0, 1, "Panning", {{" Mono", 0}, {" Stereo", 1}}},
+    {0, 2, "Gain", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {1, 0, "Wave-Shape", {{" Triangle", 0}, {" Sine", 2}, {" Square", 3}}},
+    {1, 1, "Panning", {{" Mono", 0}, {" Stereo", 1}}},
+    {1, 2, "Vibe", {{" Subtle", 0}, {" Deep", 1}}},
+    {2, 0, "Mode", {{" Standard", 0}, {" Stutter", 1}}},
+    {2, 1, "Panning", {{" Mono", 0}, {" Stereo", 1}}},
+    {2, 2, "Gain", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {3, 0, "Wave-Shape", {{" Triangle", 0}, {" Sine", 2}, {" Square", 3}}},
+    {3, 1, "Panning", {{" Mono", 0}, {" Stereo", 1}}},
+    {3, 2, "Dynamic Parameter", {{" Dynamic Speed (+)", 0}, {" Dynamic Speed (-)", 1}, {" Dynamic Depth (+)", 2},
+     {" Dynamic Depth (-)", 3}}},
+    {4, 0, "Tone", {{" Clear", 0}, {" Warm", 1}, {" Warmer", 2}, {" Dark", 3}}},
+    {4, 1, "Feedback", {{" 0%", 0}, {" 5%", 1}, {" 10%", 2}, {" 15%", 3}, {" 20%", 4}, {" 25%", 5}, {" 30%", 6},
+     {" 35%", 7}, {" 40%", 8}, {" 45%", 9}, {" 50%", 10}, {" 55%", 11}, {" 60%", 12}, {" 65%", 13}, {" 70%", 14},
+     {" 90%", 15}}},
+    {4, 2, "Threshold", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {5, 0, "Mode", {{" Static LFO", 0}, {" Dynamic Speed (-)", 2}, {" Dynamic Speed (+)", 3}}},
+    {5, 1, "Wave-Shape", {{" Triangle", 0}, {" Rising Saw", 1}, {" Falling Saw", 2}, {" Shark Fin", 3}}},
+    {5, 2, "Sensitivity", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7},
+     {" 8", 8}, {" 9", 9}, {" 10", 10}, {" 11", 11}, {" 12", 12}, {" 13", 13}, {" 14", 14}, {" 15", 15}}},
+    {6, 0, "Sweep Direction", {{" Up", 0}, {" Down", 1}}},
+    {6, 1, "Filter Type", {{" Lowpass", 0}, {" Bandpass", 1}, {" Highpass", 2}, {" Peaking", 3}}},
+    {6, 2, "Q Curve", {{" Low", 0}, {" Medium", 1}, {" High", 2}, {" Strong", 3}}},
+    {7, 0, "Glissando", {{" 0%", 0}, {" 50%", 1}, {" 75%", 2}, {" 100%", 3}}},
+    {7, 1, "Filter Type", {{" Lowpass", 0}, {" Bandpass", 1}}},
+    {7, 2, "Q Curve", {{" Low", 0}, {" Medium", 1}, {" High", 2}, {" Strong", 3}}},
+    {8, 0, "Vowels", {{" Phrase 1", 0}, {" Phrase 2", 1}, {" Phrase 3", 2}, {" Phrase 4", 3}, {" Phrase 5", 4},
+     {" Garbled", 5}, {" Random", 6}, {" Manual", 7}}},
+    {8, 1, "Glissando", {{" 0%", 0}, {" 50%", 1}, {" 75%", 2}, {" 100%", 3}}},
+    {8, 2, "Q Curve", {{" Low", 0}, {" Medium", 1}, {" High", 2}, {" Strong", 3}}},
+    {9, 0, "Taper", {{" Type 1", 0}, {" Type 2", 1}, {" Type 3", 2}, {" Type 4", 3}}},
+    {9, 1, "Filter Type", {{" Lowpass", 0}, {" Bandpass", 1}, {" Highpass", 2}, {" Peaking", 3}}},
+    {9, 2, "Q Curve", {{" Low", 0}, {" Medium", 1}, {" High", 2}, {" Strong", 3}}},
+    {10, 0, "Tone", {{" Warm", 0}, {" Natural", 2}, {" Vibrant", 3}}},
+    {10, 1, "Predelay", {{" 6 ms", 0}, {" 8 ms", 1}, {" 10 ms", 2}, {" 12 ms", 3}, {" 14 ms", 4}, {" 16 ms", 5},
+     {" 18 ms", 6}, {" 20 ms", 7}}},
+    {10, 2, " ", {}},
+    {11, 0, "Low-Cut", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {11, 1, "High-Cut", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {11, 2, " ", {}},
+    {12, 0, "Low-Cut", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {12, 1, "High-Cut", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {12, 2, " ", {}},
+    {13, 0, "Tone", {{" Warm", 0}, {" Natural", 2}, {" Vibrant", 3}}},
+    {13, 1, "Stereo Spread", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6},
+     {" 7", 7}}},
+    {13, 2, "Modulation", {{" 0 (off)", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6},
+     {" 7", 7}}},
+    {14, 0, "Mode", {{" Static LFO", 0}, {" Dynamic Width (+)", 1}, {" Dynamic Width (-)", 2},
+     {" Dynamic Sweep", 3}}},
+    {14, 1, "Sweep Width", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7},
+     {" 8", 8}, {" 9", 9}, {" 10", 10}, {" 11", 11}, {" 12", 12}, {" 13", 13}, {" 14", 14}, {" 15", 15}}},
+    {14, 2, "Resonance", {{" -8", 0}, {" -7", 1}, {" -6", 2}, {" -5", 3}, {" -4", 4}, {" -3", 5}, {" -2", 6},
+     {" -1", 7}, {"  0 (neutral)", 8}, {" +1", 9}, {" +2", 10}, {" +3", 11}, {" +4", 12}, {" +5", 13}, {" +6", 14},
+     {" +7", 15}}},
+    {15, 0, "Mode", {{" Additive", 0}, {" Subtractive", 1}}},
+    {15, 1, "Wow & Flutter", {{" Off", 0}, {" On", 1}}},
+    {15, 2, "Trigger", {{" LFO", 0}, {" Manual", 1}}},
+    {16, 0, "Mode", {{" Additive", 0}, {" Subtractive", 1}}},
+    {16, 1, "Steps", {{" Crisp", 0}, {" Gliding", 1}}},
+    {16, 2, "Timbre", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {17, 0, "Wave-Shape", {{" Triangle", 0}, {" Square", 1}}},
+    {17, 1, "Phaser Stages", {{" 2", 0}, {" 4", 1}, {" 6", 2}, {" 8", 3}}},
+    {17, 2, "Resonance", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {18, 0, "Mode", {{" Envelope", 0}, {" Manual", 1}}},
+    {18, 1, "Phaser Stages", {{" 2", 0}, {" 4", 1}, {" 6", 2}, {" 8", 3}}},
+    {18, 2, "Resonance", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {19, 0, "Glissando", {{" 0%", 0}, {" 50%", 1}, {" 75%", 2}, {" 100%", 3}}},
+    {19, 1, "Phaser Stages", {{" 2", 0}, {" 4", 1}, {" 6", 2}, {" 8", 3}}},
+    {19, 2, "Resonance", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {20, 0, "Mode", {{" Chorus", 0}, {" Vibrato", 1}}},
+    {20, 1, "Vibe", {{" Original", 0}, {" Extended", 1}}},
+    {20, 2, "Low-End Throb", {{" Full", 0}, {" Reduced", 1}}},
+    {21, 0, "Reverb Delay", {{" 0 ms", 0}, {" 20 ms", 1}, {" 40 ms", 2}, {" 60 ms", 3}}},
+    {21, 1, "Reverb Decay", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7},
+     {" 8", 8}, {" 9", 9}, {" 10", 10}, {" 11", 11}, {" 12", 12}, {" 13", 13}, {" 14", 14}, {" 15", 15}}},
+    {21, 2, "Reverb Level", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7},
+     {" 8", 8}, {" 9", 9}, {" 10", 10}, {" 11", 11}, {" 12", 12}, {" 13", 13}, {" 14", 14}, {" 15", 15}}},
+    {22, 0, "Mode", {{" Standard", 0}, {" Dynamic", 1}}},
+    {22, 1, "Wave-Shape", {{" Sine", 0}, {" Triangle", 1}}},
+    {22, 2, "Rise Time", {{" Snap", 0}, {" Fast", 2}, {" Slow", 3}}},
+    {23, 0, "LFO Depth", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {23, 1, "Wave-Shape", {{" Sine", 1}, {" Ramp", 2}, {" Saw", 3}, {" Triangle", 4}, {" Square", 5},
+     {" Random", 6}}},
+    {23, 2, "Tone", {{" Darker", 0}, {" Dark", 1}, {" Warm", 2}, {" Bright", 3}}},
+    {24, 0, "Bass", {{" -4", 0}, {" -3", 1}, {" -2", 2}, {" -1", 3}, {"  0 (neutral)", 4}, {" +1", 5}, {" +2", 6},
+     {" +3", 7}}},
+    {24, 1, "Treble", {{" -4", 0}, {" -3", 1}, {" -2", 2}, {" -1", 3}, {"  0 (neutral)", 4}, {" +1", 5}, {" +2", 6},
+     {" +3", 7}}},
+    {24, 2, "Q-Curve", {{" Wider", 0}, {" Wide", 1}, {" Narrow", 2}, {" Narrower", 3}}},
+    {25, 0, "Input Gain", {{" Low", 0}, {" Medium", 2}, {" High", 3}}},
+    {25, 1, " ", {}},
+    {25, 2, "Volume", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {26, 0, "Gain", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {26, 1, "Wave-Shape", {{" Sine", 1}, {" Triangle", 2}, {" Square", 3}, {" Random", 4}, {" Cube ", 5},
+     {" Fubar", 6}}},
+    {26, 2, "Tone", {{" Darker", 0}, {" Dark", 1}, {" Warm", 2}, {" Bright", 3}}},
+    {27, 0, "Fidelity", {{"  6 bit", 0}, {"  7 bit", 1}, {"  8 bit", 2}, {"  9 bit", 3}, {" 10 bit", 4},
+     {" 12 bit", 5}, {" 16 bit", 6}, {" 24 bit", 7}}},
+    {27, 1, "Sample Rate", {{"  2 KHz", 0}, {"  4 KHz", 1}, {"  6 KHz", 2}, {"  8 KHz", 3}, {" 12 KHz", 4},
+     {" 16 KHz", 5}, {" 24 KHz", 6}, {" 48 KHz", 7}}},
+    {27, 2, "Vinyl Dust/Scratch", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6},
+     {" 7", 7}}},
+    {28, 0, "Mode", {{" Normal", 0}, {" + Notches", 2}, {" + Peaks", 3}}},
+    {28, 1, "Notch/Peaks Density", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}}},
+    {28, 2, "Filters", {{" Phonograph", 0}, {" Clock Radio", 1}, {" Megaphone", 2}, {" Antique Phone", 3},
+     {" Cell Phone", 4}, {" Intercom", 5}, {" Lowpass 1", 6}, {" Lowpass 2", 7}}},
+    {29, 0, "Acceleration", {{" 0 (slowest)", 0}, {" 1", 1}, {" 2", 2}, {" 3 (fastest)", 3}}},
+    {29, 1, "Mic Distance", {{" 0 (closest)", 0}, {" 1", 1}, {" 2", 2}, {" 3 (farthest)", 3}}},
+    {29, 2, "PreDrive", {{" Off", 0}, {" On", 1}}},
+    {30, 0, "Acceleration", {{" 0 (slowest)", 0}, {" 1", 1}, {" 2", 2}, {" 3 (fastest)", 3}}},
+    {30, 1, "Intensity", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}}},
+    {30, 2, "PreDrive", {{" Off", 0}, {" On", 1}}},
+    {31, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {31, 1, "Panning", {{" Mono", 0}, {" Stereo", 1}}},
+    {31, 2, "Gain", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {32, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {32, 1, "Glissando", {{" 0%", 0}, {" 50%", 2}, {" 100%", 3}}},
+    {32, 2, "Filter Type", {{" LP (mono)", 0}, {" BP (mono)", 1}, {" HP (mono)", 2}, {" LP - BP (stereo)", 3},
+     {" LP - HP (stereo)", 4}, {" BP - HP (stereo)", 5}, {" HP - LP (stereo)", 6}, {" HP - BP (stereo)", 7}}},
+    {33, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {33, 1, "Voicing", {{" Adult", 0}, {" Child", 1}}},
+    {33, 2, "Q Curve", {{" Low", 0}, {" Medium", 1}, {" High", 2}, {" Strong", 3}}},
+    {34, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {34, 1, "Timbre", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}}},
+    {34, 2, "Resonance", {{" -8", 0}, {" -7", 1}, {" -6", 2}, {" -5", 3}, {" -4", 4}, {" -3", 5}, {" -2", 6},
+     {" -1", 7}, {"  0 (neutral)", 8}, {" +1", 9}, {" +2", 10}, {" +3", 11}, {" +4", 12}, {" +5", 13}, {" +6", 14},
+     {" +7", 15}}},
+    {35, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {35, 1, "Phaser Stages", {{" 2", 0}, {" 4", 1}, {" 6", 2}, {" 8", 3}}},
+    {35, 2, "Resonance", {{" 0", 0}, {" 1", 1}, {" 2", 2}, {" 3", 3}, {" 4", 4}, {" 5", 5}, {" 6", 6}, {" 7", 7}}},
+    {36, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {36, 1, "Base Frequency", {{" Lower", 0}, {" Low", 1}, {" Medium", 2}, {" High", 3}}},
+    {36, 2, "Tone", {{" Darker", 0}, {" Dark", 1}, {" Warm", 2}, {" Bright", 3}}},
+    {37, 0, "Sequence", {{" Sequence I", 0}, {" Sequence II", 2}, {" Sequence III", 4}, {" Sequence IV", 6},
+     {" Sequence Random", 7}}},
+    {37, 1, "Scale", {{" Blues Scale", 0}, {" Pentatonic", 1}, {" Phrygian", 2}, {" Altered Scale", 3},
+     {" Major", 4}, {" Natural Minor", 5}, {" Harmonic Minor", 6}, {" Melodic Minor", 7}, {" Japanese 1", 8},
+     {" Japanese 2", 9}, {" Japanese 3", 10}, {" Japanese 4", 11}, {" Balinese", 12}, {" Gypsy Minor", 13},
+     {" Oriental", 14}, {" Indian Asavari", 15}}},
+    {37, 2, "Direction", {{" Up", 0}, {" Down", 1}}},
+    };
+    return lists;
+}
+
+}  // namespace
+
+TEST(CatalogueOptions, EveryListWordForWord)
+{
+    ASSERT_EQ(expected_lists().size(), size_t(kAlgorithmCount * kSpCount));
+    for (const ExpectedList& l : expected_lists()) {
+        SCOPED_TRACE(std::to_string(l.id) + " SP" + std::to_string(l.sp + 1));
+        EXPECT_STREQ(sp_label(l.id, l.sp, 0), l.label);
+        if (l.options.empty()) {
+            EXPECT_TRUE(sp_hidden(l.id, l.sp));
+            EXPECT_EQ(option_count(l.id, l.sp), kHiddenOptionCount);
+            continue;
+        }
+        EXPECT_FALSE(sp_hidden(l.id, l.sp));
+        ASSERT_EQ(option_count(l.id, l.sp), int(l.options.size()));
+        const Texts texts = option_texts(Engine::X, l.id, l.sp);
+        ASSERT_EQ(texts.size(), l.options.size());
+        for (size_t p = 0; p < l.options.size(); ++p) {
+            EXPECT_EQ(texts[p], l.options[p].text) << "position " << p;
+            EXPECT_EQ(position_to_code(l.id, l.sp, int(p)), l.options[p].code) << "position " << p;
+        }
+    }
+}
+
 TEST(CatalogueOptions, EngineDifferences)
 {
     // DETUNE: "0 (off)" in SP3 on DSP-X, in SP2 on DSP-Y.

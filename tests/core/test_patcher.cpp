@@ -208,6 +208,7 @@ TEST(ProgramPatcherMap, BlocksTileTheTableAndCoverEveryCodeTheListsProduce)
             EXPECT_LT(kv::default_option(a, p), e->rows);
         }
     }
+    // Shared blocks counted once, the map adds up to 1526 words.
     EXPECT_EQ(total, 1526u);
     EXPECT_EQ(total, kv::kPatchWordCount);
 
@@ -225,6 +226,71 @@ TEST(ProgramPatcherMap, BlocksTileTheTableAndCoverEveryCodeTheListsProduce)
     ASSERT_TRUE(arpgtr);
     EXPECT_EQ(arpgtr->words_per_code, 6);
     EXPECT_EQ(arpgtr->rows, 16);
+}
+
+TEST(ProgramPatcherMap, EveryEntryOfThePatchMap)
+{
+    // The patch map: per algorithm SP1, SP2, SP3 as (rows, slots);
+    // rows 0 means no entry.
+    struct Line {
+        int rows;
+        std::vector<int> slots;
+    };
+    const std::vector<std::vector<Line>> map = {
+        {{4, {6, 7, 11}}, {2, {51}}, {8, {23, 26, 42, 45}}},  //  0 "TRMOLO"
+        {{4, {67, 68, 72}}, {2, {107}}, {2, {5, 52, 53, 54, 55, 56, 57, 58, 59}}},  //  1 "HCTREM"
+        {{2, {14}}, {2, {102}}, {8, {73, 76, 93, 96}}},  //  2 "CHOPPR"
+        {{4, {83, 84, 85, 86, 87, 88, 89, 90}}, {2, {120}}, {4, {26}}},  //  3 "DCTREM"
+        {{4, {73, 100, 105, 107}}, {16, {72}}, {8, {40}}},  //  4 "SLOVOL"
+        {{4, {23, 25}}, {4, {36, 37, 38, 39, 40}}, {16, {20}}},  //  5 "FILTER"
+        {{2, {3, 24, 25, 26, 31, 32, 33}}, {4, {4, 35, 115, 116}}, {4, {50}}},  //  6 "ENVFLT"
+        {{4, {41}}, {2, {11, 121}}, {4, {59}}},  //  7 "s&hFLT"
+        {{8, {24, 38, 54, 56}}, {4, {57}}, {4, {78, 88, 98, 111}}},  //  8 "FORMNT"
+        {{0, {}}, {4, {6, 13, 102, 103}}, {4, {9}}},  //  9 "WAHWAH"
+        {{4, {30, 33, 35}}, {8, {44, 45}}, {0, {}}},  // 10 "DIME.C"
+        {{8, {11, 12, 16}}, {8, {17, 20, 21, 24, 25}}, {0, {}}},  // 11 "CHORUS"
+        {{8, {11, 12, 16}}, {8, {17, 20, 21, 24, 25}}, {0, {}}},  // 12 "TRICHO"
+        {{4, {71, 76, 100, 105}}, {8, {68, 69, 97, 98}}, {8, {3}}},  // 13 "DETUNE"
+        {{4, {17, 23, 25, 33, 51, 52}}, {16, {6, 26, 34, 50}}, {16, {72, 75}}},  // 14 "FLANGE"
+        {{2, {16, 88, 96, 99, 106, 114, 117}}, {2, {27, 58, 73}}, {2, {26, 74, 83}}},  // 15 "TAPEFL"
+        {{2, {75, 99}}, {2, {48}}, {8, {51, 96}}},  // 16 "s&hFLA"
+        {{2, {18, 19, 20, 21, 22, 25}}, {4, {42, 102, 114}}, {8, {43}}},  // 17 "PHASER"
+        {{2, {24}}, {4, {42, 102, 114}}, {8, {43}}},  // 18 "ENVPHI"
+        {{4, {36}}, {4, {47, 107, 117}}, {8, {48}}},  // 19 "s&hPHI"
+        {{2, {110}}, {2, {109}}, {2, {51}}},  // 20 "UNIVBE"
+        {{4, {50}}, {16, {65, 84}}, {16, {109, 119}}},  // 21 "OCTAVE"
+        {{2, {66, 67}}, {2, {73, 79}}, {4, {60, 62, 64}}},  // 22 "VBRATO"
+        {{8, {69}}, {8, {46, 64}}, {4, {93, 96, 98, 101, 104, 106}}},  // 23 "RNGMOD"
+        {{8, {116}}, {8, {118}}, {4, {37, 49, 58, 64, 78, 90, 99, 105}}},  // 24 "PARAEQ"
+        {{4, {9, 10, 11, 121}}, {0, {}}, {8, {125}}},  // 25 "BITCRS"
+        {{8, {93, 122}}, {8, {57, 81, 82, 110, 111}}, {4, {36, 39, 41, 44, 48, 50}}},  // 26 "JUNKIE"
+        {{8, {20, 23}}, {8, {4, 11}}, {8, {124}}},  // 27 "RECORD"
+        {{4, {107, 115, 124}}, {4, {109, 112, 118, 121}}, {8, {0, 2, 4, 6, 8, 10, 12, 14, 16, 18}}},  // 28 "PHONOS"
+        {{4, {16, 18, 20}}, {4, {2, 67, 83}}, {2, {25, 32}}},  // 29 "HORN"
+        {{4, {19, 21, 23, 25, 27}}, {4, {77, 82, 105}}, {2, {31}}},  // 30 "DRUM"
+        {{0, {}}, {2, {62}}, {8, {33, 36, 53, 56}}},  // 31 "ARP.TR"
+        {{0, {}}, {4, {10, 11}}, {8, {6, 106, 116}}},  // 32 "ARP.FI"
+        {{0, {}}, {2, {27, 30, 40}}, {4, {55, 65, 75, 88, 96, 106, 119}}},  // 33 "ARP.FO"
+        {{0, {}}, {4, {17, 65}}, {16, {20, 23}}},  // 34 "ARP.FL"
+        {{0, {}}, {4, {31, 91, 103}}, {8, {32}}},  // 35 "ARP.PH"
+        {{0, {}}, {4, {20}}, {4, {55, 60, 63, 68, 71, 76, 79, 84}}},  // 36 "ARP.RM"
+        {{0, {}}, {16, {49, 51, 53, 55, 57, 59}}, {2, {28}}},  // 37 "ARPGTR"
+    };
+    ASSERT_EQ(map.size(), std::size_t(ProgramPatcher::kAlgorithmCount));
+    for (int a = 0; a < ProgramPatcher::kAlgorithmCount; ++a) {
+        ASSERT_EQ(map[std::size_t(a)].size(), std::size_t(ProgramPatcher::kParameterCount));
+        for (int p = 0; p < ProgramPatcher::kParameterCount; ++p) {
+            const Line& want = map[std::size_t(a)][std::size_t(p)];
+            const PatchEntry* e = ProgramPatcher::entry(a, p);
+            if (want.rows == 0) {
+                EXPECT_EQ(e, nullptr) << a << " SP" << p + 1;
+                continue;
+            }
+            ASSERT_NE(e, nullptr) << a << " SP" << p + 1;
+            EXPECT_EQ(e->rows, want.rows) << a << " SP" << p + 1;
+            EXPECT_EQ(std::vector<int>(e->slot_list().begin(), e->slot_list().end()), want.slots) << a << " SP" << p + 1;
+        }
+    }
 }
 
 TEST(ProgramPatcherMap, OutOfRangeCodesAlgorithmsAndParametersAreRefused)
