@@ -188,7 +188,9 @@ void Korvane::build_widgets()
 
     backdrop_box = new Fl_Box(370, 60, 700, 592);
     backdrop_box->box(FL_FLAT_BOX);
-    backdrop_box->color(fl_rgb_color(52, 52, 52));
+    // Light like the artwork, so that the dark captions drawn over it read
+    // even when the backdrop picture is missing.
+    backdrop_box->color(fl_rgb_color(176, 178, 180));
     if (image_usable(backdrop_image)) backdrop_box->image(backdrop_image);
 
     header_box = new Fl_Box(0, 0, W + 600, 63);

@@ -9,7 +9,8 @@ namespace kv {
 KV_ExpressionEditor::KV_ExpressionEditor(int x, int y, int w, int h, const char* label)
     : Fl_Group(x, y, w, h, label)
 {
-    box(FL_FLAT_BOX);
+    // The page paints its own background above the window's footer (see draw).
+    box(FL_NO_BOX);
     color(fl_rgb_color(44, 44, 44));
     end();
 }
@@ -25,6 +26,9 @@ void KV_ExpressionEditor::load_mapping(const PresetParameters& p)
 
 void KV_ExpressionEditor::draw()
 {
+    // The page reaches down behind the status board row; that strip stays
+    // the window's own, so the maker notice there reads on every tab.
+    if (damage() & ~FL_DAMAGE_CHILD) fl_rectf(x(), y(), w(), h() - kFooterHeight, color());
     Fl_Group::draw();
     fl_font(FL_HELVETICA, 17);
     fl_color(fl_rgb_color(135, 135, 135));

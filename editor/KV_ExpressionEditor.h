@@ -15,6 +15,10 @@ public:
     ~KV_ExpressionEditor() override;
     void draw() override;
 
+    // Height of the strip at the bottom of the page that the window keeps for
+    // the status board, its buttons and the maker notice.
+    static constexpr int kFooterHeight = 53;
+
     // Takes the mapping bytes (focus, rotor, expression levels) and the two
     // algorithm codes of the edited preset. Sends nothing.
     void load_mapping(const PresetParameters& p);

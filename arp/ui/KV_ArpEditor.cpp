@@ -22,7 +22,8 @@ const char* const kSequenceNames[5] = {"Sequence I", "Sequence II", "Sequence II
 
 KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    box(FL_FLAT_BOX);
+    // The page paints its own background above the window's footer (see draw).
+    box(FL_NO_BOX);
     color(fl_rgb_color(44, 44, 44));
     alert_image_ = new Fl_PNG_Image(image_path("arp_alert_[670x467].png").c_str());
     end();
@@ -96,6 +97,9 @@ void KV_ArpEditor::draw_side(Engine e, int left, int top, int width)
 
 void KV_ArpEditor::draw()
 {
+    // The page reaches down behind the status board row; that strip stays
+    // the window's own, so the maker notice there reads on every tab.
+    if (damage() & ~FL_DAMAGE_CHILD) fl_rectf(x(), y(), w(), h() - kFooterHeight, color());
     Fl_Group::draw();
     fl_font(FL_HELVETICA, 17);
     fl_color(fl_rgb_color(135, 135, 135));

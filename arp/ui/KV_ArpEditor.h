@@ -19,6 +19,10 @@ public:
     ~KV_ArpEditor() override;
     void draw() override;
 
+    // Height of the strip at the bottom of the page that the window keeps for
+    // the status board, its buttons and the maker notice.
+    static constexpr int kFooterHeight = 53;
+
     // Stores the engine's algorithm; an id of 30 or less (or out of range)
     // means the engine has no sequence to edit.
     void set_engine_algorithm(AlgorithmId id, Engine e);

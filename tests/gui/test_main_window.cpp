@@ -31,6 +31,7 @@
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Tabs.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <cstdlib>
 #include <memory>
@@ -258,8 +259,19 @@ TEST_F(MainWindowTest, PagesChosenWhileAConfigPanelIsOpenStayInactive)
 struct Rgb {
     int r, g, b;
 };
+// Lets the X server map and expose the window and the window paint itself:
+// round trips to the server, no timed waits.
+void settle(Korvane& w)
+{
+    for (int i = 0; i < 50; ++i) {
+        XSync(fl_display, False);
+        Fl::check();
+        if (i > 5 && w.visible_r() && !w.damage()) break;
+    }
+}
 Rgb pixel_at(Korvane& w, int x, int y)
 {
+    settle(w);
     Fl::flush();
     w.make_current();
     uchar rgb[3] = {};
@@ -273,7 +285,6 @@ TEST_F(MainWindowTest, ProgressBarIsRepaintedWhenOnlyItsPartOfTheWindowIs)
     Fl_Progress* bar = w.usb->progress;
     bar->value(100);
     bar->selection_color(fl_rgb_color(142, 211, 211));
-    for (int i = 0; i < 20; ++i) Fl::check();
     const int px = bar->x() + 12, py = bar->y() + 6;
     Rgb before = pixel_at(w, px, py);
     ASSERT_GT(before.g, before.r + 40) << "bar not painted at all";
@@ -281,6 +292,25 @@ TEST_F(MainWindowTest, ProgressBarIsRepaintedWhenOnlyItsPartOfTheWindowIs)
     w.damage(FL_DAMAGE_ALL, bar->x(), bar->y(), bar->w(), bar->h());
     Rgb after = pixel_at(w, px, py);
     EXPECT_GT(after.g, after.r + 40) << after.r << "," << after.g << "," << after.b;
+}
+
+TEST_F(MainWindowTest, MakerNoticeSitsOnTheBackdropOnEveryTab)
+{
+    Korvane& w = start();
+    // Beside the notice, right of the status board: the window's own strip.
+    const int px = w.text_board->x() + w.text_board->w() + 10, py = 640;   // the notice's row
+    const Rgb dashboard = pixel_at(w, px, py);
+    for (Fl_Widget* page : {static_cast<Fl_Widget*>(w.expression_editor), static_cast<Fl_Widget*>(w.arp_editor)}) {
+        pick_tab(page);
+        const Rgb other = pixel_at(w, px, py);
+        EXPECT_EQ(other.r, dashboard.r) << page->label();
+        EXPECT_EQ(other.g, dashboard.g) << page->label();
+        EXPECT_EQ(other.b, dashboard.b) << page->label();
+    }
+    // The dark captions need a light ground even without the backdrop picture.
+    uchar r, g, b;
+    Fl::get_color(w.backdrop_box->color(), r, g, b);
+    EXPECT_GT(r + g + b, 3 * 128);
 }
 
 // --- INFOGRAPHIC and templates -----------------------------------------------------
