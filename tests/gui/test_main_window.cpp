@@ -36,6 +36,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace kv {
@@ -311,6 +312,48 @@ TEST_F(MainWindowTest, MakerNoticeSitsOnTheBackdropOnEveryTab)
     uchar r, g, b;
     Fl::get_color(w.backdrop_box->color(), r, g, b);
     EXPECT_GT(r + g + b, 3 * 128);
+}
+
+// Dark pixels (text over the light backdrop) in a rectangle of the window.
+int dark_pixels(Korvane& w, int x, int y, int width, int height)
+{
+    settle(w);
+    Fl::flush();
+    w.make_current();
+    std::vector<uchar> rgb(size_t(width) * size_t(height) * 3);
+    fl_read_image(rgb.data(), x, y, width, height);
+    int n = 0;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        if (rgb[i] + rgb[i + 1] + rgb[i + 2] < 3 * 100) ++n;
+    return n;
+}
+
+TEST_F(MainWindowTest, SaveCaptionsGoWhileAPanelIsShownOverTheEditor)
+{
+    Korvane& w = start();
+    // The start of "Save preset in pedal", left of where the panels reach.
+    auto caption = [&] { return dark_pixels(w, 386, 508, 50, 14); };
+    ASSERT_GT(caption(), 20);
+    for (Fl_Widget* panel : {static_cast<Fl_Widget*>(w.update_panel), static_cast<Fl_Widget*>(w.glo_conf_panel)}) {
+        panel->show();
+        w.redraw();
+        EXPECT_EQ(caption(), 0) << "with the panel at " << panel->x();
+        panel->hide();
+        w.redraw();
+        EXPECT_GT(caption(), 20);
+    }
+}
+
+TEST_F(MainWindowTest, InfographicOffLeavesTheEditorLockedWhileAConfigPanelIsOpen)
+{
+    Korvane& w = start();
+    w.glo_conf_panel->show();
+    w.dashboard->deactivate();
+    w.infographic_button->value(1);
+    w.infographic_button->do_callback();
+    w.infographic_button->value(0);
+    w.infographic_button->do_callback();
+    EXPECT_FALSE(w.dashboard->active());
 }
 
 // --- INFOGRAPHIC and templates -----------------------------------------------------
