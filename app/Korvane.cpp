@@ -726,7 +726,6 @@ bool Korvane::connect(bool interactive)
         preset_panel->load_list(presets_folder_ + "presets.lst");
         redraw();
     }
-    online_ = read_ok;
     return read_ok;
 }
 
@@ -771,6 +770,7 @@ bool Korvane::read_everything()
 
     // 6.
     write_button->activate();
+    online_ = true;
 
     // 7. Arp algorithms bring their sequences.
     fetch_arp_sequences();

@@ -199,7 +199,7 @@ private:
     std::function<void(int)> exit_;
     std::string presets_folder_;
     int busy_ = 0;
-    bool online_ = false;   // the last connect read the pedal
+    bool online_ = false;   // every preset has been read from the pedal since the last connect began
 };
 
 } // namespace kv
