@@ -20,6 +20,7 @@
 
 #include "preset/AlgorithmLibrary.h"
 #include "preset/Catalogue.h"
+#include "tools/DspWord.h"
 #include "preset/ProgramPatcher.h"
 
 #include <algorithm>
@@ -51,11 +52,6 @@ inline std::uint32_t mix(std::uint32_t x)
     return x;
 }
 
-inline std::uint32_t instruction(int coefficient, unsigned operand, unsigned opcode)
-{
-    return (std::uint32_t(std::uint16_t(coefficient)) << 16) | ((operand & 0x7FFu) << 5) | (opcode & 0x1Fu);
-}
-
 // One body word: mostly delay and register moves with a coefficient, some
 // scale-and-offset, a few conditional skips.
 inline std::uint32_t body_word(int algorithm, int index)
@@ -64,13 +60,13 @@ inline std::uint32_t body_word(int algorithm, int index)
     const int coefficient = int((h >> 16) & 0x7FFFu) - 0x4000;   // -1.0 .. +1.0
     switch (h % 8) {
     case 0:
-    case 1: return instruction(coefficient, (h >> 4) & 0x7FFu, 0x00);   // read delay, multiply, add
-    case 2: return instruction(coefficient, (h >> 4) & 0x7FFu, 0x02);   // write delay
-    case 3: return instruction(coefficient, 0x20 + ((h >> 4) & 0x1Fu), 0x04);   // read register
-    case 4: return instruction(coefficient, 0x20 + ((h >> 4) & 0x1Fu), 0x06);   // write register
-    case 5: return instruction(coefficient, (h >> 4) & 0x3Fu, 0x0D);   // scale and offset
-    case 6: return instruction(coefficient / 2, 0x20 + ((h >> 4) & 0x1Fu), 0x09);   // multiply by register
-    default: return instruction(int((h >> 20) & 0x0FFFu) << 4, (h >> 4) & 0x07u, 0x11);   // conditional skip
+    case 1: return dsp_instruction(coefficient, (h >> 4) & 0x7FFu, 0x00);   // read delay, multiply, add
+    case 2: return dsp_instruction(coefficient, (h >> 4) & 0x7FFu, 0x02);   // write delay
+    case 3: return dsp_instruction(coefficient, 0x20 + ((h >> 4) & 0x1Fu), 0x04);   // read register
+    case 4: return dsp_instruction(coefficient, 0x20 + ((h >> 4) & 0x1Fu), 0x06);   // write register
+    case 5: return dsp_instruction(coefficient, (h >> 4) & 0x3Fu, 0x0D);   // scale and offset
+    case 6: return dsp_instruction(coefficient / 2, 0x20 + ((h >> 4) & 0x1Fu), 0x09);   // multiply by register
+    default: return dsp_instruction(int((h >> 20) & 0x0FFFu) << 4, (h >> 4) & 0x07u, 0x11);   // conditional skip
     }
 }
 

@@ -12,6 +12,7 @@
 // from the algorithm, parameter and slot, so every run writes the same table.
 
 #include "preset/Catalogue.h"
+#include "tools/DspWord.h"
 #include "preset/PatchTable.h"
 #include "preset/ProgramPatcher.h"
 
@@ -63,11 +64,6 @@ inline std::uint32_t mix(std::uint32_t x)
     return x;
 }
 
-inline std::uint32_t instruction(int coefficient, unsigned operand, unsigned opcode)
-{
-    return (std::uint32_t(std::uint16_t(coefficient)) << 16) | ((operand & 0x7FFu) << 5) | (opcode & 0x1Fu);
-}
-
 // Opcodes that carry a coefficient: delay reads and writes take an 11-bit
 // delay address, the others a register number.
 inline constexpr unsigned kCoefficientOps[] = {0x00, 0x02, 0x03, 0x04, 0x05, 0x06, 0x08, 0x09, 0x0A, 0x0D};
@@ -84,7 +80,7 @@ inline std::uint32_t formula_word(int algorithm, int parameter, int slot, int co
     const int span = 0x1800 + int((h >> 25) & 7u) * 0x0400;
     const int step = rows > 1 ? span * code / (rows - 1) : 0;
     const int coefficient = (h & 1u) ? low + span - step : low + step;
-    return instruction(coefficient, operand, opcode);
+    return dsp_instruction(coefficient, operand, opcode);
 }
 
 // The whole table, laid out as the patch map says.
