@@ -11,6 +11,8 @@
 //
 // The editor shows levels on a 0..100 scale with 100 at the top.
 
+#include "preset/Catalogue.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +24,7 @@ constexpr std::size_t kArpSequenceSize = 32;
 constexpr int kArpSteps = 8;
 constexpr int kArpMinSteps = 4;
 constexpr int kArpLevelMax = 4095;
-constexpr int kArpFirstAlgorithm = 31;   // AlgorithmId of Arp Tremolo
-constexpr int kArpAlgorithmCount = 7;    // ids 31..37
+constexpr int kArpAlgorithmCount = kAlgorithmCount - kFirstArpAlgorithm;   // ids 31..37
 constexpr int kArpUserSequences = 4;     // Sequence I..IV
 constexpr double kArpLevelPerShown = 40.95;
 constexpr double kArpGridStep = 12.5;    // snap grid spacing on the shown scale

@@ -17,8 +17,8 @@
 
 namespace kv {
 
-constexpr std::size_t kArpFactoryTableSize = 896;
-constexpr std::size_t kArpFactoryBlockSize = 128;
+constexpr std::size_t kArpFactoryBlockSize = kArpUserSequences * kArpSequenceSize;        // 128
+constexpr std::size_t kArpFactoryTableSize = kArpAlgorithmCount * kArpFactoryBlockSize;   // 896
 constexpr const char* kArpFactoryFileName = "arpdata.bin";
 
 // Shown when "arpdata.bin" cannot be opened.

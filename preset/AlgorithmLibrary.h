@@ -11,6 +11,7 @@
 // order in which it is sent to the pedal. Bytes after the last image are
 // ignored.
 
+#include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
 
 #include <array>
@@ -21,7 +22,7 @@ namespace kv {
 
 class AlgorithmLibrary {
 public:
-    static constexpr int kImageCount = 38;
+    static constexpr int kImageCount = kAlgorithmCount;
     static constexpr std::size_t kHeaderSize = 172;
     static constexpr std::size_t kImagesSize = kImageCount * kDspProgramSize;   // 19456
     static constexpr std::size_t kFileSize = kHeaderSize + kImagesSize;         // 19628

@@ -15,6 +15,7 @@
 //
 // The patcher is stateless; the parameter editor owns one.
 
+#include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
 
 #include <cstddef>
@@ -39,8 +40,8 @@ struct PatchEntry {
 
 class ProgramPatcher {
 public:
-    static constexpr int kAlgorithmCount = 38;
-    static constexpr int kParameterCount = 3;   // 0 = SP1, 1 = SP2, 2 = SP3
+    static constexpr int kAlgorithmCount = kv::kAlgorithmCount;
+    static constexpr int kParameterCount = kSpCount;   // 0 = SP1, 1 = SP2, 2 = SP3
 
     // Each writes the row of `code` of the entry (algorithm, SPn) into the
     // image's slots; with no entry the image is left as it was.
