@@ -10,6 +10,11 @@ namespace {
 
 bool step_in_range(int step) { return step >= 0 && step < kArpSteps; }
 
+// Level of step k on the editor's scale, kept at or below 100.
+double shown_level(const ArpSequence& seq, int step) { return std::min(arp_shown_from_level(seq.level(step)), 100.0); }
+
+bool off_whole_number(double shown) { return std::fabs(shown - std::round(shown)) > 0.4; }
+
 int read_u16(const std::array<std::uint8_t, kArpSequenceSize>& b, int offset)
 {
     return b[static_cast<std::size_t>(offset)] | (b[static_cast<std::size_t>(offset) + 1] << 8);
@@ -108,20 +113,17 @@ void ArpSequence::reverse(int n, bool tremolo)
 
 bool arp_uses_snap_grid(const ArpSequence& seq)
 {
-    for (int k = 0; k < kArpSteps; ++k) {
-        double shown = std::min(arp_shown_from_level(seq.level(k)), 100.0);
-        if (std::fabs(shown - std::round(shown)) > 0.4) return true;
-    }
+    for (int k = 0; k < kArpSteps; ++k)
+        if (off_whole_number(shown_level(seq, k))) return true;
     return false;
 }
 
 ArpReading read_arp_sequence(const ArpSequence& seq, int current_steps)
 {
     ArpReading r;
-    for (int k = 0; k < kArpSteps; ++k)
-        r.shown[static_cast<std::size_t>(k)] = std::min(arp_shown_from_level(seq.level(k)), 100.0);
+    for (int k = 0; k < kArpSteps; ++k) r.shown[static_cast<std::size_t>(k)] = shown_level(seq, k);
     r.step_count = seq.step_count().value_or(std::clamp(current_steps, kArpMinSteps, kArpSteps));
-    r.snap_grid = arp_uses_snap_grid(seq);
+    r.snap_grid = std::any_of(r.shown.begin(), r.shown.end(), off_whole_number);
     return r;
 }
 
