@@ -30,8 +30,8 @@ void write_u16(std::array<std::uint8_t, kArpSequenceSize>& b, int offset, int va
 
 int arp_selector(int sequence_number)
 {
-    int n = std::clamp(sequence_number, 0, kArpUserSequences);
-    return n + std::min(n, 3);
+    // The selector is SP1 of every arp algorithm: its list position's code.
+    return position_to_code(kFirstArpAlgorithm, 0, sequence_number);
 }
 
 int arp_level_from_shown(double shown)
