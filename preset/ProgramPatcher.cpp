@@ -120,6 +120,14 @@ constexpr Layout kLayout = build_layout();
 static_assert(kLayout.valid, "patch map: bad slot, row count or twin");
 static_assert(kLayout.total == kPatchWordCount, "patch map and patch word table disagree in size");
 
+// The words of row `code` of an entry; empty when the entry has no such row.
+// Every block lies inside the table (the layout's total is its size).
+std::span<const std::uint32_t> row_of(const PatchEntry& e, int code)
+{
+    if (code < 0 || code >= e.rows) return {};
+    return {kPatchWords.data() + e.first_word + std::size_t(code) * e.words_per_code, e.words_per_code};
+}
+
 }  // namespace
 
 const PatchEntry* ProgramPatcher::entry(int algorithm, int parameter)
@@ -133,10 +141,7 @@ const PatchEntry* ProgramPatcher::entry(int algorithm, int parameter)
 std::span<const std::uint32_t> ProgramPatcher::row(int algorithm, int parameter, int code)
 {
     const PatchEntry* e = entry(algorithm, parameter);
-    if (!e || code < 0 || code >= e->rows) return {};
-    const std::size_t start = e->first_word + std::size_t(code) * e->words_per_code;
-    if (start + e->words_per_code > kPatchWords.size()) return {};
-    return {kPatchWords.data() + start, e->words_per_code};
+    return e ? row_of(*e, code) : std::span<const std::uint32_t>{};
 }
 
 bool ProgramPatcher::patch(int parameter, int code, DspProgram& image, AlgorithmId algorithm) const
@@ -144,7 +149,7 @@ bool ProgramPatcher::patch(int parameter, int code, DspProgram& image, Algorithm
     if (algorithm >= kAlgorithmCount || parameter < 0 || parameter >= kParameterCount) return false;
     const PatchEntry* e = entry(algorithm, parameter);
     if (!e) return true;   // this parameter changes nothing in the program
-    const std::span<const std::uint32_t> words = row(algorithm, parameter, code);
+    const std::span<const std::uint32_t> words = row_of(*e, code);
     if (words.empty()) return false;
     for (std::size_t k = 0; k < words.size(); ++k) image.set_word(e->slots[k], words[k]);
     return true;
