@@ -1,8 +1,6 @@
 #include "preset/AlgorithmLibrary.h"
 
-#include <cstring>
 #include <fstream>
-#include <vector>
 
 namespace kv {
 
@@ -15,27 +13,18 @@ bool AlgorithmLibrary::load(const std::string& path)
 {
     images_ = {};
     images_read_ = 0;
-    usable_ = true;
+    usable_ = false;
 
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        usable_ = false;
-        return false;
-    }
-    std::vector<char> header(kHeaderSize);
-    in.read(header.data(), std::streamsize(header.size()));
-    if (std::size_t(in.gcount()) != kHeaderSize) {
-        usable_ = false;
-        return false;
-    }
-    std::vector<char> body(kImagesSize);
-    in.read(body.data(), std::streamsize(body.size()));
-    const std::size_t got = in.gcount() > 0 ? std::size_t(in.gcount()) : 0;
-
-    images_read_ = int(got / kDspProgramSize);
-    for (int i = 0; i < images_read_; ++i)
-        std::memcpy(images_[i].bytes, body.data() + std::size_t(i) * kDspProgramSize, kDspProgramSize);
-    if (got < kImagesSize) usable_ = false;
+    in.ignore(std::streamsize(kHeaderSize));
+    if (std::size_t(in.gcount()) != kHeaderSize) return false;
+    // The images lie in the file as they lie in memory: read them in place.
+    static_assert(sizeof(images_) == kImagesSize);
+    in.read(reinterpret_cast<char*>(images_.data()), std::streamsize(kImagesSize));
+    images_read_ = int(std::size_t(in.gcount()) / kDspProgramSize);
+    // An image the file ends inside stays blank.
+    if (images_read_ < kImageCount) images_[std::size_t(images_read_)] = {};
+    usable_ = images_read_ == kImageCount;
     return usable_;
 }
 
