@@ -21,12 +21,12 @@
 #include "preset/AlgorithmLibrary.h"
 #include "preset/Catalogue.h"
 #include "tools/DspWord.h"
+#include "tools/GeneratorOutput.h"
 #include "preset/ProgramPatcher.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -140,32 +140,10 @@ inline std::vector<std::uint8_t> build_algorithm_library()
 #ifndef KV_GENERATOR_NO_MAIN
 int main(int argc, char** argv)
 {
-    bool check = false;
-    std::string path = kv::AlgorithmLibrary::file_path();
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--check") check = true;
-        else path = arg;
-    }
+    const kv::gen::Arguments args = kv::gen::parse_arguments(argc, argv, kv::AlgorithmLibrary::file_path());
     const std::vector<std::uint8_t> bytes = kv::library_gen::build_algorithm_library();
-    if (check) {
-        std::ifstream in(path, std::ios::binary);
-        const std::vector<char> current((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!std::equal(current.begin(), current.end(), bytes.begin(), bytes.end(),
-                        [](char a, std::uint8_t b) { return std::uint8_t(a) == b; })) {
-            std::fprintf(stderr, "%s is out of date\n", path.c_str());
-            return 1;
-        }
-        return 0;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.flush();
-    if (!out) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
-    }
-    std::printf("%s: %zu bytes\n", path.c_str(), bytes.size());
+    if (!kv::gen::check_or_write(args, kv::gen::bytes_view(bytes))) return 1;
+    if (!args.check) std::printf("%s: %zu bytes\n", args.path.c_str(), bytes.size());
     return 0;
 }
 #endif

@@ -13,6 +13,7 @@
 
 #include "arp/ArpSequence.h"
 #include "arp/FactoryArpTable.h"
+#include "tools/GeneratorOutput.h"
 
 #include <array>
 #include <cstdio>
@@ -129,17 +130,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gen_arpdata: table is %zu bytes\n", table.size());
         return 1;
     }
-    std::FILE* f = std::fopen(out.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "gen_arpdata: cannot write %s\n", out.c_str());
-        return 1;
-    }
-    bool ok = std::fwrite(table.data(), 1, table.size(), f) == table.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        std::fprintf(stderr, "gen_arpdata: writing %s failed\n", out.c_str());
-        return 1;
-    }
+    if (!kv::gen::write_output("gen_arpdata", out, kv::gen::bytes_view(table))) return 1;
     std::printf("wrote %s (%zu bytes)\n", out.c_str(), table.size());
     return 0;
 }

@@ -33,6 +33,7 @@
 //          8-pixel columns (bit 0 the top pixel of the page)
 
 #include "preset/Catalogue.h"
+#include "tools/GeneratorOutput.h"
 
 #include <algorithm>
 #include <array>
@@ -298,17 +299,7 @@ int main(int argc, char** argv)
     std::size_t content = out.size();
     out.resize(blocks * kBlockSize, 0);
 
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "gen_dispdata: cannot write %s\n", path.c_str());
-        return 1;
-    }
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        std::fprintf(stderr, "gen_dispdata: writing %s failed\n", path.c_str());
-        return 1;
-    }
+    if (!kv::gen::write_output("gen_dispdata", path, kv::gen::bytes_view(out))) return 1;
     std::printf("wrote %s (%zu bytes of data, %zu blocks, %zu bytes)\n", path.c_str(), content, blocks, out.size());
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
 #include "preset/Scales.h"
+#include "tools/GeneratorOutput.h"
 
 #include <array>
 #include <cstdio>
@@ -189,17 +190,7 @@ int main(int argc, char** argv)
     int count = 0;
     for (bool u : used) count += u ? 1 : 0;
 
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "gen_factoryset: cannot write %s\n", path.c_str());
-        return 1;
-    }
-    bool ok = std::fwrite(image.data(), 1, image.size(), f) == image.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        std::fprintf(stderr, "gen_factoryset: writing %s failed\n", path.c_str());
-        return 1;
-    }
+    if (!kv::gen::write_output("gen_factoryset", path, kv::gen::bytes_view(image))) return 1;
     std::printf("wrote %s (%zu bytes, %d of %d algorithms used)\n", path.c_str(), image.size(), count,
                 kv::kAlgorithmCount);
     return 0;

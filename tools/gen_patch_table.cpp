@@ -13,13 +13,12 @@
 
 #include "preset/Catalogue.h"
 #include "tools/DspWord.h"
+#include "tools/GeneratorOutput.h"
 #include "preset/PatchTable.h"
 #include "preset/ProgramPatcher.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -165,31 +164,9 @@ inline std::string render_patch_table(const std::vector<std::uint32_t>& words)
 int main(int argc, char** argv)
 {
     using namespace kv::patch_table_gen;
-    bool check = false;
-    std::string path = "preset/PatchTable.cpp";
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--check") check = true;
-        else path = arg;
-    }
-    const std::string text = render_patch_table(generate_patch_words());
-    if (check) {
-        std::ifstream in(path, std::ios::binary);
-        const std::string current((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (current != text) {
-            std::fprintf(stderr, "%s is out of date\n", path.c_str());
-            return 1;
-        }
-        return 0;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
-    }
-    std::printf("%s: %zu words\n", path.c_str(), kv::kPatchWordCount);
+    const kv::gen::Arguments args = kv::gen::parse_arguments(argc, argv, "preset/PatchTable.cpp");
+    if (!kv::gen::check_or_write(args, render_patch_table(generate_patch_words()))) return 1;
+    if (!args.check) std::printf("%s: %zu words\n", args.path.c_str(), kv::kPatchWordCount);
     return 0;
 }
 #endif
