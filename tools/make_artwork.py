@@ -167,6 +167,15 @@ def vgradient(w, h, top, bottom):
     return Image.composite(b, a, mask)
 
 
+def gradient_shapes(base, draw_fn, top, bottom):
+    """Fills the shapes that draw_fn draws with a vertical gradient and composites them over base."""
+    fill = vgradient(base.width, base.height, top, bottom)
+    layer = Layer(base.width, base.height)
+    draw_fn(layer)
+    fill.putalpha(layer.result().getchannel("A"))
+    return over(base, fill)
+
+
 def wrap(s, fnt, width):
     """Greedy word wrap of one paragraph to a pixel width."""
     words = s.split(" ")
@@ -360,11 +369,8 @@ def banner(kind):
             L.ellipse(x - 2, cy - 2, x + 2, cy + 2, fill=(110, 114, 120, 220))
     img = shapes(img, tray)
     img = shadow(img, lambda L: L.rrect(px0, 3, px1, h - 3, 10.5, fill=(0, 0, 0, 255)), 1.5, (0, 1), opacity=110)
-    plate = vgradient(w, h, (70, 70, 70), (34, 34, 34))
-    mask = Layer(w, h)
-    mask.rrect(px0, 3, px1, h - 3, 10.5, fill=(0, 0, 0, 255))
-    plate.putalpha(mask.result().getchannel("A"))
-    img = over(img, plate)
+    img = gradient_shapes(img, lambda L: L.rrect(px0, 3, px1, h - 3, 10.5, fill=(0, 0, 0, 255)),
+                          (70, 70, 70), (34, 34, 34))
     img = shapes(img, lambda L: L.rrect(px0, 3, px1, h - 3, 10.5, outline=rgba(AMBER, 150), width=1))
     ix = px0 + 11 + 8
     img = shapes(img, lambda L: ICONS[kind](L, ix, cy, 6.5, rgba(TEAL)))
@@ -392,11 +398,8 @@ def tips_button():
     img = blank(w, h)
     cx, cy, r = 19, 18.5, 16.6
     img = shadow(img, lambda L: L.ellipse(cx - r, cy - r, cx + r, cy + r, fill=(0, 0, 0, 255)), 1.2, (0, 1), opacity=140)
-    disc = vgradient(w, h, (84, 84, 84), (30, 30, 30))
-    m = Layer(w, h)
-    m.ellipse(cx - r, cy - r, cx + r, cy + r, fill=(0, 0, 0, 255))
-    disc.putalpha(m.result().getchannel("A"))
-    img = over(img, disc)
+    img = gradient_shapes(img, lambda L: L.ellipse(cx - r, cy - r, cx + r, cy + r, fill=(0, 0, 0, 255)),
+                          (84, 84, 84), (30, 30, 30))
 
     def bulb(L):
         L.ellipse(cx - r, cy - r, cx + r, cy + r, outline=rgba(AMBER), width=1.6)
@@ -420,11 +423,7 @@ def arrow():
     def shape(L):
         L.polygon(pts, fill=(0, 0, 0, 255))
     img = shadow(img, shape, 1.6, (0, 2), opacity=150)
-    body = vgradient(w, h, (255, 224, 96), (236, 150, 0))
-    m = Layer(w, h)
-    shape(m)
-    body.putalpha(m.result().getchannel("A"))
-    img = over(img, body)
+    img = gradient_shapes(img, shape, (255, 224, 96), (236, 150, 0))
 
     def edge(L):
         L.line(pts + [pts[0]], fill=(90, 60, 0, 200), width=1.1)
@@ -437,11 +436,7 @@ def _card(w, h, r, top, bottom, border, border_w=1.5, margin=3):
     img = blank(w, h)
     x0, y0, x1, y1 = margin, margin - 1, w - margin, h - margin - 1
     img = shadow(img, lambda L: L.rrect(x0, y0, x1, y1, r, fill=(0, 0, 0, 255)), margin * 0.6, (0, 1), opacity=170)
-    face = vgradient(w, h, top, bottom)
-    m = Layer(w, h)
-    m.rrect(x0, y0, x1, y1, r, fill=(0, 0, 0, 255))
-    face.putalpha(m.result().getchannel("A"))
-    img = over(img, face)
+    img = gradient_shapes(img, lambda L: L.rrect(x0, y0, x1, y1, r, fill=(0, 0, 0, 255)), top, bottom)
     img = shapes(img, lambda L: (
         L.rrect(x0, y0, x1, y1, r, outline=rgba(border), width=border_w),
         L.line([(x0 + r, y0 + border_w + 0.6), (x1 - r, y0 + border_w + 0.6)], fill=(255, 255, 255, 46), width=1),
@@ -509,11 +504,8 @@ def update_icon():
             L.rrect(x1 - 2, u - 2.4, x1 + 9, u + 2.4, 1.2, fill=rgba((150, 154, 160)))
     img = shadow(img, lambda L: L.rrect(x0, y0, x1, y1, 7, fill=(0, 0, 0, 255)), 3, (1, 3), opacity=90)
     img = shapes(img, pins)
-    body = vgradient(w, h, (78, 78, 80), (36, 36, 38))
-    m = Layer(w, h)
-    m.rrect(x0, y0, x1, y1, 7, fill=(0, 0, 0, 255))
-    body.putalpha(m.result().getchannel("A"))
-    img = over(img, body)
+    img = gradient_shapes(img, lambda L: L.rrect(x0, y0, x1, y1, 7, fill=(0, 0, 0, 255)),
+                          (78, 78, 80), (36, 36, 38))
     img = shapes(img, lambda L: (
         L.rrect(x0 + 9, y0 + 9, x1 - 9, y1 - 9, 4, outline=rgba((100, 100, 104)), width=1.2),
         L.ellipse(x0 + 5, y0 + 5, x0 + 10, y0 + 10, fill=rgba((120, 120, 124))),
@@ -522,11 +514,8 @@ def update_icon():
 
     bx, by, br = 104, 88, 25
     img = shadow(img, lambda L: L.ellipse(bx - br, by - br, bx + br, by + br, fill=(0, 0, 0, 255)), 2.5, (1, 2), opacity=110)
-    disc = vgradient(w, h, (120, 206, 206), (22, 120, 124))
-    m = Layer(w, h)
-    m.ellipse(bx - br, by - br, bx + br, by + br, fill=(0, 0, 0, 255))
-    disc.putalpha(m.result().getchannel("A"))
-    img = over(img, disc)
+    img = gradient_shapes(img, lambda L: L.ellipse(bx - br, by - br, bx + br, by + br, fill=(0, 0, 0, 255)),
+                          (120, 206, 206), (22, 120, 124))
 
     def badge(L):
         L.ellipse(bx - br, by - br, bx + br, by + br, outline=rgba(WHITE), width=3)
@@ -557,12 +546,9 @@ def arp_alert():
     w, h = 670, 467
     img, (x0, y0, x1, y1) = _card(w, h, 14, (46, 46, 46), (34, 34, 34), (96, 96, 96), 1.2, margin=4)
     # title bar
-    bar = vgradient(w, h, (70, 70, 70), (50, 50, 50))
-    m = Layer(w, h)
-    m.rrect(x0 + 1, y0 + 1, x1 - 1, y0 + 64, 13, fill=(0, 0, 0, 255))
-    m.rect(x0 + 1, y0 + 40, x1 - 1, y0 + 64, (0, 0, 0, 255))
-    bar.putalpha(m.result().getchannel("A"))
-    img = over(img, bar)
+    img = gradient_shapes(img, lambda L: (L.rrect(x0 + 1, y0 + 1, x1 - 1, y0 + 64, 13, fill=(0, 0, 0, 255)),
+                                          L.rect(x0 + 1, y0 + 40, x1 - 1, y0 + 64, (0, 0, 0, 255))),
+                          (70, 70, 70), (50, 50, 50))
     img = shapes(img, lambda L: (L.rect(x0 + 1, y0 + 64, x1 - 1, y0 + 66, rgba(AMBER)),
                                  _warning_sign(L, x0 + 40, y0 + 33, 34)))
     img = text(img, (x0 + 70, y0 + 31), "No arp algorithm in this preset", font("bold", 21), WHITE, anchor="ls")
