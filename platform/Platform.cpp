@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <chrono>
 #include <unistd.h>
 #include <vector>
 
@@ -91,11 +90,6 @@ LocalTime local_time_now()
     lt.minute = tm.tm_min;
     lt.second = tm.tm_sec;
     return lt;
-}
-
-void pause_ms(int ms)
-{
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 bool open_web_page(const std::string& url)

@@ -1,6 +1,7 @@
 #pragma once
 // Our replacements for the Windows calls the program was written against:
-// environment folders, directories, local time, pauses and opening web pages.
+// environment folders, directories, local time and opening web pages. Pauses
+// go through a Clock (platform/Clock.h), so that tests can drive them.
 
 #include <optional>
 #include <string>
@@ -40,9 +41,6 @@ struct LocalTime {
     int second = 0;
 };
 LocalTime local_time_now();
-
-// Blocks for the given number of milliseconds (no event processing).
-void pause_ms(int ms);
 
 // Opens an address in the desktop's default browser (xdg-open); does not wait.
 bool open_web_page(const std::string& url);
