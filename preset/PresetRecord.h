@@ -176,17 +176,13 @@ struct PresetParameters {
     // The 11-bit speed (bits 11-15 of the field are ignored).
     uint16_t speed_x_raw() const { return speed_of(speed_x); }
     uint16_t speed_y_raw() const { return speed_of(speed_y); }
-    uint16_t speed(Engine e) const { return speed_of(e == Engine::X ? speed_x : speed_y); }
+    uint16_t speed(Engine e) const { return speed_of(speed_bytes(e)); }
     // Writes the low 11 bits; bits 11-15 of the field become 0.
     void set_speed_x(uint16_t raw) { store_speed(speed_x, raw); }
     void set_speed_y(uint16_t raw) { store_speed(speed_y, raw); }
-    void set_speed(Engine e, uint16_t raw) { store_speed(e == Engine::X ? speed_x : speed_y, raw); }
+    void set_speed(Engine e, uint16_t raw) { store_speed(speed_bytes(e), raw); }
     // The whole 16-bit field, upper bits included.
-    uint16_t speed_field(Engine e) const
-    {
-        const uint8_t* f = e == Engine::X ? speed_x : speed_y;
-        return uint16_t(f[0] | (f[1] << 8));
-    }
+    uint16_t speed_field(Engine e) const { return field_of(speed_bytes(e)); }
     uint8_t depth(Engine e) const { return e == Engine::X ? depth_x : depth_y; }
     uint8_t tweak(Engine e) const { return e == Engine::X ? tweak_x : tweak_y; }
     void set_depth(Engine e, uint8_t raw) { (e == Engine::X ? depth_x : depth_y) = raw; }
@@ -217,7 +213,10 @@ private:
     static constexpr uint8_t engaged_bit(Engine e) { return e == Engine::X ? bits::kEngagedX : bits::kEngagedY; }
     static constexpr uint8_t tap_on_bit(Engine e) { return e == Engine::X ? bits::kTapOnX : bits::kTapOnY; }
     static constexpr uint8_t rotor_fast_bit(Engine e) { return e == Engine::X ? bits::kRotorFastX : bits::kRotorFastY; }
-    static uint16_t speed_of(const uint8_t* f) { return uint16_t((f[0] | (f[1] << 8)) & bits::kSpeedMask); }
+    static uint16_t field_of(const uint8_t* f) { return uint16_t(f[0] | (f[1] << 8)); }
+    static uint16_t speed_of(const uint8_t* f) { return uint16_t(field_of(f) & bits::kSpeedMask); }
+    uint8_t* speed_bytes(Engine e) { return e == Engine::X ? speed_x : speed_y; }
+    const uint8_t* speed_bytes(Engine e) const { return e == Engine::X ? speed_x : speed_y; }
     static void store_speed(uint8_t* f, uint16_t raw)
     {
         raw &= bits::kSpeedMask;
