@@ -8,6 +8,7 @@
 //
 // Usage: bench_link [path/to/tessivar-sim]
 
+#include "link/PedalWire.h"
 #include "link/SerialDriver.h"
 #include "link/UsbLink.h"
 #include "platform/Clock.h"
@@ -37,7 +38,9 @@ using namespace kv;
 
 namespace {
 
-constexpr double kBaud = 115200.0;
+constexpr size_t kStorePrograms = 2 * kDspProgramSize;   // DSP-X and DSP-Y, each echoed
+constexpr double kStorePause = 0.005;                    // the link's pause before the first program
+
 
 double cpu_seconds()
 {
@@ -63,7 +66,7 @@ public:
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         if (posix_spawn(&pid_, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        for (int i = 0; i < 500 && pid_ > 0 && read_text(devices).find("Brakwell Tessivar") == std::string::npos; ++i)
+        for (int i = 0; i < 500 && pid_ > 0 && read_text(devices).find(kPedalDescription) == std::string::npos; ++i)
             usleep(10000);
     }
     ~Sim()
@@ -107,9 +110,15 @@ Result measure(const Row& row)
     return r;
 }
 
+// The time the row's transfers need on the wire, pauses included.
+double wire_seconds(const Row& row)
+{
+    return row.repeats * ((row.bytes_out + row.bytes_in) / kWireBytesPerSecond + row.pauses);
+}
+
 void print(const Row& row, const Result& r)
 {
-    const double wire = row.repeats * ((row.bytes_out + row.bytes_in) * 10.0 / kBaud + row.pauses);
+    const double wire = wire_seconds(row);
     std::printf("%-22s %5d %10.1f %10.1f %7.3f %8.1f %%  %s\n", row.name.c_str(), row.repeats, wire * 1000.0,
                 r.wall * 1000.0, r.wall / wire, 100.0 * r.cpu / r.wall, r.ok ? "ok" : "FAILED");
 }
@@ -157,20 +166,20 @@ int main(int argc, char** argv)
         const PresetTitle title = make_title("Bench");
         const DspProgram x = program_with(1);
         const DspProgram y = program_with(2);
-        std::vector<uint8_t> block(512);
+        std::vector<uint8_t> block(kLibraryBlockSize);
         for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 5);
         int slot = 0;
         int lib = 0;
 
         std::vector<Row> normal = {
-            {"Get Pedal State", 20, 1, 2, 0, [&] { return link.get_pedal_state(); }},
-            {"Read All", 5, 1, kPresetImageSize, 0, [&] { return link.read_all(image); }},
-            {"Store (one)", 1, 48 + 1024, 1024, 0.005,
+            {"Get Pedal State", 20, 1, kPedalStateSize, 0, [&] { return link.get_pedal_state(); }},
+            {"Read All", 5, 1, kReadAllSize, 0, [&] { return link.read_all(image); }},
+            {"Store (one)", 1, kStoreHeaderSize + kStorePrograms, kStorePrograms, kStorePause,
              [&] { return link.store_preset(3, params, title, x, y) == 0; }},
-            {"Store (32 slots)", 32, 48 + 1024, 1024, 0.005,
-             [&] { return link.store_preset(slot++ % 32, params, title, x, y) == 0; }},
-            {"Library blocks", 64, 1 + 512, 512, 0,
-             [&] { return link.write_library_block(lib++ % 64, block.data()); }},
+            {"Store (32 slots)", kSlotCount, kStoreHeaderSize + kStorePrograms, kStorePrograms, kStorePause,
+             [&] { return link.store_preset(slot++ % kSlotCount, params, title, x, y) == 0; }},
+            {"Library blocks", kLibraryBlocks, 1 + kLibraryBlockSize, kLibraryBlockSize, 0,
+             [&] { return link.write_library_block(lib++ % kLibraryBlocks, block.data()); }},
         };
         for (auto& row : normal) {
             Result r = measure(row);
@@ -182,11 +191,12 @@ int main(int argc, char** argv)
         std::ofstream(devices).close();
         Sim sim(exe, devices, true);
         if (!sim.running()) return 1;
-        std::vector<uint8_t> page(256);
+        std::vector<uint8_t> page(kFirmwarePageSize);
         for (size_t i = 0; i < page.size(); ++i) page[i] = uint8_t(255 - i);
         int n = 0;
-        Row row{"Firmware pages", 256, 3 + 256, 256, 0,
-                [&] { return link.write_firmware_page(uint16_t((n++ % 256) * 256), page.data()) == 0; }};
+        Row row{"Firmware pages", kFirmwarePages, kFirmwareAddressSize + kFirmwarePageSize, kFirmwarePageSize, 0, [&] {
+                    return link.write_firmware_page(uint16_t((n++ % kFirmwarePages) * kFirmwarePageSize), page.data()) == 0;
+                }};
         Result r = measure(row);
         print(row, r);
         rows.emplace_back(row, r);
@@ -196,7 +206,7 @@ int main(int argc, char** argv)
     std::printf("\n(%d console lines produced and discarded)\n", console_lines);
     bool within = true;
     for (const auto& [row, r] : rows) {
-        const double wire = row.repeats * ((row.bytes_out + row.bytes_in) * 10.0 / kBaud + row.pauses);
+        const double wire = wire_seconds(row);
         const bool bulk = row.bytes_in + row.bytes_out > 100;
         if (!r.ok || (bulk && r.wall / wire > 1.3) || 100.0 * r.cpu / r.wall > 10.0) within = false;
     }

@@ -1,5 +1,7 @@
 #include "link/InProcessDriver.h"
 
+#include "link/PedalWire.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,7 +16,7 @@ InProcessDriver::InProcessDriver(PedalPort& pedal, Clock& clock, double wire_byt
                                  std::string serial_number)
     : clock_(clock), rate_(wire_bytes_per_second)
 {
-    attach("Brakwell Tessivar", serial_number, &pedal);
+    attach(kPedalDescription, serial_number, &pedal);
 }
 
 void InProcessDriver::attach(const std::string& description, const std::string& serial_number, PedalPort* port)

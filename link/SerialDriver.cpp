@@ -1,5 +1,6 @@
 #include "link/SerialDriver.h"
 
+#include "link/PedalWire.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -235,7 +236,7 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
         return FT_DEVICE_NOT_OPENED;
     }
     auto baud = baud_.find(path);
-    if (!apply_line_settings(fd, baud == baud_.end() ? 115200u : baud->second)) {
+    if (!apply_line_settings(fd, baud == baud_.end() ? kWireBaud : baud->second)) {
         ::close(fd);
         return FT_DEVICE_NOT_OPENED;
     }

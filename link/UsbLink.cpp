@@ -7,14 +7,10 @@
 
 namespace kv {
 
+static_assert(UsbLink::kBufferSize >= kDspProgramSize && UsbLink::kBufferSize >= kStoreHeaderSize &&
+              UsbLink::kBufferSize >= kFirmwarePageSize && UsbLink::kBufferSize >= kSetArpSize);
+
 namespace {
-constexpr uint32_t kGlobalsSize = 34;
-constexpr uint32_t kGlobalsBlockA = 31;
-constexpr uint32_t kGlobalsBlockB = 3;
-constexpr uint32_t kArpSize = 32;
-constexpr uint32_t kFirmwarePageSize = 256;
-constexpr uint32_t kLibraryBlockSize = 512;
-constexpr int kLibraryBlocks = 64;
 constexpr double kReplyLimit = 1.0;     // seconds for a reply or a transmit drain
 constexpr double kEchoLimit = 2.0;      // seconds for the echo of a 512-byte block
 constexpr double kStorePause = 0.005;   // between a store header and its first program
@@ -227,7 +223,7 @@ bool UsbLink::setup_device(std::string& serial_out)
     serial_out = pedal.serial_number;
     const FtStatus a = driver_.set_usb_parameters(handle_, 512, 0);
     const FtStatus b = driver_.set_timeouts(handle_, 500, 1000);
-    const FtStatus c = driver_.set_baud_rate(handle_, 115200);
+    const FtStatus c = driver_.set_baud_rate(handle_, kWireBaud);
     const FtStatus d = driver_.purge(handle_, FT_PURGE_RX | FT_PURGE_TX);
     status_ = d;
     if (a == FT_OK && b == FT_OK && c == FT_OK && d == FT_OK)
@@ -242,7 +238,7 @@ bool UsbLink::get_pedal_state()
     if (refuse_busy()) return false;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
-    buffer_[0] = 0xC0;
+    buffer_[0] = cmd::kGetPedalState;
     count_ = 0;
     status_ = driver_.write(handle_, buffer_, 1, &count_);
     if (status_ != FT_OK) {
@@ -252,18 +248,18 @@ bool UsbLink::get_pedal_state()
     }
     say("Get Pedal State command successful (%d bytes written).\n", int(count_));
     uint32_t received = 0;
-    if (wait_reply(2, kReplyLimit, received)) {
+    if (wait_reply(kPedalStateSize, kReplyLimit, received)) {
         say("Get Pedal State TIMEOUT. \n\n");
         say("Number of bytes received : %d \n\n", int(received));
         purge_both();
         return false;
     }
-    const bool ok = read_buffer(2);
+    const bool ok = read_buffer(kPedalStateSize);
     if (!ok) {
         say("Get Pedal State FAILED, error code : %d \n\n", int(status_));
         say("Number of bytes read : %d \n\n", int(count_));
     } else {
-        say("Get Pedal State successful (%d bytes read).\n\n", 2);
+        say("Get Pedal State successful (%d bytes read).\n\n", int(kPedalStateSize));
     }
     const bool purged = purge_both();
     if (!purged) say("Purging buffers FAILED.\n\n");
@@ -275,7 +271,7 @@ bool UsbLink::get_globals()
     if (refuse_busy()) return false;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
-    buffer_[0] = 0xC1;
+    buffer_[0] = cmd::kGetGlobals;
     count_ = 0;
     status_ = driver_.write(handle_, buffer_, 1, &count_);
     if (status_ != FT_OK) {
@@ -307,10 +303,10 @@ bool UsbLink::set_globals(const uint8_t* block_a, const uint8_t* block_b)
     if (refuse_busy()) return false;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
-    buffer_[0] = 0xC2;
-    std::memcpy(buffer_ + 1, block_a, kGlobalsBlockA);
-    std::memcpy(buffer_ + 1 + kGlobalsBlockA, block_b, kGlobalsBlockB);
-    if (!write_buffer(1 + kGlobalsSize)) {
+    buffer_[0] = cmd::kSetGlobals;
+    std::memcpy(buffer_ + 1, block_a, kGlobalsTailSize);
+    std::memcpy(buffer_ + 1 + kGlobalsTailSize, block_b, kGlobalsHeadSize);
+    if (!write_buffer(kSetGlobalsSize)) {
         say("Send SET_GLOBALS command FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
         if (count_ != 0) purge_both();
@@ -323,7 +319,7 @@ bool UsbLink::set_globals(const uint8_t* block_a, const uint8_t* block_b)
 bool UsbLink::set_globals_record(const uint8_t* record)
 {
     if (!record) return false;
-    return set_globals(record + kGlobalsBlockB, record);
+    return set_globals(record + kGlobalsHeadSize, record);
 }
 
 int UsbLink::change_core(const PresetParameters& params)
@@ -331,9 +327,9 @@ int UsbLink::change_core(const PresetParameters& params)
     if (refuse_busy()) return kBusy;
     Exchange ex(*this);
     if (!open(OpenLine::Plain)) return int(status_);
-    buffer_[0] = 0xC3;
+    buffer_[0] = cmd::kChangeCore;
     std::memcpy(buffer_ + 1, params.data(), kPresetParametersSize);
-    if (!write_buffer(1 + kPresetParametersSize)) {
+    if (!write_buffer(kChangeCoreSize)) {
         say("Change Core (Preview) FAILED, error code : %d \n", int(status_));
         say("Number of bytes written : %d \n\n", int(count_));
         const int code = failure_code();
@@ -364,7 +360,7 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
     if (!open(OpenLine::WithCode)) return false;
     progress_value(15);
     progress_redraw();
-    buffer_[0] = 0xC4;
+    buffer_[0] = cmd::kReadAll;
     count_ = 0;
     status_ = driver_.write(handle_, buffer_, 1, &count_);
     if (status_ != FT_OK) {
@@ -381,8 +377,12 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
         size_t offset;
         double progress;
     };
+    // The parameter blocks in buffer-sized parts, then the titles.
+    static constexpr uint32_t kParamsTail = kPresetImageTitlesOffset - 2 * kBufferSize;            // 96
+    static constexpr uint32_t kTitles = kPresetImageSize - kPresetImageTitlesOffset;                // 384
     static constexpr Part parts[] = {
-        {512, 0, 50}, {512, 512, 70}, {96, 1024, 70}, {384, kPresetImageTitlesOffset, 90},
+        {kBufferSize, 0, 50}, {kBufferSize, kBufferSize, 70}, {kParamsTail, 2 * kBufferSize, 70},
+        {kTitles, kPresetImageTitlesOffset, 90},
     };
     bool all_ok = true;
     for (int i = 0; i < 4; ++i) {
@@ -431,7 +431,7 @@ int UsbLink::write_data(const DspProgram& block, int dsp)
     if (refuse_busy()) return kBusy;
     Exchange ex(*this);
     if (!open(OpenLine::Plain)) return int(status_);
-    buffer_[0] = dsp == 0 ? 0xC5 : 0xC6;
+    buffer_[0] = dsp == 0 ? cmd::kWriteDataX : cmd::kWriteDataY;
     if (!write_buffer(1)) {
         say("Sending messageId FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
@@ -463,12 +463,12 @@ int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     if (refuse_busy()) return kBusy;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return int(status_);
-    buffer_[0] = 0xC7;
+    buffer_[0] = cmd::kGetArpData;
     buffer_[1] = algorithm_index;
     buffer_[2] = dsp;
     buffer_[3] = sequence;
     count_ = 0;
-    status_ = driver_.write(handle_, buffer_, 4, &count_);
+    status_ = driver_.write(handle_, buffer_, kGetArpSize, &count_);
     if (status_ != FT_OK) {
         say("Send GET_ARPDATA command FAILED, error code : %d\n\n", int(status_));
         const int code = int(status_);
@@ -477,14 +477,14 @@ int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     }
     say("Send GET_ARPDATA command successful (%d bytes written).\n", int(count_));
     uint32_t received = 0;
-    if (wait_reply(kArpSize, kReplyLimit, received)) {
+    if (wait_reply(kArpSequenceSize, kReplyLimit, received)) {
         say("Get Arp Data TIMEOUT. \n\n");
         say("Number of bytes received : %d \n\n", int(received));
         purge_both();
         return kArpTimeout;
     }
-    if (read_buffer(kArpSize)) {
-        say("Get Arp Data successful (%d bytes read).\n\n", int(kArpSize));
+    if (read_buffer(kArpSequenceSize)) {
+        say("Get Arp Data successful (%d bytes read).\n\n", int(kArpSequenceSize));
         return 0;
     }
     say("Get Arp Data FAILED, error code : %d \n\n", int(status_));
@@ -500,13 +500,13 @@ int UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     if (refuse_busy()) return kBusy;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return int(status_);
-    buffer_[0] = 0xC8;
+    buffer_[0] = cmd::kSetArpData;
     buffer_[1] = dsp;
     buffer_[2] = store;
     buffer_[3] = algorithm_index;
     buffer_[4] = sequence;
-    std::memcpy(buffer_ + 5, data, kArpSize);
-    if (!write_buffer(5 + kArpSize)) {
+    std::memcpy(buffer_ + 5, data, kArpSequenceSize);
+    if (!write_buffer(kSetArpSize)) {
         say("Send SET_ARPDATA command FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
         const int code = failure_code();
@@ -528,7 +528,7 @@ bool UsbLink::read_preset(int slot)
     if (!open(OpenLine::WithCode)) return false;
     progress_value(15);
     progress_redraw();
-    buffer_[0] = uint8_t(slot & 0x3F);
+    buffer_[0] = uint8_t(cmd::kReadPresetFirst | (slot & cmd::kTargetMask));
     count_ = 0;
     status_ = driver_.write(handle_, buffer_, 1, &count_);
     if (status_ != FT_OK) {
@@ -574,10 +574,10 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
     progress_label("w o r k i n g ...");
     progress_redraw();
 
-    buffer_[0] = uint8_t(0x40 | (slot & 0x3F));
+    buffer_[0] = uint8_t(cmd::kStorePresetFirst | (slot & cmd::kTargetMask));
     std::memcpy(buffer_ + 1, params.data(), kPresetParametersSize);
     std::memcpy(buffer_ + 1 + kPresetParametersSize, title.text, kPresetTitleSize);
-    const uint32_t header = 1 + kPresetRecordSize;
+    const uint32_t header = kStoreHeaderSize;
     if (!write_buffer(header)) {
         say("Sending parameters & title data FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
@@ -652,7 +652,7 @@ bool UsbLink::write_library_block(int block, const uint8_t* data)
     if (refuse_busy()) return false;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
-    buffer_[0] = uint8_t(0x80 | (block & 0x3F));
+    buffer_[0] = uint8_t(cmd::kLibraryBlockFirst | (block & cmd::kTargetMask));
     if (!write_buffer(1)) {
         say("Sending address FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
@@ -698,10 +698,10 @@ int UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
     if (refuse_busy()) return kBusy;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return int(status_);
-    buffer_[0] = 0xC7;
+    buffer_[0] = cmd::kFirmwarePage;
     buffer_[1] = uint8_t(address & 0xFF);
     buffer_[2] = uint8_t(address >> 8);
-    if (!write_buffer(3)) {
+    if (!write_buffer(kFirmwareAddressSize)) {
         say("Sending command-ID and page address FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
         const int code = failure_code();
@@ -745,10 +745,10 @@ bool UsbLink::set_version(uint8_t version, uint8_t patch)
     if (refuse_busy()) return false;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
-    buffer_[0] = 0xC8;
+    buffer_[0] = cmd::kSetVersion;
     buffer_[1] = version;
     buffer_[2] = patch;
-    if (!write_buffer(3)) {
+    if (!write_buffer(kSetVersionSize)) {
         say("Set Version command FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));
         if (count_ != 0) purge_both();
@@ -763,7 +763,7 @@ bool UsbLink::send_one_message()
     if (refuse_busy()) return false;
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
-    buffer_[0] = 0xCF;
+    buffer_[0] = cmd::kSendOneMessage;
     if (!write_buffer(1)) {
         say("'Send One Message' command FAILED, error code : %d \n", int(status_));
         say("Number of bytes get written : %d \n\n", int(count_));

@@ -17,6 +17,7 @@
 // status was 0, the byte count of the failed step.
 
 #include "link/FtDriver.h"
+#include "link/PedalWire.h"
 #include "link/Stopwatch.h"
 #include "platform/Clock.h"
 #include "preset/PresetRecord.h"
@@ -43,8 +44,9 @@ public:
     using Console = std::function<void(const std::string&)>;
     using EventPump = std::function<void()>;
 
-    static constexpr const char* kDescription = "Brakwell Tessivar";
-    static constexpr size_t kBufferSize = 512;
+    static constexpr const char* kDescription = kPedalDescription;
+    // Room for the largest single transfer (a program or library block).
+    static constexpr size_t kBufferSize = kLibraryBlockSize;
 
     // Result codes shared by the integer operations.
     static constexpr int kTimeout = 100;

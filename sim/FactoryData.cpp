@@ -43,9 +43,9 @@ std::vector<DspProgram> builtin_algorithm_images()
 std::vector<uint8_t> builtin_arp_table()
 {
     std::vector<uint8_t> table(kArpTableSize, 0);
-    for (int a = 0; a < kArpAlgorithms; ++a) {
-        for (int s = 0; s < kArpStoredSequences; ++s) {
-            uint8_t* seq = table.data() + (size_t(a) * kArpStoredSequences + size_t(s)) * kArpBytes;
+    for (int a = 0; a < kArpAlgorithmCount; ++a) {
+        for (int s = 0; s < kArpUserSequences; ++s) {
+            uint8_t* seq = table.data() + (size_t(a) * kArpUserSequences + size_t(s)) * kArpSequenceSize;
             for (int k = 0; k < 8; ++k) {
                 const uint16_t level = uint16_t(((k * (s + 1) + a) % 8 + 1) * 455);   // 455..3640
                 const uint16_t second = a == 0 ? 0 : level;
@@ -73,10 +73,10 @@ void fill_presets_builtin(PedalMemory& m)
 
 void fill_arp(PedalMemory& m, const uint8_t* table)
 {
-    for (int a = 0; a < kArpAlgorithms; ++a)
-        for (int s = 0; s < kArpStoredSequences; ++s)
+    for (int a = 0; a < kArpAlgorithmCount; ++a)
+        for (int s = 0; s < kArpUserSequences; ++s)
             std::memcpy(m.arp[size_t(a)][size_t(s)].data(),
-                        table + (size_t(a) * kArpStoredSequences + size_t(s)) * kArpBytes, kArpBytes);
+                        table + (size_t(a) * kArpUserSequences + size_t(s)) * kArpSequenceSize, kArpSequenceSize);
     // The factory table also sits in the last two library blocks.
     std::memcpy(m.library[kFirstArpBlock].data(), table, kLibraryBlockSize);
     std::memset(m.library[kFirstArpBlock + 1].data(), 0, kLibraryBlockSize);

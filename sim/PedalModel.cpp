@@ -10,13 +10,6 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kStoreHeaderSize = 1 + kPresetParametersSize + kPresetTitleSize;   // 48
-constexpr size_t kSetGlobalsSize = 1 + kGlobalsSize;                                  // 35
-constexpr size_t kChangeCoreSize = 1 + kPresetParametersSize;                         // 36
-constexpr size_t kGetArpSize = 4;
-constexpr size_t kSetArpSize = 5 + kArpBytes;                                          // 37
-constexpr size_t kFirmwareAddressSize = 3;
-constexpr size_t kSetVersionSize = 3;
 constexpr size_t kHeadBytes = 8;
 
 std::string slot_name(int n)
@@ -30,11 +23,11 @@ std::string slot_name(int n)
 ArpBytes arp_for(PedalMemory& m, uint8_t algorithm, uint8_t selector)
 {
     ArpBytes none{};
-    if (algorithm < kArpFirstAlgorithmId || algorithm >= kArpFirstAlgorithmId + kArpAlgorithms) return none;
-    const int a = algorithm - kArpFirstAlgorithmId;
+    const int a = arp_index(algorithm);
+    if (a < 0) return none;
     const int s = arp_sequence_of_selector(selector);
     if (s == kArpRandom) return arp_random_sequence(a);
-    if (s < 0 || s >= kArpStoredSequences) return none;
+    if (s < 0 || s >= kArpUserSequences) return none;
     return m.arp[a][s];
 }
 
@@ -86,15 +79,15 @@ GlobalsBytes globals_to_wire(const GlobalsBytes& record)
 {
     GlobalsBytes w{};
     std::copy(record.begin() + kGlobalsHeadSize, record.end(), w.begin());
-    std::copy(record.begin(), record.begin() + kGlobalsHeadSize, w.begin() + (kGlobalsSize - kGlobalsHeadSize));
+    std::copy(record.begin(), record.begin() + kGlobalsHeadSize, w.begin() + kGlobalsTailSize);
     return w;
 }
 
 GlobalsBytes globals_from_wire(const uint8_t* wire)
 {
     GlobalsBytes g{};
-    std::memcpy(g.data() + kGlobalsHeadSize, wire, kGlobalsSize - kGlobalsHeadSize);
-    std::memcpy(g.data(), wire + (kGlobalsSize - kGlobalsHeadSize), kGlobalsHeadSize);
+    std::memcpy(g.data() + kGlobalsHeadSize, wire, kGlobalsTailSize);
+    std::memcpy(g.data(), wire + kGlobalsTailSize, kGlobalsHeadSize);
     return g;
 }
 
@@ -116,7 +109,7 @@ int arp_sequence_of_selector(uint8_t selector)
 ArpBytes arp_random_sequence(int arp_index)
 {
     ArpBytes seq{};
-    if (arp_index < 0 || arp_index >= kArpAlgorithms) return seq;
+    if (arp_index < 0 || arp_index >= kArpAlgorithmCount) return seq;
     uint32_t state = 0x9E3779B9u ^ uint32_t(arp_index * 7919 + 1);
     for (int k = 0; k < 8; ++k) {
         state = state * 1664525u + 1013904223u;
@@ -318,7 +311,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
         finish_request();
         return;
     case Pending::StoreHeader:
-        target_ = command_ & 0x3F;
+        target_ = command_ & cmd::kTargetMask;
         store_header_ = part_;
         note("Store preset " + slot_name(target_) + " parameters & title", 0);
         expect(Pending::StoreX, kDspProgramSize);
@@ -346,7 +339,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
         return;
     }
     case Pending::LibraryAddress:
-        target_ = command_ & 0x3F;
+        target_ = command_ & cmd::kTargetMask;
         note("Library block " + slot_name(target_) + " address", 0);
         expect(Pending::LibraryData, kLibraryBlockSize);
         return;
@@ -412,7 +405,7 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
     }
 
     if (c < cmd::kStorePresetFirst) {
-        const int n = c & 0x3F;
+        const int n = c & cmd::kTargetMask;
         if (const PedalSlot* s = slot(n)) {
             std::vector<uint8_t> out(kPresetRecordSize);
             std::memcpy(out.data(), &s->parameters, kPresetParametersSize);
@@ -470,7 +463,7 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         // [1] arp algorithm index, [2] engine, [3] sequence selector
         ArpBytes seq{};
         const uint8_t a = part_[1];
-        if (a < kArpAlgorithms) seq = arp_for(memory_, uint8_t(a + kArpFirstAlgorithmId), part_[3]);
+        if (a < kArpAlgorithmCount) seq = arp_for(memory_, uint8_t(a + kFirstArpAlgorithm), part_[3]);
         answer(std::vector<uint8_t>(seq.begin(), seq.end()), false, reply);
         note("GET_ARPDATA", last_reply_length_);
         break;
@@ -482,10 +475,10 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         const uint8_t a = part_[3];
         const int s = arp_sequence_of_selector(part_[4]);
         ArpBytes seq{};
-        std::memcpy(seq.data(), part_.data() + 5, kArpBytes);
+        std::memcpy(seq.data(), part_.data() + 5, kArpSequenceSize);
         if (engine == 0) playing_.arp_x = seq;
         else if (engine == 1) playing_.arp_y = seq;
-        if (store && a < kArpAlgorithms && s >= 0 && s < kArpStoredSequences) {
+        if (store && a < kArpAlgorithmCount && s >= 0 && s < kArpUserSequences) {
             memory_.arp[a][size_t(s)] = seq;
             changed();
         }

@@ -11,7 +11,9 @@
 // 256 (echoed). A command left half-received is dropped when the host purges
 // its queues (host_purged()) or when no byte has come for kStallSeconds.
 
+#include "arp/FactoryArpTable.h"
 #include "link/PedalPort.h"
+#include "link/PedalWire.h"
 #include "platform/Clock.h"
 #include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
@@ -25,43 +27,15 @@
 
 namespace kv {
 
-constexpr char kPedalDescription[] = "Brakwell Tessivar";
 constexpr char kDefaultSerialNumber[] = "TSV0417A";
 
-constexpr size_t kGlobalsSize = 34;
-constexpr size_t kGlobalsHeadSize = 3;            // record bytes 0..2 travel last
-constexpr int kArpAlgorithms = 7;                  // algorithm ids 31..37
-constexpr int kArpFirstAlgorithmId = 31;
-constexpr int kArpStoredSequences = 4;             // Sequence I..IV
-constexpr size_t kArpBytes = 32;
-constexpr size_t kArpTableSize = size_t(kArpAlgorithms) * kArpStoredSequences * kArpBytes;   // 896
-constexpr int kLibraryBlocks = 64;
-constexpr size_t kLibraryBlockSize = 512;
-constexpr int kFirstDisplayBlock = 38;
-constexpr int kFirstArpBlock = 62;
-constexpr size_t kFirmwarePageSize = 256;
-constexpr int kFirmwarePages = 256;
-constexpr size_t kFirmwareImageSize = kFirmwarePageSize * kFirmwarePages;   // 64 KiB
-constexpr size_t kReadAllSize = kPresetImageSize;   // 512 + 512 + 96 + 384
-
-// Command bytes, first byte of every request.
-namespace cmd {
-constexpr uint8_t kReadPresetFirst = 0x00;    // 0x00..0x3F, slot in the low 6 bits
-constexpr uint8_t kStorePresetFirst = 0x40;   // 0x40..0x7F
-constexpr uint8_t kLibraryBlockFirst = 0x80;  // 0x80..0xBF
-constexpr uint8_t kGetPedalState = 0xC0;
-constexpr uint8_t kGetGlobals = 0xC1;
-constexpr uint8_t kSetGlobals = 0xC2;
-constexpr uint8_t kChangeCore = 0xC3;
-constexpr uint8_t kReadAll = 0xC4;
-constexpr uint8_t kWriteDataX = 0xC5;
-constexpr uint8_t kWriteDataY = 0xC6;
-constexpr uint8_t kGetArpData = 0xC7;        // normal mode
-constexpr uint8_t kFirmwarePage = 0xC7;      // update mode
-constexpr uint8_t kSetArpData = 0xC8;        // normal mode
-constexpr uint8_t kSetVersion = 0xC8;        // update mode
-constexpr uint8_t kSendOneMessage = 0xCF;    // update mode: back to normal operation
-}  // namespace cmd
+// The pedal's arp library: Sequence I..IV of each arp algorithm, laid out as
+// the factory table (arp/FactoryArpTable.h).
+constexpr size_t kArpTableSize = kArpFactoryTableSize;   // 896
+// The library blocks: the algorithm images, the display data right after
+// them, and the arp table in the last blocks.
+constexpr int kFirstDisplayBlock = kAlgorithmCount;   // 38
+constexpr int kFirstArpBlock = kLibraryBlocks - int((kArpTableSize + kLibraryBlockSize - 1) / kLibraryBlockSize);   // 62
 
 struct FirmwareVersion {
     int major = 2;   // 0..15
@@ -78,7 +52,7 @@ bool parse_firmware_version(const std::string& text, FirmwareVersion* out);
 std::string format_firmware_version(const FirmwareVersion& v);
 
 using GlobalsBytes = std::array<uint8_t, kGlobalsSize>;
-using ArpBytes = std::array<uint8_t, kArpBytes>;
+using ArpBytes = std::array<uint8_t, kArpSequenceSize>;
 using LibraryBlock = std::array<uint8_t, kLibraryBlockSize>;
 
 // The factory global record: AUX TIP "Bank Down", TIP + RING "Tap Tempo",
@@ -105,7 +79,7 @@ struct PedalMemory {
     std::array<PedalSlot, kSlotCount> slots{};
     GlobalsBytes globals{};
     // arp[a][s]: Sequence I..IV (s = 0..3) of arp algorithm index a (id - 31).
-    std::array<std::array<ArpBytes, kArpStoredSequences>, kArpAlgorithms> arp{};
+    std::array<std::array<ArpBytes, kArpUserSequences>, kArpAlgorithmCount> arp{};
     std::array<LibraryBlock, kLibraryBlocks> library{};
     std::vector<uint8_t> firmware = std::vector<uint8_t>(kFirmwareImageSize, 0);
     FirmwareVersion version{};

@@ -76,7 +76,7 @@ std::vector<uint8_t> PedalModel::serialize() const
     }
     put(out, memory_.globals.data(), kGlobalsSize);
     for (const auto& alg : memory_.arp)
-        for (const auto& seq : alg) put(out, seq.data(), kArpBytes);
+        for (const auto& seq : alg) put(out, seq.data(), kArpSequenceSize);
     for (const auto& block : memory_.library) put(out, block.data(), kLibraryBlockSize);
     put(out, memory_.firmware.data(), kFirmwareImageSize);
     put32(out, crc32(out.data() + kHeaderSize, kPayloadSize));
@@ -103,7 +103,7 @@ bool PedalModel::deserialize(const uint8_t* data, size_t len)
     }
     std::memcpy(m.globals.data(), p, kGlobalsSize); p += kGlobalsSize;
     for (auto& alg : m.arp)
-        for (auto& seq : alg) { std::memcpy(seq.data(), p, kArpBytes); p += kArpBytes; }
+        for (auto& seq : alg) { std::memcpy(seq.data(), p, kArpSequenceSize); p += kArpSequenceSize; }
     for (auto& block : m.library) { std::memcpy(block.data(), p, kLibraryBlockSize); p += kLibraryBlockSize; }
     std::memcpy(m.firmware.data(), p, kFirmwareImageSize);
     set_memory(m);

@@ -5,15 +5,14 @@
 // without a rate (0) every byte is due at once. Times are plain seconds on
 // whatever clock the caller uses.
 
+#include "link/PedalWire.h"   // kWireBytesPerSecond, the pedal's line rate
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <vector>
 
 namespace kv {
-
-// 115200 baud, 8 data bits, no parity, 1 stop bit: 10 bits a byte.
-constexpr double kWireBytesPerSecond = 11520.0;
 
 class WireQueue {
 public:

@@ -215,7 +215,7 @@ TEST(SimCommands, ArpSequencesFollowTheSelectorAndTheStoreFlag)
     EXPECT_EQ(kv::arp_sequence_of_selector(8), kv::kArpNoSequence);
 
     PedalModel m;
-    for (int a = 0; a < kv::kArpAlgorithms; ++a)
+    for (int a = 0; a < kv::kArpAlgorithmCount; ++a)
         for (int s = 0; s < 4; ++s) {
             const Bytes got = feed(m, {0xC7, uint8_t(a), 0, uint8_t(2 * s)});
             ASSERT_EQ(got, Bytes(m.memory().arp[a][s].begin(), m.memory().arp[a][s].end()));
@@ -536,7 +536,7 @@ TEST(SimFactory, BuiltInMemoryIsAUsablePedal)
     const kv::PedalMemory m = kv::builtin_factory_memory();
     EXPECT_EQ(m.globals, kv::factory_globals());
     EXPECT_EQ(std::string(m.slots[3].title.text, 12), "Preset 2B   ");
-    for (int a = 0; a < kv::kArpAlgorithms; ++a)
+    for (int a = 0; a < kv::kArpAlgorithmCount; ++a)
         for (int s = 0; s < 4; ++s) {
             const auto& seq = m.arp[a][s];
             for (int k = 0; k < 8; ++k) {
