@@ -1,0 +1,29 @@
+#pragma once
+// The commit-on-release flag the value controls share: a left-button release
+// sets `released` and runs the callback once before the toolkit handles the
+// release, so that the owner commits a drag once instead of on every
+// movement. Everything else is the toolkit's.
+
+#include <FL/Fl.H>
+
+namespace kv {
+
+template <class Valuator>
+class CommitOnRelease : public Valuator {
+public:
+    using Valuator::Valuator;
+
+    int handle(int event) override
+    {
+        if (event == FL_RELEASE && Fl::event_key() == FL_Button + 1) {
+            released = true;
+            this->do_callback(this, this->user_data());
+        }
+        return Valuator::handle(event);
+    }
+
+    // True from a left-button release until the owner's callback clears it.
+    bool released = false;
+};
+
+} // namespace kv
