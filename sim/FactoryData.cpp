@@ -1,5 +1,6 @@
 #include "sim/FactoryData.h"
 
+#include "arp/ArpSequence.h"
 #include "platform/Platform.h"
 #include "preset/ProgramPatcher.h"
 
@@ -45,15 +46,11 @@ std::vector<uint8_t> builtin_arp_table()
     std::vector<uint8_t> table(kArpTableSize, 0);
     for (int a = 0; a < kArpAlgorithmCount; ++a) {
         for (int s = 0; s < kArpUserSequences; ++s) {
-            uint8_t* seq = table.data() + (size_t(a) * kArpUserSequences + size_t(s)) * kArpSequenceSize;
-            for (int k = 0; k < 8; ++k) {
-                const uint16_t level = uint16_t(((k * (s + 1) + a) % 8 + 1) * 455);   // 455..3640
-                const uint16_t second = a == 0 ? 0 : level;
-                seq[4 * k] = uint8_t(level & 0xFF);
-                seq[4 * k + 1] = uint8_t(level >> 8);
-                seq[4 * k + 2] = uint8_t(second & 0xFF);
-                seq[4 * k + 3] = uint8_t(second >> 8);
-            }
+            ArpSequence seq;
+            for (int k = 0; k < kArpSteps; ++k)
+                seq.set_level(k, ((k * (s + 1) + a) % 8 + 1) * 455, a == 0);   // 455..3640
+            std::memcpy(table.data() + (size_t(a) * kArpUserSequences + size_t(s)) * kArpSequenceSize,
+                        seq.bytes.data(), kArpSequenceSize);
         }
     }
     return table;

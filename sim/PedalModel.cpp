@@ -1,5 +1,6 @@
 #include "sim/PedalModel.h"
 
+#include "arp/ArpSequence.h"
 #include "sim/FactoryData.h"
 
 #include <algorithm>
@@ -108,19 +109,14 @@ int arp_sequence_of_selector(uint8_t selector)
 
 ArpBytes arp_random_sequence(int arp_index)
 {
-    ArpBytes seq{};
-    if (arp_index < 0 || arp_index >= kArpAlgorithmCount) return seq;
+    ArpSequence seq;
+    if (arp_index < 0 || arp_index >= kArpAlgorithmCount) return seq.bytes;
     uint32_t state = 0x9E3779B9u ^ uint32_t(arp_index * 7919 + 1);
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < kArpSteps; ++k) {
         state = state * 1664525u + 1013904223u;
-        const uint16_t level = uint16_t((state >> 8) % 4096);
-        const uint16_t second = arp_index == 0 ? 0 : level;   // Arp Tremolo keeps no second copy
-        seq[4 * k] = uint8_t(level & 0xFF);
-        seq[4 * k + 1] = uint8_t(level >> 8);
-        seq[4 * k + 2] = uint8_t(second & 0xFF);
-        seq[4 * k + 3] = uint8_t(second >> 8);
+        seq.set_level(k, int((state >> 8) % 4096), arp_index == 0);   // Arp Tremolo keeps no second copy
     }
-    return seq;
+    return seq.bytes;
 }
 
 PedalModel::PedalModel(Clock& clock) : clock_(clock)
