@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
-#include <vector>
 
 namespace kv {
 
@@ -68,9 +67,8 @@ void UsbLink::say(const char* fmt, ...)
     va_end(copy);
     std::string text;
     if (n > 0) {
-        std::vector<char> out(size_t(n) + 1);
-        std::vsnprintf(out.data(), out.size(), fmt, args);
-        text.assign(out.data(), size_t(n));
+        text.resize(size_t(n));   // vsnprintf's terminator lands on the string's own
+        std::vsnprintf(text.data(), text.size() + 1, fmt, args);
     }
     va_end(args);
     if (console_) {
@@ -144,10 +142,24 @@ bool UsbLink::read_buffer(uint32_t len)
     return status_ == FT_OK && count_ == len;
 }
 
+bool UsbLink::send_command(uint32_t len)
+{
+    count_ = 0;
+    status_ = driver_.write(handle_, buffer_, len, &count_);
+    return status_ == FT_OK;
+}
+
 bool UsbLink::purge_both()
 {
     status_ = driver_.purge(handle_, FT_PURGE_RX | FT_PURGE_TX);
     return status_ == FT_OK;
+}
+
+bool UsbLink::purge_at_end()
+{
+    const bool purged = purge_both();
+    if (!purged) say("Purging buffers FAILED.\n\n");
+    return purged;
 }
 
 int UsbLink::failure_code() const
@@ -171,6 +183,16 @@ bool UsbLink::wait_reply(uint32_t len, double limit, uint32_t& received)
         pump();
     }
     return stopwatch_.exceeded(limit);
+}
+
+bool UsbLink::await_reply(uint32_t len, double limit, const char* timeout_line)
+{
+    uint32_t received = 0;
+    if (!wait_reply(len, limit, received)) return true;
+    say("%s", timeout_line);
+    say("Number of bytes received : %d \n\n", int(received));
+    purge_both();
+    return false;
 }
 
 bool UsbLink::wait_drain(double limit, uint32_t& left)
@@ -239,21 +261,13 @@ bool UsbLink::get_pedal_state()
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
     buffer_[0] = cmd::kGetPedalState;
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, 1, &count_);
-    if (status_ != FT_OK) {
+    if (!send_command(1)) {
         say("Get Pedal State command FAILED, error code : %d\n\n", int(status_));
         if (count_ != 0) purge_both();
         return false;
     }
     say("Get Pedal State command successful (%d bytes written).\n", int(count_));
-    uint32_t received = 0;
-    if (wait_reply(kPedalStateSize, kReplyLimit, received)) {
-        say("Get Pedal State TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", int(received));
-        purge_both();
-        return false;
-    }
+    if (!await_reply(kPedalStateSize, kReplyLimit, "Get Pedal State TIMEOUT. \n\n")) return false;
     const bool ok = read_buffer(kPedalStateSize);
     if (!ok) {
         say("Get Pedal State FAILED, error code : %d \n\n", int(status_));
@@ -261,8 +275,7 @@ bool UsbLink::get_pedal_state()
     } else {
         say("Get Pedal State successful (%d bytes read).\n\n", int(kPedalStateSize));
     }
-    const bool purged = purge_both();
-    if (!purged) say("Purging buffers FAILED.\n\n");
+    const bool purged = purge_at_end();
     return ok && purged;
 }
 
@@ -272,28 +285,20 @@ bool UsbLink::get_globals()
     Exchange ex(*this);
     if (!open(OpenLine::WithCode)) return false;
     buffer_[0] = cmd::kGetGlobals;
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, 1, &count_);
-    if (status_ != FT_OK) {
+    if (!send_command(1)) {
         say("Send GET_GLOBALS command FAILED, error code : %d\n\n", int(status_));
         if (count_ != 0) purge_both();
         return false;
     }
     say("Send GET_GLOBALS command successful (%d bytes written).\n", int(count_));
-    uint32_t received = 0;
-    if (wait_reply(kGlobalsSize, kReplyLimit, received)) {
-        say("Get Global Conf TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", int(received));
-        purge_both();
-        return false;
-    }
+    if (!await_reply(kGlobalsSize, kReplyLimit, "Get Global Conf TIMEOUT. \n\n")) return false;
     if (read_buffer(kGlobalsSize)) {
         say("Get Global Conf successful (%d bytes read).\n\n", int(kGlobalsSize));
         return true;
     }
     say("Get Global Conf FAILED, error code : %d \n\n", int(status_));
     say("Number of bytes read : %d \n\n", int(count_));
-    if (!purge_both()) say("Purging buffers FAILED.\n\n");
+    purge_at_end();
     return false;
 }
 
@@ -361,9 +366,7 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
     progress_value(15);
     progress_redraw();
     buffer_[0] = cmd::kReadAll;
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, 1, &count_);
-    if (status_ != FT_OK) {
+    if (!send_command(1)) {
         say("Write ReadAll command FAILED, error code : %d\n\n", int(status_));
         if (count_ != 0) purge_both();
         return false;
@@ -388,13 +391,9 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
     for (int i = 0; i < 4; ++i) {
         const Part& part = parts[i];
         const bool titles = i == 3;
-        uint32_t received = 0;
-        if (wait_reply(part.length, kReplyLimit, received)) {
-            say(titles ? "ReadAll (Titles) TIMEOUT. \n\n" : "ReadAll (Params) TIMEOUT. \n\n");
-            say("Number of bytes received : %d \n\n", int(received));
-            purge_both();
+        if (!await_reply(part.length, kReplyLimit,
+                         titles ? "ReadAll (Titles) TIMEOUT. \n\n" : "ReadAll (Params) TIMEOUT. \n\n"))
             return false;
-        }
         if (read_buffer(part.length)) {
             if (titles) say("ReadAll (Titles) successful (%d bytes read).\n\n", int(part.length));
             else say("ReadAll (Params) successful (%d bytes read).\n\n", int(part.length));
@@ -420,8 +419,7 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
         progress_value(part.progress);
         progress_redraw();
     }
-    const bool purged = purge_both();
-    if (!purged) say("Purging buffers FAILED.\n\n");
+    const bool purged = purge_at_end();
     return all_ok && purged;
 }
 
@@ -467,22 +465,14 @@ int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     buffer_[1] = algorithm_index;
     buffer_[2] = dsp;
     buffer_[3] = sequence;
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, kGetArpSize, &count_);
-    if (status_ != FT_OK) {
+    if (!send_command(kGetArpSize)) {
         say("Send GET_ARPDATA command FAILED, error code : %d\n\n", int(status_));
         const int code = int(status_);
         if (count_ != 0) purge_both();
         return code;
     }
     say("Send GET_ARPDATA command successful (%d bytes written).\n", int(count_));
-    uint32_t received = 0;
-    if (wait_reply(kArpSequenceSize, kReplyLimit, received)) {
-        say("Get Arp Data TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", int(received));
-        purge_both();
-        return kArpTimeout;
-    }
+    if (!await_reply(kArpSequenceSize, kReplyLimit, "Get Arp Data TIMEOUT. \n\n")) return kArpTimeout;
     if (read_buffer(kArpSequenceSize)) {
         say("Get Arp Data successful (%d bytes read).\n\n", int(kArpSequenceSize));
         return 0;
@@ -490,7 +480,7 @@ int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     say("Get Arp Data FAILED, error code : %d \n\n", int(status_));
     say("Number of bytes read : %d \n\n", int(count_));
     const int code = failure_code();
-    if (!purge_both()) say("Purging buffers FAILED.\n\n");
+    purge_at_end();
     return code;
 }
 
@@ -529,9 +519,7 @@ bool UsbLink::read_preset(int slot)
     progress_value(15);
     progress_redraw();
     buffer_[0] = uint8_t(cmd::kReadPresetFirst | (slot & cmd::kTargetMask));
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, 1, &count_);
-    if (status_ != FT_OK) {
+    if (!send_command(1)) {
         say("Write preset address FAILED, error code : %d\n\n", int(status_));
         if (count_ != 0) purge_both();
         return false;
@@ -539,13 +527,7 @@ bool UsbLink::read_preset(int slot)
     say("Write preset address successful (%d bytes written).\n", int(count_));
     progress_value(45);
     progress_redraw();
-    uint32_t received = 0;
-    if (wait_reply(kPresetRecordSize, kReplyLimit, received)) {
-        say("Read parameters & title TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", int(received));
-        purge_both();
-        return false;
-    }
+    if (!await_reply(kPresetRecordSize, kReplyLimit, "Read parameters & title TIMEOUT. \n\n")) return false;
     const bool ok = read_buffer(kPresetRecordSize);
     if (!ok) {
         say("Read parameters & title FAILED, error code : %d \n\n", int(status_));
@@ -555,8 +537,7 @@ bool UsbLink::read_preset(int slot)
         progress_value(75);
         progress_redraw();
     }
-    const bool purged = purge_both();
-    if (!purged) say("Purging buffers FAILED.\n\n");
+    const bool purged = purge_at_end();
     return ok && purged;
 }
 
@@ -597,8 +578,7 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
         return kTimeout;
     }
 
-    stopwatch_.restart();
-    while (!stopwatch_.exceeded(kStorePause)) pump();
+    pause(kStorePause, true);
 
     bool mismatch = false;
     const DspProgram* programs[2] = {&program_x, &program_y};
@@ -619,13 +599,10 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
         progress_value(x ? 50 : 75);
         progress_redraw();
 
-        uint32_t received = 0;
-        if (wait_reply(kDspProgramSize, kEchoLimit, received)) {
-            say(x ? "Read X-Data back (verification) TIMEOUT. \n\n" : "Read Y-Data back (verification) TIMEOUT. \n\n");
-            say("Number of bytes received : %d \n\n", int(received));
-            purge_both();
+        if (!await_reply(kDspProgramSize, kEchoLimit,
+                         x ? "Read X-Data back (verification) TIMEOUT. \n\n"
+                           : "Read Y-Data back (verification) TIMEOUT. \n\n"))
             return kTimeout;
-        }
         if (!read_buffer(kDspProgramSize)) {
             say(x ? "Read X-Data back FAILED, error code : %d \n" : "Read Y-Data back FAILED, error code : %d \n",
                 int(status_));
@@ -674,13 +651,7 @@ bool UsbLink::write_library_block(int block, const uint8_t* data)
         return false;
     }
     say("Write Algo Library data successful (%d bytes written).\n", int(count_));
-    uint32_t received = 0;
-    if (wait_reply(kLibraryBlockSize, kEchoLimit, received)) {
-        say("Read Back (verification) TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", int(received));
-        purge_both();
-        return false;
-    }
+    if (!await_reply(kLibraryBlockSize, kEchoLimit, "Read Back (verification) TIMEOUT. \n\n")) return false;
     // A short echo leaves part of the sent block in the buffer, where it
     // would pass the caller's comparison: only a whole echo counts.
     if (read_buffer(kLibraryBlockSize)) {
@@ -724,13 +695,8 @@ int UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
         return code;
     }
     say("Sending page data successful (%d bytes written).\n", int(count_));
-    uint32_t received = 0;
-    if (wait_reply(kFirmwarePageSize, kReplyLimit, received)) {
-        say("Reading back verification status TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", int(received));
-        purge_both();
+    if (!await_reply(kFirmwarePageSize, kReplyLimit, "Reading back verification status TIMEOUT. \n\n"))
         return kTimeout;
-    }
     if (!read_buffer(kFirmwarePageSize)) {
         say("Reading back page data FAILED, error code : %d \n", int(status_));
         say("Number of bytes read : %d \n\n", int(count_));

@@ -147,15 +147,23 @@ private:
     void pump();
     void close_handle();
     bool open(OpenLine line);
+    // Writes the first len buffer bytes of a request that expects a reply;
+    // true when the driver reported no error (the reply wait sees the rest).
+    bool send_command(uint32_t len);
     bool write_buffer(uint32_t len);
     bool read_buffer(uint32_t len);
     // Waits until `len` bytes are queued or limit seconds have passed.
     // True when the deadline was exceeded (checked after the loop).
     bool wait_reply(uint32_t len, double limit, uint32_t& received);
+    // wait_reply with its timeout handled: false after the deadline, once
+    // timeout_line and the bytes received are reported and the queues purged.
+    bool await_reply(uint32_t len, double limit, const char* timeout_line);
     // Waits for the transmit queue to empty. True on timeout; `left` holds
     // the bytes still queued at the last look.
     bool wait_drain(double limit, uint32_t& left);
     bool purge_both();
+    // The purge that ends an exchange; reported when it fails.
+    bool purge_at_end();
     bool refuse_busy();
     // Failure code of a step: the status, else the short count, else the
     // timeout code when nothing at all moved.
