@@ -13,13 +13,6 @@ namespace {
 
 constexpr size_t kHeadBytes = 8;
 
-std::string slot_name(int n)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%d", n);
-    return buf;
-}
-
 // Arp sequence a pedal engine plays for an algorithm id and its SP1 code.
 ArpBytes arp_for(PedalMemory& m, uint8_t algorithm, uint8_t selector)
 {
@@ -59,9 +52,7 @@ bool parse_firmware_version(const std::string& text, FirmwareVersion* out)
 
 std::string format_firmware_version(const FirmwareVersion& v)
 {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%d.%d.%d", v.major, v.minor, v.patch);
-    return buf;
+    return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
 }
 
 GlobalsBytes factory_globals()
@@ -309,18 +300,18 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
     case Pending::StoreHeader:
         target_ = command_ & cmd::kTargetMask;
         store_header_ = part_;
-        note("Store preset " + slot_name(target_) + " parameters & title", 0);
+        note("Store preset " + std::to_string(target_) + " parameters & title", 0);
         expect(Pending::StoreX, kDspProgramSize);
         return;
     case Pending::StoreX:
         std::memcpy(store_x_.bytes, part_.data(), kDspProgramSize);
         answer(part_, true, reply);
-        note("Store preset " + slot_name(target_) + " X-Data", last_reply_length_);
+        note("Store preset " + std::to_string(target_) + " X-Data", last_reply_length_);
         expect(Pending::StoreY, kDspProgramSize);
         return;
     case Pending::StoreY: {
         answer(part_, true, reply);
-        note("Store preset " + slot_name(target_) + " Y-Data", last_reply_length_);
+        note("Store preset " + std::to_string(target_) + " Y-Data", last_reply_length_);
         // The preset is written whole once both programs are in; slots above
         // 31 have no storage, their transfer is followed but kept nowhere.
         if (PedalSlot* s = slot(target_); s != nullptr && store_header_.size() == kStoreHeaderSize) {
@@ -336,7 +327,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
     }
     case Pending::LibraryAddress:
         target_ = command_ & cmd::kTargetMask;
-        note("Library block " + slot_name(target_) + " address", 0);
+        note("Library block " + std::to_string(target_) + " address", 0);
         expect(Pending::LibraryData, kLibraryBlockSize);
         return;
     case Pending::LibraryData:
@@ -345,7 +336,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
             changed();
         }
         answer(part_, true, reply);
-        note("Library block " + slot_name(target_) + " data", last_reply_length_);
+        note("Library block " + std::to_string(target_) + " data", last_reply_length_);
         finish_request();
         return;
     case Pending::WriteDataId:
@@ -363,7 +354,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
     case Pending::FirmwareAddress: {
         const unsigned address = unsigned(part_[1]) | (unsigned(part_[2]) << 8);
         target_ = int(address / kFirmwarePageSize);   // 0..255: every 16-bit address has a page
-        note("Firmware page address " + slot_name(int(address)), 0);
+        note("Firmware page address " + std::to_string(int(address)), 0);
         expect(Pending::FirmwarePage, kFirmwarePageSize);
         return;
     }
@@ -373,7 +364,7 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
             changed();
         }
         answer(part_, true, reply);
-        note("Firmware page " + slot_name(target_), last_reply_length_);
+        note("Firmware page " + std::to_string(target_), last_reply_length_);
         finish_request();
         return;
     }
@@ -382,12 +373,14 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
 void PedalModel::handle_single(std::vector<uint8_t>& reply)
 {
     const uint8_t c = command_;
+    if (c == cmd::kGetPedalState) {   // the same in both modes
+        const auto s = pedal_state_bytes();
+        answer({s[0], s[1]}, false, reply);
+        note("Get Pedal State", last_reply_length_);
+        return;
+    }
     if (command_in_update_mode_) {
-        if (c == cmd::kGetPedalState) {
-            const auto s = pedal_state_bytes();
-            answer({s[0], s[1]}, false, reply);
-            note("Get Pedal State", last_reply_length_);
-        } else if (c == cmd::kSetVersion) {
+        if (c == cmd::kSetVersion) {
             const uint8_t v = part_[1];
             memory_.version = FirmwareVersion{(v >> 4) & 0x0F, v & 0x0F, part_[2] & 0x7F};
             update_mode_ = false;   // the pedal restarts on its new firmware
@@ -409,17 +402,11 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
             answer(out, false, reply);
         }
         // Slots 32..63 do not exist: no answer.
-        note("Read preset " + slot_name(n), last_reply_length_);
+        note("Read preset " + std::to_string(n), last_reply_length_);
         return;
     }
 
     switch (c) {
-    case cmd::kGetPedalState: {
-        const auto s = pedal_state_bytes();
-        answer({s[0], s[1]}, false, reply);
-        note("Get Pedal State", last_reply_length_);
-        break;
-    }
     case cmd::kGetGlobals: {
         const GlobalsBytes w = globals_to_wire(memory_.globals);
         answer(std::vector<uint8_t>(w.begin(), w.end()), false, reply);
