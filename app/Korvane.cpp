@@ -19,6 +19,7 @@
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
 #include "platform/Platform.h"
+#include "widgets/Palette.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -40,10 +41,7 @@ namespace kv {
 
 namespace {
 
-constexpr Fl_Color kHeaderColor = 0x2c2c2c00;
-constexpr Fl_Color kTabColor = 0xffcc0000;
 constexpr Fl_Color kTabLabelColor = 0xc0c0c000;
-constexpr Fl_Color kReadCompleteColor = 0x8ed3d300;
 constexpr Fl_Color kCaptionColor = 0x33333300;
 
 // Panel colour: a toolkit colour darkened twice towards black.
@@ -195,16 +193,16 @@ void Korvane::build_widgets()
 
     header_box = new Fl_Box(0, 0, W + 600, 63);
     header_box->box(FL_FLAT_BOX);
-    header_box->color(kHeaderColor);
+    header_box->color(kDarkColor);
 
     side_box = new Fl_Box(0, 64, 370, 587);
     side_box->box(FL_BORDER_BOX);
-    side_box->color(kHeaderColor);
+    side_box->color(kDarkColor);
 
     tabs = new Fl_Tabs(375, 16, W - 380, 650);
     tabs->box(FL_PLASTIC_DOWN_FRAME);
-    tabs->labelcolor(kTabColor);
-    tabs->selection_color(kTabColor);
+    tabs->labelcolor(kAccentColor);
+    tabs->selection_color(kAccentColor);
     tabs->labelsize(14);
     tabs->callback(tabs_cb, this);
     {
@@ -293,7 +291,7 @@ void Korvane::build_widgets()
     write_button = new Fl_Button(preset_selector->x() + 205, 530, 78, 28, "WRITE");
     write_button->labelfont(0);
     write_button->labelsize(14);
-    write_button->color(kTabColor);
+    write_button->color(kAccentColor);
     write_button->labelcolor(FL_BLACK);
     write_button->tooltip("store the displayed parameter settings to selected preset location");
     write_button->callback(write_cb, this);
@@ -699,7 +697,7 @@ bool Korvane::connect(bool interactive)
                     status("  Initialization OK - Firmware " + firmware_text() + ".", "  Ready.");
                     usb->progress->value(100);
                     usb->progress->copy_label("Read complete");
-                    usb->progress->selection_color(kReadCompleteColor);
+                    usb->progress->selection_color(kLevelColor);
                     usb->redraw();
                 }
             }
@@ -712,7 +710,7 @@ bool Korvane::connect(bool interactive)
     // 10.
     if (interactive) {
         usb->progress->value(0);
-        usb->progress->selection_color(kReadCompleteColor);
+        usb->progress->selection_color(kLevelColor);
         usb->redraw();
         if (!dashboard->visible()) {
             tabs->value(dashboard);

@@ -1,5 +1,7 @@
 #include "editor/KV_ExpressionEditor.h"
 
+#include "widgets/Palette.h"
+
 #include <FL/fl_draw.H>
 
 #include <string>
@@ -7,11 +9,8 @@
 namespace kv {
 
 KV_ExpressionEditor::KV_ExpressionEditor(int x, int y, int w, int h, const char* label)
-    : Fl_Group(x, y, w, h, label)
+    : TabPage(x, y, w, h, label)
 {
-    // The page paints its own background above the window's footer (see draw).
-    box(FL_NO_BOX);
-    color(fl_rgb_color(44, 44, 44));
     end();
 }
 
@@ -26,15 +25,7 @@ void KV_ExpressionEditor::load_mapping(const PresetParameters& p)
 
 void KV_ExpressionEditor::draw()
 {
-    // The page reaches down behind the status board row; that strip stays
-    // the window's own, so the maker notice there reads on every tab.
-    if (damage() & ~FL_DAMAGE_CHILD) fl_rectf(x(), y(), w(), h() - kFooterHeight, color());
-    Fl_Group::draw();
-    fl_font(FL_HELVETICA, 17);
-    fl_color(fl_rgb_color(135, 135, 135));
-    fl_draw("EXPRESSION & RAMP MAPPING", x() + 20, y() + 30, w() - 40, 20, FL_ALIGN_CENTER);
-    fl_color(fl_rgb_color(135, 135, 135));
-    fl_rectf(x() + 20, y() + 55, w() - 40, 2);
+    draw_page("EXPRESSION & RAMP MAPPING");
 
     static const char* const knob_names[3] = {"SPEED", "DEPTH", "TWEAK"};
     // DSP-Y on the left half, DSP-X on the right half, as on the Dashboard.
@@ -42,10 +33,10 @@ void KV_ExpressionEditor::draw()
         const Engine e = side == 0 ? Engine::Y : Engine::X;
         const int cx = x() + 40 + side * (w() / 2);
         fl_font(FL_HELVETICA_BOLD, 15);
-        fl_color(fl_rgb_color(255, 204, 0));
+        fl_color(kAccentColor);
         fl_draw(e == Engine::X ? "DSP-X" : "DSP-Y", cx, y() + 90);
         fl_font(FL_HELVETICA, 13);
-        fl_color(fl_rgb_color(204, 204, 204));
+        fl_color(kSoftTextColor);
         fl_draw("knob", cx, y() + 120);
         fl_draw("assigned", cx + 80, y() + 120);
         fl_draw("heel", cx + 160, y() + 120);

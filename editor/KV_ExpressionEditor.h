@@ -4,20 +4,15 @@
 // preset holds them; the editing controls are built into it later.
 
 #include "preset/PresetRecord.h"
-
-#include <FL/Fl_Group.H>
+#include "widgets/TabPage.h"
 
 namespace kv {
 
-class KV_ExpressionEditor : public Fl_Group {
+class KV_ExpressionEditor : public TabPage {
 public:
     KV_ExpressionEditor(int x, int y, int w, int h, const char* label = nullptr);
     ~KV_ExpressionEditor() override;
     void draw() override;
-
-    // Height of the strip at the bottom of the page that the window keeps for
-    // the status board, its buttons and the maker notice.
-    static constexpr int kFooterHeight = 53;
 
     // Takes the mapping bytes (focus, rotor, expression levels) and the two
     // algorithm codes of the edited preset. Sends nothing.

@@ -2,6 +2,7 @@
 
 #include "preset/Catalogue.h"
 #include "preset/Scales.h"
+#include "widgets/Palette.h"
 
 #include <FL/fl_draw.H>
 
@@ -14,7 +15,6 @@ namespace kv {
 namespace {
 const Fl_Color kCardColor = fl_rgb_color(38, 38, 38);
 const Fl_Color kCardEdge = fl_rgb_color(80, 80, 80);
-const Fl_Color kAccent = fl_rgb_color(255, 204, 0);
 const Fl_Color kLabel = fl_rgb_color(170, 170, 170);
 const Fl_Color kValue = FL_WHITE;
 
@@ -92,11 +92,11 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
     int ty = top + 26;
 
     fl_font(FL_HELVETICA_BOLD, 16);
-    fl_color(shown(this, kAccent));
+    fl_color(shown(this, kAccentColor));
     fl_draw(e == Engine::X ? "DSP-X" : "DSP-Y", left + pad, ty);
     const bool engaged = params.engaged(e);
     fl_font(FL_HELVETICA_BOLD, 12);
-    fl_color(shown(this, engaged ? fl_rgb_color(142, 211, 211) : fl_rgb_color(200, 80, 60)));
+    fl_color(shown(this, engaged ? kLevelColor : fl_rgb_color(200, 80, 60)));
     fl_draw(engaged ? "ENGAGED" : "BYPASSED", left + width - pad - 80, ty - 4, 80, 12, FL_ALIGN_RIGHT);
 
     ty += 34;
@@ -146,7 +146,7 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
         const int bar_x = col2 + 70, bar_w = width - (bar_x - left) - pad;
         fl_color(shown(this, fl_rgb_color(70, 70, 70)));
         fl_rectf(bar_x, ty - 9, bar_w, 6);
-        fl_color(shown(this, fl_rgb_color(142, 211, 211)));
+        fl_color(shown(this, kLevelColor));
         fl_rectf(bar_x, ty - 9, int(bar_w * pos / 100.0), 6);
         ty += 22;
     }
@@ -221,7 +221,7 @@ void KV_Parameters::draw()
         std::string t = title_text(title);
         if (t.empty()) t = "(untitled)";
         fl_font(FL_HELVETICA_BOLD, 18);
-        fl_color(shown(this, kAccent));
+        fl_color(shown(this, kAccentColor));
         fl_draw(t.c_str(), left + 70, top + 24);
     } else {
         fl_font(FL_HELVETICA_ITALIC, 14);
@@ -231,7 +231,7 @@ void KV_Parameters::draw()
     if (combination != 0) {
         static const char* const names[4] = {"", "Rotary Speaker", "Lo-Fi Vinyl", "Lo-Fi Junk"};
         fl_font(FL_HELVETICA_BOLD, 13);
-        fl_color(shown(this, kAccent));
+        fl_color(shown(this, kAccentColor));
         if (combination > 0 && combination < 4)
             fl_draw(names[combination], 846, top + 22);
     }

@@ -3,9 +3,9 @@
 #include "preset/Catalogue.h"
 
 #include "app/Resources.h"
+#include "widgets/Palette.h"
 
 #include <FL/Fl_PNG_Image.H>
-
 #include <FL/fl_draw.H>
 
 #include <string>
@@ -20,11 +20,8 @@ const char* const kArpNames[kArpAlgorithmCount] = {
 const char* const kSequenceNames[5] = {"Sequence I", "Sequence II", "Sequence III", "Sequence IV", "Random"};
 } // namespace
 
-KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
+KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : TabPage(x, y, w, h, label)
 {
-    // The page paints its own background above the window's footer (see draw).
-    box(FL_NO_BOX);
-    color(fl_rgb_color(44, 44, 44));
     alert_image_ = new Fl_PNG_Image(image_path("arp_alert_[670x467].png").c_str());
     end();
 }
@@ -62,23 +59,23 @@ void KV_ArpEditor::draw_side(Engine e, int left, int top, int width)
 {
     const Side& s = side(e);
     fl_font(FL_HELVETICA_BOLD, 15);
-    fl_color(fl_rgb_color(255, 204, 0));
+    fl_color(kAccentColor);
     fl_draw(e == Engine::X ? "DSP-X" : "DSP-Y", left, top);
     const int idx = arp_index(s.algorithm);
     fl_font(FL_HELVETICA, 14);
     if (idx < 0 || idx >= kArpAlgorithmCount) {
-        fl_color(fl_rgb_color(204, 204, 204));
+        fl_color(kSoftTextColor);
         fl_draw("no arp algorithm on this engine", left, top + 26);
         return;
     }
     fl_color(FL_WHITE);
     fl_draw(kArpNames[idx], left, top + 26);
     if (!s.has_sequence) {
-        fl_color(fl_rgb_color(204, 204, 204));
+        fl_color(kSoftTextColor);
         fl_draw("sequence not read", left, top + 50);
         return;
     }
-    fl_color(fl_rgb_color(204, 204, 204));
+    fl_color(kSoftTextColor);
     fl_draw(kSequenceNames[s.sequence_index], left, top + 50);
     // The step levels as bars, 0 to 100 on the shown scale.
     ArpReading r = read_arp_sequence(s.sequence, 8);
@@ -86,25 +83,18 @@ void KV_ArpEditor::draw_side(Engine e, int left, int top, int width)
     const int bar_w = (width - 20) / kArpSteps;
     for (int k = 0; k < kArpSteps; ++k) {
         const int bh = static_cast<int>(r.shown[k] * 1.2);
-        fl_color(k < r.step_count ? fl_rgb_color(142, 211, 211) : fl_rgb_color(90, 90, 90));
+        fl_color(k < r.step_count ? kLevelColor : fl_rgb_color(90, 90, 90));
         fl_rectf(left + k * bar_w, base - bh, bar_w - 4, bh);
     }
-    fl_color(fl_rgb_color(135, 135, 135));
+    fl_color(kRuleColor);
     fl_rectf(left, base + 2, width - 20, 1);
-    fl_color(fl_rgb_color(204, 204, 204));
+    fl_color(kSoftTextColor);
     fl_draw((std::to_string(r.step_count) + " steps").c_str(), left, base + 22);
 }
 
 void KV_ArpEditor::draw()
 {
-    // The page reaches down behind the status board row; that strip stays
-    // the window's own, so the maker notice there reads on every tab.
-    if (damage() & ~FL_DAMAGE_CHILD) fl_rectf(x(), y(), w(), h() - kFooterHeight, color());
-    Fl_Group::draw();
-    fl_font(FL_HELVETICA, 17);
-    fl_color(fl_rgb_color(135, 135, 135));
-    fl_draw("ARP SEQUENCE EDITOR", x() + 20, y() + 30, w() - 40, 20, FL_ALIGN_CENTER);
-    fl_rectf(x() + 20, y() + 55, w() - 40, 2);
+    draw_page("ARP SEQUENCE EDITOR");
     if (!arp_available() && alert_image_ && alert_image_->w() > 0 && alert_image_->h() > 0) {
         alert_image_->draw(x() + 15, y() + 65);
         return;

@@ -6,22 +6,17 @@
 
 #include "arp/ArpSequence.h"
 #include "preset/PresetRecord.h"
-
-#include <FL/Fl_Group.H>
+#include "widgets/TabPage.h"
 
 class Fl_PNG_Image;
 
 namespace kv {
 
-class KV_ArpEditor : public Fl_Group {
+class KV_ArpEditor : public TabPage {
 public:
     KV_ArpEditor(int x, int y, int w, int h, const char* label = nullptr);
     ~KV_ArpEditor() override;
     void draw() override;
-
-    // Height of the strip at the bottom of the page that the window keeps for
-    // the status board, its buttons and the maker notice.
-    static constexpr int kFooterHeight = 53;
 
     // Stores the engine's algorithm; an id of 30 or less (or out of range)
     // means the engine has no sequence to edit.
