@@ -9,16 +9,20 @@
 
 namespace kv {
 
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out)
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, size_t limit)
 {
     out.clear();
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
-    uint8_t buf[4096];
+    uint8_t buf[8192];
     bool ok = true;
     for (;;) {
         const size_t n = std::fread(buf, 1, sizeof buf, f);
         out.insert(out.end(), buf, buf + n);
+        if (out.size() > limit) {
+            ok = false;
+            break;
+        }
         if (n < sizeof buf) {
             ok = std::ferror(f) == 0;
             break;

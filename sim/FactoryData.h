@@ -5,6 +5,7 @@
 
 #include "sim/PedalModel.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,8 @@ PedalMemory factory_memory(const std::string& folder, FactorySources* used = nul
 // Empty when none of them holds any of the data files.
 std::string find_data_folder();
 
-// Whole file into bytes; false when it cannot be opened or read.
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out);
+// Whole file into bytes; false when it cannot be opened or read, or when it
+// holds more than `limit` bytes (reading stops soon after the limit).
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, size_t limit = SIZE_MAX);
 
 }  // namespace kv

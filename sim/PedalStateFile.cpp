@@ -10,6 +10,7 @@
 //            blocks (512 each); the firmware image (65536)
 //   4 bytes  CRC-32 of the payload
 
+#include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
 
 #include <cstdio>
@@ -127,20 +128,9 @@ bool PedalModel::save_state(const std::string& path) const
 
 bool PedalModel::load_state(const std::string& path)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
     std::vector<uint8_t> bytes;
-    uint8_t buf[8192];
-    const size_t limit = kHeaderSize + kPayloadSize + 4;
-    bool ok = true;
-    for (;;) {
-        const size_t n = std::fread(buf, 1, sizeof buf, f);
-        bytes.insert(bytes.end(), buf, buf + n);
-        if (bytes.size() > limit) { ok = false; break; }   // not ours: too long
-        if (n < sizeof buf) { ok = std::ferror(f) == 0; break; }
-    }
-    std::fclose(f);
-    return ok && deserialize(bytes.data(), bytes.size());
+    // A longer file is not ours: no need to read it all.
+    return read_whole_file(path, bytes, kHeaderSize + kPayloadSize + 4) && deserialize(bytes.data(), bytes.size());
 }
 
 }  // namespace kv
