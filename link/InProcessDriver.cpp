@@ -34,9 +34,7 @@ void InProcessDriver::detach_all()
     listed_.clear();
     open_index_ = -1;
     open_handle_ = 0;
-    tx_.clear();
-    rx_.clear();
-    in_flight_.clear();
+    drop_queues();
 }
 
 void InProcessDriver::fail_next_write(FtStatus status, uint32_t limit)
@@ -56,9 +54,21 @@ void InProcessDriver::clear_log()
     opens_ = closes_ = purges_ = 0;
 }
 
+bool InProcessDriver::is_open_handle(FtHandle handle) const
+{
+    return handle != 0 && open_index_ >= 0 && handle == open_handle_;
+}
+
+void InProcessDriver::drop_queues()
+{
+    tx_.clear();
+    rx_.clear();
+    in_flight_.clear();
+}
+
 FtStatus InProcessDriver::usable(FtHandle handle)
 {
-    if (handle == 0 || open_index_ < 0 || handle != open_handle_) return FT_INVALID_HANDLE;
+    if (!is_open_handle(handle)) return FT_INVALID_HANDLE;
     PedalPort* port = devices_[size_t(open_index_)].port;
     if (port && port->vanished()) return FT_IO_ERROR;
     update();
@@ -118,9 +128,7 @@ FtStatus InProcessDriver::open_by_description(const std::string& desc, FtHandle*
         open_index_ = int(i);
         open_handle_ = next_handle_++;
         if (next_handle_ == 0) next_handle_ = 1;
-        tx_.clear();
-        rx_.clear();
-        in_flight_.clear();
+        drop_queues();
         tx_credit_ = 0.0;
         tx_last_ = rx_last_ = clock_.now();
         *handle = open_handle_;
@@ -133,7 +141,7 @@ FtStatus InProcessDriver::open_by_description(const std::string& desc, FtHandle*
 FtStatus InProcessDriver::close(FtHandle handle)
 {
     calls_.push_back({"close", 0, 0});
-    if (handle == 0 || open_index_ < 0 || handle != open_handle_) return FT_INVALID_HANDLE;
+    if (!is_open_handle(handle)) return FT_INVALID_HANDLE;
     // Like a serial port, the bridge still sends what was queued; whatever
     // the pedal answers to it has no reader any more.
     PedalPort* port = devices_[size_t(open_index_)].port;
@@ -144,9 +152,7 @@ FtStatus InProcessDriver::close(FtHandle handle)
     }
     open_index_ = -1;
     open_handle_ = 0;
-    tx_.clear();
-    rx_.clear();
-    in_flight_.clear();
+    drop_queues();
     ++closes_;
     return FT_OK;
 }

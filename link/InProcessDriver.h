@@ -83,8 +83,11 @@ private:
         uint32_t limit = 0;
     };
 
+    bool is_open_handle(FtHandle handle) const;
     // Checks the handle and brings both queues up to the clock; FT_OK when usable.
     FtStatus usable(FtHandle handle);
+    // Forgets every byte queued either way or still on its way.
+    void drop_queues();
     void update();
     void deliver(const uint8_t* data, size_t len, double at);
 
