@@ -1,6 +1,5 @@
 #include "library/KV_TransportPanel.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "widgets/Input.h"
@@ -26,16 +25,6 @@ constexpr int kNameX = 106;
 constexpr int kStompX = 236;
 constexpr int kBypassX = 286;
 
-// Twelve characters from text: cut or padded with spaces.
-PresetTitle title_from(std::string_view text)
-{
-    PresetTitle t;
-    std::memset(t.text, ' ', sizeof t.text);
-    size_t n = std::min(text.size(), sizeof t.text);
-    std::memcpy(t.text, text.data(), n);
-    return t;
-}
-
 std::string shown_text(const PresetTitle& t)
 {
     std::string s(" ");
@@ -51,7 +40,7 @@ PresetTitle name_shown_in(const Fl_Input* field)
     const char* v = field->value();
     std::string_view text(v ? v : "");
     if (!text.empty()) text.remove_prefix(1);
-    return title_from(text);
+    return make_title(text);
 }
 
 } // namespace
@@ -67,8 +56,8 @@ KV_TransportPanel::KV_TransportPanel(int x, int y, int w, int h, const char* lab
     : Fl_Scroll(x, y, w, h, label)
 {
     type(Fl_Scroll::VERTICAL);
-    std::memset(edit_name.text, ' ', sizeof edit_name.text);
-    for (auto& n : names_) std::memset(n.text, ' ', sizeof n.text);
+    edit_name = make_title("");
+    names_.fill(edit_name);
 
     begin();
     for (int p = 0; p < kPages; ++p) {
@@ -167,12 +156,12 @@ bool KV_TransportPanel::set_slot_name(int index, const PresetTitle& name)
 
 bool KV_TransportPanel::set_slot_name(int index, std::string_view name)
 {
-    return set_slot_name(index, title_from(name));
+    return set_slot_name(index, make_title(name));
 }
 
 PresetTitle KV_TransportPanel::slot_name(int index) const
 {
-    if (index < 0 || index >= kSlots) return title_from("");
+    if (index < 0 || index >= kSlots) return make_title("");
     return names_[size_t(index)];
 }
 
@@ -264,7 +253,7 @@ void KV_TransportPanel::name_edited(int index)
     const char* v = field->value();
     std::string_view text(v ? v : "");
     if (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    edit_name = title_from(text);
+    edit_name = make_title(text);
     names_[size_t(index)] = edit_name;
     field->value(shown_text(edit_name).c_str());
     redraw();
