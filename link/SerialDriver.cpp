@@ -1,6 +1,7 @@
 #include "link/SerialDriver.h"
 
 #include "link/PedalWire.h"
+#include "platform/Clock.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -75,7 +76,8 @@ void list_from_sysfs(std::vector<SerialDriver::Listed>& out)
     fs::directory_iterator it("/sys/class/tty", ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind("ttyUSB", 0) == 0 && port_number(name) >= 0) names.emplace_back(port_number(name), name);
+        if (name.rfind("ttyUSB", 0) != 0) continue;
+        if (const long number = port_number(name); number >= 0) names.emplace_back(number, name);
     }
     std::sort(names.begin(), names.end());
     for (const auto& [number, name] : names) {
@@ -115,13 +117,6 @@ speed_t speed_of(uint32_t baud)
 bool vanished_errno(int e)
 {
     return e == EIO || e == ENXIO || e == ENODEV || e == EPIPE || e == EBADF;
-}
-
-double monotonic_now()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 // Keeps SIGPIPE from ending the process while a write runs (a path in the
@@ -297,7 +292,7 @@ FtStatus SerialDriver::write(FtHandle handle, const uint8_t* data, uint32_t len,
     if (len > 0 && !data) return FT_INVALID_PARAMETER;
     SigpipeGuard guard;
     uint32_t done = 0;
-    const double deadline = monotonic_now() + port->write_ms / 1000.0;
+    const double deadline = system_clock().now() + port->write_ms / 1000.0;
     FtStatus result = FT_OK;
     while (done < len) {
         const ssize_t n = ::write(port->fd, data + done, len - done);
@@ -311,7 +306,7 @@ FtStatus SerialDriver::write(FtHandle handle, const uint8_t* data, uint32_t len,
             break;
         }
         // The output buffer is full: wait for room until the write timeout.
-        const double left = deadline - monotonic_now();
+        const double left = deadline - system_clock().now();
         if (left <= 0) break;
         pollfd p{port->fd, POLLOUT, 0};
         const int r = ::poll(&p, 1, int(left * 1000.0) + 1);
