@@ -259,15 +259,19 @@ void KV_TransportPanel::name_edited(int index)
     redraw();
 }
 
+template <class Member>
+int KV_TransportPanel::slot_of(const Fl_Widget* w, Member Slot::*member) const
+{
+    for (int i = 0; i < kSlots; ++i)
+        if (slots[size_t(i)].*member == w) return i;
+    return -1;
+}
+
 void KV_TransportPanel::bank_cb(Fl_Widget* w, void* data)
 {
     auto* self = static_cast<KV_TransportPanel*>(data);
-    for (int i = 0; i < kSlots; ++i) {
-        if (self->slots[size_t(i)].bank_button == w) {
-            self->bank_pressed(i);
-            return;
-        }
-    }
+    const int i = self->slot_of(w, &Slot::bank_button);
+    if (i >= 0) self->bank_pressed(i);
 }
 
 void KV_TransportPanel::stomp_cb(Fl_Widget*, void* data)
@@ -283,12 +287,8 @@ void KV_TransportPanel::bypass_cb(Fl_Widget*, void* data)
 void KV_TransportPanel::name_cb(Fl_Widget* w, void* data)
 {
     auto* self = static_cast<KV_TransportPanel*>(data);
-    for (int i = 0; i < kSlots; ++i) {
-        if (self->slots[size_t(i)].name_field == w) {
-            self->name_edited(i);
-            return;
-        }
-    }
+    const int i = self->slot_of(w, &Slot::name_field);
+    if (i >= 0) self->name_edited(i);
 }
 
 } // namespace kv

@@ -102,6 +102,10 @@ private:
     static void bypass_cb(Fl_Widget* w, void* data);
     static void name_cb(Fl_Widget* w, void* data);
 
+    // The slot whose `member` widget is w, or -1.
+    template <class Member>
+    int slot_of(const Fl_Widget* w, Member Slot::*member) const;
+
     void bank_pressed(int index);
     void switch_toggled(int source);
     void name_edited(int index);
