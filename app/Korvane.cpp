@@ -150,7 +150,7 @@ void Korvane::build(const KorvaneSetup& setup)
 
     // 1. The window's group takes the children from here on; the data folder.
     begin();
-    presets_folder_ = ensure_data_folder(home_drive());
+    presets_folder_ = presets_folder();
 
     // 2. Artwork; a missing file gives an empty image and nothing is said.
     load_artwork();
@@ -321,7 +321,8 @@ void Korvane::build_widgets()
     backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     backup_chooser->title("Browse Backup File (.bkp)");
     backup_chooser->filter("*.bkp");
-    backup_chooser->directory((home_drive() + "/Brakwell/Korvane/presets").c_str());
+    // The presets folder, without its closing slash.
+    backup_chooser->directory(presets_folder_.substr(0, presets_folder_.size() - 1).c_str());
 }
 
 void Korvane::fill_selector()
@@ -721,7 +722,7 @@ bool Korvane::connect(bool interactive)
 
     // 11.
     if (!interactive) {
-        preset_panel->load_list(presets_folder_ + "presets.lst");
+        preset_panel->load_list(presets_list_path(presets_folder_));
         redraw();
     }
     return read_ok;

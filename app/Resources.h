@@ -101,7 +101,7 @@ inline std::string data_path(const std::string& file) { return data_dir() + "/" 
 // The user's presets folder (home drive + "/Brakwell/Korvane/presets/"),
 // created with its parents when missing. Ends with a slash.
 std::string presets_folder();
-// The list file of offline presets inside the presets folder.
-std::string presets_list_path();
+// The list file of offline presets inside a presets folder (as presets_folder() gives it).
+inline std::string presets_list_path(const std::string& folder) { return folder + "presets.lst"; }
 
 } // namespace kv
