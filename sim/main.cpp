@@ -256,9 +256,12 @@ int run(const SimOptions& opt)
             saved_generation = model.generation();   // try again on the next change
         }
     };
-    auto stop_serving = [&]() {
+    auto unlist = [&]() {
         if (listed) remove_device_line(opt.devices_file, line);
         listed = false;
+    };
+    auto stop_serving = [&]() {
+        unlist();
         pty.close_all();
         serving = false;
         incoming.clear();
@@ -367,8 +370,7 @@ int run(const SimOptions& opt)
             int unread = 0;
             if (model.vanished() && outgoing.empty() && vanish_started < 0) {
                 vanish_started = now;
-                if (listed) remove_device_line(opt.devices_file, line);
-                listed = false;
+                unlist();
             }
             const bool settling = vanish_started >= 0 && now - vanish_started < kVanishSettle;
             if (vanish_started >= 0 && now - vanish_started < kVanishGrace &&
