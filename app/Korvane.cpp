@@ -479,8 +479,6 @@ int Korvane::handle(int event)
     return Fl_Double_Window::handle(event);
 }
 
-void Korvane::redraw_window() { redraw(); }
-
 bool Korvane::modal_panel_shown() const
 {
     return (update_panel && update_panel->visible()) || (glo_conf_panel && glo_conf_panel->visible()) ||
@@ -659,22 +657,19 @@ bool Korvane::connect(bool interactive)
                 transport_panel->deactivate();
                 preset_selector->deactivate();
                 write_button->deactivate();
+                update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
+                update_panel->show();
                 if (!interactive) {
                     templates_button->deactivate();
                     connect_button->deactivate();
                     menu_button->deactivate();
                     quit_button->deactivate();
-                }
-                update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
-                update_panel->show();
-                if (!interactive) {
                     redraw();
                     dialogs().alert(midi_cables_text());
                     redraw();
                 }
             } else {
                 // 6. Normal operation: refuse firmware older than 2.3.0.
-                transport_panel->activate();
                 if (update_panel->visible()) {
                     // The pedal was in update mode at the last look and has
                     // since been restarted normally: the editor is back.
@@ -708,7 +703,7 @@ bool Korvane::connect(bool interactive)
     // 9.
     text_board->scroll_to_status_lines();
 
-    // 10.
+    // 10 and 11.
     if (interactive) {
         usb->progress->value(0);
         usb->progress->selection_color(kLevelColor);
@@ -717,14 +712,10 @@ bool Korvane::connect(bool interactive)
             tabs->value(dashboard);
             tab_changed();
         }
-        redraw();
-    }
-
-    // 11.
-    if (!interactive) {
+    } else {
         preset_panel->load_list(presets_list_path(presets_folder_));
-        redraw();
     }
+    redraw();
     return read_ok;
 }
 

@@ -180,7 +180,6 @@ private:
     void usb_problem_outcome();
     void load_slot0(bool read_ok, const uint8_t* record47);
     void fetch_arp_sequences();
-    void redraw_window();
 
     // Callbacks; each gets the window as user data.
     static void connect_cb(Fl_Widget*, void*);
