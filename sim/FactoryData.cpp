@@ -62,6 +62,9 @@ std::vector<uint8_t> builtin_arp_table()
 
 namespace {
 
+// The first library blocks hold the algorithm images, one program each.
+static_assert(kLibraryBlockSize == kDspProgramSize);
+
 void fill_presets_builtin(PedalMemory& m)
 {
     for (int s = 0; s < kSlotCount; ++s) {
@@ -117,8 +120,8 @@ PedalMemory build(const std::vector<uint8_t>* presets, const std::vector<uint8_t
 
     if (presets) {
         for (int s = 0; s < kSlotCount; ++s) {
-            std::memcpy(&m.slots[size_t(s)].parameters, presets->data() + slot_parameters_offset(s), kPresetParametersSize);
-            std::memcpy(&m.slots[size_t(s)].title, presets->data() + slot_title_offset(s), kPresetTitleSize);
+            m.slots[size_t(s)].parameters = image_parameters(presets->data(), s);
+            m.slots[size_t(s)].title = image_title(presets->data(), s);
         }
     } else {
         fill_presets_builtin(m);

@@ -315,8 +315,9 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
         // The preset is written whole once both programs are in; slots above
         // 31 have no storage, their transfer is followed but kept nowhere.
         if (PedalSlot* s = slot(target_); s != nullptr && store_header_.size() == kStoreHeaderSize) {
-            std::memcpy(&s->parameters, store_header_.data() + 1, kPresetParametersSize);
-            std::memcpy(&s->title, store_header_.data() + 1 + kPresetParametersSize, kPresetTitleSize);
+            const PresetRecord record = record_from_bytes(store_header_.data() + 1);
+            s->parameters = record.parameters;
+            s->title = record.title;
             s->program_x = store_x_;
             std::memcpy(s->program_y.bytes, part_.data(), kDspProgramSize);
             changed();
@@ -396,10 +397,8 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
     if (c < cmd::kStorePresetFirst) {
         const int n = c & cmd::kTargetMask;
         if (const PedalSlot* s = slot(n)) {
-            std::vector<uint8_t> out(kPresetRecordSize);
-            std::memcpy(out.data(), &s->parameters, kPresetParametersSize);
-            std::memcpy(out.data() + kPresetParametersSize, &s->title, kPresetTitleSize);
-            answer(out, false, reply);
+            const PresetRecord record{s->parameters, s->title};
+            answer(std::vector<uint8_t>(record.data(), record.data() + kPresetRecordSize), false, reply);
         }
         // Slots 32..63 do not exist: no answer.
         note("Read preset " + std::to_string(n), last_reply_length_);
@@ -435,8 +434,8 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         std::vector<uint8_t> out(kReadAllSize);
         for (int s = 0; s < kSlotCount; ++s) {
             const PedalSlot& sl = memory_.slots[size_t(s)];
-            std::memcpy(out.data() + slot_parameters_offset(s), &sl.parameters, kPresetParametersSize);
-            std::memcpy(out.data() + slot_title_offset(s), &sl.title, kPresetTitleSize);
+            set_image_parameters(out.data(), s, sl.parameters);
+            set_image_title(out.data(), s, sl.title);
         }
         answer(out, false, reply);
         note("ReadAll", last_reply_length_);
