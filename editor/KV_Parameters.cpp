@@ -120,16 +120,20 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
     ty += 30;
     const int col2 = left + pad + 110;
     const int sp1 = params.sp(e, 0);
+    const SpeedClass speed = speed_class(id_raw);
     for (int k = 0; k < 3; ++k) {
         const Knob knob = static_cast<Knob>(k);
         std::string value;
+        // Where the knob stands, 0 to 100, for the bar.
+        double pos = 0;
         if (knob == Knob::Speed) {
-            const SpeedClass c = speed_class(id_raw);
-            value = std::to_string(speed_text_value(c, params.speed(e)));
-            if (c == SpeedClass::Tempo) value += " BPM";
+            value = std::to_string(speed_text_value(speed, params.speed(e)));
+            if (speed == SpeedClass::Tempo) value += " BPM";
+            pos = speed_raw_to_position(speed, params.speed(e)) / kSpeedRawMax * 100.0;
         } else {
             const int raw = knob == Knob::Depth ? params.depth(e) : params.tweak(e);
             value = std::to_string(percent_text_value(raw));
+            pos = raw_to_percent(raw);
         }
         fl_font(FL_HELVETICA, 13);
         fl_color(shown(this, kLabel));
@@ -137,12 +141,7 @@ void KV_Parameters::draw_engine(Engine e, int left, int top, int width, int heig
         fl_font(FL_HELVETICA_BOLD, 14);
         fl_color(shown(this, kValue));
         fl_draw(value.c_str(), col2, ty);
-        // A bar showing where the knob stands (0 to 100).
-        double pos = knob == Knob::Speed ? speed_raw_to_position(speed_class(id_raw), params.speed(e))
-                                          : raw_to_percent(knob == Knob::Depth ? params.depth(e) : params.tweak(e));
-        if (knob == Knob::Speed) pos = pos / kSpeedRawMax * 100.0;
-        if (pos < 0) pos = 0;
-        if (pos > 100) pos = 100;
+        pos = std::clamp(pos, 0.0, 100.0);
         const int bar_x = col2 + 70, bar_w = width - (bar_x - left) - pad;
         fl_color(shown(this, fl_rgb_color(70, 70, 70)));
         fl_rectf(bar_x, ty - 9, bar_w, 6);
@@ -228,12 +227,11 @@ void KV_Parameters::draw()
         fl_color(shown(this, kLabel));
         fl_draw("not read yet", left + 70, top + 22);
     }
-    if (combination != 0) {
+    if (combination > 0 && combination < 4) {
         static const char* const names[4] = {"", "Rotary Speaker", "Lo-Fi Vinyl", "Lo-Fi Junk"};
         fl_font(FL_HELVETICA_BOLD, 13);
         fl_color(shown(this, kAccentColor));
-        if (combination > 0 && combination < 4)
-            fl_draw(names[combination], 846, top + 22);
+        fl_draw(names[combination], 846, top + 22);
     }
 
     // The two engines: DSP-Y on the left, DSP-X on the right.
