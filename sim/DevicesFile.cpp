@@ -1,6 +1,6 @@
 #include "sim/DevicesFile.h"
 
-#include "sim/PedalModel.h"
+#include "link/PedalWire.h"
 
 #include <cerrno>
 
