@@ -19,6 +19,7 @@ STATE="$WORK/pedal.state"
 printf '/dev/ttyUSB9\tOther Device\tX1\n' > "$DEVICES"
 
 start_sim() {
+    : > "$WORK/out"   # the last run's banner must not be taken for this one's
     "$SIM" --devices "$DEVICES" --state "$STATE" --serial TSV0600C "$@" > "$WORK/out" 2> "$WORK/err" &
     PID=$!
     for _ in $(seq 50); do
