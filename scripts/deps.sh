@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config libfltk1.3-dev libpng-dev zlib1g-dev libx11-dev
       googletest libgtest-dev xvfb xauth xdotool x11-apps imagemagick procps
-      fonts-liberation2)
+      fonts-liberation2 python3)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
