@@ -2,7 +2,7 @@
 # Installs what building, running and testing Korvane needs, from Debian's
 # packages. Run as root (or with sudo); does nothing when all is there.
 set -euo pipefail
-pkgs=(cmake g++ make pkg-config libfltk1.3-dev libpng-dev zlib1g-dev libx11-dev
+pkgs=(cmake g++ make pkg-config libfltk1.3-dev fluid libpng-dev zlib1g-dev libx11-dev
       googletest libgtest-dev xvfb xauth xdotool x11-apps imagemagick procps
       fonts-liberation2 python3)
 missing=()
