@@ -4,6 +4,7 @@
 #include "app/Korvane.h"
 
 #include "app/Dialogs.h"
+#include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
 #include "app/Resources.h"
 #include "arp/ui/KV_ArpEditor.h"
@@ -18,6 +19,8 @@
 #include "link/SerialDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
+#include "ops/Texts.h"
+#include "ops/Transfers.h"
 #include "platform/Platform.h"
 #include "widgets/Palette.h"
 
@@ -50,13 +53,6 @@ Fl_Color darkened(Fl_Color c)
     return fl_color_average(fl_color_average(c, FL_BLACK, 0.67f), FL_BLACK, 0.67f);
 }
 
-std::string version_text(int major, int minor, int patch)
-{
-    char b[32];
-    std::snprintf(b, sizeof b, "%d.%d.%d", major, minor, patch);
-    return b;
-}
-
 // The window was laid out for Arial's metrics. The toolkit's default sans
 // face on Linux is much wider, so headings run into their neighbours; ask
 // fontconfig for Arial, which gives Arial itself or a metric-compatible face
@@ -77,39 +73,13 @@ void use_layout_fonts()
 // ---------------------------------------------------------------------------
 // Texts
 
-std::string Korvane::usb_problem_text()
-{
-    return std::string(
-               "USB Communication problem detected -\nMake sure pedal is powered & properly connected to the USB "
-               "port, then try again.\n\n> If problem persisted try one or more of the following :\n\n    * "
-               "Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n    * Recycle "
-               "the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n    * Plug to other available "
-               "USB port, then click 'Connect'.\n\n") +
-           "> < Direct support email : " + kSupportEmail + " >";
-}
+std::string Korvane::usb_problem_text() { return ops::usb_problem_text(); }
 
-std::string Korvane::not_found_text()
-{
-    return "Pedal is not found -\nMake sure pedal is powered & properly connected to the USB port, then try "
-           "again.\n\n> For Mac users : If this is the first time you install this software and connecting the "
-           "pedal,\n                    it's likely that the installation was incomplete. Please take a look at "
-           "the\n                    'Installation Guide' pdf file included with the installer and repeat the\n"
-           "                    installation process if necessary.";
-}
+std::string Korvane::not_found_text() { return ops::not_found_text(); }
 
-std::string Korvane::too_old_text()
-{
-    return std::string("This version of Korvane is not compatible with the firmware\ncurrently installed in your "
-                       "pedal. Please update to\nfirmware v2.3.0 or higher.\n\n") +
-           "> Download the latest firmware at : " + kDownloadPage + "\n\n-  This software will now close  -";
-}
+std::string Korvane::too_old_text() { return ops::too_old_text(); }
 
-const char* Korvane::midi_cables_text()
-{
-    return "If you have MIDI cables plugged in to Tessivar, unplug them now.\n\nIf you wish to leave them plugged "
-           "in please make sure MIDI clock is DISABLED,\nand no midi messages are sent to the pedal while update "
-           "is in progress.";
-}
+std::string Korvane::midi_cables_text() { return ops::midi_cables_text(); }
 
 std::string Korvane::selector_item_text(int slot)
 {
@@ -145,6 +115,7 @@ void Korvane::build(const KorvaneSetup& setup)
     }
     clock_ = setup.clock ? setup.clock : &system_clock();
     exit_ = setup.exit;
+    access_hint_ = setup.access_hint;
 
     use_layout_fonts();
 
@@ -317,6 +288,7 @@ void Korvane::build_widgets()
     template_panel->hide();
 
     usb = new KV_UsbController(625, 445, 200, 24, *driver_, *clock_);
+    reporter_ = std::make_unique<WindowReporter>(*text_board, *usb);
 
     backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     backup_chooser->title("Browse Backup File (.bkp)");
@@ -588,16 +560,17 @@ int Korvane::status_lines() const { return text_board ? text_board->status_lines
 // ---------------------------------------------------------------------------
 // The connect sequence
 
-std::string Korvane::firmware_text() const
-{
-    return version_text(firmware_major(), firmware_minor(), firmware_patch());
-}
+std::string Korvane::firmware_text() const { return pedal_info().firmware_text(); }
 
-bool Korvane::firmware_supported(uint8_t version_byte)
+bool Korvane::firmware_supported(uint8_t version_byte) { return ops::PedalInfo::supported(version_byte); }
+
+ops::PedalInfo Korvane::pedal_info() const
 {
-    const int major = version_byte >> 4;
-    const int minor = version_byte & 0x0F;
-    return major > 2 || (major == 2 && minor >= 3);
+    ops::PedalInfo p;
+    p.serial_number = serial_number;
+    p.firmware_version = firmware_version;
+    p.pedal_mode = pedal_mode;
+    return p;
 }
 
 void Korvane::end_process(int code)
@@ -610,100 +583,47 @@ void Korvane::end_process(int code)
     std::exit(code);
 }
 
-void Korvane::usb_problem_outcome()
-{
-    dialogs().alert(usb_problem_text());
-    status("  USB communication problem detected.", "  > Recycle power to your pedal then click 'Connect'.");
-}
 
 bool Korvane::connect(bool interactive)
 {
     if (busy_ > 0) return false;
     Exchange exchange(*this);
     online_ = false;
-
-    // 1. Connecting: counted from the Connect button, not at start-up.
-    if (interactive) {
-        status("  Connecting ...");
-    } else {
-        text_board->append_line(text_board->take_time(), "  Connecting ...");
-    }
-
-    bool read_ok = false;
-    // 2. Find the bridge.
-    std::string serial;
     serial_number.clear();
-    if (!usb->setup_device(serial)) {
-        if (interactive) dialogs().alert(not_found_text());
-        status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
+
+    const ops::ConnectResult r = ops::connect(*usb, *reporter_, interactive, work_image(), access_hint_);
+    serial_number = r.pedal.serial_number;
+    switch (r.outcome) {
+    case ops::ConnectOutcome::NotFound:
         if (interactive) {
             write_button->deactivate();
             transport_panel->deactivate();
         }
-    } else {
-        serial_number = serial;
-        // 3. Ask the pedal what it runs.
+        break;
+    case ops::ConnectOutcome::UsbProblem:
         transport_panel->activate();
-        if (!usb->get_pedal_state()) {
-            usb_problem_outcome();
-        } else {
-            // 4.
-            firmware_version = usb->buffer()[0];
-            pedal_mode = usb->buffer()[1];
-            if (!pedal_normal()) {
-                // 5. Update mode: the update panel takes over.
-                dashboard->deactivate();
-                preset_panel->deactivate();
-                transport_panel->deactivate();
-                preset_selector->deactivate();
-                write_button->deactivate();
-                update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
-                update_panel->show();
-                if (!interactive) {
-                    templates_button->deactivate();
-                    connect_button->deactivate();
-                    menu_button->deactivate();
-                    quit_button->deactivate();
-                    redraw();
-                    dialogs().alert(midi_cables_text());
-                    redraw();
-                }
-            } else {
-                // 6. Normal operation: refuse firmware older than 2.3.0.
-                if (update_panel->visible()) {
-                    // The pedal was in update mode at the last look and has
-                    // since been restarted normally: the editor is back.
-                    update_panel->hide();
-                    dashboard->activate();
-                    preset_panel->activate();
-                    preset_selector->activate();
-                    templates_button->activate();
-                    connect_button->activate();
-                    menu_button->activate();
-                    quit_button->activate();
-                }
-                if (!firmware_supported(firmware_version)) {
-                    dialogs().alert(too_old_text());
-                    end_process(0);
-                    return false;
-                }
-                // 7. Read everything.
-                read_ok = read_everything();
-                if (read_ok) {
-                    status("  Initialization OK - Firmware " + firmware_text() + ".", "  Ready.");
-                    usb->progress->value(100);
-                    usb->progress->copy_label("Read complete");
-                    usb->progress->selection_color(kLevelColor);
-                    usb->redraw();
-                }
-            }
-        }
+        break;
+    case ops::ConnectOutcome::UpdateMode:
+        firmware_version = r.pedal.firmware_version;
+        pedal_mode = r.pedal.pedal_mode;
+        show_update_mode(!interactive);
+        break;
+    case ops::ConnectOutcome::TooOld:
+        firmware_version = r.pedal.firmware_version;
+        pedal_mode = r.pedal.pedal_mode;
+        end_process(0);
+        return false;
+    case ops::ConnectOutcome::ReadFailed:
+    case ops::ConnectOutcome::Online:
+        firmware_version = r.pedal.firmware_version;
+        pedal_mode = r.pedal.pedal_mode;
+        transport_panel->activate();
+        leave_update_mode();
+        show_everything_read(r.read);
+        break;
     }
 
-    // 9.
     text_board->scroll_to_status_lines();
-
-    // 10 and 11.
     if (interactive) {
         usb->progress->value(0);
         usb->progress->selection_color(kLevelColor);
@@ -716,91 +636,89 @@ bool Korvane::connect(bool interactive)
         preset_panel->load_list(presets_list_path(presets_folder_));
     }
     redraw();
-    return read_ok;
+    return r.online();
+}
+
+void Korvane::show_update_mode(bool at_start)
+{
+    dashboard->deactivate();
+    preset_panel->deactivate();
+    transport_panel->deactivate();
+    preset_selector->deactivate();
+    write_button->deactivate();
+    update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
+    update_panel->show();
+    if (at_start) {
+        templates_button->deactivate();
+        connect_button->deactivate();
+        menu_button->deactivate();
+        quit_button->deactivate();
+        redraw();
+        dialogs().alert(midi_cables_text());
+        redraw();
+    }
+}
+
+void Korvane::leave_update_mode()
+{
+    if (!update_panel->visible()) return;
+    // The pedal was in update mode at the last look and has since been
+    // restarted normally: the editor is back.
+    update_panel->hide();
+    dashboard->activate();
+    preset_panel->activate();
+    preset_selector->activate();
+    templates_button->activate();
+    connect_button->activate();
+    menu_button->activate();
+    quit_button->activate();
 }
 
 bool Korvane::read_everything()
 {
     Exchange exchange(*this);
+    const ops::EverythingRead r = ops::read_everything(*usb, *reporter_, work_image());
+    show_everything_read(r);
+    return r.ok();
+}
 
-    // 1. Give the pedal a moment after the state query; no events meanwhile.
-    Stopwatch& sw = usb->stopwatch();
-    sw.restart();
-    while (!sw.exceeded(0.5)) clock_->sleep(0.005);
+void Korvane::show_everything_read(const ops::EverythingRead& r)
+{
+    if (r.outcome == ops::ReadOutcome::ReadAllFailed) return;   // the slots keep what they showed
 
-    // 2. All parameter blocks and titles.
-    const LocalTime when = text_board->take_time();
-    if (!usb->read_all(std::span<uint8_t>(work_buffer, sizeof work_buffer))) {
-        dialogs().alert(usb_problem_text());
-        text_board->append_line(when, "  USB communication problem detected.");
-        text_board->append_line(when, "  > Recycle power to your pedal then click 'Connect'.");
-        text_board->add_status_lines(2);
-        text_board->scroll_to_status_lines();
-        return false;
-    }
-
-    // 3. Names and switches, slot 31 down to 0.
+    // Names and switches, slot 31 down to 0.
     for (int s = 31; s >= 0; --s) {
-        const PresetTitle t = image_title(work_buffer, s);
-        transport_panel->set_slot_name(s, t);
+        transport_panel->set_slot_name(s, image_title(work_buffer, s));
         transport_panel->set_switches_from_flags(s, work_buffer[slot_parameters_offset(s)]);
     }
+    if (r.outcome == ops::ReadOutcome::PedalGone) {
+        // The pedal went away after Read All: offline, nothing to store into.
+        write_button->deactivate();
+        return;
+    }
 
-    // 4. Slot 0 selected. Selecting shows the name of the slot selected
+    // Slot 0 selected. Selecting shows the name of the slot selected
     // before; slot 0's own name is put back at once.
     preset_selector->value(item_of_preset[0][0]);
     transport_panel->select_slot(0);
-    transport_panel->set_slot_name(0, image_title(work_buffer, 0));
+    transport_panel->set_slot_name(0, r.slot0.title);
+    dashboard->load_record(r.slot0);
+    transport_panel->set_switches_from_flags(0, r.slot0.parameters.flags);
 
-    // 5. Slot 0 into the Dashboard.
-    const bool read_ok = usb->read_preset(0);
-    uint8_t record[kPresetRecordSize];
-    std::memcpy(record, usb->buffer(), sizeof record);
-    load_slot0(read_ok, record);
-
-    // 6.
     write_button->activate();
     online_ = true;
-
-    // 7. Arp algorithms bring their sequences.
-    fetch_arp_sequences();
-    return true;
+    show_sequences(r.sequences);
 }
 
-void Korvane::load_slot0(bool read_ok, const uint8_t* record47)
-{
-    if (read_ok) {
-        const PresetRecord r = record_from_bytes(record47);
-        dashboard->load_record(r);
-        transport_panel->set_slot_name(0, r.title);
-        transport_panel->set_switches_from_flags(0, r.parameters.flags);
-        return;
-    }
-    // The read of slot 0 failed: Read All has just delivered the same preset,
-    // so the Dashboard shows that copy instead of whatever the buffer holds.
-    PresetRecord r = image_record(work_buffer, 0);
-    dashboard->load_record(r);
-    transport_panel->set_switches_from_flags(0, r.parameters.flags);
-    status("  Read operation from Preset 0 failed.", "  > Preset 0 is shown as Read All found it.");
-}
-
-void Korvane::fetch_arp_sequences()
+void Korvane::show_sequences(const ops::EngineSequences& sequences)
 {
     const PresetParameters& p = dashboard->params;
-    struct Side {
-        Engine engine;
-        uint8_t algorithm;
-        uint8_t selector;
-    };
-    const Side sides[2] = {{Engine::X, p.algorithm_x, p.sp1_x}, {Engine::Y, p.algorithm_y, p.sp1_y}};
-    for (const Side& s : sides) {
-        // Only the seven arp algorithms have sequences; a code beyond the
-        // catalogue from a damaged preset asks nothing.
-        if (!is_arp_algorithm(s.algorithm)) continue;
-        const uint8_t index = uint8_t(arp_index(s.algorithm));
-        if (usb->get_arp_data(index, s.selector, uint8_t(index_of(s.engine))) != 0) continue;
-        const ArpSequence seq = ArpSequence::from_bytes(usb->buffer(), kArpSequenceSize);
-        arp_editor->show_sequence(s.algorithm, code_to_position(s.algorithm, 0, s.selector), s.engine, seq);
+    const uint8_t algorithms[2] = {p.algorithm_x, p.algorithm_y};
+    const uint8_t selectors[2] = {p.sp1_x, p.sp1_y};
+    for (int e = 0; e < 2; ++e) {
+        if (!sequences[size_t(e)]) continue;
+        arp_editor->show_sequence(algorithms[e], code_to_position(algorithms[e], 0, selectors[e]),
+                                  e == 0 ? Engine::X : Engine::Y, *sequences[size_t(e)]);
     }
 }
 

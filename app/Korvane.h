@@ -11,6 +11,8 @@
 // returns; that sequence may end the process (firmware too old).
 
 #include "link/FtDriver.h"
+#include "ops/Connect.h"
+#include "ops/Texts.h"
 #include "platform/Clock.h"
 
 #include <FL/Fl_Double_Window.H>
@@ -43,9 +45,11 @@ class KV_TransportPanel;
 class KV_UpdatePanel;
 class KV_UsbController;
 
+class WindowReporter;
+
 // The maker's pages and support address, as the dialogs name them.
-constexpr const char* kDownloadPage = "https://www.brakwell.com/downloads";
-constexpr const char* kSupportEmail = "support@brakwell.com";
+constexpr const char* kDownloadPage = ops::kDownloadPage;
+constexpr const char* kSupportEmail = ops::kSupportEmail;
 constexpr const char* kWindowTitle = "Brakwell - Korvane 2.5.1";
 constexpr int kWindowWidth = 1070;
 constexpr int kWindowHeight = 650;
@@ -59,6 +63,9 @@ struct KorvaneSetup {
     Clock* clock = nullptr;                     // null: system_clock()
     std::function<void(int code)> exit;         // null: std::exit
     bool connect_at_start = true;               // run the connect sequence in the constructor
+    // Asked for one more status line when no pedal could be opened (a pedal
+    // that is there but may not be opened); null: none.
+    std::string (*access_hint)() = nullptr;
 };
 
 class Korvane : public Fl_Double_Window {
@@ -104,6 +111,7 @@ public:
     bool pedal_normal() const { return (pedal_mode & 0x80) != 0; }
     // "%d.%d.%d" of the version the pedal reported.
     std::string firmware_text() const;
+    ops::PedalInfo pedal_info() const;
     // True when a firmware version byte is one the program works with (2.3.0 and later).
     static bool firmware_supported(uint8_t version_byte);
     const std::string& presets_folder_path() const { return presets_folder_; }
@@ -112,7 +120,7 @@ public:
     static std::string usb_problem_text();
     static std::string not_found_text();
     static std::string too_old_text();
-    static const char* midi_cables_text();
+    static std::string midi_cables_text();
 
     // The preset selector's item text for slot s (0 to 31), before the toolkit splits it.
     static std::string selector_item_text(int slot);
@@ -177,9 +185,12 @@ private:
     void end_process(int code);
     // True while the update, global or MIDI panel is shown over the editor.
     bool modal_panel_shown() const;
-    void usb_problem_outcome();
-    void load_slot0(bool read_ok, const uint8_t* record47);
-    void fetch_arp_sequences();
+    // What the connect sequence and reading everything found, shown.
+    void show_update_mode(bool at_start);
+    void leave_update_mode();
+    void show_everything_read(const ops::EverythingRead& r);
+    void show_sequences(const ops::EngineSequences& sequences);
+    ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
     // Callbacks; each gets the window as user data.
     static void connect_cb(Fl_Widget*, void*);
@@ -193,6 +204,8 @@ private:
     static void panel_cb(Fl_Widget*, void*);
 
     std::unique_ptr<FtDriver> own_driver_;
+    std::unique_ptr<WindowReporter> reporter_;
+    std::string (*access_hint_)() = nullptr;
     FtDriver* driver_ = nullptr;
     Clock* clock_ = nullptr;
     std::function<void(int)> exit_;

@@ -8,19 +8,11 @@
 // calls below.
 
 #include "preset/PresetRecord.h"
+#include "preset/PreviewRequest.h"
 
 #include <FL/Fl_Group.H>
 
 namespace kv {
-
-// What the panel asks its owner to send on the next callback.
-enum PreviewRequest : int {
-    parameters = 0,
-    program_x = 1,
-    program_y = 2,
-    sequence_x = 3,
-    sequence_y = 4,
-};
 
 class KV_Parameters : public Fl_Group {
 public:

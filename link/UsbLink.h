@@ -69,6 +69,8 @@ public:
     void set_console(Console console);
     // May be null (no progress shown).
     void set_progress(LinkProgress* progress) { progress_sink_ = progress; }
+    // One more console text from the operation that runs the link (a retry).
+    void console(const std::string& text) { say("%s", text.c_str()); }
 
     // --- device set-up ---
     // Opens the bridge, finds the pedal in the device list, copies its serial

@@ -449,9 +449,12 @@ TEST_F(ConnectTest, FailedReadOfSlotZeroShowsTheReadAllCopy)
 {
     pedal_.memory().slots[0].title = make_title("Copy Kept");
     pedal_.memory().slots[0].parameters.depth_x = 77;
-    // State and Read All are answered; the pedal goes deaf before slot 0.
+    // State and Read All are answered; the read of slot 0 is not, but the
+    // pedal is still there when asked for its state again.
+    // (The observer runs after each answer: the answer to slot 0 is short.)
     pedal_.set_request_observer([this](const PedalRequest& r) {
-        if (r.command == 0xC4) pedal_.set_no_answer(true);
+        if (r.command == 0xC4) pedal_.set_short_answer(true);
+        if (r.command == 0x00) pedal_.set_short_answer(false);
     });
     Korvane& w = start();
     EXPECT_TRUE(dialogs_.shown.empty());
@@ -461,6 +464,21 @@ TEST_F(ConnectTest, FailedReadOfSlotZeroShowsTheReadAllCopy)
     EXPECT_EQ(w.dashboard->params.depth_x, 77);
     EXPECT_EQ(title_text(w.dashboard->title), "Copy Kept");
     EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "Copy Kept");
+}
+
+TEST_F(ConnectTest, APedalGoneAfterReadAllIsAUsbProblemAndLeavesTheProgramOffline)
+{
+    // Read All is answered, then nothing: neither slot 0 nor the state.
+    pedal_.set_request_observer([this](const PedalRequest& r) {
+        if (r.command == 0xC4) pedal_.set_no_answer(true);
+    });
+    Korvane& w = start();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, Korvane::usb_problem_text());
+    EXPECT_TRUE(board_has(w, "  USB communication problem detected."));
+    EXPECT_FALSE(board_has(w, "  Ready."));
+    EXPECT_FALSE(w.write_button->active());
+    EXPECT_STRNE(w.usb->progress->label() ? w.usb->progress->label() : "", "Read complete");
 }
 
 // --- one exchange at a time ------------------------------------------------------

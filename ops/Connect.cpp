@@ -1,0 +1,135 @@
+#include "ops/Connect.h"
+
+#include "ops/Texts.h"
+#include "preset/Catalogue.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace kv::ops {
+
+std::string PedalInfo::firmware_text() const
+{
+    char b[32];
+    std::snprintf(b, sizeof b, "%d.%d.%d", major(), minor(), patch());
+    return b;
+}
+
+bool PedalInfo::supported(uint8_t version_byte)
+{
+    const int major = version_byte >> 4;
+    const int minor = version_byte & 0x0F;
+    return major > 2 || (major == 2 && minor >= 3);
+}
+
+EngineSequences fetch_sequences(UsbLink& link, const PresetParameters& params)
+{
+    EngineSequences out;
+    const uint8_t algorithms[2] = {params.algorithm_x, params.algorithm_y};
+    const uint8_t selectors[2] = {params.sp1_x, params.sp1_y};
+    for (int e = 0; e < 2; ++e) {
+        // Only the seven arp algorithms have sequences; a code beyond the
+        // catalogue from a damaged preset asks nothing.
+        if (!is_arp_algorithm(algorithms[e])) continue;
+        const uint8_t index = uint8_t(arp_index(algorithms[e]));
+        if (link.get_arp_data(index, selectors[e], uint8_t(e)) != 0) continue;
+        out[size_t(e)] = ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
+    }
+    return out;
+}
+
+namespace {
+
+void usb_problem(Reporter& report, const LocalTime& when)
+{
+    report.alert(usb_problem_text());
+    report.status(when, "  USB communication problem detected.", "  > Recycle power to your pedal then click 'Connect'.");
+}
+
+} // namespace
+
+EverythingRead read_everything(UsbLink& link, Reporter& report, PresetImage image, double pause_seconds,
+                               bool read_all)
+{
+    EverythingRead r;
+    // Give the pedal a moment after the state query; no events meanwhile.
+    if (pause_seconds > 0) link.pause(pause_seconds, false);
+
+    const LocalTime when = report.now();
+    if (read_all && !link.read_all(image)) {
+        usb_problem(report, when);
+        r.outcome = ReadOutcome::ReadAllFailed;
+        return r;
+    }
+
+    if (link.read_preset(0)) {
+        r.slot0 = record_from_bytes(link.buffer());
+    } else if (!link.get_pedal_state()) {
+        // Neither the preset nor the state: the pedal has gone since Read All.
+        usb_problem(report, report.now());
+        r.outcome = ReadOutcome::PedalGone;
+        return r;
+    } else {
+        // Read All has just delivered the same preset: show that copy
+        // rather than whatever the failed read left in the buffer.
+        r.slot0 = image_record(image.data(), 0);
+        r.slot0_from_image = true;
+        report.status("  Read operation from Preset 0 failed.", "  > Preset 0 is shown as Read All found it.");
+    }
+    r.sequences = fetch_sequences(link, r.slot0.parameters);
+    r.outcome = ReadOutcome::Read;
+    return r;
+}
+
+ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetImage image,
+                      std::string (*access_hint)())
+{
+    ConnectResult r;
+    // Counted from the Connect button, not at start-up.
+    if (interactive) report.status("  Connecting ...");
+    else report.status_uncounted(report.now(), "  Connecting ...");
+
+    std::string serial;
+    if (!link.setup_device(serial)) {
+        if (interactive) report.alert(not_found_text());
+        report.status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
+        if (access_hint) {
+            const std::string hint = access_hint();
+            if (!hint.empty()) report.status(hint);
+        }
+        r.outcome = ConnectOutcome::NotFound;
+        return r;
+    }
+    r.pedal.serial_number = serial;
+
+    if (!link.get_pedal_state()) {
+        usb_problem(report, report.now());
+        r.outcome = ConnectOutcome::UsbProblem;
+        return r;
+    }
+    r.pedal.firmware_version = link.buffer()[0];
+    r.pedal.pedal_mode = link.buffer()[1];
+
+    if (!r.pedal.normal()) {
+        // The update panel takes over; the caller shows it. No status line.
+        r.outcome = ConnectOutcome::UpdateMode;
+        return r;
+    }
+    if (!PedalInfo::supported(r.pedal.firmware_version)) {
+        report.alert(too_old_text());
+        r.outcome = ConnectOutcome::TooOld;
+        return r;
+    }
+
+    r.read = read_everything(link, report, image);
+    if (!r.read.ok()) {
+        r.outcome = ConnectOutcome::ReadFailed;
+        return r;
+    }
+    report.status("  Initialization OK - Firmware " + r.pedal.firmware_text() + ".", "  Ready.");
+    report.progress(100, "Read complete", Bar::Level);
+    r.outcome = ConnectOutcome::Online;
+    return r;
+}
+
+} // namespace kv::ops

@@ -1,0 +1,118 @@
+#include "ops/Transfers.h"
+
+#include "ops/Texts.h"
+#include "preset/Catalogue.h"
+
+namespace kv::ops {
+
+namespace {
+
+constexpr double kOfflinePreviewGap = 0.05;   // between the four commands of an offline preview
+
+void parameter_change_line(Reporter& report, int code)
+{
+    report.status(code == 0 ? "  parameter change ok." : "  parameter change OFFLINE.");
+}
+
+} // namespace
+
+SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
+{
+    SlotRead r;
+    const LocalTime when = report.now();
+    if (link.read_preset(slot)) {
+        r.ok = true;
+        r.record = record_from_bytes(link.buffer());
+        r.sequences = fetch_sequences(link, r.record.parameters);
+        report.status(when, "  Read operation from Preset " + std::to_string(slot + 1) + " OK.",
+                      "  > Param setting as was saved in your pedal is now displayed.");
+        report.progress(0, "Read complete", Bar::Level);
+    } else {
+        report.alert(read_write_failed_text());
+        report.status(when, "  Read operation failed.", "  > No changes has been made. Please try again.");
+        report.progress(0, "Read error", Bar::Error);
+    }
+    report.progress(0, "r e a d y", Bar::Level);
+    return r;
+}
+
+StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& p)
+{
+    StoreResult r;
+    r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    if (r.code == UsbLink::kMismatch) {
+        link.console("--> Auto-retry triggered.\n");
+        r.retried = true;
+        r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+        if (r.code == 0) link.console("--> Auto-retry successful.\n");
+    }
+    return r;
+}
+
+StoreResult write_slot(UsbLink& link, Reporter& report, int slot, const EditedPreset& preset)
+{
+    const LocalTime when = report.now();
+    const StoreResult r = store_preset(link, slot, preset);
+    if (r.ok()) {
+        report.status(when, "  Write (Store) operation successful.", "  > Param setting as displayed has been saved to pedal.");
+        report.progress(100, "Write complete", Bar::Level);
+    } else {
+        // A store that failed twice, or once without a retry, is a failure:
+        // the dialog first, then the lines.
+        report.alert(read_write_failed_text());
+        report.status(when, "   Write operation failed.", "  > No changes has been made. Please try again.");
+        report.progress(100, "Write error", Bar::Error);
+    }
+    return r;
+}
+
+PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest request, const EditedPreset& p)
+{
+    PreviewResult r;
+    switch (request) {
+    case program_x:
+        r.code = link.write_data(p.program_x, 0);
+        break;
+    case program_y:
+        r.code = link.write_data(p.program_y, 1);
+        break;
+    case sequence_x:
+    case sequence_y: {
+        const bool x = request == sequence_x;
+        // The algorithm index is sent as the editor holds it; the pedal
+        // answers only for arp algorithms.
+        const uint8_t algorithm = x ? p.parameters.algorithm_x : p.parameters.algorithm_y;
+        const uint8_t selector = x ? p.parameters.sp1_x : p.parameters.sp1_y;
+        r.code = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1);
+        if (r.code == 0) r.sequence = ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
+        break;
+    }
+    case parameters:
+    default:
+        r.code = link.change_core(p.parameters);
+        break;
+    }
+    parameter_change_line(report, r.code);
+    return r;
+}
+
+int preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters)
+{
+    const int code = link.change_core(parameters);
+    parameter_change_line(report, code);
+    return code;
+}
+
+EngineSequences preview_offline(UsbLink& link, const EditedPreset& p)
+{
+    link.change_core(p.parameters);
+    link.pause(kOfflinePreviewGap, false);
+    link.write_data(p.program_x, 0);
+    link.pause(kOfflinePreviewGap, false);
+    link.change_core(p.parameters);
+    link.pause(kOfflinePreviewGap, false);
+    link.write_data(p.program_y, 1);
+    return fetch_sequences(link, p.parameters);
+}
+
+} // namespace kv::ops

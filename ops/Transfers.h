@@ -1,0 +1,72 @@
+#pragma once
+// Moving one preset between the editor and the pedal: reading a slot,
+// storing the edited preset with its verification and one automatic retry,
+// and the live previews of edits and of offline presets.
+//
+// A store is retried once, and only when the echo differed (result 255); a
+// timeout or a USB error fails at once. The previews change only what the
+// pedal plays: its stored presets change only through a store.
+
+#include "ops/Connect.h"
+#include "ops/Reporter.h"
+#include "link/UsbLink.h"
+#include "preset/PresetRecord.h"
+#include "preset/PreviewRequest.h"
+
+#include <optional>
+
+namespace kv::ops {
+
+// A preset as the editor holds it: parameters, title and both programs.
+struct EditedPreset {
+    PresetParameters parameters{};
+    PresetTitle title{};
+    DspProgram program_x{};
+    DspProgram program_y{};
+};
+
+struct SlotRead {
+    bool ok = false;
+    PresetRecord record{};
+    EngineSequences sequences;
+};
+
+// Read preset of `slot` and the arp sequences of its engines, reported: two
+// status lines, the progress label "Read complete" / "Read error", the
+// read/write failure dialog; the progress ends at 0, "r e a d y".
+SlotRead read_slot(UsbLink& link, Reporter& report, int slot);
+
+struct StoreResult {
+    int code = UsbLink::kTimeout;   // the last attempt's result, 0 when stored and verified
+    bool retried = false;           // the first echo differed and the store ran again
+    bool ok() const { return code == 0; }
+};
+
+// Store preset with the one retry after an echo mismatch; console lines
+// only ("--> Auto-retry triggered." / "--> Auto-retry successful.").
+StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& preset);
+
+// The WRITE button: store_preset, then the status lines, the progress
+// ("Write complete" / "Write error") and, after a failure, the dialog.
+StoreResult write_slot(UsbLink& link, Reporter& report, int slot, const EditedPreset& preset);
+
+struct PreviewResult {
+    int code = 0;                              // the command's result, 0 = sent
+    std::optional<ArpSequence> sequence;       // sequence_x / sequence_y: what the pedal sent
+};
+
+// The editor's preview request: Change Core, Write Data of one program, or
+// GET_ARPDATA of one engine's sequence; then "parameter change ok." or
+// "parameter change OFFLINE.". The caller skips it while offline.
+PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest request, const EditedPreset& preset);
+
+// Change Core with a parameter block and its status line (the expression
+// editor's mapping previews this way).
+int preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters);
+
+// An offline preset played on the pedal: Change Core, Write Data X, Change
+// Core, Write Data Y with 50 ms between them (no events), then the arp
+// sequences of its engines. Nothing is reported; nothing is stored.
+EngineSequences preview_offline(UsbLink& link, const EditedPreset& preset);
+
+} // namespace kv::ops
