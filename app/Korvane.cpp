@@ -732,11 +732,11 @@ void Korvane::connect_cb(Fl_Widget*, void* data)
     w->connect(true);
 }
 
-void Korvane::menu_cb(Fl_Widget*, void*) {}
+void Korvane::menu_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_menu(); }
 
 void Korvane::quit_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->end_process(0); }
 
-void Korvane::write_cb(Fl_Widget*, void*) {}
+void Korvane::write_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_write(); }
 
 void Korvane::selector_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->preset_selected(); }
 
@@ -746,6 +746,46 @@ void Korvane::infographic_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(dat
 
 void Korvane::templates_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->templates_toggled(); }
 
-void Korvane::panel_cb(Fl_Widget*, void*) {}
+void Korvane::panel_cb(Fl_Widget* w, void* data)
+{
+    auto* k = static_cast<Korvane*>(data);
+    if (w == k->dashboard) k->on_dashboard();
+    else if (w == k->transport_panel) k->on_transport_panel();
+    else if (w == k->preset_panel) k->on_preset_panel();
+    else if (w == k->preset_prompt) k->on_preset_prompt();
+    else if (w == k->template_panel) k->on_template_panel();
+    else if (w == k->expression_editor) k->on_expression_editor();
+    else if (w == k->arp_editor) k->on_arp_editor();
+    else if (w == k->glo_conf_panel) k->on_glo_conf_panel();
+    else if (w == k->midi_conf_panel) k->on_midi_conf_panel();
+    else if (w == k->update_panel) k->on_update_panel();
+}
+
+// ---------------------------------------------------------------------------
+// What each panel's callback asks for
+
+void Korvane::on_menu() {}
+
+void Korvane::on_write() {}
+
+void Korvane::on_dashboard() {}
+
+void Korvane::on_transport_panel() {}
+
+void Korvane::on_preset_panel() {}
+
+void Korvane::on_preset_prompt() {}
+
+void Korvane::on_template_panel() {}
+
+void Korvane::on_expression_editor() {}
+
+void Korvane::on_arp_editor() {}
+
+void Korvane::on_glo_conf_panel() {}
+
+void Korvane::on_midi_conf_panel() {}
+
+void Korvane::on_update_panel() {}
 
 } // namespace kv

@@ -192,6 +192,20 @@ private:
     void show_sequences(const ops::EngineSequences& sequences);
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
+    // What each panel's callback (and Menu, WRITE) asks the window to do.
+    void on_menu();
+    void on_write();
+    void on_dashboard();
+    void on_transport_panel();
+    void on_preset_panel();
+    void on_preset_prompt();
+    void on_template_panel();
+    void on_expression_editor();
+    void on_arp_editor();
+    void on_glo_conf_panel();
+    void on_midi_conf_panel();
+    void on_update_panel();
+
     // Callbacks; each gets the window as user data.
     static void connect_cb(Fl_Widget*, void*);
     static void menu_cb(Fl_Widget*, void*);
