@@ -1,0 +1,84 @@
+#pragma once
+// The command line: `korvane COMMAND [options] [arguments]` runs one pedal
+// operation without a window (and without a display). Every command calls
+// the same operations (ops/) as the window; this layer only parses
+// arguments, asks before overwriting the pedal, and prints.
+//
+// Standard output carries the command's result; standard error its status
+// lines, errors and (on a terminal) a progress bar; the link's console lines
+// only with --verbose, on standard error. Exit status: 0 success, 1 the
+// pedal operation failed (not found, timeout, verification), 2 a usage
+// error or a bad file. Commands that overwrite the pedal ask on a terminal;
+// --yes answers for them; without a terminal and without --yes they refuse
+// with status 2.
+//
+// Options known to every command: --port PATH (that serial port instead of
+// the device list), --yes, --verbose, --help.
+
+#include "link/UsbLink.h"
+#include "ops/Connect.h"
+#include "ops/Reporter.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv::cli {
+
+enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2 };
+
+class Session;
+
+struct Command {
+    const char* name;      // "list"
+    const char* usage;     // "korvane list"
+    const char* summary;   // one line for `korvane --help`
+    const char* help;      // more lines for `korvane list --help` (may be "")
+    int (*run)(Session&);
+};
+
+// Every command, in the order `korvane --help` lists them.
+const std::vector<Command>& commands();
+
+// What a command gets: its arguments, the options, the link and the reporter.
+class Session {
+public:
+    virtual ~Session() = default;
+
+    std::vector<std::string> args;   // the command's arguments, options taken out
+    bool yes = false;
+    bool verbose = false;
+    std::string port;                // --port, empty: the device list
+
+    virtual UsbLink& link() = 0;
+    virtual ops::Reporter& report() = 0;
+
+    // Finds the pedal and reads all presets into `image` (the connect
+    // sequence). False when the pedal was not found, did not answer, is in
+    // update mode or runs firmware too old: already said on standard error;
+    // the command then returns kFailed.
+    bool connect();
+    ops::PedalInfo pedal;
+    std::array<uint8_t, kPresetImageSize> image{};
+    ops::EverythingRead everything;   // slot 0 and its sequences, after connect()
+    ops::ConnectOutcome outcome = ops::ConnectOutcome::NotFound;
+
+    // Before a command overwrites the pedal: true with --yes; on a terminal
+    // asks "<what> [y/N]"; otherwise says that --yes is needed and returns
+    // false (the command then returns kUsage without sending anything).
+    virtual bool confirm(const std::string& what) = 0;
+
+    // A result line on standard output / an error line on standard error.
+    virtual void out(std::string_view line) = 0;
+    virtual void err(std::string_view line) = 0;
+
+    // A usage error: says it and the command's usage on standard error; kUsage.
+    int usage_error(const Command& c, std::string_view what);
+};
+
+// Runs `korvane ARGS...` (argv[0] is the program). Returns the exit status.
+int run(int argc, char** argv);
+
+} // namespace kv::cli
