@@ -1,8 +1,11 @@
-// Entry point: builds the main window (which looks for the pedal before it
+// Entry point. With a command (`korvane list`, `korvane --help`) the command
+// line runs it and the toolkit is never started, so no display is needed.
+// Alone, it builds the main window (which looks for the pedal before it
 // returns), runs the event loop until the window closes, and returns the
 // loop's result.
 
 #include "app/Korvane.h"
+#include "cli/Cli.h"
 
 #include <FL/Fl.H>
 
@@ -13,8 +16,10 @@ namespace {
 void hide_window(Fl_Widget* w, void*) { w->hide(); }
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1) return kv::cli::run(argc, argv);
+
     // Console lines show at once even when standard output is a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -186,6 +186,17 @@ std::vector<SerialDriver::Listed> SerialDriver::enumerate()
     return out;
 }
 
+std::vector<SerialDriver::Listed> SerialDriver::devices() const
+{
+    if (only_port_.empty()) return enumerate();
+    Listed one;
+    one.path = only_port_;
+    one.info.description = kPedalDescription;
+    for (const Listed& d : enumerate())
+        if (d.path == only_port_) one.info.serial_number = d.info.serial_number;
+    return {one};
+}
+
 SerialDriver::Port* SerialDriver::find(FtHandle handle)
 {
     auto it = ports_.find(handle);
@@ -260,7 +271,7 @@ FtStatus SerialDriver::open_by_description(const std::string& desc, FtHandle* ha
     *handle = 0;
     FtStatus first_failure = FT_DEVICE_NOT_FOUND;
     bool failed = false;
-    for (const Listed& d : enumerate()) {
+    for (const Listed& d : devices()) {
         if (d.info.description != desc) continue;
         const FtStatus st = open_path(d.path, handle);
         if (st == FT_OK) return FT_OK;
@@ -394,7 +405,7 @@ FtStatus SerialDriver::purge(FtHandle handle, uint32_t mask)
 
 FtStatus SerialDriver::create_device_info_list(uint32_t* count)
 {
-    listed_ = enumerate();
+    listed_ = devices();
     if (count) *count = uint32_t(listed_.size());
     return FT_OK;
 }

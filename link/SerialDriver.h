@@ -35,6 +35,12 @@ public:
 
     // The devices as the list would show them now.
     static std::vector<Listed> enumerate();
+    // Use this one port as the pedal instead of the device list (the
+    // command line's --port). Its serial number is the one the list gives
+    // for that path, if any.
+    void set_port(const std::string& path) { only_port_ = path; }
+    // The device list in use: the one port, or enumerate().
+    std::vector<Listed> devices() const;
     // The file descriptor behind an open handle, or -1.
     int fd_of(FtHandle handle) const;
 
@@ -69,6 +75,7 @@ private:
     std::vector<Listed> listed_;
     std::map<std::string, uint32_t> baud_;   // by path: the rate to open with
     FtHandle next_handle_ = 1;
+    std::string only_port_;
 };
 
 } // namespace kv

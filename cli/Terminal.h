@@ -1,0 +1,36 @@
+#pragma once
+// The command line's ends: where results, errors and console lines go, how
+// a question is answered, and the link the commands use. The program uses
+// the process's standard streams and the serial-port driver; tests pass an
+// in-process driver, a manual clock and strings.
+
+#include "link/FtDriver.h"
+#include "platform/Clock.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kv::cli {
+
+struct Terminal {
+    FtDriver* driver = nullptr;   // null: the serial-port driver (with --port)
+    Clock* clock = nullptr;       // null: system_clock()
+    // Null: standard output / standard error.
+    std::function<void(const std::string&)> out;
+    std::function<void(const std::string&)> err;
+    // Someone at a terminal can answer questions (standard input and standard
+    // error are terminals); a progress bar is drawn when stderr is one.
+    bool interactive = false;
+    bool progress_bar = false;
+    // Reads one answer line; null: standard input.
+    std::function<std::string()> read_answer;
+};
+
+// The process's own terminal.
+Terminal process_terminal();
+
+// Runs `korvane ARGS...` (args without the program name) on a terminal.
+int run(const std::vector<std::string>& args, const Terminal& terminal);
+
+} // namespace kv::cli
