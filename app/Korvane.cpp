@@ -766,11 +766,85 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
 
 void Korvane::on_menu() {}
 
-void Korvane::on_write() {}
+ops::EditedPreset Korvane::edited_preset() const
+{
+    ops::EditedPreset p;
+    p.parameters = dashboard->params;
+    p.title = transport_panel->edit_name;
+    p.program_x = dashboard->program_x;
+    p.program_y = dashboard->program_y;
+    return p;
+}
 
-void Korvane::on_dashboard() {}
+void Korvane::set_main_controls_active(bool active)
+{
+    for (Fl_Widget* w : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(connect_button),
+                         static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button)}) {
+        if (active) w->activate();
+        else w->deactivate();
+    }
+}
 
-void Korvane::on_transport_panel() {}
+void Korvane::on_write()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    // The edited preset cannot change while it is written.
+    set_main_controls_active(false);
+    ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());
+    set_main_controls_active(true);
+    redraw();
+}
+
+void Korvane::on_dashboard()
+{
+    // Only a pedal that has been found hears the edits.
+    if (transport_panel->active() && busy_ == 0) {
+        Exchange exchange(*this);
+        const PreviewRequest request = dashboard->preview_request;
+        const ops::PreviewResult r = ops::preview_edit(*usb, *reporter_, request, edited_preset());
+        if (r.sequence && (request == sequence_x || request == sequence_y)) {
+            ops::EngineSequences seqs;
+            seqs[request == sequence_x ? 0 : 1] = r.sequence;
+            show_sequences(seqs);
+        }
+    }
+    redraw();
+}
+
+void Korvane::on_transport_panel()
+{
+    switch (transport_panel->toggle_source) {
+    case KV_TransportPanel::stomp_toggled:
+    case KV_TransportPanel::bypass_toggled:
+        // The switch goes into the edited preset; WRITE stores it.
+        dashboard->params.flags = transport_panel->apply_toggle(dashboard->params.flags);
+        return;
+    default:
+        read_selected_slot();
+        return;
+    }
+}
+
+void Korvane::read_selected_slot()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    const int slot = transport_panel->current_slot;
+    if (!slot_valid(slot)) return;
+    preset_selector->value(item_of_preset[slot / 8][slot % 8]);
+    const ops::SlotRead r = ops::read_slot(*usb, *reporter_, slot);
+    if (r.ok) {
+        dashboard->load_record(r.record);
+        expression_editor->load_mapping(dashboard->params);
+        transport_panel->set_slot_name(slot, r.record.title);
+        transport_panel->set_switches_from_flags(slot, r.record.parameters.flags);
+        show_sequences(r.sequences);
+        arp_editor->set_engine_algorithm(dashboard->params.algorithm_x, Engine::X);
+        arp_editor->set_engine_algorithm(dashboard->params.algorithm_y, Engine::Y);
+    }
+    redraw();
+}
 
 void Korvane::on_preset_panel() {}
 

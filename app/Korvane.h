@@ -13,6 +13,7 @@
 #include "link/FtDriver.h"
 #include "ops/Connect.h"
 #include "ops/Texts.h"
+#include "ops/Transfers.h"
 #include "platform/Clock.h"
 
 #include <FL/Fl_Double_Window.H>
@@ -191,6 +192,12 @@ private:
     void show_everything_read(const ops::EverythingRead& r);
     void show_sequences(const ops::EngineSequences& sequences);
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
+
+    // The preset as the Dashboard holds it, titled as the selected slot.
+    ops::EditedPreset edited_preset() const;
+    // The Dashboard, Connect, Menu and Quit, while a preset is written.
+    void set_main_controls_active(bool active);
+    void read_selected_slot();
 
     // What each panel's callback (and Menu, WRITE) asks the window to do.
     void on_menu();

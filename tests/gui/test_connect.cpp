@@ -481,6 +481,66 @@ TEST_F(ConnectTest, APedalGoneAfterReadAllIsAUsbProblemAndLeavesTheProgramOfflin
     EXPECT_STRNE(w.usb->progress->label() ? w.usb->progress->label() : "", "Read complete");
 }
 
+// --- transfers from the window ----------------------------------------------------
+
+TEST_F(ConnectTest, PickingASlotReadsItAndWriteStoresTheDashboardThere)
+{
+    pedal_.memory().slots[5].title = make_title("Slot Six");
+    pedal_.memory().slots[5].parameters.depth_y = 42;
+    Korvane& w = start();
+    const int before = w.status_lines();
+    w.transport_panel->select_slot(5);
+    w.transport_panel->toggle_source = KV_TransportPanel::slot_selected;
+    w.transport_panel->do_callback();
+    EXPECT_EQ(w.dashboard->params.depth_y, 42);
+    EXPECT_EQ(title_text(w.dashboard->title), "Slot Six");
+    EXPECT_TRUE(board_has(w, "  Read operation from Preset 6 OK."));
+    EXPECT_STREQ(w.usb->progress->label(), "r e a d y");
+
+    w.dashboard->params.depth_y = 43;
+    w.transport_panel->slots[5].s_switch->value(1);
+    w.transport_panel->toggle_source = KV_TransportPanel::stomp_toggled;
+    w.transport_panel->do_callback();
+    w.write_button->do_callback();
+    EXPECT_TRUE(board_has(w, "  Write (Store) operation successful."));
+    EXPECT_STREQ(w.usb->progress->label(), "Write complete");
+    EXPECT_EQ(w.status_lines(), before + 4);
+    const PedalSlot& stored = pedal_.memory().slots[5];
+    EXPECT_EQ(std::memcmp(&stored.parameters, &w.dashboard->params, kPresetParametersSize), 0);
+    EXPECT_EQ(stored.parameters.depth_y, 43);
+    EXPECT_TRUE(stored.parameters.auto_stomp());
+    EXPECT_EQ(title_text(stored.title), "Slot Six");
+    EXPECT_EQ(std::memcmp(&stored.program_x, &w.dashboard->program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&stored.program_y, &w.dashboard->program_y, kDspProgramSize), 0);
+    // The controls come back after the store.
+    EXPECT_TRUE(w.dashboard->active());
+    EXPECT_TRUE(w.quit_button->active());
+}
+
+TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
+{
+    Korvane& w = start();
+    commands_.clear();
+    w.dashboard->preview_request = parameters;
+    w.dashboard->do_callback();
+    EXPECT_EQ(commands_, std::vector<uint8_t>{0xC3});
+    EXPECT_TRUE(board_has(w, "  parameter change ok."));
+
+    pedal_.vanish_now();
+    w.dashboard->preview_request = program_x;
+    w.dashboard->do_callback();
+    EXPECT_TRUE(board_has(w, "  parameter change OFFLINE."));
+
+    driver_.detach_all();
+    w.connect(true);
+    ASSERT_FALSE(w.transport_panel->active());
+    const int lines = w.status_lines();
+    commands_.clear();
+    w.dashboard->do_callback();
+    EXPECT_TRUE(commands_.empty());
+    EXPECT_EQ(w.status_lines(), lines);
+}
+
 // --- one exchange at a time ------------------------------------------------------
 
 TEST_F(ConnectTest, ConnectAskedForDuringAnExchangeStartsNothing)

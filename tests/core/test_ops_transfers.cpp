@@ -1,0 +1,304 @@
+// The preset operations against the simulated pedal, on a hand-driven clock:
+// connecting, reading a slot, storing with its one retry, previews, and the
+// migration after a firmware update. What each reports is recorded.
+
+#include "link/InProcessDriver.h"
+#include "link/UsbLink.h"
+#include "ops/Connect.h"
+#include "ops/Migration.h"
+#include "ops/Texts.h"
+#include "ops/Transfers.h"
+#include "platform/Clock.h"
+#include "sim/PedalModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+struct RecordingReporter : ops::Reporter {
+    std::vector<std::string> lines, alerts;
+    std::string label;
+    ops::Bar bar = ops::Bar::Level;
+    double value = -1;
+    LocalTime now() override { return {}; }
+    void status(const LocalTime&, std::string_view a, std::string_view b) override
+    {
+        lines.emplace_back(a);
+        if (!b.empty()) lines.emplace_back(b);
+    }
+    void status_uncounted(const LocalTime&, std::string_view a) override { lines.emplace_back(a); }
+    void progress(double v, std::optional<std::string_view> l, ops::Bar b) override
+    {
+        value = v;
+        if (l) label = *l;
+        bar = b;
+    }
+    void alert(std::string_view t) override { alerts.emplace_back(t); }
+    void message(std::string_view) override {}
+    int choice(std::string_view, const char*, const char*, const char*) override { return 0; }
+    bool has(const std::string& l) const
+    {
+        for (const auto& x : lines)
+            if (x == l) return true;
+        return false;
+    }
+};
+
+DspProgram program_with(uint8_t seed)
+{
+    DspProgram p{};
+    for (size_t i = 0; i < kDspProgramSize; ++i) p.bytes[i] = uint8_t(seed + i * 7);
+    return p;
+}
+
+class OpsTest : public ::testing::Test {
+protected:
+    OpsTest()
+    {
+        link.set_console([this](const std::string& s) { console += s; });
+        link.set_event_pump([this] { clock.advance(0.001); });
+    }
+
+    ops::EditedPreset edited()
+    {
+        ops::EditedPreset p;
+        p.parameters = pedal.memory().slots[3].parameters;
+        p.parameters.depth_x = 201;
+        p.parameters.algorithm_x = 12;
+        p.title = make_title("Stored Here");
+        p.program_x = program_with(3);
+        p.program_y = program_with(90);
+        return p;
+    }
+
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver{pedal, clock};
+    UsbLink link{driver, clock};
+    RecordingReporter report;
+    std::string console;
+};
+
+TEST_F(OpsTest, ConnectReadsTheImageSlotZeroAndReportsReady)
+{
+    std::array<uint8_t, kPresetImageSize> image{};
+    const ops::ConnectResult r = ops::connect(link, report, true, image);
+    ASSERT_EQ(r.outcome, ops::ConnectOutcome::Online);
+    EXPECT_EQ(r.pedal.firmware_text(), "2.5.0");
+    EXPECT_EQ(r.pedal.serial_number, "TV000001");
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  Connecting ...", "  Initialization OK - Firmware 2.5.0.",
+                                                      "  Ready."}));
+    EXPECT_EQ(report.label, "Read complete");
+    for (int s = 0; s < kSlotCount; ++s)
+        EXPECT_EQ(title_text(image_title(image.data(), s)), title_text(pedal.memory().slots[size_t(s)].title));
+    EXPECT_EQ(std::memcmp(&r.read.slot0, &pedal.memory().slots[0], kPresetRecordSize), 0);
+}
+
+TEST_F(OpsTest, ConnectRefusesOldFirmwareAndStopsAtUpdateMode)
+{
+    std::array<uint8_t, kPresetImageSize> image{};
+    pedal.set_firmware_version({2, 2, 9});
+    EXPECT_EQ(ops::connect(link, report, false, image).outcome, ops::ConnectOutcome::TooOld);
+    ASSERT_EQ(report.alerts.size(), 1u);
+    EXPECT_EQ(report.alerts[0], ops::too_old_text());
+
+    pedal.set_firmware_version({15, 0, 0});
+    report.lines.clear();
+    EXPECT_EQ(ops::connect(link, report, false, image).outcome, ops::ConnectOutcome::Online);
+    EXPECT_TRUE(report.has("  Initialization OK - Firmware 15.0.0."));
+
+    pedal.set_update_mode(true);
+    report.lines.clear();
+    EXPECT_EQ(ops::connect(link, report, false, image).outcome, ops::ConnectOutcome::UpdateMode);
+    EXPECT_EQ(report.lines, std::vector<std::string>{"  Connecting ..."});
+}
+
+TEST_F(OpsTest, ReadSlotBringsTheRecordAndTheArpSequences)
+{
+    PedalSlot& slot = pedal.memory().slots[18];
+    slot.parameters.algorithm_x = 31;   // ARP.TR on DSP-X
+    slot.parameters.sp1_x = 1;
+    const ops::SlotRead r = ops::read_slot(link, report, 18);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(std::memcmp(&r.record, &slot, kPresetRecordSize), 0);
+    EXPECT_TRUE(r.sequences[0].has_value());
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  Read operation from Preset 19 OK.",
+                                                      "  > Param setting as was saved in your pedal is now displayed."}));
+    EXPECT_EQ(report.label, "r e a d y");
+    EXPECT_EQ(report.value, 0);
+}
+
+TEST_F(OpsTest, AFailedReadLeavesNothingAndSaysSo)
+{
+    pedal.set_no_answer(true);
+    const ops::SlotRead r = ops::read_slot(link, report, 0);
+    EXPECT_FALSE(r.ok);
+    ASSERT_EQ(report.alerts.size(), 1u);
+    EXPECT_EQ(report.alerts[0], ops::read_write_failed_text());
+    EXPECT_TRUE(report.has("  Read operation failed."));
+    EXPECT_EQ(report.label, "r e a d y");
+}
+
+TEST_F(OpsTest, StoreHoldsExactlyTheEditedPresetAfterOneRetryOnAMismatch)
+{
+    const ops::EditedPreset p = edited();
+    pedal.corrupt_next_echoes(1);
+    const ops::StoreResult r = ops::write_slot(link, report, 3, p);
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.retried);
+    EXPECT_TRUE(report.alerts.empty());
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  Write (Store) operation successful.",
+                                                      "  > Param setting as displayed has been saved to pedal."}));
+    EXPECT_EQ(report.label, "Write complete");
+    EXPECT_NE(console.find("--> Auto-retry triggered.\n"), std::string::npos);
+    EXPECT_NE(console.find("--> Auto-retry successful.\n"), std::string::npos);
+
+    const PedalSlot& stored = pedal.memory().slots[3];
+    EXPECT_EQ(std::memcmp(&stored.parameters, &p.parameters, kPresetParametersSize), 0);
+    EXPECT_EQ(title_text(stored.title), "Stored Here");
+    EXPECT_EQ(std::memcmp(&stored.program_x, &p.program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&stored.program_y, &p.program_y, kDspProgramSize), 0);
+}
+
+TEST_F(OpsTest, AStoreThatFailsTwiceOrTimesOutIsAFailure)
+{
+    pedal.corrupt_next_echoes(4);   // both echoes of both attempts
+    ops::StoreResult r = ops::write_slot(link, report, 3, edited());
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.retried);
+    EXPECT_EQ(r.code, UsbLink::kMismatch);
+    EXPECT_EQ(report.label, "Write error");
+    EXPECT_EQ(report.bar, ops::Bar::Error);
+    EXPECT_TRUE(report.has("   Write operation failed."));
+    EXPECT_FALSE(report.has("  Write (Store) operation successful."));
+    EXPECT_EQ(report.alerts.size(), 1u);
+
+    // A timeout is not retried.
+    console.clear();
+    pedal.set_no_answer(true);
+    r = ops::write_slot(link, report, 3, edited());
+    EXPECT_EQ(r.code, UsbLink::kTimeout);
+    EXPECT_FALSE(r.retried);
+    EXPECT_EQ(console.find("Auto-retry"), std::string::npos);
+}
+
+TEST_F(OpsTest, PreviewsReachThePedalAndAPedalThatStopsAnsweringIsOffline)
+{
+    ops::EditedPreset p = edited();
+    EXPECT_EQ(ops::preview_edit(link, report, parameters, p).code, 0);
+    EXPECT_EQ(std::memcmp(&pedal.playing().parameters, &p.parameters, kPresetParametersSize), 0);
+    EXPECT_EQ(ops::preview_edit(link, report, program_y, p).code, 0);
+    EXPECT_EQ(std::memcmp(&pedal.playing().program_y, &p.program_y, kDspProgramSize), 0);
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  parameter change ok.", "  parameter change ok."}));
+
+    p.parameters.algorithm_y = 33;   // ARP.FI: its sequence comes back
+    p.parameters.sp1_y = 1;
+    const ops::PreviewResult seq = ops::preview_edit(link, report, sequence_y, p);
+    EXPECT_EQ(seq.code, 0);
+    EXPECT_TRUE(seq.sequence.has_value());
+
+    pedal.vanish_now();
+    report.lines.clear();
+    EXPECT_NE(ops::preview_edit(link, report, parameters, p).code, 0);
+    EXPECT_EQ(report.lines, std::vector<std::string>{"  parameter change OFFLINE."});
+}
+
+TEST_F(OpsTest, OfflinePreviewSendsBothProgramsWithTheGaps)
+{
+    const ops::EditedPreset p = edited();
+    const double t0 = clock.now();
+    ops::preview_offline(link, p);
+    EXPECT_GE(clock.now() - t0, 0.15);
+    EXPECT_EQ(std::memcmp(&pedal.playing().parameters, &p.parameters, kPresetParametersSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal.playing().program_x, &p.program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal.playing().program_y, &p.program_y, kDspProgramSize), 0);
+    EXPECT_TRUE(report.lines.empty());
+}
+
+// --- migration after a firmware update --------------------------------------------
+
+TEST(PresetMigration, RulesByTheirExamples)
+{
+    EXPECT_EQ(migration_rule(0x15, 0x80), MigrationRule::A);
+    EXPECT_EQ(migration_rule(0x20, 0x87), MigrationRule::B);
+    EXPECT_EQ(migration_rule(0x20, 0x88), MigrationRule::C);
+    EXPECT_EQ(migration_rule(0x21, 0x80), MigrationRule::C);
+    EXPECT_EQ(migration_rule(0x22, 0x85), MigrationRule::D);
+    EXPECT_FALSE(migration_rule(0x23, 0x80).has_value());
+    EXPECT_FALSE(migration_rule(0x30, 0x80).has_value());
+
+    PresetParameters p = default_parameters();
+    p.algorithm_x = 9;
+    p.algorithm_y = 4;
+    p.volume = 6;
+    p.tap = 0;
+    EXPECT_TRUE(migrate_preset(p, MigrationRule::C));
+    EXPECT_EQ(p.algorithm_x, 10);
+
+    PresetParameters q = default_parameters();
+    q.algorithm_x = 8;
+    q.algorithm_y = 4;
+    q.volume = 6;
+    q.tap = 0;
+    EXPECT_FALSE(migrate_preset(q, MigrationRule::C));
+    EXPECT_EQ(q.algorithm_x, 8);
+
+    PresetParameters a = q;
+    a.algorithm_x = 2;
+    a.speed_x[0] = 0x34;
+    a.speed_x[1] = 0x01;
+    EXPECT_TRUE(migrate_preset(a, MigrationRule::A));
+    EXPECT_EQ(a.algorithm_x, 1);
+    EXPECT_EQ(a.speed_x_raw(), 512);
+
+    PresetParameters b = q;
+    b.algorithm_x = 1;
+    b.speed_x[0] = 0x34;
+    b.speed_x[1] = 0x01;
+    EXPECT_TRUE(migrate_preset(b, MigrationRule::A));
+    EXPECT_EQ(b.algorithm_x, 3);
+    EXPECT_EQ(b.speed_x[0], 0x34);
+    EXPECT_EQ(b.speed_x[1], 0x01);
+
+    PresetParameters v = q;
+    v.volume = 12;
+    EXPECT_FALSE(migrate_preset(v, MigrationRule::D));
+    EXPECT_TRUE(migrate_preset(v, MigrationRule::B));
+    EXPECT_EQ(v.volume, 6);
+}
+
+TEST_F(OpsTest, MigrationStoresOnlyTheChangedPresetsUnderTheirOwnTitles)
+{
+    for (auto& s : pedal.memory().slots) {
+        s.parameters.algorithm_x = 4;
+        s.parameters.algorithm_y = 5;
+        s.parameters.volume = 6;
+        s.parameters.tap = 0;
+    }
+    pedal.memory().slots[7].parameters.algorithm_x = 9;
+    pedal.memory().slots[7].title = make_title("Keep Me");
+    const PedalSlot untouched = pedal.memory().slots[8];
+
+    std::array<uint8_t, kPresetImageSize> image{};
+    int built = 0;
+    const ops::MigrationResult r = ops::read_everything_migrating(
+        link, report, MigrationRule::C, image, [&](const PresetParameters&, DspProgram& x, DspProgram& y) {
+            ++built;
+            x = program_with(1);
+            y = program_with(2);
+        });
+    EXPECT_TRUE(r.read.ok());
+    EXPECT_EQ(r.rewritten, 1);
+    EXPECT_EQ(built, 1);
+    EXPECT_EQ(pedal.memory().slots[7].parameters.algorithm_x, 10);
+    EXPECT_EQ(title_text(pedal.memory().slots[7].title), "Keep Me");
+    EXPECT_TRUE(pedal.memory().slots[8] == untouched);
+}
+
+} // namespace
+} // namespace kv
