@@ -38,9 +38,4 @@ if(KORVANE_GUI AND NOT TARGET kv_fltk)
   add_library(kv_fltk INTERFACE)
   target_include_directories(kv_fltk SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
   target_link_libraries(kv_fltk INTERFACE ${FLTK_LIBRARIES} ${PNG_LIBRARIES})
-  # Where the program looks for img/ and bin/ when they are not in the
-  # working directory: the installed data folder, then this source tree.
-  target_compile_definitions(kv_fltk INTERFACE
-    KORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    KORVANE_DATA_DIR="${CMAKE_INSTALL_PREFIX}/share/korvane")
 endif()

@@ -1,6 +1,7 @@
 #include "sim/FactoryData.h"
 
 #include "arp/ArpSequence.h"
+#include "platform/DataPaths.h"
 #include "platform/Platform.h"
 #include "preset/ProgramPatcher.h"
 
@@ -176,13 +177,7 @@ PedalMemory factory_memory(const std::string& folder, FactorySources* used)
 
 std::string find_data_folder()
 {
-    std::vector<std::string> candidates{"bin"};
-    const std::string exe = executable_dir();
-    if (!exe.empty()) {
-        candidates.push_back(exe + "/bin");
-        candidates.push_back(exe + "/../bin");
-    }
-    for (const auto& c : candidates)
+    for (const auto& c : resource_candidates("bin"))
         if (is_directory(c) && has_data_file(c)) return c;
     return std::string();
 }

@@ -39,9 +39,9 @@ PedalMemory builtin_factory_memory();
 // back to its built-in stand-in). An empty folder name uses only built-ins.
 PedalMemory factory_memory(const std::string& folder, FactorySources* used = nullptr);
 
-// The bin/ folder to power up from: in the working directory, beside the
-// executable, or one level above it (a build tree inside the source tree).
-// Empty when none of them holds any of the data files.
+// The bin/ folder to power up from: the first folder that platform/DataPaths.h
+// searches (working directory, beside the executable, one level above it, the
+// installed data folder) which holds any of the data files. Empty when none does.
 std::string find_data_folder();
 
 // Whole file into bytes; false when it cannot be opened or read, or when it

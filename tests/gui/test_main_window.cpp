@@ -430,49 +430,5 @@ TEST_F(MainWindowTest, FirstStartCreatesTheMakerProgramAndPresetsFolders)
     EXPECT_EQ(w.presets_folder_path(), home_ + "/Brakwell/Korvane/presets/");
 }
 
-class CwdGuard {
-public:
-    CwdGuard() { old_ = std::string(getcwd(buf_, sizeof buf_)); }
-    ~CwdGuard() { (void)chdir(old_.c_str()); }
-
-private:
-    char buf_[4096];
-    std::string old_;
-};
-
-TEST(Resources, TheWorkingDirectoryComesFirstThenTheSourceTree)
-{
-    CwdGuard guard;
-    std::string dir = ::testing::TempDir() + "korvane_cwd_XXXXXX";
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    // Nothing here: found in the tree the program was built from.
-    EXPECT_EQ(find_resource_dir("app", "Korvane.h"), std::string(KV_SOURCE_DIR) + "/app");
-    // A folder with the marker in the working directory wins.
-    ASSERT_TRUE(make_directory(dir + "/app"));
-    FILE* f = std::fopen((dir + "/app/Korvane.h").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
-    EXPECT_EQ(find_resource_dir("app", "Korvane.h"), "app");
-    // Nowhere at all: the bare name, so that loads fail quietly.
-    EXPECT_EQ(find_resource_dir("no-such-folder-anywhere", "x"), "no-such-folder-anywhere");
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)std::system(cmd.c_str());
-}
-
-TEST(Resources, TheBuildTreeAndInstallFoldersAreSearched)
-{
-    auto c = resource_candidates("img");
-    ASSERT_FALSE(c.empty());
-    EXPECT_EQ(c.front(), "img");
-    const std::string exe = executable_dir();
-    const std::string up = exe.substr(0, exe.rfind('/'));
-    auto has = [&](const std::string& p) { return std::find(c.begin(), c.end(), p) != c.end(); };
-    EXPECT_TRUE(has(exe + "/img"));
-    EXPECT_TRUE(has(up + "/img"));
-    EXPECT_TRUE(has(up + "/share/korvane/img"));
-    EXPECT_TRUE(has(std::string(KV_SOURCE_DIR) + "/img"));
-}
-
 } // namespace
 } // namespace kv

@@ -1,0 +1,78 @@
+#include "platform/DataPaths.h"
+
+#include "platform/Platform.h"
+
+namespace kv {
+
+namespace {
+
+std::string parent_of(const std::string& dir)
+{
+    const auto slash = dir.rfind('/');
+    if (slash == std::string::npos) return {};
+    if (slash == 0) return "/";
+    return dir.substr(0, slash);
+}
+
+// True when `path` is `dir` or lies below it.
+bool is_within(const std::string& path, const std::string& dir)
+{
+    if (dir.empty() || path.size() < dir.size() || path.compare(0, dir.size(), dir) != 0) return false;
+    return path.size() == dir.size() || path[dir.size()] == '/' || dir.back() == '/';
+}
+
+} // namespace
+
+std::vector<std::string> resource_candidates(const std::string& name, const std::string& exe_dir)
+{
+    std::vector<std::string> out;
+    out.push_back(name);   // relative to the working directory
+    if (!exe_dir.empty()) {
+        out.push_back(exe_dir + "/" + name);
+        const std::string up = parent_of(exe_dir);
+        if (!up.empty()) {
+            const std::string prefix = up == "/" ? std::string() : up;
+            out.push_back(prefix + "/" + name);
+            out.push_back(prefix + "/share/korvane/" + name);
+        }
+    }
+#ifdef KORVANE_DATA_DIR
+    out.push_back(std::string(KORVANE_DATA_DIR) + "/" + name);
+#endif
+    out.push_back("/usr/local/share/korvane/" + name);
+    out.push_back("/usr/share/korvane/" + name);
+#if defined(KORVANE_SOURCE_DIR) && defined(KORVANE_BINARY_DIR)
+    if (is_within(exe_dir, KORVANE_BINARY_DIR)) out.push_back(std::string(KORVANE_SOURCE_DIR) + "/" + name);
+#endif
+    return out;
+}
+
+std::vector<std::string> resource_candidates(const std::string& name)
+{
+    return resource_candidates(name, executable_dir());
+}
+
+std::string find_resource_dir(const std::string& name, const std::string& marker)
+{
+    const auto candidates = resource_candidates(name);
+    if (!marker.empty())
+        for (const auto& c : candidates)
+            if (file_exists(c + "/" + marker)) return c;
+    for (const auto& c : candidates)
+        if (is_directory(c)) return c;
+    return name;
+}
+
+const std::string& image_dir()
+{
+    static const std::string dir = find_resource_dir("img", "brakwellLogo.png");
+    return dir;
+}
+
+const std::string& data_dir()
+{
+    static const std::string dir = find_resource_dir("bin", "error_log.fvc");
+    return dir;
+}
+
+} // namespace kv

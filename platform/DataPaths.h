@@ -1,0 +1,41 @@
+#pragma once
+// Where the editor and the simulated pedal find their bundled folders: "img"
+// (artwork) and "bin" (data files). The working directory comes first, as the
+// program has always done. When the folder is not there the program looks
+// beside its executable, in the executable's parent folder, in the data folder
+// of the installation it belongs to (<prefix>/share/korvane, found from the
+// executable, so a moved or packaged installation still finds its own data),
+// in the data folder of the prefix it was configured for, and in the system
+// data folders. The source tree it was built from is searched last, and only
+// by executables that still sit in their build tree: an installed program must
+// never depend on the build machine's checkout.
+//
+// Toolkit-free: the panels, the command line and tessivar-sim all use it.
+
+#include <string>
+#include <vector>
+
+namespace kv {
+
+// The folders searched for a bundled folder called `name`, in order, for an
+// executable in `exe_dir` (no trailing slash; empty when unknown).
+std::vector<std::string> resource_candidates(const std::string& name, const std::string& exe_dir);
+// The same for the running executable.
+std::vector<std::string> resource_candidates(const std::string& name);
+
+// The first candidate folder that holds `marker` (a file name inside it);
+// failing that the first candidate that is a folder at all; failing that the
+// bare name, so that loads fail quietly as they would in the working directory.
+std::string find_resource_dir(const std::string& name, const std::string& marker);
+
+// The artwork folder ("img"), found once per process.
+const std::string& image_dir();
+// The data folder ("bin"), found once per process.
+const std::string& data_dir();
+
+// Path of a file in the artwork folder.
+inline std::string image_path(const std::string& file) { return image_dir() + "/" + file; }
+// Path of a file in the data folder.
+inline std::string data_path(const std::string& file) { return data_dir() + "/" + file; }
+
+} // namespace kv
