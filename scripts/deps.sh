@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Korvane needs, from Debian's
-# packages. Run as root (or with sudo); does nothing when all is there.
+# packages, and what checking the installed files and making the Debian package
+# needs (desktop-file-validate, udevadm, dpkg-shlibdeps, file, strip). Run as
+# root (or with sudo); does nothing when all is there.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config libfltk1.3-dev fluid libpng-dev zlib1g-dev libx11-dev
       googletest libgtest-dev xvfb xauth xdotool x11-apps imagemagick procps
-      fonts-liberation2 python3)
+      fonts-liberation2 python3
+      desktop-file-utils udev dpkg-dev file binutils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the Debian package of Korvane into build-deb/: the editor, the
+# simulated pedal, their artwork and data, the menu entry and icon, and the
+# udev rule, installed under /usr. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-deb -j"$(nproc)"
+(cd build-deb && cpack -G DEB)
+ls -1 build-deb/korvane_*.deb
