@@ -34,7 +34,11 @@ check "installed programs are executable" test -x "$prefix/bin/korvane" -a -x "$
 if command -v desktop-file-validate >/dev/null; then
   check "menu entry passes desktop-file-validate" desktop-file-validate "$prefix/share/applications/korvane.desktop"
 fi
-check "menu entry starts the installed program by name" grep -qx 'Exec=korvane' "$prefix/share/applications/korvane.desktop"
+entry="$prefix/share/applications/korvane.desktop"
+exec_line="$(sed -n 's/^Exec=//p' "$entry")"
+icon_name="$(sed -n 's/^Icon=//p' "$entry")"
+check "menu entry's icon is installed under that name" test -s "$prefix/share/icons/hicolor/48x48/apps/$icon_name.png"
+check "menu entry's command is the installed program" test "$(PATH="$prefix/bin:$PATH" command -v "$exec_line")" = "$prefix/bin/korvane"
 for size in 48 128 256; do
   got="$(identify -format '%wx%h' "$prefix/share/icons/hicolor/${size}x${size}/apps/korvane.png" 2>/dev/null)"
   check "icon ${size}x${size} has that size" test "$got" = "${size}x${size}"
@@ -42,7 +46,10 @@ done
 
 # From here on only the installed programs run, from the scratch folder that
 # start_app uses, which holds no img/ or bin/.
-korvane="$prefix/bin/korvane"
+# The editor is started the way the menu starts it: by the entry's command,
+# looked up on the PATH.
+export PATH="$prefix/bin:$PATH"
+korvane="$exec_line"
 sim="$prefix/bin/tessivar-sim"
 elsewhere="$work/elsewhere"
 mkdir -p "$elsewhere"
@@ -54,7 +61,7 @@ check "simulator: factory data from the installed folder" \
   grep -qF "factory data from $prefix/share/korvane/bin" "$sim_log"
 check "simulator: no built-in stand-ins" test "$(count_of "$sim_log" "(built-in")" -eq 0
 
-echo "# the installed editor, started from another folder"
+echo "# the installed editor, started by the menu entry's command from another folder"
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 settle 1
