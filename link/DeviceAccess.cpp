@@ -133,4 +133,6 @@ std::string pedal_access_hint(const DeviceAccessPlaces& places)
     return {};
 }
 
+std::string pedal_access_hint() { return pedal_access_hint(DeviceAccessPlaces{}); }
+
 } // namespace kv

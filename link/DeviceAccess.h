@@ -34,7 +34,10 @@ struct DeviceAccessPlaces {
 };
 
 // The follow-up line ("  > The pedal is on /dev/ttyUSB0 but you may not open
-// it: ...") or empty. Call it after the pedal could not be opened.
-std::string pedal_access_hint(const DeviceAccessPlaces& places = {});
+// it: ...") or empty, for this system's /sys and /dev and this process.
+// Call it after the pedal could not be opened.
+std::string pedal_access_hint();
+// The same, looking where `places` says.
+std::string pedal_access_hint(const DeviceAccessPlaces& places);
 
 } // namespace kv
