@@ -136,10 +136,11 @@ TEST_F(FakeTree, WithoutAProbeTheProcesssOwnRightsDecide)
 
 TEST(DeviceAccess, TheSystemsOwnLookFitsTheConnectSequencesHook)
 {
-    // The connect operation takes a plain function; on this machine there is
-    // either no pedal port or one this test may open.
+    // The connect operation takes a plain function looking at the real /sys
+    // and /dev: whatever is plugged in here, it says nothing or the one line.
     std::string (*hook)() = &pedal_access_hint;
-    EXPECT_EQ(hook(), "");
+    const std::string line = hook();
+    EXPECT_TRUE(line.empty() || line.rfind("  > The pedal is on /dev/ttyUSB", 0) == 0) << line;
 }
 
 } // namespace
