@@ -1,6 +1,6 @@
 #include "maintenance/KV_UpdatePanel.h"
 
-#include "app/Resources.h"
+#include "platform/DataPaths.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>

@@ -2,7 +2,7 @@
 
 #include "preset/Catalogue.h"
 
-#include "app/Resources.h"
+#include "platform/DataPaths.h"
 #include "widgets/Palette.h"
 
 #include <FL/Fl_PNG_Image.H>
