@@ -6,6 +6,7 @@
 
 #include "app/Korvane.h"
 #include "cli/Cli.h"
+#include "link/DeviceAccess.h"
 
 #include <FL/Fl.H>
 
@@ -23,7 +24,9 @@ int main(int argc, char** argv)
     // Console lines show at once even when standard output is a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    auto* window = new kv::Korvane(kv::kWindowWidth, kv::kWindowHeight, kv::kWindowTitle);
+    kv::KorvaneSetup setup;
+    setup.access_hint = &kv::pedal_access_hint;   // says why a pedal that is there could not be opened
+    auto* window = new kv::Korvane(kv::kWindowWidth, kv::kWindowHeight, kv::kWindowTitle, setup);
     window->callback(hide_window);
     const int result = Fl::run();
     delete window;

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Terminal.h"
+#include "link/DeviceAccess.h"
 #include "link/SerialDriver.h"
 #include "ops/Texts.h"
 
@@ -90,6 +91,7 @@ public:
             auto serial = std::make_unique<SerialDriver>();
             if (!port.empty()) serial->set_port(port);
             own_driver_ = std::move(serial);
+            access_hint = &pedal_access_hint;
             driver = own_driver_.get();
         }
         link_ = std::make_unique<UsbLink>(*driver, t_.clock ? *t_.clock : system_clock());
@@ -180,7 +182,7 @@ void print_command_help(const Terminal& t, const Command& c)
 
 bool Session::connect()
 {
-    const ops::ConnectResult r = ops::connect(link(), report(), false, image);
+    const ops::ConnectResult r = ops::connect(link(), report(), false, image, access_hint);
     outcome = r.outcome;
     pedal = r.pedal;
     everything = r.read;

@@ -64,6 +64,8 @@ public:
     std::array<uint8_t, kPresetImageSize> image{};
     ops::EverythingRead everything;   // slot 0 and its sequences, after connect()
     ops::ConnectOutcome outcome = ops::ConnectOutcome::NotFound;
+    // Asked for one more line when no pedal could be opened (see ops::connect).
+    std::string (*access_hint)() = nullptr;
 
     // Before a command overwrites the pedal: true with --yes; on a terminal
     // asks "<what> [y/N]"; otherwise says that --yes is needed and returns

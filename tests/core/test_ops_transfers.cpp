@@ -118,6 +118,22 @@ TEST_F(OpsTest, ConnectRefusesOldFirmwareAndStopsAtUpdateMode)
     EXPECT_EQ(report.lines, std::vector<std::string>{"  Connecting ..."});
 }
 
+TEST(OpsConnect, APedalThatMayNotBeOpenedGetsOneMoreLine)
+{
+    ManualClock clock;
+    InProcessDriver empty(clock);
+    UsbLink link(empty, clock);
+    link.set_console([](const std::string&) {});
+    RecordingReporter report;
+    std::array<uint8_t, kPresetImageSize> image{};
+    const auto hint = +[]() -> std::string { return "  > The pedal is on /dev/ttyUSB0 but you may not open it."; };
+    EXPECT_EQ(ops::connect(link, report, false, image, hint).outcome, ops::ConnectOutcome::NotFound);
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  Connecting ...", "  Pedal is not found.",
+                                                      "  > Connect your pedal to a USB port then click 'Connect'.",
+                                                      "  > The pedal is on /dev/ttyUSB0 but you may not open it."}));
+    EXPECT_TRUE(report.alerts.empty());
+}
+
 TEST_F(OpsTest, ReadSlotBringsTheRecordAndTheArpSequences)
 {
     PedalSlot& slot = pedal.memory().slots[18];
