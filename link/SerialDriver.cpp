@@ -1,15 +1,17 @@
 #include "link/SerialDriver.h"
 
+#include "link/DeviceList.h"
 #include "link/PedalWire.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
+#include "platform/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -28,11 +30,10 @@ namespace {
 
 std::string first_line(const fs::path& file)
 {
-    std::ifstream in(file);
-    std::string line;
-    if (!in || !std::getline(in, line)) return {};
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    return line;
+    const FileRead r = read_file_limited(file.string(), kSmallTextFileLimit);
+    if (!r) return {};
+    const auto lines = split_lines(r.text());
+    return lines.empty() ? std::string() : std::string(lines.front());
 }
 
 // "ttyUSB12" -> 12, for ordering the ports as the kernel numbered them.
@@ -48,22 +49,35 @@ long port_number(const std::string& name)
     return n;
 }
 
+// Says once on standard error what is wrong with the devices file, and again
+// only when that changes: the list is read for every exchange.
+void report_devices_file(const std::string& file, const DeviceListRead& read)
+{
+    static std::string last;
+    std::string now;
+    if (read.error != FileError::None) {
+        now = read_failure_message(file, read.error) + "; no devices listed from it";
+    } else if (read.skipped > 0) {
+        now = "devices file " + file + ": " + std::to_string(read.skipped) +
+              " malformed line(s) skipped (fields too long, unprintable or missing)";
+    }
+    if (now == last) return;
+    last = now;
+    if (!now.empty()) std::fprintf(stderr, "korvane: %s\n", now.c_str());
+}
+
 void list_from_file(const std::string& file, std::vector<SerialDriver::Listed>& out)
 {
-    std::ifstream in(file);
-    std::string line;
-    while (in && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
+    // Lines of processes that have ended are left out: their port number may
+    // since belong to an unrelated terminal.
+    const DeviceListRead read = read_device_list(file);
+    report_devices_file(file, read);
+    for (const DeviceLine& line : read.devices) {
         SerialDriver::Listed d;
-        const size_t t1 = line.find('\t');
-        d.path = line.substr(0, t1);
-        if (t1 != std::string::npos) {
-            const size_t t2 = line.find('\t', t1 + 1);
-            d.info.description = line.substr(t1 + 1, t2 == std::string::npos ? std::string::npos : t2 - t1 - 1);
-            if (t2 != std::string::npos) d.info.serial_number = line.substr(t2 + 1);
-        }
-        if (!d.path.empty()) out.push_back(d);
+        d.path = line.path;
+        d.info.description = line.description;
+        d.info.serial_number = line.serial_number;
+        out.push_back(std::move(d));
     }
 }
 
@@ -92,7 +106,9 @@ void list_from_sysfs(std::vector<SerialDriver::Listed>& out)
                 d.path = "/dev/" + name;
                 d.info.description = first_line(dir / "product");
                 d.info.serial_number = first_line(dir / "serial");
-                out.push_back(d);
+                if (d.info.description.size() <= kMaxDescriptionLength &&
+                    d.info.serial_number.size() <= kMaxSerialNumberLength)
+                    out.push_back(d);
                 break;
             }
         }
@@ -241,16 +257,26 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
         ::close(fd);
         return FT_DEVICE_NOT_OPENED;
     }
+    // The port's own settings go back when it is closed, so a terminal
+    // opened by mistake is left as it was found.
+    termios original{};
+    if (tcgetattr(fd, &original) != 0) {
+        ::close(fd);
+        return FT_DEVICE_NOT_OPENED;
+    }
     auto baud = baud_.find(path);
     if (!apply_line_settings(fd, baud == baud_.end() ? kWireBaud : baud->second)) {
+        tcsetattr(fd, TCSANOW, &original);
         ::close(fd);
         return FT_DEVICE_NOT_OPENED;
     }
     ::ioctl(fd, TIOCEXCL);
     serial_struct ss{};
-    if (::ioctl(fd, TIOCGSERIAL, &ss) == 0) {
+    bool low_latency_set = false;
+    if (::ioctl(fd, TIOCGSERIAL, &ss) == 0 && !(ss.flags & ASYNC_LOW_LATENCY)) {
         ss.flags |= ASYNC_LOW_LATENCY;
-        ::ioctl(fd, TIOCSSERIAL, &ss);   // not every driver takes it
+        // not every driver takes it
+        low_latency_set = ::ioctl(fd, TIOCSSERIAL, &ss) == 0;
     }
     // Nothing from before this exchange may be taken for its answer.
     tcflush(fd, TCIOFLUSH);
@@ -260,6 +286,8 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
     Port port;
     port.fd = fd;
     port.path = path;
+    port.original = original;
+    port.low_latency_set = low_latency_set;
     ports_[h] = port;
     *handle = h;
     return FT_OK;
@@ -288,7 +316,15 @@ FtStatus SerialDriver::close(FtHandle handle)
     auto it = ports_.find(handle);
     if (it == ports_.end()) return FT_INVALID_HANDLE;
     const int fd = it->second.fd;
+    const termios original = it->second.original;
+    const bool low_latency_set = it->second.low_latency_set;
     ports_.erase(it);
+    tcsetattr(fd, TCSANOW, &original);
+    serial_struct ss{};
+    if (low_latency_set && ::ioctl(fd, TIOCGSERIAL, &ss) == 0) {
+        ss.flags &= ~ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &ss);
+    }
     ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
     ::close(fd);

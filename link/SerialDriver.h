@@ -4,16 +4,19 @@
 // simulated pedal's pseudo-terminal).
 //
 // Device list, in order: the devices named in the file given by the
-// environment variable KORVANE_DEVICES (one a line: port path, tab,
-// description, tab, serial number), then every /sys/class/tty/ttyUSB* whose
+// environment variable KORVANE_DEVICES (format and rules in link/DeviceList.h:
+// stale, malformed and over-long lines are left out), then every /sys/class/tty/ttyUSB* whose
 // USB device carries a `product` (the description) and a `serial`.
 //
 // A port is opened raw 8N1 at the set baud rate (115200 by default),
 // exclusively (flock and TIOCEXCL), in low-latency mode where the driver
-// allows it, with non-blocking reads. A port that hangs up or disappears
+// allows it, with non-blocking reads; closing it puts back the line settings
+// it had before. A port that hangs up or disappears
 // gives FT_IO_ERROR; nothing here blocks past the write timeout.
 
 #include "link/FtDriver.h"
+
+#include <termios.h>
 
 #include <map>
 #include <string>
@@ -65,6 +68,8 @@ private:
         int fd = -1;
         std::string path;
         uint32_t write_ms = 1000;
+        termios original{};   // the line settings found at open, put back at close
+        bool low_latency_set = false;   // we switched low latency on: off again at close
     };
     Port* find(FtHandle handle);
     const Port* find(FtHandle handle) const;

@@ -234,7 +234,10 @@ bool UsbLink::setup_device(std::string& serial_out)
         FtDeviceInfo info;
         FtHandle listed = 0;
         if (driver_.get_device_info_detail(i, &info, &listed) != FT_OK) continue;
-        if (info.description == kDescription) {
+        // The device opened above, not merely the first one of that name: a
+        // stale or unreachable entry listed earlier must not lend the pedal
+        // its serial number.
+        if (info.description == kDescription && listed == handle_ && handle_ != 0) {
             pedal = info;
             found = true;
             break;

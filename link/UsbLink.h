@@ -73,10 +73,11 @@ public:
     void console(const std::string& text) { say("%s", text.c_str()); }
 
     // --- device set-up ---
-    // Opens the bridge, finds the pedal in the device list, copies its serial
-    // number to serial_out, configures the link and closes it. False when the
-    // bridge cannot be opened. When the list shows no pedal the result is
-    // true and serial_out is left as it was.
+    // Opens the bridge, finds the opened device in the device list (the entry
+    // whose reported handle is ours, not just the first of that description),
+    // copies its serial number to serial_out, configures the link and closes
+    // it. False when the bridge cannot be opened. When the list does not show
+    // the opened device the result is true and serial_out is left as it was.
     bool setup_device(std::string& serial_out);
 
     // --- commands (normal mode unless said) ---

@@ -3,35 +3,13 @@
 #include "arp/ArpSequence.h"
 #include "platform/DataPaths.h"
 #include "platform/Platform.h"
+#include "platform/SafeFile.h"
 #include "preset/ProgramPatcher.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace kv {
-
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, size_t limit)
-{
-    out.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    uint8_t buf[8192];
-    bool ok = true;
-    for (;;) {
-        const size_t n = std::fread(buf, 1, sizeof buf, f);
-        out.insert(out.end(), buf, buf + n);
-        if (out.size() > limit) {
-            ok = false;
-            break;
-        }
-        if (n < sizeof buf) {
-            ok = std::ferror(f) == 0;
-            break;
-        }
-    }
-    std::fclose(f);
-    return ok;
-}
 
 std::vector<DspProgram> builtin_algorithm_images()
 {
@@ -164,11 +142,22 @@ PedalMemory factory_memory(const std::string& folder, FactorySources* used)
     std::vector<uint8_t> presets, library, arp, display;
     if (!folder.empty()) {
         const std::string base = folder + "/";
-        got.presets = read_whole_file(base + kFactoryPresetsFile, presets) && presets.size() == kPresetImageSize;
-        got.library = read_whole_file(base + kAlgorithmLibraryFile, library) &&
+        // A file that is there but cannot be used is said once; a missing
+        // one quietly gives way to its built-in stand-in.
+        auto load = [&](const char* name, std::vector<uint8_t>& out) {
+            FileRead r = read_file_limited(base + name, kDataFileLimit);
+            if (!r) {
+                if (r.error != FileError::NotFound) got.problems.push_back(read_failure_message(base + name, r.error));
+                return false;
+            }
+            out = std::move(r.bytes);
+            return true;
+        };
+        got.presets = load(kFactoryPresetsFile, presets) && presets.size() == kPresetImageSize;
+        got.library = load(kAlgorithmLibraryFile, library) &&
                       library.size() >= kAlgorithmLibraryHeader + kAlgorithmLibraryImages;
-        got.arp = read_whole_file(base + kArpTableFile, arp) && arp.size() >= kArpTableSize;
-        got.display = read_whole_file(base + kDisplayDataFile, display);
+        got.arp = load(kArpTableFile, arp) && arp.size() >= kArpTableSize;
+        got.display = load(kDisplayDataFile, display);
     }
     if (used) *used = got;
     return build(got.presets ? &presets : nullptr, got.library ? &library : nullptr,

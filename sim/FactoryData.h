@@ -25,6 +25,9 @@ struct FactorySources {
     bool library = false;    // error_log.fvc (header + 38 images)
     bool arp = false;        // arpdata.bin (at least 896 bytes)
     bool display = false;    // dispdata.bin (at most 24 blocks are kept)
+    // Files that are there but were refused (not a regular file, too large,
+    // unreadable): "cannot read <path>: <reason>", one each.
+    std::vector<std::string> problems;
 };
 
 // The 38 algorithm images a pedal holds when no library file is at hand.
@@ -35,17 +38,14 @@ std::vector<uint8_t> builtin_arp_table();
 // Factory memory built from nothing but the built-in stand-ins.
 PedalMemory builtin_factory_memory();
 
-// Factory memory from the files in folder (a missing or ill-sized file falls
-// back to its built-in stand-in). An empty folder name uses only built-ins.
+// Factory memory from the files in folder (a missing, ill-sized or refused
+// file falls back to its built-in stand-in; every file is read through
+// read_file_limited, so FIFOs and devices never block or flood it). An empty folder name uses only built-ins.
 PedalMemory factory_memory(const std::string& folder, FactorySources* used = nullptr);
 
 // The bin/ folder to power up from: the first folder that platform/DataPaths.h
 // searches (working directory, beside the executable, one level above it, the
 // installed data folder) which holds any of the data files. Empty when none does.
 std::string find_data_folder();
-
-// Whole file into bytes; false when it cannot be opened or read, or when it
-// holds more than `limit` bytes (reading stops soon after the limit).
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, size_t limit = SIZE_MAX);
 
 }  // namespace kv

@@ -15,6 +15,7 @@
 #include "link/PedalPort.h"
 #include "link/PedalWire.h"
 #include "platform/Clock.h"
+#include "platform/SafeFile.h"
 #include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
 
@@ -22,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,23 @@ int arp_sequence_of_selector(uint8_t selector);
 // written). Index outside 0..6 gives zeros.
 ArpBytes arp_random_sequence(int arp_index);
 
+// What became of reading the state file.
+enum class StateFileStatus {
+    Loaded,    // the memory now comes from the file
+    Missing,   // no file yet: a factory-fresh pedal
+    Refused,   // not a regular file (a FIFO, a device, a folder) or not readable: leave it alone
+    Damaged,   // a file of ours that fails its checks: keep it aside before writing a new one
+};
+struct StateFileLoad {
+    StateFileStatus status = StateFileStatus::Missing;
+    FileError error = FileError::None;   // the reader's reason, when it had one
+};
+
+// Moves a damaged state file out of the way, to path + ".damaged" (or
+// ".damaged.1", ... when that is taken), so that writing a new state never
+// destroys it. The new name, or nothing when it could not be moved.
+std::optional<std::string> keep_damaged_state_file(const std::string& path);
+
 class PedalModel : public PedalPort {
 public:
     // A half-received command is dropped after this long without a byte.
@@ -181,8 +200,12 @@ public:
     std::vector<uint8_t> serialize() const;
     // False, leaving everything unchanged, for a short, foreign or damaged image.
     bool deserialize(const uint8_t* data, size_t len);
-    // Written to a temporary file and renamed over path.
+    // Written to a new file made with mkstemp in path's folder (a symlink
+    // planted anywhere cannot redirect the write), synced and renamed over path.
     bool save_state(const std::string& path) const;
+    // Read through read_file_limited: a FIFO or device is refused at once.
+    StateFileLoad load_state_checked(const std::string& path);
+    // True when the file was loaded.
     bool load_state(const std::string& path);
 
 private:

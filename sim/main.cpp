@@ -12,6 +12,7 @@
 #include "sim/PedalModel.h"
 #include "sim/SimOptions.h"
 #include "sim/WireQueue.h"
+#include "platform/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +30,7 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -55,7 +57,14 @@ public:
             file_ = stderr;
             return true;
         }
-        file_ = std::fopen(path.c_str(), "a");
+        // Opened without blocking, so a FIFO nobody reads cannot hold up the
+        // start; writes block as usual afterwards.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+        if (fd < 0) return false;
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        file_ = ::fdopen(fd, "a");
+        if (!file_) ::close(fd);
         own_ = file_ != nullptr;
         return file_ != nullptr;
     }
@@ -168,6 +177,8 @@ int run(const SimOptions& opt)
     }
 
     // Signals arrive through a descriptor, so the loop below never misses one.
+    // Every file below is opened without blocking and every wait checks for
+    // them, so a stop request is honoured at any moment of the start too.
     sigset_t mask;
     sigemptyset(&mask);
     sigaddset(&mask, SIGTERM);
@@ -180,6 +191,13 @@ int run(const SimOptions& opt)
         std::fprintf(stderr, "tessivar-sim: signalfd: %s\n", std::strerror(errno));
         return 1;
     }
+    auto stop_requested = [&mask]() {
+        sigset_t pending;
+        if (sigpending(&pending) != 0) return false;
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            if (sigismember(&mask, sig) == 1 && sigismember(&pending, sig) == 1) return true;
+        return false;
+    };
 
     // Power up.
     PedalModel model(clock);
@@ -189,13 +207,36 @@ int run(const SimOptions& opt)
     log.line("factory data from " + (data_dir.empty() ? std::string("built-in defaults") : data_dir) +
              (sources.presets ? "" : " (built-in presets)") + (sources.library ? "" : " (built-in algorithms)") +
              (sources.arp ? "" : " (built-in arp table)"));
-    if (!opt.state_file.empty() && ::access(opt.state_file.c_str(), F_OK) == 0) {
-        if (model.load_state(opt.state_file)) {
-            log.line("memory loaded from " + opt.state_file);
-        } else {
-            std::fprintf(stderr, "tessivar-sim: state file %s is unreadable or damaged; starting factory-fresh\n",
-                         opt.state_file.c_str());
-            log.line("state file unreadable, factory-fresh memory");
+    for (const std::string& problem : sources.problems) {
+        std::fprintf(stderr, "tessivar-sim: %s; using the built-in stand-in\n", problem.c_str());
+        log.line(problem);
+    }
+    // The memory file: only a regular file is read or ever replaced. A
+    // damaged one is moved aside before the first new state is written.
+    std::string state_file = opt.state_file;
+    bool keep_damaged = false;
+    if (!state_file.empty()) {
+        const StateFileLoad loaded = model.load_state_checked(state_file);
+        switch (loaded.status) {
+        case StateFileStatus::Loaded:
+            log.line("memory loaded from " + state_file);
+            break;
+        case StateFileStatus::Missing:
+            break;
+        case StateFileStatus::Refused:
+            std::fprintf(stderr, "tessivar-sim: %s; the memory will not be kept\n",
+                         read_failure_message(state_file, loaded.error).c_str());
+            log.line("state file refused, memory not kept");
+            state_file.clear();
+            break;
+        case StateFileStatus::Damaged:
+            std::fprintf(stderr,
+                         "tessivar-sim: state file %s is damaged; starting factory-fresh (the damaged file is "
+                         "kept as %s.damaged when the memory is next saved)\n",
+                         state_file.c_str(), state_file.c_str());
+            log.line("state file damaged, factory-fresh memory");
+            keep_damaged = true;
+            break;
         }
     }
     if (opt.version_given) model.set_firmware_version(opt.version);
@@ -215,11 +256,16 @@ int run(const SimOptions& opt)
         ::close(sigfd);
         return 1;
     }
-    const std::string line = device_line(pty.path, opt.serial_number);
+    const std::string line = device_line(pty.path, opt.serial_number, long(getpid()));
     bool listed = false;
     if (!opt.devices_file.empty()) {
-        if (!add_device_line(opt.devices_file, line)) {
-            std::fprintf(stderr, "tessivar-sim: cannot add to %s: %s\n", opt.devices_file.c_str(), std::strerror(errno));
+        if (!add_device_line(opt.devices_file, line, stop_requested)) {
+            const int e = errno;
+            const char* why = e == EINVAL ? "not a regular file"
+                              : e == EFBIG ? "larger than a devices list can be"
+                              : e == EINTR ? "stopped while waiting for its lock"
+                                           : std::strerror(e);
+            std::fprintf(stderr, "tessivar-sim: cannot add to %s: %s\n", opt.devices_file.c_str(), why);
             pty.close_all();
             ::close(sigfd);
             return 1;
@@ -247,11 +293,27 @@ int run(const SimOptions& opt)
     double wake_at_least = -1.0;   // seconds until the loop must look again, when set
 
     auto save_if_changed = [&]() {
-        if (opt.state_file.empty() || model.generation() == saved_generation) return;
-        if (model.save_state(opt.state_file)) {
+        if (state_file.empty() || model.generation() == saved_generation) return;
+        if (keep_damaged) {
+            struct stat st {};
+            if (::lstat(state_file.c_str(), &st) != 0) {
+                keep_damaged = false;   // gone meanwhile: nothing to keep
+            } else if (const auto kept = keep_damaged_state_file(state_file)) {
+                std::fprintf(stderr, "tessivar-sim: damaged state file kept as %s\n", kept->c_str());
+                log.line("damaged state file kept as " + *kept);
+                keep_damaged = false;
+            } else {
+                // Never write over the only copy of what the user had.
+                std::fprintf(stderr, "tessivar-sim: cannot move the damaged state file %s aside; the memory will not be kept\n",
+                             state_file.c_str());
+                state_file.clear();
+                return;
+            }
+        }
+        if (model.save_state(state_file)) {
             saved_generation = model.generation();
         } else if (!save_failed_reported) {
-            std::fprintf(stderr, "tessivar-sim: cannot write state file %s\n", opt.state_file.c_str());
+            std::fprintf(stderr, "tessivar-sim: cannot write state file %s\n", state_file.c_str());
             save_failed_reported = true;
             saved_generation = model.generation();   // try again on the next change
         }
@@ -281,7 +343,7 @@ int run(const SimOptions& opt)
         };
         if (!incoming.empty()) wake_at(incoming.next_due());
         if (!outgoing.empty() && !out_blocked) wake_at(outgoing.next_due());
-        if (!opt.state_file.empty() && model.generation() != saved_generation) wake_at(last_traffic + kSaveAfterQuiet);
+        if (!state_file.empty() && model.generation() != saved_generation) wake_at(last_traffic + kSaveAfterQuiet);
         if (wake_at_least >= 0) wake_at(now + wake_at_least);
         wake_at_least = -1.0;
 

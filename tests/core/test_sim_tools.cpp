@@ -8,6 +8,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -37,12 +41,22 @@ struct TempDir {
     ~TempDir() { std::filesystem::remove_all(path); }
 };
 
+// A process id that has certainly ended: a child that has been reaped.
+long ended_pid()
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return long(child);
+}
+
 TEST(SimDevicesFile, AddsItsLineAndTakesOutExactlyThatLine)
 {
     TempDir dir;
     const auto file = dir.path / "devices";
-    const std::string ours = kv::device_line("/dev/pts/7", "TSV0417A");
-    EXPECT_EQ(ours, "/dev/pts/7\tBrakwell Tessivar\tTSV0417A");
+    const std::string ours = kv::device_line("/dev/pts/7", "TSV0417A", long(getpid()));
+    EXPECT_EQ(ours, "/dev/pts/7\tBrakwell Tessivar\tTSV0417A\t" + std::to_string(getpid()));
 
     // Created when missing.
     ASSERT_TRUE(kv::add_device_line(file.string(), ours));
@@ -61,6 +75,41 @@ TEST(SimDevicesFile, AddsItsLineAndTakesOutExactlyThatLine)
 
     EXPECT_FALSE(kv::remove_device_line((dir.path / "missing").string(), ours));
     EXPECT_FALSE(kv::add_device_line((dir.path / "no" / "such" / "dir").string(), ours));
+}
+
+TEST(SimDevicesFile, LinesOfEndedProcessesAreTidiedAway)
+{
+    TempDir dir;
+    const auto file = dir.path / "devices";
+    const std::string stale = kv::device_line("/dev/pts/3", "TSVSTALE", ended_pid());
+    const std::string live = kv::device_line("/dev/pts/4", "TSVLIVE", long(getppid()));
+    const std::string hand = "/dev/ttyUSB0\tBrakwell Tessivar\tHAND";   // names no process: kept
+    write_text(file, stale + "\n" + live + "\n" + hand + "\n");
+
+    const std::string ours = kv::device_line("/dev/pts/5", "TSVOURS", long(getpid()));
+    ASSERT_TRUE(kv::add_device_line(file.string(), ours));
+    EXPECT_EQ(read_text(file), live + "\n" + hand + "\n" + ours + "\n");
+
+    write_text(file, ours + "\n" + stale + "\n" + live + "\n");
+    ASSERT_TRUE(kv::remove_device_line(file.string(), ours));
+    EXPECT_EQ(read_text(file), live + "\n");
+}
+
+TEST(SimDevicesFile, SpecialFilesAreRefusedWithoutWaiting)
+{
+    TempDir dir;
+    const auto fifo = dir.path / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string ours = kv::device_line("/dev/pts/7", "TSV0417A", long(getpid()));
+    alarm(60);   // watchdog: a blocking open or an endless read ends the test
+    EXPECT_FALSE(kv::add_device_line(fifo.string(), ours));
+    EXPECT_EQ(errno, EINVAL);   // not a regular file
+    EXPECT_FALSE(kv::remove_device_line(fifo.string(), ours));
+    EXPECT_FALSE(kv::add_device_line("/dev/zero", ours));
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_FALSE(kv::remove_device_line("/dev/zero", ours));
+    EXPECT_FALSE(kv::add_device_line(dir.path.string(), ours));
+    alarm(0);
 }
 
 TEST(SimWireQueue, WithoutARateEverythingIsDueAtOnce)
