@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
+#include "widgets/Artwork.h"
 #include "app/Resources.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "config/KV_GloConfPanel.h"
@@ -142,10 +143,10 @@ void Korvane::build(const KorvaneSetup& setup)
 void Korvane::load_artwork()
 {
     fl_register_images();
-    app_logo = new Fl_PNG_Image(image_path("appLogo_(149x37).png").c_str());
-    maker_logo = new Fl_PNG_Image(image_path("brakwellLogo.png").c_str());
-    infographic_image = new Fl_PNG_Image(image_path("Infographic_[1044x541].png").c_str());
-    backdrop_image = new Fl_PNG_Image(image_path("backdrop_[700x592].png").c_str());
+    app_logo = load_png_artwork(image_path("appLogo_(149x37).png"));
+    maker_logo = load_png_artwork(image_path("brakwellLogo.png"));
+    infographic_image = load_png_artwork(image_path("Infographic_[1044x541].png"));
+    backdrop_image = load_png_artwork(image_path("backdrop_[700x592].png"));
 }
 
 static bool image_usable(Fl_Image* img) { return img && img->w() > 0 && img->h() > 0 && !img->fail(); }
@@ -634,6 +635,7 @@ bool Korvane::connect(bool interactive)
         }
     } else {
         preset_panel->load_list(presets_list_path(presets_folder_));
+        for (const std::string& problem : preset_panel->load_problems) std::fprintf(stderr, "korvane: %s\n", problem.c_str());
     }
     redraw();
     return r.online();

@@ -1,6 +1,9 @@
 #include "arp/FactoryArpTable.h"
 
-#include <cstdio>
+#include "platform/SafeFile.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace kv {
 
@@ -14,13 +17,12 @@ bool FactoryArpTable::ensure_loaded(const std::string& folder)
 
 bool FactoryArpTable::load(const std::string& folder)
 {
-    std::FILE* f = std::fopen(arp_factory_path(folder).c_str(), "rb");
-    if (!f) return false;
+    // A FIFO, a device or an oversized file counts as one that cannot be opened.
+    const FileRead file = read_file_limited(arp_factory_path(folder), kDataFileLimit);
+    if (!file) return false;
     std::array<std::uint8_t, kArpFactoryTableSize> fresh{};
-    std::size_t got = std::fread(fresh.data(), 1, fresh.size(), f);
-    bool failed = std::ferror(f) != 0;  // e.g. the name is a folder
-    std::fclose(f);
-    if (failed) return false;
+    const std::size_t got = std::min(file.bytes.size(), fresh.size());
+    std::memcpy(fresh.data(), file.bytes.data(), got);
     table_ = fresh;
     bytes_read_ = got;
     loaded_ = true;

@@ -39,7 +39,8 @@ public:
 
     // Reads the file now, whatever was read before. A file shorter than 896
     // bytes is read as far as it goes and the rest of the copy is zero; bytes
-    // beyond 896 are ignored. False when the file cannot be opened or read (copy unchanged).
+    // beyond 896 are ignored. False when the file cannot be opened or read, or
+    // is not a regular file of at most 1 MiB (copy unchanged).
     bool load(const std::string& folder = "bin");
 
     bool loaded() const { return loaded_; }

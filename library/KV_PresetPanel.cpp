@@ -5,7 +5,7 @@
 #include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
-#include <fstream>
+#include "platform/SafeFile.h"
 
 namespace kv {
 
@@ -54,28 +54,33 @@ void KV_PresetPanel::add_item(const std::string& name, const std::string& path)
     ++preset_count;
 }
 
-static void strip_line_end(std::string& s)
-{
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-}
-
 int KV_PresetPanel::load_list(const std::string& list_path)
 {
     int loaded = 0;
-    std::ifstream list(list_path);
-    std::string line;
-    while (list && std::getline(list, line)) {
-        strip_line_end(line);
-        if (line.empty()) continue;
-        std::ifstream preset(line, std::ios::binary);
-        if (!preset) continue;
-        std::string name;
-        if (!std::getline(preset, name)) continue;
-        strip_line_end(name);
-        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength);
-        if (name.empty()) continue;
-        add_item(name, line);
-        ++loaded;
+    load_problems.clear();
+    // Neither the list nor a file it names may block the start or flood
+    // memory: both go through the limited reader. A missing file is the
+    // ordinary case (first start, a preset deleted by hand) and stays quiet.
+    const FileRead list = read_file_limited(list_path, kListFileLimit);
+    if (!list) {
+        if (list.error != FileError::NotFound) load_problems.push_back(read_failure_message(list_path, list.error));
+    } else {
+        for (std::string_view entry : split_lines(list.text())) {
+            if (entry.empty()) continue;
+            const std::string line(entry);
+            const FileRead preset = read_file_limited(line, kPresetFileLimit);
+            if (!preset) {
+                if (preset.error != FileError::NotFound) load_problems.push_back(read_failure_message(line, preset.error));
+                continue;
+            }
+            const auto lines = split_lines(preset.text());
+            if (lines.empty()) continue;
+            std::string name(lines.front());
+            if (name.size() > kMaxNameLength) name.resize(kMaxNameLength);
+            if (name.empty()) continue;
+            add_item(name, line);
+            ++loaded;
+        }
     }
     show_count();
     redraw();

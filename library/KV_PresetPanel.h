@@ -27,7 +27,13 @@ public:
     // Reads the list file: one full path of a ".lop" file per line. A file
     // that cannot be opened, or whose name line is empty, is left out. Names
     // are cut to 38 characters. Shows the count. Returns the number loaded.
+    // The list and each preset file go through read_file_limited: a FIFO, a
+    // device or an oversized file is left out and described in load_problems.
     int load_list(const std::string& list_path);
+
+    // "cannot read <path>: <reason>" for each file the last load_list refused
+    // (missing files are not listed: they are left out quietly).
+    std::vector<std::string> load_problems;
 
     // Shows preset_count in count_field.
     void show_count();

@@ -45,7 +45,7 @@ bool process_alive(long pid);
 
 struct DeviceListRead {
     std::vector<DeviceLine> devices;   // live, well-formed lines in file order
-    FileError error = FileError::None; // why the file could not be read at all
+    FileError error = FileError::NoError; // why the file could not be read at all
     int skipped = 0;                   // malformed or over-long lines
     int stale = 0;                     // lines of processes that have ended
 };

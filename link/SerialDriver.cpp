@@ -55,7 +55,7 @@ void report_devices_file(const std::string& file, const DeviceListRead& read)
 {
     static std::string last;
     std::string now;
-    if (read.error != FileError::None) {
+    if (read.error != FileError::NoError) {
         now = read_failure_message(file, read.error) + "; no devices listed from it";
     } else if (read.skipped > 0) {
         now = "devices file " + file + ": " + std::to_string(read.skipped) +

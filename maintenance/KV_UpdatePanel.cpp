@@ -1,6 +1,7 @@
 #include "maintenance/KV_UpdatePanel.h"
 
 #include "platform/DataPaths.h"
+#include "widgets/Artwork.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -16,7 +17,7 @@ namespace kv {
 
 KV_UpdatePanel::KV_UpdatePanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    icon_image = new Fl_PNG_Image(image_path("update_icon_(140x123).png").c_str());
+    icon_image = load_png_artwork(image_path("update_icon_(140x123).png"));
     update_button = new Fl_Toggle_Button(x + 105, y + 350, 100, 25, "Update Now");
     update_button->labelsize(13);
     update_button->deactivate();
@@ -25,7 +26,7 @@ KV_UpdatePanel::KV_UpdatePanel(int x, int y, int w, int h, const char* label) : 
     browse_button = new Fl_Button(x + 145, y + 110, 170, 25, "Browse Firmware File");
     browse_button->labelsize(13);
     icon_box = new Fl_Box(x + 160, y + 160, 140, 123);
-    if (icon_image->w() > 0 && icon_image->h() > 0) icon_box->image(icon_image);
+    if (icon_image && icon_image->w() > 0 && icon_image->h() > 0) icon_box->image(icon_image);
     installed_box = new Fl_Box(x + 105, y + 48, 100, 25);
     installed_box->labelfont(FL_HELVETICA_BOLD);
     installed_box->labelsize(13);

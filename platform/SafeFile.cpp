@@ -65,7 +65,7 @@ int open_checked(const std::string& path, size_t max_bytes, FileError* error, si
         return -1;
     }
     *size = size_t(st.st_size);
-    *error = FileError::None;
+    *error = FileError::NoError;
     return fd;
 }
 
@@ -107,7 +107,7 @@ FileRead read_file_limited(const std::string& path, size_t max_bytes)
 
 FileError check_regular_file(const std::string& path, size_t max_bytes)
 {
-    FileError error = FileError::None;
+    FileError error = FileError::NoError;
     size_t size = 0;
     Descriptor fd(open_checked(path, max_bytes, &error, &size));
     return error;
@@ -116,7 +116,7 @@ FileError check_regular_file(const std::string& path, size_t max_bytes)
 const char* file_error_text(FileError error)
 {
     switch (error) {
-    case FileError::None: return "no error";
+    case FileError::NoError: return "no error";
     case FileError::NotFound: return "no such file";
     case FileError::NoAccess: return "permission denied";
     case FileError::OpenFailed: return "cannot be opened";

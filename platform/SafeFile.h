@@ -35,7 +35,7 @@
 namespace kv {
 
 enum class FileError {
-    None,         // read completely
+    NoError,      // read completely (not "None": X11 defines that as a macro)
     NotFound,     // no such file (or a component of the path is missing)
     NoAccess,     // permission denied
     OpenFailed,   // any other reason the open failed
@@ -46,9 +46,9 @@ enum class FileError {
 
 struct FileRead {
     std::vector<uint8_t> bytes;   // the whole file when error is None, else empty
-    FileError error = FileError::None;
+    FileError error = FileError::NoError;
 
-    bool ok() const { return error == FileError::None; }
+    bool ok() const { return error == FileError::NoError; }
     explicit operator bool() const { return ok(); }
     std::string_view text() const { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 };
@@ -57,7 +57,7 @@ struct FileRead {
 FileRead read_file_limited(const std::string& path, size_t max_bytes);
 
 // The rules of read_file_limited (opened without blocking, regular, at most
-// max_bytes) without reading the content. FileError::None when they hold.
+// max_bytes) without reading the content. FileError::NoError when they hold.
 FileError check_regular_file(const std::string& path, size_t max_bytes);
 
 // "no such file", "not a regular file", "larger than the limit for its kind", ...

@@ -1,6 +1,9 @@
 #include "preset/AlgorithmLibrary.h"
 
-#include <fstream>
+#include "platform/SafeFile.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace kv {
 
@@ -15,13 +18,14 @@ bool AlgorithmLibrary::load(const std::string& path)
     images_read_ = 0;
     usable_ = false;
 
-    std::ifstream in(path, std::ios::binary);
-    in.ignore(std::streamsize(kHeaderSize));
-    if (std::size_t(in.gcount()) != kHeaderSize) return false;
-    // The images lie in the file as they lie in memory: read them in place.
+    // A FIFO, a device or an oversized file counts as a missing library.
+    const FileRead file = read_file_limited(path, kDataFileLimit);
+    if (!file || file.bytes.size() < kHeaderSize) return false;
+    // The images lie in the file as they lie in memory: copy them in place.
     static_assert(sizeof(images_) == kImagesSize);
-    in.read(reinterpret_cast<char*>(images_.data()), std::streamsize(kImagesSize));
-    images_read_ = int(std::size_t(in.gcount()) / kDspProgramSize);
+    const std::size_t available = std::min(file.bytes.size() - kHeaderSize, kImagesSize);
+    std::memcpy(images_.data(), file.bytes.data() + kHeaderSize, available);
+    images_read_ = int(available / kDspProgramSize);
     // An image the file ends inside stays blank.
     if (images_read_ < kImageCount) images_[std::size_t(images_read_)] = {};
     usable_ = images_read_ == kImageCount;

@@ -37,7 +37,8 @@ public:
     // Reads `path` at once (see load).
     explicit AlgorithmLibrary(const std::string& path) { load(path); }
 
-    // Reads the library file. The library is usable when the file opens and at
+    // Reads the library file (through read_file_limited: a FIFO, a device or a
+    // file over 1 MiB counts as missing). The library is usable when the file opens and at
     // least 19456 bytes follow its header. Otherwise it is marked unusable and
     // nothing is reported: the images read in full are kept and every other
     // image is blank (all zero words). Returns usable().

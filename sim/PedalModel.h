@@ -130,7 +130,7 @@ enum class StateFileStatus {
 };
 struct StateFileLoad {
     StateFileStatus status = StateFileStatus::Missing;
-    FileError error = FileError::None;   // the reader's reason, when it had one
+    FileError error = FileError::NoError;   // the reader's reason, when it had one
 };
 
 // Moves a damaged state file out of the way, to path + ".damaged" (or

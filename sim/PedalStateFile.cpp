@@ -152,7 +152,7 @@ StateFileLoad PedalModel::load_state_checked(const std::string& path)
     if (r.error == FileError::NotRegular || r.error == FileError::NoAccess || r.error == FileError::OpenFailed)
         return {StateFileStatus::Refused, r.error};
     if (!r || !deserialize(r.bytes.data(), r.bytes.size())) return {StateFileStatus::Damaged, r.error};
-    return {StateFileStatus::Loaded, FileError::None};
+    return {StateFileStatus::Loaded, FileError::NoError};
 }
 
 bool PedalModel::load_state(const std::string& path)

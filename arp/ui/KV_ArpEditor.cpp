@@ -3,6 +3,7 @@
 #include "preset/Catalogue.h"
 
 #include "platform/DataPaths.h"
+#include "widgets/Artwork.h"
 #include "widgets/Palette.h"
 
 #include <FL/Fl_PNG_Image.H>
@@ -22,7 +23,7 @@ const char* const kSequenceNames[5] = {"Sequence I", "Sequence II", "Sequence II
 
 KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : TabPage(x, y, w, h, label)
 {
-    alert_image_ = new Fl_PNG_Image(image_path("arp_alert_[670x467].png").c_str());
+    alert_image_ = load_png_artwork(image_path("arp_alert_[670x467].png"));
     end();
 }
 

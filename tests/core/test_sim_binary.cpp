@@ -116,7 +116,7 @@ TEST(SimBinary, AnswersOnItsPtyAndCleansUpItsDevicesLine)
 
     // The line is in place by the time the banner is out.
     const std::string listed = read_text(devices);
-    EXPECT_EQ(listed, foreign + tty + "\tBrakwell Tessivar\tTSV0999Z\n");
+    EXPECT_EQ(listed, foreign + tty + "\tBrakwell Tessivar\tTSV0999Z\t" + std::to_string(sim.pid) + "\n");
 
     // Two exchanges, opening and closing the port for each as the editor does.
     for (int round = 0; round < 2; ++round) {

@@ -28,7 +28,7 @@ start_sim() {
     done
     TTY=$(sed -n 's/^tessivar-sim: serving on //p' "$WORK/out")
     [ -n "$TTY" ] || fail "no banner: $(cat "$WORK/err")"
-    grep -q "^$TTY	Brakwell Tessivar	TSV0600C\$" "$DEVICES" || fail "devices line missing"
+    grep -q "^$TTY	Brakwell Tessivar	TSV0600C	$PID\$" "$DEVICES" || fail "devices line missing"
 }
 
 stop_sim() {
