@@ -24,6 +24,7 @@
 #include "ops/Transfers.h"
 #include "platform/Platform.h"
 #include "widgets/Palette.h"
+#include "widgets/SafeChoice.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -253,7 +254,9 @@ void Korvane::build_widgets()
     transport_panel = new KV_TransportPanel(5, 135, 360, 470);
     transport_panel->callback(panel_cb, this);
 
-    preset_selector = new Fl_Choice(385, 532, 200, 26);
+    // A toolkit menu crashes on some keys once the pointer has left it: the
+    // selector installs the guard that stops them (widgets/SafeChoice.h).
+    preset_selector = new SafeChoice(385, 532, 200, 26);
     preset_selector->textsize(13);
     preset_selector->selection_color(FL_BLACK);
     preset_selector->callback(selector_cb, this);

@@ -201,6 +201,20 @@ check "the editor reached the live simulator" grep -q "Read parameters & title s
 check "the over-long line was skipped with a message" grep -q "malformed line(s) skipped" "$app_out"
 check "the editor is still running" kill -0 "$app_pid"
 shot long-serial
+
+echo "# the editor: the preset selector, left by the pointer, then BackSpace and Shift+Tab"
+for keys in BackSpace shift+Tab "Tab Up"; do
+  click 435 545
+  settle 0.4
+  xdotool mousemove --window "$win" 1040 20
+  settle 0.2
+  # shellcheck disable=SC2086
+  xdotool key $keys
+  settle 0.3
+  xdotool key Escape
+  settle 0.3
+  check "selector, pointer outside, $keys: the editor is still running" kill -0 "$app_pid"
+done
 stop_app
 stop_sim
 
