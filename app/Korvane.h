@@ -11,6 +11,7 @@
 // returns; that sequence may end the process (firmware too old).
 
 #include "link/FtDriver.h"
+#include "ops/Arp.h"
 #include "ops/Connect.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
@@ -191,6 +192,15 @@ private:
     void leave_update_mode();
     void show_everything_read(const ops::EverythingRead& r);
     void show_sequences(const ops::EngineSequences& sequences);
+    // The Arp Editor page set up for the Dashboard's preset (tab selected,
+    // preset read); inactive while the global or MIDI settings are open.
+    void prepare_arp_editor();
+    // After the Dashboard's block changed: an engine running the Arpeggiator
+    // relabels its snap grid for the scale in secondary parameter 2.
+    void arp_follow_parameters();
+    // Where the arp editor's shown sequence of an engine goes: the slot picked
+    // on its panel, else the sequence the preset plays.
+    ops::ArpTarget arp_target(Engine e) const;
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
     // The preset as the Dashboard holds it, titled as the selected slot.
