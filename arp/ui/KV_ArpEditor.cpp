@@ -134,6 +134,8 @@ KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : TabP
     factory_choice->callback(factory_cb, this);
 
     slot_choice = new Fl_Choice(x + 330, y + 423, 112, 26);
+    // At the toolkit's default size the slot's number is cut off by the arrow.
+    slot_choice->textsize(13);
     for (const char* s : {" - pick a slot -", " save to slot 1", " save to slot 2", " save to slot 3", " save to slot 4"})
         slot_choice->add(s);
     slot_choice->value(0);
