@@ -842,6 +842,8 @@ void Korvane::on_dashboard()
             show_sequences(seqs);
         }
     }
+    // The Arpeggiator's grid is labelled with the scale the block now holds.
+    if (dashboard->preview_request == parameters) arp_follow_parameters();
     redraw();
 }
 
@@ -873,8 +875,7 @@ void Korvane::read_selected_slot()
         transport_panel->set_slot_name(slot, r.record.title);
         transport_panel->set_switches_from_flags(slot, r.record.parameters.flags);
         show_sequences(r.sequences);
-        arp_editor->set_engine_algorithm(dashboard->params.algorithm_x, Engine::X);
-        arp_editor->set_engine_algorithm(dashboard->params.algorithm_y, Engine::Y);
+        prepare_arp_editor();
     }
     redraw();
 }
@@ -936,8 +937,12 @@ void Korvane::on_arp_editor()
         ops::preview_sequence(*usb, *reporter_, arp_target(e), panel.record());
         break;
     case ArpAction::SaveX:
-    case ArpAction::SaveY:
-        if (ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record()) == 0) {
+    case ArpAction::SaveY: {
+        // The pedal's library changes: the main controls wait for it.
+        set_main_controls_active(false);
+        const int code = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
+        set_main_controls_active(true);
+        if (code == 0) {
             arp_editor->show_saved(true);
             redraw();
             usb->pause(kArpSavedShown, true);
@@ -945,6 +950,7 @@ void Korvane::on_arp_editor()
             arp_editor->reset_factory_choice();
         }
         break;
+    }
     }
     redraw();
 }
