@@ -322,7 +322,7 @@ protected:
 TEST_F(ArpEditorTest, ThePreparedPageShowsBothEnginesWithTheFocusedOneInFront)
 {
     pedal_.memory().arp[1][1] = levels({100, 200, 300, 400, 500, 600, 700, 800}, false).bytes;
-    Korvane& w = start();
+    start();
     open_page();
     EXPECT_TRUE(page().arp_available());
     EXPECT_EQ(page().shown_engine(), Engine::Y);
@@ -343,13 +343,6 @@ TEST_F(ArpEditorTest, ThePreparedPageShowsBothEnginesWithTheFocusedOneInFront)
     EXPECT_EQ(page().shown_engine(), Engine::X);
     EXPECT_EQ(page().slot_choice->value(), 2);
     EXPECT_TRUE(requests_.empty());   // switching engines sends nothing
-
-    // The Dashboard's scale reaches the grid labels.
-    w.dashboard->params.sp2_y = 1;
-    w.arp_follow_parameters();
-    page().core(Engine::Y).snap_button->value(1);
-    page().core(Engine::Y).set_scale(page().core(Engine::Y).scale());
-    EXPECT_STREQ(page().core(Engine::Y).grid_labels[0]->label(), "10");
 
     // The help texts go through the window's dialogs.
     click(page().help_button);
@@ -534,6 +527,57 @@ TEST_F(ArpEditorTest, APedalThatStopsAnsweringLeavesThePanelAsItWas)
     EXPECT_TRUE(requests_.empty());
     EXPECT_EQ(w.status_lines(), lines);
     EXPECT_EQ(y.record().level(0), 410);
+}
+
+TEST_F(ArpEditorTest, ReadingASlotHandsItsSequencesToThePage)
+{
+    // Slot 6: Arp Tremolo Sequence IV on DSP-X only, with 5 steps.
+    ArpSequence fourth = levels({4095, 2048, 1024, 512, 0, 0, 0, 0}, true);
+    fourth.set_step_count(5, true);
+    pedal_.memory().arp[0][3] = fourth.bytes;
+    auto& p = pedal_.memory().slots[5].parameters;
+    p.algorithm_x = 31;
+    p.sp1_x = 6;
+    p.algorithm_y = 11;
+    Korvane& w = start();
+    open_page();
+    w.transport_panel->select_slot(5);
+    w.transport_panel->toggle_source = KV_TransportPanel::slot_selected;
+    w.transport_panel->do_callback();
+
+    EXPECT_EQ(page().shown_engine(), Engine::X);
+    EXPECT_FALSE(page().edit_y_button->active());
+    KV_ArpCore& x = page().core(Engine::X);
+    EXPECT_EQ(x.record(), fourth);
+    EXPECT_EQ(x.step_count(), 5);
+    EXPECT_TRUE(x.snap_grid());   // 512 lies on the grid
+    EXPECT_EQ(x.sequence_index(), 3);
+    EXPECT_EQ(page().slot_choice->value(), 4);
+    EXPECT_EQ(page().caption(Engine::X), "A R P  T R E M O L O");
+    EXPECT_TRUE(page().caption(Engine::Y).empty());
+    // Loading sent nothing back to the pedal.
+    for (const PedalRequest& r : requests_) EXPECT_NE(r.command, 0xC8);
+}
+
+TEST_F(ArpEditorTest, TheDashboardsScaleRelabelsTheArpeggiatorGrid)
+{
+    Korvane& w = start();
+    open_page();
+    KV_ArpCore& y = page().core(Engine::Y);
+    y.snap_button->value(1);
+    y.snap_button->do_callback();
+    EXPECT_STREQ(y.grid_labels[0]->label(), "11");   // Major, as the preset was read
+    requests_.clear();
+    // The Dashboard switches DSP-Y to Pentatonic, then to Phrygian.
+    w.dashboard->params.sp2_y = 1;
+    w.dashboard->preview_request = parameters;
+    w.dashboard->do_callback();
+    EXPECT_STREQ(y.grid_labels[0]->label(), "10");
+    EXPECT_STREQ(y.grid_labels[2]->label(), "5");
+    w.dashboard->params.sp2_y = 2;
+    w.dashboard->do_callback();
+    EXPECT_STREQ(y.grid_labels[1]->label(), "8");
+    for (const PedalRequest& r : requests_) EXPECT_NE(r.command, 0xC8);   // relabelling sends no sequence
 }
 
 } // namespace
