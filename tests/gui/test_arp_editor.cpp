@@ -436,6 +436,38 @@ TEST_F(ArpEditorTest, ChooseEditPreviewSaveAndReadBack)
     EXPECT_EQ(page().core(Engine::X).sequence_index(), 2);
 }
 
+TEST_F(ArpEditorTest, EveryArpAlgorithmOnEitherEngineIsDrawnHeardAndSaved)
+{
+    Korvane& w = start();
+    for (int id = 31; id <= 37; ++id) {
+        for (Engine e : {Engine::X, Engine::Y}) {
+            SCOPED_TRACE("algorithm " + std::to_string(id) + (e == Engine::X ? " on DSP-X" : " on DSP-Y"));
+            w.dashboard->params.algorithm_x = e == Engine::X ? uint8_t(id) : 5;
+            w.dashboard->params.algorithm_y = e == Engine::Y ? uint8_t(id) : 5;
+            open_page();
+            ASSERT_EQ(page().shown_engine(), e);
+            KV_ArpCore& c = page().core(e);
+            requests_.clear();
+            c.sliders[0]->value(25 + id);
+            c.sliders[0]->released = true;
+            c.sliders[0]->do_callback();
+            pick(page().slot_choice, 3);
+            click(page().save_button);
+            ASSERT_EQ(requests_.size(), 2u);
+            const uint8_t engine = uint8_t(index_of(e));
+            EXPECT_EQ(requests_[0].head[2], 0);   // heard
+            EXPECT_EQ(requests_[1].head[2], 1);   // kept
+            EXPECT_EQ(requests_[1].head[1], engine);
+            EXPECT_EQ(requests_[1].head[3], id - 31);
+            EXPECT_EQ(requests_[1].head[4], 4);
+            const ArpSequence kept = library(id - 31, 2);
+            EXPECT_EQ(kept, c.record());
+            EXPECT_EQ(kept.level(0), arp_level_from_shown(25 + id));
+            EXPECT_EQ(kept.second(0), id == 31 ? 0 : kept.level(0));
+        }
+    }
+}
+
 TEST_F(ArpEditorTest, AFactorySequenceIsLoadedFromTheShippedFileAndHeard)
 {
     Korvane& w = start();
