@@ -97,7 +97,7 @@ public:
     int picked_sequence(Engine e) const;
     FactoryArpTable& factory_table() { return factory_; }
     const std::string& caption(Engine e) const { return captions_[size_t(index_of(e))]; }
-    // Compatibility with the window's read-out of the engines' algorithms.
+    // The algorithm last handed over for the engine.
     AlgorithmId engine_algorithm(Engine e) const { return algorithms_[size_t(index_of(e))]; }
 
     // How the help and tips texts are shown; the window routes them to its dialogs.
