@@ -2,12 +2,12 @@
 
 #include "preset/Catalogue.h"
 #include "widgets/Palette.h"
+#include "widgets/SafeChoice.h"
 #include "widgets/ValueSlider.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
-#include <FL/Fl_Choice.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
@@ -72,7 +72,7 @@ KV_ArpCore::KV_ArpCore(int x, int y, int w, int h) : Fl_Group(x, y, w, h)
     snap_button->value(0);
     snap_button->callback(snap_cb, this);
 
-    steps_choice = new Fl_Choice(x + 629, y + 275, 52, 26);
+    steps_choice = new SafeChoice(x + 629, y + 275, 52, 26);
     steps_choice->textsize(14);
     for (const char* n : {"  4", "  5", "  6", "  7", "  8"}) steps_choice->add(n);
     steps_choice->value(kArpSteps - kArpMinSteps);

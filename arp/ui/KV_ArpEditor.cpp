@@ -5,10 +5,10 @@
 #include "platform/DataPaths.h"
 #include "widgets/Artwork.h"
 #include "widgets/Palette.h"
+#include "widgets/SafeChoice.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Choice.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -125,7 +125,7 @@ KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : TabP
     if (usable(tips_image_)) tips_button->image(tips_image_);
     tips_button->callback(tips_cb, this);
 
-    factory_choice = new Fl_Choice(x + 505, y + 380, 160, 28);
+    factory_choice = new SafeChoice(x + 505, y + 380, 160, 28);
     factory_choice->textsize(13);
     factory_choice->add("   -  select to load  -", 0, nullptr, nullptr, FL_MENU_INACTIVE);
     for (const char* s : {" Factory sequence I", " Factory sequence II", " Factory sequence III", " Factory sequence IV"})
@@ -133,7 +133,7 @@ KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : TabP
     factory_choice->value(0);
     factory_choice->callback(factory_cb, this);
 
-    slot_choice = new Fl_Choice(x + 330, y + 423, 112, 26);
+    slot_choice = new SafeChoice(x + 330, y + 423, 112, 26);
     // At the toolkit's default size the slot's number is cut off by the arrow.
     slot_choice->textsize(13);
     for (const char* s : {" - pick a slot -", " save to slot 1", " save to slot 2", " save to slot 3", " save to slot 4"})
