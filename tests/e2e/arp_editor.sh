@@ -7,7 +7,8 @@
 #   3. "save to slot 4" and S A V E store it (store flag 1): the pedal's memory
 #      holds it afterwards;
 #   4. choosing Sequence IV reads it back from the pedal, and what came back is
-#      what was saved (reversed twice, it is heard as it was stored).
+#      what was saved (reversed twice, it is heard as it was stored);
+#   5. `korvane arp show` and `korvane arp save` on the same pedal.
 # Usage: arp_editor.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
 set -uo pipefail
 
@@ -126,6 +127,16 @@ check "the sequence read back is the one saved" \
   test "$(grep -F "SET_ARPDATA (preview)" "$sim_log" | tail -n1 | grep -cF "c8 00 00 06 06 $head5")" -eq 1
 
 stop_app
+
+echo "# the command line"
+(unset DISPLAY; "$korvane" arp show 1) >"$work/show.out" 2>"$work/show.err"
+check "korvane arp show 1 names both engines' sequences" \
+  in_order "$work/show.out" "DSP-X  ARPGTR  Sequence I  " "DSP-Y  ARPGTR  Sequence II  "
+(unset DISPLAY; "$korvane" arp save ARPGTR 3 60 40 20 0 --yes) >"$work/save.out" 2>"$work/save.err"
+check "korvane arp save stores with store flag 1 as Sequence III" \
+  grep -qF "SET_ARPDATA (store)  37 bytes: c8 00 01 06 04" "$sim_log"
+check "korvane arp save says where it went" grep -qF "Saved as Arpeggiator Sequence III: 4 steps: 60.0 40.0 20.0 0.0" "$work/save.out"
+
 stop_sim
 # Factory sequence II now also stands where Sequence IV was kept.
 check "the pedal's memory holds the saved sequence" test "$(occurrences "$state" "$second")" -ge 2
