@@ -906,7 +906,7 @@ void Korvane::on_arp_editor()
         arp_editor->load_factory(e, *seq);
     }
     // Offline the panel keeps the edit; nothing is sent and nothing is said.
-    if (!transport_panel->active()) return;
+    if (!transport_panel->active() || busy_ > 0) return;
 
     Exchange exchange(*this);
     switch (action) {

@@ -211,6 +211,15 @@ void KV_ArpEditor::prepare(const PresetParameters& params)
     set_engine_algorithm(params.algorithm_y, Engine::Y);
     if (params.algorithm_x == kAlgorithmArpeggiator) core(Engine::X).set_scale(params.sp2_x);
     if (params.algorithm_y == kAlgorithmArpeggiator) core(Engine::Y).set_scale(params.sp2_y);
+    // An engine on the random sequence has nothing to edit, whether or not
+    // the pedal sent anything for it.
+    for (Engine e : {Engine::X, Engine::Y}) {
+        const AlgorithmId id = params.algorithm(e);
+        const uint8_t selector = e == Engine::X ? params.sp1_x : params.sp1_y;
+        if (!is_arp_algorithm(id) || code_to_position(id, 0, selector) < KV_ArpCore::kRandomSequence) continue;
+        core(e).show_sequence(id, KV_ArpCore::kRandomSequence, nullptr);
+        random_[size_t(index_of(e))] = true;
+    }
 
     arp_available_ = true;
     activate_if(edit_x_button, x_arp);

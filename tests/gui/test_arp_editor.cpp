@@ -519,6 +519,13 @@ TEST_F(ArpEditorTest, SequenceRandomGreysOutEditing)
     EXPECT_TRUE(y.editing_active());
     EXPECT_TRUE(page().save_button->active());
     EXPECT_EQ(window_->dashboard->params.sp1_y, 2);
+
+    // A preset on the random sequence greys it out even when nothing was read for it.
+    window_->dashboard->params.sp1_y = 7;
+    open_page();
+    EXPECT_TRUE(page().random_shown());
+    EXPECT_FALSE(y.editing_active());
+    EXPECT_FALSE(page().save_button->active());
 }
 
 TEST_F(ArpEditorTest, APedalThatStopsAnsweringLeavesThePanelAsItWas)
