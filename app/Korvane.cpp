@@ -8,6 +8,7 @@
 #include "app/KV_TextBoard.h"
 #include "widgets/Artwork.h"
 #include "app/Resources.h"
+#include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "config/KV_GloConfPanel.h"
 #include "config/KV_MidiConfPanel.h"
@@ -38,6 +39,7 @@
 #include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +50,8 @@ namespace {
 
 constexpr Fl_Color kTabLabelColor = 0xc0c0c000;
 constexpr Fl_Color kCaptionColor = 0x33333300;
+// How long the Arp Editor shows that a sequence was saved.
+constexpr double kArpSavedShown = 1.0;
 
 // Panel colour: a toolkit colour darkened twice towards black.
 Fl_Color darkened(Fl_Color c)
@@ -197,6 +201,7 @@ void Korvane::build_widgets()
         arp_editor->labelsize(13);
         arp_editor->labelcolor(kTabLabelColor);
         arp_editor->callback(panel_cb, this);
+        arp_editor->show_text = [](const std::string& text) { dialogs().message(text); };
         arp_editor->hide();
     }
     tabs->end();
@@ -479,9 +484,7 @@ void Korvane::tab_changed()
         if (!expression_editor->visible()) {
             expression_editor->labelsize(13);
             arp_editor->labelsize(16);
-            arp_editor->set_engine_algorithm(dashboard->params.algorithm_x, Engine::X);
-            arp_editor->set_engine_algorithm(dashboard->params.algorithm_y, Engine::Y);
-            if (config_open) arp_editor->deactivate();
+            prepare_arp_editor();
         } else {
             expression_editor->labelsize(16);
             arp_editor->labelsize(13);
@@ -713,18 +716,43 @@ void Korvane::show_everything_read(const ops::EverythingRead& r)
     write_button->activate();
     online_ = true;
     show_sequences(r.sequences);
+    prepare_arp_editor();
 }
 
 void Korvane::show_sequences(const ops::EngineSequences& sequences)
 {
     const PresetParameters& p = dashboard->params;
-    const uint8_t algorithms[2] = {p.algorithm_x, p.algorithm_y};
-    const uint8_t selectors[2] = {p.sp1_x, p.sp1_y};
-    for (int e = 0; e < 2; ++e) {
-        if (!sequences[size_t(e)]) continue;
-        arp_editor->show_sequence(algorithms[e], code_to_position(algorithms[e], 0, selectors[e]),
-                                  e == 0 ? Engine::X : Engine::Y, *sequences[size_t(e)]);
+    for (Engine e : {Engine::X, Engine::Y}) {
+        const auto& seq = sequences[size_t(index_of(e))];
+        if (!seq) continue;   // not an arp algorithm, or not read: the page keeps what it showed
+        const AlgorithmId id = p.algorithm(e);
+        const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
+        arp_editor->show_sequence(id, code_to_position(id, 0, selector), e, *seq);
     }
+}
+
+void Korvane::prepare_arp_editor()
+{
+    arp_editor->prepare(dashboard->params);
+    if (glo_conf_panel->visible() || midi_conf_panel->visible()) arp_editor->deactivate();
+}
+
+void Korvane::arp_follow_parameters()
+{
+    const PresetParameters& p = dashboard->params;
+    if (p.algorithm_x == kAlgorithmArpeggiator) arp_editor->set_scale(Engine::X, p.sp2_x);
+    if (p.algorithm_y == kAlgorithmArpeggiator) arp_editor->set_scale(Engine::Y, p.sp2_y);
+}
+
+ops::ArpTarget Korvane::arp_target(Engine e) const
+{
+    const PresetParameters& p = dashboard->params;
+    ops::ArpTarget t;
+    t.engine = e;
+    t.algorithm = arp_editor->core(e).algorithm();
+    const int picked = arp_editor->picked_sequence(e);
+    t.selector = picked >= 0 ? uint8_t(arp_selector(picked)) : (e == Engine::X ? p.sp1_x : p.sp1_y);
+    return t;
 }
 
 // ---------------------------------------------------------------------------
@@ -814,6 +842,8 @@ void Korvane::on_dashboard()
             show_sequences(seqs);
         }
     }
+    // The Arpeggiator's grid is labelled with the scale the block now holds.
+    if (dashboard->preview_request == parameters) arp_follow_parameters();
     redraw();
 }
 
@@ -845,8 +875,7 @@ void Korvane::read_selected_slot()
         transport_panel->set_slot_name(slot, r.record.title);
         transport_panel->set_switches_from_flags(slot, r.record.parameters.flags);
         show_sequences(r.sequences);
-        arp_editor->set_engine_algorithm(dashboard->params.algorithm_x, Engine::X);
-        arp_editor->set_engine_algorithm(dashboard->params.algorithm_y, Engine::Y);
+        prepare_arp_editor();
     }
     redraw();
 }
@@ -859,7 +888,72 @@ void Korvane::on_template_panel() {}
 
 void Korvane::on_expression_editor() {}
 
-void Korvane::on_arp_editor() {}
+void Korvane::on_arp_editor()
+{
+    const ArpAction action = arp_editor->action();
+    const Engine e = engine_of(action);
+    KV_ArpCore& panel = arp_editor->core(e);
+
+    // A factory sequence is loaded into the panel with or without a pedal;
+    // only hearing it needs one.
+    if (action == ArpAction::FactoryX || action == ArpAction::FactoryY) {
+        const auto seq = ops::factory_sequence(arp_editor->factory_table(), *reporter_, panel.algorithm(),
+                                               arp_editor->factory_number() - 1, data_dir());
+        if (!seq) {
+            arp_editor->factory_not_loaded();
+            return;
+        }
+        arp_editor->load_factory(e, *seq);
+    }
+    // Offline the panel keeps the edit; nothing is sent and nothing is said.
+    if (!transport_panel->active() || busy_ > 0) return;
+
+    Exchange exchange(*this);
+    switch (action) {
+    case ArpAction::SequenceX:
+    case ArpAction::SequenceY: {
+        // The preset now plays the chosen sequence: the Dashboard's block
+        // follows and the pedal is told before the sequence is read back.
+        PresetParameters& p = dashboard->params;
+        uint8_t& selector = e == Engine::X ? p.sp1_x : p.sp1_y;
+        const uint8_t before = selector;
+        selector = uint8_t(arp_selector(std::max(panel.sequence_index(), 0)));
+        p.set_focus(e);
+        const ops::SequenceFetch r = ops::fetch_chosen_sequence(*usb, *reporter_, p, e);
+        if (r.ok()) {
+            arp_editor->sequence_read(e, *r.sequence);
+        } else {
+            // Nothing came back: the panel and the preset stay on the sequence shown.
+            selector = before;
+            arp_editor->sequence_not_read(e);
+        }
+        dashboard->redraw();
+        break;
+    }
+    case ArpAction::PreviewX:
+    case ArpAction::PreviewY:
+    case ArpAction::FactoryX:
+    case ArpAction::FactoryY:
+        ops::preview_sequence(*usb, *reporter_, arp_target(e), panel.record());
+        break;
+    case ArpAction::SaveX:
+    case ArpAction::SaveY: {
+        // The pedal's library changes: the main controls wait for it.
+        set_main_controls_active(false);
+        const int code = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
+        set_main_controls_active(true);
+        if (code == 0) {
+            arp_editor->show_saved(true);
+            redraw();
+            usb->pause(kArpSavedShown, true);
+            arp_editor->show_saved(false);
+            arp_editor->reset_factory_choice();
+        }
+        break;
+    }
+    }
+    redraw();
+}
 
 void Korvane::on_glo_conf_panel() {}
 

@@ -11,6 +11,7 @@
 // returns; that sequence may end the process (firmware too old).
 
 #include "link/FtDriver.h"
+#include "ops/Arp.h"
 #include "ops/Connect.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
@@ -88,6 +89,15 @@ public:
     // Reads all presets into the window and the panels, then slot 0 into the
     // Dashboard. False when Read All failed (already reported).
     bool read_everything();
+
+    // --- hand-offs to the Arp Editor page ---
+    // After the Dashboard's block changed (its `parameters` preview): an
+    // engine running the Arpeggiator relabels its snap grid for the scale in
+    // secondary parameter 2.
+    void arp_follow_parameters();
+    // Sequences the pedal sent for the Dashboard's preset (a preset read, the
+    // Dashboard's sequence choice): each engine's panel shows its own.
+    void show_sequences(const ops::EngineSequences& sequences);
 
     // --- navigation (the callbacks of the window's own widgets) ---
     void tab_changed();
@@ -190,7 +200,12 @@ private:
     void show_update_mode(bool at_start);
     void leave_update_mode();
     void show_everything_read(const ops::EverythingRead& r);
-    void show_sequences(const ops::EngineSequences& sequences);
+    // The Arp Editor page set up for the Dashboard's preset (tab selected,
+    // preset read); inactive while the global or MIDI settings are open.
+    void prepare_arp_editor();
+    // Where the arp editor's shown sequence of an engine goes: the slot picked
+    // on its panel, else the sequence the preset plays.
+    ops::ArpTarget arp_target(Engine e) const;
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
     // The preset as the Dashboard holds it, titled as the selected slot.

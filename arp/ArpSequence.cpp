@@ -135,4 +135,27 @@ ArpSequence make_arp_sequence(const std::array<double, kArpSteps>& shown, int st
     return s;
 }
 
+std::array<int, kArpGridLines> arpeggiator_grid_semitones(int scale)
+{
+    static constexpr std::array<std::array<int, kArpGridLines>, kArpScaleCount> kLines = {{
+        {10, 7, 6, 5, 3, 3, 0},   // Blues Scale
+        {10, 7, 5, 5, 3, 3, 0},   // Pentatonic
+        {10, 8, 7, 5, 4, 1, 0},   // Phrygian
+        {9, 8, 6, 4, 3, 1, 0},    // Altered Scale
+        {11, 9, 7, 5, 4, 2, 0},   // Major
+        {10, 8, 7, 5, 3, 2, 0},   // Natural Minor
+        {11, 8, 7, 5, 3, 2, 0},   // Harmonic Minor
+        {11, 9, 7, 5, 3, 2, 0},   // Melodic Minor
+        {8, 7, 5, 5, 1, 1, 0},    // Japanese 1
+        {10, 7, 5, 5, 1, 1, 0},   // Japanese 2
+        {8, 7, 3, 3, 2, 2, 0},    // Japanese 3
+        {8, 7, 5, 5, 2, 2, 0},    // Japanese 4
+        {8, 7, 3, 3, 1, 1, 0},    // Balinese
+        {11, 8, 7, 6, 3, 2, 0},   // Gypsy Minor
+        {10, 9, 6, 5, 4, 1, 0},   // Oriental
+        {8, 7, 5, 5, 1, 1, 0},    // Indian Asavari
+    }};
+    return kLines[static_cast<std::size_t>(std::clamp(scale, 0, kArpScaleCount - 1))];
+}
+
 } // namespace kv

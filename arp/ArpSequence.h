@@ -97,4 +97,12 @@ bool arp_uses_snap_grid(const ArpSequence& seq);
 // Builds a record from shown levels (0..100) with n steps playing.
 ArpSequence make_arp_sequence(const std::array<double, kArpSteps>& shown, int steps, bool tremolo);
 
+// The Arpeggiator plays the snap grid's seven lines as notes of its scale
+// (secondary parameter 2, 0 "Blues Scale" .. 15 "Indian Asavari"): the
+// semitone of each line, top line first, within the octave between the
+// grid's "+12" top and "-12" bottom. A scale outside 0..15 is clamped.
+constexpr int kArpGridLines = 7;
+constexpr int kArpScaleCount = 16;
+std::array<int, kArpGridLines> arpeggiator_grid_semitones(int scale);
+
 } // namespace kv

@@ -7,5 +7,6 @@
 namespace kv::cli {
 
 int cmd_list(Session& s);
+int cmd_arp(Session& s);
 
 } // namespace kv::cli

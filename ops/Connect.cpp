@@ -22,19 +22,26 @@ bool PedalInfo::supported(uint8_t version_byte)
     return major > 2 || (major == 2 && minor >= 3);
 }
 
+std::optional<ArpSequence> fetch_sequence(UsbLink& link, const PresetParameters& params, Engine engine,
+                                          int* code)
+{
+    if (code) *code = 0;
+    // Only the seven arp algorithms have sequences; a code beyond the
+    // catalogue from a damaged preset asks nothing.
+    const AlgorithmId algorithm = params.algorithm(engine);
+    if (!is_arp_algorithm(algorithm)) return std::nullopt;
+    const uint8_t selector = engine == Engine::X ? params.sp1_x : params.sp1_y;
+    const int result = link.get_arp_data(uint8_t(arp_index(algorithm)), selector, uint8_t(index_of(engine)));
+    if (code) *code = result;
+    // A failed read leaves whatever the buffer held before: never hand that on.
+    if (result != 0) return std::nullopt;
+    return ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
+}
+
 EngineSequences fetch_sequences(UsbLink& link, const PresetParameters& params)
 {
     EngineSequences out;
-    const uint8_t algorithms[2] = {params.algorithm_x, params.algorithm_y};
-    const uint8_t selectors[2] = {params.sp1_x, params.sp1_y};
-    for (int e = 0; e < 2; ++e) {
-        // Only the seven arp algorithms have sequences; a code beyond the
-        // catalogue from a damaged preset asks nothing.
-        if (!is_arp_algorithm(algorithms[e])) continue;
-        const uint8_t index = uint8_t(arp_index(algorithms[e]));
-        if (link.get_arp_data(index, selectors[e], uint8_t(e)) != 0) continue;
-        out[size_t(e)] = ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
-    }
+    for (Engine e : {Engine::X, Engine::Y}) out[size_t(index_of(e))] = fetch_sequence(link, params, e);
     return out;
 }
 

@@ -43,8 +43,14 @@ using PresetImage = std::span<uint8_t, kPresetImageSize>;
 // empty for an engine that plays no arp algorithm or whose fetch failed.
 using EngineSequences = std::array<std::optional<ArpSequence>, 2>;
 
-// GET_ARPDATA for each engine of `params` that plays an arp algorithm (ids
-// 31 to 37), with its sequence selector.
+// GET_ARPDATA for one engine of `params`: its arp algorithm and sequence
+// selector. Nothing is asked for an engine that plays no arp algorithm (ids
+// 31 to 37); *code (when given) is then 0. Otherwise *code is the command's
+// result and the sequence is there only when it was 0.
+std::optional<ArpSequence> fetch_sequence(UsbLink& link, const PresetParameters& params, Engine engine,
+                                          int* code = nullptr);
+
+// fetch_sequence for each engine of `params`.
 EngineSequences fetch_sequences(UsbLink& link, const PresetParameters& params);
 
 enum class ReadOutcome {

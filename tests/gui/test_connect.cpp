@@ -278,10 +278,10 @@ TEST_F(ConnectTest, ArpAlgorithmsInSlotZeroFetchTheirSequencesXFirst)
     ASSERT_EQ(arp_requests.size(), 2u);
     EXPECT_EQ(arp_requests[0], (std::vector<uint8_t>{0xC7, 2, 0, 4}));
     EXPECT_EQ(arp_requests[1], (std::vector<uint8_t>{0xC7, 6, 1, 0}));
-    ASSERT_TRUE(w.arp_editor->has_sequence(Engine::X));
-    ASSERT_TRUE(w.arp_editor->has_sequence(Engine::Y));
-    EXPECT_EQ(w.arp_editor->sequence(Engine::X).bytes[0], 0x11);
-    EXPECT_EQ(w.arp_editor->sequence(Engine::Y).bytes[0], 0x22);
+    EXPECT_EQ(w.arp_editor->core(Engine::X).record().bytes[0], 0x11);
+    EXPECT_EQ(w.arp_editor->core(Engine::Y).record().bytes[0], 0x22);
+    EXPECT_EQ(w.arp_editor->core(Engine::X).sequence_index(), 2);
+    EXPECT_EQ(w.arp_editor->core(Engine::Y).sequence_index(), 0);
 }
 
 TEST_F(ConnectTest, AlgorithmCodesBeyondTheCatalogueAskForNoSequence)
