@@ -101,6 +101,9 @@ dead_tty="$(cut -f1 "$devices")"
 kill -KILL "$sim_pid"; wait "$sim_pid" 2>/dev/null
 check "the killed simulator's line stays behind" grep -q "TSVDEAD01" "$devices"
 start_sim --serial TSVLIVE02 || exit 1
+# start_sim returns as soon as the file is not empty, which the dead line
+# already makes it: wait for the new simulator's own line.
+wait_text "$devices" "TSVLIVE02"
 check "the next simulator tidies it away" bash -c "! grep -q TSVDEAD01 '$devices'"
 check "and lists itself" grep -q "TSVLIVE02" "$devices"
 stop_sim
