@@ -1,5 +1,8 @@
 #include "link/DeviceList.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <cerrno>
 #include <climits>
 
@@ -83,6 +86,63 @@ DeviceListRead read_device_list(const std::string& file)
             ++out.stale;
         } else {
             out.devices.push_back(std::move(*d));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The first line of a small sysfs attribute, empty when there is none.
+std::string first_line(const fs::path& file)
+{
+    const FileRead r = read_file_limited(file.string(), kSmallTextFileLimit);
+    if (!r) return {};
+    const auto lines = split_lines(r.text());
+    return lines.empty() ? std::string() : std::string(lines.front());
+}
+
+// "ttyUSB12" -> 12; -1 for names that are not a ttyUSB port.
+long usb_port_number(const std::string& name)
+{
+    if (name.rfind("ttyUSB", 0) != 0) return -1;
+    const std::string digits = name.substr(6);
+    if (digits.empty() || digits.size() > 9) return -1;
+    long n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+}  // namespace
+
+std::vector<UsbTtyPort> list_usb_ttys(const std::string& sys_class_tty)
+{
+    std::error_code ec;
+    std::vector<std::pair<long, std::string>> names;
+    // Every step reports through ec, so a vanishing entry ends or shortens
+    // the list instead of throwing.
+    fs::directory_iterator it(sys_class_tty, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (const long number = usb_port_number(name); number >= 0) names.emplace_back(number, name);
+    }
+    std::sort(names.begin(), names.end());
+
+    std::vector<UsbTtyPort> out;
+    for (const auto& [number, name] : names) {
+        (void)number;
+        fs::path dir = fs::canonical(fs::path(sys_class_tty) / name / "device", ec);
+        if (ec) continue;
+        for (int up = 0; up < 4 && !dir.empty() && dir != dir.root_path(); ++up, dir = dir.parent_path()) {
+            std::string product = first_line(dir / "product");
+            if (product.empty()) continue;
+            out.push_back({name, std::move(product), first_line(dir / "serial")});
+            break;
         }
     }
     return out;

@@ -53,4 +53,18 @@ struct DeviceListRead {
 // Reads and filters the whole file.
 DeviceListRead read_device_list(const std::string& file);
 
+// A USB-serial port the kernel lists under /sys/class/tty: "ttyUSB<n>" and
+// the product and serial strings of the USB device it hangs off (the tty's
+// device is a USB interface; the strings sit one or two levels above it).
+struct UsbTtyPort {
+    std::string name;      // "ttyUSB0"
+    std::string product;   // the bridge's description
+    std::string serial;    // empty when the device has none
+};
+
+// Every ttyUSB port under sys_class_tty that has a product string, in the
+// kernel's numbering order. Ports that come and go while looking are left
+// out; strings are read through read_file_limited.
+std::vector<UsbTtyPort> list_usb_ttys(const std::string& sys_class_tty = "/sys/class/tty");
+
 }  // namespace kv

@@ -28,27 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string first_line(const fs::path& file)
-{
-    const FileRead r = read_file_limited(file.string(), kSmallTextFileLimit);
-    if (!r) return {};
-    const auto lines = split_lines(r.text());
-    return lines.empty() ? std::string() : std::string(lines.front());
-}
-
-// "ttyUSB12" -> 12, for ordering the ports as the kernel numbered them.
-long port_number(const std::string& name)
-{
-    const std::string digits = name.substr(6);
-    if (digits.empty() || digits.size() > 9) return -1;
-    long n = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return -1;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
 // Says once on standard error what is wrong with the devices file, and again
 // only when that changes: the list is read for every exchange.
 void report_devices_file(const std::string& file, const DeviceListRead& read)
@@ -83,35 +62,14 @@ void list_from_file(const std::string& file, std::vector<SerialDriver::Listed>& 
 
 void list_from_sysfs(std::vector<SerialDriver::Listed>& out)
 {
-    std::error_code ec;
-    std::vector<std::pair<long, std::string>> names;
-    // Ports come and go while we look: every step reports through ec, so a
-    // vanishing entry ends or shortens the list instead of throwing.
-    fs::directory_iterator it("/sys/class/tty", ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind("ttyUSB", 0) != 0) continue;
-        if (const long number = port_number(name); number >= 0) names.emplace_back(number, name);
-    }
-    std::sort(names.begin(), names.end());
-    for (const auto& [number, name] : names) {
-        (void)number;
-        fs::path dir = fs::canonical(fs::path("/sys/class/tty") / name / "device", ec);
-        if (ec) continue;
-        // The tty hangs off a USB interface; the device that carries the
-        // strings is one or two levels up.
-        for (int up = 0; up < 4 && !dir.empty() && dir != dir.root_path(); ++up, dir = dir.parent_path()) {
-            if (fs::exists(dir / "product", ec) && fs::exists(dir / "serial", ec)) {
-                SerialDriver::Listed d;
-                d.path = "/dev/" + name;
-                d.info.description = first_line(dir / "product");
-                d.info.serial_number = first_line(dir / "serial");
-                if (d.info.description.size() <= kMaxDescriptionLength &&
-                    d.info.serial_number.size() <= kMaxSerialNumberLength)
-                    out.push_back(d);
-                break;
-            }
-        }
+    for (const UsbTtyPort& port : list_usb_ttys()) {
+        if (port.serial.empty()) continue;
+        if (port.product.size() > kMaxDescriptionLength || port.serial.size() > kMaxSerialNumberLength) continue;
+        SerialDriver::Listed d;
+        d.path = "/dev/" + port.name;
+        d.info.description = port.product;
+        d.info.serial_number = port.serial;
+        out.push_back(std::move(d));
     }
 }
 

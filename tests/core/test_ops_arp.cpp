@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "preset/Catalogue.h"
 #include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
@@ -20,22 +21,7 @@
 namespace kv {
 namespace {
 
-class RecordingReporter : public ops::Reporter {
-public:
-    LocalTime now() override { return {}; }
-    void status(const LocalTime&, std::string_view first, std::string_view second) override
-    {
-        lines.emplace_back(first);
-        if (!second.empty()) lines.emplace_back(second);
-    }
-    void status_uncounted(const LocalTime&, std::string_view) override {}
-    void progress(double, std::optional<std::string_view>, ops::Bar) override {}
-    void alert(std::string_view t) override { dialogs.push_back("alert:" + std::string(t)); }
-    void message(std::string_view t) override { dialogs.push_back("message:" + std::string(t)); }
-    int choice(std::string_view, const char*, const char*, const char*) override { return 0; }
-    std::vector<std::string> lines;
-    std::vector<std::string> dialogs;
-};
+using test::RecordingReporter;
 
 ArpSequence ramp(int base, bool tremolo)
 {

@@ -10,6 +10,7 @@
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
 #include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
@@ -20,34 +21,7 @@
 namespace kv {
 namespace {
 
-struct RecordingReporter : ops::Reporter {
-    std::vector<std::string> lines, alerts;
-    std::string label;
-    ops::Bar bar = ops::Bar::Level;
-    double value = -1;
-    LocalTime now() override { return {}; }
-    void status(const LocalTime&, std::string_view a, std::string_view b) override
-    {
-        lines.emplace_back(a);
-        if (!b.empty()) lines.emplace_back(b);
-    }
-    void status_uncounted(const LocalTime&, std::string_view a) override { lines.emplace_back(a); }
-    void progress(double v, std::optional<std::string_view> l, ops::Bar b) override
-    {
-        value = v;
-        if (l) label = *l;
-        bar = b;
-    }
-    void alert(std::string_view t) override { alerts.emplace_back(t); }
-    void message(std::string_view) override {}
-    int choice(std::string_view, const char*, const char*, const char*) override { return 0; }
-    bool has(const std::string& l) const
-    {
-        for (const auto& x : lines)
-            if (x == l) return true;
-        return false;
-    }
-};
+using test::RecordingReporter;
 
 DspProgram program_with(uint8_t seed)
 {
