@@ -2,9 +2,6 @@
 
 namespace kv::ops {
 
-namespace {
-
-// The advice both failure dialogs give, then the support line.
 std::string recovery_advice()
 {
     return std::string("\n\n> If problem persisted try one or more of the following :\n\n    * Recycle power to the pedal "
@@ -13,8 +10,6 @@ std::string recovery_advice()
                        "'Connect'.\n\n") +
            "> < Direct support email : " + kSupportEmail + " >";
 }
-
-} // namespace
 
 std::string usb_problem_text()
 {

@@ -9,6 +9,9 @@ namespace kv::ops {
 constexpr const char* kDownloadPage = "https://www.brakwell.com/downloads";
 constexpr const char* kSupportEmail = "support@brakwell.com";
 
+// The advice the transfer failure dialogs end with ("\n\n> If problem
+// persisted try one or more of the following :..."), then the support line.
+std::string recovery_advice();
 // "USB Communication problem detected -..." ending with the support address.
 std::string usb_problem_text();
 // "Pedal is not found -...".

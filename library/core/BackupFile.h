@@ -1,0 +1,41 @@
+#pragma once
+// Backup files: all 32 presets of the pedal in one file of exactly 1504
+// bytes, the image that Read All delivers (32 parameter blocks of 35 bytes,
+// slot 0 first, then the 32 titles of 12 bytes), with no header, version or
+// checksum. A backup is named from the local date,
+// "Tessivar_Backup_MM-DD-YYYY.bkp", in the presets folder, so a second backup
+// on the same day replaces the first.
+//
+// A file read for a restore must be exactly 1504 bytes: anything shorter or
+// longer is refused before a byte goes to the pedal. Reading goes through
+// read_outside_file (no blocking, regular files only, limited).
+// Toolkit-free; errors are values.
+
+#include "platform/Platform.h"
+#include "preset/PresetRecord.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+constexpr size_t kBackupFileSize = kPresetImageSize;   // 1504
+constexpr size_t kBackupFileReadLimit = 64 * 1024;      // far above 1504; a bigger file is refused unread
+
+// "Tessivar_Backup_" + month "-" day "-" year + ".bkp" (two-digit month and day).
+std::string backup_file_name(const LocalTime& date);
+// folder (ending with "/") + backup_file_name(date).
+std::string backup_file_path(const std::string& folder, const LocalTime& date);
+
+struct BackupFile {
+    std::array<uint8_t, kBackupFileSize> image{};
+    int error = 0;              // errno of the failure (EINVAL for a wrong size), 0 when read
+    std::string reason;         // for the user: "cannot read ...", "... is 12 bytes long, ..."
+    bool ok() const { return error == 0; }
+};
+
+BackupFile read_backup_file(const std::string& path);
+
+}  // namespace kv

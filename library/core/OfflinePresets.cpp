@@ -1,0 +1,262 @@
+#include "library/core/OfflinePresets.h"
+
+#include "library/core/ReadFile.h"
+#include "platform/AtomicFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kv {
+
+namespace {
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+std::vector<std::string_view> lines_of(std::string_view text)
+{
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view line = text.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        out.push_back(line);
+        start = nl + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string clean_preset_name(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out) {
+        if (c == '@' || c == '|' || c == '\\' || c == '/') c = '-';
+        else if (c == '&') c = 'n';
+    }
+    return out;
+}
+
+NameProblem check_preset_name(std::string_view name)
+{
+    if (name.empty()) return NameProblem::Empty;
+    if (name == "." || name == "..") return NameProblem::DotName;
+    if (name.size() > kMaxPresetNameLength) return NameProblem::TooLong;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return NameProblem::ControlCharacter;
+        if (c == '/' || c == '\\') return NameProblem::Separator;
+    }
+    return NameProblem::NoProblem;
+}
+
+std::string name_problem_text(NameProblem problem)
+{
+    switch (problem) {
+    case NameProblem::NoProblem: return {};
+    case NameProblem::Empty: return "The preset name is empty. Please type in a name for the preset.";
+    case NameProblem::DotName: return "\".\" and \"..\" cannot be used as preset names. Please choose another name.";
+    case NameProblem::TooLong: return "A preset name can have at most 38 characters. Please choose a shorter name.";
+    case NameProblem::ControlCharacter:
+        return "A preset name cannot contain control characters (line breaks, tabs). Please choose another name.";
+    case NameProblem::Separator: return "A preset name cannot contain \"/\" or \"\\\". Please choose another name.";
+    }
+    return {};
+}
+
+bool same_preset_name(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+std::vector<uint8_t> encode_preset_file(std::string_view name, const PresetRecord& record)
+{
+    std::vector<uint8_t> out(name.begin(), name.end());
+    out.push_back('\n');
+    out.insert(out.end(), record.data(), record.data() + kPresetRecordSize);
+    return out;
+}
+
+PresetFile decode_preset_file(std::span<const uint8_t> bytes)
+{
+    PresetFile f;
+    // The name line may be 38 characters and its newline; nothing longer is
+    // looked at.
+    const size_t window = std::min(bytes.size(), kMaxPresetNameLength + 1);
+    const auto nl = std::find(bytes.begin(), bytes.begin() + std::ptrdiff_t(window), uint8_t('\n'));
+    if (nl == bytes.begin() + std::ptrdiff_t(window)) {
+        f.problem = bytes.size() > kMaxPresetNameLength ? PresetFileProblem::NameTooLong : PresetFileProblem::NoNameLine;
+        return f;
+    }
+    const size_t name_length = size_t(nl - bytes.begin());
+    if (name_length == 0) {
+        f.problem = PresetFileProblem::EmptyName;
+        return f;
+    }
+    if (bytes.size() < name_length + kPresetFileOverhead) {
+        f.problem = PresetFileProblem::TooShort;
+        return f;
+    }
+    f.name.assign(reinterpret_cast<const char*>(bytes.data()), name_length);
+    f.record = record_from_bytes(bytes.data() + name_length + 1);
+    return f;
+}
+
+PresetFile read_preset_file(const std::string& path)
+{
+    const OutsideFile in = read_outside_file(path, kPresetFileReadLimit);
+    if (!in.ok()) {
+        PresetFile f;
+        f.problem = PresetFileProblem::Unreadable;
+        f.read_error = in.message(path);
+        return f;
+    }
+    return decode_preset_file(in.bytes);
+}
+
+std::string preset_file_problem_text(const PresetFile& file, const std::string& path)
+{
+    const std::string head = "The preset file \"" + path + "\" ";
+    switch (file.problem) {
+    case PresetFileProblem::NoProblem: return {};
+    case PresetFileProblem::NoNameLine: return head + "has no name line. It is not an offline preset file.";
+    case PresetFileProblem::NameTooLong:
+        return head + "has a name line longer than 38 characters. It is not an offline preset file.";
+    case PresetFileProblem::EmptyName: return head + "has an empty name line. It is not an offline preset file.";
+    case PresetFileProblem::TooShort:
+        return head + "is too short to hold a preset. The file may be damaged.";
+    case PresetFileProblem::Unreadable: return "The preset file could not be read:\n" + file.read_error;
+    }
+    return {};
+}
+
+std::string OfflineLibrary::path_for(std::string_view name) const
+{
+    return folder_ + std::string(name) + kPresetFileExtension;
+}
+
+std::vector<std::string> OfflineLibrary::load()
+{
+    std::vector<std::string> problems;
+    entries_.clear();
+    lines_.clear();
+    const OutsideFile list = read_outside_file(list_path(), kPresetListReadLimit);
+    if (!list.ok()) {
+        if (list.error != ENOENT) problems.push_back(list.message(list_path()));
+        return problems;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(list.bytes.data()), list.bytes.size());
+    for (std::string_view line : lines_of(text)) {
+        if (line.empty()) continue;
+        const std::string path(line);
+        lines_.push_back(path);
+        const OutsideFile preset = read_outside_file(path, kPresetFileReadLimit);
+        if (!preset.ok()) {
+            if (preset.error != ENOENT) problems.push_back(preset.message(path));
+            continue;
+        }
+        const std::string_view body(reinterpret_cast<const char*>(preset.bytes.data()), preset.bytes.size());
+        const auto first = lines_of(body);
+        if (first.empty() || first.front().empty()) continue;
+        std::string name(first.front());
+        if (name.size() > kMaxPresetNameLength) name.resize(kMaxPresetNameLength);
+        entries_.push_back({name, path});
+    }
+    return problems;
+}
+
+std::optional<size_t> OfflineLibrary::find(std::string_view name) const
+{
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (same_preset_name(entries_[i].name, name)) return i;
+    return std::nullopt;
+}
+
+std::string OfflineLibrary::list_text() const
+{
+    std::string out;
+    for (const auto& l : lines_) out += l + "\n";
+    return out;
+}
+
+OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<const uint8_t> bytes,
+                                             std::optional<size_t> replacing)
+{
+    Change c;
+    const std::string path = path_for(name);
+    const WriteResult written = write_file_atomically(path, bytes);
+    if (!written) {
+        c.error = written.message();
+        return c;
+    }
+    c.ok = true;
+
+    std::string old_path;
+    if (replacing && *replacing < entries_.size()) {
+        old_path = entries_[*replacing].path;
+        entries_.erase(entries_.begin() + std::ptrdiff_t(*replacing));
+        std::erase(lines_, old_path);
+    }
+    // Any other item of the same file now shows the new content under the
+    // new name: one item per file.
+    std::erase_if(entries_, [&](const OfflineEntry& e) { return e.path == path; });
+    std::erase(lines_, path);
+    entries_.push_back({std::string(name), path});
+    lines_.push_back(path);
+
+    const std::string text = list_text();
+    const WriteResult list = write_file_atomically(
+        list_path(), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (!list) c.warning = "The list of offline presets could not be updated:\n" + list.message();
+
+    // The old preset goes only now that its replacement is on disk.
+    if (!old_path.empty() && old_path != path) {
+        int error = 0;
+        if (!remove_file(old_path, &error)) {
+            if (!c.warning.empty()) c.warning += "\n";
+            c.warning += "The replaced preset file could not be deleted:\ncannot delete " + old_path + ": " +
+                         std::strerror(error);
+        }
+    }
+    return c;
+}
+
+OfflineLibrary::Change OfflineLibrary::remove(size_t index)
+{
+    Change c;
+    if (index >= entries_.size()) {
+        c.error = "No such preset in the list.";
+        return c;
+    }
+    const std::string path = entries_[index].path;
+    // Another item may show the same file (a list edited by hand): then the
+    // file and its line stay for that item.
+    bool still_listed = false;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (i != index && entries_[i].path == path) still_listed = true;
+    std::vector<std::string> kept = lines_;
+    if (!still_listed) std::erase(kept, path);
+    std::string text;
+    for (const auto& l : kept) text += l + "\n";
+    const WriteResult list = write_file_atomically(
+        list_path(), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (!list) {
+        c.error = "The list of offline presets could not be updated:\n" + list.message();
+        return c;
+    }
+    c.ok = true;
+    lines_ = std::move(kept);
+    entries_.erase(entries_.begin() + std::ptrdiff_t(index));
+    int error = 0;
+    if (!still_listed && !remove_file(path, &error))
+        c.warning = "The preset file could not be deleted:\ncannot delete " + path + ": " + std::strerror(error);
+    return c;
+}
+
+}  // namespace kv

@@ -1,0 +1,113 @@
+#pragma once
+// Backup and restore of all 32 presets, and writing all presets from an
+// image (the restore's and the factory reset's common step).
+//
+// backup: Read All straight into a temporary file beside the backup, then
+// the titles, then the file is renamed into place. A transfer that fails, or
+// a file that cannot be written, leaves any earlier backup of that name as it
+// was and no partial file, and is reported as a failure.
+//
+// restore: the file must be exactly 1504 bytes ("File error" otherwise, and
+// nothing is sent); then write_all. The caller asks first, keeps its
+// controls inactive meanwhile and reads everything back afterwards.
+//
+// write_all: stores the 32 presets of an image, slot 0 first, each with the
+// two programs built for its parameter block, then reads all back and
+// compares parameters and titles. The first store that fails ends it (no
+// retry here); the slots stored before keep their new contents.
+//
+// The questions are asked by the caller (the window with a dialog, the
+// command line with --yes); their texts are here so both use the same.
+
+#include "ops/Connect.h"
+#include "ops/Reporter.h"
+#include "link/UsbLink.h"
+#include "preset/PresetRecord.h"
+
+#include <functional>
+#include <span>
+#include <string>
+
+namespace kv {
+class AlgorithmLibrary;
+}
+
+namespace kv::ops {
+
+using ConstPresetImage = std::span<const uint8_t, kPresetImageSize>;
+
+constexpr const char* kBackupQuestion = "Proceed to create a backup for the presets stored in your pedal?";
+constexpr const char* kRestoreQuestion = "Proceed to restore your pedal's presets from backup?";
+constexpr const char* kWorkingLabel = "w o r k i n g ...";
+
+// The two programs stored with a preset.
+struct SlotPrograms {
+    DspProgram x{};
+    DspProgram y{};
+};
+// Builds the programs of a parameter block. The window loads the block into
+// the Dashboard and hands back the Dashboard's programs; the command line
+// builds them from the algorithm library (library_programs).
+using ProgramsFor = std::function<SlotPrograms(const PresetParameters&)>;
+
+// Programs from the algorithm library: each engine's library image with its
+// secondary parameters patched, as the Dashboard builds them.
+ProgramsFor library_programs(const AlgorithmLibrary& library);
+
+struct WriteAllResult {
+    enum class Failure { NoFailure, Store, Verify };
+    Failure failure = Failure::NoFailure;
+    int slot = -1;    // Store: the slot (0 to 31) whose store failed
+    int code = 0;     // Store: the store's result (100 timeout, 255 echo differed, ...)
+    bool ok() const { return failure == Failure::NoFailure; }
+    // 0 success, 1 failure.
+    int status() const { return ok() ? 0 : 1; }
+};
+
+// Stores slot 0 to 31 of `image` (parameters and titles exactly as in the
+// image, programs from `programs`), showing "w o r k i n g ..." at 100 after
+// each and pausing 50 ms (events processed) between stores; then Read All
+// with the parameters compared to the image, and the titles compared. No
+// dialog and no status line: the caller reports.
+WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image, const ProgramsFor& programs);
+
+struct BackupResult {
+    enum class Outcome { Written, CreateFailed, TransferFailed, WriteFailed };
+    Outcome outcome = Outcome::CreateFailed;
+    std::string path;
+    std::string error;   // for CreateFailed and WriteFailed: "cannot write <path>: <reason>"
+    bool ok() const { return outcome == Outcome::Written; }
+};
+
+// All presets of the pedal into `path` (the caller has asked). Reports:
+// "Backup complete." and two lines, or the failure alert and two lines; the
+// progress ends at 100 with "Backup complete" or "Backup failed".
+BackupResult backup(UsbLink& link, Reporter& report, const std::string& path);
+
+struct RestoreResult {
+    enum class Outcome { Restored, FileError, WriteFailed };
+    Outcome outcome = Outcome::FileError;
+    WriteAllResult write;
+    int file_error = 0;      // FileError: errno (EINVAL for a file that is not 1504 bytes)
+    std::string reason;      // FileError: why the file was refused
+    bool ok() const { return outcome == Outcome::Restored; }
+};
+
+// Reads the backup file into `image` and writes it (the caller has asked).
+// A file that cannot be read or is not exactly 1504 bytes gives the
+// "File error" report and sends nothing (image untouched). Then as
+// restore_image.
+RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, PresetImage image,
+                      const ProgramsFor& programs);
+// write_all of an image already checked, reported: "Your pedal has been
+// restored from backup." or the restore failure alert, one status line, and
+// "Restore complete" / "Preset restore error" at 100.
+RestoreResult restore_image(UsbLink& link, Reporter& report, ConstPresetImage image, const ProgramsFor& programs);
+
+// The alert after a failed restore and after a failed backup transfer.
+std::string restore_failed_text();
+std::string backup_failed_text();
+// The alert when a backup file cannot be used.
+std::string backup_file_problem_text();
+
+} // namespace kv::ops

@@ -1,0 +1,160 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace {
+
+std::string folder_of(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+mode_t new_file_mode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mode_t(0644) & ~mask;
+}
+
+// The rename is only kept across a crash once the folder is synced; a folder
+// that cannot be opened or synced does not make the write a failure.
+void sync_folder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::string WriteResult::message() const
+{
+    if (ok()) return {};
+    return "cannot write " + path + ": " + std::strerror(error);
+}
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
+{
+    result_.path = path_;
+    const std::string folder = folder_of(path_);
+    std::string pattern = folder + "/." + base_of(path_) + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        result_.failed = WriteResult::Step::Create;
+        result_.error = errno;
+        return;
+    }
+    temp_ = pattern;
+    (void)::fchmod(fd, new_file_mode());
+    stream_ = ::fdopen(fd, "wb");
+    if (!stream_) {
+        result_.failed = WriteResult::Step::Create;
+        result_.error = errno;
+        ::close(fd);
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+AtomicFile::~AtomicFile() { abandon(); }
+
+bool AtomicFile::write(const void* data, size_t size)
+{
+    if (!stream_ || !result_.ok()) return false;
+    if (size == 0) return true;
+    if (std::fwrite(data, 1, size, stream_) != size) {
+        fail(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+void AtomicFile::fail(int error)
+{
+    if (!result_.ok()) return;
+    result_.failed = WriteResult::Step::Write;
+    result_.error = error ? error : EIO;
+}
+
+WriteResult AtomicFile::commit()
+{
+    if (finished_) return result_;
+    finished_ = true;
+    if (!stream_) return result_;
+    if (result_.ok()) {
+        const bool flushed = std::fflush(stream_) == 0 && ::fsync(::fileno(stream_)) == 0;
+        if (!flushed) {
+            result_.failed = WriteResult::Step::Flush;
+            result_.error = errno;
+        }
+    }
+    // A close can report a write the flush did not.
+    if (std::fclose(stream_) != 0 && result_.ok()) {
+        result_.failed = WriteResult::Step::Flush;
+        result_.error = errno;
+    }
+    stream_ = nullptr;
+    if (result_.ok() && ::rename(temp_.c_str(), path_.c_str()) != 0) {
+        result_.failed = WriteResult::Step::Rename;
+        result_.error = errno;
+    }
+    if (result_.ok()) {
+        temp_.clear();
+        sync_folder(folder_of(path_));
+    } else {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+    return result_;
+}
+
+void AtomicFile::abandon()
+{
+    // A commit() after this must not say the target was written.
+    if (!finished_ && result_.ok()) {
+        result_.failed = WriteResult::Step::Write;
+        result_.error = ECANCELED;
+    }
+    if (stream_) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+    finished_ = true;
+}
+
+WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes)
+{
+    AtomicFile out(path);
+    out.write(bytes.data(), bytes.size());
+    return out.commit();
+}
+
+bool remove_file(const std::string& path, int* error)
+{
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+    if (error) *error = errno;
+    return false;
+}
+
+}  // namespace kv
