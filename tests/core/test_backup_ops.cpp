@@ -1,0 +1,263 @@
+// Backup, restore and writing all presets, against the simulated pedal on a
+// hand-driven clock: a backup is the pedal's memory byte for byte, a restore
+// brings changed presets back, a failing store or a pedal that stops
+// answering is reported and loses nothing on disk, a bad file sends nothing.
+#include "library/core/BackupFile.h"
+#include "link/InProcessDriver.h"
+#include "link/UsbLink.h"
+#include "ops/Backup.h"
+#include "platform/Clock.h"
+#include "preset/AlgorithmLibrary.h"
+#include "sim/PedalModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class RecordingReporter : public ops::Reporter {
+public:
+    struct Progress {
+        double value;
+        std::string label;
+        ops::Bar bar;
+    };
+    LocalTime now() override { return {}; }
+    void status(const LocalTime&, std::string_view first, std::string_view second) override
+    {
+        lines.emplace_back(first);
+        if (!second.empty()) lines.emplace_back(second);
+    }
+    void status_uncounted(const LocalTime&, std::string_view line) override { lines.emplace_back(line); }
+    void progress(double value, std::optional<std::string_view> label, ops::Bar bar) override
+    {
+        bars.push_back({value, label ? std::string(*label) : std::string(), bar});
+    }
+    void alert(std::string_view text) override { alerts.emplace_back(text); }
+    void message(std::string_view text) override { messages.emplace_back(text); }
+    int choice(std::string_view, const char*, const char*, const char*) override { return 0; }
+    using ops::Reporter::status;
+
+    std::vector<std::string> lines, alerts, messages;
+    std::vector<Progress> bars;
+};
+
+class BackupTest : public ::testing::Test {
+protected:
+    BackupTest()
+    {
+        link.set_console([](const std::string&) {});
+        link.set_event_pump([this] { clock.advance(0.001); });
+        library.load(std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc");
+        // A pedal whose slots all differ.
+        for (int s = 0; s < kSlotCount; ++s) {
+            PedalSlot& slot = *pedal.slot(s);
+            for (size_t i = 0; i < kPresetParametersSize; ++i) slot.parameters.data()[i] = uint8_t(s * 7 + i);
+            slot.parameters.algorithm_x = uint8_t(s % 38);
+            slot.parameters.algorithm_y = uint8_t((s + 5) % 38);
+            slot.title = make_title("Slot " + std::to_string(s));
+        }
+    }
+    void SetUp() override
+    {
+        dir_ = ::testing::TempDir() + "korvane_backup_XXXXXX";
+        ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+        dir_ += "/";
+    }
+    void TearDown() override
+    {
+        const std::string cmd = "rm -rf '" + dir_ + "'";
+        (void)std::system(cmd.c_str());
+    }
+
+    // The pedal's presets as a backup holds them.
+    Bytes pedal_image() const
+    {
+        Bytes image(kPresetImageSize);
+        for (int s = 0; s < kSlotCount; ++s) {
+            const PedalSlot& slot = *pedal.slot(s);
+            std::memcpy(image.data() + slot_parameters_offset(s), slot.parameters.data(), kPresetParametersSize);
+            std::memcpy(image.data() + slot_title_offset(s), slot.title.text, kPresetTitleSize);
+        }
+        return image;
+    }
+    static Bytes slurp(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    std::vector<std::string> folder_names() const
+    {
+        std::vector<std::string> out;
+        DIR* d = opendir(dir_.c_str());
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
+        closedir(d);
+        return out;
+    }
+
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver{pedal, clock};
+    UsbLink link{driver, clock};
+    AlgorithmLibrary library;
+    RecordingReporter report;
+    std::string dir_;
+};
+
+TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
+{
+    ASSERT_TRUE(library.usable());
+    const std::string path = dir_ + "Tessivar_Backup_03-07-2025.bkp";
+    const ops::BackupResult r = ops::backup(link, report, path);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(slurp(path), pedal_image());
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].rfind("Backup complete.", 0), 0u);
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  File write operation OK.", "  > Backup file created."}));
+    EXPECT_EQ(report.bars.back().label, "Backup complete");
+
+    // The pedal changes, then stops answering half way through the next
+    // backup of the same name: the first backup stays as it was, with no
+    // partial file beside it, and the failure is reported.
+    const Bytes first = slurp(path);
+    pedal.slot(3)->title = make_title("Changed");
+    pedal.set_short_answer(true);
+    report = RecordingReporter{};
+    const ops::BackupResult failed = ops::backup(link, report, path);
+    EXPECT_EQ(failed.outcome, ops::BackupResult::Outcome::TransferFailed);
+    EXPECT_EQ(slurp(path), first);
+    EXPECT_EQ(folder_names(), std::vector<std::string>{"Tessivar_Backup_03-07-2025.bkp"});
+    ASSERT_EQ(report.alerts.size(), 1u);
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_EQ(report.lines.front(), "  Backup operation failed.");
+    EXPECT_EQ(report.bars.back().label, "Backup failed");
+    EXPECT_EQ(report.bars.back().bar, ops::Bar::Error);
+
+    // A pedal that does not answer at all: the same.
+    pedal.set_short_answer(false);
+    pedal.set_no_answer(true);
+    EXPECT_EQ(ops::backup(link, report, path).outcome, ops::BackupResult::Outcome::TransferFailed);
+    EXPECT_EQ(slurp(path), first);
+
+    // A backup that cannot be created at all (no such folder).
+    pedal.set_no_answer(false);
+    report = RecordingReporter{};
+    EXPECT_EQ(ops::backup(link, report, dir_ + "missing/x.bkp").outcome, ops::BackupResult::Outcome::CreateFailed);
+    EXPECT_EQ(report.lines,
+              (std::vector<std::string>{"  Backup operation failed.", "  > Backup file can not be created."}));
+}
+
+TEST_F(BackupTest, RestoreBringsChangedPresetsBackByteForByte)
+{
+    const std::string path = dir_ + "b.bkp";
+    ASSERT_TRUE(ops::backup(link, report, path).ok());
+    const Bytes saved = pedal_image();
+
+    // The pedal's presets change.
+    for (int s = 0; s < kSlotCount; ++s) {
+        pedal.slot(s)->parameters.volume = 9;
+        pedal.slot(s)->title = make_title("Other");
+    }
+    ASSERT_NE(pedal_image(), saved);
+
+    std::array<uint8_t, kPresetImageSize> work{};
+    report = RecordingReporter{};
+    const ops::ProgramsFor programs = ops::library_programs(library);
+    const ops::RestoreResult r = ops::restore(link, report, path, work, programs);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(pedal_image(), saved);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), work.begin()));
+    // Each slot got the programs built for its block.
+    for (int s : {0, 17, 31}) {
+        const ops::SlotPrograms p = programs(pedal.slot(s)->parameters);
+        EXPECT_EQ(0, std::memcmp(p.x.bytes, pedal.slot(s)->program_x.bytes, kDspProgramSize)) << s;
+        EXPECT_EQ(0, std::memcmp(p.y.bytes, pedal.slot(s)->program_y.bytes, kDspProgramSize)) << s;
+    }
+    EXPECT_EQ(report.messages, std::vector<std::string>{"Your pedal has been restored from backup."});
+    EXPECT_EQ(report.lines, std::vector<std::string>{"  > Presets restore successful."});
+    EXPECT_EQ(report.bars.back().label, "Restore complete");
+    int working = 0;
+    for (const auto& b : report.bars) working += b.label == ops::kWorkingLabel ? 1 : 0;
+    EXPECT_EQ(working, kSlotCount);
+}
+
+TEST_F(BackupTest, RestoreWhoseSeventhStoreFailsKeepsTheFirstSixAndReportsIt)
+{
+    std::array<uint8_t, kPresetImageSize> image{};
+    for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(i * 3 + 1);
+    const Bytes before = pedal_image();
+    // The pedal stops listening once the seventh store's header is in.
+    pedal.set_request_observer([this](const PedalRequest& q) {
+        if (q.name == "Store preset 6 parameters & title") pedal.set_no_answer(true);
+    });
+    const ops::RestoreResult r = ops::restore_image(link, report, image, ops::library_programs(library));
+    EXPECT_EQ(r.outcome, ops::RestoreResult::Outcome::WriteFailed);
+    EXPECT_EQ(r.write.failure, ops::WriteAllResult::Failure::Store);
+    EXPECT_EQ(r.write.slot, 6);
+    EXPECT_EQ(r.write.code, UsbLink::kTimeout);
+    const Bytes after = pedal_image();
+    for (int s = 0; s < kSlotCount; ++s) {
+        const Bytes& want = s < 6 ? Bytes(image.begin(), image.end()) : before;
+        EXPECT_EQ(0, std::memcmp(after.data() + slot_parameters_offset(s), want.data() + slot_parameters_offset(s),
+                                 kPresetParametersSize))
+            << s;
+        EXPECT_EQ(0, std::memcmp(after.data() + slot_title_offset(s), want.data() + slot_title_offset(s), kPresetTitleSize))
+            << s;
+    }
+    ASSERT_EQ(report.alerts.size(), 1u);
+    EXPECT_EQ(report.alerts[0], ops::restore_failed_text());
+    EXPECT_EQ(report.lines, std::vector<std::string>{"  > Preset restore failed. Please try again."});
+    EXPECT_EQ(report.bars.back().label, "Preset restore error");
+    EXPECT_EQ(report.bars.back().bar, ops::Bar::Error);
+}
+
+TEST_F(BackupTest, RestoreVerificationCatchesAPedalThatKeepsSomethingElse)
+{
+    std::array<uint8_t, kPresetImageSize> image{};
+    for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(i);
+    // Every store goes through, but the pedal's memory of slot 20's title is
+    // changed before the read-back.
+    pedal.set_request_observer([this](const PedalRequest& q) {
+        if (q.name == "Store preset 31 Y-Data") pedal.slot(20)->title = make_title("Tampered");
+    });
+    const ops::WriteAllResult r = ops::write_all(link, report, image, ops::library_programs(library));
+    EXPECT_EQ(r.failure, ops::WriteAllResult::Failure::Verify);
+    EXPECT_EQ(r.status(), 1);
+}
+
+TEST_F(BackupTest, RestoreOfAFileThatIsNot1504BytesSendsNothing)
+{
+    std::array<uint8_t, kPresetImageSize> work{};
+    work.fill(0xAB);
+    int requests = 0;
+    pedal.set_request_observer([&](const PedalRequest&) { ++requests; });
+    for (size_t size : {size_t(1503), size_t(1505), size_t(0)}) {
+        const std::string path = dir_ + "bad.bkp";
+        std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+        report = RecordingReporter{};
+        const ops::RestoreResult r = ops::restore(link, report, path, work, ops::library_programs(library));
+        EXPECT_EQ(r.outcome, ops::RestoreResult::Outcome::FileError) << size;
+        ASSERT_EQ(report.alerts.size(), 1u);
+        EXPECT_EQ(report.alerts[0], ops::backup_file_problem_text());
+        EXPECT_EQ(report.bars.back().label, "File error");
+        EXPECT_EQ(report.lines.front(), "  Failed to open selected backup file - Error code : 22.");
+    }
+    report = RecordingReporter{};
+    EXPECT_EQ(ops::restore(link, report, dir_ + "none.bkp", work, ops::library_programs(library)).file_error, ENOENT);
+    EXPECT_EQ(report.lines.front(), "  Failed to open selected backup file - Error code : 2.");
+    EXPECT_EQ(requests, 0);
+    EXPECT_EQ(work[0], 0xAB);
+}
+
+}  // namespace
+}  // namespace kv
