@@ -22,8 +22,34 @@ const std::vector<Command>& commands()
          "arp save ALGORITHM SEQUENCE factory N: stores the algorithm's factory\n"
          "sequence N (1-4) from bin/arpdata.bin instead. Asks first; --yes answers.\n",
          cmd_arp},
+        {"backup", "korvane backup [FILE]", "save the pedal's 32 presets into a backup file",
+         "Reads all presets and writes them into FILE (1504 bytes). Without FILE the\n"
+         "backup goes into the presets folder as Tessivar_Backup_MM-DD-YYYY.bkp, replacing\n"
+         "one of the same day. Prints the path written. A transfer that fails leaves an\n"
+         "earlier file of that name as it was.\n",
+         cmd_backup},
+        {"restore", "korvane restore --yes FILE", "write the 32 presets of a backup file into the pedal",
+         "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
+         "the 32 presets slot by slot and verifies them by reading all back. Exit status 1\n"
+         "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n",
+         cmd_restore},
+        {"read", "korvane read SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
+         "Reads the preset of SLOT and writes it as an offline preset file named after\n"
+         "FILE (without its folder and .lop). Prints the path written.\n",
+         cmd_read},
+        {"write", "korvane write --yes SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
+         "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
+         "pedal's echo with one retry after a mismatch.\n",
+         cmd_write},
     };
     return table;
+}
+
+const Command* find_command(std::string_view name)
+{
+    for (const Command& c : commands())
+        if (name == c.name) return &c;
+    return nullptr;
 }
 
 } // namespace kv::cli

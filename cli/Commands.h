@@ -8,5 +8,12 @@ namespace kv::cli {
 
 int cmd_list(Session& s);
 int cmd_arp(Session& s);
+int cmd_backup(Session& s);
+int cmd_restore(Session& s);
+int cmd_read(Session& s);
+int cmd_write(Session& s);
+
+// The table entry of a command by name; null when there is none.
+const Command* find_command(std::string_view name);
 
 } // namespace kv::cli

@@ -1,0 +1,27 @@
+// `korvane backup [FILE]`: the pedal's 32 presets into a backup file.
+
+#include "cli/Commands.h"
+#include "cli/PresetData.h"
+#include "library/core/BackupFile.h"
+#include "ops/Backup.h"
+
+namespace kv::cli {
+
+int cmd_backup(Session& s)
+{
+    const Command& me = *find_command("backup");
+    if (s.args.size() > 1) return s.usage_error(me, "backup takes at most one file");
+    const std::string path =
+        s.args.empty() ? backup_file_path(presets_folder_path(), local_time_now()) : s.args[0];
+    if (!s.connect()) return kFailed;
+    const ops::BackupResult r = ops::backup(s.link(), s.report(), path);
+    if (!r.ok()) {
+        if (!r.error.empty()) s.err("korvane backup: " + r.error);
+        s.err("korvane backup: failed; " + path + " was not changed.");
+        return kFailed;
+    }
+    s.out(path);
+    return kOk;
+}
+
+} // namespace kv::cli

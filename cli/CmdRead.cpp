@@ -1,0 +1,50 @@
+// `korvane read SLOT FILE.lop`: one slot of the pedal into an offline preset
+// file, named after the file.
+
+#include "cli/Commands.h"
+#include "cli/PresetData.h"
+#include "library/core/OfflinePresets.h"
+#include "ops/Transfers.h"
+#include "platform/AtomicFile.h"
+
+namespace kv::cli {
+
+namespace {
+
+// The preset's name: the file's name without its folder and ".lop".
+std::string name_of_file(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string ext = kPresetFileExtension;
+    if (base.size() > ext.size() && base.compare(base.size() - ext.size(), ext.size(), ext) == 0)
+        base.resize(base.size() - ext.size());
+    return base;
+}
+
+} // namespace
+
+int cmd_read(Session& s)
+{
+    const Command& me = *find_command("read");
+    if (s.args.size() != 2) return s.usage_error(me, "read takes a slot (1-32) and a file");
+    const auto slot = parse_slot(s.args[0]);
+    if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
+    const std::string& path = s.args[1];
+    const std::string name = clean_preset_name(name_of_file(path));
+    if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem)
+        return s.usage_error(me, name_problem_text(p));
+
+    if (!s.connect()) return kFailed;
+    const ops::SlotRead r = ops::read_slot(s.link(), s.report(), *slot);
+    if (!r.ok) return kFailed;
+    const WriteResult w = write_file_atomically(path, encode_preset_file(name, r.record));
+    if (!w) {
+        s.err("korvane read: " + w.message());
+        return kFailed;
+    }
+    s.out(path);
+    return kOk;
+}
+
+} // namespace kv::cli

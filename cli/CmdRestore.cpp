@@ -1,0 +1,41 @@
+// `korvane restore --yes FILE`: the 32 presets of a backup file into the
+// pedal, verified by reading them all back.
+
+#include "cli/Commands.h"
+#include "cli/PresetData.h"
+#include "library/core/BackupFile.h"
+#include "ops/Backup.h"
+
+namespace kv::cli {
+
+int cmd_restore(Session& s)
+{
+    const Command& me = *find_command("restore");
+    if (s.args.size() != 1) return s.usage_error(me, "restore takes one backup file");
+    // The file is checked before anything is sent.
+    const BackupFile file = read_backup_file(s.args[0]);
+    if (!file.ok()) {
+        s.err("korvane restore: " + file.reason);
+        s.err("korvane restore: not a backup file; nothing was sent to the pedal.");
+        return kUsage;
+    }
+    const auto library = algorithm_library(s, "restore");
+    if (!library) return kFailed;
+    if (!s.confirm("Overwrite all 32 presets of the pedal with " + s.args[0] + "?")) return kUsage;
+    if (!s.connect()) return kFailed;
+
+    const ops::RestoreResult r = ops::restore_image(s.link(), s.report(), file.image, ops::library_programs(*library));
+    if (!r.ok()) {
+        if (r.write.failure == ops::WriteAllResult::Failure::Store)
+            s.err("korvane restore: storing slot " + std::to_string(r.write.slot + 1) +
+                  " failed (code " + std::to_string(r.write.code) + "); slots 1 to " +
+                  std::to_string(r.write.slot) + " hold the backup's presets, the others are unchanged.");
+        else
+            s.err("korvane restore: the presets read back differ from the backup.");
+        return kFailed;
+    }
+    s.out("Restored 32 presets from " + s.args[0]);
+    return kOk;
+}
+
+} // namespace kv::cli

@@ -1,0 +1,44 @@
+// `korvane write --yes SLOT FILE.lop`: an offline preset file into one slot,
+// stored with its verification and the one retry.
+
+#include "cli/Commands.h"
+#include "cli/PresetData.h"
+#include "library/core/OfflinePresets.h"
+#include "ops/Transfers.h"
+
+namespace kv::cli {
+
+int cmd_write(Session& s)
+{
+    const Command& me = *find_command("write");
+    if (s.args.size() != 2) return s.usage_error(me, "write takes a slot (1-32) and a file");
+    const auto slot = parse_slot(s.args[0]);
+    if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
+    const std::string& path = s.args[1];
+    // The file is checked before anything is sent.
+    const PresetFile file = read_preset_file(path);
+    if (!file.ok()) {
+        s.err("korvane write: " + preset_file_problem_text(file, path));
+        return kUsage;
+    }
+    const auto library = algorithm_library(s, "write");
+    if (!library) return kFailed;
+    if (!s.confirm("Overwrite slot " + s.args[0] + " of the pedal with " + path + "?")) return kUsage;
+    if (!s.connect()) return kFailed;
+
+    ops::EditedPreset preset;
+    preset.parameters = file.record.parameters;
+    preset.title = file.record.title;
+    const ops::SlotPrograms programs = ops::library_programs(*library)(preset.parameters);
+    preset.program_x = programs.x;
+    preset.program_y = programs.y;
+    const ops::StoreResult r = ops::write_slot(s.link(), s.report(), *slot, preset);
+    if (!r.ok()) {
+        s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
+        return kFailed;
+    }
+    s.out("Stored " + path + " in slot " + s.args[0]);
+    return kOk;
+}
+
+} // namespace kv::cli

@@ -1,0 +1,36 @@
+#include "cli/PresetData.h"
+
+#include "app/Resources.h"
+#include "platform/Platform.h"
+
+namespace kv::cli {
+
+std::optional<int> parse_slot(const std::string& text)
+{
+    if (text.empty() || text.size() > 2) return std::nullopt;
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1 || n > kSlotCount) return std::nullopt;
+    return n - 1;
+}
+
+std::string presets_folder_path() { return ensure_data_folder(home_drive()); }
+
+std::optional<AlgorithmLibrary> algorithm_library(Session& s, const char* command)
+{
+    // Resources.h finds "bin" the way the window does (working directory,
+    // beside the program, the installed data folder).
+    const std::string path = data_path(AlgorithmLibrary::kFileName);
+    AlgorithmLibrary library;
+    if (!library.load(path)) {
+        s.err(std::string("korvane ") + command + ": cannot read the algorithm library " + path +
+              "; nothing was sent.");
+        return std::nullopt;
+    }
+    return library;
+}
+
+} // namespace kv::cli
