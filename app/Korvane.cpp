@@ -18,6 +18,8 @@
 #include "library/KV_PresetPrompt.h"
 #include "library/KV_TemplatePanel.h"
 #include "library/KV_TransportPanel.h"
+#include "library/core/BackupFile.h"
+#include "library/core/OfflinePresets.h"
 #include "link/SerialDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
@@ -26,6 +28,7 @@
 #include "platform/Platform.h"
 #include "widgets/Palette.h"
 #include "widgets/SafeChoice.h"
+#include "widgets/TextInput.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -43,6 +46,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace kv {
 
@@ -880,9 +884,274 @@ void Korvane::read_selected_slot()
     redraw();
 }
 
-void Korvane::on_preset_panel() {}
+// ---------------------------------------------------------------------------
+// Offline presets
 
-void Korvane::on_preset_prompt() {}
+std::string Korvane::offline_tips_text()
+{
+    return "  You can add Offline Presets (saved in your computer) in 2 different ways : \n\n"
+           "1. Type in the desired preset name and click 'Save'.\n"
+           "    --------------------------------------------------------------\n"
+           "    The currently displayed parameter setting is saved as an offline preset in your computer.\n\n"
+           "    Tips : For every preset saved, an individual 'preset file' is created in this directory:\n\n"
+           "             (Windows) -  C:/Brakwell/Korvane/presets\n"
+           "             (Mac)        -  Documents/Brakwell/Korvane/presets\n\n"
+           "             You can share your favorite presets with other Tessivar users by sharing\n"
+           "             with them these preset files.\n\n"
+           "2. Add Preset from file(s).\n"
+           "    ----------------------------\n"
+           "    Load presets from existing preset file(s) These files maybe preset files you got from\n"
+           "    other Tessivar users.\n\n"
+           "IMPORTANT !\n"
+           "----------------\n"
+           "- Do not manually delete, move, or rename the files in the preset folder.\n"
+           "- Use the 'delete' functionality provided to remove unwanted presets.";
+}
+
+void Korvane::on_preset_panel()
+{
+    switch (preset_panel->action) {
+    case KV_PresetPanel::Action::AddPressed:
+        open_preset_prompt();
+        break;
+    case KV_PresetPanel::Action::RemovePressed:
+        remove_selected_preset();
+        break;
+    case KV_PresetPanel::Action::Picked:
+        if (!preset_panel->load_error.empty()) {
+            // A damaged or vanished file: nothing is loaded or sent.
+            dialogs().alert(preset_panel->load_error);
+            break;
+        }
+        preview_picked_preset();
+        break;
+    }
+    redraw();
+}
+
+void Korvane::on_preset_prompt()
+{
+    switch (preset_prompt->action) {
+    case KV_PresetPrompt::Action::Save:
+        save_typed_preset();
+        break;
+    case KV_PresetPrompt::Action::SaveUntyped:
+        dialogs().alert("Please type in the preset name in the provided space.");
+        break;
+    case KV_PresetPrompt::Action::AddFiles:
+        add_preset_files();
+        break;
+    case KV_PresetPrompt::Action::Tips:
+        dialogs().message(offline_tips_text());
+        break;
+    case KV_PresetPrompt::Action::Cancel:
+        preview_edited_preset();
+        close_preset_prompt();
+        break;
+    }
+    redraw();
+}
+
+void Korvane::open_preset_prompt()
+{
+    dashboard->deactivate();
+    preset_panel->deactivate();
+    preset_prompt->open();
+}
+
+void Korvane::close_preset_prompt()
+{
+    preset_prompt->hide();
+    preset_panel->activate();
+    dashboard->activate();
+    preset_panel->show_count();
+    redraw();
+}
+
+bool Korvane::confirm_replace(const std::string& name, std::optional<size_t>& match)
+{
+    match = preset_panel->library.find(name);
+    if (!match) return true;
+    return dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
+                            "Yes just replace it", nullptr) == 1;
+}
+
+void Korvane::save_typed_preset()
+{
+    const std::string typed = preset_prompt->name_input->value();
+    const std::string name = clean_preset_name(typed);
+    if (name != typed) preset_prompt->name_input->value(name.c_str());
+    if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem) {
+        dialogs().alert(name_problem_text(p));
+        return;   // the prompt stays open for another name
+    }
+    std::optional<size_t> match;
+    if (!confirm_replace(name, match)) return;
+
+    const PresetRecord record{dashboard->params, transport_panel->edit_name};
+    const OfflineLibrary::Change c = preset_panel->library.store(name, encode_preset_file(name, record), match);
+    if (!c.ok) {
+        dialogs().alert("The preset could not be saved; nothing was changed.\n\n" + c.error);
+        return;
+    }
+    preset_panel->refresh();
+    preset_panel->select(preset_panel->preset_count - 1);
+    if (!c.warning.empty()) dialogs().alert(c.warning);
+    close_preset_prompt();
+}
+
+void Korvane::add_preset_files()
+{
+    const std::string& folder = presets_folder_;
+    const std::vector<std::string> paths = dialogs().choose_files(
+        "Browse Preset File (.lop)", "*.lop", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), true);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        preset_prompt->file_index = int(i);
+        add_preset_file(paths[i]);
+    }
+    preset_prompt->file_index = -1;
+}
+
+bool Korvane::add_preset_file(const std::string& path)
+{
+    const PresetFile file = read_preset_file(path);
+    if (!file.ok()) {
+        // Nothing is loaded, listed or sent for a file that is not a preset.
+        dialogs().alert(preset_file_problem_text(file, path));
+        close_preset_prompt();
+        return true;
+    }
+    // A name from someone else's file becomes a file name here: cleaned and
+    // checked like a typed one.
+    const std::string name = clean_preset_name(file.name);
+    if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem) {
+        dialogs().alert("The preset in \"" + path + "\" cannot be added:\n" + name_problem_text(p));
+        close_preset_prompt();
+        return true;
+    }
+    std::optional<size_t> match;
+    if (!confirm_replace(name, match)) return false;
+
+    OfflineLibrary& library = preset_panel->library;
+    const std::string target = library.path_for(name);
+    // A file that already is the library's file of that name (with that
+    // name line) is listed as it is; any other is written into the library.
+    char* chosen_real = ::realpath(path.c_str(), nullptr);
+    char* target_real = ::realpath(target.c_str(), nullptr);
+    const bool same_file = chosen_real && target_real && std::strcmp(chosen_real, target_real) == 0;
+    std::free(chosen_real);
+    std::free(target_real);
+    const OfflineLibrary::Change c = same_file && name == file.name
+                                         ? library.adopt(name, match)
+                                         : library.store(name, encode_preset_file(name, file.record), match);
+    if (!c.ok) {
+        dialogs().alert("The preset could not be added; nothing was changed.\n\n" + c.error);
+        close_preset_prompt();
+        return true;
+    }
+    preset_panel->refresh();
+    preset_panel->select(preset_panel->preset_count - 1);
+    if (!c.warning.empty()) dialogs().alert(c.warning);
+
+    const int slot = transport_panel->current_slot;
+    dashboard->load_parameters(file.record.parameters);
+    transport_panel->set_switches_from_flags(slot, file.record.parameters.flags);
+    transport_panel->set_slot_name(slot, file.record.title);
+    preview_edited_preset();
+    close_preset_prompt();
+    return true;
+}
+
+void Korvane::remove_selected_preset()
+{
+    const int index = preset_panel->selected();
+    if (index < 0) {
+        dialogs().alert("Please select the preset you wish to remove from the list.");
+        return;
+    }
+    if (dialogs().choice("Confirm to remove the selected preset?", "Cancel", "Confirm", nullptr) != 1) return;
+    const OfflineLibrary::Change c = preset_panel->library.remove(size_t(index));
+    if (!c.ok) {
+        dialogs().alert("The preset could not be removed; nothing was changed.\n\n" + c.error);
+        return;
+    }
+    preset_panel->refresh();
+    if (!c.warning.empty()) dialogs().alert(c.warning);
+    if (preset_panel->preset_count > 0) {
+        // The item now in the removed one's place (or the new last) is
+        // loaded and played as if picked.
+        preset_panel->select(std::min(index, preset_panel->preset_count - 1));
+        preset_panel->load_selected();
+    }
+}
+
+void Korvane::preview_picked_preset()
+{
+    const int slot = transport_panel->current_slot;
+    dashboard->load_record(PresetRecord{preset_panel->loaded_parameters, preset_panel->loaded_title});
+    transport_panel->set_slot_name(slot, preset_panel->loaded_title);
+    transport_panel->set_switches_from_flags(slot, preset_panel->loaded_parameters.flags);
+    preview_edited_preset();
+}
+
+void Korvane::preview_edited_preset()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    show_sequences(ops::preview_offline(*usb, edited_preset()));
+    redraw();
+}
+
+// ---------------------------------------------------------------------------
+// Backup and restore
+
+ops::ProgramsFor Korvane::dashboard_programs()
+{
+    return [this](const PresetParameters& params) {
+        dashboard->load_parameters(params);
+        return ops::SlotPrograms{dashboard->program_x, dashboard->program_y};
+    };
+}
+
+void Korvane::backup_presets()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    if (dialogs().choice(ops::kBackupQuestion, "Cancel", "Continue", nullptr) != 1) return;
+    ops::backup(*usb, *reporter_, backup_file_path(presets_folder_, local_time_now()));
+    redraw();
+}
+
+void Korvane::restore_presets()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    if (dialogs().choice(ops::kRestoreQuestion, "Cancel", "Continue", nullptr) != 1) return;
+
+    // The controls that could start another pedal operation or change the
+    // edited preset; each gets back the state it had.
+    Fl_Widget* const controls[] = {templates_button, dashboard,      expression_editor, arp_editor,
+                                   preset_panel,     transport_panel, write_button,     preset_selector,
+                                   connect_button,   menu_button,    quit_button};
+    bool was_active[std::size(controls)] = {};
+    for (size_t i = 0; i < std::size(controls); ++i) {
+        was_active[i] = controls[i]->active();
+        controls[i]->deactivate();
+    }
+    redraw();
+
+    const std::string& folder = presets_folder_;
+    const std::vector<std::string> chosen = dialogs().choose_files(
+        "Browse Backup File (.bkp)", "*.bkp", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), false);
+    if (!chosen.empty()) ops::restore(*usb, *reporter_, chosen.front(), work_image(), dashboard_programs());
+
+    for (size_t i = 0; i < std::size(controls); ++i)
+        if (was_active[i]) controls[i]->activate();
+    // Whatever happened, the window shows what the pedal now holds.
+    read_everything();
+    reporter_->progress(100, std::nullopt, ops::Bar::Level);
+    redraw();
+}
 
 void Korvane::on_template_panel() {}
 

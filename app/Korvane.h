@@ -12,6 +12,7 @@
 
 #include "link/FtDriver.h"
 #include "ops/Arp.h"
+#include "ops/Backup.h"
 #include "ops/Connect.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class Fl_Box;
@@ -98,6 +100,17 @@ public:
     // Sequences the pedal sent for the Dashboard's preset (a preset read, the
     // Dashboard's sequence choice): each engine's panel shows its own.
     void show_sequences(const ops::EngineSequences& sequences);
+
+    // --- backup and restore (the main menu's entries) ---
+    // Asks, then saves all presets of the pedal into the day's backup file in
+    // the presets folder.
+    void backup_presets();
+    // Asks, lets the user choose a backup file and writes it into the pedal
+    // with the editing controls inactive; then reads everything back (also
+    // when the chooser was cancelled or the file refused).
+    void restore_presets();
+    // The message that the prompt's "Tips" shows.
+    static std::string offline_tips_text();
 
     // --- navigation (the callbacks of the window's own widgets) ---
     void tab_changed();
@@ -213,6 +226,25 @@ private:
     // The Dashboard, Connect, Menu and Quit, while a preset is written.
     void set_main_controls_active(bool active);
     void read_selected_slot();
+
+    // The offline list and its prompt.
+    void open_preset_prompt();
+    void close_preset_prompt();
+    void save_typed_preset();
+    void add_preset_files();
+    // One chosen file; false when the user cancelled its replace question
+    // (the prompt then stays open).
+    bool add_preset_file(const std::string& path);
+    void remove_selected_preset();
+    // The preset just picked from the list, into the editor and onto the pedal.
+    void preview_picked_preset();
+    // The edited preset played on the pedal (nothing stored).
+    void preview_edited_preset();
+    // Asks before an offline preset of the same name is replaced; the
+    // entry to replace, or nothing (no match); false when cancelled.
+    bool confirm_replace(const std::string& name, std::optional<size_t>& match);
+    // The programs the Dashboard builds for a block (it is loaded into it).
+    ops::ProgramsFor dashboard_programs();
 
     // What each panel's callback (and Menu, WRITE) asks the window to do.
     void on_menu();

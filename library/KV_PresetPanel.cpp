@@ -5,23 +5,24 @@
 #include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
-#include "platform/SafeFile.h"
-
 namespace kv {
 
 KV_PresetPanel::KV_PresetPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
     preset_list = new Fl_Choice(x + 10, y + 10, 205, 24);
     preset_list->textsize(13);
+    preset_list->callback(list_cb, this);
     add_button = new Fl_Toggle_Button(x + 220, y + 10, 22, 22, "+");
     add_button->labelfont(FL_HELVETICA_BOLD);
     add_button->labelsize(20);
     add_button->tooltip("add current settings to preset list");
+    add_button->callback(add_cb, this);
     remove_button = new Fl_Toggle_Button(x + 247, y + 10, 22, 22, "X");
     remove_button->labelcolor(FL_DARK_RED);
     remove_button->labelfont(FL_HELVETICA_BOLD);
     remove_button->labelsize(14);
     remove_button->tooltip("remove from preset list");
+    remove_button->callback(remove_cb, this);
     count_field = new Fl_Int_Input(x + 174, y + 35, 25, 22);
     count_field->box(FL_NO_BOX);
     count_field->textsize(14);
@@ -41,50 +42,37 @@ void KV_PresetPanel::draw()
     fl_draw("Number of presets in library : ", x() + 15, y() + 50);
 }
 
-void KV_PresetPanel::add_item(const std::string& name, const std::string& path)
+std::string KV_PresetPanel::item_label(const std::string& name)
 {
-    std::string escaped;
+    std::string out;
     for (char c : name) {
-        if (c == '/' || c == '\\' || c == '&' || c == '_') escaped += '\\';
-        escaped += c;
+        if (c == '&' || c == '@') out += c;
+        out += c;
     }
-    preset_list->add(escaped.c_str());
-    names_.push_back(name);
-    paths_.push_back(path);
-    ++preset_count;
+    return out;
 }
 
 int KV_PresetPanel::load_list(const std::string& list_path)
 {
-    int loaded = 0;
-    load_problems.clear();
-    // Neither the list nor a file it names may block the start or flood
-    // memory: both go through the limited reader. A missing file is the
-    // ordinary case (first start, a preset deleted by hand) and stays quiet.
-    const FileRead list = read_file_limited(list_path, kListFileLimit);
-    if (!list) {
-        if (list.error != FileError::NotFound) load_problems.push_back(read_failure_message(list_path, list.error));
-    } else {
-        for (std::string_view entry : split_lines(list.text())) {
-            if (entry.empty()) continue;
-            const std::string line(entry);
-            const FileRead preset = read_file_limited(line, kPresetFileLimit);
-            if (!preset) {
-                if (preset.error != FileError::NotFound) load_problems.push_back(read_failure_message(line, preset.error));
-                continue;
-            }
-            const auto lines = split_lines(preset.text());
-            if (lines.empty()) continue;
-            std::string name(lines.front());
-            if (name.size() > kMaxNameLength) name.resize(kMaxNameLength);
-            if (name.empty()) continue;
-            add_item(name, line);
-            ++loaded;
-        }
+    const auto slash = list_path.rfind('/');
+    library = OfflineLibrary(slash == std::string::npos ? std::string() : list_path.substr(0, slash + 1));
+    load_problems = library.load();
+    refresh();
+    return int(library.size());
+}
+
+void KV_PresetPanel::refresh()
+{
+    preset_list->clear();
+    for (const OfflineEntry& e : library.entries()) {
+        // add() would read "/", "|", "&" and "_" in the text; the label is
+        // set afterwards as it is.
+        const int i = preset_list->add("item");
+        preset_list->replace(i, item_label(e.name).c_str());
     }
+    preset_count = int(library.size());
     show_count();
     redraw();
-    return loaded;
 }
 
 void KV_PresetPanel::show_count()
@@ -93,16 +81,70 @@ void KV_PresetPanel::show_count()
     count_field->redraw();
 }
 
+void KV_PresetPanel::clear_selection()
+{
+    preset_list->value(-1);
+    preset_list->redraw();
+}
+
+void KV_PresetPanel::select(int index)
+{
+    if (index < 0 || index >= preset_count) return;
+    preset_list->value(index);
+    preset_list->redraw();
+}
+
+int KV_PresetPanel::selected() const
+{
+    const int i = preset_list->value();
+    return i >= 0 && i < preset_count ? i : -1;
+}
+
+void KV_PresetPanel::load_selected()
+{
+    const int i = selected();
+    if (i < 0) return;
+    const std::string path = path_of(i);
+    const PresetFile f = read_preset_file(path);
+    if (f.ok()) {
+        loaded_parameters = f.record.parameters;
+        loaded_title = f.record.title;
+        load_error.clear();
+    } else {
+        load_error = preset_file_problem_text(f, path);
+    }
+    action = Action::Picked;
+    do_callback();
+}
+
 std::string KV_PresetPanel::name_of(int index) const
 {
-    if (index < 0 || size_t(index) >= names_.size()) return {};
-    return names_[size_t(index)];
+    if (index < 0 || size_t(index) >= library.size()) return {};
+    return library.entries()[size_t(index)].name;
 }
 
 std::string KV_PresetPanel::path_of(int index) const
 {
-    if (index < 0 || size_t(index) >= paths_.size()) return {};
-    return paths_[size_t(index)];
+    if (index < 0 || size_t(index) >= library.size()) return {};
+    return library.entries()[size_t(index)].path;
+}
+
+void KV_PresetPanel::list_cb(Fl_Widget*, void* panel) { static_cast<KV_PresetPanel*>(panel)->load_selected(); }
+
+void KV_PresetPanel::add_cb(Fl_Widget*, void* panel)
+{
+    auto* p = static_cast<KV_PresetPanel*>(panel);
+    p->action = Action::AddPressed;
+    p->do_callback();
+    p->add_button->value(0);
+}
+
+void KV_PresetPanel::remove_cb(Fl_Widget*, void* panel)
+{
+    auto* p = static_cast<KV_PresetPanel*>(panel);
+    p->action = Action::RemovePressed;
+    p->do_callback();
+    p->remove_button->value(0);
 }
 
 } // namespace kv

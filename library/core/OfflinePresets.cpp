@@ -195,8 +195,19 @@ OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<co
         c.error = written.message();
         return c;
     }
-    c.ok = true;
+    return enter(name, replacing);
+}
 
+OfflineLibrary::Change OfflineLibrary::adopt(std::string_view name, std::optional<size_t> replacing)
+{
+    return enter(name, replacing);
+}
+
+OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optional<size_t> replacing)
+{
+    Change c;
+    c.ok = true;
+    const std::string path = path_for(name);
     std::string old_path;
     if (replacing && *replacing < entries_.size()) {
         old_path = entries_[*replacing].path;

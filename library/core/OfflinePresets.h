@@ -118,12 +118,17 @@ public:
     // another file), adds `name` as the last entry and rewrites the list.
     // When the file cannot be written nothing changes.
     Change store(std::string_view name, std::span<const uint8_t> bytes, std::optional<size_t> replacing = {});
+    // The same for a file already in the folder under the name's file name
+    // (nothing is written, the file is only listed).
+    Change adopt(std::string_view name, std::optional<size_t> replacing = {});
     // Rewrites the list without the entry, then deletes its file. When the
     // list cannot be written nothing changes.
     Change remove(size_t index);
 
 private:
     std::string list_text() const;
+    // Lists the file of `name` (already written), replacing an entry.
+    Change enter(std::string_view name, std::optional<size_t> replacing);
 
     std::string folder_;
     std::vector<OfflineEntry> entries_;
