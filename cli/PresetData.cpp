@@ -1,6 +1,6 @@
 #include "cli/PresetData.h"
 
-#include "app/Resources.h"
+#include "platform/DataPaths.h"
 #include "platform/Platform.h"
 
 namespace kv::cli {
@@ -21,7 +21,7 @@ std::string presets_folder_path() { return ensure_data_folder(home_drive()); }
 
 std::optional<AlgorithmLibrary> algorithm_library(Session& s, const char* command)
 {
-    // Resources.h finds "bin" the way the window does (working directory,
+    // DataPaths finds "bin" the way the window does (working directory,
     // beside the program, the installed data folder).
     const std::string path = data_path(AlgorithmLibrary::kFileName);
     AlgorithmLibrary library;
