@@ -8,6 +8,7 @@
 #include "preset/ProgramPatcher.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace kv::ops {
@@ -101,7 +102,10 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
 
     bool transferred = link.read_all_to_backup(out.stream(), nullptr);
     if (transferred) transferred = out.write(link.buffer(), kTitlesSize);
-    if (!transferred) {
+    // A disk that filled up is not the pedal's fault: say so as a file error.
+    if (std::ferror(out.stream())) out.fail(errno);
+    const bool file_failed = std::ferror(out.stream()) != 0;
+    if (!transferred && !file_failed) {
         out.abandon();
         r.outcome = BackupResult::Outcome::TransferFailed;
         report.alert(backup_failed_text());

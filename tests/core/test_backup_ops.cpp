@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
@@ -148,6 +150,28 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
     pedal.set_no_answer(true);
     EXPECT_EQ(ops::backup(link, report, path).outcome, ops::BackupResult::Outcome::TransferFailed);
     EXPECT_EQ(slurp(path), first);
+
+    // A disk that fills up during the backup: a file error, the earlier
+    // backup as it was, nothing left beside it.
+    pedal.set_no_answer(false);
+    {
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        auto* handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 700;
+        setrlimit(RLIMIT_FSIZE, &small);
+        report = RecordingReporter{};
+        const ops::BackupResult full = ops::backup(link, report, path);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(full.outcome, ops::BackupResult::Outcome::WriteFailed);
+        EXPECT_NE(full.error.find("cannot write"), std::string::npos) << full.error;
+        EXPECT_EQ(report.lines,
+                  (std::vector<std::string>{"  Backup operation failed.", "  > Backup file can not be created."}));
+    }
+    EXPECT_EQ(slurp(path), first);
+    EXPECT_EQ(folder_names(), std::vector<std::string>{"Tessivar_Backup_03-07-2025.bkp"});
 
     // A backup that cannot be created at all (no such folder).
     pedal.set_no_answer(false);
