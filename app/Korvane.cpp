@@ -25,7 +25,9 @@
 #include "maintenance/KV_UpdatePanel.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
+#include "platform/DataPaths.h"
 #include "platform/Platform.h"
+#include "preset/AlgorithmLibrary.h"
 #include "widgets/Palette.h"
 #include "widgets/SafeChoice.h"
 #include "widgets/TextInput.h"
@@ -1105,13 +1107,17 @@ void Korvane::preview_edited_preset()
 // ---------------------------------------------------------------------------
 // Backup and restore
 
-ops::ProgramsFor Korvane::dashboard_programs()
+namespace {
+
+// The programs stored with each restored preset come from the algorithm
+// library, built as the Dashboard builds them; read once.
+const AlgorithmLibrary& restore_library()
 {
-    return [this](const PresetParameters& params) {
-        dashboard->load_parameters(params);
-        return ops::SlotPrograms{dashboard->program_x, dashboard->program_y};
-    };
+    static const AlgorithmLibrary library(data_path(AlgorithmLibrary::kFileName));
+    return library;
 }
+
+} // namespace
 
 void Korvane::backup_presets()
 {
@@ -1143,7 +1149,16 @@ void Korvane::restore_presets()
     const std::string& folder = presets_folder_;
     const std::vector<std::string> chosen = dialogs().choose_files(
         "Browse Backup File (.bkp)", "*.bkp", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), false);
-    if (!chosen.empty()) ops::restore(*usb, *reporter_, chosen.front(), work_image(), dashboard_programs());
+    if (!chosen.empty()) {
+        const AlgorithmLibrary& library = restore_library();
+        if (library.usable()) {
+            ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
+        } else {
+            // Presets stored with blank programs would not play: nothing is sent.
+            dialogs().alert("The algorithm library " + data_path(AlgorithmLibrary::kFileName) +
+                            " could not be read; nothing was written to the pedal.");
+        }
+    }
 
     for (size_t i = 0; i < std::size(controls); ++i)
         if (was_active[i]) controls[i]->activate();

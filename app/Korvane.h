@@ -243,8 +243,6 @@ private:
     // Asks before an offline preset of the same name is replaced; the
     // entry to replace, or nothing (no match); false when cancelled.
     bool confirm_replace(const std::string& name, std::optional<size_t>& match);
-    // The programs the Dashboard builds for a block (it is loaded into it).
-    ops::ProgramsFor dashboard_programs();
 
     // What each panel's callback (and Menu, WRITE) asks the window to do.
     void on_menu();

@@ -45,9 +45,9 @@ struct SlotPrograms {
     DspProgram x{};
     DspProgram y{};
 };
-// Builds the programs of a parameter block. The window loads the block into
-// the Dashboard and hands back the Dashboard's programs; the command line
-// builds them from the algorithm library (library_programs).
+// Builds the programs of a parameter block. The window and the command line
+// both use library_programs; a caller may hand back the Dashboard's programs
+// after loading the block into it, which are the same.
 using ProgramsFor = std::function<SlotPrograms(const PresetParameters&)>;
 
 // Programs from the algorithm library: each engine's library image with its

@@ -18,6 +18,7 @@
 #include "library/core/OfflinePresets.h"
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
+#include "preset/AlgorithmLibrary.h"
 #include "widgets/TextInput.h"
 
 #include <FL/Fl.H>
@@ -385,6 +386,15 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     w.restore_presets();
     EXPECT_EQ(title_text(pedal_.memory().slots[9].title), "Saved 9");
     EXPECT_EQ(title_text(pedal_.memory().slots[31].title), "Saved 31");
+    // Each preset went with the programs built for its block.
+    const AlgorithmLibrary library(std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc");
+    ASSERT_TRUE(library.usable());
+    for (int s : {0, 9, 31}) {
+        const PedalSlot& slot = pedal_.memory().slots[size_t(s)];
+        const ops::SlotPrograms p = ops::library_programs(library)(slot.parameters);
+        EXPECT_EQ(0, std::memcmp(p.x.bytes, slot.program_x.bytes, kDspProgramSize)) << s;
+        EXPECT_EQ(0, std::memcmp(p.y.bytes, slot.program_y.bytes, kDspProgramSize)) << s;
+    }
     bool restored_message = false;
     for (const auto& s : dialogs_.shown) restored_message |= s.text == "Your pedal has been restored from backup.";
     EXPECT_TRUE(restored_message);
