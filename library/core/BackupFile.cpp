@@ -1,12 +1,31 @@
 #include "library/core/BackupFile.h"
 
-#include "library/core/ReadFile.h"
+#include "platform/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
 namespace kv {
+
+namespace {
+
+// The error number the restore's status line gives for a file it could not use.
+int error_code(FileError e)
+{
+    switch (e) {
+    case FileError::NoError: return 0;
+    case FileError::NotFound: return ENOENT;
+    case FileError::NoAccess: return EACCES;
+    case FileError::NotRegular: return EINVAL;
+    case FileError::TooLarge: return EFBIG;
+    case FileError::OpenFailed:
+    case FileError::ReadFailed: break;
+    }
+    return EIO;
+}
+
+}  // namespace
 
 std::string backup_file_name(const LocalTime& date)
 {
@@ -23,10 +42,10 @@ std::string backup_file_path(const std::string& folder, const LocalTime& date)
 BackupFile read_backup_file(const std::string& path)
 {
     BackupFile b;
-    const OutsideFile in = read_outside_file(path, kBackupFileReadLimit);
-    if (!in.ok()) {
-        b.error = in.error;
-        b.reason = in.message(path);
+    const FileRead in = read_file_limited(path, kBackupFileReadLimit);
+    if (!in) {
+        b.error = error_code(in.error);
+        b.reason = read_failure_message(path, in.error);
         return b;
     }
     if (in.bytes.size() != kBackupFileSize) {

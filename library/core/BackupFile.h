@@ -8,7 +8,7 @@
 //
 // A file read for a restore must be exactly 1504 bytes: anything shorter or
 // longer is refused before a byte goes to the pedal. Reading goes through
-// read_outside_file (no blocking, regular files only, limited).
+// read_file_limited (platform/SafeFile.h: no blocking, regular files only, limited).
 // Toolkit-free; errors are values.
 
 #include "platform/Platform.h"

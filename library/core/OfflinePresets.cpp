@@ -1,7 +1,7 @@
 #include "library/core/OfflinePresets.h"
 
-#include "library/core/ReadFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -110,11 +110,11 @@ PresetFile decode_preset_file(std::span<const uint8_t> bytes)
 
 PresetFile read_preset_file(const std::string& path)
 {
-    const OutsideFile in = read_outside_file(path, kPresetFileReadLimit);
-    if (!in.ok()) {
+    const FileRead in = read_file_limited(path, kPresetFileReadLimit);
+    if (!in) {
         PresetFile f;
         f.problem = PresetFileProblem::Unreadable;
-        f.read_error = in.message(path);
+        f.read_error = read_failure_message(path, in.error);
         return f;
     }
     return decode_preset_file(in.bytes);
@@ -146,9 +146,10 @@ std::vector<std::string> OfflineLibrary::load()
     std::vector<std::string> problems;
     entries_.clear();
     lines_.clear();
-    const OutsideFile list = read_outside_file(list_path(), kPresetListReadLimit);
-    if (!list.ok()) {
-        if (list.error != ENOENT) problems.push_back(list.message(list_path()));
+    const FileRead list = read_file_limited(list_path(), kPresetListReadLimit);
+    if (!list) {
+        // No list yet is the ordinary first start.
+        if (list.error != FileError::NotFound) problems.push_back(read_failure_message(list_path(), list.error));
         return problems;
     }
     const std::string_view text(reinterpret_cast<const char*>(list.bytes.data()), list.bytes.size());
@@ -156,9 +157,10 @@ std::vector<std::string> OfflineLibrary::load()
         if (line.empty()) continue;
         const std::string path(line);
         lines_.push_back(path);
-        const OutsideFile preset = read_outside_file(path, kPresetFileReadLimit);
-        if (!preset.ok()) {
-            if (preset.error != ENOENT) problems.push_back(preset.message(path));
+        const FileRead preset = read_file_limited(path, kPresetFileReadLimit);
+        if (!preset) {
+            // A preset deleted by hand is left out quietly.
+            if (preset.error != FileError::NotFound) problems.push_back(read_failure_message(path, preset.error));
             continue;
         }
         const std::string_view body(reinterpret_cast<const char*>(preset.bytes.data()), preset.bytes.size());

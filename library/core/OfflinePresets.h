@@ -20,7 +20,7 @@
 // its target and renamed into place (platform/AtomicFile.h), a replaced
 // preset's file goes only once its replacement is written, and a failure
 // leaves the list and the files as they were. Every file read goes through
-// read_outside_file with a limit. Toolkit-free; errors are values.
+// read_file_limited (platform/SafeFile.h). Toolkit-free; errors are values.
 
 #include "preset/PresetRecord.h"
 
@@ -39,8 +39,8 @@ constexpr size_t kPresetFileOverhead = 1 + kPresetRecordSize;   // newline, para
 constexpr const char* kPresetFileExtension = ".lop";
 constexpr const char* kPresetListFileName = "presets.lst";
 // Limits for reading: a preset file is at most 86 bytes, a list line a path.
-constexpr size_t kPresetFileReadLimit = 4096;
-constexpr size_t kPresetListReadLimit = 1u << 20;
+constexpr size_t kPresetFileReadLimit = 4096;     // as kPresetFileLimit of platform/SafeFile.h
+constexpr size_t kPresetListReadLimit = 1u << 20;  // as kListFileLimit
 
 // --- names ---
 
