@@ -850,6 +850,8 @@ void Korvane::on_dashboard()
     }
     // The Arpeggiator's grid is labelled with the scale the block now holds.
     if (dashboard->preview_request == parameters) arp_follow_parameters();
+    // An edited preset is no longer the offline one picked.
+    if (dashboard->live) preset_panel->clear_selection();
     redraw();
 }
 
@@ -882,6 +884,7 @@ void Korvane::read_selected_slot()
         transport_panel->set_switches_from_flags(slot, r.record.parameters.flags);
         show_sequences(r.sequences);
         prepare_arp_editor();
+        preset_panel->clear_selection();
     }
     redraw();
 }

@@ -300,6 +300,18 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
     EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), p[1].data(), kPresetParametersSize));
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), p[1].data(), kPresetParametersSize));
 
+    // Reading a slot of the pedal, or an edit, takes the selection away.
+    w.transport_panel->select_slot(3);
+    w.transport_panel->toggle_source = KV_TransportPanel::slot_selected;
+    w.transport_panel->do_callback();
+    EXPECT_EQ(w.preset_panel->selected(), -1);
+    w.preset_panel->select(1);
+    w.preset_panel->load_selected();
+    ASSERT_EQ(w.preset_panel->selected(), 1);
+    w.dashboard->preview_request = parameters;
+    w.dashboard->do_callback();
+    EXPECT_EQ(w.preset_panel->selected(), -1);
+
     // "X" with nothing selected.
     w.preset_panel->clear_selection();
     w.preset_panel->remove_button->do_callback();
