@@ -1104,6 +1104,7 @@ void Korvane::preview_edited_preset()
     if (busy_ > 0) return;
     Exchange exchange(*this);
     show_sequences(ops::preview_offline(*usb, edited_preset()));
+    prepare_arp_editor();
     redraw();
 }
 
