@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "preset/AlgorithmLibrary.h"
 #include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
@@ -26,31 +27,23 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class RecordingReporter : public ops::Reporter {
+// The shared recording reporter, also counting how often the progress bar
+// was given the label of a store in progress.
+class Reporter : public test::RecordingReporter {
 public:
-    struct Progress {
-        double value;
-        std::string label;
-        ops::Bar bar;
-    };
-    LocalTime now() override { return {}; }
-    void status(const LocalTime&, std::string_view first, std::string_view second) override
+    void progress(double v, std::optional<std::string_view> l, ops::Bar b) override
     {
-        lines.emplace_back(first);
-        if (!second.empty()) lines.emplace_back(second);
+        if (l && *l == ops::kWorkingLabel) ++working;
+        test::RecordingReporter::progress(v, l, b);
     }
-    void status_uncounted(const LocalTime&, std::string_view line) override { lines.emplace_back(line); }
-    void progress(double value, std::optional<std::string_view> label, ops::Bar bar) override
+    std::vector<std::string> messages() const
     {
-        bars.push_back({value, label ? std::string(*label) : std::string(), bar});
+        std::vector<std::string> out;
+        for (const auto& d : dialogs)
+            if (d.rfind("message:", 0) == 0) out.push_back(d.substr(8));
+        return out;
     }
-    void alert(std::string_view text) override { alerts.emplace_back(text); }
-    void message(std::string_view text) override { messages.emplace_back(text); }
-    int choice(std::string_view, const char*, const char*, const char*) override { return 0; }
-    using ops::Reporter::status;
-
-    std::vector<std::string> lines, alerts, messages;
-    std::vector<Progress> bars;
+    int working = 0;
 };
 
 class BackupTest : public ::testing::Test {
@@ -112,7 +105,7 @@ protected:
     InProcessDriver driver{pedal, clock};
     UsbLink link{driver, clock};
     AlgorithmLibrary library;
-    RecordingReporter report;
+    Reporter report;
     std::string dir_;
 };
 
@@ -123,10 +116,10 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
     const ops::BackupResult r = ops::backup(link, report, path);
     ASSERT_TRUE(r.ok()) << r.error;
     EXPECT_EQ(slurp(path), pedal_image());
-    ASSERT_EQ(report.messages.size(), 1u);
-    EXPECT_EQ(report.messages[0].rfind("Backup complete.", 0), 0u);
+    ASSERT_EQ(report.messages().size(), 1u);
+    EXPECT_EQ(report.messages()[0].rfind("Backup complete.", 0), 0u);
     EXPECT_EQ(report.lines, (std::vector<std::string>{"  File write operation OK.", "  > Backup file created."}));
-    EXPECT_EQ(report.bars.back().label, "Backup complete");
+    EXPECT_EQ(report.label, "Backup complete");
 
     // The pedal changes, then stops answering half way through the next
     // backup of the same name: the first backup stays as it was, with no
@@ -134,16 +127,16 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
     const Bytes first = slurp(path);
     pedal.slot(3)->title = make_title("Changed");
     pedal.set_short_answer(true);
-    report = RecordingReporter{};
+    report = Reporter{};
     const ops::BackupResult failed = ops::backup(link, report, path);
     EXPECT_EQ(failed.outcome, ops::BackupResult::Outcome::TransferFailed);
     EXPECT_EQ(slurp(path), first);
     EXPECT_EQ(folder_names(), std::vector<std::string>{"Tessivar_Backup_03-07-2025.bkp"});
     ASSERT_EQ(report.alerts.size(), 1u);
-    EXPECT_TRUE(report.messages.empty());
+    EXPECT_TRUE(report.messages().empty());
     EXPECT_EQ(report.lines.front(), "  Backup operation failed.");
-    EXPECT_EQ(report.bars.back().label, "Backup failed");
-    EXPECT_EQ(report.bars.back().bar, ops::Bar::Error);
+    EXPECT_EQ(report.label, "Backup failed");
+    EXPECT_EQ(report.bar, ops::Bar::Error);
 
     // A pedal that does not answer at all: the same.
     pedal.set_short_answer(false);
@@ -161,7 +154,7 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
         rlimit small = old;
         small.rlim_cur = 700;
         setrlimit(RLIMIT_FSIZE, &small);
-        report = RecordingReporter{};
+        report = Reporter{};
         const ops::BackupResult full = ops::backup(link, report, path);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, handler);
@@ -175,7 +168,7 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
 
     // A backup that cannot be created at all (no such folder).
     pedal.set_no_answer(false);
-    report = RecordingReporter{};
+    report = Reporter{};
     EXPECT_EQ(ops::backup(link, report, dir_ + "missing/x.bkp").outcome, ops::BackupResult::Outcome::CreateFailed);
     EXPECT_EQ(report.lines,
               (std::vector<std::string>{"  Backup operation failed.", "  > Backup file can not be created."}));
@@ -195,7 +188,7 @@ TEST_F(BackupTest, RestoreBringsChangedPresetsBackByteForByte)
     ASSERT_NE(pedal_image(), saved);
 
     std::array<uint8_t, kPresetImageSize> work{};
-    report = RecordingReporter{};
+    report = Reporter{};
     const ops::ProgramsFor programs = ops::library_programs(library);
     const ops::RestoreResult r = ops::restore(link, report, path, work, programs);
     ASSERT_TRUE(r.ok());
@@ -207,12 +200,10 @@ TEST_F(BackupTest, RestoreBringsChangedPresetsBackByteForByte)
         EXPECT_EQ(0, std::memcmp(p.x.bytes, pedal.slot(s)->program_x.bytes, kDspProgramSize)) << s;
         EXPECT_EQ(0, std::memcmp(p.y.bytes, pedal.slot(s)->program_y.bytes, kDspProgramSize)) << s;
     }
-    EXPECT_EQ(report.messages, std::vector<std::string>{"Your pedal has been restored from backup."});
+    EXPECT_EQ(report.messages(), std::vector<std::string>{"Your pedal has been restored from backup."});
     EXPECT_EQ(report.lines, std::vector<std::string>{"  > Presets restore successful."});
-    EXPECT_EQ(report.bars.back().label, "Restore complete");
-    int working = 0;
-    for (const auto& b : report.bars) working += b.label == ops::kWorkingLabel ? 1 : 0;
-    EXPECT_EQ(working, kSlotCount);
+    EXPECT_EQ(report.label, "Restore complete");
+    EXPECT_EQ(report.working, kSlotCount);
 }
 
 TEST_F(BackupTest, RestoreWhoseSeventhStoreFailsKeepsTheFirstSixAndReportsIt)
@@ -241,8 +232,8 @@ TEST_F(BackupTest, RestoreWhoseSeventhStoreFailsKeepsTheFirstSixAndReportsIt)
     ASSERT_EQ(report.alerts.size(), 1u);
     EXPECT_EQ(report.alerts[0], ops::restore_failed_text());
     EXPECT_EQ(report.lines, std::vector<std::string>{"  > Preset restore failed. Please try again."});
-    EXPECT_EQ(report.bars.back().label, "Preset restore error");
-    EXPECT_EQ(report.bars.back().bar, ops::Bar::Error);
+    EXPECT_EQ(report.label, "Preset restore error");
+    EXPECT_EQ(report.bar, ops::Bar::Error);
 }
 
 TEST_F(BackupTest, RestoreVerificationCatchesAPedalThatKeepsSomethingElse)
@@ -268,15 +259,15 @@ TEST_F(BackupTest, RestoreOfAFileThatIsNot1504BytesSendsNothing)
     for (size_t size : {size_t(1503), size_t(1505), size_t(0)}) {
         const std::string path = dir_ + "bad.bkp";
         std::ofstream(path, std::ios::binary) << std::string(size, 'x');
-        report = RecordingReporter{};
+        report = Reporter{};
         const ops::RestoreResult r = ops::restore(link, report, path, work, ops::library_programs(library));
         EXPECT_EQ(r.outcome, ops::RestoreResult::Outcome::FileError) << size;
         ASSERT_EQ(report.alerts.size(), 1u);
         EXPECT_EQ(report.alerts[0], ops::backup_file_problem_text());
-        EXPECT_EQ(report.bars.back().label, "File error");
+        EXPECT_EQ(report.label, "File error");
         EXPECT_EQ(report.lines.front(), "  Failed to open selected backup file - Error code : 22.");
     }
-    report = RecordingReporter{};
+    report = Reporter{};
     EXPECT_EQ(ops::restore(link, report, dir_ + "none.bkp", work, ops::library_programs(library)).file_error, ENOENT);
     EXPECT_EQ(report.lines.front(), "  Failed to open selected backup file - Error code : 2.");
     EXPECT_EQ(requests, 0);
