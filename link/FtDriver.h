@@ -53,6 +53,21 @@ public:
     virtual FtStatus set_usb_parameters(FtHandle handle, uint32_t in_size, uint32_t out_size) = 0;
     virtual FtStatus set_timeouts(FtHandle handle, uint32_t read_ms, uint32_t write_ms) = 0;
     virtual FtStatus set_baud_rate(FtHandle handle, uint32_t baud) = 0;
+
+    // Waits for a reply: returns once at least `bytes` are in the receive
+    // queue, the port fails, or `seconds` have passed. False when this driver
+    // has no way to wait on its port (the caller then lets time pass itself).
+    virtual bool wait_receive(FtHandle, uint32_t /*bytes*/, double /*seconds*/) { return false; }
+    // For callers that wait on the port together with other sources: a
+    // descriptor that polls readable once more of a reply of `bytes` has come
+    // (at the latest when all of it is queued), or -1 when there is none.
+    // *ready is set when the bytes are already queued; then there is nothing
+    // to wait for.
+    virtual int receive_descriptor(FtHandle, uint32_t /*bytes*/, bool* ready)
+    {
+        if (ready) *ready = false;
+        return -1;
+    }
 };
 
 } // namespace kv

@@ -133,7 +133,10 @@ bool apply_line_settings(int fd, uint32_t baud)
     termios t{};
     if (tcgetattr(fd, &t) != 0) return false;
     cfmakeraw(&t);
-    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    // HUPCL off: the port is opened and closed for every exchange, and a
+    // hang-up on each close would drop DTR and RTS, which a pedal behind a
+    // real bridge may take for a reset.
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
@@ -144,6 +147,12 @@ bool apply_line_settings(int fd, uint32_t baud)
     }
     return tcsetattr(fd, TCSANOW, &t) == 0;
 }
+
+// The line discipline wakes a poll only once this many bytes are waiting
+// (VMIN, with VTIME 0); one byte of termios holds at most 255.
+constexpr uint32_t kMaxWakeThreshold = 255;
+// Bytes taken from the kernel ahead of a read, at most.
+constexpr size_t kReceiveBufferLimit = 65536;
 
 } // namespace
 
@@ -334,7 +343,11 @@ FtStatus SerialDriver::read(FtHandle handle, uint8_t* data, uint32_t len, uint32
     Port* port = find(handle);
     if (!port) return FT_INVALID_HANDLE;
     if (len > 0 && !data) return FT_INVALID_PARAMETER;
-    uint32_t done = 0;
+    uint32_t done = uint32_t(std::min<size_t>(len, port->received.size()));
+    if (done > 0) {
+        std::copy_n(port->received.begin(), done, data);
+        port->received.erase(port->received.begin(), port->received.begin() + done);
+    }
     FtStatus result = FT_OK;
     while (done < len) {
         const ssize_t n = ::read(port->fd, data + done, len - done);
@@ -364,7 +377,7 @@ FtStatus SerialDriver::get_queue_status(FtHandle handle, uint32_t* rx_bytes)
     if (line_state(*port) != FT_OK) return FT_IO_ERROR;
     int n = 0;
     if (::ioctl(port->fd, FIONREAD, &n) != 0) return FT_IO_ERROR;
-    if (rx_bytes) *rx_bytes = uint32_t(std::max(n, 0));
+    if (rx_bytes) *rx_bytes = uint32_t(std::max(n, 0)) + uint32_t(port->received.size());
     return FT_OK;
 }
 
@@ -380,7 +393,7 @@ FtStatus SerialDriver::get_status(FtHandle handle, uint32_t* rx_bytes, uint32_t*
     int out = 0;
     if (::ioctl(port->fd, FIONREAD, &in) != 0) return FT_IO_ERROR;
     if (::ioctl(port->fd, TIOCOUTQ, &out) != 0) return FT_IO_ERROR;
-    if (rx_bytes) *rx_bytes = uint32_t(std::max(in, 0));
+    if (rx_bytes) *rx_bytes = uint32_t(std::max(in, 0)) + uint32_t(port->received.size());
     if (tx_bytes) *tx_bytes = uint32_t(std::max(out, 0));
     return FT_OK;
 }
@@ -392,9 +405,74 @@ FtStatus SerialDriver::purge(FtHandle handle, uint32_t mask)
     const bool rx = mask & FT_PURGE_RX;
     const bool tx = mask & FT_PURGE_TX;
     if (!rx && !tx) return FT_INVALID_PARAMETER;
+    if (rx) port->received.clear();
     const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
     if (tcflush(port->fd, which) != 0) return FT_IO_ERROR;
     return FT_OK;
+}
+
+FtStatus SerialDriver::take_waiting(Port& port)
+{
+    uint8_t chunk[1024];
+    while (port.received.size() < kReceiveBufferLimit) {
+        const size_t room = std::min(sizeof chunk, kReceiveBufferLimit - port.received.size());
+        const ssize_t n = ::read(port.fd, chunk, room);
+        if (n > 0) {
+            port.received.insert(port.received.end(), chunk, chunk + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return FT_OK;
+        if (n < 0) return vanished_errno(errno) ? FT_IO_ERROR : FT_OTHER_ERROR;
+        return line_state(port);
+    }
+    return FT_OK;
+}
+
+void SerialDriver::set_wake_threshold(Port& port, uint32_t bytes)
+{
+    const int wanted = int(std::clamp<uint32_t>(bytes, 1, kMaxWakeThreshold));
+    if (port.wake_threshold == wanted) return;
+    termios t{};
+    if (tcgetattr(port.fd, &t) != 0) return;
+    t.c_cc[VMIN] = cc_t(wanted);
+    t.c_cc[VTIME] = 0;
+    if (tcsetattr(port.fd, TCSANOW, &t) == 0) port.wake_threshold = wanted;
+}
+
+int SerialDriver::receive_descriptor(FtHandle handle, uint32_t bytes, bool* ready)
+{
+    if (ready) *ready = false;
+    Port* port = find(handle);
+    // Nothing to wait on: the next queue look reports the failure.
+    if (!port || take_waiting(*port) != FT_OK || port->received.size() >= bytes) {
+        if (ready) *ready = true;
+        return -1;
+    }
+    // What is queued now has been taken, so the line wakes a poll once the
+    // rest of the reply, or the next 255 bytes of it, have come.
+    set_wake_threshold(*port, bytes - uint32_t(port->received.size()));
+    return port->fd;
+}
+
+bool SerialDriver::wait_receive(FtHandle handle, uint32_t bytes, double seconds)
+{
+    Clock& clock = system_clock();
+    const double deadline = clock.now() + seconds;
+    for (;;) {
+        bool ready = false;
+        const int fd = receive_descriptor(handle, bytes, &ready);
+        if (ready || fd < 0) return true;
+        const double left = deadline - clock.now();
+        if (left <= 0) return true;
+        timespec limit{};
+        limit.tv_sec = time_t(left);
+        limit.tv_nsec = long((left - double(limit.tv_sec)) * 1e9);
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::ppoll(&p, 1, &limit, nullptr);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
+    }
 }
 
 FtStatus SerialDriver::create_device_info_list(uint32_t* count)
@@ -441,6 +519,7 @@ FtStatus SerialDriver::set_baud_rate(FtHandle handle, uint32_t baud)
     if (!port) return FT_INVALID_HANDLE;
     if (speed_of(baud) == B0) return FT_INVALID_BAUD_RATE;
     if (!apply_line_settings(port->fd, baud)) return FT_IO_ERROR;
+    port->wake_threshold = 0;
     baud_[port->path] = baud;
     return FT_OK;
 }

@@ -10,9 +10,11 @@
 //
 // A port is opened raw 8N1 at the set baud rate (115200 by default),
 // exclusively (flock and TIOCEXCL), in low-latency mode where the driver
-// allows it, with non-blocking reads; closing it puts back the line settings
-// it had before. A port that hangs up or disappears
-// gives FT_IO_ERROR; nothing here blocks past the write timeout.
+// allows it, with non-blocking reads and without hang-up on close (HUPCL
+// off), so that closing after each exchange leaves DTR and RTS as they are;
+// closing puts back the other line settings it had before. A port that hangs
+// up or disappears gives FT_IO_ERROR; nothing here blocks past the write
+// timeout.
 
 #include "link/FtDriver.h"
 
@@ -59,6 +61,11 @@ public:
     FtStatus set_usb_parameters(FtHandle handle, uint32_t in_size, uint32_t out_size) override;
     FtStatus set_timeouts(FtHandle handle, uint32_t read_ms, uint32_t write_ms) override;
     FtStatus set_baud_rate(FtHandle handle, uint32_t baud) override;
+    // Wait on the port itself: the line discipline wakes the poll once enough
+    // of the reply is queued (bytes already there are taken ahead of the
+    // read, so that each wake-up stands for new data).
+    bool wait_receive(FtHandle handle, uint32_t bytes, double seconds) override;
+    int receive_descriptor(FtHandle handle, uint32_t bytes, bool* ready) override;
 
     // Opens one port by path, as open_by_description does once it has found it.
     FtStatus open_path(const std::string& path, FtHandle* handle);
@@ -70,11 +77,17 @@ private:
         uint32_t write_ms = 1000;
         termios original{};   // the line settings found at open, put back at close
         bool low_latency_set = false;   // we switched low latency on: off again at close
+        std::vector<uint8_t> received;   // taken from the kernel ahead of a read
+        int wake_threshold = 0;          // VMIN as last set on the line
     };
     Port* find(FtHandle handle);
     const Port* find(FtHandle handle) const;
     // FT_IO_ERROR when the port has hung up or errored, else FT_OK.
     FtStatus line_state(const Port& port) const;
+    // Moves what the kernel holds for the port into port.received.
+    FtStatus take_waiting(Port& port);
+    // Sets how many bytes make the line poll readable (1 to 255).
+    void set_wake_threshold(Port& port, uint32_t bytes);
 
     std::map<FtHandle, Port> ports_;
     std::vector<Listed> listed_;

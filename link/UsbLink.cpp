@@ -13,6 +13,10 @@ namespace {
 constexpr double kReplyLimit = 1.0;     // seconds for a reply or a transmit drain
 constexpr double kEchoLimit = 2.0;      // seconds for the echo of a 512-byte block
 constexpr double kStorePause = 0.005;   // between a store header and its first program
+constexpr double kTick = 0.001;         // a look at the queues when nothing better can wake us
+// Added to a wait that runs up to a deadline, so that the look after it
+// finds the deadline passed (it counts only once strictly exceeded).
+constexpr double kPastDeadline = 0.0001;
 }
 
 // Marks the link busy for the life of one operation.
@@ -39,6 +43,8 @@ UsbLink::~UsbLink()
 }
 
 void UsbLink::set_event_pump(EventPump pump) { pump_ = std::move(pump); }
+
+void UsbLink::set_waiter(Waiter waiter) { waiter_ = std::move(waiter); }
 
 void UsbLink::set_console(Console console) { console_ = std::move(console); }
 
@@ -79,10 +85,21 @@ void UsbLink::say(const char* fmt, ...)
     }
 }
 
-void UsbLink::pump()
+void UsbLink::idle(const LinkWait& wait)
 {
     if (pump_) pump_();
-    else clock_.sleep(0.001);
+    else if (waiter_) waiter_(wait);
+    else wait_plain(wait);
+}
+
+void UsbLink::wait_plain(const LinkWait& wait)
+{
+    const double seconds = std::max(wait.seconds, 0.0);
+    if (wait.kind == LinkWait::Kind::Reply) {
+        if (!driver_.wait_receive(handle_, wait.bytes, seconds)) clock_.sleep(std::min(seconds, kTick));
+        return;
+    }
+    clock_.sleep(seconds);
 }
 
 void UsbLink::pause(double seconds, bool process_events)
@@ -90,12 +107,9 @@ void UsbLink::pause(double seconds, bool process_events)
     Stopwatch sw(clock_);
     sw.restart();
     while (!sw.exceeded(seconds)) {
-        if (process_events) {
-            pump();
-        } else {
-            const double left = seconds - sw.elapsed();
-            clock_.sleep(std::max(left, 0.0) + 0.0001);
-        }
+        const double left = std::max(seconds - sw.elapsed(), 0.0) + kPastDeadline;
+        if (process_events) idle({LinkWait::Kind::Pause, 0, left});
+        else clock_.sleep(left);
     }
 }
 
@@ -180,7 +194,8 @@ bool UsbLink::wait_reply(uint32_t len, double limit, uint32_t& received)
         // A port that has gone away ends the wait; the read reports it.
         if (status_ != FT_OK) break;
         received = queued;
-        pump();
+        if (received >= len) break;
+        idle({LinkWait::Kind::Reply, len, limit - stopwatch_.elapsed() + kPastDeadline});
     }
     return stopwatch_.exceeded(limit);
 }
@@ -205,8 +220,10 @@ bool UsbLink::wait_drain(double limit, uint32_t& left)
         uint32_t events = 0;
         status_ = driver_.get_status(handle_, &rx, &left, &events);
         // A port that has gone away ends the wait; the next write reports it.
-        if (status_ != FT_OK) break;
-        pump();
+        if (status_ != FT_OK || left == 0) break;
+        // The queue empties at the line rate: look again when it should have.
+        const double drained = double(left) / kWireBytesPerSecond;
+        idle({LinkWait::Kind::Drain, left, std::min(limit - stopwatch_.elapsed() + kPastDeadline, drained)});
     }
     return stopwatch_.exceeded(limit);
 }

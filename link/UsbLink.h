@@ -7,9 +7,9 @@
 // The link has one 512-byte buffer shared by every request and reply; a reply
 // is left there for the caller to pick up right after the call. Every step is
 // reported on the console sink (standard output by default), long transfers
-// move the progress sink, and the waits call the event pump between polls.
-// This core never sees the toolkit: KV_UsbController (link/ui/) adds the
-// progress indicator and an event pump that runs the toolkit.
+// move the progress sink, and the waits go through the waiter, which wakes
+// when the data comes. This core never sees the toolkit: KV_UsbController
+// (link/ui/) adds the progress indicator and a waiter that runs the toolkit.
 //
 // Results: reads return bool (true = complete reply). Writes and previews
 // return an integer: 0 success, 100 timeout (1 for get_arp_data), 255 echo
@@ -39,10 +39,23 @@ public:
     virtual void redraw() = 0;
 };
 
+// One wait inside an exchange, as the link hands it to its waiter.
+struct LinkWait {
+    enum class Kind {
+        Reply,   // for `bytes` in the receive queue
+        Drain,   // for the transmit queue to empty; `bytes` are still in it
+        Pause,   // a fixed pause that lets the program take events
+    };
+    Kind kind = Kind::Reply;
+    uint32_t bytes = 0;
+    double seconds = 0;   // the longest this wait may take; it may end sooner
+};
+
 class UsbLink {
 public:
     using Console = std::function<void(const std::string&)>;
     using EventPump = std::function<void()>;
+    using Waiter = std::function<void(const LinkWait&)>;
 
     static constexpr const char* kDescription = kPedalDescription;
     // Room for the largest single transfer (a program or library block).
@@ -60,10 +73,19 @@ public:
     UsbLink(const UsbLink&) = delete;
     UsbLink& operator=(const UsbLink&) = delete;
 
-    // Called about once a millisecond while an exchange waits; it must let
-    // some time pass (sleep, wait for events, or advance a test clock). The
-    // default sleeps 1 ms on the link's clock.
+    // How the link waits inside an exchange. The waiter is called once per
+    // look at the queues and may return early (on an event, say); the link
+    // looks again and calls it again until its deadline. The default is
+    // wait_plain().
+    void set_waiter(Waiter waiter);
+    // A pump called instead of the waiter, once per look, about a millisecond
+    // apart; it must let some time pass itself (tests advance a hand-driven
+    // clock with it).
     void set_event_pump(EventPump pump);
+    // The wait without a toolkit: a reply wait on the driver's port (woken
+    // by the data), a drain or a pause as a sleep on the link's clock; a
+    // driver that cannot wait on its port lets 1 ms pass on the clock.
+    void wait_plain(const LinkWait& wait);
     // Receives each console text as one piece ("...\n"). The default writes
     // it to standard output and flushes at once.
     void set_console(Console console);
@@ -120,8 +142,8 @@ public:
     // Update mode, 0xCF: leave update mode. True when written whole.
     bool send_one_message();
 
-    // Blocks for `seconds` on the link's clock, running the event pump
-    // between looks when process_events is true, else just sleeping.
+    // Blocks for `seconds` on the link's clock, through the waiter when
+    // process_events is true, else just sleeping.
     void pause(double seconds, bool process_events);
 
     // --- state ---
@@ -133,7 +155,7 @@ public:
     Stopwatch& stopwatch() { return stopwatch_; }
     Clock& clock() { return clock_; }
     FtDriver& driver() { return driver_; }
-    // True while an exchange runs (a call made from the event pump then is refused).
+    // True while an exchange runs (a call made from the waiter then is refused).
     bool busy() const { return busy_; }
 
 protected:
@@ -147,7 +169,7 @@ private:
     class Exchange;   // marks the link busy for one operation
 
     void say(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-    void pump();
+    void idle(const LinkWait& wait);
     void close_handle();
     bool open(OpenLine line);
     // Writes the first len buffer bytes of a request that expects a reply;
@@ -182,6 +204,7 @@ private:
     uint8_t buffer_[kBufferSize] = {};
     bool busy_ = false;
     EventPump pump_;
+    Waiter waiter_;
     Console console_;
     LinkProgress* progress_sink_ = nullptr;
 };

@@ -28,6 +28,10 @@ public:
     void pop(size_t n);
     // When the first byte is due; only meaningful when not empty().
     double next_due() const { return queue_.front().due; }
+    // When byte i (from 0) is due; only meaningful when i < size().
+    double due_at(size_t i) const { return queue_[i].due; }
+    // When the last byte is due; only meaningful when not empty().
+    double last_due() const { return queue_.back().due; }
     bool empty() const { return queue_.empty(); }
     size_t size() const { return queue_.size(); }
     void clear() { queue_.clear(); }

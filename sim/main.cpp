@@ -29,6 +29,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -43,6 +44,10 @@ constexpr double kVanishGrace = 2.0;      // longest wait for the last answer to
 // The pty hands written bytes to the slave side asynchronously, so right after
 // the last answer FIONREAD on the slave can still read 0: give it this long.
 constexpr double kVanishSettle = 0.1;
+// Paced bytes are handed over in batches up to this long, the last byte of a
+// queue exactly when it is due, so a request or an answer ends on time
+// without a wake-up for every byte.
+constexpr double kWireBatch = 0.001;
 
 class Log {
 public:
@@ -280,6 +285,9 @@ int run(const SimOptions& opt)
     model.vanish_after(opt.vanish_after);
 
     const double rate = opt.pace ? kWireBytesPerSecond : 0.0;
+    // Wake-ups a microsecond late at most, not the default 50: a paced byte
+    // crosses in 87.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
     WireQueue incoming(rate), outgoing(rate);
     bool serving = true;
     bool out_blocked = false;
@@ -335,14 +343,14 @@ int run(const SimOptions& opt)
     std::vector<uint8_t> reply;
     while (!stop) {
         double now = clock.now();
-        int timeout = -1;
+        double wait = -1.0;   // seconds; negative: until something happens
         auto wake_at = [&](double due) {
-            const double ms = std::ceil((due - now) * 1000.0);
-            const int v = ms <= 0 ? 0 : (ms > 60000 ? 60000 : int(ms));
-            timeout = timeout < 0 ? v : std::min(timeout, v);
+            const double v = std::clamp(due - now, 0.0, 60.0);
+            wait = wait < 0 ? v : std::min(wait, v);
         };
-        if (!incoming.empty()) wake_at(incoming.next_due());
-        if (!outgoing.empty() && !out_blocked) wake_at(outgoing.next_due());
+        auto wake_for = [&](const WireQueue& q) { wake_at(std::min(q.next_due() + kWireBatch, q.last_due())); };
+        if (!incoming.empty()) wake_for(incoming);
+        if (!outgoing.empty() && !out_blocked) wake_for(outgoing);
         if (!state_file.empty() && model.generation() != saved_generation) wake_at(last_traffic + kSaveAfterQuiet);
         if (wake_at_least >= 0) wake_at(now + wake_at_least);
         wake_at_least = -1.0;
@@ -353,7 +361,10 @@ int run(const SimOptions& opt)
             fds[1] = {pty.master, short(POLLIN | (out_blocked ? POLLOUT : 0)), 0};
             count = 2;
         }
-        const int r = ::poll(fds, count, timeout);
+        timespec limit{};
+        limit.tv_sec = time_t(wait);
+        limit.tv_nsec = long((wait - double(limit.tv_sec)) * 1e9);
+        const int r = ::ppoll(fds, count, wait < 0 ? nullptr : &limit, nullptr);
         if (r < 0 && errno != EINTR) {
             std::fprintf(stderr, "tessivar-sim: poll: %s\n", std::strerror(errno));
             break;
@@ -404,10 +415,13 @@ int run(const SimOptions& opt)
             for (size_t k = incoming.due(now); k > 0; k = incoming.due(now)) {
                 if (purge_mark != kNoPurge) k = std::min(k, purge_mark);
                 const std::vector<uint8_t> bytes = incoming.front(k);
+                // The pedal answers from the moment the last byte crossed,
+                // however late this loop got round to it.
+                const double crossed = rate > 0 ? incoming.due_at(k - 1) : now;
                 incoming.pop(k);
                 reply.clear();
                 model.receive(bytes.data(), bytes.size(), reply);
-                if (!reply.empty()) outgoing.push(reply.data(), reply.size(), now + model.reply_delay());
+                if (!reply.empty()) outgoing.push(reply.data(), reply.size(), crossed + model.reply_delay());
                 if (purge_mark != kNoPurge && (purge_mark -= k) == 0) {
                     model.host_purged();
                     purge_mark = kNoPurge;

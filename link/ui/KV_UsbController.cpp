@@ -2,6 +2,8 @@
 
 #include <FL/Fl.H>
 
+#include <algorithm>
+
 namespace kv {
 
 KV_UsbController::KV_UsbController(int x, int y, int w, int h, FtDriver& driver, Clock& clock)
@@ -25,7 +27,28 @@ KV_UsbController::KV_UsbController(int x, int y, int w, int h, FtDriver& driver,
             manual->advance(0.001);
         });
     } else {
-        set_event_pump([] { Fl::wait(0.001); });
+        set_waiter([this](const LinkWait& wait) { wait_with_events(wait); });
+    }
+}
+
+void KV_UsbController::wait_with_events(const LinkWait& wait)
+{
+    if (wait.kind != LinkWait::Kind::Reply) {
+        Fl::wait(wait.seconds);
+        return;
+    }
+    // One wait for both: the toolkit's events and the port, which polls
+    // readable once more of the reply has come.
+    bool ready = false;
+    const int fd = driver().receive_descriptor(ft_handle(), wait.bytes, &ready);
+    if (ready) {
+        Fl::check();
+    } else if (fd >= 0) {
+        Fl::add_fd(fd, FL_READ, [](FL_SOCKET, void*) {});
+        Fl::wait(wait.seconds);
+        Fl::remove_fd(fd, FL_READ);
+    } else {
+        Fl::wait(std::min(wait.seconds, 0.001));
     }
 }
 

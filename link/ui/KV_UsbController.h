@@ -2,9 +2,10 @@
 // The pedal link as the main window holds it: an FLTK group that owns the
 // progress indicator the long transfers move, and the link core (UsbLink)
 // whose operations it inherits. While an exchange waits, the toolkit keeps
-// processing events (about once a millisecond), so the window repaints and
-// takes input; an operation started from such an event while another one
-// waits is refused with a failure result.
+// processing events in the same wait that watches the port, so the window
+// repaints and takes input and the reply is read as soon as it has come; an
+// operation started from such an event while another one waits is refused
+// with a failure result.
 
 #include "link/FtDriver.h"
 #include "link/UsbLink.h"
@@ -33,6 +34,8 @@ public:
     Fl_Progress* progress = nullptr;   // owned (a child of the group)
 
 private:
+    void wait_with_events(const LinkWait& wait);
+
     class ProgressSink : public LinkProgress {
     public:
         explicit ProgressSink(KV_UsbController& owner) : owner_(owner) {}

@@ -328,14 +328,23 @@ TEST_F(LinkTest, LateReplyTimesOutAndDoesNotReachTheNextCommand)
     EXPECT_EQ(link.buffer()[1], 0x89);
 }
 
-TEST_F(LinkTest, ReplyCompletingInThePassThatCrossesTheDeadlineIsATimeout)
+TEST_F(LinkTest, ReplyIsReadAtTheLookThatFindsItWholeAndNotAfterTheDeadline)
 {
-    // Each pass of the wait moves the clock 0.6 s: the second pass sees the
-    // whole reply, and its event processing carries the clock past 1 s.
+    // Each wait moves the clock 0.6 s. The whole reply is there at the
+    // second look (0.6 s): it is read at once, with no further wait that
+    // could carry the clock past the deadline.
     step = 0.6;
     pedal.set_reply_delay(0.5);
+    EXPECT_TRUE(link.get_pedal_state());
+    EXPECT_EQ(pumps, 1);
+
+    // A reply that comes during the wait that crosses the deadline is late.
+    console.clear();
+    pumps = 0;
+    pedal.set_reply_delay(0.7);
     EXPECT_FALSE(link.get_pedal_state());
-    EXPECT_NE(console.find("Get Pedal State TIMEOUT. \n\nNumber of bytes received : 2 \n\n"), std::string::npos);
+    EXPECT_EQ(pumps, 2);
+    EXPECT_NE(console.find("Get Pedal State TIMEOUT. \n\n"), std::string::npos);
 }
 
 TEST_F(LinkTest, WaitPollsAboutEveryMillisecond)
@@ -344,6 +353,48 @@ TEST_F(LinkTest, WaitPollsAboutEveryMillisecond)
     ASSERT_TRUE(link.get_pedal_state());
     EXPECT_GE(pumps, 100);
     EXPECT_LE(pumps, 103);
+}
+
+// A driver that can wait on its port: each wait lets 0.3 ms pass.
+class WaitingDriver : public InProcessDriver {
+public:
+    WaitingDriver(PedalPort& pedal, ManualClock& clock) : InProcessDriver(pedal, clock), clock_(clock) {}
+    bool wait_receive(FtHandle, uint32_t bytes, double seconds) override
+    {
+        waits.push_back({bytes, seconds});
+        clock_.advance(0.0003);
+        return true;
+    }
+    std::vector<std::pair<uint32_t, double>> waits;
+
+private:
+    ManualClock& clock_;
+};
+
+TEST(LinkWaits, WithoutAToolkitTheReplyWaitIsTheDriversUpToTheDeadline)
+{
+    ManualClock clock;
+    PedalModel pedal{clock};
+    WaitingDriver driver{pedal, clock};
+    UsbLink link{driver, clock};
+    link.set_console([](const std::string&) {});
+    pedal.set_reply_delay(0.001);
+    const double t0 = clock.now();
+    ASSERT_TRUE(link.get_pedal_state());
+    // Woken when the reply is there: four waits of 0.3 ms cover the 1 ms
+    // delay, and no tick is spent after it.
+    ASSERT_EQ(driver.waits.size(), 4u);
+    EXPECT_EQ(driver.waits[0].first, kPedalStateSize);
+    EXPECT_NEAR(driver.waits[0].second, 1.0, 0.001);
+    EXPECT_NEAR(driver.waits[3].second, 1.0 - 0.0009, 0.001);
+    EXPECT_NEAR(clock.now() - t0, 0.0012, 1e-9);
+
+    // A silent pedal: the waits run into the deadline and the link gives up.
+    pedal.set_no_answer(true);
+    driver.waits.clear();
+    EXPECT_FALSE(link.get_pedal_state());
+    ASSERT_FALSE(driver.waits.empty());
+    EXPECT_LT(driver.waits.back().second, 0.001);
 }
 
 TEST_F(LinkTest, FailedRequestWritePurgesOnlyWhenSomethingWentOut)

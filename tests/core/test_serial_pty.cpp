@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -227,6 +229,89 @@ TEST(SerialPort, RawBytesBothWaysWithQueueCounts)
     pollfd p{driver.fd_of(h), POLLIN, 0};
     ::poll(&p, 1, 1000);
     EXPECT_EQ(driver.purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+    ASSERT_EQ(driver.get_queue_status(h, &rx), FT_OK);
+    EXPECT_EQ(rx, 0u);
+    driver.close(h);
+}
+
+TEST(SerialPort, LineSettingsLeaveTheLineUpOnClose)
+{
+    // A fresh ttyUSB comes up with HUPCL on, which would drop DTR and RTS at
+    // the close that ends every exchange.
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    {
+        const int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios t{};
+        ASSERT_EQ(tcgetattr(fd, &t), 0);
+        t.c_cflag |= HUPCL;
+        ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+        ::close(fd);
+    }
+    SerialDriver driver;
+    FtHandle h = 0;
+    ASSERT_EQ(driver.open_path(pty.slave, &h), FT_OK);
+    termios t{};
+    ASSERT_EQ(tcgetattr(driver.fd_of(h), &t), 0);
+    EXPECT_EQ(t.c_cflag & HUPCL, 0u);
+    ASSERT_EQ(driver.set_baud_rate(h, 115200), FT_OK);
+    ASSERT_EQ(tcgetattr(driver.fd_of(h), &t), 0);
+    EXPECT_EQ(t.c_cflag & HUPCL, 0u);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    driver.close(h);
+}
+
+TEST(SerialPort, ReplyWaitWakesOnceTheWholeReplyIsThere)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialDriver driver;
+    FtHandle h = 0;
+    ASSERT_EQ(driver.open_path(pty.slave, &h), FT_OK);
+    std::vector<uint8_t> sent(700);
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = uint8_t(i * 7 + 3);
+    uint32_t rx = 0;
+    uint32_t n = 0;
+
+    // Part of a 300-byte reply: the wait returns on the data, the bytes count
+    // as queued, and the descriptor stays quiet until the rest has come.
+    ASSERT_EQ(::write(pty.master, sent.data(), 200), 200);
+    EXPECT_TRUE(driver.wait_receive(h, 200, 10.0));
+    ASSERT_EQ(driver.get_queue_status(h, &rx), FT_OK);
+    EXPECT_EQ(rx, 200u);
+    bool ready = true;
+    const int fd = driver.receive_descriptor(h, 300, &ready);
+    EXPECT_FALSE(ready);
+    ASSERT_GE(fd, 0);
+    pollfd quiet{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&quiet, 1, 0), 0);
+    ASSERT_EQ(::write(pty.master, sent.data() + 200, 100), 100);
+    pollfd woken{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&woken, 1, 10000), 1);
+    EXPECT_EQ(driver.receive_descriptor(h, 300, &ready), -1);
+    EXPECT_TRUE(ready);
+    std::vector<uint8_t> in(300);
+    ASSERT_EQ(driver.read(h, in.data(), 300, &n), FT_OK);
+    ASSERT_EQ(n, 300u);
+    EXPECT_TRUE(std::equal(in.begin(), in.end(), sent.begin()));
+
+    // A reply longer than the line's wake-up threshold (255) arrives whole
+    // and in order.
+    ASSERT_EQ(::write(pty.master, sent.data(), 700), 700);
+    EXPECT_TRUE(driver.wait_receive(h, 700, 10.0));
+    ASSERT_EQ(driver.get_queue_status(h, &rx), FT_OK);
+    EXPECT_EQ(rx, 700u);
+    in.assign(700, 0);
+    ASSERT_EQ(driver.read(h, in.data(), 700, &n), FT_OK);
+    EXPECT_EQ(n, 700u);
+    EXPECT_EQ(in, sent);
+
+    // Bytes taken ahead of a read go with a purge.
+    ASSERT_EQ(::write(pty.master, sent.data(), 10), 10);
+    EXPECT_TRUE(driver.wait_receive(h, 10, 10.0));
+    EXPECT_EQ(driver.receive_descriptor(h, 20, &ready), fd);
+    ASSERT_EQ(driver.purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
     ASSERT_EQ(driver.get_queue_status(h, &rx), FT_OK);
     EXPECT_EQ(rx, 0u);
     driver.close(h);
