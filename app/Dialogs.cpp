@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include "platform/Platform.h"
+#include "widgets/LiteralLabel.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Native_File_Chooser.H>
@@ -8,13 +9,15 @@
 
 namespace kv {
 
-void Dialogs::alert(const std::string& text) { fl_alert("%s", text.c_str()); }
+// The message becomes the label of the dialog's text box, so its '@'s are
+// doubled to show as written (the texts end with the support address).
+void Dialogs::alert(const std::string& text) { fl_alert("%s", literal_label(text).c_str()); }
 
-void Dialogs::message(const std::string& text) { fl_message("%s", text.c_str()); }
+void Dialogs::message(const std::string& text) { fl_message("%s", literal_label(text).c_str()); }
 
 int Dialogs::choice(const std::string& text, const char* b0, const char* b1, const char* b2)
 {
-    return fl_choice("%s", b0, b1, b2, text.c_str());
+    return fl_choice("%s", b0, b1, b2, literal_label(text).c_str());
 }
 
 std::vector<std::string> Dialogs::choose_files(const std::string& title, const std::string& filter,

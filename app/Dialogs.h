@@ -1,7 +1,8 @@
 #pragma once
 // Every modal dialog the program shows goes through this interface, so that
 // tests can answer the dialogs instead of a person. The program installs
-// nothing: by default the toolkit's own dialogs are used.
+// nothing: by default the toolkit's own dialogs are used, and they show each
+// text as written ('@' included, which the toolkit would take for a symbol).
 
 #include <string>
 #include <vector>

@@ -1,5 +1,7 @@
 #include "link/ui/KV_UsbController.h"
 
+#include "widgets/LiteralLabel.h"
+
 #include <FL/Fl.H>
 
 #include <algorithm>
@@ -69,7 +71,7 @@ void KV_UsbController::ProgressSink::set_value(double value)
 
 void KV_UsbController::ProgressSink::set_label(const std::string& label)
 {
-    if (owner_.progress) owner_.progress->copy_label(label.c_str());
+    if (owner_.progress) owner_.progress->copy_label(literal_label(label).c_str());
 }
 
 void KV_UsbController::ProgressSink::redraw()
