@@ -128,6 +128,7 @@ void Korvane::build(const KorvaneSetup& setup)
     clock_ = setup.clock ? setup.clock : &system_clock();
     exit_ = setup.exit;
     access_hint_ = setup.access_hint;
+    callback(close_cb, this);
 
     use_layout_fonts();
 
@@ -773,7 +774,27 @@ void Korvane::connect_cb(Fl_Widget*, void* data)
 
 void Korvane::menu_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_menu(); }
 
-void Korvane::quit_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->end_process(0); }
+bool Korvane::refuse_leaving()
+{
+    if (!writing_to_pedal()) return false;
+    status(kWaitForWriteText);
+    return true;
+}
+
+void Korvane::quit_cb(Fl_Widget*, void* data)
+{
+    auto* w = static_cast<Korvane*>(data);
+    if (w->refuse_leaving()) return;
+    w->end_process(0);
+}
+
+// The close box (and Escape) only hide the window, so that the event loop ends.
+void Korvane::close_cb(Fl_Widget*, void* data)
+{
+    auto* w = static_cast<Korvane*>(data);
+    if (w->refuse_leaving()) return;
+    w->hide();
+}
 
 void Korvane::write_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_write(); }
 
@@ -828,6 +849,7 @@ void Korvane::on_write()
 {
     if (busy_ > 0) return;
     Exchange exchange(*this);
+    WriteGuard writing(*this);
     // The edited preset cannot change while it is written.
     set_main_controls_active(false);
     ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());

@@ -128,6 +128,23 @@ public:
     // True while a pedal exchange runs; controls that start one are held back.
     bool exchange_running() const { return busy_ > 0; }
 
+    // Held by every operation that writes to the pedal (a store, a restore,
+    // firmware pages, library blocks) for as long as it runs. Meanwhile Quit
+    // and the close box are refused with a status line: leaving in the middle
+    // would leave a slot or a block half written. A read may be abandoned.
+    class WriteGuard {
+    public:
+        explicit WriteGuard(Korvane& w) : w_(w) { ++w_.writing_; }
+        ~WriteGuard() { --w_.writing_; }
+        WriteGuard(const WriteGuard&) = delete;
+        WriteGuard& operator=(const WriteGuard&) = delete;
+
+    private:
+        Korvane& w_;
+    };
+    bool writing_to_pedal() const { return writing_ > 0; }
+    static constexpr const char* kWaitForWriteText = "  Please wait: the pedal is being written.";
+
     // --- state read by the panels' handlers and by tests ---
     int firmware_major() const { return firmware_version >> 4; }
     int firmware_minor() const { return firmware_version & 0x0F; }
@@ -262,6 +279,9 @@ private:
     static void connect_cb(Fl_Widget*, void*);
     static void menu_cb(Fl_Widget*, void*);
     static void quit_cb(Fl_Widget*, void*);
+    static void close_cb(Fl_Widget*, void*);
+    // Quit or the close box while a write runs: says so and stays. True then.
+    bool refuse_leaving();
     static void write_cb(Fl_Widget*, void*);
     static void selector_cb(Fl_Widget*, void*);
     static void tabs_cb(Fl_Widget*, void*);
@@ -277,6 +297,7 @@ private:
     std::function<void(int)> exit_;
     std::string presets_folder_;
     int busy_ = 0;
+    int writing_ = 0;   // WriteGuards alive
     bool online_ = false;   // every preset has been read from the pedal since the last connect began
 };
 

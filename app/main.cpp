@@ -12,11 +12,6 @@
 
 #include <cstdio>
 
-namespace {
-// The close box only hides the window, so that the event loop ends.
-void hide_window(Fl_Widget* w, void*) { w->hide(); }
-} // namespace
-
 int main(int argc, char** argv)
 {
     if (argc > 1) return kv::cli::run(argc, argv);
@@ -27,7 +22,6 @@ int main(int argc, char** argv)
     kv::KorvaneSetup setup;
     setup.access_hint = &kv::pedal_access_hint;   // says why a pedal that is there could not be opened
     auto* window = new kv::Korvane(kv::kWindowWidth, kv::kWindowHeight, kv::kWindowTitle, setup);
-    window->callback(hide_window);
     const int result = Fl::run();
     delete window;
     return result;

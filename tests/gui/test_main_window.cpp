@@ -24,6 +24,7 @@
 #include "maintenance/KV_UpdatePanel.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
+#include "sim/PedalModel.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -34,6 +35,7 @@
 #include <FL/x.H>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -406,6 +408,49 @@ TEST_F(MainWindowTest, QuitEndsWithCodeZero)
     Korvane& w = start();
     w.quit_button->do_callback();
     EXPECT_EQ(exits_, std::vector<int>{0});
+}
+
+TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
+{
+    Korvane& w = start();
+    w.show();
+    PedalModel pedal{clock_};
+    driver_.attach(kPedalDescription, "TV12345", &pedal);
+    const auto leave = [](void* data) {
+        auto* win = static_cast<Korvane*>(data);
+        win->quit_button->do_callback();
+        win->do_callback();   // what the close box does
+    };
+
+    // The user tries to leave while a store waits for its echo.
+    const PresetParameters params = default_parameters();
+    DspProgram x{};
+    for (size_t i = 0; i < kDspProgramSize; ++i) x.bytes[i] = uint8_t(i * 3);
+    const int lines = w.status_lines();
+    Fl::add_timeout(0.0, leave, &w);
+    int stored = -1;
+    {
+        Korvane::WriteGuard guard(w);
+        stored = w.usb->store_preset(5, params, make_title("Kept"), x, x);
+    }
+    Fl::remove_timeout(leave, &w);
+    EXPECT_EQ(stored, 0);
+    EXPECT_TRUE(exits_.empty());
+    EXPECT_TRUE(w.shown());
+    EXPECT_EQ(std::memcmp(pedal.slot(5)->program_y.bytes, x.bytes, kDspProgramSize), 0);
+    EXPECT_EQ(w.status_lines(), lines + 2);
+    char* text = w.text_board->text->text();
+    const std::string board = text;
+    std::free(text);
+    EXPECT_NE(board.find(Korvane::kWaitForWriteText), std::string::npos);
+
+    // A read may be given up: Quit during it ends the program.
+    Fl::add_timeout(0.0, leave, &w);
+    pedal.set_reply_delay(0.05);
+    w.usb->get_pedal_state();
+    Fl::remove_timeout(leave, &w);
+    EXPECT_EQ(exits_, std::vector<int>{0});
+    EXPECT_FALSE(w.shown());
 }
 
 TEST_F(MainWindowTest, ManyWindowsComeAndGoCleanly)
