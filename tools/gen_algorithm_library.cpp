@@ -14,8 +14,8 @@
 // instructions (a signed S1.14 coefficient in bits 31-16, an operand in bits
 // 15-5, the opcode in bits 4-0), writes both outputs and is padded with
 // no-operation words up to 128. The words the secondary parameters control
-// hold the rows of the algorithm's default options, so a fresh copy of an
-// image plays the defaults. Everything is derived from the algorithm id and
+// hold the rows of the codes of the algorithm's default options, so a fresh
+// copy of an image plays the defaults as the option lists show them. Everything is derived from the algorithm id and
 // the word index: every run writes the same file.
 
 #include "preset/AlgorithmLibrary.h"
@@ -95,9 +95,13 @@ inline DspProgram build_image(int algorithm)
     image.set_word(length - 1, kWriteOutputRight);
     for (int i = length; i < words; ++i) image.set_word(i, kNop);
 
+    // The default is a list position: the image plays the code that position
+    // stands for (a list counting from 1 shows code 1 at position 0), the
+    // same words a preset loaded with that option gets.
     const ProgramPatcher patcher;
     const std::array<std::uint8_t, 3> defaults = default_options(algorithm);
-    for (int p = 0; p < ProgramPatcher::kParameterCount; ++p) patcher.patch(p, defaults[p], image, AlgorithmId(algorithm));
+    for (int p = 0; p < ProgramPatcher::kParameterCount; ++p)
+        patcher.patch(p, position_to_code(algorithm, p, defaults[p]), image, AlgorithmId(algorithm));
     return image;
 }
 

@@ -147,12 +147,25 @@ TEST(AlgorithmLibraryBundled, FreshImagesAlreadyPlayTheDefaultOptions)
         for (std::size_t i = 0; i < kv::kDspProgramWords; ++i) distinct.insert(image.word(i));
         EXPECT_GT(distinct.size(), 40u) << "image " << a << " does not look like a program";
 
-        DspProgram patched = image;
+        // An algorithm change shows each list at its default position; a
+        // preset loaded with that shown option patches the code it stands
+        // for. Both must play the same words, lists counting from 1
+        // (RNGMOD and JUNKIE SP2) included.
+        DspProgram loaded = image;
         const auto defaults = kv::default_options(a);
-        for (int p = 0; p < kv::ProgramPatcher::kParameterCount; ++p)
-            EXPECT_TRUE(patcher.patch(p, defaults[std::size_t(p)], patched, kv::AlgorithmId(a)));
-        EXPECT_EQ(0, std::memcmp(patched.bytes, image.bytes, kv::kDspProgramSize)) << "image " << a;
+        for (int p = 0; p < kv::ProgramPatcher::kParameterCount; ++p) {
+            const int shown = defaults[std::size_t(p)];
+            const int code = kv::position_to_code(a, p, shown);
+            ASSERT_EQ(kv::code_to_position(a, p, code), shown) << "algorithm " << a << " SP" << p + 1;
+            EXPECT_TRUE(patcher.patch(p, std::uint8_t(code), loaded, kv::AlgorithmId(a)));
+        }
+        EXPECT_EQ(0, std::memcmp(loaded.bytes, image.bytes, kv::kDspProgramSize)) << "image " << a;
     }
+    int counting_from_one = 0;
+    for (int a = 0; a < AlgorithmLibrary::kImageCount; ++a)
+        for (int p = 0; p < kv::kSpCount; ++p)
+            if (kv::position_to_code(a, p, 0) > 0) ++counting_from_one;
+    EXPECT_EQ(counting_from_one, 2);
     // DCTREM (DSP-X at start-up) holds its SP1 default row ("Sine") at slots 83 to 90.
     const auto row = kv::ProgramPatcher::row(3, 0, kv::default_option(3, 0));
     for (std::size_t k = 0; k < row.size(); ++k) EXPECT_EQ(library.image(3).word(83 + k), row[k]);
