@@ -54,13 +54,9 @@ void fill_presets_builtin(PedalMemory& m)
     }
 }
 
+// The factory table is the arp library, in the last two library blocks.
 void fill_arp(PedalMemory& m, const uint8_t* table)
 {
-    for (int a = 0; a < kArpAlgorithmCount; ++a)
-        for (int s = 0; s < kArpUserSequences; ++s)
-            std::memcpy(m.arp[size_t(a)][size_t(s)].data(),
-                        table + (size_t(a) * kArpUserSequences + size_t(s)) * kArpSequenceSize, kArpSequenceSize);
-    // The factory table also sits in the last two library blocks.
     std::memcpy(m.library[kFirstArpBlock].data(), table, kLibraryBlockSize);
     std::memset(m.library[kFirstArpBlock + 1].data(), 0, kLibraryBlockSize);
     std::memcpy(m.library[kFirstArpBlock + 1].data(), table + kLibraryBlockSize, kArpTableSize - kLibraryBlockSize);

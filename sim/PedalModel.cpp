@@ -22,10 +22,40 @@ ArpBytes arp_for(PedalMemory& m, uint8_t algorithm, uint8_t selector)
     const int s = arp_sequence_of_selector(selector);
     if (s == kArpRandom) return arp_random_sequence(a);
     if (s < 0 || s >= kArpUserSequences) return none;
-    return m.arp[a][s];
+    return m.arp(a, s);
+}
+
+// Where sequence s of arp algorithm index a lies in the arp blocks; false
+// outside the library. A sequence never straddles two blocks (512 / 32).
+bool arp_place(int a, int s, size_t* block, size_t* offset)
+{
+    if (a < 0 || a >= kArpAlgorithmCount || s < 0 || s >= kArpUserSequences) return false;
+    const size_t at = (size_t(a) * kArpUserSequences + size_t(s)) * kArpSequenceSize;
+    *block = size_t(kFirstArpBlock) + at / kLibraryBlockSize;
+    *offset = at % kLibraryBlockSize;
+    return true;
 }
 
 }  // namespace
+
+static_assert(kLibraryBlockSize % kArpSequenceSize == 0);
+static_assert(size_t(kLibraryBlocks - kFirstArpBlock) * kLibraryBlockSize >= kArpTableSize);
+
+ArpBytes PedalMemory::arp(int a, int s) const
+{
+    ArpBytes out{};
+    size_t block = 0;
+    size_t offset = 0;
+    if (arp_place(a, s, &block, &offset)) std::memcpy(out.data(), library[block].data() + offset, kArpSequenceSize);
+    return out;
+}
+
+void PedalMemory::set_arp(int a, int s, const ArpBytes& sequence)
+{
+    size_t block = 0;
+    size_t offset = 0;
+    if (arp_place(a, s, &block, &offset)) std::memcpy(library[block].data() + offset, sequence.data(), kArpSequenceSize);
+}
 
 bool parse_firmware_version(const std::string& text, FirmwareVersion* out)
 {
@@ -461,7 +491,7 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         if (engine == 0) playing_.arp_x = seq;
         else if (engine == 1) playing_.arp_y = seq;
         if (store && a < kArpAlgorithmCount && s >= 0 && s < kArpUserSequences) {
-            memory_.arp[a][size_t(s)] = seq;
+            memory_.set_arp(a, s, seq);
             changed();
         }
         note(store ? "SET_ARPDATA (store)" : "SET_ARPDATA (preview)", 0);

@@ -32,7 +32,7 @@ namespace kv {
 constexpr char kDefaultSerialNumber[] = "TSV0417A";
 
 // The pedal's arp library: Sequence I..IV of each arp algorithm, laid out as
-// the factory table (arp/FactoryArpTable.h).
+// the factory table (arp/FactoryArpTable.h), in the last library blocks.
 constexpr size_t kArpTableSize = kArpFactoryTableSize;   // 896
 // The library blocks: the algorithm images, the display data right after
 // them, and the arp table in the last blocks.
@@ -80,11 +80,17 @@ struct PedalSlot {
 struct PedalMemory {
     std::array<PedalSlot, kSlotCount> slots{};
     GlobalsBytes globals{};
-    // arp[a][s]: Sequence I..IV (s = 0..3) of arp algorithm index a (id - 31).
-    std::array<std::array<ArpBytes, kArpUserSequences>, kArpAlgorithmCount> arp{};
+    // The algorithm images, the display data and, from kFirstArpBlock on, the
+    // arp library: one memory, which a library update rewrites and
+    // GET_ARPDATA and SET_ARPDATA read and write.
     std::array<LibraryBlock, kLibraryBlocks> library{};
     std::vector<uint8_t> firmware = std::vector<uint8_t>(kFirmwareImageSize, 0);
     FirmwareVersion version{};
+
+    // Sequence I..IV (s = 0..3) of arp algorithm index a (id - 31), at offset
+    // 128 a + 32 s of the arp blocks. Zeros (and no change) outside.
+    ArpBytes arp(int a, int s) const;
+    void set_arp(int a, int s, const ArpBytes& sequence);
 
     bool operator==(const PedalMemory&) const = default;
 };

@@ -8,6 +8,9 @@
 //            (35), title (12), DSP-X program (512), DSP-Y program (512); the
 //            global record (34); the arp library (7 x 4 x 32); the 64 library
 //            blocks (512 each); the firmware image (65536)
+// The arp library lives in the last library blocks; its section repeats
+// them and wins when the two differ (files of older simulators kept it
+// apart, and their stored sequences are what the pedal then answered).
 //   4 bytes  CRC-32 of the payload
 
 #include "sim/FactoryData.h"
@@ -80,8 +83,8 @@ std::vector<uint8_t> PedalModel::serialize() const
         put(out, s.program_y.bytes, kDspProgramSize);
     }
     put(out, memory_.globals.data(), kGlobalsSize);
-    for (const auto& alg : memory_.arp)
-        for (const auto& seq : alg) put(out, seq.data(), kArpSequenceSize);
+    for (int a = 0; a < kArpAlgorithmCount; ++a)
+        for (int s = 0; s < kArpUserSequences; ++s) put(out, memory_.arp(a, s).data(), kArpSequenceSize);
     for (const auto& block : memory_.library) put(out, block.data(), kLibraryBlockSize);
     put(out, memory_.firmware.data(), kFirmwareImageSize);
     put32(out, crc32(out.data() + kHeaderSize, kPayloadSize));
@@ -107,9 +110,17 @@ bool PedalModel::deserialize(const uint8_t* data, size_t len)
         std::memcpy(s.program_y.bytes, p, kDspProgramSize); p += kDspProgramSize;
     }
     std::memcpy(m.globals.data(), p, kGlobalsSize); p += kGlobalsSize;
-    for (auto& alg : m.arp)
-        for (auto& seq : alg) { std::memcpy(seq.data(), p, kArpSequenceSize); p += kArpSequenceSize; }
+    const uint8_t* arp_section = p;
+    p += kArpTableSize;
     for (auto& block : m.library) { std::memcpy(block.data(), p, kLibraryBlockSize); p += kLibraryBlockSize; }
+    for (int a = 0; a < kArpAlgorithmCount; ++a) {
+        for (int s = 0; s < kArpUserSequences; ++s) {
+            ArpBytes seq{};
+            std::memcpy(seq.data(), arp_section, kArpSequenceSize);
+            arp_section += kArpSequenceSize;
+            m.set_arp(a, s, seq);
+        }
+    }
     std::memcpy(m.firmware.data(), p, kFirmwareImageSize);
     set_memory(m);
     return true;

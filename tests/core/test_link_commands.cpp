@@ -862,7 +862,7 @@ TEST_F(LinkTest, GetArpDataSendsIndexEngineSelectorAndReturnsTheSequence)
 {
     ArpBytes seq{};
     for (size_t i = 0; i < seq.size(); ++i) seq[i] = uint8_t(0x30 + i);
-    pedal.memory().arp[6][2] = seq;   // Arpeggiator, Sequence III
+    pedal.memory().set_arp(6, 2, seq);   // Arpeggiator, Sequence III
     EXPECT_EQ(link.get_arp_data(6, 4, 1), 0);
     EXPECT_EQ(driver.writes()[0], (Bytes{0xC7, 6, 1, 4}));
     EXPECT_EQ(bytes_of(link.buffer(), 32), Bytes(seq.begin(), seq.end()));
@@ -892,7 +892,7 @@ TEST_F(LinkTest, SetArpDataStoresTheSequence)
     expected.insert(expected.end(), seq, seq + 32);
     EXPECT_EQ(driver.writes()[0], expected);
     EXPECT_EQ(console, "Device opened. \nSend SET_ARPDATA sucessful (37 bytes written).\n");
-    EXPECT_EQ(std::memcmp(pedal.memory().arp[3][3].data(), seq, 32), 0);
+    EXPECT_EQ(std::memcmp(pedal.memory().arp(3, 3).data(), seq, 32), 0);
 
     driver.fail_next_write(FT_OK, 5);
     console.clear();

@@ -218,7 +218,8 @@ TEST(SimCommands, ArpSequencesFollowTheSelectorAndTheStoreFlag)
     for (int a = 0; a < kv::kArpAlgorithmCount; ++a)
         for (int s = 0; s < 4; ++s) {
             const Bytes got = feed(m, {0xC7, uint8_t(a), 0, uint8_t(2 * s)});
-            ASSERT_EQ(got, Bytes(m.memory().arp[a][s].begin(), m.memory().arp[a][s].end()));
+            const kv::ArpBytes seq = m.memory().arp(a, s);
+            ASSERT_EQ(got, Bytes(seq.begin(), seq.end()));
         }
 
     // Preview: only the engine's playing sequence changes.
@@ -234,7 +235,7 @@ TEST(SimCommands, ArpSequencesFollowTheSelectorAndTheStoreFlag)
     p.sp1_y = 4;
     p.depth_y = 1;
     feed(m, cat({Bytes{0xC3}, Bytes(p.data(), p.data() + 35)}));
-    EXPECT_EQ(m.playing().arp_y, m.memory().arp[3][2]);
+    EXPECT_EQ(m.playing().arp_y, m.memory().arp(3, 2));
     feed(m, set_arp_request(1, 0, 3, 4, pattern(32, 60)));
     p.depth_y = 200;
     feed(m, cat({Bytes{0xC3}, Bytes(p.data(), p.data() + 35)}));
@@ -246,7 +247,8 @@ TEST(SimCommands, ArpSequencesFollowTheSelectorAndTheStoreFlag)
     // Store: Sequence III of Arp Flanger is replaced and read back.
     EXPECT_TRUE(feed(m, set_arp_request(0, 1, 3, 4, pattern(32, 61))).empty());
     EXPECT_EQ(feed(m, {0xC7, 3, 0, 4}), pattern(32, 61));
-    EXPECT_EQ(feed(m, {0xC7, 3, 1, 6}), Bytes(before.arp[3][3].begin(), before.arp[3][3].end()));
+    const kv::ArpBytes fourth = before.arp(3, 3);
+    EXPECT_EQ(feed(m, {0xC7, 3, 1, 6}), Bytes(fourth.begin(), fourth.end()));
 
     // The random sequence is fixed; out-of-range requests are answered with zeros.
     const kv::ArpBytes random = kv::arp_random_sequence(3);
@@ -269,6 +271,28 @@ TEST(SimCommands, LibraryBlocksAreEchoedAndKept)
         EXPECT_EQ(feed(m, cat({Bytes{uint8_t(0x80 | block)}, data})), data);
         EXPECT_EQ(Bytes(m.memory().library[block].begin(), m.memory().library[block].end()), data);
     }
+}
+
+TEST(SimCommands, TheArpLibraryIsTheLastTwoLibraryBlocks)
+{
+    PedalModel m;
+    // The user stores Sequence III of the Arpeggiator (index 6)...
+    EXPECT_TRUE(feed(m, set_arp_request(0, 1, 6, 4, pattern(32, 70))).empty());
+    EXPECT_EQ(feed(m, {0xC7, 6, 0, 4}), pattern(32, 70));
+    // ...and it sits in block 63, at 6 x 128 + 2 x 32 - 512.
+    EXPECT_EQ(Bytes(m.memory().library[63].begin() + 320, m.memory().library[63].begin() + 352), pattern(32, 70));
+
+    // A library update writes the factory table over blocks 62 and 63: the
+    // sequences read back are the factory's.
+    const Bytes table = pattern(896, 71);
+    Bytes block62(table.begin(), table.begin() + 512);
+    Bytes block63(table.begin() + 512, table.end());
+    block63.resize(512, 0);
+    EXPECT_EQ(feed(m, cat({Bytes{0xBE}, block62})), block62);
+    EXPECT_EQ(feed(m, cat({Bytes{0xBF}, block63})), block63);
+    EXPECT_EQ(feed(m, {0xC7, 6, 0, 4}), Bytes(table.begin() + 832, table.begin() + 864));
+    EXPECT_EQ(feed(m, {0xC7, 0, 1, 0}), Bytes(table.begin(), table.begin() + 32));
+    EXPECT_EQ(feed(m, {0xC7, 4, 0, 0}), Bytes(table.begin() + 512, table.begin() + 544));
 }
 
 TEST(SimUpdateMode, PagesAreEchoedAndSetVersionRestartsNormally)
@@ -513,7 +537,8 @@ TEST(SimFactory, PowersUpFromTheDataFilesAndFallsBackPerFile)
     EXPECT_EQ(Bytes(m.library[39].begin(), m.library[39].begin() + 488), Bytes(display.begin() + 512, display.end()));
     EXPECT_EQ(m.library[39][488], 0);
     const Bytes arp = pattern(896, 9);
-    EXPECT_EQ(Bytes(m.arp[6][2].begin(), m.arp[6][2].end()), Bytes(arp.begin() + 832, arp.begin() + 864));
+    const kv::ArpBytes third = m.arp(6, 2);
+    EXPECT_EQ(Bytes(third.begin(), third.end()), Bytes(arp.begin() + 832, arp.begin() + 864));
     EXPECT_EQ(Bytes(m.library[63].begin(), m.library[63].begin() + 384), Bytes(arp.begin() + 512, arp.end()));
     EXPECT_EQ(m.globals, kv::factory_globals());
 
@@ -538,7 +563,7 @@ TEST(SimFactory, BuiltInMemoryIsAUsablePedal)
     EXPECT_EQ(std::string(m.slots[3].title.text, 12), "Preset 2B   ");
     for (int a = 0; a < kv::kArpAlgorithmCount; ++a)
         for (int s = 0; s < 4; ++s) {
-            const auto& seq = m.arp[a][s];
+            const kv::ArpBytes seq = m.arp(a, s);
             for (int k = 0; k < 8; ++k) {
                 const int level = seq[4 * k] | (seq[4 * k + 1] << 8);
                 const int second = seq[4 * k + 2] | (seq[4 * k + 3] << 8);

@@ -266,8 +266,11 @@ TEST_F(ConnectTest, ArpAlgorithmsInSlotZeroFetchTheirSequencesXFirst)
     p.sp1_x = 4;          // sequence III
     p.algorithm_y = 37;   // arp index 6
     p.sp1_y = 0;          // sequence I
-    pedal_.memory().arp[2][2].fill(0x11);
-    pedal_.memory().arp[6][0].fill(0x22);
+    ArpBytes fill{};
+    fill.fill(0x11);
+    pedal_.memory().set_arp(2, 2, fill);
+    fill.fill(0x22);
+    pedal_.memory().set_arp(6, 0, fill);
     std::vector<std::vector<uint8_t>> arp_requests;
     pedal_.set_request_observer([&](const PedalRequest& r) {
         commands_.push_back(r.command);
