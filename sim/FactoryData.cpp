@@ -140,8 +140,8 @@ PedalMemory factory_memory(const std::string& folder, FactorySources* used)
         const std::string base = folder + "/";
         // A file that is there but cannot be used is said once; a missing
         // one quietly gives way to its built-in stand-in.
-        auto load = [&](const char* name, std::vector<uint8_t>& out) {
-            FileRead r = read_file_limited(base + name, kDataFileLimit);
+        auto load = [&](const char* name, std::vector<uint8_t>& out, size_t limit = kDataFileLimit) {
+            FileRead r = read_file_limited(base + name, limit);
             if (!r) {
                 if (r.error != FileError::NotFound) got.problems.push_back(read_failure_message(base + name, r.error));
                 return false;
@@ -153,7 +153,9 @@ PedalMemory factory_memory(const std::string& folder, FactorySources* used)
         got.library = load(kAlgorithmLibraryFile, library) &&
                       library.size() >= kAlgorithmLibraryHeader + kAlgorithmLibraryImages;
         got.arp = load(kArpTableFile, arp) && arp.size() >= kArpTableSize;
-        got.display = load(kDisplayDataFile, display);
+        // No more than the display blocks hold is read: a longer file is
+        // refused like any other that is too large.
+        got.display = load(kDisplayDataFile, display, kDisplayBytesMax);
     }
     if (used) *used = got;
     return build(got.presets ? &presets : nullptr, got.library ? &library : nullptr,

@@ -18,13 +18,14 @@ constexpr char kDisplayDataFile[] = "dispdata.bin";
 constexpr size_t kAlgorithmLibraryHeader = 172;
 constexpr size_t kAlgorithmLibraryImages = size_t(kAlgorithmCount) * kDspProgramSize;   // 19456
 constexpr int kDisplayBlocksMax = kFirstArpBlock - kFirstDisplayBlock;                  // 24
+constexpr size_t kDisplayBytesMax = size_t(kDisplayBlocksMax) * kLibraryBlockSize;       // 12288
 
 // Which files the factory memory came from.
 struct FactorySources {
     bool presets = false;    // factoryset.fap (exactly 1504 bytes)
     bool library = false;    // error_log.fvc (header + 38 images)
     bool arp = false;        // arpdata.bin (at least 896 bytes)
-    bool display = false;    // dispdata.bin (at most 24 blocks are kept)
+    bool display = false;    // dispdata.bin (at most 24 blocks; a longer file is refused)
     // Files that are there but were refused (not a regular file, too large,
     // unreadable): "cannot read <path>: <reason>", one each.
     std::vector<std::string> problems;

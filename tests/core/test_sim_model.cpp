@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -554,6 +556,42 @@ TEST(SimFactory, PowersUpFromTheDataFilesAndFallsBackPerFile)
     EXPECT_FALSE(used.presets || used.library || used.arp || used.display);
     std::filesystem::remove_all(dir);
     std::filesystem::remove_all(empty);
+}
+
+TEST(SimFactory, DisplayDataIsReadOnlyAsFarAsTheLibraryHoldsIt)
+{
+    const auto dir = temp_dir("display");
+    // 24 blocks fill blocks 38 to 61; the arp blocks keep the arp table.
+    const Bytes display = pattern(24 * 512, 21);
+    write_file(dir / "dispdata.bin", display);
+    kv::FactorySources used;
+    const kv::PedalMemory m = kv::factory_memory(dir.string(), &used);
+    EXPECT_TRUE(used.display);
+    for (int b = 0; b < kv::kDisplayBlocksMax; ++b)
+        ASSERT_EQ(Bytes(m.library[size_t(38 + b)].begin(), m.library[size_t(38 + b)].end()),
+                  Bytes(display.begin() + b * 512, display.begin() + (b + 1) * 512));
+    EXPECT_EQ(m.arp(0, 0), kv::builtin_factory_memory().arp(0, 0));
+
+    // One byte more than the blocks hold: refused, and said.
+    write_file(dir / "dispdata.bin", pattern(24 * 512 + 1, 21));
+    const kv::PedalMemory longer = kv::factory_memory(dir.string(), &used);
+    EXPECT_FALSE(used.display);
+    EXPECT_EQ(used.problems.size(), 1u);
+    EXPECT_EQ(longer.library[38], kv::builtin_factory_memory().library[38]);
+
+    // A file without end: power-up still comes, in little memory.
+    std::filesystem::remove(dir / "dispdata.bin");
+    std::filesystem::create_symlink("/dev/zero", dir / "dispdata.bin");
+    EXPECT_EXIT(
+        {
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = rlim_t(768) << 20;
+            setrlimit(RLIMIT_AS, &limit);
+            const kv::PedalMemory endless = kv::factory_memory(dir.string());
+            std::_Exit(endless.arp(6, 3) == kv::builtin_factory_memory().arp(6, 3) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(SimFactory, BuiltInMemoryIsAUsablePedal)
