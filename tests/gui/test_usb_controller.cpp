@@ -1,7 +1,11 @@
 // The link's FLTK group: its progress indicator, the progress the transfers
 // show on it, and the event processing while an exchange waits.
 
+#include <gtest/gtest.h>
+
 #include "link/InProcessDriver.h"
+#include "link/PedalWire.h"
+#include "link/SerialDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "platform/Clock.h"
 #include "sim/PedalModel.h"
@@ -9,13 +13,21 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Progress.H>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
 
 namespace kv {
 namespace {
@@ -115,6 +127,84 @@ TEST_F(UsbControllerTest, EventsRunDuringAWaitAndCannotStartASecondExchange)
     EXPECT_NE(console.find("Pedal link busy: request refused.\n"), std::string::npos);
     EXPECT_EQ(std::count(driver.writes().begin(), driver.writes().end(), std::vector<uint8_t>{0x01}), 0);
     EXPECT_TRUE(usb->read_preset(1));
+}
+
+// A pedal model on the master side of a pseudo-terminal, served from the
+// toolkit's event loop: it can only answer while the link's wait runs the
+// toolkit's events.
+struct PtyPedal {
+    PedalModel model;
+    int master = -1;
+    int slave = -1;
+    std::string path;
+    int served = 0;
+
+    PtyPedal()
+    {
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) path = name;
+        if (master >= 0) fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyPedal()
+    {
+        if (slave >= 0) ::close(slave);
+        if (master >= 0) ::close(master);
+    }
+    static void serve(FL_SOCKET fd, void* data)
+    {
+        auto* self = static_cast<PtyPedal*>(data);
+        uint8_t buf[4096];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) return;
+        ++self->served;
+        std::vector<uint8_t> reply;
+        self->model.receive(buf, size_t(n), reply);
+        size_t done = 0;
+        while (done < reply.size()) {
+            const ssize_t w = ::write(fd, reply.data() + done, reply.size() - done);
+            if (w > 0) done += size_t(w);
+            else if (w < 0 && errno != EAGAIN && errno != EINTR) break;
+        }
+    }
+};
+
+TEST(UsbControllerOnAPort, TheWaitRunsTheToolkitAndWakesOnTheReply)
+{
+    PtyPedal pedal;
+    ASSERT_FALSE(pedal.path.empty());
+    const std::string devices = ::testing::TempDir() + "kv_usb_devices_" + std::to_string(getpid());
+    {
+        std::ofstream out(devices);
+        out << pedal.path << "\t" << kPedalDescription << "\tTSV0417A\n";
+    }
+    setenv("KORVANE_DEVICES", devices.c_str(), 1);
+    Fl::add_fd(pedal.master, FL_READ, PtyPedal::serve, &pedal);
+    {
+        SerialDriver driver;
+        Fl_Double_Window window(1000, 620);
+        KV_UsbController usb(625, 445, 200, 24, driver);
+        window.end();
+        usb.set_console([](const std::string&) {});
+
+        pedal.model.set_firmware_version({2, 5, 1});
+        ASSERT_TRUE(usb.get_pedal_state());
+        EXPECT_EQ(usb.buffer()[0], 0x25);
+        // A reply of 1504 bytes (past the line's 255-byte wake-up step) and a
+        // store with two echoed programs.
+        std::array<uint8_t, kPresetImageSize> image{};
+        pedal.model.slot(31)->title = make_title("Last Slot");
+        ASSERT_TRUE(usb.read_all(image));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()) + kPresetImageTitlesOffset + 31 * 12, 12),
+                  "Last Slot   ");
+        DspProgram x{};
+        for (size_t i = 0; i < kDspProgramSize; ++i) x.bytes[i] = uint8_t(i * 11);
+        EXPECT_EQ(usb.store_preset(4, default_parameters(), make_title("Port"), x, x), 0);
+        EXPECT_EQ(std::memcmp(pedal.model.slot(4)->program_y.bytes, x.bytes, kDspProgramSize), 0);
+        EXPECT_GE(pedal.served, 3);
+    }
+    Fl::remove_fd(pedal.master);
+    unsetenv("KORVANE_DEVICES");
+    std::remove(devices.c_str());
 }
 
 } // namespace
