@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "link/ui/KV_UsbController.h"
+#include "widgets/LiteralLabel.h"
 #include "widgets/Palette.h"
 
 #include <string>
@@ -34,7 +35,7 @@ void WindowReporter::progress(double value, std::optional<std::string_view> labe
     Fl_Progress* p = link_.progress;
     if (!p) return;
     p->value(float(value));
-    if (label) p->copy_label(std::string(*label).c_str());
+    if (label) p->copy_label(literal_label(std::string(*label)).c_str());
     p->selection_color(bar == ops::Bar::Level ? kLevelColor : kErrorBar);
     link_.redraw();
 }
