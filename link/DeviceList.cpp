@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 
+#include <dirent.h>
 #include <signal.h>
 
 namespace kv {
@@ -124,12 +125,15 @@ std::vector<UsbTtyPort> list_usb_ttys(const std::string& sys_class_tty)
 {
     std::error_code ec;
     std::vector<std::pair<long, std::string>> names;
-    // Every step reports through ec, so a vanishing entry ends or shortens
-    // the list instead of throwing.
-    fs::directory_iterator it(sys_class_tty, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (const long number = usb_port_number(name); number >= 0) names.emplace_back(number, name);
+    // Every exchange lists the ports again, so the names are read plainly (a
+    // directory iterator costs several times as much on a folder of some
+    // seventy terminals). An entry that vanishes while we look is not seen.
+    if (DIR* dir = ::opendir(sys_class_tty.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (const long number = usb_port_number(name); number >= 0) names.emplace_back(number, name);
+        }
+        ::closedir(dir);
     }
     std::sort(names.begin(), names.end());
 
