@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
@@ -128,24 +129,43 @@ private:
     bool was_pending_ = false;
 };
 
-bool apply_line_settings(int fd, uint32_t baud)
+// Raw 8N1 at `baud`, the settings made left in *applied. The line's wake-up
+// threshold (VMIN) is left as it is: the reply waits set it. Nothing is
+// written when the line is already set so (every exchange opens the port
+// again).
+bool apply_line_settings(int fd, uint32_t baud, termios* applied)
 {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0) return false;
+    termios now{};
+    if (tcgetattr(fd, &now) != 0) return false;
+    termios t = now;
     cfmakeraw(&t);
     // HUPCL off: the port is opened and closed for every exchange, and a
     // hang-up on each close would drop DTR and RTS, which a pedal behind a
     // real bridge may take for a reset.
     t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
-    t.c_cc[VMIN] = 0;
+    t.c_cc[VMIN] = now.c_cc[VMIN];
     t.c_cc[VTIME] = 0;
     const speed_t s = speed_of(baud);
     if (s != B0) {
         cfsetispeed(&t, s);
         cfsetospeed(&t, s);
     }
+    *applied = t;
+    if (std::memcmp(&t, &now, sizeof t) == 0) return true;
     return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+// True when two line settings differ only in what a pedal line leaves to us:
+// the hang-up on close and the wake-up threshold and timer.
+bool same_line(termios a, termios b)
+{
+    for (termios* t : {&a, &b}) {
+        t->c_cflag &= ~tcflag_t(HUPCL);
+        t->c_cc[VMIN] = 0;
+        t->c_cc[VTIME] = 0;
+    }
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // The line discipline wakes a poll only once this many bytes are waiting
@@ -232,7 +252,8 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
         return FT_DEVICE_NOT_OPENED;
     }
     auto baud = baud_.find(path);
-    if (!apply_line_settings(fd, baud == baud_.end() ? kWireBaud : baud->second)) {
+    termios raw{};
+    if (!apply_line_settings(fd, baud == baud_.end() ? kWireBaud : baud->second, &raw)) {
         tcsetattr(fd, TCSANOW, &original);
         ::close(fd);
         return FT_DEVICE_NOT_OPENED;
@@ -254,7 +275,9 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
     port.fd = fd;
     port.path = path;
     port.original = original;
+    port.restore_settings = !same_line(original, raw);
     port.low_latency_set = low_latency_set;
+    port.wake_threshold = raw.c_cc[VMIN];
     ports_[h] = port;
     *handle = h;
     return FT_OK;
@@ -283,10 +306,16 @@ FtStatus SerialDriver::close(FtHandle handle)
     auto it = ports_.find(handle);
     if (it == ports_.end()) return FT_INVALID_HANDLE;
     const int fd = it->second.fd;
-    const termios original = it->second.original;
+    termios original = it->second.original;
+    const bool restore_settings = it->second.restore_settings;
     const bool low_latency_set = it->second.low_latency_set;
     ports_.erase(it);
-    tcsetattr(fd, TCSANOW, &original);
+    // A line that was not a pedal line gets its settings back, all but the
+    // hang-up, which would drop DTR and RTS at this very close.
+    if (restore_settings) {
+        original.c_cflag &= ~tcflag_t(HUPCL);
+        tcsetattr(fd, TCSANOW, &original);
+    }
     serial_struct ss{};
     if (low_latency_set && ::ioctl(fd, TIOCGSERIAL, &ss) == 0) {
         ss.flags &= ~ASYNC_LOW_LATENCY;
@@ -518,8 +547,10 @@ FtStatus SerialDriver::set_baud_rate(FtHandle handle, uint32_t baud)
     Port* port = find(handle);
     if (!port) return FT_INVALID_HANDLE;
     if (speed_of(baud) == B0) return FT_INVALID_BAUD_RATE;
-    if (!apply_line_settings(port->fd, baud)) return FT_IO_ERROR;
-    port->wake_threshold = 0;
+    termios raw{};
+    if (!apply_line_settings(port->fd, baud, &raw)) return FT_IO_ERROR;
+    port->restore_settings = !same_line(port->original, raw);
+    port->wake_threshold = raw.c_cc[VMIN];
     baud_[port->path] = baud;
     return FT_OK;
 }

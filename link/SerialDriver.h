@@ -12,7 +12,8 @@
 // exclusively (flock and TIOCEXCL), in low-latency mode where the driver
 // allows it, with non-blocking reads and without hang-up on close (HUPCL
 // off), so that closing after each exchange leaves DTR and RTS as they are;
-// closing puts back the other line settings it had before. A port that hangs
+// closing a port that was not already set up as a pedal line puts back the
+// other settings it had before. A port that hangs
 // up or disappears gives FT_IO_ERROR; nothing here blocks past the write
 // timeout.
 
@@ -76,6 +77,7 @@ private:
         std::string path;
         uint32_t write_ms = 1000;
         termios original{};   // the line settings found at open, put back at close
+        bool restore_settings = false;   // they were not already a pedal line's
         bool low_latency_set = false;   // we switched low latency on: off again at close
         std::vector<uint8_t> received;   // taken from the kernel ahead of a read
         int wake_threshold = 0;          // VMIN as last set on the line
