@@ -260,6 +260,15 @@ TEST(SerialPort, LineSettingsLeaveTheLineUpOnClose)
     EXPECT_EQ(t.c_cflag & HUPCL, 0u);
     EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
     driver.close(h);
+
+    // The close puts back what the line had (it was no pedal line: canonical
+    // input), all but the hang-up, which would have fired at that close.
+    const int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    ::close(fd);
+    EXPECT_EQ(t.c_cflag & HUPCL, 0u);
+    EXPECT_NE(t.c_lflag & ICANON, 0u);
 }
 
 TEST(SerialPort, ReplyWaitWakesOnceTheWholeReplyIsThere)
