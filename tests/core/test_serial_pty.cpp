@@ -25,6 +25,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -269,6 +270,42 @@ TEST(SerialPort, LineSettingsLeaveTheLineUpOnClose)
     ::close(fd);
     EXPECT_EQ(t.c_cflag & HUPCL, 0u);
     EXPECT_NE(t.c_lflag & ICANON, 0u);
+}
+
+TEST(SerialPort, BytesThatCameBetweenExchangesAreGoneAtTheNextOpen)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    // Held open throughout, as the simulated pedal holds its side.
+    const int held = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    termios raw{};
+    ASSERT_EQ(tcgetattr(held, &raw), 0);
+    cfmakeraw(&raw);
+    ASSERT_EQ(tcsetattr(held, TCSANOW, &raw), 0);
+    SerialDriver driver;
+    FtHandle h = 0;
+    ASSERT_EQ(driver.open_path(pty.slave, &h), FT_OK);
+    uint32_t rx = 0;
+    ASSERT_EQ(driver.get_queue_status(h, &rx), FT_OK);
+    EXPECT_EQ(rx, 0u);
+    driver.close(h);
+
+    // A late answer lands while the port is closed.
+    const uint8_t late[5] = {1, 2, 3, 4, 5};
+    ASSERT_EQ(::write(pty.master, late, sizeof late), 5);
+    int queued = 0;
+    for (int tries = 0; tries < 1000 && queued < 5; ++tries) {
+        pollfd p{held, POLLIN, 0};
+        ::poll(&p, 1, 10);
+        ::ioctl(held, FIONREAD, &queued);
+    }
+    ASSERT_EQ(queued, 5);
+    ASSERT_EQ(driver.open_path(pty.slave, &h), FT_OK);
+    ASSERT_EQ(driver.get_queue_status(h, &rx), FT_OK);
+    EXPECT_EQ(rx, 0u);
+    driver.close(h);
+    ::close(held);
 }
 
 TEST(SerialPort, ReplyWaitWakesOnceTheWholeReplyIsThere)
