@@ -63,7 +63,7 @@ TEST_F(CliArpTest, ShowPrintsTheSequencesAPresetPlays)
     const int levels[6] = {512, 1024, 1536, 2048, 4095, 0};
     for (int k = 0; k < 6; ++k) third.set_level(k, levels[k], false);
     third.set_step_count(6, false);
-    pedal.memory().arp[6][2] = third.bytes;
+    pedal.memory().set_arp(6, 2, third.bytes);
 
     ASSERT_EQ(run({"arp", "show", "5"}), 0) << err;
     EXPECT_EQ(out, "DSP-X  ARPGTR  Sequence III  6 steps: 12.5 25.0 37.5 50.0 100.0 0.0\n"
@@ -81,7 +81,7 @@ TEST_F(CliArpTest, SaveStoresLevelsOrAFactorySequenceAfterAsking)
 
     ASSERT_EQ(run({"arp", "save", "arp.tr", "2", "100", "50", "25", "0", "75"}, true), 0) << err;
     ArpSequence want = make_arp_sequence({100, 50, 25, 0, 75, 0, 0, 0}, 5, true);
-    EXPECT_EQ(pedal.memory().arp[0][1], want.bytes);
+    EXPECT_EQ(pedal.memory().arp(0, 1), want.bytes);
     EXPECT_EQ(want.bytes[31], 0x30);
     EXPECT_EQ(want.second(0), 0);   // Arp Tremolo keeps no second copy
     EXPECT_NE(out.find("Saved as Arp Tremolo Sequence II: 5 steps: 100.0 50.0 25.0 0.0 75.0"), std::string::npos);
@@ -90,7 +90,7 @@ TEST_F(CliArpTest, SaveStoresLevelsOrAFactorySequenceAfterAsking)
     ASSERT_EQ(run({"arp", "save", "37", "4", "factory", "3"}, true), 0) << err;
     FactoryArpTable table;
     ASSERT_TRUE(table.load(std::string(KV_SOURCE_DIR) + "/bin"));
-    EXPECT_EQ(pedal.memory().arp[6][3], table.sequence(6, 2).bytes);
+    EXPECT_EQ(pedal.memory().arp(6, 3), table.sequence(6, 2).bytes);
 }
 
 TEST_F(CliArpTest, UsageErrorsSendNothing)

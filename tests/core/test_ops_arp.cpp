@@ -55,7 +55,7 @@ TEST_F(OpsArpTest, ChoosingASequenceSwitchesTheEngineThenReadsThatSequence)
 {
     // Sequence III of Arp Flanger (index 3) as the library holds it.
     const ArpSequence third = ramp(700, false);
-    pedal.memory().arp[3][2] = third.bytes;
+    pedal.memory().set_arp(3, 2, third.bytes);
 
     PresetParameters p{};
     p.algorithm_x = 10;
@@ -82,7 +82,7 @@ TEST_F(OpsArpTest, ChoosingASequenceSwitchesTheEngineThenReadsThatSequence)
 
 TEST_F(OpsArpTest, PreviewSendsStoreFlagZeroAndSaveStoresIntoTheLibrary)
 {
-    const ArpSequence before = ArpSequence::from_bytes(pedal.memory().arp[6][1].data(), kArpSequenceSize);
+    const ArpSequence before = ArpSequence::from_bytes(pedal.memory().arp(6, 1).data(), kArpSequenceSize);
     ArpSequence edited = ramp(100, false);
     edited.set_step_count(5, false);
     const ops::ArpTarget target{Engine::X, kAlgorithmArpeggiator, uint8_t(arp_selector(1))};
@@ -92,13 +92,13 @@ TEST_F(OpsArpTest, PreviewSendsStoreFlagZeroAndSaveStoresIntoTheLibrary)
     EXPECT_EQ(std::vector<uint8_t>(requests[0].head.begin(), requests[0].head.begin() + 5),
               (std::vector<uint8_t>{0xC8, 0, 0, 6, 2}));
     EXPECT_EQ(pedal.playing().arp_x, edited.bytes);
-    EXPECT_EQ(ArpSequence::from_bytes(pedal.memory().arp[6][1].data(), kArpSequenceSize), before);
+    EXPECT_EQ(ArpSequence::from_bytes(pedal.memory().arp(6, 1).data(), kArpSequenceSize), before);
 
     EXPECT_EQ(ops::save_sequence(link, report, target, edited), 0);
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(std::vector<uint8_t>(requests[1].head.begin(), requests[1].head.begin() + 5),
               (std::vector<uint8_t>{0xC8, 0, 1, 6, 2}));
-    EXPECT_EQ(pedal.memory().arp[6][1], edited.bytes);
+    EXPECT_EQ(pedal.memory().arp(6, 1), edited.bytes);
     // Read back through the link as the editor would: the same 32 bytes.
     ASSERT_EQ(link.get_arp_data(6, 2, 0), 0);
     EXPECT_EQ(ArpSequence::from_bytes(link.buffer(), kArpSequenceSize), edited);

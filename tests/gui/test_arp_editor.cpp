@@ -295,7 +295,7 @@ protected:
     KV_ArpEditor& page() { return *window_->arp_editor; }
     ArpSequence library(int arp, int seq) const
     {
-        return ArpSequence::from_bytes(pedal_.memory().arp[size_t(arp)][size_t(seq)].data(), kArpSequenceSize);
+        return ArpSequence::from_bytes(pedal_.memory().arp(int(arp), int(seq)).data(), kArpSequenceSize);
     }
     std::string last_line() const
     {
@@ -321,7 +321,7 @@ protected:
 
 TEST_F(ArpEditorTest, ThePreparedPageShowsBothEnginesWithTheFocusedOneInFront)
 {
-    pedal_.memory().arp[1][1] = levels({100, 200, 300, 400, 500, 600, 700, 800}, false).bytes;
+    pedal_.memory().set_arp(1, 1, levels({100, 200, 300, 400, 500, 600, 700, 800}, false).bytes);
     start();
     open_page();
     EXPECT_TRUE(page().arp_available());
@@ -374,7 +374,7 @@ TEST_F(ArpEditorTest, AnEngineWithoutArpAlgorithmCannotBeEdited)
 TEST_F(ArpEditorTest, ChooseEditPreviewSaveAndReadBack)
 {
     const ArpSequence third = levels({4095, 0, 4095, 0, 4095, 0, 4095, 0}, false);
-    pedal_.memory().arp[1][2] = third.bytes;
+    pedal_.memory().set_arp(1, 2, third.bytes);
     Korvane& w = start();
     open_page();
     click(page().edit_x_button);
@@ -573,7 +573,7 @@ TEST_F(ArpEditorTest, ReadingASlotHandsItsSequencesToThePage)
     // Slot 6: Arp Tremolo Sequence IV on DSP-X only, with 5 steps.
     ArpSequence fourth = levels({4095, 2048, 1024, 512, 0, 0, 0, 0}, true);
     fourth.set_step_count(5, true);
-    pedal_.memory().arp[0][3] = fourth.bytes;
+    pedal_.memory().set_arp(0, 3, fourth.bytes);
     auto& p = pedal_.memory().slots[5].parameters;
     p.algorithm_x = 31;
     p.sp1_x = 6;
