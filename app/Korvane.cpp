@@ -1178,6 +1178,7 @@ void Korvane::restore_presets()
     if (!chosen.empty()) {
         const AlgorithmLibrary& library = restore_library();
         if (library.usable()) {
+            WriteGuard writing(*this);
             ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
         } else {
             // Presets stored with blank programs would not play: nothing is sent.
@@ -1249,6 +1250,7 @@ void Korvane::on_arp_editor()
     case ArpAction::SaveX:
     case ArpAction::SaveY: {
         // The pedal's library changes: the main controls wait for it.
+        WriteGuard writing(*this);
         set_main_controls_active(false);
         const int code = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
         set_main_controls_active(true);
