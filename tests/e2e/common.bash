@@ -19,6 +19,7 @@ e2e_init() {
 
   work="$(mktemp -d -t korvane-e2e.XXXXXX)"
   pids=()
+  e2e_shell=$BASHPID
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
 
@@ -37,6 +38,9 @@ e2e_init() {
 
 e2e_cleanup() {
   local p
+  # A background child signalled before it has exec'd its program still runs
+  # this shell's traps: only the script's own shell cleans up.
+  [[ "$BASHPID" == "$e2e_shell" ]] || return 0
   for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do
     for _ in $(seq 1 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
