@@ -638,7 +638,10 @@ void KV_Parameters::load_parameters(const PresetParameters& block)
     repaint();
 }
 
-void KV_Parameters::load_parameters(const uint8_t* bytes35) { load_parameters(parameters_from_bytes(bytes35)); }
+void KV_Parameters::load_parameters(const uint8_t* bytes35)
+{
+    if (bytes35) load_parameters(parameters_from_bytes(bytes35));
+}
 
 void KV_Parameters::load_record(const PresetRecord& record)
 {
@@ -647,7 +650,10 @@ void KV_Parameters::load_record(const PresetRecord& record)
     load_parameters(record.parameters);
 }
 
-void KV_Parameters::load_record(const uint8_t* bytes47) { load_record(record_from_bytes(bytes47)); }
+void KV_Parameters::load_record(const uint8_t* bytes47)
+{
+    if (bytes47) load_record(record_from_bytes(bytes47));
+}
 
 void KV_Parameters::swap_engines()
 {
