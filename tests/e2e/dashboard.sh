@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The Dashboard of the real program, clicked and typed at with xdotool under X
+# against the simulated pedal: the algorithm menus (submenus opened from the
+# keyboard), the rotary pair's banner, tips button and rotor bracket moved by
+# Control, SWAP, and a typed tempo clamped to its limit.
+# Usage: dashboard.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
+set -uo pipefail
+
+screen_fits() {
+  local w h
+  read -r w h < <(xdotool getdisplaygeometry 2>/dev/null) || return 1
+  [[ "${w:-0}" -ge 1100 && "${h:-0}" -ge 700 ]]
+}
+if [[ -z "${E2E_OWN_DISPLAY:-}" ]] && { [[ -z "${DISPLAY:-}" ]] || ! screen_fits; }; then
+  E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bash "$0" "$@"
+fi
+
+# shellcheck source=common.bash
+source "$(dirname "$0")/common.bash"
+e2e_init "$@"
+
+menu_y=(625 257)   # DSP-Y's algorithm menu (545, 243, 160 x 28)
+menu_x=(817 257)   # DSP-X's (737, 243)
+
+# Counts the pixels of a window picture, in a rectangle, whose colour is
+# near R G B: count_near FILE X Y W H R G B
+count_near() {
+  convert "$1" -crop "${4}x${5}+${2}+${3}" -depth 8 txt:- | tail -n +2 |
+    sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/' |
+    awk -v r="$6" -v g="$7" -v b="$8" '{ d = ($1-r)^2 + ($2-g)^2 + ($3-b)^2; if (d < 40*40) n++ } END { print n + 0 }'
+}
+picture() {   # picture NAME: the main window as NAME.png in the shots folder
+  import -window "$win" "$shots/$1.png" 2>/dev/null
+  echo "     window picture $shots/$1.png"
+}
+# Picks an algorithm from the keyboard: the menu opens on the current item
+# inside its group; Left leaves the group, Up (which stops at the first
+# group) goes to "A m p l i t u d e", Down walks the groups, Right enters
+# one, Down walks its items.
+pick() {   # pick MENU_X MENU_Y GROUPS_DOWN ITEMS_DOWN
+  click "$1" "$2"
+  settle 0.5
+  xdotool key Left
+  local i
+  for ((i = 0; i < 8; i++)); do xdotool key Up; done
+  for ((i = 0; i < $3; i++)); do xdotool key Down; done
+  xdotool key Right
+  for ((i = 0; i < $4; i++)); do xdotool key Down; done
+  xdotool key Return
+  settle 0.5
+}
+
+start_sim --version 2.5.3 --serial TSV0999Z || exit 1
+start_app || exit 1
+wait_text "$app_out" "Read parameters & title successful"
+settle 1
+picture dashboard-start
+check "no banner before a combination" test "$(count_near "$shots/dashboard-start.png" 650 220 50 18 45 45 45)" -lt 20
+
+# Horn on DSP-Y, Drum on DSP-X: Miscellany is four groups below Amplitude,
+# Horn its ninth item and Drum its tenth.
+pick "${menu_y[@]}" 4 8
+pick "${menu_x[@]}" 4 9
+picture dashboard-rotary
+png="$shots/dashboard-rotary.png"
+check "rotary banner drawn over the menus" test "$(count_near "$png" 650 220 50 18 45 45 45)" -gt 100
+check "tips button shown" test "$(count_near "$png" 701 293 38 38 255 204 0)" -gt 20
+# Slow rotors: the orange brackets stand over both SLOW SPEED sliders.
+check "bracket over DSP-Y's SLOW SPEED" test "$(count_near "$png" 382 145 154 2 255 102 0)" -gt 100
+check "no bracket over DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154 2 255 102 0)" -lt 10
+
+xdotool key ctrl
+settle 0.5
+picture dashboard-rotary-fast
+png="$shots/dashboard-rotary-fast.png"
+check "Control: bracket moves to DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154 2 255 102 0)" -gt 100
+check "Control: bracket moves to DSP-X's FAST SPEED" test "$(count_near "$png" 904 145 154 2 255 102 0)" -gt 100
+check "Control: SLOW SPEED brackets gone" test "$(count_near "$png" 382 145 154 2 255 102 0)" -lt 10
+
+# A tempo algorithm on DSP-X (Chopper: Amplitude, third item) and a tempo
+# typed past its limit.
+pick "${menu_x[@]}" 0 2
+click 896 180   # DSP-X speed value (slider 756, 155: input at 879, 170)
+# (No Control+A: Control toggles the rotors while DSP-Y still runs HORN.)
+xdotool key End BackSpace BackSpace BackSpace BackSpace 7 0 0 Return
+settle 0.5
+picture dashboard-tempo
+png="$shots/dashboard-tempo.png"
+check "rotary banner gone with the combination" test "$(count_near "$png" 650 220 50 18 45 45 45)" -lt 20
+
+check "DSP-Y's rotor still fast" test "$(count_near "$png" 537 145 154 2 255 102 0)" -gt 100
+
+click 720 112   # SWAP
+settle 0.5
+picture dashboard-swapped
+png="$shots/dashboard-swapped.png"
+# HORN moved to DSP-X (the rotor bits stay with their engine).
+check "SWAP: HORN's bracket now on DSP-X" test "$(count_near "$png" 748 145 310 2 255 102 0)" -gt 100
+check "SWAP: no bracket left on DSP-Y" test "$(count_near "$png" 382 145 310 2 255 102 0)" -lt 10
+
+stop_app
+stop_sim
+echo "# screenshots in $shots"
+if [[ "$failures" -ne 0 ]]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
