@@ -566,6 +566,10 @@ TEST_F(Dashboard, LoadingHoldsTheRepairedBlockAndRebuildsBothPrograms)
 
     // Upper speed bits show as the low 11 bits and stay until the speed is edited.
     panel->load_parameters(blocks[1]);
+    EXPECT_STREQ(panel->sp_x[0]->text(), " Sequence IV");   // code 5 shows position 3 ...
+    EXPECT_EQ(panel->params.sp1_x, 6);                     // ... and is rewritten
+    EXPECT_STREQ(panel->sp_y[1]->text(), " Sine");         // RNGMOD code 0: the first option, code 1
+    EXPECT_EQ(panel->params.sp2_y, 1);
     EXPECT_EQ(panel->params.speed_x[1] & 0xF8, 0xF8);
     EXPECT_EQ(std::string(panel->knob_text_x[0]->value()), std::to_string(tempo_bpm(blocks[1].speed_x_raw())));
     type(panel->knob_text_x[0], "100");
@@ -790,6 +794,22 @@ TEST_F(DashboardInWindow, EachCombinationShowsItsBannerOverTheBackdrop)
     const auto last = capture();
     save(last, "dashboard_paraeq");
     EXPECT_EQ(banner_pixels(last), 0) << "the banner goes with the combination";
+
+    // Texts with '&' and '/' reach the toolkit as they are.
+    p.algorithm_x = 15;   // TAPEFL: "Wow & Flutter"
+    p.algorithm_y = 7;    // s&hFLT
+    d->load_parameters(p);
+    EXPECT_STREQ(d->sp_label_x[1]->label(), "Wow & Flutter");
+    d->load_parameters(p);
+    p.algorithm_x = 27;   // RECORD: "Vinyl Dust/Scratch"
+    p.algorithm_y = 28;
+    d->load_parameters(p);
+    EXPECT_STREQ(d->sp_label_x[2]->label(), "Vinyl Dust/Scratch");
+    save(capture(), "dashboard_texts");
+    p.algorithm_x = 15;
+    p.algorithm_y = 7;
+    d->load_parameters(p);
+    save(capture(), "dashboard_ampersand");
 }
 
 }  // namespace
