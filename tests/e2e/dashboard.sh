@@ -29,6 +29,11 @@ count_near() {
     sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/' |
     awk -v r="$6" -v g="$7" -v b="$8" '{ d = ($1-r)^2 + ($2-g)^2 + ($3-b)^2; if (d < 40*40) n++ } END { print n + 0 }'
 }
+# Byte K (0 is the command byte) of the Nth Change Core the pedal received,
+# as the simulator logs its first eight bytes: core_byte N K
+core_byte() {
+  grep -F "Change Core (Preview)" "$sim_log" | sed -n "${1}p" | sed -E 's/.*bytes: //' | awk -v k="$2" '{ print $(k + 1) }'
+}
 picture() {   # picture NAME: the main window as NAME.png in the shots folder
   import -window "$win" "$shots/$1.png" 2>/dev/null
   echo "     window picture $shots/$1.png"
@@ -60,7 +65,11 @@ check "no banner before a combination" test "$(count_near "$shots/dashboard-star
 # Horn on DSP-Y, Drum on DSP-X: Miscellany is four groups below Amplitude,
 # Horn its ninth item and Drum its tenth.
 pick "${menu_y[@]}" 4 8
+check "Horn: the block, then DSP-Y's program reach the pedal" wait_text "$sim_log" "Write Data (Preview) DSP-Y  512" 1
 pick "${menu_x[@]}" 4 9
+check "Drum: the block, then DSP-X's program reach the pedal" wait_text "$sim_log" "Write Data (Preview) DSP-X  512" 1
+check "the rotary pair is sent with Mixture" test $(( 0x$(core_byte 2 1) & 0x0C )) -eq 4
+check "both rotors slow" test $(( 0x$(core_byte 2 4) & 0x11 )) -eq 0
 picture dashboard-rotary
 png="$shots/dashboard-rotary.png"
 check "rotary banner drawn over the menus" test "$(count_near "$png" 650 220 50 18 45 45 45)" -gt 100
@@ -70,6 +79,8 @@ check "bracket over DSP-Y's SLOW SPEED" test "$(count_near "$png" 382 145 154 2 
 check "no bracket over DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154 2 255 102 0)" -lt 10
 
 xdotool key ctrl
+check "Control: one more block sent" wait_text "$sim_log" "Change Core (Preview)" 3
+check "Control: both rotors fast in it" test "$(core_byte 3 4)" = "11"
 settle 0.5
 picture dashboard-rotary-fast
 png="$shots/dashboard-rotary-fast.png"
@@ -83,6 +94,10 @@ pick "${menu_x[@]}" 0 2
 click 896 180   # DSP-X speed value (slider 756, 155: input at 879, 170)
 # (No Control+A: Control toggles the rotors while DSP-Y still runs HORN.)
 xdotool key End BackSpace BackSpace BackSpace BackSpace 7 0 0 Return
+check "Chopper and the typed tempo sent" wait_text "$sim_log" "Change Core (Preview)" 5
+check "Chopper: Cascade again" test $(( 0x$(core_byte 4 1) & 0x0C )) -eq 0
+check "Chopper starts at 180 BPM (raw 682)" test "$(core_byte 4 6) $(core_byte 4 7)" = "aa 02"
+check "700 typed: 600 BPM sent (raw 205)" test "$(core_byte 5 6) $(core_byte 5 7)" = "cd 00"
 settle 0.5
 picture dashboard-tempo
 png="$shots/dashboard-tempo.png"
@@ -91,6 +106,9 @@ check "rotary banner gone with the combination" test "$(count_near "$png" 650 22
 check "DSP-Y's rotor still fast" test "$(count_near "$png" 537 145 154 2 255 102 0)" -gt 100
 
 click 720 112   # SWAP
+check "SWAP: both programs sent" wait_text "$sim_log" "Write Data (Preview) DSP-Y  512" 2
+check "SWAP: the block first" wait_text "$sim_log" "Change Core (Preview)" 6
+check "SWAP: DSP-Y's arp sequence asked for last" wait_text "$sim_log" "GET_ARPDATA" 2
 settle 0.5
 picture dashboard-swapped
 png="$shots/dashboard-swapped.png"
