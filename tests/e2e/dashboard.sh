@@ -52,7 +52,7 @@ pick() {   # pick MENU_X MENU_Y GROUPS_DOWN ITEMS_DOWN
   xdotool key Right
   for ((i = 0; i < $4; i++)); do xdotool key Down; done
   xdotool key Return
-  settle 0.5
+  settle 1
 }
 
 start_sim --version 2.5.3 --serial TSV0999Z || exit 1
