@@ -531,7 +531,6 @@ TEST_F(Dashboard, LoadingHoldsTheRepairedBlockAndRebuildsBothPrograms)
     p.algorithm_x = kAlgorithmRecord;
     p.algorithm_y = kAlgorithmPhonos;
     p.set_routing(Routing::LrSplit);
-    p.engaged_x();
     p.flags &= uint8_t(~bits::kEngagedY);
     blocks.push_back(p);
     p.algorithm_x = kAlgorithmPhonos;   // the other order keeps its routing
@@ -788,7 +787,6 @@ TEST_F(DashboardInWindow, EachCombinationShowsItsBannerOverTheBackdrop)
     p.algorithm_x = 24;   // PARAEQ: its captions
     p.algorithm_y = kEnvPhaser;
     p.sp1_y = 1;
-    p.engaged_x();
     p.flags = bits::kEngagedY;
     d->load_parameters(p);
     const auto last = capture();
