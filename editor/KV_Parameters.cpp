@@ -1,7 +1,7 @@
 #include "editor/KV_Parameters.h"
 
-#include "app/Resources.h"
 #include "platform/Clock.h"
+#include "platform/DataPaths.h"
 #include "preset/ComboTemplates.h"
 #include "preset/Scales.h"
 #include "widgets/Scrollbar.h"

@@ -9,11 +9,11 @@
 
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
-#include "app/Resources.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TemplatePanel.h"
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
+#include "platform/DataPaths.h"
 #include "preset/ComboTemplates.h"
 #include "preset/ProgramImage.h"
 #include "preset/Scales.h"
