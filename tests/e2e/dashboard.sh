@@ -43,17 +43,23 @@ picture() {   # picture NAME: the main window as NAME.png in the shots folder
 # group) goes to "A m p l i t u d e", Down walks the groups, Right enters
 # one, Down walks its items.
 pick() {   # pick MENU_X MENU_Y GROUPS_DOWN ITEMS_DOWN
+  local keys=(Left) i
+  for ((i = 0; i < 8; i++)); do keys+=(Up); done
+  for ((i = 0; i < $3; i++)); do keys+=(Down); done
+  keys+=(Right)
+  for ((i = 0; i < $4; i++)); do keys+=(Down); done
+  local before
+  before="$(shown_windows)"
   click "$1" "$2"
-  settle 0.5
-  xdotool key Left
-  local i
-  for ((i = 0; i < 8; i++)); do xdotool key Up; done
-  for ((i = 0; i < $3; i++)); do xdotool key Down; done
-  xdotool key Right
-  for ((i = 0; i < $4; i++)); do xdotool key Down; done
-  xdotool key Return
+  # The keys go to the menu only once its windows are up (they carry no
+  # class, so they are counted among all shown windows).
+  for _ in $(seq 1 100); do [[ "$(shown_windows)" -gt "$before" ]] && break; sleep 0.1; done
+  settle 0.3
+  xdotool key --delay 60 "${keys[@]}" Return
+  for _ in $(seq 1 50); do [[ "$(shown_windows)" -le "$before" ]] && break; sleep 0.1; done
   settle 1
 }
+shown_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 
 start_sim --version 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
