@@ -4,6 +4,7 @@
 #include "platform/DataPaths.h"
 #include "preset/ComboTemplates.h"
 #include "preset/Scales.h"
+#include "widgets/SafeChoice.h"
 #include "widgets/Scrollbar.h"
 #include "widgets/Slider.h"
 
@@ -188,7 +189,8 @@ void KV_Parameters::build_engine(Engine e, int ox, int oy)
 {
     const EngineLayout& l = layout(e);
 
-    auto* menu = new Fl_Choice(l.menu_x + ox, l.menu_y + oy, 160, 28);
+    // SafeChoice: no key can crash the toolkit's pop-up (widgets/SafeChoice.h).
+    auto* menu = new SafeChoice(l.menu_x + ox, l.menu_y + oy, 160, 28);
     menu->textsize(13);
     // The three-argument add would split " Tap | Clk Disabled" at the bar:
     // items are always added one by one.
@@ -203,7 +205,7 @@ void KV_Parameters::build_engine(Engine e, int ox, int oy)
     engage->callback(widget_cb, this);
     (e == Engine::X ? engage_button_x : engage_button_y) = engage;
 
-    auto* tap = new Fl_Choice(l.tap_x + ox, l.tap_y + oy, 139, 26);
+    auto* tap = new SafeChoice(l.tap_x + ox, l.tap_y + oy, 139, 26);
     tap->textsize(12);
     for (int i = 0; i < kTapDivideCount; ++i) tap->add(tap_divide_text(i), 0, nullptr, nullptr, 0);
     tap->callback(widget_cb, this);
@@ -228,7 +230,7 @@ void KV_Parameters::build_engine(Engine e, int ox, int oy)
     }
 
     for (int sp = 0; sp < kSpCount; ++sp) {
-        auto* list = new Fl_Choice(l.sp_x + ox, kSpListY[sp] + oy, 150, 24);
+        auto* list = new SafeChoice(l.sp_x + ox, kSpListY[sp] + oy, 150, 24);
         list->textsize(13);
         list->callback(widget_cb, this);
         auto* label = new Fl_Box(list->x(), list->y() - 21, 100, 20);

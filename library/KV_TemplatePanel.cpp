@@ -1,5 +1,7 @@
 #include "library/KV_TemplatePanel.h"
 
+#include "widgets/SafeChoice.h"
+
 #include <FL/Fl_Choice.H>
 #include <FL/fl_draw.H>
 
@@ -7,7 +9,7 @@ namespace kv {
 
 KV_TemplatePanel::KV_TemplatePanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    template_choice = new Fl_Choice(x + 79, y + 35, 205, 26);
+    template_choice = new SafeChoice(x + 79, y + 35, 205, 26);
     template_choice->labelfont(FL_HELVETICA_BOLD);
     template_choice->labelsize(11);
     for (const char* item : {"    -   select a template   -", " 1.  Rotary Speaker", " 2.  Lo-Fi Vinyl ", " 3.  Lo-Fi Junk "})

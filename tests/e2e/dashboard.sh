@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Dashboard of the real program, clicked and typed at with xdotool under X
-# against the simulated pedal: the algorithm menus (submenus opened from the
-# keyboard), the rotary pair's banner, tips button and rotor bracket moved by
+# against the simulated pedal: the algorithm menus and their submenus, the
+# rotary pair's banner, tips button and rotor bracket moved by
 # Control, SWAP, and a typed tempo clamped to its limit.
 # Usage: dashboard.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
 set -uo pipefail
@@ -38,24 +38,34 @@ picture() {   # picture NAME: the main window as NAME.png in the shots folder
   import -window "$win" "$shots/$1.png" 2>/dev/null
   echo "     window picture $shots/$1.png"
 }
-# Picks an algorithm from the keyboard: the menu opens on the current item
-# inside its group; Left leaves the group, Up (which stops at the first
-# group) goes to "A m p l i t u d e", Down walks the groups, Right enters
-# one, Down walks its items.
-pick() {   # pick MENU_X MENU_Y GROUPS_DOWN ITEMS_DOWN
-  local keys=(Left) i
-  for ((i = 0; i < 8; i++)); do keys+=(Up); done
-  for ((i = 0; i < $3; i++)); do keys+=(Down); done
-  keys+=(Right)
-  for ((i = 0; i < $4; i++)); do keys+=(Down); done
-  local before
+# Picks an algorithm with the pointer: the menu's group, then its item.
+pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
+  local before id geo gx=99999 gy=0 gw=0 x y w
   before="$(shown_windows)"
   click "$1" "$2"
-  # The keys go to the menu only once its windows are up (they carry no
-  # class, so they are counted among all shown windows).
   for _ in $(seq 1 100); do [[ "$(shown_windows)" -gt "$before" ]] && break; sleep 0.1; done
+  settle 0.5
+  # The leftmost of the small shown windows without a name is the top menu
+  # (the root window has no name either).
+  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    [[ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] || continue
+    geo="$(xdotool getwindowgeometry "$id" 2>/dev/null)"
+    x="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1/p' <<<"$geo")"
+    y="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\2/p' <<<"$geo")"
+    w="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\1/p' <<<"$geo")"
+    [[ -n "$x" && -n "$w" && "$w" -gt 50 && "$w" -lt 600 && "$x" -lt "$gx" ]] && { gx=$x; gy=$y; gw=$w; }
+  done
+  [[ "$gw" -gt 0 ]] || { echo "     no menu window"; return 1; }
+  # Rows are 19 pixels: the title, the rule, then each group after a spacer.
+  local row=$((gy + 10 + 19 * (2 + 2 * $3)))
+  xdotool mousemove "$((gx + 40))" "$row"
+  settle 0.5
+  # Along the group's row into its submenu, whose first item stands there.
+  xdotool mousemove "$((gx + gw + 40))" "$row"
   settle 0.3
-  xdotool key --delay 60 "${keys[@]}" Return
+  xdotool mousemove "$((gx + gw + 40))" "$((row + 19 * $4))"
+  settle 0.3
+  xdotool click 1
   for _ in $(seq 1 50); do [[ "$(shown_windows)" -le "$before" ]] && break; sleep 0.1; done
   settle 1
 }
