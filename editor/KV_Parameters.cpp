@@ -181,7 +181,10 @@ void KV_Parameters::build_controls(int ox, int oy)
 
     volume_text = new Fl_Int_Input(volume_bar->x() + 230, volume_bar->y() + 23, 34, 20);
     volume_text->textsize(14);
-    volume_text->when(FL_WHEN_ENTER_KEY_ALWAYS | FL_WHEN_RELEASE);
+    // Enter, or leaving the field, commits a changed text. Never "always":
+    // the toolkit runs an input's callback when its page is hidden, and an
+    // unchanged field must not send anything then.
+    volume_text->when(FL_WHEN_ENTER_KEY | FL_WHEN_RELEASE);
     volume_text->callback(widget_cb, this);
 }
 
@@ -218,7 +221,7 @@ void KV_Parameters::build_engine(Engine e, int ox, int oy)
         slider->callback(widget_cb, this);
         auto* text = new Fl_Int_Input(slider->x() + 123, slider->y() + 15, 34, 20);
         text->textsize(14);
-        text->when(FL_WHEN_ENTER_KEY_ALWAYS | FL_WHEN_RELEASE);
+        text->when(FL_WHEN_ENTER_KEY | FL_WHEN_RELEASE);   // as volume_text
         text->callback(widget_cb, this);
         auto* label = new Fl_Box(slider->x() + 20, slider->y() + 23, 100, 20);
         label->labelsize(12);
@@ -524,6 +527,16 @@ void KV_Parameters::sp_picked(Engine e, int sp)
         set_labels(e);
         repaint();
     }
+}
+
+void KV_Parameters::set_option(Engine e, int sp, int position)
+{
+    if (sp < 0 || sp >= kSpCount) return;
+    sp_list(e, sp)->value(std::clamp(position, 0, option_count(e)[sp] - 1));
+    const bool was_live = live;
+    live = false;
+    sp_picked(e, sp);
+    live = was_live;
 }
 
 void KV_Parameters::tap_picked(Engine e)

@@ -81,6 +81,13 @@ public:
     // Returns false, changing nothing, for any other item.
     bool apply_template(int item);
 
+    // Puts option list `sp` (0 to 2) of an engine on `position` and takes it
+    // as a pick of the user's would (code, focus, patched program, labels),
+    // but asks for no preview: for the owner when another page chooses an
+    // option, such as the arp page's sequence (SP1). A position outside the
+    // list is brought into it.
+    void set_option(Engine e, int sp, int position);
+
     // The controls a combo template sets (swap, both speed sliders and their
     // value inputs) are made inactive while the template chooser is open.
     void set_template_controls_active(bool active);

@@ -298,6 +298,12 @@ TEST_F(Dashboard, TypedValuesAreClampedAndTheLimitIsShown)
     EXPECT_EQ(panel->params.volume, 9);
     // Every typed value is one parameters preview.
     EXPECT_EQ(requests(), R(9, parameters));
+    // Hiding the page (another tab chosen) runs the fields' callbacks in the
+    // toolkit: unchanged fields send nothing.
+    panel->hide();
+    panel->show();
+    Fl::check();
+    EXPECT_EQ(seen.size(), 9u);
     // A speed edit clears focus bit 1; the block was loaded with it set.
     PresetParameters p = panel->params;
     p.focus |= bits::kFocusBit1;
@@ -360,6 +366,21 @@ TEST_F(Dashboard, OptionsPatchTheProgramAndAskForWhatTheAlgorithmNeeds)
     EXPECT_EQ(panel->params.sp2_y, 2);
     EXPECT_EQ(requests(), (R{parameters, PreviewRequest::program_y}));
     EXPECT_TRUE(same(panel->program_y, engine_program(library(), panel->params, Engine::Y)));
+
+    // Another page choosing an option: the list follows, nothing is asked for.
+    pick(Engine::Y, kAlgorithmArpeggiator);
+    pick(Engine::X, kTrmolo);
+    seen.clear();
+    panel->set_option(Engine::Y, 0, 3);
+    EXPECT_EQ(panel->params.sp1_y, 6);
+    EXPECT_STREQ(panel->sp_y[0]->text(), " Sequence IV");
+    EXPECT_TRUE(panel->params.focus_y());
+    panel->set_option(Engine::X, 2, 99);   // clamped: the last of 8
+    EXPECT_EQ(panel->params.sp3_x, 7);
+    EXPECT_TRUE(same(panel->program_x, engine_program(library(), panel->params, Engine::X)));
+    panel->set_option(Engine::X, 3, 0);    // no such list
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(panel->live);
 
     // Labels that follow SP1, as the toolkit is given them.
     pick(Engine::X, kFormant);
