@@ -1,5 +1,7 @@
 #include "library/KV_TemplatePanel.h"
 
+#include "widgets/SafeChoice.h"
+
 #include <FL/Fl_Choice.H>
 #include <FL/fl_draw.H>
 
@@ -7,13 +9,11 @@ namespace kv {
 
 KV_TemplatePanel::KV_TemplatePanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    template_choice = new Fl_Choice(x + 79, y + 35, 205, 26);
+    template_choice = new SafeChoice(x + 79, y + 35, 205, 26);
     template_choice->labelfont(FL_HELVETICA_BOLD);
     template_choice->labelsize(11);
-    template_choice->add("    -   select a template   -");
-    template_choice->add(" 1.  Rotary Speaker");
-    template_choice->add(" 2.  Lo-Fi Vinyl ");
-    template_choice->add(" 3.  Lo-Fi Junk ");
+    for (const char* item : {"    -   select a template   -", " 1.  Rotary Speaker", " 2.  Lo-Fi Vinyl ", " 3.  Lo-Fi Junk "})
+        template_choice->add(item, 0, nullptr, nullptr, 0);
     template_choice->value(0);
     template_choice->callback(choice_cb, this);
     end();
@@ -21,9 +21,16 @@ KV_TemplatePanel::KV_TemplatePanel(int x, int y, int w, int h, const char* label
 
 KV_TemplatePanel::~KV_TemplatePanel() = default;
 
+void KV_TemplatePanel::reset()
+{
+    template_choice->value(0);
+    template_index = -1;
+}
+
 void KV_TemplatePanel::choice_cb(Fl_Widget*, void* data)
 {
     auto* panel = static_cast<KV_TemplatePanel*>(data);
+    // value() is -1 when nothing is picked.
     panel->template_index = panel->template_choice->value();
     panel->do_callback();
 }

@@ -1,7 +1,12 @@
 #pragma once
-// The combo algorithm template chooser, shown over the editor while the
-// templates button is on. Picking a template runs the panel's callback with
-// template_index set; the main window applies it.
+// The combo algorithm template chooser, shown over the Dashboard while the
+// main window's templates button is on. Picking an item stores its index in
+// template_index (0 is the "select a template" line, 1 to 3 the templates of
+// preset/ComboTemplates.h) and runs the panel's callback; the owner then
+// applies the template to the editor (KV_Parameters::apply_template), calls
+// reset() and closes the panel.
+
+#include "preset/ComboTemplates.h"
 
 #include <FL/Fl_Group.H>
 
@@ -14,6 +19,11 @@ public:
     KV_TemplatePanel(int x, int y, int w, int h, const char* label = nullptr);
     ~KV_TemplatePanel() override;
     void draw() override;
+
+    // The template last picked, or nullptr (none, or the "select" line).
+    const ComboTemplate* chosen() const { return combo_template(template_index); }
+    // Back to "    -   select a template   -" with nothing picked.
+    void reset();
 
     Fl_Choice* template_choice = nullptr;
     int template_index = -1;

@@ -5,7 +5,7 @@
 #include "platform/AtomicFile.h"
 #include "preset/AlgorithmLibrary.h"
 #include "preset/Catalogue.h"
-#include "preset/ProgramPatcher.h"
+#include "preset/ProgramImage.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -43,15 +43,8 @@ std::string backup_file_problem_text()
 ProgramsFor library_programs(const AlgorithmLibrary& library)
 {
     return [&library](const PresetParameters& p) {
-        SlotPrograms out;
-        const ProgramPatcher patcher;
-        for (Engine e : {Engine::X, Engine::Y}) {
-            const AlgorithmId id = resolve_algorithm(p.algorithm(e));
-            DspProgram image = library.image(id);
-            for (int sp = 0; sp < kSpCount; ++sp) patcher.patch(sp, normalised_code(id, sp, p.sp(e, sp)), image, id);
-            (e == Engine::X ? out.x : out.y) = image;
-        }
-        return out;
+        const EnginePrograms built = engine_programs(library, p);
+        return SlotPrograms{built.x, built.y};
     };
 }
 

@@ -284,6 +284,9 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        // The Dashboard clears focus_y when it loads a block: the last edit,
+        // made on DSP-Y as the slot's block says, puts it back.
+        window_->dashboard->params.set_focus(Engine::Y);
         requests_.clear();
         return *window_;
     }

@@ -20,6 +20,7 @@
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
 #include "platform/Clock.h"
+#include "preset/ProgramImage.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -191,7 +192,9 @@ TEST_F(ConnectTest, StartUpReadsStateAllPresetsAndSlotZeroAndCountsTwoLines)
     EXPECT_TRUE(w.write_button->active());
     EXPECT_TRUE(w.transport_panel->active());
     EXPECT_EQ(title_text(w.dashboard->title), "First Light");
-    EXPECT_EQ(std::memcmp(&w.dashboard->params, &pedal_.memory().slots[0].parameters, kPresetParametersSize), 0);
+    // The editor holds slot 0 as it loads every block: codes it cannot show repaired.
+    const PresetParameters loaded = loaded_parameters(pedal_.memory().slots[0].parameters);
+    EXPECT_EQ(std::memcmp(&w.dashboard->params, &loaded, kPresetParametersSize), 0);
     EXPECT_EQ(std::memcmp(w.work_buffer + slot_title_offset(31), pedal_.memory().slots[31].title.text, 12), 0);
     EXPECT_EQ(w.usb->progress->value(), 100);
     EXPECT_STREQ(w.usb->progress->label(), "Read complete");

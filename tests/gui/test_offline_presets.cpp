@@ -19,6 +19,7 @@
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
 #include "preset/AlgorithmLibrary.h"
+#include "preset/ProgramImage.h"
 #include "widgets/TextInput.h"
 
 #include <FL/Fl.H>
@@ -242,8 +243,9 @@ TEST_F(OfflineTest, AddingFilesCopiesThemUnderTheirNameLoadsAndPlaysThem)
     w.preset_prompt->add_files_button->do_callback();
     EXPECT_EQ(listed(w), std::vector<std::string>{"Warm Vibe"});
     EXPECT_EQ(slurp(folder_ + "Warm Vibe.lop"), slurp(outside));
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), vibe.data(), kPresetParametersSize));
-    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), vibe.data(), kPresetParametersSize));
+    // The Dashboard holds (and sends) the block as it loads every block.
+    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), loaded_parameters(vibe).data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), loaded_parameters(vibe).data(), kPresetParametersSize));
     EXPECT_TRUE(sent(0xC5));
     EXPECT_TRUE(sent(0xC6));
     EXPECT_FALSE(w.preset_prompt->visible());
@@ -297,8 +299,8 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
     // Picking "Two" loads it and plays it.
     w.preset_panel->select(1);
     w.preset_panel->load_selected();
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), p[1].data(), kPresetParametersSize));
-    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), p[1].data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
 
     // Reading a slot of the pedal, or an edit, takes the selection away.
     w.transport_panel->select_slot(3);
@@ -330,7 +332,7 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
     EXPECT_EQ(listed(w), (std::vector<std::string>{"One", "Two"}));
     EXPECT_FALSE(exists(folder_ + "Three.lop"));
     EXPECT_EQ(w.preset_panel->selected(), 1);
-    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), p[1].data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
     EXPECT_STREQ(w.preset_panel->count_field->value(), "2");
 
     // A picked file that went away: reported, nothing loaded or sent.
@@ -340,7 +342,7 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
     w.preset_panel->load_selected();
     EXPECT_NE(last_alert().find("One.lop"), std::string::npos);
     EXPECT_TRUE(commands_.empty());
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), p[1].data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
 
     // Removing down to none leaves an empty list and loads nothing.
     dialogs_.choice_answers = {1, 1};
