@@ -195,6 +195,8 @@ void Korvane::build_widgets()
         dashboard->labelsize(16);
         dashboard->labelcolor(kTabLabelColor);
         dashboard->callback(panel_cb, this);
+        dashboard->set_clock(*clock_);
+        dashboard->show_tips = [](const char* text) { dialogs().message(text); };
 
         expression_editor = new KV_ExpressionEditor(370, 63, W - 370, 590, " Expression ");
         expression_editor->labelfont(0);
@@ -733,6 +735,7 @@ void Korvane::show_sequences(const ops::EngineSequences& sequences)
         const auto& seq = sequences[size_t(index_of(e))];
         if (!seq) continue;   // not an arp algorithm, or not read: the page keeps what it showed
         const AlgorithmId id = p.algorithm(e);
+        if (!is_arp_algorithm(id)) continue;   // a sequence asked for by a tempo algorithm
         const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
         arp_editor->show_sequence(id, code_to_position(id, 0, selector), e, *seq);
     }
@@ -1195,7 +1198,18 @@ void Korvane::restore_presets()
     redraw();
 }
 
-void Korvane::on_template_panel() {}
+void Korvane::on_template_panel()
+{
+    // A template picks both engines' algorithms (each previewed as picking
+    // it by hand would be), then the chooser closes.
+    const int item = template_panel->template_index;
+    template_panel->reset();
+    template_panel->hide();
+    templates_button->value(0);
+    dashboard->set_template_controls_active(true);
+    dashboard->apply_template(item);
+    redraw();
+}
 
 void Korvane::on_expression_editor() {}
 
@@ -1228,13 +1242,16 @@ void Korvane::on_arp_editor()
         PresetParameters& p = dashboard->params;
         uint8_t& selector = e == Engine::X ? p.sp1_x : p.sp1_y;
         const uint8_t before = selector;
-        selector = uint8_t(arp_selector(std::max(panel.sequence_index(), 0)));
-        p.set_focus(e);
+        const int position_before = code_to_position(p.algorithm(e), 0, before);
+        const int chosen = std::max(panel.sequence_index(), 0);
+        // The Dashboard's SP1 list shows the sequence too; it sends nothing.
+        dashboard->set_option(e, 0, code_to_position(p.algorithm(e), 0, arp_selector(chosen)));
         const ops::SequenceFetch r = ops::fetch_chosen_sequence(*usb, *reporter_, p, e);
         if (r.ok()) {
             arp_editor->sequence_read(e, *r.sequence);
         } else {
             // Nothing came back: the panel and the preset stay on the sequence shown.
+            dashboard->set_option(e, 0, position_before);
             selector = before;
             arp_editor->sequence_not_read(e);
         }

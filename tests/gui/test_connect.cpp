@@ -20,6 +20,8 @@
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
 #include "platform/Clock.h"
+#include "preset/ComboTemplates.h"
+#include "library/KV_TemplatePanel.h"
 #include "preset/ProgramImage.h"
 
 #include <FL/Fl.H>
@@ -28,6 +30,7 @@
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Tabs.H>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -545,6 +548,30 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
     w.dashboard->do_callback();
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(w.status_lines(), lines);
+}
+
+TEST_F(ConnectTest, ATemplatePutsItsPairOnBothEnginesPreviewsItAndClosesTheChooser)
+{
+    Korvane& w = start();
+    w.templates_button->value(1);
+    w.templates_button->do_callback();
+    ASSERT_TRUE(w.template_panel->visible());
+    commands_.clear();
+    w.template_panel->template_index = 2;   // the vinyl pair
+    w.template_panel->do_callback();
+    EXPECT_EQ(w.dashboard->params.algorithm_x, kComboTemplates[1].algorithm_x);
+    EXPECT_EQ(w.dashboard->params.algorithm_y, kComboTemplates[1].algorithm_y);
+    EXPECT_FALSE(w.template_panel->visible());
+    EXPECT_EQ(w.templates_button->value(), 0);
+    EXPECT_TRUE(w.dashboard->template_controls_active());
+    // Each engine's pick reaches the pedal: the block first, then its program.
+    ASSERT_FALSE(commands_.empty());
+    EXPECT_EQ(commands_.front(), 0xC3);
+    EXPECT_NE(std::find(commands_.begin(), commands_.end(), 0xC5), commands_.end());
+    EXPECT_NE(std::find(commands_.begin(), commands_.end(), 0xC6), commands_.end());
+    EXPECT_EQ(std::memcmp(&pedal_.playing().parameters, &w.dashboard->params, kPresetParametersSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal_.playing().program_x, &w.dashboard->program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal_.playing().program_y, &w.dashboard->program_y, kDspProgramSize), 0);
 }
 
 // --- one exchange at a time ------------------------------------------------------
