@@ -23,11 +23,13 @@
 #include "link/SerialDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
+#include "ops/Settings.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
 #include "platform/DataPaths.h"
 #include "platform/Platform.h"
 #include "preset/AlgorithmLibrary.h"
+#include "settings/ExpressionMapping.h"
 #include "widgets/Palette.h"
 #include "widgets/SafeChoice.h"
 #include "widgets/TextInput.h"
@@ -48,7 +50,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
+#include <optional>
 
 namespace kv {
 
@@ -313,6 +317,8 @@ void Korvane::build_widgets()
     backup_chooser->filter("*.bkp");
     // The presets folder, without its closing slash.
     backup_chooser->directory(presets_folder_.substr(0, presets_folder_.size() - 1).c_str());
+
+    connect_panel_dialogs();
 }
 
 void Korvane::fill_selector()
@@ -1211,7 +1217,7 @@ void Korvane::on_template_panel()
     redraw();
 }
 
-void Korvane::on_expression_editor() {}
+void Korvane::on_expression_editor() { preview_mapping(); }
 
 void Korvane::on_arp_editor()
 {
@@ -1284,10 +1290,155 @@ void Korvane::on_arp_editor()
     redraw();
 }
 
-void Korvane::on_glo_conf_panel() {}
+void Korvane::on_glo_conf_panel()
+{
+    // Confirm is off after a failed read: what the panel holds may no longer
+    // be what the pedal has.
+    if (glo_conf_panel->confirm_pressed() && glo_conf_panel->confirm_allowed()) {
+        GlobalsRecord record = globals_record();
+        record.apply(glo_conf_panel->settings());
+        send_globals(record);
+    }
+    close_config_panel(glo_conf_panel);
+}
 
-void Korvane::on_midi_conf_panel() {}
+void Korvane::on_midi_conf_panel()
+{
+    if (midi_conf_panel->confirm_pressed() && midi_conf_panel->confirm_allowed()) {
+        GlobalsRecord record = globals_record();
+        record.apply(midi_conf_panel->settings());
+        send_globals(record);
+    }
+    close_config_panel(midi_conf_panel);
+}
 
 void Korvane::on_update_panel() {}
+
+// ---------------------------------------------------------------------------
+// Pedal configuration
+
+void Korvane::connect_panel_dialogs()
+{
+    DialogHooks hooks;
+    hooks.alert = [](const std::string& t) { dialogs().alert(t); };
+    hooks.message = [](const std::string& t) { dialogs().message(t); };
+    hooks.choice = [](const std::string& t, const char* b0, const char* b1) {
+        return dialogs().choice(t, b0, b1, nullptr);
+    };
+    glo_conf_panel->dialogs = hooks;
+    midi_conf_panel->dialogs = hooks;
+    expression_editor->dialogs = hooks;
+}
+
+GlobalsRecord Korvane::globals_record() const
+{
+    GlobalsRecord r;
+    std::memcpy(r.bytes.data(), globals, sizeof globals);
+    return r;
+}
+
+void Korvane::open_global_settings()
+{
+    if (busy_ > 0 || modal_panel_shown()) return;
+    std::optional<GlobalsRecord> read;
+    {
+        Exchange exchange(*this);
+        read = ops::read_globals(*usb);
+    }
+    if (read) {
+        // The AUX actions reach the editor's copy only with Confirm.
+        std::memcpy(globals + kAuxContacts, read->bytes.data() + kAuxContacts, sizeof globals - kAuxContacts);
+        glo_conf_panel->load(read->global_settings());
+    }
+    glo_conf_panel->set_confirm_allowed(read.has_value());
+    show_config_panel(glo_conf_panel);
+}
+
+void Korvane::open_midi_settings()
+{
+    if (busy_ > 0 || modal_panel_shown()) return;
+    std::optional<GlobalsRecord> read;
+    {
+        Exchange exchange(*this);
+        read = ops::read_globals(*usb);
+    }
+    if (read) {
+        std::memcpy(globals, read->bytes.data(), sizeof globals);
+        midi_conf_panel->load(read->midi_settings());
+    }
+    midi_conf_panel->set_confirm_allowed(read.has_value());
+    show_config_panel(midi_conf_panel);
+}
+
+bool Korvane::migrate_aux_codes()
+{
+    Exchange exchange(*this);
+    GlobalsRecord record = globals_record();
+    const ops::AuxMigration m = ops::migrate_aux_codes(*usb, *reporter_, record);
+    std::memcpy(globals, record.bytes.data(), sizeof globals);
+    return m.ok();
+}
+
+void Korvane::show_config_panel(Fl_Widget* panel)
+{
+    // The template chooser would lie over the panel.
+    if (templates_button->value()) {
+        templates_button->value(0);
+        templates_toggled();
+    }
+    config_locked_.clear();
+    for (Fl_Widget* w : std::initializer_list<Fl_Widget*>{dashboard, expression_editor, arp_editor, transport_panel,
+                                                          preset_panel, preset_selector, write_button, templates_button,
+                                                          infographic_button, connect_button, menu_button}) {
+        config_locked_.emplace_back(w, w->active() != 0);
+        w->deactivate();
+    }
+    preset_panel->hide();
+    preset_selector->hide();
+    write_button->hide();
+    templates_button->hide();
+    usb->progress->hide();
+    panel->show();
+    redraw();
+}
+
+void Korvane::close_config_panel(Fl_Widget* panel)
+{
+    panel->hide();
+    for (auto& [w, was_active] : config_locked_)
+        if (was_active) w->activate();
+    config_locked_.clear();
+    if (dashboard->visible()) {
+        preset_panel->show();
+        preset_selector->show();
+        write_button->show();
+        templates_button->show();
+        usb->progress->show();
+    }
+    text_board->scroll_to_status_lines();
+    redraw();
+}
+
+void Korvane::send_globals(const GlobalsRecord& record)
+{
+    // The editor's copy keeps what was tried, whether or not it went out.
+    std::memcpy(globals, record.bytes.data(), sizeof globals);
+    Exchange exchange(*this);
+    const bool quit_active = quit_button->active() != 0;
+    quit_button->deactivate();
+    ops::send_globals(*usb, *reporter_, record);
+    if (quit_active) quit_button->activate();
+}
+
+void Korvane::preview_mapping()
+{
+    commit_mapping(dashboard->params, expression_editor->working(), expression_editor->change_code());
+    // Offline (the preset list inactive) the block keeps the edit and nothing is sent.
+    if (transport_panel->active() && busy_ == 0) {
+        Exchange exchange(*this);
+        ops::preview_parameters(*usb, *reporter_, dashboard->params);
+    }
+    redraw();
+}
 
 } // namespace kv

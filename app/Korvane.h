@@ -17,6 +17,7 @@
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
+#include "settings/GlobalsRecord.h"
 
 #include <FL/Fl_Double_Window.H>
 
@@ -25,6 +26,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class Fl_Box;
 class Fl_Button;
@@ -117,6 +120,20 @@ public:
     void infographic_toggled();
     void templates_toggled();
     void preset_selected();   // preset_selector picked an item
+
+    // --- pedal configuration (the main menu's " > Global Settings" and
+    // " > MIDI Settings") ---
+    // Reads the global record from the pedal, loads the panel and shows it
+    // over the editor with the other controls locked. A failed read opens
+    // the panel as it was left, with Confirm off.
+    void open_global_settings();
+    void open_midi_settings();
+    // After a firmware update from before 2.2: the AUX action codes of the
+    // pedal's record move up by two. True when the record was read and
+    // written back; a failed read is reported and nothing is written.
+    bool migrate_aux_codes();
+    // The editor's copy of the global record.
+    GlobalsRecord globals_record() const;
 
     // --- status board ---
     // One counted status line (text without the stamp, e.g. "  Ready.").
@@ -274,6 +291,15 @@ private:
     void on_glo_conf_panel();
     void on_midi_conf_panel();
     void on_update_panel();
+
+    // The settings panels and the expression editor's previews.
+    void connect_panel_dialogs();
+    void show_config_panel(Fl_Widget* panel);
+    void close_config_panel(Fl_Widget* panel);
+    void send_globals(const GlobalsRecord& record);
+    void preview_mapping();
+    // Controls locked while a settings panel is open, with whether each was active.
+    std::vector<std::pair<Fl_Widget*, bool>> config_locked_;
 
     // Callbacks; each gets the window as user data.
     static void connect_cb(Fl_Widget*, void*);

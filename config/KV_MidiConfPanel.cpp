@@ -1,23 +1,194 @@
 #include "config/KV_MidiConfPanel.h"
 
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Int_Input.H>
+#include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
+#include <string>
+
 namespace kv {
+
+namespace {
+
+constexpr int kLeftRows = 16;
+constexpr int kRowPitch = 26;
+constexpr Fl_Color kDimColor = 0x8a8a8a00;
+constexpr Fl_Color kListColor = 0x3a3a3a00;
+constexpr Fl_Color kRefusedColor = 0xff606000;
+
+const char* const kHelp =
+    "MIDI CC NUmber Mapping\n~~~~~~~~~~~~~~~~~~~~\n\nIn most cases you can just use the default CC number mapping\n"
+    "and program your midi controller accordingly. However, if any need\narises to use a custom CC number mapping "
+    "you may assign a unique\nnumber to any midi functions listed here.\n\n Note :\n ------\n *  When sending CC "
+    "commands for adjusting the secondary parameters\n    (SP1, SP2, and SP3), the range of CC values must adhere "
+    "to the \n    value range applicable for the used algorithm.\n\n    For example, in the TREMOLO algorithm : SP1 "
+    "(wave-shape)\n    has 4 possible values :\n            0 = Triangle\n            1 = Sine\n            2 = "
+    "Sawtooth\n            3 = Square\n    Therefore the valid CC values are 0, 1, 2, and 3";
+
+} // namespace
+
+const char* KV_MidiConfPanel::help_text() { return kHelp; }
 
 KV_MidiConfPanel::KV_MidiConfPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
     box(FL_EMBOSSED_BOX);
+    map_ = GlobalsRecord::startup().cc_map();
+    for (int k = 0; k < kCcFunctionCount; ++k) {
+        const bool left = k < kLeftRows;
+        const int fx = x + (left ? 126 : 480);
+        const int fy = y + 97 + kRowPitch * (left ? k : k - kLeftRows);
+        auto* f = new Fl_Int_Input(fx, fy, 30, 20);
+        f->textsize(12);
+        f->maximum_size(6);
+        f->callback(field_cb, this);
+        cc_fields[size_t(k)] = f;
+        show_number(k);
+    }
+
+    const int last_left = y + 97 + kRowPitch * (kLeftRows - 1);
+    channel_list = new Fl_Choice(x + 180, last_left + 52, 115, 25);
+    channel_list->textsize(13);
+    channel_list->textcolor(FL_WHITE);
+    channel_list->color(kListColor);
+    channel_list->down_box(FL_BORDER_BOX);
+    for (int c = 1; c <= kMidiChannels; ++c) {
+        const std::string item = " Channel " + std::to_string(c);
+        channel_list->add(item.c_str(), 0, nullptr, nullptr, 0);
+    }
+    channel_list->value(0);
+
+    help_button = new Fl_Button(x + w - 40, y + 15, 20, 20, "?");
+    help_button->callback(help_cb, this);
+    confirm_button = new Fl_Toggle_Button(x + 395, y + 538, 120, 25, "Confirm");
+    confirm_button->labelsize(14);
+    confirm_button->callback(confirm_cb, this);
+    cancel_button = new Fl_Button(x + 535, y + 538, 120, 25, "Cancel");
+    cancel_button->labelsize(14);
+    cancel_button->callback(cancel_cb, this);
     end();
 }
 
 KV_MidiConfPanel::~KV_MidiConfPanel() = default;
 
+void KV_MidiConfPanel::load(const MidiSettings& s)
+{
+    channel_list->value(s.channel_index >= 0 && s.channel_index < kMidiChannels ? s.channel_index : 0);
+    load_cc_map(s.cc);
+}
+
+void KV_MidiConfPanel::load_cc_map(const CcMap& map)
+{
+    map_ = map;
+    for (int k = 0; k < kCcFunctionCount; ++k) show_number(k);
+    redraw();
+}
+
+MidiSettings KV_MidiConfPanel::settings() const
+{
+    MidiSettings s;
+    s.channel_index = channel_list->value() < 0 ? 0 : channel_list->value();
+    s.cc = map_;
+    return s;
+}
+
+void KV_MidiConfPanel::show_number(int row)
+{
+    const std::string text = std::to_string(map_[size_t(row)]);
+    cc_fields[size_t(row)]->value(text.c_str());
+}
+
+void KV_MidiConfPanel::commit_field(int row)
+{
+    if (row < 0 || row >= kCcFunctionCount) return;
+    const char* text = cc_fields[size_t(row)]->value();
+    const int value = parse_cc_text(text ? text : "");
+    if (cc_in_use_elsewhere(map_, row, value)) {
+        dialogs.show_alert("This CC number is already in use, please choose another one..");
+    } else {
+        map_[size_t(row)] = uint8_t(value);
+    }
+    show_number(row);
+}
+
+void KV_MidiConfPanel::set_confirm_allowed(bool allowed)
+{
+    confirm_allowed_ = allowed;
+    if (allowed) confirm_button->activate();
+    else confirm_button->deactivate();
+    redraw();
+}
+
+bool KV_MidiConfPanel::confirm_pressed() const { return confirm_button->value() != 0; }
+
+void KV_MidiConfPanel::field_cb(Fl_Widget* w, void* data)
+{
+    auto* p = static_cast<KV_MidiConfPanel*>(data);
+    for (int k = 0; k < kCcFunctionCount; ++k)
+        if (p->cc_fields[size_t(k)] == w) p->commit_field(k);
+}
+
+void KV_MidiConfPanel::help_cb(Fl_Widget*, void* data)
+{
+    static_cast<KV_MidiConfPanel*>(data)->dialogs.show_message(kHelp);
+}
+
+void KV_MidiConfPanel::confirm_cb(Fl_Widget*, void* data)
+{
+    auto* p = static_cast<KV_MidiConfPanel*>(data);
+    p->confirm_button->value(1);
+    p->do_callback();
+    p->confirm_button->value(0);
+}
+
+void KV_MidiConfPanel::cancel_cb(Fl_Widget*, void* data)
+{
+    auto* p = static_cast<KV_MidiConfPanel*>(data);
+    p->confirm_button->value(0);
+    p->do_callback();
+}
+
 void KV_MidiConfPanel::draw()
 {
     Fl_Group::draw();
-    fl_font(FL_HELVETICA_BOLD, 16);
+    const int X = x();
+    const int Y = y();
+
     fl_color(FL_WHITE);
-    fl_draw("-  MIDI CC MAPPING  -", x(), y() + 20, w(), 20, FL_ALIGN_CENTER);
+    fl_font(FL_HELVETICA_BOLD, 17);
+    fl_draw("M I D I  C C #  M A P P I N G", X + 230, Y + 30);
+    fl_font(FL_HELVETICA_BOLD, 14);
+    fl_draw("Action", X + 20, Y + 65);
+    fl_draw("Action", X + 390, Y + 65);
+    fl_draw("CC# (0-99)        CC Value Range", X + 105, Y + 65);
+    fl_draw("CC# (0-99)     CC Value Range", X + 460, Y + 65);
+    fl_draw("MIDI Channel", X + 70, Y + 557);
+
+    fl_font(FL_HELVETICA, 12);
+    for (int k = 0; k < kCcFunctionCount; ++k) {
+        const Fl_Int_Input* f = cc_fields[size_t(k)];
+        const bool left = k < kLeftRows;
+        const int base = f->y() + 16;
+        fl_color(FL_WHITE);
+        fl_draw(std::string(cc_function_name(k)).c_str(), X + (left ? 20 : 390), base);
+        fl_draw(std::string(cc_value_range(k)).c_str(), f->x() + f->w() + 12, base);
+        if (cc_range_ends_in_k(k)) {
+            fl_color(kDimColor);
+            fl_draw("K", X + 590, base);
+        }
+    }
+
+    fl_color(FL_WHITE);
+    fl_rectf(X + 15, Y + 80, 655, 1);
+    fl_rectf(X + 15, Y + 520, 655, 1);
+    fl_rectf(X + 370, Y + 45, 1, 535);
+
+    if (!confirm_allowed_) {
+        fl_color(kRefusedColor);
+        fl_font(FL_HELVETICA, 12);
+        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + 395, Y + 572);
+    }
 }
 
 } // namespace kv
