@@ -41,6 +41,17 @@ const std::vector<Command>& commands()
          "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
          "pedal's echo with one retry after a mismatch.\n",
          cmd_write},
+        {"globals", "korvane globals show | save FILE | load [--yes] FILE",
+         "print, save or load the pedal's global settings and MIDI CC map",
+         "show: every setting by name with its value, one a line (AUX switch actions,\n"
+         "favourite preset, preset pages, input pad, MIDI channel, footswitch B/X,\n"
+         "tempo LED, and the CC number of each of the 29 MIDI functions).\n"
+         "save FILE: the 34 bytes of the global record, in record order, to FILE.\n"
+         "load FILE: writes FILE's record to the pedal and reads it back to verify.\n"
+         "A file that is not 34 bytes, or that holds a CC number above 99, one CC\n"
+         "number for two functions or an AUX action code above 15, is refused\n"
+         "(status 2) and nothing is sent.\n",
+         cmd_globals},
     };
     return table;
 }

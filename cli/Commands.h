@@ -12,6 +12,7 @@ int cmd_backup(Session& s);
 int cmd_restore(Session& s);
 int cmd_read(Session& s);
 int cmd_write(Session& s);
+int cmd_globals(Session& s);
 
 // The table entry of a command by name; null when there is none.
 const Command* find_command(std::string_view name);

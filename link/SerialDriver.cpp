@@ -266,15 +266,14 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
         // not every driver takes it
         low_latency_set = ::ioctl(fd, TIOCSSERIAL, &ss) == 0;
     }
-    // Nothing from before this exchange may be taken for its answer. The
-    // flush is skipped when both queues are empty, as they are after the
-    // purge that ends an exchange: it is the dearest call of an open, and on
-    // a pseudo-terminal it wakes the far side too.
+    // Nothing from before this exchange may be taken for its answer. Only
+    // what came in is dropped: a request of the previous exchange that the
+    // pedal has not picked up yet (a SET_GLOBALS or a preview, which wait
+    // for no answer) must still reach it. The flush is skipped when nothing
+    // came in, as after the purge that ends an exchange: it is the dearest
+    // call of an open, and on a pseudo-terminal it wakes the far side too.
     int queued_in = 0;
-    int queued_out = 0;
-    if (::ioctl(fd, FIONREAD, &queued_in) != 0 || ::ioctl(fd, TIOCOUTQ, &queued_out) != 0 || queued_in != 0 ||
-        queued_out != 0)
-        tcflush(fd, TCIOFLUSH);
+    if (::ioctl(fd, FIONREAD, &queued_in) != 0 || queued_in != 0) tcflush(fd, TCIFLUSH);
 
     FtHandle h = next_handle_++;
     if (next_handle_ == 0) next_handle_ = 1;

@@ -8,6 +8,10 @@ namespace kv::ops {
 static_assert(kGlobalsRecordSize == kGlobalsSize);
 static_assert(kAuxContacts == kGlobalsHeadSize);
 
+namespace {
+constexpr double kStoreSettle = 0.1;   // seconds between SET_GLOBALS and the read-back
+}
+
 std::optional<GlobalsRecord> read_globals(UsbLink& link)
 {
     if (!link.get_globals()) return std::nullopt;
@@ -55,6 +59,9 @@ AuxMigration migrate_aux_codes(UsbLink& link, Reporter& report, GlobalsRecord& e
 LoadOutcome load_globals(UsbLink& link, const GlobalsRecord& record, GlobalsRecord* read_back)
 {
     if (!link.set_globals_record(record.bytes.data())) return LoadOutcome::WriteFailed;
+    // SET_GLOBALS has no answer: give the record a moment on the wire and
+    // into the pedal's memory before asking for it.
+    link.pause(kStoreSettle, false);
     const std::optional<GlobalsRecord> back = read_globals(link);
     if (!back) return LoadOutcome::ReadBackFailed;
     if (read_back) *read_back = *back;
