@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# The pedal configuration pages of the real program, clicked with xdotool
+# against the simulated pedal keeping its memory in a state file:
+#   1. the " Expression " page: mapping check buttons and Slow/Fast pairs
+#      preview the block (Change Core) with the edited engine in byte 2;
+#   2. " > Global Settings" from the main menu: AUX lists, the favourite list,
+#      the exclusive pairs, Confirm, then the pedal's record exactly as
+#      expected, kept across a restart of the pedal and of the program;
+#   3. " > MIDI Settings": a refused duplicate CC, a new CC and channel,
+#      Confirm; Cancel after edits sends nothing.
+# Usage: config_gui.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
+set -uo pipefail
+
+screen_fits() {
+  local w h
+  read -r w h < <(xdotool getdisplaygeometry 2>/dev/null) || return 1
+  [[ "${w:-0}" -ge 1100 && "${h:-0}" -ge 700 ]]
+}
+if [[ -z "${E2E_OWN_DISPLAY:-}" ]] && { [[ -z "${DISPLAY:-}" ]] || ! screen_fits; }; then
+  E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bash "$0" "$@"
+fi
+
+# shellcheck source=common.bash
+source "$(dirname "$0")/common.bash"
+e2e_init "$@"
+
+state="$work/pedal.state"
+key() { xdotool key "$@"; settle 0.3; }
+downs() { local i; for ((i = 0; i < $1; i++)); do xdotool key Down; sleep 0.05; done; }
+# The pedal's record in record order, as hex, read with the command line.
+pedal_record() { "$korvane" globals save "$work/rec.bin" >/dev/null 2>&1 && od -An -tx1 -v "$work/rec.bin" | tr -d ' \n'; }
+# The last Change Core the pedal saw: its first bytes (c3, flags, tap, focus, rotor, ...).
+last_change_core() { grep "Change Core" "$sim_log" | tail -n1 | sed -E 's/.*bytes: //'; }
+change_cores() { count_of "$sim_log" "Change Core"; }
+set_globals_seen() { count_of "$sim_log" "SET_GLOBALS"; }
+# Menu, then the n-th entry that can be picked (the headings and dividers
+# cannot). " > Global Settings" is the 11th, " > MIDI Settings" the 12th.
+open_from_menu() {
+  local before
+  before="$(count_of "$sim_log" "GET_GLOBALS")"
+  click 990 614
+  settle 0.7
+  downs "$1"
+  xdotool key Return
+  for _ in $(seq 1 40); do
+    [[ "$(count_of "$sim_log" "GET_GLOBALS")" -gt "$before" ]] && { settle 0.5; return 0; }
+    sleep 0.1
+  done
+  key Escape
+  return 1
+}
+
+start_sim --state "$state" || exit 1
+start_app || exit 1
+wait_text "$app_out" "Read parameters & title successful"
+settle 1
+
+# --- 1. the Expression page ----------------------------------------------------------
+echo "# the expression editor"
+click 517 41
+settle 0.8
+n="$(change_cores)"
+click 775 210          # DSP-X SPEED mapping check button
+wait_text "$sim_log" "Change Core" $((n + 1))
+read -r _ _ _ focus rotor _ <<<"$(last_change_core)"
+check "DSP-X SPEED mapped: bit 4 of byte 2, edited engine X (got $focus)" test "$((16#$focus & 0x13))" -eq $((0x10))
+click 617 540          # DSP-Y TWEAK "   Fast"
+wait_text "$sim_log" "Change Core" $((n + 2))
+read -r _ _ _ focus rotor _ <<<"$(last_change_core)"
+check "DSP-Y TWEAK fast: bit 5 of byte 3 (got $rotor)" test "$((16#$rotor & 0x20))" -eq $((0x20))
+check "a DSP-Y edit leaves bits 0-1 of byte 2 at 1 (got $focus)" test "$((16#$focus & 0x03))" -eq 1
+shot expression-page
+
+# --- 2. Global Settings ---------------------------------------------------------------
+echo "# global settings"
+click 425 41           # back to the Dashboard
+settle 0.5
+if ! open_from_menu 11; then
+  echo "skip - the main menu does not open the settings panels yet"
+  [[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }
+  exit 0
+fi
+shot global-settings-open
+before="$(pedal_record)"
+sets="$(set_globals_seen)"
+click 547 185; settle 0.5; downs 4; key Return   # TIP: Bank Down -> Favorite
+click 609 289; settle 0.5; downs 31; key Return  # Fave Preset: 16B
+click 782 413          # -6 dB pad
+click 782 459          # Tap-Tempo
+click 627 504          # Blinking Off
+click 782 459          # Tap-Tempo again: already on, stays on
+settle 0.5
+shot global-settings-edited
+check "nothing is sent before Confirm" test "$(set_globals_seen)" -eq "$sets"
+click 647 557          # Confirm
+wait_windows 2 && shot global-settings-confirmed
+key Return             # the message box
+after="$(pedal_record)"
+expect="07${before:2:4}ffc0${before:10}"
+check "Confirm changed exactly bytes 0, 3 and 4 of the pedal's record" test "$after" = "$expect"
+[[ "$after" = "$expect" ]] || echo "     before $before"$'\n'"     after  $after"$'\n'"     expect $expect"
+
+# Cancel after changing things sends nothing.
+sets="$(set_globals_seen)"
+open_from_menu 11
+click 627 413          # 0 dB
+click 627 504          # Blinking Off
+click 802 557          # Cancel
+settle 0.5
+check "Cancel sends nothing" test "$(set_globals_seen)" -eq "$sets"
+check "Cancel leaves the pedal's record" test "$(pedal_record)" = "$expect"
+
+# --- 3. MIDI Settings ---------------------------------------------------------------
+echo "# MIDI settings"
+open_from_menu 12
+shot midi-settings-open
+click 521 171; key ctrl+a; xdotool type 15; key Return     # DSP-X onto DSP-Y's 15
+check "a CC number in use is refused with an alert" wait_windows 2
+shot midi-duplicate-alert
+key Return
+click 521 197; key ctrl+a; xdotool type 77; key Return     # DSP-Y: 77
+click 875 483; key ctrl+a; xdotool type 150; key Return    # EXP PEDAL: 150 -> 99
+click 617 615; settle 0.5; downs 9; key Return             # Channel 10
+shot midi-settings-edited
+click 835 614                                              # Confirm
+wait_windows 2
+key Return
+midi="$(pedal_record)"
+m_expect="${expect:0:8}c9${expect:10:2}4d${expect:14:52}63"
+check "MIDI Confirm changed the channel, DSP-Y's and EXP PEDAL's CC only" test "$midi" = "$m_expect"
+[[ "$midi" = "$m_expect" ]] || echo "     got    $midi"$'\n'"     expect $m_expect"
+
+sets="$(set_globals_seen)"
+open_from_menu 12
+click 521 223; key ctrl+a; xdotool type 60; key Return
+click 975 614                                              # Cancel
+settle 0.5
+check "MIDI Cancel sends nothing" test "$(set_globals_seen)" -eq "$sets"
+
+# --- the pedal keeps it ----------------------------------------------------------------
+stop_app
+stop_sim
+start_sim --state "$state" || exit 1
+start_app || exit 1
+wait_text "$app_out" "Read parameters & title successful"
+settle 1
+check "after restarting pedal and program the record is kept" test "$(pedal_record)" = "$m_expect"
+open_from_menu 11
+shot global-settings-after-restart
+click 802 557
+settle 0.5
+
+[[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }
