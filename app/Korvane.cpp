@@ -1381,10 +1381,14 @@ bool Korvane::migrate_aux_codes()
 
 void Korvane::show_config_panel(Fl_Widget* panel)
 {
-    // The template chooser would lie over the panel.
+    // The template chooser and the help picture would lie over the panel.
     if (templates_button->value()) {
         templates_button->value(0);
         templates_toggled();
+    }
+    if (infographic_button->value()) {
+        infographic_button->value(0);
+        infographic_toggled();
     }
     config_locked_.clear();
     for (Fl_Widget* w : std::initializer_list<Fl_Widget*>{dashboard, expression_editor, arp_editor, transport_panel,

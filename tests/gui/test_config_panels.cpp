@@ -226,6 +226,33 @@ TEST_F(ConfigPanelsTest, GlobalConfirmWritesThePanelsPartAndKeepsTheRest)
     EXPECT_EQ(pedal_.memory().globals, want);
 }
 
+TEST_F(ConfigPanelsTest, ListItemsReachTheToolkitAsWritten)
+{
+    // Menu items are parsed by the toolkit ('/' opens a submenu, '&' marks a
+    // shortcut): what it holds must be the text we meant.
+    Korvane& w = start();
+    for (Fl_Choice* list : w.glo_conf_panel->aux_lists) {
+        ASSERT_EQ(list->size() - 1, kAuxActionCount);
+        for (int code = 0; code < kAuxActionCount; ++code)
+            EXPECT_EQ(std::string(list->text(code)), "  " + std::string(aux_action_name(code)));
+    }
+    EXPECT_EQ(w.glo_conf_panel->fave_list->size() - 1, 32);
+    EXPECT_STREQ(w.glo_conf_panel->fave_list->text(31), "16B");
+    EXPECT_STREQ(w.glo_conf_panel->pages_list->text(0), " 1");
+    EXPECT_EQ(w.midi_conf_panel->channel_list->size() - 1, 16);
+    EXPECT_STREQ(w.midi_conf_panel->channel_list->text(9), " Channel 10");
+    // Opening over the help picture or the template chooser puts them away.
+    w.infographic_button->value(1);
+    w.infographic_toggled();
+    w.templates_button->value(1);
+    w.templates_toggled();
+    w.open_global_settings();
+    EXPECT_FALSE(w.infographic_button->value());
+    EXPECT_FALSE(w.templates_button->value());
+    click(w.glo_conf_panel->cancel_button);
+    EXPECT_TRUE(w.dashboard->active());
+}
+
 TEST_F(ConfigPanelsTest, ConfirmWithNoChangeWritesByte4F5Back)
 {
     GlobalsBytes g = factory_globals();
