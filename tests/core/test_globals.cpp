@@ -300,6 +300,20 @@ TEST_F(SettingsOpsTest, ReadAndSendReachThePedalsRecord)
     EXPECT_EQ(w[32], 7);
 }
 
+TEST_F(SettingsOpsTest, SetGlobalsCarriesBytes3To33FirstOnTheWire)
+{
+    GlobalsRecord r;
+    std::iota(r.bytes.begin(), r.bytes.end(), 0);
+    ASSERT_TRUE(ops::send_globals(link, report, r));
+    std::vector<uint8_t> want{0xC2};
+    for (int i = 3; i < 34; ++i) want.push_back(uint8_t(i));
+    for (int i = 0; i < 3; ++i) want.push_back(uint8_t(i));
+    EXPECT_EQ(driver.writes().back(), want);
+    EXPECT_EQ(pedal.memory().globals, r.bytes);
+    // And GET_GLOBALS brings it back in record order.
+    EXPECT_EQ(ops::read_globals(link), r);
+}
+
 TEST_F(SettingsOpsTest, FailedSendIsReportedAndLeavesThePedalAlone)
 {
     const GlobalsBytes before = pedal.memory().globals;
