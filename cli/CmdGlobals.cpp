@@ -10,10 +10,10 @@
 
 #include "cli/Commands.h"
 #include "ops/Settings.h"
+#include "platform/SafeFile.h"
 #include "settings/GlobalsRecord.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,47 +31,6 @@ const Command& globals_command()
     for (const Command& c : commands())
         if (std::string(c.name) == "globals") return c;
     return commands().front();
-}
-
-// Reads a whole file as outside input: opened without blocking (a FIFO or a
-// device must not hang us), a regular file only, at most `limit` bytes.
-// Empty and an explanation in `why` when it is not such a file.
-std::optional<std::vector<uint8_t>> read_input_file(const std::string& path, size_t limit, std::string& why)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
-    }
-    std::optional<std::vector<uint8_t>> out;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        why = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
-    } else {
-        std::vector<uint8_t> bytes;
-        uint8_t chunk[256];
-        bool failed = false;
-        // One byte past the limit is enough to know the file is too long.
-        while (bytes.size() <= limit) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                why = std::strerror(errno);
-                failed = true;
-                break;
-            }
-            if (n == 0) break;
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-        if (!failed) {
-            if (bytes.size() > limit) why = "larger than " + std::to_string(limit) + " bytes";
-            else out = std::move(bytes);
-        }
-    }
-    ::close(fd);
-    return out;
 }
 
 // Writes a file whole or not at all: a temporary file beside it, flushed to
@@ -142,22 +101,19 @@ int load(Session& s)
 {
     if (s.args.size() != 2) return s.usage_error(globals_command(), "globals load needs one FILE");
     const std::string& path = s.args[1];
-    std::string why;
-    // Read a little past the record's size, so that a longer file can be
-    // told by its size, but never more.
-    constexpr size_t kReadLimit = 4096;
-    const std::optional<std::vector<uint8_t>> bytes = read_input_file(path, kReadLimit, why);
-    if (!bytes) {
-        s.err("korvane globals: cannot read " + path + ": " + why);
+    // Anything but a small regular file is refused before it is read.
+    const FileRead file = read_file_limited(path, kSmallTextFileLimit);
+    if (!file) {
+        s.err("korvane globals: " + read_failure_message(path, file.error));
         return kUsage;
     }
-    if (bytes->size() != kGlobalsRecordSize) {
-        s.err("korvane globals: " + path + " holds " + std::to_string(bytes->size()) +
+    if (file.bytes.size() != kGlobalsRecordSize) {
+        s.err("korvane globals: " + path + " holds " + std::to_string(file.bytes.size()) +
               " bytes; a global settings file holds " + std::to_string(kGlobalsRecordSize) + ".");
         return kUsage;
     }
     GlobalsRecord record;
-    std::memcpy(record.bytes.data(), bytes->data(), kGlobalsRecordSize);
+    std::memcpy(record.bytes.data(), file.bytes.data(), kGlobalsRecordSize);
     const std::vector<std::string> problems = record_problems(record);
     if (!problems.empty()) {
         for (const std::string& p : problems) s.err("korvane globals: " + path + ": " + p + ".");

@@ -1,5 +1,7 @@
 #include "config/KV_GloConfPanel.h"
 
+#include "widgets/SafeChoice.h"
+
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
@@ -18,7 +20,7 @@ constexpr Fl_Color kRefusedColor = 0xff606000;
 
 Fl_Choice* make_list(int x, int y, int w)
 {
-    auto* c = new Fl_Choice(x, y, w, 25);
+    auto* c = new SafeChoice(x, y, w, 25);
     c->textsize(13);
     c->textcolor(FL_WHITE);
     c->color(kListColor);

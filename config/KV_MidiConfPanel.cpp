@@ -1,5 +1,7 @@
 #include "config/KV_MidiConfPanel.h"
 
+#include "widgets/SafeChoice.h"
+
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Int_Input.H>
@@ -48,7 +50,7 @@ KV_MidiConfPanel::KV_MidiConfPanel(int x, int y, int w, int h, const char* label
     }
 
     const int last_left = y + 97 + kRowPitch * (kLeftRows - 1);
-    channel_list = new Fl_Choice(x + 180, last_left + 52, 115, 25);
+    channel_list = new SafeChoice(x + 180, last_left + 52, 115, 25);
     channel_list->textsize(13);
     channel_list->textcolor(FL_WHITE);
     channel_list->color(kListColor);
