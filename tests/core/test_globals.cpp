@@ -11,6 +11,7 @@
 #include "settings/ExpressionMapping.h"
 #include "settings/GlobalsRecord.h"
 #include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
@@ -21,31 +22,7 @@
 namespace kv {
 namespace {
 
-// Records what an operation reports.
-class RecordingReporter : public ops::Reporter {
-public:
-    LocalTime now() override { return {}; }
-    void status(const LocalTime&, std::string_view first, std::string_view second) override
-    {
-        lines.emplace_back(first);
-        if (!second.empty()) lines.emplace_back(second);
-    }
-    void status_uncounted(const LocalTime&, std::string_view line) override { lines.emplace_back(line); }
-    void progress(double value, std::optional<std::string_view> label, ops::Bar bar) override
-    {
-        values.push_back(value);
-        if (label) labels.emplace_back(*label);
-        last_bar = bar;
-    }
-    void alert(std::string_view t) override { alerts.emplace_back(t); }
-    void message(std::string_view t) override { messages.emplace_back(t); }
-    int choice(std::string_view, const char*, const char*, const char*) override { return 0; }
-    using ops::Reporter::status;
-
-    std::vector<std::string> lines, labels, alerts, messages;
-    std::vector<double> values;
-    ops::Bar last_bar = ops::Bar::Level;
-};
+using test::RecordingReporter;
 
 // --- the record --------------------------------------------------------------------
 
@@ -286,11 +263,11 @@ TEST_F(SettingsOpsTest, ReadAndSendReachThePedalsRecord)
     r.bytes[0] = 7;
     ASSERT_TRUE(ops::send_globals(link, report, r));
     EXPECT_EQ(pedal.memory().globals, r.bytes);
-    EXPECT_EQ(report.messages, std::vector<std::string>{"Global Configuration setup complete."});
+    EXPECT_EQ(report.dialogs, std::vector<std::string>{"message:Global Configuration setup complete."});
     EXPECT_EQ(report.lines, std::vector<std::string>{"  Global Config. setup complete."});
-    EXPECT_EQ(report.values, (std::vector<double>{10, 100}));
-    EXPECT_EQ(report.labels, std::vector<std::string>{"Global setup complete"});
-    EXPECT_EQ(report.last_bar, ops::Bar::Level);
+    EXPECT_EQ(report.value, 100);
+    EXPECT_EQ(report.label, "Global setup complete");
+    EXPECT_EQ(report.bar, ops::Bar::Level);
     // The request on the wire is the rotated record.
     ASSERT_FALSE(driver.writes().empty());
     const auto& w = driver.writes().back();
@@ -326,8 +303,9 @@ TEST_F(SettingsOpsTest, FailedSendIsReportedAndLeavesThePedalAlone)
     EXPECT_EQ(report.alerts[0].rfind("USB communication error has occured when trying to set Global Configuration.", 0), 0u);
     EXPECT_NE(report.alerts[0].find("< Direct support email : "), std::string::npos);
     EXPECT_EQ(report.lines, std::vector<std::string>{"  > Global Config. setup failed. Please try again."});
-    EXPECT_EQ(report.labels, std::vector<std::string>{"error"});
-    EXPECT_EQ(report.last_bar, ops::Bar::Error);
+    EXPECT_EQ(report.value, 100);
+    EXPECT_EQ(report.label, "error");
+    EXPECT_EQ(report.bar, ops::Bar::Error);
 }
 
 TEST_F(SettingsOpsTest, MigrationRewritesOnlyAfterAGoodRead)
