@@ -1373,6 +1373,7 @@ void Korvane::open_midi_settings()
 bool Korvane::migrate_aux_codes()
 {
     Exchange exchange(*this);
+    WriteGuard writing(*this);
     GlobalsRecord record = globals_record();
     const ops::AuxMigration m = ops::migrate_aux_codes(*usb, *reporter_, record);
     std::memcpy(globals, record.bytes.data(), sizeof globals);
@@ -1428,6 +1429,7 @@ void Korvane::send_globals(const GlobalsRecord& record)
     // The editor's copy keeps what was tried, whether or not it went out.
     std::memcpy(globals, record.bytes.data(), sizeof globals);
     Exchange exchange(*this);
+    WriteGuard writing(*this);
     const bool quit_active = quit_button->active() != 0;
     quit_button->deactivate();
     ops::send_globals(*usb, *reporter_, record);

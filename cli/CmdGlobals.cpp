@@ -10,13 +10,10 @@
 
 #include "cli/Commands.h"
 #include "ops/Settings.h"
+#include "platform/AtomicFile.h"
 #include "platform/SafeFile.h"
 #include "settings/GlobalsRecord.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -25,45 +22,6 @@
 namespace kv::cli {
 
 namespace {
-
-const Command& globals_command()
-{
-    for (const Command& c : commands())
-        if (std::string(c.name) == "globals") return c;
-    return commands().front();
-}
-
-// Writes a file whole or not at all: a temporary file beside it, flushed to
-// the disk, then renamed over it. False with `why` on any failure.
-bool write_file_atomically(const std::string& path, const uint8_t* data, size_t size, std::string& why)
-{
-    const std::string tmp = path + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (!ok) why = std::strerror(errno);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        why = std::strerror(errno);
-    }
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        why = std::strerror(errno);
-    }
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
 
 std::optional<GlobalsRecord> read_from_pedal(Session& s)
 {
@@ -75,7 +33,7 @@ std::optional<GlobalsRecord> read_from_pedal(Session& s)
 
 int show(Session& s)
 {
-    if (s.args.size() != 1) return s.usage_error(globals_command(), "globals show takes no file");
+    if (s.args.size() != 1) return s.usage_error(*find_command("globals"), "globals show takes no file");
     const std::optional<GlobalsRecord> r = read_from_pedal(s);
     if (!r) return kFailed;
     for (const std::string& line : describe(*r)) s.out(line);
@@ -84,13 +42,13 @@ int show(Session& s)
 
 int save(Session& s)
 {
-    if (s.args.size() != 2) return s.usage_error(globals_command(), "globals save needs one FILE");
+    if (s.args.size() != 2) return s.usage_error(*find_command("globals"), "globals save needs one FILE");
     const std::string& path = s.args[1];
     const std::optional<GlobalsRecord> r = read_from_pedal(s);
     if (!r) return kFailed;
-    std::string why;
-    if (!write_file_atomically(path, r->bytes.data(), r->bytes.size(), why)) {
-        s.err("korvane globals: could not write " + path + ": " + why);
+    const WriteResult written = write_file_atomically(path, r->bytes);
+    if (!written) {
+        s.err("korvane globals: " + written.message());
         return kFailed;
     }
     s.out("Global settings saved to " + path + " (" + std::to_string(kGlobalsRecordSize) + " bytes).");
@@ -99,7 +57,7 @@ int save(Session& s)
 
 int load(Session& s)
 {
-    if (s.args.size() != 2) return s.usage_error(globals_command(), "globals load needs one FILE");
+    if (s.args.size() != 2) return s.usage_error(*find_command("globals"), "globals load needs one FILE");
     const std::string& path = s.args[1];
     // Anything but a small regular file is refused before it is read.
     const FileRead file = read_file_limited(path, kSmallTextFileLimit);
@@ -144,12 +102,12 @@ int load(Session& s)
 
 int cmd_globals(Session& s)
 {
-    if (s.args.empty()) return s.usage_error(globals_command(), "globals needs show, save or load");
+    if (s.args.empty()) return s.usage_error(*find_command("globals"), "globals needs show, save or load");
     const std::string& what = s.args[0];
     if (what == "show") return show(s);
     if (what == "save") return save(s);
     if (what == "load") return load(s);
-    return s.usage_error(globals_command(), "unknown globals action '" + what + "'");
+    return s.usage_error(*find_command("globals"), "unknown globals action '" + what + "'");
 }
 
 } // namespace kv::cli

@@ -26,7 +26,7 @@ check "show ends with the CC of EXP PEDAL" grep -qx "CC EXP PEDAL: 42" <(tail -n
 check "save exits 0" test "$status" -eq 0
 check "save writes the 34-byte factory record in record order" \
   test "$(od -An -tx1 -v "$work/g.bin" | tr -d ' \n')" = "030a026000$(for k in $(seq 14 42); do printf '%02x' "$k"; done)"
-check "save leaves no temporary file" test "$(ls "$work" | grep -c '\.tmp-')" -eq 0
+check "save leaves no temporary file" test "$(ls -A "$work" | grep -c '^\.g\.bin\.')" -eq 0
 
 # An edited record: TIP on Favorite, favourite 16B with the pad, channel 6,
 # tap tempo, LED off, bits 4-5 set, and DSP-X and DSP-Y on swapped CCs.
