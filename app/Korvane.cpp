@@ -23,6 +23,8 @@
 #include "link/SerialDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
+#include "ops/Firmware.h"
+#include "ops/Library.h"
 #include "ops/Settings.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
@@ -38,6 +40,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Progress.H>
@@ -47,6 +50,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -670,6 +674,7 @@ void Korvane::show_update_mode(bool at_start)
     preset_selector->deactivate();
     write_button->deactivate();
     update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
+    update_panel->ready_buttons();
     update_panel->show();
     if (at_start) {
         templates_button->deactivate();
@@ -833,7 +838,196 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
 // ---------------------------------------------------------------------------
 // What each panel's callback asks for
 
-void Korvane::on_menu() {}
+// ---------------------------------------------------------------------------
+// The main menu
+
+namespace {
+
+constexpr const char* kSoftwarePage = "https://www.brakwell.com/downloads/korvane";
+constexpr const char* kContactPage = "https://www.brakwell.com/contact";
+constexpr const char* kWarrantyPage = "https://www.brakwell.com/warranty";
+constexpr const char* kMakerSite = "www.brakwell.com";
+
+// The information entries: 0 does nothing (headings), then About and the
+// three web pages.
+void menu_info_cb(Fl_Widget* w, void* data)
+{
+    const auto code = reinterpret_cast<intptr_t>(data);
+    if (!w || code == 0) return;
+    switch (code) {
+    case 1: dialogs().message(Korvane::about_text()); break;
+    case 2: dialogs().open_page(kSoftwarePage); break;
+    case 3: dialogs().open_page(kContactPage); break;
+    case 4: dialogs().open_page(kWarrantyPage); break;
+    default: break;
+    }
+}
+
+void menu_serial_cb(Fl_Widget*, void* data)
+{
+    const auto* serial = static_cast<const std::string*>(data);
+    dialogs().message("Your pedal's serial number is : " + (serial ? *serial : std::string()) + " \n");
+}
+
+Korvane* menu_window(void* data) { return static_cast<Korvane*>(data); }
+
+void menu_firmware_cb(Fl_Widget*, void*) { dialogs().message(ops::firmware_instructions_text()); }
+void menu_factory_cb(Fl_Widget*, void* data) { menu_window(data)->factory_reset(); }
+void menu_library_cb(Fl_Widget*, void* data) { menu_window(data)->update_library(); }
+void menu_backup_cb(Fl_Widget*, void* data) { menu_window(data)->backup_presets(); }
+void menu_restore_cb(Fl_Widget*, void* data) { menu_window(data)->restore_presets(); }
+void menu_global_cb(Fl_Widget*, void* data) { menu_window(data)->open_global_settings(); }
+void menu_midi_cb(Fl_Widget*, void* data) { menu_window(data)->open_midi_settings(); }
+
+Fl_Menu_Item menu_item(const char* text, Fl_Callback* cb, void* data, int flags, Fl_Font font = FL_HELVETICA,
+                       Fl_Fontsize size = 13)
+{
+    Fl_Menu_Item m{};
+    m.text = text;
+    m.shortcut_ = 0;
+    m.callback_ = cb;
+    m.user_data_ = data;
+    m.flags = flags;
+    m.labeltype_ = FL_NORMAL_LABEL;
+    m.labelfont_ = font;
+    m.labelsize_ = size;
+    m.labelcolor_ = FL_BLACK;
+    return m;
+}
+
+} // namespace
+
+std::string Korvane::about_text()
+{
+    return std::string("  Korvane - version.2.5.1\n") +
+           "  Editor and librarian for the Brakwell Tessivar.\n"
+           "  \xC2\xA9 2026 Brakwell Audio. All rights reserved.\n" +
+           "\n  Windows :  XP, Vista, 7, 8.x, 10\n\n  OS X :  12 (Monterey), 11 (Big Sur), 10.15 (Catalina)\n"
+           "            - compatibility with older versions has not been verified.\n\n" +
+           "  Support : " + kSupportEmail + "\n" + "  Web : " + kMakerSite + "\n";
+}
+
+void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
+{
+    // The pedal entries follow the preset list: greyed after Connect found
+    // no pedal, and in update mode.
+    const int pedal = transport_panel->active() ? 0 : FL_MENU_INACTIVE;
+    const int heading = FL_MENU_INACTIVE;
+    const int separator = FL_MENU_INACTIVE | FL_MENU_DIVIDER;
+    auto code = [](intptr_t c) { return reinterpret_cast<void*>(c); };
+    items = {
+        menu_item("         S O F T W A R E ", menu_info_cb, code(0), heading, FL_HELVETICA_BOLD_ITALIC),
+        menu_item(" > About Korvane", menu_info_cb, code(1), 0),
+        menu_item(" > Check for updates", menu_info_cb, code(2), 0),
+        menu_item(" > Report a problem", menu_info_cb, code(3), 0),
+        menu_item(" > Register your pedal", menu_info_cb, code(4), 0),
+        menu_item("", nullptr, nullptr, separator, FL_HELVETICA, 0),
+        menu_item("                   P E D A L", menu_info_cb, code(0), heading, FL_HELVETICA_BOLD_ITALIC),
+        menu_item(" > Serial Number", menu_serial_cb, &serial_number, pedal),
+        menu_item(" > Update Firmware", menu_firmware_cb, this, pedal),
+        menu_item(" > Factory Reset", menu_factory_cb, this, pedal),
+        menu_item(" > Update Library", menu_library_cb, this, pedal),
+        menu_item(" > Backup", menu_backup_cb, this, pedal),
+        menu_item(" > Restore", menu_restore_cb, this, pedal),
+        menu_item("", nullptr, nullptr, separator, FL_HELVETICA, 0),
+        menu_item("            CONFIG | EDIT", menu_info_cb, code(0), heading, FL_HELVETICA_BOLD_ITALIC),
+        menu_item(" > Global Settings", menu_global_cb, this, pedal),
+        menu_item(" > MIDI Settings", menu_midi_cb, this, pedal),
+        menu_item("", nullptr, nullptr, separator, FL_HELVETICA, 0),
+        menu_item(" > Quit", quit_cb, this, 0),
+        Fl_Menu_Item{},
+    };
+}
+
+std::vector<Korvane::MenuEntry> Korvane::main_menu_entries() const
+{
+    std::vector<Fl_Menu_Item> items;
+    const_cast<Korvane*>(this)->fill_main_menu(items);
+    std::vector<MenuEntry> out;
+    for (const auto& m : items)
+        if (m.text) out.push_back({m.text, m.active() != 0});
+    return out;
+}
+
+bool Korvane::pick_menu_entry(const std::string& text)
+{
+    std::vector<Fl_Menu_Item> items;
+    fill_main_menu(items);
+    for (const auto& m : items) {
+        if (!m.text || text != m.text) continue;
+        if (!m.active() || !m.callback()) return false;
+        m.do_callback(menu_button, m.user_data());
+        return true;
+    }
+    return false;
+}
+
+void Korvane::on_menu()
+{
+    if (busy_ > 0) return;
+    // Built afresh, so that the pedal entries show the state of now.
+    std::vector<Fl_Menu_Item> items;
+    fill_main_menu(items);
+    const Fl_Menu_Item* picked = items.front().popup(Fl::event_x(), Fl::event_y(), nullptr, nullptr, nullptr);
+    if (picked && picked->callback()) picked->do_callback(menu_button, picked->user_data());
+}
+
+void Korvane::hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold)
+{
+    for (Fl_Widget* w : controls) {
+        if (hold) w->deactivate();
+        else w->activate();
+    }
+    if (!hold) redraw();
+}
+
+void Korvane::update_library()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    const auto controls = {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(expression_editor),
+                           static_cast<Fl_Widget*>(arp_editor), static_cast<Fl_Widget*>(preset_panel),
+                           static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(write_button),
+                           static_cast<Fl_Widget*>(preset_selector), static_cast<Fl_Widget*>(connect_button),
+                           static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button),
+                           static_cast<Fl_Widget*>(templates_button)};
+    const ops::LibraryUpdateResult r = ops::update_library(*usb, *reporter_, data_dir(), serial_number,
+                                                           [&](bool hold) { hold_controls(controls, hold); });
+    if (r.outcome == ops::MaintenanceOutcome::NotFound) {
+        transport_panel->deactivate();
+        write_button->deactivate();
+    }
+    redraw();
+}
+
+void Korvane::factory_reset()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    const auto controls = {static_cast<Fl_Widget*>(templates_button), static_cast<Fl_Widget*>(dashboard),
+                           static_cast<Fl_Widget*>(preset_panel), static_cast<Fl_Widget*>(transport_panel),
+                           static_cast<Fl_Widget*>(write_button), static_cast<Fl_Widget*>(preset_selector),
+                           static_cast<Fl_Widget*>(connect_button), static_cast<Fl_Widget*>(menu_button),
+                           static_cast<Fl_Widget*>(quit_button)};
+    const ops::FactoryResetResult r =
+        ops::factory_reset(*usb, *reporter_, data_dir(), serial_number, work_image(), globals_record(),
+                           [&](bool hold) { hold_controls(controls, hold); });
+    switch (r.outcome) {
+    case ops::MaintenanceOutcome::NotFound:
+        transport_panel->deactivate();
+        write_button->deactivate();
+        break;
+    case ops::MaintenanceOutcome::Declined:
+        break;
+    default:
+        online_ = false;
+        show_everything_read(r.read);
+        break;
+    }
+    redraw();
+}
+
+
 
 ops::EditedPreset Korvane::edited_preset() const
 {
@@ -1312,7 +1506,102 @@ void Korvane::on_midi_conf_panel()
     close_config_panel(midi_conf_panel);
 }
 
-void Korvane::on_update_panel() {}
+void Korvane::on_update_panel()
+{
+    if (busy_ > 0) return;
+    if (update_panel->update_button->value()) update_firmware_now();
+    else if (update_panel->cancel_button->value()) cancel_firmware_update();
+    else browse_firmware();
+}
+
+void Korvane::browse_firmware()
+{
+    const std::vector<std::string> chosen = dialogs().choose_files(
+        KV_UpdatePanel::kChooserTitle, KV_UpdatePanel::kChooserFilter, KV_UpdatePanel::chooser_directory(), false);
+    if (!chosen.empty()) {
+        const ops::PackageRead r = ops::browse_firmware_package(*reporter_, chosen.front());
+        if (r.ok()) update_panel->show_package(chosen.front(), r.package->version_text(), r.package->notes);
+        else update_panel->forget_package();
+    }
+    end_update_step();
+}
+
+void Korvane::update_firmware_now()
+{
+    Exchange exchange(*this);
+    update_panel->cancel_button->deactivate();
+    update_panel->update_button->deactivate();
+    // The bar grows across the panel while the pages go.
+    Fl_Progress* bar = usb->progress;
+    bar->resize(500, 530, 440, 45);
+    bar->labelfont(FL_HELVETICA_BOLD);
+    bar->labelsize(18);
+    usb->redraw();
+    redraw();
+
+    ops::FirmwareUpdate request;
+    request.package_path = update_panel->package_path();
+    request.before = pedal_info();
+    request.library_path = AlgorithmLibrary::file_path(data_dir());
+    const ops::FirmwareResult r = ops::update_firmware(*usb, *reporter_, request, work_image(), globals_record());
+    if (r.transfer_ended()) {
+        if (r.outcome == ops::FirmwareOutcome::Updated) {
+            online_ = false;
+            show_everything_read(r.migration.read);
+        }
+        // Whatever became of the pages, the editor is back; after a failure
+        // Connect finds the pedal still in update mode.
+        for (Fl_Widget* w : {static_cast<Fl_Widget*>(connect_button), static_cast<Fl_Widget*>(menu_button),
+                             static_cast<Fl_Widget*>(quit_button), static_cast<Fl_Widget*>(templates_button),
+                             static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(preset_panel),
+                             static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(preset_selector)})
+            w->activate();
+        update_panel->hide();
+    } else {
+        // Nothing was sent: the pedal still waits, and Cancel still works.
+        update_panel->forget_package();
+        update_panel->cancel_button->activate();
+    }
+    end_update_step();
+}
+
+void Korvane::cancel_firmware_update()
+{
+    Exchange exchange(*this);
+    const ops::CancelResult r = ops::cancel_update(*usb, *reporter_, pedal_info(), work_image(), [this] {
+        update_panel->hide();
+        for (Fl_Widget* w : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(preset_panel),
+                             static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(templates_button),
+                             static_cast<Fl_Widget*>(preset_selector), static_cast<Fl_Widget*>(connect_button),
+                             static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button)})
+            w->activate();
+        redraw();
+    });
+    switch (r.outcome) {
+    case ops::CancelOutcome::NotSent:
+        transport_panel->deactivate();
+        break;
+    case ops::CancelOutcome::TooOld:
+        end_process(0);
+        return;
+    case ops::CancelOutcome::Left:
+        pedal_mode = uint8_t(pedal_mode | 0x80);
+        show_everything_read(r.read);
+        break;
+    }
+    end_update_step();
+}
+
+void Korvane::end_update_step()
+{
+    text_board->scroll_to_status_lines();
+    Fl_Progress* bar = usb->progress;
+    bar->resize(385, 565, 200, 26);
+    bar->labelfont(FL_HELVETICA);
+    bar->labelsize(14);
+    usb->redraw();
+    redraw();
+}
 
 // ---------------------------------------------------------------------------
 // Pedal configuration

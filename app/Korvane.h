@@ -23,6 +23,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <span>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,7 @@ class Fl_Native_File_Chooser;
 class Fl_PNG_Image;
 class Fl_Tabs;
 class Fl_Widget;
+struct Fl_Menu_Item;
 
 namespace kv {
 
@@ -183,6 +186,25 @@ public:
     // The preset selector's item text for slot s (0 to 31), before the toolkit splits it.
     static std::string selector_item_text(int slot);
 
+    // --- the main menu (the Menu button) ---
+    // One entry as the menu would offer it now: its text and whether it can
+    // be picked (headings and separators never; the pedal entries only
+    // while the preset list is active).
+    struct MenuEntry {
+        std::string text;
+        bool active = false;
+    };
+    std::vector<MenuEntry> main_menu_entries() const;
+    // Runs the entry with this text as picking it from the menu does; false
+    // when there is none or it is inactive.
+    bool pick_menu_entry(const std::string& text);
+    // "  Korvane - version.2.5.1 ..." (" > About Korvane").
+    static std::string about_text();
+
+    // --- pedal maintenance (menu entries) ---
+    void update_library();
+    void factory_reset();
+
     // Widgets and panels, owned by the window.
     Fl_Box* backdrop_box = nullptr;
     Fl_Box* header_box = nullptr;
@@ -254,6 +276,17 @@ private:
     // on its panel, else the sequence the preset plays.
     ops::ArpTarget arp_target(Engine e) const;
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
+
+    // The update panel's three buttons, and the step that ends each of them.
+    void browse_firmware();
+    void update_firmware_now();
+    void cancel_firmware_update();
+    void end_update_step();
+    // The controls a maintenance operation keeps inactive while it writes.
+    void hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold);
+    std::span<uint8_t, 34> globals_record() { return std::span<uint8_t, 34>(globals, 34); }
+    // The main menu as it stands now, ending with its terminator.
+    void fill_main_menu(std::vector<Fl_Menu_Item>& items);
 
     // The preset as the Dashboard holds it, titled as the selected slot.
     ops::EditedPreset edited_preset() const;

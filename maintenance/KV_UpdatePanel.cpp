@@ -1,6 +1,7 @@
 #include "maintenance/KV_UpdatePanel.h"
 
 #include "platform/DataPaths.h"
+#include "platform/Platform.h"
 #include "widgets/Artwork.h"
 
 #include <FL/Fl_Box.H>
@@ -49,12 +50,54 @@ KV_UpdatePanel::KV_UpdatePanel(int x, int y, int w, int h, const char* label) : 
     browse_button->callback(button_cb, this);
 }
 
-void KV_UpdatePanel::button_cb(Fl_Widget* w, void* data)
+void KV_UpdatePanel::button_cb(Fl_Widget*, void* data)
 {
     auto* panel = static_cast<KV_UpdatePanel*>(data);
     panel->do_callback();
-    // "Update Now" springs back once the owner has run.
-    if (w == panel->update_button) panel->update_button->value(0);
+    // The toggles spring back once the owner has run: a Cancel that could not
+    // reach the pedal must not make the next Browse look like a Cancel.
+    panel->update_button->value(0);
+    panel->cancel_button->value(0);
+}
+
+void KV_UpdatePanel::show_package(const std::string& path, const std::string& version_text,
+                                  const std::vector<std::string>& notes)
+{
+    icon_box->hide();
+    notes_text->text("");
+    notes_display->show();
+    std::snprintf(package_version, sizeof package_version, "%s", version_text.c_str());
+    package_box->label(package_version);
+    for (const auto& note : notes) {
+        notes_text->append(note.c_str());
+        notes_text->append("\n");
+    }
+    package_path_ = path;
+    update_button->activate();
+    cancel_button->label("Cancel");
+    redraw();
+}
+
+void KV_UpdatePanel::forget_package()
+{
+    package_path_.clear();
+    update_button->deactivate();
+    redraw();
+}
+
+void KV_UpdatePanel::ready_buttons()
+{
+    update_button->value(0);
+    cancel_button->value(0);
+    cancel_button->activate();
+    if (package_path_.empty()) update_button->deactivate();
+    else update_button->activate();
+}
+
+std::string KV_UpdatePanel::chooser_directory()
+{
+    const std::string profile = get_env("USERPROFILE").value_or("");
+    return profile + (get_env("LOCALAPPDATA") ? "/Downloads" : "/My Documents/Downloads");
 }
 
 KV_UpdatePanel::~KV_UpdatePanel()

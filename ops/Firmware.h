@@ -39,7 +39,7 @@ namespace kv::ops {
 
 // Why a package was refused.
 enum class PackageFault {
-    None,
+    NoFault,
     Unreadable,    // missing, not a regular file, too large, or unreadable
     ShortHeader,   // fewer than three header lines, or an empty version or patch line
     LineTooLong,   // a header or note line of 99 characters or more
@@ -78,7 +78,7 @@ struct FirmwarePackage {
 
 struct PackageRead {
     std::optional<FirmwarePackage> package;
-    PackageFault fault = PackageFault::None;
+    PackageFault fault = PackageFault::NoFault;
     int error_number = 0;   // errno of an unreadable file, else 0
     bool ok() const { return package.has_value(); }
 };

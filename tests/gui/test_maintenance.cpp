@@ -1,0 +1,279 @@
+// Pedal maintenance through the main window, against the simulated pedal on
+// the in-process driver with a manual clock: the update panel's Browse,
+// Update Now and Cancel from a pedal found in update mode at start-up, and
+// the main menu's entries with the library update and the factory reset.
+
+// GoogleTest before the toolkit: the X11 headers define None and Bool.
+#include <gtest/gtest.h>
+// The pedal model before the toolkit too (its enums have a None).
+#include "sim/PedalModel.h"
+
+#include "app/Dialogs.h"
+#include "app/KV_TextBoard.h"
+#include "app/Korvane.h"
+#include "library/KV_TransportPanel.h"
+#include "link/InProcessDriver.h"
+#include "link/ui/KV_UsbController.h"
+#include "maintenance/KV_UpdatePanel.h"
+#include "ops/Library.h"
+#include "platform/Clock.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Text_Buffer.H>
+#include <FL/Fl_Toggle_Button.H>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+bool board_has(const Korvane& w, const std::string& line)
+{
+    return w.text_board->contents().find("] :" + line + "\n") != std::string::npos;
+}
+
+int count_kind(const RecordingDialogs& d, const std::string& kind)
+{
+    int n = 0;
+    for (const auto& s : d.shown)
+        if (s.kind == kind) ++n;
+    return n;
+}
+
+class MaintenanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home_ = ::testing::TempDir() + "korvane_maint_XXXXXX";
+        ASSERT_NE(mkdtemp(home_.data()), nullptr);
+        setenv("HOMEDRIVE", home_.c_str(), 1);
+        setenv("USERPROFILE", home_.c_str(), 1);
+        set_dialogs(&dialogs_);
+        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+        driver_.attach(kPedalDescription, "TSV0417A", &pedal_);
+    }
+    void TearDown() override
+    {
+        window_.reset();
+        set_dialogs(nullptr);
+        (void)std::system(("rm -rf '" + home_ + "'").c_str());
+    }
+
+    Korvane& start()
+    {
+        KorvaneSetup setup;
+        setup.driver = &driver_;
+        setup.clock = &clock_;
+        setup.exit = [this](int code) { exit_codes_.push_back(code); };
+        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        return *window_;
+    }
+
+    std::string package(const std::string& name, const std::string& header, size_t image_bytes)
+    {
+        const std::string path = home_ + "/" + name;
+        std::ofstream out(path, std::ios::binary);
+        out << header;
+        for (size_t i = 0; i < 2 * image_bytes; ++i) out.put(char(i % 253));
+        return path;
+    }
+
+    // A click on one of the panel's buttons: a toggle turns on, then the
+    // panel's callback runs.
+    void press(Fl_Button* b)
+    {
+        if (b->type() == FL_TOGGLE_BUTTON) b->value(1);
+        b->do_callback();
+    }
+
+    std::string home_;
+    ManualClock clock_;
+    PedalModel pedal_{clock_};
+    InProcessDriver driver_{clock_};
+    RecordingDialogs dialogs_;
+    std::vector<int> exit_codes_;
+    std::vector<uint8_t> commands_;
+    std::unique_ptr<Korvane> window_;
+};
+
+TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
+{
+    pedal_.set_update_mode(true);
+    pedal_.set_firmware_version({2, 4, 1});
+    Korvane& w = start();
+    KV_UpdatePanel& panel = *w.update_panel;
+    ASSERT_TRUE(panel.visible());
+    EXPECT_FALSE(w.connect_button->active());
+    EXPECT_FALSE(w.menu_button->active());
+    EXPECT_FALSE(w.quit_button->active());
+    EXPECT_FALSE(panel.update_button->active());
+    EXPECT_TRUE(panel.cancel_button->active());
+    EXPECT_STREQ(panel.installed_box->label(), "2.4.1");
+
+    // A package that is not one: "File error", Update Now stays off.
+    dialogs_.file_answers = {{package("bad.fdt", "Z\n5\n", 0)}};
+    press(panel.browse_button);
+    EXPECT_EQ(dialogs_.shown.back().kind, "alert");
+    EXPECT_STREQ(w.usb->progress->label(), "File error");
+    EXPECT_FALSE(panel.update_button->active());
+    EXPECT_TRUE(board_has(w, "  > Failed to open firmware package file - Error code : " + std::to_string(EINVAL) + "."));
+
+    // A good one: its version and notes shown, Update Now offered.
+    dialogs_.file_answers = {{package("good.fdt", "Z\n5\n2\nFaster taps\nNew arps\n", 1500)}};
+    press(panel.browse_button);
+    EXPECT_EQ(dialogs_.shown.back().kind, "file");
+    EXPECT_EQ(dialogs_.shown.back().text, "Browse Firmware (.fdt)");
+    EXPECT_STREQ(panel.package_box->label(), "Firmware 2.3.5");
+    char* notes = panel.notes_text->text();
+    EXPECT_STREQ(notes, "Faster taps\nNew arps\n");
+    std::free(notes);
+    EXPECT_FALSE(panel.icon_box->visible());
+    EXPECT_TRUE(panel.update_button->active());
+    EXPECT_TRUE(board_has(w, "  Firmware package file ready."));
+    EXPECT_EQ(w.usb->progress->x(), 385);   // the end step put the bar back
+
+    commands_.clear();
+    press(panel.update_button);
+    EXPECT_EQ(panel.update_button->value(), 0);
+    EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0xC7), 6);
+    EXPECT_EQ(pedal_.firmware_version(), (FirmwareVersion{2, 3, 5}));
+    EXPECT_FALSE(pedal_.update_mode());
+    EXPECT_FALSE(panel.visible());
+    for (Fl_Widget* c : {static_cast<Fl_Widget*>(w.connect_button), static_cast<Fl_Widget*>(w.menu_button),
+                         static_cast<Fl_Widget*>(w.quit_button), static_cast<Fl_Widget*>(w.transport_panel)})
+        EXPECT_TRUE(c->active());
+    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(board_has(w, "  Firmware update complete."));
+    EXPECT_TRUE(board_has(w, "  Ready."));
+    EXPECT_EQ(dialogs_.shown.back().kind, "message");
+    EXPECT_STREQ(w.usb->progress->label(), "Read complete");
+    EXPECT_EQ(w.usb->progress->x(), 385);
+    EXPECT_EQ(w.usb->progress->w(), 200);
+    EXPECT_EQ(w.usb->progress->labelsize(), 14);
+    EXPECT_TRUE(exit_codes_.empty());
+}
+
+TEST_F(MaintenanceTest, CancelLeavesUpdateModeAndAFailedCancelKeepsThePanelWorking)
+{
+    pedal_.set_update_mode(true);
+    Korvane& w = start();
+    KV_UpdatePanel& panel = *w.update_panel;
+
+    // The pedal cannot be reached: the panel stays, and the next press of
+    // Browse is a Browse, not another Cancel.
+    pedal_.vanish_now();
+    press(panel.cancel_button);
+    EXPECT_TRUE(panel.visible());
+    EXPECT_EQ(panel.cancel_button->value(), 0);
+    EXPECT_NE(dialogs_.shown.back().text.find("USB communication problem is detected."), std::string::npos);
+    EXPECT_FALSE(w.transport_panel->active());
+    press(panel.browse_button);
+    EXPECT_EQ(dialogs_.shown.back().kind, "file");
+
+    // Back again: Cancel sends 'Send One Message' and the editor comes back.
+    driver_.detach_all();
+    PedalModel fresh{clock_};
+    fresh.set_update_mode(true);
+    std::vector<uint8_t> seen;
+    fresh.set_request_observer([&](const PedalRequest& r) { seen.push_back(r.command); });
+    driver_.attach(kPedalDescription, "TSV0417A", &fresh);
+    press(panel.cancel_button);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), 0xCF);
+    EXPECT_FALSE(fresh.update_mode());
+    EXPECT_FALSE(panel.visible());
+    EXPECT_TRUE(w.connect_button->active());
+    EXPECT_TRUE(w.menu_button->active());
+    EXPECT_TRUE(w.quit_button->active());
+    EXPECT_TRUE(w.transport_panel->active());
+    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(board_has(w, "  Firmware update cancelled by user."));
+    EXPECT_TRUE(board_has(w, "  Ready."));
+    EXPECT_TRUE(exit_codes_.empty());
+}
+
+TEST_F(MaintenanceTest, MenuOffersThePedalEntriesOnlyWhileThePresetListIsActive)
+{
+    Korvane& w = start();
+    auto entries = w.main_menu_entries();
+    ASSERT_EQ(entries.size(), 19u);
+    auto active = [&](const std::string& text) {
+        for (const auto& e : w.main_menu_entries())
+            if (e.text == text) return e.active;
+        ADD_FAILURE() << text;
+        return false;
+    };
+    for (const char* heading : {"         S O F T W A R E ", "                   P E D A L", "            CONFIG | EDIT", ""})
+        EXPECT_FALSE(active(heading)) << heading;
+    for (const char* pedal : {" > Serial Number", " > Update Firmware", " > Factory Reset", " > Update Library",
+                              " > Backup", " > Restore", " > Global Settings", " > MIDI Settings"})
+        EXPECT_TRUE(active(pedal)) << pedal;
+
+    EXPECT_TRUE(w.pick_menu_entry(" > About Korvane"));
+    EXPECT_EQ(dialogs_.shown.back().text.rfind("  Korvane - version.2.5.1\n", 0), 0u);
+    EXPECT_TRUE(w.pick_menu_entry(" > Check for updates"));
+    EXPECT_EQ(dialogs_.shown.back().kind, "page");
+    EXPECT_TRUE(w.pick_menu_entry(" > Serial Number"));
+    EXPECT_EQ(dialogs_.shown.back().text, "Your pedal's serial number is : TSV0417A \n");
+    EXPECT_TRUE(w.pick_menu_entry(" > Update Firmware"));
+    EXPECT_EQ(dialogs_.shown.back().text.rfind("To update your pedal's firmware do the following :", 0), 0u);
+    EXPECT_FALSE(w.pick_menu_entry("                   P E D A L"));
+
+    // After Connect found no pedal the pedal entries grey; the rest stay.
+    driver_.detach_all();
+    w.connect(true);
+    for (const char* pedal : {" > Serial Number", " > Factory Reset", " > Update Library", " > Backup",
+                              " > Global Settings"})
+        EXPECT_FALSE(active(pedal)) << pedal;
+    for (const char* other : {" > About Korvane", " > Report a problem", " > Register your pedal", " > Quit"})
+        EXPECT_TRUE(active(other)) << other;
+    EXPECT_FALSE(w.pick_menu_entry(" > Factory Reset"));
+
+    EXPECT_TRUE(w.pick_menu_entry(" > Quit"));
+    EXPECT_EQ(exit_codes_, std::vector<int>{0});
+}
+
+TEST_F(MaintenanceTest, LibraryUpdateAndFactoryResetFromTheMenu)
+{
+    Korvane& w = start();
+    for (auto& block : pedal_.memory().library) block.fill(0);
+    pedal_.slot(7)->title = make_title("Mine");
+    pedal_.memory().globals.fill(5);
+
+    dialogs_.choice_answers = {1};
+    ASSERT_TRUE(w.pick_menu_entry(" > Update Library"));
+    EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0x80 | 37), 1);
+    EXPECT_NE(std::count(pedal_.memory().library[62].begin(), pedal_.memory().library[62].end(), 0), 512);
+    EXPECT_EQ(dialogs_.shown.back().text, "Algorithm Library in your pedal is now updated.");
+    EXPECT_STREQ(w.usb->progress->label(), "Library update OK");
+    EXPECT_TRUE(w.menu_button->active());
+    EXPECT_TRUE(w.dashboard->active());
+
+    // "Cancel" sends nothing.
+    commands_.clear();
+    ASSERT_TRUE(w.pick_menu_entry(" > Factory Reset"));
+    EXPECT_EQ(std::count_if(commands_.begin(), commands_.end(), [](uint8_t c) { return c >= 0x40 && c < 0x80; }), 0);
+
+    dialogs_.choice_answers = {1};
+    ASSERT_TRUE(w.pick_menu_entry(" > Factory Reset"));
+    EXPECT_NE(title_text(pedal_.slot(7)->title), "Mine");
+    EXPECT_EQ(std::memcmp(w.globals, ops::factory_globals_record().data(), 34), 0);
+    EXPECT_EQ(std::memcmp(pedal_.memory().globals.data(), w.globals, 34), 0);
+    EXPECT_TRUE(board_has(w, "  > Factory reset successful."));
+    EXPECT_EQ(title_text(w.transport_panel->slot_name(7)), title_text(pedal_.slot(7)->title));
+    EXPECT_EQ(w.usb->progress->value(), 100);
+    EXPECT_TRUE(w.connect_button->active());
+    EXPECT_TRUE(w.write_button->active());
+    EXPECT_EQ(count_kind(dialogs_, "alert"), 0);
+}
+
+} // namespace
+} // namespace kv
