@@ -11,6 +11,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
 #include "link/InProcessDriver.h"
 #include "link/ui/KV_UsbController.h"
@@ -143,7 +144,7 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     commands_.clear();
     press(panel.update_button);
     EXPECT_EQ(panel.update_button->value(), 0);
-    EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0xC7), 6);
+    EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0xC7), 2 * 6);   // address and page
     EXPECT_EQ(pedal_.firmware_version(), (FirmwareVersion{2, 3, 5}));
     EXPECT_FALSE(pedal_.update_mode());
     EXPECT_FALSE(panel.visible());
@@ -250,7 +251,7 @@ TEST_F(MaintenanceTest, LibraryUpdateAndFactoryResetFromTheMenu)
 
     dialogs_.choice_answers = {1};
     ASSERT_TRUE(w.pick_menu_entry(" > Update Library"));
-    EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0x80 | 37), 1);
+    EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0x80 | 37), 2);   // address and block
     EXPECT_NE(std::count(pedal_.memory().library[62].begin(), pedal_.memory().library[62].end(), 0), 512);
     EXPECT_EQ(dialogs_.shown.back().text, "Algorithm Library in your pedal is now updated.");
     EXPECT_STREQ(w.usb->progress->label(), "Library update OK");
