@@ -52,6 +52,21 @@ const std::vector<Command>& commands()
          "number for two functions or an AUX action code above 15, is refused\n"
          "(status 2) and nothing is sent.\n",
          cmd_globals},
+        {"firmware", "korvane firmware FILE.fdt", "send a firmware package to a pedal waiting in update mode",
+         "The package is checked first; a bad one is refused (status 2) and nothing is sent.\n"
+         "Start the pedal in update mode by holding down both footswitches while powering\n"
+         "it up. Each page is echoed and compared; presets stored under older firmware are\n"
+         "converted afterwards. Then run `korvane library --yes`.\n",
+         cmd_firmware},
+        {"library", "korvane library", "write the algorithm library from the program's data files into the pedal",
+         "Writes the 38 algorithm programs, the display data and the factory arp sequences\n"
+         "(error_log.fvc, dispdata.bin, arpdata.bin in the data folder), each block echoed\n"
+         "and compared with one retry. Missing or short files are refused before sending.\n",
+         cmd_library},
+        {"factory-reset", "korvane factory-reset", "restore the pedal's factory presets and global settings",
+         "Stores the 32 presets of factoryset.fap, reads them back to verify them, then\n"
+         "writes the factory global settings. Every preset of the pedal is overwritten.\n",
+         cmd_factory_reset},
     };
     return table;
 }
@@ -60,6 +75,10 @@ const Command* find_command(std::string_view name)
 {
     for (const Command& c : commands())
         if (name == c.name) return &c;
+const Command* command_named(const char* name)
+{
+    for (const Command& c : commands())
+        if (std::string_view(c.name) == name) return &c;
     return nullptr;
 }
 

@@ -16,5 +16,11 @@ int cmd_globals(Session& s);
 
 // The table entry of a command by name; null when there is none.
 const Command* find_command(std::string_view name);
+int cmd_firmware(Session& s);
+int cmd_library(Session& s);
+int cmd_factory_reset(Session& s);
+
+// The table entry of a command, by name (nullptr when there is none).
+const Command* command_named(const char* name);
 
 } // namespace kv::cli

@@ -1,0 +1,34 @@
+// `korvane factory-reset`: the 32 factory presets and the factory global
+// record back into the pedal.
+
+#include "app/Resources.h"
+#include "cli/Commands.h"
+#include "ops/Library.h"
+
+namespace kv::cli {
+
+int cmd_factory_reset(Session& s)
+{
+    const Command& me = *command_named("factory-reset");
+    if (!s.args.empty()) return s.usage_error(me, "factory-reset takes no arguments");
+    if (!s.connect()) return kFailed;
+    if (!s.confirm("Reset the pedal " + s.pedal.serial_number + " to its factory presets and settings?")) return kUsage;
+    std::array<uint8_t, kGlobalsSize> globals{};
+    const ops::FactoryResetResult r =
+        ops::factory_reset(s.link(), s.report(), data_dir(), s.pedal.serial_number,
+                           ops::PresetImage(s.image.data(), s.image.size()), globals);
+    switch (r.outcome) {
+    case ops::MaintenanceOutcome::Done:
+        s.out("Factory reset: 32 presets stored and verified, global settings restored.");
+        return r.read.ok() ? kOk : kFailed;
+    case ops::MaintenanceOutcome::BadFile:
+    case ops::MaintenanceOutcome::Declined:
+        return kUsage;
+    default:
+        if (r.outcome == ops::MaintenanceOutcome::Failed)
+            s.err("korvane factory-reset: stopped after " + std::to_string(r.stored) + " presets.");
+        return kFailed;
+    }
+}
+
+} // namespace kv::cli

@@ -1,0 +1,68 @@
+// `korvane firmware FILE.fdt`: the firmware update, for a pedal started in
+// update mode. The package is read and checked before the pedal is looked
+// for, so a bad package never reaches it.
+
+#include "app/Resources.h"
+#include "cli/Commands.h"
+#include "ops/Firmware.h"
+#include "preset/AlgorithmLibrary.h"
+
+namespace kv::cli {
+
+int cmd_firmware(Session& s)
+{
+    const Command& me = *command_named("firmware");
+    if (s.args.size() != 1) return s.usage_error(me, "firmware takes one package file (.fdt)");
+    const std::string path = s.args[0];
+
+    const ops::PackageRead package = ops::browse_firmware_package(s.report(), path);
+    if (!package.ok()) {
+        s.err("korvane firmware: " + path + " is not a firmware package that can be sent.");
+        return kUsage;
+    }
+    s.out("Package: " + package.package->version_text());
+    for (const auto& note : package.package->notes) s.out("  " + note);
+
+    const ops::ConnectResult found = ops::connect(s.link(), s.report(), false, s.image);
+    s.pedal = found.pedal;
+    if (found.outcome != ops::ConnectOutcome::UpdateMode) {
+        if (found.outcome == ops::ConnectOutcome::NotFound) s.err("korvane: no pedal found.");
+        else if (found.outcome == ops::ConnectOutcome::UsbProblem) s.err("korvane: the pedal did not answer.");
+        else
+            s.err("korvane firmware: the pedal is not in update mode. Hold down both footswitches while "
+                  "powering it up, then try again.");
+        return kFailed;
+    }
+    s.out("Pedal: Serial No. " + found.pedal.serial_number + "  Firmware " + found.pedal.firmware_text() +
+          " (update mode)");
+    if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " +
+                   package.package->version_text() + "?"))
+        return kUsage;
+
+    ops::FirmwareUpdate request;
+    request.package_path = path;
+    request.before = found.pedal;
+    request.library_path = AlgorithmLibrary::file_path(data_dir());
+    std::array<uint8_t, kGlobalsSize> globals{};
+    const ops::FirmwareResult r =
+        ops::update_firmware(s.link(), s.report(), request, ops::PresetImage(s.image.data(), s.image.size()), globals);
+    switch (r.outcome) {
+    case ops::FirmwareOutcome::Updated:
+        s.out("Firmware updated: " + std::to_string(r.pages_sent) + " pages sent, " + package.package->version_text() +
+              (r.migration.rewritten > 0 ? ", " + std::to_string(r.migration.rewritten) + " presets converted" : "") +
+              ".");
+        s.out("Next: korvane library --yes");
+        return r.migration.read.ok() ? kOk : kFailed;
+    case ops::FirmwareOutcome::PackageGone:
+    case ops::FirmwareOutcome::NoLibrary:
+        return kUsage;
+    case ops::FirmwareOutcome::PageFailed:
+    case ops::FirmwareOutcome::EchoMismatch:
+        s.err("korvane firmware: stopped after " + std::to_string(r.pages_sent) + " of " +
+              std::to_string(r.pages_total) + " pages; the pedal stays in update mode.");
+        return kFailed;
+    }
+    return kFailed;
+}
+
+} // namespace kv::cli

@@ -1,0 +1,33 @@
+// `korvane library`: writes the algorithm library, the display data and the
+// factory arp sequences from the program's data folder into the pedal.
+
+#include "app/Resources.h"
+#include "cli/Commands.h"
+#include "ops/Library.h"
+
+namespace kv::cli {
+
+int cmd_library(Session& s)
+{
+    const Command& me = *command_named("library");
+    if (!s.args.empty()) return s.usage_error(me, "library takes no arguments");
+    // The pedal must run normally: update mode reads these bytes otherwise.
+    if (!s.connect()) return kFailed;
+    if (!s.confirm("Rewrite the algorithm library of the pedal " + s.pedal.serial_number + "?")) return kUsage;
+    const ops::LibraryUpdateResult r = ops::update_library(s.link(), s.report(), data_dir(), s.pedal.serial_number);
+    switch (r.outcome) {
+    case ops::MaintenanceOutcome::Done:
+        s.out("Library updated: " + std::to_string(r.blocks_written) + " blocks written and verified.");
+        return kOk;
+    case ops::MaintenanceOutcome::BadFile:
+        return kUsage;
+    case ops::MaintenanceOutcome::Declined:
+        return kUsage;
+    default:
+        if (r.outcome == ops::MaintenanceOutcome::Failed)
+            s.err("korvane library: " + std::to_string(r.errors) + " block(s) failed.");
+        return kFailed;
+    }
+}
+
+} // namespace kv::cli
