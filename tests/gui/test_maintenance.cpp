@@ -18,6 +18,7 @@
 #include "maintenance/KV_UpdatePanel.h"
 #include "ops/Library.h"
 #include "platform/Clock.h"
+#include "widgets/LiteralLabel.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -274,6 +275,15 @@ TEST_F(MaintenanceTest, LibraryUpdateAndFactoryResetFromTheMenu)
     EXPECT_TRUE(w.connect_button->active());
     EXPECT_TRUE(w.write_button->active());
     EXPECT_EQ(count_kind(dialogs_, "alert"), 0);
+}
+
+TEST(DialogText, TheSupportAddressReachesTheToolkitWhole)
+{
+    // The toolkit draws "@@" as one '@'; a single one would start a symbol
+    // and cut the address off.
+    EXPECT_EQ(literal_label("> < Direct support email : support@brakwell.com >"),
+              "> < Direct support email : support@@brakwell.com >");
+    EXPECT_NE(Korvane::about_text().find(kSupportEmail), std::string::npos);
 }
 
 } // namespace
