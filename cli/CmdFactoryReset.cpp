@@ -1,9 +1,9 @@
 // `korvane factory-reset`: the 32 factory presets and the factory global
 // record back into the pedal.
 
-#include "app/Resources.h"
 #include "cli/Commands.h"
 #include "ops/Library.h"
+#include "platform/DataPaths.h"
 
 namespace kv::cli {
 

@@ -2,9 +2,9 @@
 // update mode. The package is read and checked before the pedal is looked
 // for, so a bad package never reaches it.
 
-#include "app/Resources.h"
 #include "cli/Commands.h"
 #include "ops/Firmware.h"
+#include "platform/DataPaths.h"
 #include "preset/AlgorithmLibrary.h"
 
 namespace kv::cli {

@@ -1,9 +1,9 @@
 // `korvane library`: writes the algorithm library, the display data and the
 // factory arp sequences from the program's data folder into the pedal.
 
-#include "app/Resources.h"
 #include "cli/Commands.h"
 #include "ops/Library.h"
+#include "platform/DataPaths.h"
 
 namespace kv::cli {
 
