@@ -371,6 +371,20 @@ TEST_F(FirmwareUpdateTest, APageTimeoutIsAUsbFailureAndStopsTheUpdate)
     EXPECT_EQ(page_heads, 4);
 }
 
+TEST_F(FirmwareUpdateTest, APageAddressThatNeverLeavesIsAFailureToo)
+{
+    // The pedal stops taking data: the page address stays in the transmit
+    // queue, which the page write reports as a timeout - not as success.
+    const ops::PedalInfo before = found(2, 4, 0);
+    sim.driver.set_transmit_stalled(true);
+    const auto r = run(before);
+    EXPECT_EQ(r.outcome, ops::FirmwareOutcome::PageFailed);
+    EXPECT_EQ(r.pages_sent, 0);
+    EXPECT_NE(sim.console.find("Waiting for pedal to receive command & page-address data TIMEOUT."), std::string::npos);
+    EXPECT_EQ(*report.last_labelled()->label, "Update failed");
+    EXPECT_TRUE(report.messages.empty());
+}
+
 TEST_F(FirmwareUpdateTest, AnEchoThatDiffersAbortsTheUpdate)
 {
     const ops::PedalInfo before = found(2, 4, 0);
