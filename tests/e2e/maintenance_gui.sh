@@ -5,7 +5,8 @@
 #      update mode, then Connect, Menu and Quit work again (the menu by keys);
 #   2. again in update mode: Browse through the file chooser, Update Now, the
 #      pages, Set Version and the presets read back;
-#   3. the menu's Update Library on the pedal now running normally.
+#   3. the menu's Update Library on the pedal now running normally;
+#   4. the menu's Factory Reset.
 # Usage: maintenance_gui.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
 set -uo pipefail
 
@@ -132,6 +133,23 @@ board="$work/board3.txt"
 save_board >"$board"
 check "board: library update successful" grep -q "] :  > Library update successful." "$board"
 shot library-3-editor
+
+# --- 4. Factory Reset from the menu ---------------------------------------------------
+echo "# Menu -> Factory Reset"
+reads="$(count_of "$app_out" "Read parameters & title successful")"
+click "$menu_x" "$menu_y"
+settle 0.8
+xdotool key Down Down Down Down Down Down Down Return
+answer "the question" reset-1-question
+answer "restored message" reset-2-done
+wait_text "$app_out" "Read parameters & title successful" $((reads + 1))
+settle 1
+shot reset-3-editor
+check "32 presets stored, then the factory globals" in_order "$sim_log" "Store preset 0 parameters" "Store preset 31 Y-Data" "SET_GLOBALS"
+board="$work/board4.txt"
+save_board >"$board"
+check "board: factory reset successful" grep -q "] :  > Factory reset successful." "$board"
+check "the presets were read again after the reset" in_order "$sim_log" "SET_GLOBALS" " byte: c4"
 stop_app
 stop_sim
 
