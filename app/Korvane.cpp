@@ -965,7 +965,10 @@ bool Korvane::pick_menu_entry(const std::string& text)
 void Korvane::on_menu()
 {
     if (busy_ > 0) return;
-    // Built afresh, so that the pedal entries show the state of now.
+    // Built afresh, so that the pedal entries show the state of now. The
+    // pop-up needs the same guard against the toolkit's menu fault as the
+    // preset selector (installed once for the process).
+    install_menu_guard();
     std::vector<Fl_Menu_Item> items;
     fill_main_menu(items);
     const Fl_Menu_Item* picked = items.front().popup(Fl::event_x(), Fl::event_y(), nullptr, nullptr, nullptr);

@@ -1,8 +1,8 @@
 #include "ops/Firmware.h"
 
 #include "ops/Library.h"
-#include "ops/OutsideFile.h"
 #include "ops/Texts.h"
+#include "platform/SafeFile.h"
 #include "preset/AlgorithmLibrary.h"
 
 #include <algorithm>
@@ -180,10 +180,26 @@ PackageRead parse_firmware_package(std::span<const uint8_t> bytes)
     return r;
 }
 
+// The errno value a file error is reported with.
+static int error_number(FileError e)
+{
+    switch (e) {
+    case FileError::NoError: return 0;
+    case FileError::NotFound: return ENOENT;
+    case FileError::NoAccess: return EACCES;
+    case FileError::NotRegular: return ENODEV;
+    case FileError::TooLarge: return EFBIG;
+    case FileError::OpenFailed:
+    case FileError::ReadFailed: return EIO;
+    }
+    return EIO;
+}
+
 PackageRead read_firmware_package(const std::string& path)
 {
-    const OutsideFile f = read_outside_file(path, kPackageFileLimit);
-    if (!f.ok()) return refused(PackageFault::Unreadable, f.error);
+    // Two 64 KiB images and their notes fit many times over.
+    const FileRead f = read_file_limited(path, kDataFileLimit);
+    if (!f) return refused(PackageFault::Unreadable, error_number(f.error));
     return parse_firmware_package(f.bytes);
 }
 

@@ -79,13 +79,14 @@ struct FirmwarePackage {
 struct PackageRead {
     std::optional<FirmwarePackage> package;
     PackageFault fault = PackageFault::NoFault;
-    int error_number = 0;   // errno of an unreadable file, else 0
+    int error_number = 0;   // for an unreadable file the errno value of its reason (ENOENT, EACCES, ENODEV, EFBIG, EIO), else 0
     bool ok() const { return package.has_value(); }
 };
 
 // The package in memory; never fails with Unreadable.
 PackageRead parse_firmware_package(std::span<const uint8_t> bytes);
-// The file read without blocking, as a regular file, up to a size limit.
+// The file read without blocking, as a regular file, up to a size limit
+// (platform/SafeFile.h).
 PackageRead read_firmware_package(const std::string& path);
 
 // Browsing a package: read it; a refused package is reported with the

@@ -1,7 +1,7 @@
 #include "ops/Library.h"
 
-#include "ops/OutsideFile.h"
 #include "ops/Texts.h"
+#include "platform/SafeFile.h"
 #include "preset/ProgramPatcher.h"
 
 #include <algorithm>
@@ -178,8 +178,8 @@ LibraryFilesRead read_library_files(const std::string& folder)
         return r;
     }
     // The display data runs from block 38 up to the arp blocks and no further.
-    const OutsideFile display = read_outside_file(in_folder(folder, kDisplayDataFile), kDataFileLimit);
-    if (!display.ok() || display.bytes.size() > size_t(kMaxDisplayBlocks) * kLibraryBlockSize) {
+    const FileRead display = read_file_limited(in_folder(folder, kDisplayDataFile), kDataFileLimit);
+    if (!display || display.bytes.size() > size_t(kMaxDisplayBlocks) * kLibraryBlockSize) {
         r.bad_file = kDisplayDataFile;
         return r;
     }
@@ -187,8 +187,8 @@ LibraryFilesRead read_library_files(const std::string& folder)
     files.display.assign(blocks * kLibraryBlockSize, 0);
     std::copy(display.bytes.begin(), display.bytes.end(), files.display.begin());
 
-    const OutsideFile arp = read_outside_file(in_folder(folder, kArpDataFile), kDataFileLimit);
-    if (!arp.ok() || arp.bytes.size() < kArpTableBytes) {
+    const FileRead arp = read_file_limited(in_folder(folder, kArpDataFile), kDataFileLimit);
+    if (!arp || arp.bytes.size() < kArpTableBytes) {
         r.bad_file = kArpDataFile;
         return r;
     }
@@ -275,9 +275,9 @@ FactoryResetResult factory_reset(UsbLink& link, Reporter& report, const std::str
     {
         Hold held(hold);
         // A master file of any other size is not a set of 32 presets.
-        const OutsideFile master = read_outside_file(in_folder(data_folder, kFactoryPresetsFile), kDataFileLimit);
+        const FileRead master = read_file_limited(in_folder(data_folder, kFactoryPresetsFile), kDataFileLimit);
         AlgorithmLibrary library;
-        if (!master.ok() || master.bytes.size() != kPresetImageSize) {
+        if (!master || master.bytes.size() != kPresetImageSize) {
             report.alert(master_file_text());
             r.outcome = MaintenanceOutcome::BadFile;
         } else if (!library.load(AlgorithmLibrary::file_path(data_folder))) {
