@@ -163,6 +163,41 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     EXPECT_TRUE(exit_codes_.empty());
 }
 
+TEST_F(MaintenanceTest, AFailedTransferGivesTheEditorBackAndConnectOffersTheUpdateAgain)
+{
+    pedal_.set_update_mode(true);
+    Korvane& w = start();
+    KV_UpdatePanel& panel = *w.update_panel;
+    dialogs_.file_answers = {{package("good.fdt", "Z\n5\n0\n", 1500)}};
+    press(panel.browse_button);
+    ASSERT_TRUE(panel.update_button->active());
+
+    // The pedal stops answering after two pages.
+    int pages = 0;
+    pedal_.set_request_observer([&](const PedalRequest& r) {
+        if (r.name.rfind("Firmware page ", 0) == 0 && r.name.find("address") == std::string::npos && ++pages == 2)
+            pedal_.set_no_answer(true);
+    });
+    press(panel.update_button);
+    EXPECT_FALSE(panel.visible());
+    EXPECT_STREQ(w.usb->progress->label(), "Update failed");
+    EXPECT_TRUE(board_has(w, "  > Firmware update operation failed. Please try again."));
+    EXPECT_TRUE(w.connect_button->active());
+    EXPECT_TRUE(pedal_.update_mode());
+    EXPECT_NE(dialogs_.shown.back().text.find("USB communication problem has been detected."), std::string::npos);
+
+    // Connect finds it still waiting: the panel again, with working buttons.
+    pedal_.set_no_answer(false);
+    w.connect(true);
+    EXPECT_TRUE(panel.visible());
+    EXPECT_TRUE(panel.cancel_button->active());
+    EXPECT_TRUE(panel.update_button->active());
+    press(panel.update_button);
+    EXPECT_FALSE(pedal_.update_mode());
+    EXPECT_EQ(pedal_.firmware_version(), (FirmwareVersion{2, 3, 5}));
+    EXPECT_TRUE(board_has(w, "  Firmware update complete."));
+}
+
 TEST_F(MaintenanceTest, CancelLeavesUpdateModeAndAFailedCancelKeepsThePanelWorking)
 {
     pedal_.set_update_mode(true);
