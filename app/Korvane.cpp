@@ -836,9 +836,6 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
 }
 
 // ---------------------------------------------------------------------------
-// What each panel's callback asks for
-
-// ---------------------------------------------------------------------------
 // The main menu
 
 namespace {
@@ -1031,6 +1028,9 @@ void Korvane::factory_reset()
 }
 
 
+
+// ---------------------------------------------------------------------------
+// What each panel's callback asks for
 
 ops::EditedPreset Korvane::edited_preset() const
 {
