@@ -76,6 +76,8 @@ long parse_count(std::string_view s)
 // False when no newline ends it.
 bool next_line(std::span<const uint8_t> bytes, size_t& pos, std::string& line)
 {
+    // An empty file has no data pointer to search.
+    if (pos >= bytes.size()) return false;
     const uint8_t* begin = bytes.data() + pos;
     const uint8_t* end = bytes.data() + bytes.size();
     const uint8_t* nl = static_cast<const uint8_t*>(std::memchr(begin, '\n', size_t(end - begin)));
