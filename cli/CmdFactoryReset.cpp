@@ -9,7 +9,7 @@ namespace kv::cli {
 
 int cmd_factory_reset(Session& s)
 {
-    const Command& me = *command_named("factory-reset");
+    const Command& me = *find_command("factory-reset");
     if (!s.args.empty()) return s.usage_error(me, "factory-reset takes no arguments");
     if (!s.connect()) return kFailed;
     if (!s.confirm("Reset the pedal " + s.pedal.serial_number + " to its factory presets and settings?")) return kUsage;

@@ -11,7 +11,7 @@ namespace kv::cli {
 
 int cmd_firmware(Session& s)
 {
-    const Command& me = *command_named("firmware");
+    const Command& me = *find_command("firmware");
     if (s.args.size() != 1) return s.usage_error(me, "firmware takes one package file (.fdt)");
     const std::string path = s.args[0];
 

@@ -9,7 +9,7 @@ namespace kv::cli {
 
 int cmd_library(Session& s)
 {
-    const Command& me = *command_named("library");
+    const Command& me = *find_command("library");
     if (!s.args.empty()) return s.usage_error(me, "library takes no arguments");
     // The pedal must run normally: update mode reads these bytes otherwise.
     if (!s.connect()) return kFailed;

@@ -75,10 +75,6 @@ const Command* find_command(std::string_view name)
 {
     for (const Command& c : commands())
         if (name == c.name) return &c;
-const Command* command_named(const char* name)
-{
-    for (const Command& c : commands())
-        if (std::string_view(c.name) == name) return &c;
     return nullptr;
 }
 

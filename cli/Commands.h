@@ -13,14 +13,11 @@ int cmd_restore(Session& s);
 int cmd_read(Session& s);
 int cmd_write(Session& s);
 int cmd_globals(Session& s);
-
-// The table entry of a command by name; null when there is none.
-const Command* find_command(std::string_view name);
 int cmd_firmware(Session& s);
 int cmd_library(Session& s);
 int cmd_factory_reset(Session& s);
 
-// The table entry of a command, by name (nullptr when there is none).
-const Command* command_named(const char* name);
+// The table entry of a command by name; null when there is none.
+const Command* find_command(std::string_view name);
 
 } // namespace kv::cli

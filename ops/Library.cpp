@@ -1,8 +1,8 @@
 #include "ops/Library.h"
 
+#include "ops/Backup.h"
 #include "ops/Texts.h"
 #include "platform/SafeFile.h"
-#include "preset/ProgramPatcher.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -133,19 +133,11 @@ std::string in_folder(const std::string& folder, const char* name) { return fold
 
 ProgramBuilder library_program_builder(const AlgorithmLibrary& library)
 {
-    return [&library](const PresetParameters& p, DspProgram& x, DspProgram& y) {
-        static const ProgramPatcher patcher;
-        const Engine engines[2] = {Engine::X, Engine::Y};
-        DspProgram* programs[2] = {&x, &y};
-        for (int e = 0; e < 2; ++e) {
-            const int algorithm = p.algorithm(engines[e]);
-            DspProgram& program = *programs[e];
-            program = library.image(algorithm);
-            if (algorithm < 0 || algorithm >= kAlgorithmCount) continue;
-            // A code with no row leaves the image as the library has it.
-            for (int sp = 0; sp < kSpCount; ++sp)
-                patcher.patch(sp, p.sp(engines[e], sp), program, AlgorithmId(algorithm));
-        }
+    // The same programs a restore stores (ops/Backup.h).
+    return [programs = library_programs(library)](const PresetParameters& p, DspProgram& x, DspProgram& y) {
+        const SlotPrograms built = programs(p);
+        x = built.x;
+        y = built.y;
     };
 }
 
@@ -286,27 +278,12 @@ FactoryResetResult factory_reset(UsbLink& link, Reporter& report, const std::str
             r.outcome = MaintenanceOutcome::BadFile;
         } else {
             std::memcpy(image.data(), master.bytes.data(), kPresetImageSize);
-            const ProgramBuilder build = library_program_builder(library);
-            bool ok = true;
-            for (int slot = 0; slot < kSlotCount && ok; ++slot) {
-                const PresetParameters p = image_parameters(image.data(), slot);
-                DspProgram x{}, y{};
-                build(p, x, y);
-                // As a restore does: a store that fails ends it, without a retry.
-                if (link.store_preset(slot, p, image_title(image.data(), slot), x, y) != 0) {
-                    ok = false;
-                    break;
-                }
-                ++r.stored;
-                report.progress(100, "w o r k i n g ...", Bar::Level);
-                link.pause(kBetweenStores, true);
-            }
-            if (ok) {
-                ok = link.read_all_to_backup(nullptr, image.data()) &&
-                     std::memcmp(link.buffer(), image.data() + kPresetImageTitlesOffset,
-                                 kPresetImageSize - kPresetImageTitlesOffset) == 0;
-                r.verified = ok;
-            }
+            // As a restore writes a backup: each store verified by its echo,
+            // the first failure ends it, then everything is read back.
+            const WriteAllResult written = write_all(link, report, image, library_programs(library));
+            r.stored = written.failure == WriteAllResult::Failure::Store ? written.slot : kSlotCount;
+            r.verified = written.ok();
+            const bool ok = written.ok();
             if (ok) {
                 link.pause(kBetweenStores, true);
                 const auto factory = factory_globals_record();

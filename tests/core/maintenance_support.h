@@ -1,13 +1,14 @@
 #pragma once
 // What the maintenance tests share: a reporter that records everything an
-// operation shows and answers its questions from a queue, and the link wired
-// to the simulated pedal on a hand-driven clock.
+// operation shows (every progress step too) and answers its questions from a
+// queue, and the link wired to the simulated pedal on a hand-driven clock.
 
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
 #include "ops/Reporter.h"
 #include "platform/Clock.h"
 #include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <deque>
 #include <optional>
@@ -16,42 +17,33 @@
 
 namespace kv::testing_support {
 
-class RecordingReporter : public ops::Reporter {
+// The shared recording reporter, keeping in addition every progress step
+// (the maintenance operations count pages and blocks on it), the messages
+// and the questions.
+class RecordingReporter : public test::RecordingReporter {
 public:
     struct Progress {
         double value;
         std::optional<std::string> label;
         ops::Bar bar;
     };
-    LocalTime now() override { return {}; }
-    void status(const LocalTime&, std::string_view first, std::string_view second) override
+    void progress(double v, std::optional<std::string_view> l, ops::Bar b) override
     {
-        lines.emplace_back(first);
-        if (!second.empty()) lines.emplace_back(second);
+        test::RecordingReporter::progress(v, l, b);
+        progresses.push_back({v, l ? std::optional<std::string>(std::string(*l)) : std::nullopt, b});
     }
-    void status_uncounted(const LocalTime&, std::string_view line) override { lines.emplace_back(line); }
-    void progress(double value, std::optional<std::string_view> label, ops::Bar bar) override
+    void message(std::string_view text) override
     {
-        progresses.push_back({value, label ? std::optional<std::string>(std::string(*label)) : std::nullopt, bar});
+        test::RecordingReporter::message(text);
+        messages.emplace_back(text);
     }
-    void alert(std::string_view text) override { alerts.emplace_back(text); }
-    void message(std::string_view text) override { messages.emplace_back(text); }
-    int choice(std::string_view text, const char*, const char*, const char*) override
+    int choice(std::string_view text, const char* b0, const char* b1, const char* b2) override
     {
         questions.emplace_back(text);
-        if (answers.empty()) return 0;
-        const int a = answers.front();
-        answers.pop_front();
-        return a;
+        return test::RecordingReporter::choice(text, b0, b1, b2);
     }
-    using ops::Reporter::status;
 
-    bool has_line(const std::string& l) const
-    {
-        for (const auto& x : lines)
-            if (x == l) return true;
-        return false;
-    }
+    bool has_line(const std::string& l) const { return has(l); }
     // The last label given, with the value and bar of that call.
     std::optional<Progress> last_labelled() const
     {
@@ -67,9 +59,8 @@ public:
         return out;
     }
 
-    std::vector<std::string> lines, alerts, messages, questions;
+    std::vector<std::string> messages, questions;
     std::vector<Progress> progresses;
-    std::deque<int> answers;
 };
 
 // The simulated pedal behind the in-process driver; each pass of the event
