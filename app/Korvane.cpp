@@ -985,6 +985,8 @@ void Korvane::update_library()
 {
     if (busy_ > 0) return;
     Exchange exchange(*this);
+    // Quit and the close box wait until the pedal has been written.
+    WriteGuard writing(*this);
     const auto controls = {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(expression_editor),
                            static_cast<Fl_Widget*>(arp_editor), static_cast<Fl_Widget*>(preset_panel),
                            static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(write_button),
@@ -1004,6 +1006,8 @@ void Korvane::factory_reset()
 {
     if (busy_ > 0) return;
     Exchange exchange(*this);
+    // Quit and the close box wait until the pedal has been written.
+    WriteGuard writing(*this);
     const auto controls = {static_cast<Fl_Widget*>(templates_button), static_cast<Fl_Widget*>(dashboard),
                            static_cast<Fl_Widget*>(preset_panel), static_cast<Fl_Widget*>(transport_panel),
                            static_cast<Fl_Widget*>(write_button), static_cast<Fl_Widget*>(preset_selector),
@@ -1532,6 +1536,8 @@ void Korvane::browse_firmware()
 void Korvane::update_firmware_now()
 {
     Exchange exchange(*this);
+    // Quit and the close box wait until the pedal has been written.
+    WriteGuard writing(*this);
     update_panel->cancel_button->deactivate();
     update_panel->update_button->deactivate();
     // The bar grows across the panel while the pages go.
