@@ -1014,7 +1014,7 @@ void Korvane::factory_reset()
                            static_cast<Fl_Widget*>(connect_button), static_cast<Fl_Widget*>(menu_button),
                            static_cast<Fl_Widget*>(quit_button)};
     const ops::FactoryResetResult r =
-        ops::factory_reset(*usb, *reporter_, data_dir(), serial_number, work_image(), globals_record(),
+        ops::factory_reset(*usb, *reporter_, data_dir(), serial_number, work_image(), globals_bytes(),
                            [&](bool hold) { hold_controls(controls, hold); });
     switch (r.outcome) {
     case ops::MaintenanceOutcome::NotFound:
@@ -1552,7 +1552,7 @@ void Korvane::update_firmware_now()
     request.package_path = update_panel->package_path();
     request.before = pedal_info();
     request.library_path = AlgorithmLibrary::file_path(data_dir());
-    const ops::FirmwareResult r = ops::update_firmware(*usb, *reporter_, request, work_image(), globals_record());
+    const ops::FirmwareResult r = ops::update_firmware(*usb, *reporter_, request, work_image(), globals_bytes());
     if (r.transfer_ended()) {
         if (r.outcome == ops::FirmwareOutcome::Updated) {
             online_ = false;

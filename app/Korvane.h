@@ -284,7 +284,7 @@ private:
     void end_update_step();
     // The controls a maintenance operation keeps inactive while it writes.
     void hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold);
-    std::span<uint8_t, 34> globals_record() { return std::span<uint8_t, 34>(globals, 34); }
+    std::span<uint8_t, 34> globals_bytes() { return std::span<uint8_t, 34>(globals, 34); }
     // The main menu as it stands now, ending with its terminator.
     void fill_main_menu(std::vector<Fl_Menu_Item>& items);
 
