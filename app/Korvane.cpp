@@ -1668,16 +1668,6 @@ void Korvane::open_midi_settings()
     show_config_panel(midi_conf_panel);
 }
 
-bool Korvane::migrate_aux_codes()
-{
-    Exchange exchange(*this);
-    WriteGuard writing(*this);
-    GlobalsRecord record = globals_record();
-    const ops::AuxMigration m = ops::migrate_aux_codes(*usb, *reporter_, record);
-    std::memcpy(globals, record.bytes.data(), sizeof globals);
-    return m.ok();
-}
-
 void Korvane::show_config_panel(Fl_Widget* panel)
 {
     // The template chooser and the help picture would lie over the panel.

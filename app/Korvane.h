@@ -131,10 +131,6 @@ public:
     // the panel as it was left, with Confirm off.
     void open_global_settings();
     void open_midi_settings();
-    // After a firmware update from before 2.2: the AUX action codes of the
-    // pedal's record move up by two. True when the record was read and
-    // written back; a failed read is reported and nothing is written.
-    bool migrate_aux_codes();
     // The editor's copy of the global record.
     GlobalsRecord globals_record() const;
 

@@ -1,6 +1,7 @@
 #include "ops/Firmware.h"
 
 #include "ops/Library.h"
+#include "ops/Settings.h"
 #include "ops/Texts.h"
 #include "platform/SafeFile.h"
 #include "preset/AlgorithmLibrary.h"
@@ -226,20 +227,6 @@ std::string firmware_instructions_text()
            "firmware\n      file you've just downloaded and click 'Update'.";
 }
 
-bool firmware_aux_migration(UsbLink& link, std::span<uint8_t, kGlobalsSize> globals)
-{
-    // A record built from a failed read would overwrite the pedal's
-    // configuration with stale bytes.
-    if (!link.get_globals()) return false;
-    const uint8_t* reply = link.buffer();
-    uint8_t record[kGlobalsSize];
-    std::memcpy(record + kGlobalsHeadSize, reply, kGlobalsTailSize);
-    for (size_t k = 0; k < kGlobalsHeadSize; ++k)
-        record[k] = uint8_t(std::min<int>(uint8_t(reply[kGlobalsTailSize + k] + 2), 15));
-    std::memcpy(globals.data(), record, kGlobalsSize);
-    return link.set_globals_record(record);
-}
-
 FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUpdate& request, PresetImage image,
                                std::span<uint8_t, kGlobalsSize> globals)
 {
@@ -305,7 +292,12 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
 
     if (r.rule) {
         r.migration = read_everything_migrating(link, report, *r.rule, image, library_program_builder(library));
-        if (migrates_aux_codes(*r.rule)) r.aux_migrated = firmware_aux_migration(link, globals);
+        if (migrates_aux_codes(*r.rule)) {
+            GlobalsRecord record;
+            std::memcpy(record.bytes.data(), globals.data(), kGlobalsSize);
+            r.aux_migrated = migrate_aux_codes(link, report, record).ok();
+            std::memcpy(globals.data(), record.bytes.data(), kGlobalsSize);
+        }
     } else {
         r.migration.read = read_everything(link, report, image);
     }

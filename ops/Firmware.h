@@ -97,12 +97,6 @@ PackageRead browse_firmware_package(Reporter& report, const std::string& path);
 // "To update your pedal's firmware do the following : ..." (the menu entry).
 std::string firmware_instructions_text();
 
-// The AUX code migration of the global record: GET_GLOBALS, each of the three
-// AUX action codes raised by 2 (at most 15), SET_GLOBALS. `globals` (34
-// bytes) becomes the record written. Nothing is written when the read fails.
-// True when the record was written.
-bool firmware_aux_migration(UsbLink& link, std::span<uint8_t, kGlobalsSize> globals);
-
 enum class FirmwareOutcome {
     PackageGone,     // the package could not be read again: reported, nothing sent
     NoLibrary,       // presets must be converted but the algorithm library is unusable: reported, nothing sent

@@ -333,28 +333,6 @@ TEST_F(ConfigPanelsTest, AFailedWriteIsReportedAndThePanelCloses)
     EXPECT_EQ(w.globals_record().bytes[1], 13);
 }
 
-TEST_F(ConfigPanelsTest, AuxMigrationWritesOnlyAfterAGoodRead)
-{
-    GlobalsBytes g = factory_globals();
-    g[0] = 0;
-    g[1] = 12;
-    g[2] = 14;
-    pedal_.memory().globals = g;
-    Korvane& w = start();
-    EXPECT_TRUE(w.migrate_aux_codes());
-    EXPECT_EQ(pedal_.memory().globals[0], 2);
-    EXPECT_EQ(pedal_.memory().globals[1], 14);
-    EXPECT_EQ(pedal_.memory().globals[2], 15);
-
-    commands_.clear();
-    pedal_.set_short_answer(true);
-    const GlobalsBytes held = pedal_.memory().globals;
-    EXPECT_FALSE(w.migrate_aux_codes());
-    EXPECT_EQ(commands_, std::vector<uint8_t>{0xC1});
-    EXPECT_EQ(pedal_.memory().globals, held);
-    EXPECT_EQ(last_board_line(), "  > AUX switch actions were not converted. Please check them in Global Settings.");
-}
-
 // --- MIDI settings --------------------------------------------------------------------
 
 TEST_F(ConfigPanelsTest, MidiFieldsClampRefuseDuplicatesAndConfirmTheMap)
