@@ -3,7 +3,9 @@
 #include "cli/Terminal.h"
 #include "link/DeviceAccess.h"
 #include "link/SerialDriver.h"
+#include "ops/AutoBackup.h"
 #include "ops/Texts.h"
+#include "platform/Platform.h"
 
 #include <unistd.h>
 
@@ -158,6 +160,7 @@ void print_overview(const Terminal& t)
     t.out("  --port PATH       talk to the pedal on this serial port instead of searching");
     t.out("  --yes             answer yes to the question before the pedal is overwritten");
     t.out("  --verbose         print every USB step on standard error");
+    t.out("  --no-backup       no safety backup before the pedal's presets are overwritten");
     t.out("  --help            this text; `korvane COMMAND --help` tells about one command");
     t.out("");
     t.out("Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file.");
@@ -205,6 +208,12 @@ bool Session::connect()
         break;
     }
     return false;
+}
+
+std::string Session::safety_backup_folder() const
+{
+    if (no_backup) return {};
+    return ops::auto_backup_folder(ensure_data_folder(home_drive()));
 }
 
 int Session::usage_error(const Command& c, std::string_view what)
@@ -257,7 +266,7 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
 
     std::vector<std::string> rest;
     std::string port;
-    bool yes = false, verbose = false, help = false, options_end = false;
+    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (options_end || a.empty() || a[0] != '-' || a == "-") {
@@ -268,6 +277,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
             yes = true;
         } else if (a == "--verbose" || a == "-v") {
             verbose = true;
+        } else if (a == "--no-backup") {
+            no_backup = true;
         } else if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
@@ -294,6 +305,7 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.args = std::move(rest);
     session.yes = yes;
     session.verbose = verbose;
+    session.no_backup = no_backup;
     session.port = port;
     return command->run(session);
 }

@@ -13,7 +13,9 @@
 // with status 2.
 //
 // Options known to every command: --port PATH (that serial port instead of
-// the device list), --yes, --verbose, --help.
+// the device list), --yes, --verbose, --help, and --no-backup (commands that
+// overwrite the pedal's presets take a safety backup first and refuse when it
+// fails; --no-backup goes on without one).
 
 #include "link/UsbLink.h"
 #include "ops/Connect.h"
@@ -50,6 +52,7 @@ public:
     std::vector<std::string> args;   // the command's arguments, options taken out
     bool yes = false;
     bool verbose = false;
+    bool no_backup = false;          // --no-backup: no safety backup before overwriting
     std::string port;                // --port, empty: the device list
 
     virtual UsbLink& link() = 0;
@@ -71,6 +74,11 @@ public:
     // asks "<what> [y/N]"; otherwise says that --yes is needed and returns
     // false (the command then returns kUsage without sending anything).
     virtual bool confirm(const std::string& what) = 0;
+
+    // Where the safety backup goes before this command overwrites the
+    // pedal's presets: the presets folder's autobackup/ (created), or empty
+    // with --no-backup.
+    std::string safety_backup_folder() const;
 
     // A result line on standard output / an error line on standard error.
     virtual void out(std::string_view line) = 0;

@@ -67,6 +67,19 @@ const std::vector<Command>& commands()
          "Stores the 32 presets of factoryset.fap, reads them back to verify them, then\n"
          "writes the factory global settings. Every preset of the pedal is overwritten.\n",
          cmd_factory_reset},
+        {"copy", "korvane copy [--yes] FROM TO", "copy the preset of one slot over another",
+         "Stores the preset of slot FROM (1-32), with its title and its S and B\n"
+         "switches, into slot TO, then reads TO back to verify it. What TO held is\n"
+         "overwritten: asks first; --yes answers.\n",
+         cmd_copy},
+        {"swap", "korvane swap [--yes] [--no-backup] A B", "exchange the presets of two slots",
+         "The presets of slots A and B (1-32), with their titles and S and B\n"
+         "switches, change places; each slot is read back to verify it. First all\n"
+         "presets are saved in the presets folder's autobackup/ (see README); if that\n"
+         "fails nothing is stored unless --no-backup is given. Should the swap stop\n"
+         "half way, `korvane restore --yes FILE` with that backup puts both back.\n"
+         "Asks first; --yes answers.\n",
+         cmd_swap},
     };
     return table;
 }

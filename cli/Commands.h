@@ -19,5 +19,7 @@ int cmd_factory_reset(Session& s);
 
 // The table entry of a command by name; null when there is none.
 const Command* find_command(std::string_view name);
+int cmd_copy(Session& s);
+int cmd_swap(Session& s);
 
 } // namespace kv::cli

@@ -1,0 +1,148 @@
+#include "ops/Slots.h"
+
+#include "ops/Texts.h"
+#include "ops/Transfers.h"
+#include "preset/AlgorithmLibrary.h"
+#include "preset/Catalogue.h"
+#include "preset/ProgramPatcher.h"
+
+#include <cstring>
+
+namespace kv::ops {
+
+namespace {
+
+std::string preset_name(int slot) { return "Preset " + std::to_string(slot + 1); }
+
+std::string quoted_title(const PresetRecord& r) { return "\"" + title_text(r.title) + "\""; }
+
+bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
+
+} // namespace
+
+ProgramBuilder library_program_builder(const AlgorithmLibrary& library)
+{
+    return [&library](const PresetParameters& p, DspProgram& x, DspProgram& y) {
+        const ProgramPatcher patcher;
+        for (Engine e : {Engine::X, Engine::Y}) {
+            const AlgorithmId id = resolve_algorithm(p.algorithm(e));
+            DspProgram image = library.image(id);
+            for (int sp = 0; sp < kSpCount; ++sp) patcher.patch(sp, normalised_code(id, sp, p.sp(e, sp)), image, id);
+            (e == Engine::X ? x : y) = image;
+        }
+    };
+}
+
+int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
+{
+    EditedPreset p;
+    p.parameters = record.parameters;
+    p.title = record.title;
+    build(record.parameters, p.program_x, p.program_y);
+    const StoreResult stored = store_preset(link, slot, p);
+    if (!stored.ok()) return stored.code;
+    // The programs were echoed and compared; the header was not: read it back.
+    if (!link.read_preset(slot)) return kVerifyFailed;
+    if (std::memcmp(link.buffer(), record.data(), kPresetRecordSize) != 0) return kVerifyFailed;
+    return 0;
+}
+
+SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, const ProgramBuilder& build)
+{
+    SlotMoveResult r;
+    const LocalTime when = report.now();
+    if (!slots_ok(from, to)) return r;
+
+    auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
+        r.outcome = outcome;
+        report.alert(read_write_failed_text());
+        report.status(when, "  Copy operation failed.", second);
+        report.progress(100, "Copy error", Bar::Error);
+        return r;
+    };
+
+    if (!link.read_preset(from))
+        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.first = record_from_bytes(link.buffer());
+
+    const int code = store_record_verified(link, to, r.first, build);
+    if (code != 0) {
+        r.failed_slot = to;
+        r.code = code;
+        return fail(code == kVerifyFailed ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
+                    "  > " + preset_name(to) + " may be incomplete. Please try again.");
+    }
+    r.slots_changed = 1;
+    r.outcome = SlotMoveResult::Outcome::Moved;
+    report.status(when, "  Copy operation successful.",
+                  "  > " + preset_name(to) + " now holds " + quoted_title(r.first) + " from " + preset_name(from) + ".");
+    report.progress(100, "Copy complete", Bar::Level);
+    return r;
+}
+
+SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const ProgramBuilder& build,
+                          const std::string& backup_folder, OnBackupFailure on_failure)
+{
+    SlotMoveResult r;
+    if (!slots_ok(a, b)) return r;
+
+    const GuardResult guard = guard_with_backup(link, report, backup_folder, "swapping two presets", on_failure);
+    if (!guard.proceed) return r;
+    if (guard.backup.ok) r.backup_path = guard.backup.path;
+
+    const LocalTime when = report.now();
+    auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
+        r.outcome = outcome;
+        report.alert(read_write_failed_text());
+        report.status(when, "  Swap operation failed.", second);
+        report.progress(100, "Swap error", Bar::Error);
+        return r;
+    };
+
+    if (!link.read_preset(a))
+        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.first = record_from_bytes(link.buffer());
+    if (!link.read_preset(b))
+        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.second = record_from_bytes(link.buffer());
+
+    // Where the presets are kept when a store fails half way.
+    const std::string kept = r.backup_path.empty()
+                                 ? std::string("  > Both presets are shown on the console; store them again by hand.")
+                                 : "  > Both presets are kept in " + r.backup_path + ": restore it to undo the swap.";
+
+    const int steps[2][2] = {{b, a}, {a, b}};   // {slot written, slot whose preset goes there}
+    for (const auto& step : steps) {
+        const int target = step[0];
+        const PresetRecord& record = target == b ? r.first : r.second;
+        const int code = store_record_verified(link, target, record, build);
+        if (code != 0) {
+            r.failed_slot = target;
+            r.code = code;
+            if (r.backup_path.empty()) {
+                // Without a backup the records must at least be somewhere the user can find them.
+                for (const PresetRecord* rec : {&r.first, &r.second}) {
+                    std::string hex;
+                    char byte[4];
+                    for (size_t i = 0; i < kPresetRecordSize; ++i) {
+                        std::snprintf(byte, sizeof byte, "%02X", rec->data()[i]);
+                        hex += byte;
+                    }
+                    link.console("--> Preset " + std::to_string((rec == &r.first ? a : b) + 1) + " before the swap: " +
+                                 hex + "\n");
+                }
+            }
+            return fail(code == kVerifyFailed ? SlotMoveResult::Outcome::VerifyFailed
+                                              : SlotMoveResult::Outcome::StoreFailed,
+                        kept);
+        }
+        ++r.slots_changed;
+    }
+    r.outcome = SlotMoveResult::Outcome::Moved;
+    report.status(when, "  Swap operation successful.",
+                  "  > " + preset_name(a) + " and " + preset_name(b) + " have changed places.");
+    report.progress(100, "Swap complete", Bar::Level);
+    return r;
+}
+
+} // namespace kv::ops

@@ -1,0 +1,170 @@
+// `korvane copy` and `korvane swap` against the simulated pedal through the
+// in-process driver: what the slots hold afterwards, the question before the
+// pedal is overwritten, the safety backup that a swap takes first (and its
+// refusal to go on without one unless --no-backup), and usage errors that
+// send nothing.
+
+#include "cli/Terminal.h"
+#include "link/InProcessDriver.h"
+#include "ops/AutoBackup.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/SafeFile.h"
+#include "sim/FactoryData.h"
+#include "sim/PedalModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+class CliSlotsTest : public ::testing::Test {
+protected:
+    CliSlotsTest()
+    {
+        char tmpl[] = "/tmp/kv_cli_slots_XXXXXX";
+        drive = mkdtemp(tmpl);
+        setenv("HOMEDRIVE", drive.c_str(), 1);
+        // The pedal's presets hold the programs that bin/'s library builds, as
+        // a pedal whose presets were stored by this program does.
+        pedal.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
+        driver.attach(kPedalDescription, "TV000001", &pedal);
+        pedal.set_request_observer([this](const PedalRequest& r) {
+            requests.push_back(r.name);
+            if (on_request) on_request(r);
+        });
+        for (int s = 0; s < kSlotCount; ++s) pedal.memory().slots[s].title = make_title("Slot " + std::to_string(s + 1));
+        pedal.memory().slots[6].parameters.flags |= bits::kAutoStomp | bits::kBypassOnPc;
+    }
+    ~CliSlotsTest() override
+    {
+        if (std::system(("rm -rf '" + drive + "'").c_str()) != 0) std::fputs("could not remove the test folder\n", stderr);
+    }
+
+    int run(std::vector<std::string> args)
+    {
+        out.clear();
+        err.clear();
+        requests.clear();
+        cli::Terminal t;
+        t.driver = &driver;
+        t.clock = &clock;
+        t.out = [this](const std::string& s) { out += s + "\n"; };
+        t.err = [this](const std::string& s) { err += s + "\n"; };
+        return cli::run(args, t);
+    }
+    bool stored() const
+    {
+        for (const auto& r : requests)
+            if (r.rfind("Store preset", 0) == 0) return true;
+        return false;
+    }
+    std::string backup_folder() const { return drive + "/Brakwell/Korvane/presets/autobackup/"; }
+
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver{clock};
+    std::vector<std::string> requests;
+    std::function<void(const PedalRequest&)> on_request;
+    std::string out, err, drive;
+};
+
+TEST_F(CliSlotsTest, CopyAndSwapMoveWholePresetsAfterAsking)
+{
+    const PedalMemory before = pedal.memory();
+
+    // Without --yes and no terminal: refused, nothing stored.
+    EXPECT_EQ(run({"copy", "7", "12"}), 2);
+    EXPECT_FALSE(stored());
+    EXPECT_NE(err.find("Copy preset 7 (\"Slot 7\") over preset 12 (\"Slot 12\")"), std::string::npos);
+
+    ASSERT_EQ(run({"copy", "--yes", "7", "12"}), 0) << err;
+    EXPECT_EQ(out, "Preset 12 now holds \"Slot 7\" (verified).\n");
+    EXPECT_TRUE(pedal.memory().slots[11] == before.slots[6]);
+    EXPECT_TRUE(pedal.memory().slots[11].parameters.auto_stomp());
+    EXPECT_TRUE(pedal.memory().slots[11].parameters.bypass_on_pc());
+
+    ASSERT_EQ(run({"swap", "--yes", "1", "7"}), 0) << err;
+    EXPECT_EQ(out, "Preset 1 now holds \"Slot 7\", preset 7 \"Slot 1\" (verified).\n");
+    EXPECT_TRUE(pedal.memory().slots[0] == before.slots[6]);
+    EXPECT_TRUE(pedal.memory().slots[6] == before.slots[0]);
+    // The swap kept the pedal as it was in the presets folder's autobackup/.
+    const std::vector<std::string> backups = ops::list_auto_backups(backup_folder());
+    ASSERT_EQ(backups.size(), 1u);
+    const FileRead bkp = read_file_limited(backups[0], kDataFileLimit);
+    ASSERT_TRUE(bkp.ok());
+    ASSERT_EQ(bkp.bytes.size(), kPresetImageSize);
+    EXPECT_EQ(title_text(image_title(bkp.bytes.data(), 0)), "Slot 1");
+    EXPECT_EQ(title_text(image_title(bkp.bytes.data(), 11)), "Slot 7");   // after the copy, before the swap
+}
+
+TEST_F(CliSlotsTest, SwapRefusesWithoutItsSafetyBackupUnlessToldNotToMakeOne)
+{
+    const PedalMemory before = pedal.memory();
+    // Something in the way of the backup folder.
+    ensure_data_folder(drive);
+    std::FILE* f = std::fopen((drive + "/Brakwell/Korvane/presets/autobackup").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+
+    EXPECT_EQ(run({"swap", "--yes", "3", "4"}), 1);
+    EXPECT_FALSE(stored());
+    EXPECT_NE(err.find("Safety backup failed."), std::string::npos);
+    EXPECT_NE(err.find("Give --no-backup to swap without one."), std::string::npos);
+    EXPECT_TRUE(pedal.memory() == before);
+
+    ASSERT_EQ(run({"swap", "--yes", "--no-backup", "3", "4"}), 0) << err;
+    EXPECT_TRUE(pedal.memory().slots[2] == before.slots[3]);
+    EXPECT_TRUE(pedal.memory().slots[3] == before.slots[2]);
+}
+
+TEST_F(CliSlotsTest, ASwapThatStopsHalfWayNamesTheBackupToRestore)
+{
+    on_request = [this](const PedalRequest& r) {
+        if (r.name == "Store preset 1 parameters & title") pedal.set_no_answer(true);
+    };
+    EXPECT_EQ(run({"swap", "--yes", "2", "9"}), 1);
+    const std::vector<std::string> backups = ops::list_auto_backups(backup_folder());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_NE(err.find("put them back with: korvane restore --yes " + backups[0]), std::string::npos) << err;
+
+    // Without a backup the two records are printed instead.
+    pedal.set_no_answer(false);
+    on_request = [this](const PedalRequest& r) {
+        if (r.name == "Store preset 1 parameters & title") pedal.set_no_answer(true);
+    };
+    const PresetRecord second{pedal.memory().slots[8].parameters, pedal.memory().slots[8].title};
+    EXPECT_EQ(run({"swap", "--yes", "--no-backup", "2", "9"}), 1);
+    EXPECT_NE(err.find("preset 9: "), std::string::npos) << err;
+    char first_byte[4];
+    std::snprintf(first_byte, sizeof first_byte, "%02X", second.parameters.flags);
+    EXPECT_NE(err.find(std::string("preset 9: ") + first_byte), std::string::npos) << err;
+}
+
+TEST_F(CliSlotsTest, UsageErrorsSendNothing)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"copy"},          {"copy", "1"},          {"copy", "1", "2", "3"}, {"copy", "0", "2"},
+        {"copy", "1", "33"}, {"copy", "4", "4"},   {"copy", "x", "2"},      {"swap", "1"},
+        {"swap", "-1", "2"}, {"swap", "5", "5"},   {"swap", "1", "100"},    {"swap", "1", "2.0"},
+    };
+    for (const auto& args : bad) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        std::vector<std::string> with_yes = args;
+        with_yes.push_back("--yes");
+        EXPECT_EQ(run(with_yes), 2);
+        EXPECT_TRUE(requests.empty());
+        EXPECT_NE(err.find("Usage: korvane " + args[0]), std::string::npos) << err;
+    }
+}
+
+} // namespace
+} // namespace kv

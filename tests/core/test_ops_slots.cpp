@@ -1,0 +1,336 @@
+// Copying and swapping slots, and the safety backups taken before the
+// pedal's presets are overwritten, against the simulated pedal on a
+// hand-driven clock: what each slot holds afterwards (record and programs),
+// what a failure half way leaves and how it is undone, and the backups'
+// names, contents and count.
+
+#include "cli/Terminal.h"
+#include "link/InProcessDriver.h"
+#include "link/UsbLink.h"
+#include "ops/AutoBackup.h"
+#include "ops/Slots.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/SafeFile.h"
+#include "preset/AlgorithmLibrary.h"
+#include "sim/FactoryData.h"
+#include "sim/PedalModel.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+struct RecordingReporter : ops::Reporter {
+    std::vector<std::string> lines, alerts, questions;
+    std::string label;
+    ops::Bar bar = ops::Bar::Level;
+    int answer = 0;   // button chosen for every question
+    LocalTime stamp{2026, 12, 7, 10, 48, 0};
+    LocalTime now() override { return stamp; }
+    void status(const LocalTime&, std::string_view a, std::string_view b) override
+    {
+        lines.emplace_back(a);
+        if (!b.empty()) lines.emplace_back(b);
+    }
+    void status_uncounted(const LocalTime&, std::string_view a) override { lines.emplace_back(a); }
+    void progress(double, std::optional<std::string_view> l, ops::Bar b) override
+    {
+        if (l) label = *l;
+        bar = b;
+    }
+    void alert(std::string_view t) override { alerts.emplace_back(t); }
+    void message(std::string_view) override {}
+    int choice(std::string_view t, const char*, const char*, const char*) override
+    {
+        questions.emplace_back(t);
+        return answer;
+    }
+    bool has(const std::string& l) const
+    {
+        for (const auto& x : lines)
+            if (x == l) return true;
+        return false;
+    }
+};
+
+std::string temp_folder()
+{
+    char tmpl[] = "/tmp/kv_slots_XXXXXX";
+    const char* d = mkdtemp(tmpl);
+    return d ? std::string(d) : std::string("/tmp");
+}
+
+bool write_file(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fputs("x", f);
+    return std::fclose(f) == 0;
+}
+
+class SlotsTest : public ::testing::Test {
+protected:
+    SlotsTest()
+    {
+        pedal.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
+        // Titles and switches that tell the slots apart.
+        for (int s = 0; s < kSlotCount; ++s) {
+            pedal.memory().slots[s].title = make_title("Slot " + std::to_string(s + 1));
+        }
+        pedal.memory().slots[2].parameters.flags |= bits::kAutoStomp;
+        pedal.memory().slots[2].parameters.reserved[0] = 0x5A;
+        pedal.memory().slots[9].parameters.flags |= bits::kBypassOnPc;
+        driver.attach(kPedalDescription, "TV000001", &pedal);
+        pedal.set_request_observer([this](const PedalRequest& r) {
+            requests.push_back(r.name);
+            if (on_request) on_request(r);
+        });
+        link.set_console([this](const std::string& s) { console += s; });
+        link.set_event_pump([this] { clock.advance(0.001); });
+        EXPECT_TRUE(library.usable());
+    }
+    ~SlotsTest() override
+    {
+        for (const std::string& p : ops::list_auto_backups(folder)) {
+            std::remove(p.c_str());
+            std::remove((p.substr(0, p.size() - 4) + ".globals").c_str());
+        }
+        std::remove((folder + "/blocked").c_str());
+        std::remove((folder + "/notes.txt").c_str());
+        ::rmdir(folder.c_str());
+    }
+
+    PresetRecord record_of(int slot) const
+    {
+        return PresetRecord{pedal.memory().slots[slot].parameters, pedal.memory().slots[slot].title};
+    }
+    // The slot holds exactly this record and the programs built for it.
+    void expect_slot_holds(int slot, const PresetRecord& want)
+    {
+        SCOPED_TRACE("slot " + std::to_string(slot));
+        const PedalSlot& got = pedal.memory().slots[slot];
+        EXPECT_EQ(0, std::memcmp(got.parameters.data(), want.parameters.data(), kPresetParametersSize));
+        EXPECT_EQ(0, std::memcmp(got.title.text, want.title.text, kPresetTitleSize));
+        DspProgram x{}, y{};
+        build(want.parameters, x, y);
+        EXPECT_EQ(0, std::memcmp(got.program_x.bytes, x.bytes, kDspProgramSize));
+        EXPECT_EQ(0, std::memcmp(got.program_y.bytes, y.bytes, kDspProgramSize));
+    }
+    std::vector<uint8_t> memory_image() const
+    {
+        std::vector<uint8_t> image(kPresetImageSize);
+        for (int s = 0; s < kSlotCount; ++s) {
+            set_image_parameters(image.data(), s, pedal.memory().slots[s].parameters);
+            set_image_title(image.data(), s, pedal.memory().slots[s].title);
+        }
+        return image;
+    }
+
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver{clock};
+    UsbLink link{driver, clock};
+    RecordingReporter report;
+    AlgorithmLibrary library{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
+    ops::ProgramBuilder build = ops::library_program_builder(library);
+    std::vector<std::string> requests;
+    std::function<void(const PedalRequest&)> on_request;
+    std::string console;
+    std::string folder = temp_folder();
+};
+
+TEST_F(SlotsTest, CopyStoresTheRecordWithTitleSwitchesAndProgramsAndReadsItBack)
+{
+    const PresetRecord source = record_of(2);
+    const PedalMemory before = pedal.memory();
+
+    const ops::SlotMoveResult r = ops::copy_slot(link, report, 2, 17, build);
+    ASSERT_TRUE(r.ok());
+    expect_slot_holds(17, source);
+    expect_slot_holds(2, source);
+    EXPECT_TRUE(pedal.memory().slots[17].parameters.auto_stomp());
+    EXPECT_EQ(pedal.memory().slots[17].parameters.reserved[0], 0x5A);
+    for (int s = 0; s < kSlotCount; ++s) {
+        if (s != 17) {
+            EXPECT_TRUE(pedal.memory().slots[s] == before.slots[s]) << s;
+        }
+    }
+    // The header is not echoed by a store: the slot is read back after it.
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests.back(), "Read preset 17");
+    EXPECT_TRUE(report.has("  Copy operation successful."));
+    EXPECT_TRUE(report.has("  > Preset 18 now holds \"Slot 3\" from Preset 3."));
+    EXPECT_EQ(report.label, "Copy complete");
+    EXPECT_TRUE(report.alerts.empty());
+
+    // A copy that cannot be stored: one retry, then the failure, reported.
+    pedal.corrupt_next_echoes(4);   // both echoes of both attempts
+    const ops::SlotMoveResult bad = ops::copy_slot(link, report, 4, 5, build);
+    EXPECT_EQ(bad.outcome, ops::SlotMoveResult::Outcome::StoreFailed);
+    EXPECT_EQ(bad.failed_slot, 5);
+    EXPECT_EQ(report.label, "Copy error");
+    EXPECT_EQ(report.bar, ops::Bar::Error);
+    EXPECT_EQ(report.alerts.size(), 1u);
+    EXPECT_NE(console.find("--> Auto-retry triggered."), std::string::npos);
+
+    // Bad slots are refused before anything is sent.
+    requests.clear();
+    EXPECT_EQ(ops::copy_slot(link, report, 3, 3, build).outcome, ops::SlotMoveResult::Outcome::Refused);
+    EXPECT_EQ(ops::copy_slot(link, report, -1, 3, build).outcome, ops::SlotMoveResult::Outcome::Refused);
+    EXPECT_EQ(ops::copy_slot(link, report, 3, 32, build).outcome, ops::SlotMoveResult::Outcome::Refused);
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(SlotsTest, SwapExchangesTwoPresetsAfterASafetyBackupOfThePedal)
+{
+    const PresetRecord a = record_of(2), b = record_of(9);
+    const std::vector<uint8_t> image_before = memory_image();
+    const auto globals_before = pedal.memory().globals;
+
+    const ops::SlotMoveResult r = ops::swap_slots(link, report, 2, 9, build, folder, ops::OnBackupFailure::Refuse);
+    ASSERT_TRUE(r.ok());
+    expect_slot_holds(9, a);
+    expect_slot_holds(2, b);
+    EXPECT_TRUE(pedal.memory().slots[9].parameters.auto_stomp());
+    EXPECT_TRUE(pedal.memory().slots[2].parameters.bypass_on_pc());
+    EXPECT_EQ(r.slots_changed, 2);
+    EXPECT_TRUE(report.has("  > Preset 3 and Preset 10 have changed places."));
+    EXPECT_EQ(report.label, "Swap complete");
+
+    // The backup holds the pedal as it was before the swap, in the backup format.
+    ASSERT_FALSE(r.backup_path.empty());
+    EXPECT_EQ(r.backup_path, folder + "/Tessivar_AutoBackup_2026-12-07_10-48-00.bkp");
+    const FileRead bkp = read_file_limited(r.backup_path, kDataFileLimit);
+    ASSERT_TRUE(bkp.ok());
+    EXPECT_EQ(bkp.bytes, image_before);
+    const FileRead glo =
+        read_file_limited(folder + "/Tessivar_AutoBackup_2026-12-07_10-48-00.globals", kDataFileLimit);
+    ASSERT_TRUE(glo.ok());
+    EXPECT_EQ(glo.bytes, std::vector<uint8_t>(globals_before.begin(), globals_before.end()));
+    EXPECT_TRUE(report.has("  Safety backup of the presets saved."));
+
+    // Swapping back gives every slot its first content again.
+    const ops::SlotMoveResult back = ops::swap_slots(link, report, 9, 2, build, folder, ops::OnBackupFailure::Refuse);
+    ASSERT_TRUE(back.ok());
+    expect_slot_holds(2, a);
+    expect_slot_holds(9, b);
+    EXPECT_EQ(memory_image(), image_before);
+    // A second backup in the same second gets a name of its own.
+    EXPECT_EQ(back.backup_path, folder + "/Tessivar_AutoBackup_2026-12-07_10-48-00_2.bkp");
+}
+
+TEST_F(SlotsTest, SwapStoppedHalfWayLeavesBothPresetsRecoverableFromTheBackup)
+{
+    const PresetRecord a = record_of(4), b = record_of(20);
+    const std::vector<uint8_t> image_before = memory_image();
+
+    // The pedal stops answering once the second store (into slot 4) has begun.
+    on_request = [this](const PedalRequest& r) {
+        if (r.name == "Store preset 4 parameters & title") pedal.set_no_answer(true);
+    };
+    const ops::SlotMoveResult r = ops::swap_slots(link, report, 4, 20, build, folder, ops::OnBackupFailure::Refuse);
+    EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::StoreFailed);
+    EXPECT_EQ(r.failed_slot, 4);
+    EXPECT_EQ(r.slots_changed, 1);
+    expect_slot_holds(20, a);   // the first store was verified
+    EXPECT_EQ(report.label, "Swap error");
+    EXPECT_TRUE(report.has("  > Both presets are kept in " + r.backup_path + ": restore it to undo the swap."));
+    // Both records as they were come back with the result too.
+    EXPECT_EQ(0, std::memcmp(r.first.data(), a.data(), kPresetRecordSize));
+    EXPECT_EQ(0, std::memcmp(r.second.data(), b.data(), kPresetRecordSize));
+
+    // The backup written before the swap holds both presets; storing its slots
+    // back (what a restore does for every slot) undoes the half-done swap.
+    pedal.set_no_answer(false);
+    on_request = nullptr;
+    const FileRead bkp = read_file_limited(r.backup_path, kDataFileLimit);
+    ASSERT_TRUE(bkp.ok());
+    ASSERT_EQ(bkp.bytes, image_before);
+    for (int s = 0; s < kSlotCount; ++s)
+        ASSERT_EQ(ops::store_record_verified(link, s, image_record(bkp.bytes.data(), s), build), 0) << s;
+    expect_slot_holds(4, a);
+    expect_slot_holds(20, b);
+    EXPECT_EQ(memory_image(), image_before);
+
+    // A first store that fails leaves the first slot untouched.
+    pedal.corrupt_next_echoes(4);   // both echoes of both attempts
+    const ops::SlotMoveResult first = ops::swap_slots(link, report, 4, 20, build, folder, ops::OnBackupFailure::Refuse);
+    EXPECT_EQ(first.outcome, ops::SlotMoveResult::Outcome::StoreFailed);
+    EXPECT_EQ(first.failed_slot, 20);
+    expect_slot_holds(4, a);
+}
+
+TEST_F(SlotsTest, AFailedSafetyBackupAsksOrRefusesBeforeAnythingIsStored)
+{
+    const PedalMemory before = pedal.memory();
+    // A file where the backup folder should be: the backup cannot be written.
+    const std::string blocked = folder + "/blocked";
+    ASSERT_TRUE(write_file(blocked));
+
+    requests.clear();
+    ops::SlotMoveResult r = ops::swap_slots(link, report, 0, 1, build, blocked + "/", ops::OnBackupFailure::Refuse);
+    EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::Refused);
+    EXPECT_TRUE(report.questions.empty());
+    EXPECT_TRUE(report.has("  Safety backup failed."));
+    for (const auto& n : requests) EXPECT_EQ(n.find("Store"), std::string::npos) << n;
+
+    report.answer = 0;   // Cancel
+    r = ops::swap_slots(link, report, 0, 1, build, blocked + "/", ops::OnBackupFailure::Ask);
+    EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::Refused);
+    ASSERT_EQ(report.questions.size(), 1u);
+    EXPECT_EQ(report.questions[0].rfind("The presets in your pedal could not be backed up before swapping two presets:", 0),
+              0u);
+    EXPECT_TRUE(pedal.memory() == before);
+
+    report.answer = 1;   // Continue
+    r = ops::swap_slots(link, report, 0, 1, build, blocked + "/", ops::OnBackupFailure::Ask);
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.backup_path.empty());
+    EXPECT_TRUE(pedal.memory().slots[1] == before.slots[0]);
+
+    // A pedal that does not answer: no backup, and nothing stored either.
+    pedal.set_no_answer(true);
+    report.answer = 0;
+    r = ops::swap_slots(link, report, 0, 1, build, folder, ops::OnBackupFailure::Ask);
+    EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::Refused);
+    EXPECT_TRUE(report.has("  > the pedal's presets could not be read."));
+}
+
+TEST_F(SlotsTest, SafetyBackupsKeepTheTenNewest)
+{
+    std::vector<std::string> made;
+    for (int i = 0; i < 12; ++i) {
+        report.stamp.minute = 10 + i / 2;   // two backups within each minute's same second
+        const ops::AutoBackupResult r = ops::auto_backup(link, report, folder);
+        ASSERT_TRUE(r.ok) << r.error;
+        made.push_back(r.path);
+        EXPECT_EQ(r.removed, i >= 10 ? 1 : 0);
+    }
+    const std::vector<std::string> kept = ops::list_auto_backups(folder);
+    ASSERT_EQ(kept.size(), 10u);
+    EXPECT_EQ(kept, std::vector<std::string>(made.begin() + 2, made.end()));
+    EXPECT_NE(kept.back().find("_10-15-00_2.bkp"), std::string::npos);
+    for (const std::string& gone : {made[0], made[1]}) {
+        EXPECT_FALSE(file_exists(gone));
+        EXPECT_FALSE(file_exists(gone.substr(0, gone.size() - 4) + ".globals"));
+    }
+    // Other files in the folder are never touched.
+    ASSERT_TRUE(write_file(folder + "/notes.txt"));
+    ops::prune_auto_backups(folder, 0);
+    EXPECT_TRUE(file_exists(folder + "/notes.txt"));
+    EXPECT_TRUE(ops::list_auto_backups(folder).empty());
+}
+
+} // namespace
+} // namespace kv
