@@ -15,6 +15,7 @@
 #include "preset/AlgorithmLibrary.h"
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
@@ -31,36 +32,16 @@
 namespace kv {
 namespace {
 
-struct RecordingReporter : ops::Reporter {
-    std::vector<std::string> lines, alerts, questions;
-    std::string label;
-    ops::Bar bar = ops::Bar::Level;
-    int answer = 0;   // button chosen for every question
+// The operations' recording reporter with a clock that names the backups.
+struct RecordingReporter : test::RecordingReporter {
     LocalTime stamp{2026, 12, 7, 10, 48, 0};
     LocalTime now() override { return stamp; }
-    void status(const LocalTime&, std::string_view a, std::string_view b) override
+    std::vector<std::string> questions() const
     {
-        lines.emplace_back(a);
-        if (!b.empty()) lines.emplace_back(b);
-    }
-    void status_uncounted(const LocalTime&, std::string_view a) override { lines.emplace_back(a); }
-    void progress(double, std::optional<std::string_view> l, ops::Bar b) override
-    {
-        if (l) label = *l;
-        bar = b;
-    }
-    void alert(std::string_view t) override { alerts.emplace_back(t); }
-    void message(std::string_view) override {}
-    int choice(std::string_view t, const char*, const char*, const char*) override
-    {
-        questions.emplace_back(t);
-        return answer;
-    }
-    bool has(const std::string& l) const
-    {
-        for (const auto& x : lines)
-            if (x == l) return true;
-        return false;
+        std::vector<std::string> q;
+        for (const auto& d : dialogs)
+            if (d.rfind("choice:", 0) == 0) q.push_back(d.substr(7));
+        return q;
     }
 };
 
@@ -281,19 +262,19 @@ TEST_F(SlotsTest, AFailedSafetyBackupAsksOrRefusesBeforeAnythingIsStored)
     requests.clear();
     ops::SlotMoveResult r = ops::swap_slots(link, report, 0, 1, build, blocked + "/", ops::OnBackupFailure::Refuse);
     EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::Refused);
-    EXPECT_TRUE(report.questions.empty());
+    EXPECT_TRUE(report.questions().empty());
     EXPECT_TRUE(report.has("  Safety backup failed."));
     for (const auto& n : requests) EXPECT_EQ(n.find("Store"), std::string::npos) << n;
 
-    report.answer = 0;   // Cancel
+    report.answers = {0};   // Cancel
     r = ops::swap_slots(link, report, 0, 1, build, blocked + "/", ops::OnBackupFailure::Ask);
     EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::Refused);
-    ASSERT_EQ(report.questions.size(), 1u);
-    EXPECT_EQ(report.questions[0].rfind("The presets in your pedal could not be backed up before swapping two presets:", 0),
+    ASSERT_EQ(report.questions().size(), 1u);
+    EXPECT_EQ(report.questions()[0].rfind("The presets in your pedal could not be backed up before swapping two presets:", 0),
               0u);
     EXPECT_TRUE(pedal.memory() == before);
 
-    report.answer = 1;   // Continue
+    report.answers = {1};   // Continue
     r = ops::swap_slots(link, report, 0, 1, build, blocked + "/", ops::OnBackupFailure::Ask);
     EXPECT_TRUE(r.ok());
     EXPECT_TRUE(r.backup_path.empty());
@@ -301,7 +282,6 @@ TEST_F(SlotsTest, AFailedSafetyBackupAsksOrRefusesBeforeAnythingIsStored)
 
     // A pedal that does not answer: no backup, and nothing stored either.
     pedal.set_no_answer(true);
-    report.answer = 0;
     r = ops::swap_slots(link, report, 0, 1, build, folder, ops::OnBackupFailure::Ask);
     EXPECT_EQ(r.outcome, ops::SlotMoveResult::Outcome::Refused);
     EXPECT_TRUE(report.has("  > the pedal's presets could not be read."));
