@@ -1,8 +1,13 @@
 #include "library/KV_TransportPanel.h"
 
 #include <cstring>
+#include <vector>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Menu_Item.H>
 
 #include "widgets/Input.h"
+#include "widgets/SafeChoice.h"
 
 namespace kv {
 
@@ -72,7 +77,7 @@ KV_TransportPanel::KV_TransportPanel(int x, int y, int w, int h, const char* lab
         const int ry = y + row_y(i);
 
         s.program_label = new Fl_Box(rx, ry, 45, 25);
-        s.program_label->copy_label(("PC." + std::to_string(i)).c_str());
+        set_program_label(i, false);
         s.program_label->labelsize(12);
 
         s.bank_button = new Fl_Button(rx + kBankX, ry, 65, 25, i % 2 == 0 ? kBankLabels[i / 2] : kBLabel);
@@ -214,9 +219,119 @@ void KV_TransportPanel::bank_pressed(int index)
         slots[size_t(index)].bank_button->value(1);
         return;
     }
+    if (may_select && !may_select(index)) {
+        // The owner kept the selection (the user kept an unsaved edit).
+        slots[size_t(index)].bank_button->value(0);
+        slots[size_t(index)].bank_button->redraw();
+        return;
+    }
+    set_unsaved_mark(false);
     select_slot(index);
     toggle_source = slot_selected;
     do_callback();
+}
+
+void KV_TransportPanel::set_program_label(int index, bool marked)
+{
+    // "PC.5 *": the mark stands beside the label the row always had.
+    std::string text = "PC." + std::to_string(index);
+    if (marked) text += " *";
+    slots[size_t(index)].program_label->copy_label(text.c_str());
+    slots[size_t(index)].program_label->redraw_label();
+}
+
+void KV_TransportPanel::set_unsaved_mark(bool on)
+{
+    const int want = on ? current_slot : -1;
+    if (want == marked_slot_) return;
+    if (marked_slot_ >= 0) set_program_label(marked_slot_, false);
+    marked_slot_ = want;
+    if (marked_slot_ >= 0) set_program_label(marked_slot_, true);
+}
+
+void KV_TransportPanel::request_slot_action(int source, int from, int to)
+{
+    if ((source != slot_copy && source != slot_swap) || from == to || from < 0 || from >= kSlots || to < 0 ||
+        to >= kSlots)
+        return;
+    slot_action = {from, to};
+    toggle_source = source;
+    do_callback();
+    toggle_source = slot_selected;
+}
+
+int KV_TransportPanel::row_at(int x, int y) const
+{
+    for (int i = 0; i < kSlots; ++i) {
+        const Slot& s = slots[size_t(i)];
+        const int top = s.program_label->y();
+        if (y >= top && y < top + 25 && x >= s.program_label->x() && x < s.b_switch->x() + s.b_switch->w()) return i;
+    }
+    return -1;
+}
+
+void KV_TransportPanel::open_slot_menu(int index, int x, int y)
+{
+    if (index < 0 || index >= kSlots || !slots[size_t(index)].bank_button->active()) return;
+    // Two submenus, "Copy to" and "Swap with", each listing the other slots as
+    // "Preset 7 (4-A)   Title". A title is drawn through the toolkit's label
+    // rules, so the characters those give a meaning ('@' symbols, '&'
+    // shortcuts) and control characters are shown as blanks.
+    std::vector<std::string> texts;
+    std::vector<std::pair<int, int>> picks;   // source, target
+    for (int kind = 0; kind < 2; ++kind) {
+        for (int t = 0; t < kSlots; ++t) {
+            if (t == index) continue;
+            std::string title(names_[size_t(t)].text, kNameSize);
+            for (char& c : title)
+                if (c == '@' || c == '&' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+            while (!title.empty() && title.back() == ' ') title.pop_back();
+            std::string item = "Preset " + std::to_string(t + 1) + " (" + std::to_string(t / 2 + 1) + "-" +
+                               (t % 2 == 0 ? "A" : "B") + ")";
+            if (slots[size_t(t)].bank_button->active() && !title.empty()) item += "   " + title;
+            texts.push_back(item);
+            picks.emplace_back(kind == 0 ? slot_copy : slot_swap, t);
+        }
+    }
+    // The menu as the toolkit's item array: a submenu title, its items and a
+    // terminator, twice, then the terminator of the whole menu.
+    const size_t per_kind = size_t(kSlots - 1);
+    std::vector<Fl_Menu_Item> items;
+    for (int kind = 0; kind < 2; ++kind) {
+        Fl_Menu_Item title{};
+        title.text = kind == 0 ? "Copy to" : "Swap with";
+        title.flags = FL_SUBMENU;
+        items.push_back(title);
+        for (size_t i = 0; i < per_kind; ++i) {
+            const size_t k = size_t(kind) * per_kind + i;
+            Fl_Menu_Item item{};
+            item.text = texts[k].c_str();
+            item.user_data_ = reinterpret_cast<void*>(intptr_t(k + 1));
+            items.push_back(item);
+        }
+        items.push_back(Fl_Menu_Item{});
+    }
+    items.push_back(Fl_Menu_Item{});
+
+    install_menu_guard();
+    const Fl_Menu_Item* menu = items.data();
+    const Fl_Menu_Item* picked = menu_popup ? menu_popup(menu, x, y) : menu->popup(x, y);
+    if (!picked || picked->user_data() == nullptr) return;
+    const size_t which = size_t(reinterpret_cast<intptr_t>(picked->user_data())) - 1;
+    if (which >= picks.size()) return;
+    request_slot_action(picks[which].first, index, picks[which].second);
+}
+
+int KV_TransportPanel::handle(int event)
+{
+    if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE && active_r()) {
+        const int row = row_at(Fl::event_x(), Fl::event_y());
+        if (row >= 0) {
+            open_slot_menu(row, Fl::event_x(), Fl::event_y());
+            return 1;
+        }
+    }
+    return Fl_Scroll::handle(event);
 }
 
 void KV_TransportPanel::switch_toggled(int source)

@@ -15,8 +15,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+struct Fl_Menu_Item;
 
 #include "preset/PresetRecord.h"
 
@@ -39,6 +42,8 @@ public:
         slot_selected = 0,   // the user selected a slot: the owner reads it
         stomp_toggled = 1,   // the selected slot's S switch changed (flags bit 6)
         bypass_toggled = 2,  // the selected slot's B switch changed (flags bit 5)
+        slot_copy = 3,       // the row menu asked to copy slot_action.from over slot_action.to
+        slot_swap = 4,       // the row menu asked to swap slot_action.from and slot_action.to
     };
     static constexpr uint8_t kStompMask = 0x40;
     static constexpr uint8_t kBypassMask = 0x20;
@@ -86,6 +91,36 @@ public:
     // edit_name as text (12 characters, space-padded).
     std::string edit_name_text() const;
 
+    // --- reorganising slots ---
+    // A right click on a row whose preset has been read opens a menu with
+    // "Copy to" and "Swap with" submenus listing the other slots. The pick is
+    // handed to the owner as slot_action with toggle_source slot_copy or
+    // slot_swap; the panel itself changes nothing.
+    struct SlotAction {
+        int from = -1;
+        int to = -1;
+    };
+    SlotAction slot_action;
+    // Runs the owner's callback for a copy or swap, as the menu does.
+    void request_slot_action(int source, int from, int to);
+    // The row under window point (x, y), or -1.
+    int row_at(int x, int y) const;
+    // Shows the menu of row `index` at (x, y) and runs what is picked.
+    void open_slot_menu(int index, int x, int y);
+    // The menu's pop-up; null: the toolkit's (tests replace it).
+    using MenuPopup = std::function<const Fl_Menu_Item*(const Fl_Menu_Item* menu, int x, int y)>;
+    MenuPopup menu_popup;
+    int handle(int event) override;
+
+    // Asked before a click selects another slot (index 0 to 31): false keeps
+    // the current selection and runs no callback. Null: always allowed.
+    std::function<bool(int index)> may_select;
+
+    // The mark beside the selected slot's program label that says the edited
+    // preset differs from what the slot holds.
+    void set_unsaved_mark(bool on);
+    bool unsaved_mark() const { return marked_slot_ >= 0; }
+
     // Fields, in this order.
     std::array<Fl_Box*, kPages> page_titles{};
     int current_slot = 0;
@@ -111,7 +146,10 @@ private:
     void name_edited(int index);
     void show_name(int index);
 
+    void set_program_label(int index, bool marked);
+
     std::array<PresetTitle, kSlots> names_{};
+    int marked_slot_ = -1;
 };
 
 } // namespace kv
