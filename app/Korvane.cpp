@@ -26,6 +26,8 @@
 #include "ops/Firmware.h"
 #include "ops/Library.h"
 #include "ops/Settings.h"
+#include "ops/AutoBackup.h"
+#include "ops/Slots.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
 #include "platform/DataPaths.h"
@@ -1095,6 +1097,10 @@ void Korvane::on_transport_panel()
         // The switch goes into the edited preset; WRITE stores it.
         dashboard->params.flags = transport_panel->apply_toggle(dashboard->params.flags);
         return;
+    case KV_TransportPanel::slot_copy:
+    case KV_TransportPanel::slot_swap:
+        run_slot_action(transport_panel->toggle_source);
+        return;
     default:
         read_selected_slot();
         return;
@@ -1118,6 +1124,77 @@ void Korvane::read_selected_slot()
         prepare_arp_editor();
         preset_panel->clear_selection();
     }
+    redraw();
+}
+
+namespace {
+// The algorithm library the copied and swapped presets' programs are built
+// from, read once (the same file the Dashboard reads).
+const AlgorithmLibrary& program_library()
+{
+    static const AlgorithmLibrary library(data_path(AlgorithmLibrary::kFileName));
+    return library;
+}
+
+std::string slot_and_title(int slot, const PresetTitle& title)
+{
+    std::string t = title_text(title);
+    return "Preset " + std::to_string(slot + 1) + " (\"" + t + "\")";
+}
+} // namespace
+
+void Korvane::run_slot_action(int source)
+{
+    if (busy_ > 0 || !online_) return;
+    const auto [from, to] = transport_panel->slot_action;
+    if (!slot_valid(from) || !slot_valid(to) || from == to) return;
+    const bool swap = source == KV_TransportPanel::slot_swap;
+    const std::string question =
+        swap ? "Swap " + slot_and_title(from, transport_panel->slot_name(from)) + " and " +
+                   slot_and_title(to, transport_panel->slot_name(to)) + "?"
+             : "Copy " + slot_and_title(from, transport_panel->slot_name(from)) + " over " +
+                   slot_and_title(to, transport_panel->slot_name(to)) + "?\n\nWhat Preset " + std::to_string(to + 1) +
+                   " holds now is overwritten.";
+    if (dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
+    if (!program_library().usable()) {
+        dialogs().alert("The algorithm library (" + data_path(AlgorithmLibrary::kFileName) +
+                        ") could not be read: presets cannot be copied or swapped without it.");
+        return;
+    }
+
+    const int selected = transport_panel->current_slot;
+    const bool selected_changes = selected == to || (swap && selected == from);
+    const PresetTitle kept_name = transport_panel->edit_name;
+    ops::SlotMoveResult r;
+    {
+        Exchange exchange(*this);
+        set_main_controls_active(false);
+        transport_panel->deactivate();
+        const ops::ProgramBuilder build = ops::library_program_builder(program_library());
+        r = swap ? ops::swap_slots(*usb, *reporter_, from, to, build, ops::auto_backup_folder(presets_folder_),
+                                   ops::OnBackupFailure::Ask)
+                 : ops::copy_slot(*usb, *reporter_, from, to, build);
+        transport_panel->activate();
+        set_main_controls_active(true);
+    }
+    // The rows show what the slots hold now (as far as it is known).
+    auto show_slot = [&](int slot, const PresetRecord& record) {
+        set_image_record(work_buffer, slot, record);
+        transport_panel->set_slot_name(slot, record.title);
+        transport_panel->set_switches_from_flags(slot, record.parameters.flags);
+    };
+    if (r.ok()) {
+        if (swap) {
+            show_slot(to, r.first);
+            show_slot(from, r.second);
+        } else {
+            show_slot(to, r.first);
+        }
+    } else if (swap && r.slots_changed > 0) {
+        show_slot(to, r.first);
+    }
+    transport_panel->edit_name = kept_name;
+    if (selected_changes && r.slots_changed > 0) read_selected_slot();
     redraw();
 }
 

@@ -289,6 +289,9 @@ private:
     // The Dashboard, Connect, Menu and Quit, while a preset is written.
     void set_main_controls_active(bool active);
     void read_selected_slot();
+    // A copy or swap picked in a preset row's menu: asked, run, the rows
+    // updated, and the selected slot read again when it was one of them.
+    void run_slot_action(int source);
 
     // The offline list and its prompt.
     void open_preset_prompt();
