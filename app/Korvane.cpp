@@ -43,6 +43,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Input_.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Progress.H>
@@ -88,6 +89,31 @@ void use_layout_fonts()
     Fl::set_font(FL_HELVETICA_BOLD, "BArial");
     Fl::set_font(FL_HELVETICA_ITALIC, "IArial");
     Fl::set_font(FL_HELVETICA_BOLD_ITALIC, "PArial");
+}
+
+// The undo shortcuts must reach the window before the focused widget: the
+// Dashboard takes every key press while it has the focus. The hook sees each
+// event first (chaining to whatever dispatch was installed before it, such as
+// the menu guard) and hands the main window's events to it.
+Fl_Event_Dispatch earlier_dispatch = nullptr;
+
+int main_window_dispatch(int event, Fl_Window* window)
+{
+    Korvane* k = window ? dynamic_cast<Korvane*>(window->top_window()) : nullptr;
+    if (k && k->edit_key(event)) return 1;
+    const int taken = earlier_dispatch ? earlier_dispatch(event, window) : Fl::handle_(event, window);
+    // A title typed, a switch or a slider let go: the mark follows.
+    if (k && (event == FL_RELEASE || event == FL_KEYUP || event == FL_UNFOCUS)) k->refresh_unsaved_mark();
+    return taken;
+}
+
+void install_main_window_dispatch()
+{
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    earlier_dispatch = Fl::event_dispatch();
+    Fl::event_dispatch(main_window_dispatch);
 }
 
 } // namespace
@@ -154,6 +180,9 @@ void Korvane::build(const KorvaneSetup& setup)
 
     // 8. The global record starts from the pedal's factory map.
     fill_default_globals();
+
+    window_label_ = label() ? label() : "";
+    install_main_window_dispatch();
 
     // 9. Show the window and look for the pedal.
     end();
@@ -295,6 +324,17 @@ void Korvane::build_widgets()
     write_button->tooltip("store the displayed parameter settings to selected preset location");
     write_button->callback(write_cb, this);
     write_button->deactivate();
+
+    compare_button = new Fl_Button(write_button->x() + write_button->w() + 5, 530, 80, 28, "Compare");
+    compare_button->type(FL_TOGGLE_BUTTON);
+    compare_button->labelfont(0);
+    compare_button->labelsize(14);
+    compare_button->tooltip("hear the preset as stored in the pedal; click again for your edit");
+    compare_button->callback(compare_cb, this);
+    compare_button->deactivate();
+
+    // Another slot replaces the edit: asked first when it is unsaved.
+    transport_panel->may_select = [this](int) { return discard_changes_ok(); };
 
     infographic_button = new Fl_Button(98, 615, 150, 26, "INFOGRAPHIC");
     infographic_button->type(FL_TOGGLE_BUTTON);
@@ -651,6 +691,12 @@ bool Korvane::connect(bool interactive)
         break;
     }
 
+    if (!r.online()) {
+        // What the slots hold is no longer known: nothing counts as unsaved.
+        history_.forget_stored();
+        compare_button->deactivate();
+        refresh_unsaved_mark();
+    }
     text_board->scroll_to_status_lines();
     if (interactive) {
         usb->progress->value(0);
@@ -739,6 +785,7 @@ void Korvane::show_everything_read(const ops::EverythingRead& r)
     online_ = true;
     show_sequences(r.sequences);
     prepare_arp_editor();
+    start_history(true);
 }
 
 void Korvane::show_sequences(const ops::EngineSequences& sequences)
@@ -785,6 +832,7 @@ void Korvane::connect_cb(Fl_Widget*, void* data)
 {
     auto* w = static_cast<Korvane*>(data);
     if (w->exchange_running()) return;
+    if (!w->discard_changes_ok()) return;
     w->connect(true);
 }
 
@@ -801,6 +849,7 @@ void Korvane::quit_cb(Fl_Widget*, void* data)
 {
     auto* w = static_cast<Korvane*>(data);
     if (w->refuse_leaving()) return;
+    if (!w->discard_changes_ok()) return;
     w->end_process(0);
 }
 
@@ -809,6 +858,8 @@ void Korvane::close_cb(Fl_Widget*, void* data)
 {
     auto* w = static_cast<Korvane*>(data);
     if (w->refuse_leaving()) return;
+    // An unsaved edit is asked about first, as Quit does.
+    if (!w->discard_changes_ok()) return;
     w->hide();
 }
 
@@ -1064,8 +1115,14 @@ void Korvane::on_write()
     WriteGuard writing(*this);
     // The edited preset cannot change while it is written.
     set_main_controls_active(false);
-    ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());
+    const ops::StoreResult stored = ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());
     set_main_controls_active(true);
+    if (stored.ok()) {
+        // The slot now holds the edit.
+        history_.mark_stored(edit_state());
+        compare_button->activate();
+        refresh_unsaved_mark();
+    }
     redraw();
 }
 
@@ -1086,6 +1143,7 @@ void Korvane::on_dashboard()
     if (dashboard->preview_request == parameters) arp_follow_parameters();
     // An edited preset is no longer the offline one picked.
     if (dashboard->live) preset_panel->clear_selection();
+    note_edit();
     redraw();
 }
 
@@ -1095,7 +1153,9 @@ void Korvane::on_transport_panel()
     case KV_TransportPanel::stomp_toggled:
     case KV_TransportPanel::bypass_toggled:
         // The switch goes into the edited preset; WRITE stores it.
+        if (comparing_) set_compare(false);
         dashboard->params.flags = transport_panel->apply_toggle(dashboard->params.flags);
+        note_edit();
         return;
     case KV_TransportPanel::slot_copy:
     case KV_TransportPanel::slot_swap:
@@ -1123,8 +1183,191 @@ void Korvane::read_selected_slot()
         show_sequences(r.sequences);
         prepare_arp_editor();
         preset_panel->clear_selection();
+        start_history(true);
     }
     redraw();
+}
+
+// ---------------------------------------------------------------------------
+// Unsaved changes, undo and Compare
+
+EditState Korvane::edit_state() const
+{
+    EditState s;
+    s.parameters = dashboard->params;
+    s.title = transport_panel->edit_name;
+    s.program_x = dashboard->program_x;
+    s.program_y = dashboard->program_y;
+    return s;
+}
+
+void Korvane::start_history(bool stored)
+{
+    control_pending_ = false;
+    const EditState now = edit_state();
+    history_.start(now, stored ? std::optional<EditState>(now) : std::nullopt);
+    if (stored && online_) compare_button->activate();
+    else compare_button->deactivate();
+    refresh_unsaved_mark();
+}
+
+bool Korvane::unsaved_changes() const { return history_.unsaved(comparing_ ? compare_edit_ : edit_state()); }
+
+void Korvane::refresh_unsaved_mark()
+{
+    if (!transport_panel || !dashboard) return;
+    const bool unsaved = unsaved_changes();
+    transport_panel->set_unsaved_mark(unsaved);
+    const std::string want = unsaved ? "* " + window_label_ : window_label_;
+    if (!label() || want != label()) copy_label(want.c_str());
+}
+
+bool Korvane::discard_changes_ok()
+{
+    if (comparing_) set_compare(false);
+    if (!unsaved_changes()) return true;
+    std::string title = title_text(transport_panel->edit_name);
+    while (!title.empty() && title.front() == ' ') title.erase(title.begin());
+    if (title.empty()) title = "Preset " + std::to_string(transport_panel->current_slot + 1);
+    return dialogs().choice("Discard the changes to " + title + "?", "Cancel", "Discard", nullptr) == 1;
+}
+
+void Korvane::note_edit()
+{
+    if (comparing_) return;
+    // The Control key that toggles the rotors is also the undo shortcut's:
+    // its toggle becomes a step only once the key is let go without a Z or Y.
+    if (Fl::event() == FL_KEYBOARD && (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
+        control_pending_ = true;
+        refresh_unsaved_mark();
+        return;
+    }
+    control_pending_ = false;
+    history_.record(edit_state());
+    refresh_unsaved_mark();
+}
+
+bool Korvane::edit_key(int event)
+{
+    if (event == FL_KEYUP && control_pending_ &&
+        (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
+        control_pending_ = false;
+        history_.record(edit_state());
+        return false;
+    }
+    if (event != FL_KEYBOARD && event != FL_SHORTCUT) return false;
+    if (!(Fl::event_state() & FL_CTRL)) return false;
+    const int key = Fl::event_key();
+    bool forward = false;
+    if (key == 'z') forward = (Fl::event_state() & FL_SHIFT) != 0;
+    else if (key == 'y') forward = true;
+    else return false;
+    // A text field keeps its own undo.
+    if (Fl::focus() && dynamic_cast<Fl_Input_*>(Fl::focus())) return false;
+    if (busy_ == 0 && !modal_panel_shown() && !comparing_) step_history(forward);
+    return true;
+}
+
+bool Korvane::undo_edit() { return busy_ == 0 && !comparing_ && step_history(false); }
+
+bool Korvane::redo_edit() { return busy_ == 0 && !comparing_ && step_history(true); }
+
+bool Korvane::step_history(bool forward)
+{
+    // What the pedal plays now: the editor's state, a pending rotor toggle included.
+    const EditState now = edit_state();
+    const bool pending = control_pending_;
+    control_pending_ = false;
+    const std::optional<EditState> target = forward ? history_.redo() : history_.undo();
+    if (!target) {
+        if (pending) history_.record(now);
+        return false;
+    }
+    show_edit_state(*target);
+    preview_between(now, *target);
+    refresh_unsaved_mark();
+    redraw();
+    return true;
+}
+
+void Korvane::show_edit_state(const EditState& s)
+{
+    dashboard->load_parameters(s.parameters);
+    // Exactly the step's bytes, also those loading would have repaired.
+    dashboard->params = s.parameters;
+    dashboard->title = s.title;
+    dashboard->program_x = s.program_x;
+    dashboard->program_y = s.program_y;
+    const int slot = transport_panel->current_slot;
+    transport_panel->set_slot_name(slot, s.title);
+    transport_panel->set_switches_from_flags(slot, s.parameters.flags);
+    expression_editor->load_mapping(dashboard->params);
+    prepare_arp_editor();
+    arp_follow_parameters();
+    dashboard->redraw();
+}
+
+void Korvane::preview_between(const EditState& from, const EditState& to)
+{
+    // Only a pedal that has been found hears the edits.
+    if (!transport_panel->active() || !online_ || busy_ > 0) return;
+    Exchange exchange(*this);
+    bool first = true;
+    for (const PreviewRequest request : previews_between(from, to)) {
+        // The pedal needs the same gap between transfers as after an edit.
+        if (!first) usb->pause(0.02, false);
+        first = false;
+        const ops::PreviewResult r = ops::preview_edit(*usb, *reporter_, request, edited_preset());
+        if (r.sequence && (request == sequence_x || request == sequence_y)) {
+            ops::EngineSequences seqs;
+            seqs[request == sequence_x ? 0 : 1] = r.sequence;
+            show_sequences(seqs);
+        }
+    }
+}
+
+void Korvane::set_compare(bool on)
+{
+    if (on == comparing_ || busy_ > 0) {
+        compare_button->value(comparing_ ? 1 : 0);
+        return;
+    }
+    const auto& stored = history_.stored();
+    if (on && (!online_ || !stored)) {
+        compare_button->value(0);
+        return;
+    }
+    const int slot = transport_panel->current_slot;
+    if (on) {
+        compare_edit_ = edit_state();
+        comparing_ = true;
+        show_edit_state(*stored);
+        // The stored preset is only listened to: nothing in it can be edited or written.
+        dashboard->deactivate();
+        write_button->deactivate();
+        status("  Compare: Preset " + std::to_string(slot + 1) + " as stored in your pedal.");
+    } else {
+        comparing_ = false;
+        show_edit_state(compare_edit_);
+        dashboard->activate();
+        write_button->activate();
+        status("  Compare off: your edit is played again.");
+    }
+    compare_button->value(comparing_ ? 1 : 0);
+    {
+        Exchange exchange(*this);
+        const ops::EngineSequences seqs = ops::preview_offline(*usb, edited_preset());
+        show_sequences(seqs);
+    }
+    text_board->scroll_to_status_lines();
+    refresh_unsaved_mark();
+    redraw();
+}
+
+void Korvane::compare_cb(Fl_Widget* w, void* data)
+{
+    auto* k = static_cast<Korvane*>(data);
+    k->set_compare(static_cast<Fl_Button*>(w)->value() != 0);
 }
 
 namespace {
@@ -1155,15 +1398,17 @@ void Korvane::run_slot_action(int source)
              : "Copy " + slot_and_title(from, transport_panel->slot_name(from)) + " over " +
                    slot_and_title(to, transport_panel->slot_name(to)) + "?\n\nWhat Preset " + std::to_string(to + 1) +
                    " holds now is overwritten.";
+    const int selected = transport_panel->current_slot;
+    const bool selected_changes = selected == to || (swap && selected == from);
     if (dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
+    // The selected slot is read again afterwards, which replaces the edit.
+    if (selected_changes && !discard_changes_ok()) return;
     if (!program_library().usable()) {
         dialogs().alert("The algorithm library (" + data_path(AlgorithmLibrary::kFileName) +
                         ") could not be read: presets cannot be copied or swapped without it.");
         return;
     }
 
-    const int selected = transport_panel->current_slot;
-    const bool selected_changes = selected == to || (swap && selected == from);
     const PresetTitle kept_name = transport_panel->edit_name;
     ops::SlotMoveResult r;
     {

@@ -18,6 +18,7 @@
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
 #include "settings/GlobalsRecord.h"
+#include "preset/EditHistory.h"
 
 #include <FL/Fl_Double_Window.H>
 
@@ -179,6 +180,34 @@ public:
     static std::string too_old_text();
     static std::string midi_cables_text();
 
+    // --- the edit's safety nets ---
+    // The edited preset (block, title, switches, programs) differs from what
+    // the selected slot holds on the pedal. False while that is unknown.
+    bool unsaved_changes() const;
+    // Asked before anything replaces the edit (another slot, an offline
+    // preset, Connect, a restore, a factory reset, Quit): true when there is
+    // nothing unsaved or the user chose "Discard" in "Discard the changes to
+    // <title>?". Ends Compare first.
+    bool discard_changes_ok();
+    // Ctrl+Z, Ctrl+Shift+Z / Ctrl+Y: one edit back or forward, shown in the
+    // panels and played on the pedal with the previews the edit sent.
+    bool undo_edit();
+    bool redo_edit();
+    const EditHistory& edit_history() const { return history_; }
+    // Compare: the pedal plays the selected slot's stored preset and the
+    // panels show it (nothing is stored); off again, the edit comes back,
+    // on the pedal too.
+    void set_compare(bool on);
+    bool comparing() const { return comparing_; }
+    // After an edit of any panel: a new undo step (unless nothing changed)
+    // and the unsaved mark brought up to date.
+    void note_edit();
+    // The unsaved mark of the selected row and the window's title.
+    void refresh_unsaved_mark();
+    // Keys the window takes before the focused widget: the undo shortcuts.
+    // True when the event was one of them.
+    bool edit_key(int event);
+
     // The preset selector's item text for slot s (0 to 31), before the toolkit splits it.
     static std::string selector_item_text(int slot);
 
@@ -224,6 +253,7 @@ public:
     Fl_Button* menu_button = nullptr;
     Fl_Button* quit_button = nullptr;
     Fl_Button* write_button = nullptr;
+    Fl_Button* compare_button = nullptr;
     Fl_Choice* preset_selector = nullptr;
     Fl_Button* infographic_button = nullptr;
     KV_TextBoard* text_board = nullptr;
@@ -289,6 +319,18 @@ private:
     // The Dashboard, Connect, Menu and Quit, while a preset is written.
     void set_main_controls_active(bool active);
     void read_selected_slot();
+    // The editor's state as a history step.
+    EditState edit_state() const;
+    // A preset was loaded into the editor: a new history; `stored` says the
+    // loaded preset is what the selected slot holds.
+    void start_history(bool stored);
+    // Puts a history step into the panels (sends nothing).
+    void show_edit_state(const EditState& s);
+    // Plays `to` on the pedal when it played `from` (skipped offline).
+    void preview_between(const EditState& from, const EditState& to);
+    bool step_history(bool forward);
+    static void compare_cb(Fl_Widget*, void*);
+
     // A copy or swap picked in a preset row's menu: asked, run, the rows
     // updated, and the selected slot read again when it was one of them.
     void run_slot_action(int source);
@@ -357,6 +399,11 @@ private:
     int busy_ = 0;
     int writing_ = 0;   // WriteGuards alive
     bool online_ = false;   // every preset has been read from the pedal since the last connect began
+    EditHistory history_;
+    bool comparing_ = false;
+    EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
+    bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
+    std::string window_label_;
 };
 
 } // namespace kv
