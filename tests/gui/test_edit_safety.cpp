@@ -16,16 +16,20 @@
 #include "library/KV_TransportPanel.h"
 #include "link/InProcessDriver.h"
 #include "ops/AutoBackup.h"
+#include "ops/Slots.h"
+#include "preset/AlgorithmLibrary.h"
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
 #include "widgets/Input.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Item.H>
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +65,58 @@ protected:
         (void)std::system(("rm -rf '" + home_ + "'").c_str());
     }
     KV_TransportPanel& pages() { return *window_->transport_panel; }
+    KV_Parameters& dash() { return *window_->dashboard; }
+
+    // An edit as the Dashboard makes it: the block (and, for an algorithm or
+    // option, the programs) changed first, then one callback a preview.
+    void edit(const std::function<void(KV_Parameters&)>& change, std::vector<PreviewRequest> previews)
+    {
+        change(dash());
+        for (PreviewRequest r : previews) {
+            dash().preview_request = r;
+            dash().do_callback();
+        }
+    }
+    // DSP-X's program as the editor builds it for its block.
+    void rebuild_program_x(KV_Parameters& d)
+    {
+        DspProgram unused{};
+        build_(d.params, d.program_x, unused);
+    }
+
+    // The pedal's previews since the last clear, as short names.
+    std::vector<std::string> previews_sent() const
+    {
+        std::vector<std::string> out;
+        for (const auto& r : requests_) {
+            if (r == "Change Core (Preview)") out.push_back("core");
+            else if (r == "Write Data (Preview) DSP-X") out.push_back("program X");
+            else if (r == "Write Data (Preview) DSP-Y") out.push_back("program Y");
+            else if (r == "GET_ARPDATA") out.push_back("sequence");
+            else if (r.find("messageId") == std::string::npos) out.push_back(r);
+        }
+        return out;
+    }
+    // Clicks the bank button of a row, as a user does.
+    void click_row(int slot)
+    {
+        pages().slots[size_t(slot)].bank_button->value(1);
+        pages().slots[size_t(slot)].bank_button->do_callback();
+    }
+    int questions() const
+    {
+        int n = 0;
+        for (const auto& d : dialogs_.shown)
+            if (d.kind == "choice") ++n;
+        return n;
+    }
+    const std::string& last_question() const
+    {
+        static const std::string none;
+        for (auto it = dialogs_.shown.rbegin(); it != dialogs_.shown.rend(); ++it)
+            if (it->kind == "choice") return it->text;
+        return none;
+    }
     std::string row_name(int slot) { return pages().slots[size_t(slot)].name_field->value(); }
     bool asked(const std::string& start) const
     {
@@ -100,6 +156,8 @@ protected:
     std::vector<int> exit_codes_;
     std::vector<std::string> requests_;
     std::unique_ptr<Korvane> window_;
+    AlgorithmLibrary library_{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
+    ops::ProgramBuilder build_ = ops::library_program_builder(library_);
 };
 
 TEST_F(EditSafetyTest, RowMenuCopiesAndSwapsSlotsAfterAsking)
@@ -138,6 +196,210 @@ TEST_F(EditSafetyTest, RowMenuCopiesAndSwapsSlotsAfterAsking)
     ASSERT_TRUE(bkp.ok());
     EXPECT_EQ(title_text(image_title(bkp.bytes.data(), 0)), "Sound 1");
     EXPECT_EQ(title_text(image_title(bkp.bytes.data(), 11)), "Sound 6");
+}
+
+TEST_F(EditSafetyTest, UnsavedChangesAreMarkedAndAskedAboutBeforeTheyAreLost)
+{
+    const std::string base_title = window_->label();
+    EXPECT_FALSE(window_->unsaved_changes());
+    EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0");
+
+    edit([](KV_Parameters& d) { d.params.depth_x = 17; }, {parameters});
+    EXPECT_TRUE(window_->unsaved_changes());
+    EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0 *");
+    EXPECT_EQ(std::string(window_->label()), "* " + base_title);
+
+    // Undone back to what the slot holds: nothing unsaved.
+    ASSERT_TRUE(window_->undo_edit());
+    EXPECT_FALSE(window_->unsaved_changes());
+    EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0");
+    EXPECT_EQ(std::string(window_->label()), base_title);
+    ASSERT_TRUE(window_->redo_edit());
+    EXPECT_TRUE(window_->unsaved_changes());
+
+    // Another slot: Cancel keeps the slot, the edit and sends nothing.
+    requests_.clear();
+    dialogs_.choice_answers = {0};
+    click_row(3);
+    EXPECT_EQ(last_question(), "Discard the changes to Sound 1?");
+    EXPECT_EQ(pages().current_slot, 0);
+    EXPECT_EQ(pages().slots[3].bank_button->value(), 0);
+    EXPECT_EQ(dash().params.depth_x, 17);
+    EXPECT_TRUE(requests_.empty());
+
+    // Connect and Quit: Cancel does nothing either.
+    dialogs_.choice_answers = {0, 0};
+    window_->connect_button->do_callback();
+    window_->quit_button->do_callback();
+    EXPECT_TRUE(requests_.empty());
+    EXPECT_TRUE(exit_codes_.empty());
+    EXPECT_EQ(last_question(), "Discard the changes to Sound 1?");
+
+    // A store makes the edit the slot's: nothing is asked any more.
+    window_->write_button->do_callback();
+    EXPECT_EQ(pedal_.memory().slots[0].parameters.depth_x, 17);
+    EXPECT_FALSE(window_->unsaved_changes());
+    EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0");
+    const int asked_before = questions();
+    click_row(3);
+    EXPECT_EQ(questions(), asked_before);
+    EXPECT_EQ(pages().current_slot, 3);
+
+    // An edit of slot 4, then Discard: slot 5 is read and the mark goes with it.
+    edit([](KV_Parameters& d) { d.params.set_routing(Routing::LrSplit); }, {parameters});
+    EXPECT_STREQ(pages().slots[3].program_label->label(), "PC.3 *");
+    dialogs_.choice_answers = {1};
+    click_row(4);
+    EXPECT_EQ(last_question(), "Discard the changes to Sound 4?");
+    EXPECT_EQ(pages().current_slot, 4);
+    EXPECT_STREQ(pages().slots[3].program_label->label(), "PC.3");
+    EXPECT_FALSE(window_->unsaved_changes());
+    EXPECT_NE(pedal_.memory().slots[3].parameters.routing(), 2);
+
+    // A switch or a new title is a change too; Discard on Connect reads the pedal again.
+    pages().slots[4].s_switch->value(!pages().slots[4].s_switch->value());
+    pages().slots[4].s_switch->do_callback();
+    EXPECT_TRUE(window_->unsaved_changes());
+    requests_.clear();
+    dialogs_.choice_answers = {1};
+    window_->connect_button->do_callback();
+    EXPECT_FALSE(requests_.empty());
+    EXPECT_FALSE(window_->unsaved_changes());
+    EXPECT_EQ(pages().current_slot, 0);
+
+    pages().edit_name = make_title("Renamed");
+    EXPECT_TRUE(window_->unsaved_changes());
+    dialogs_.choice_answers = {1};
+    window_->quit_button->do_callback();
+    EXPECT_EQ(last_question(), "Discard the changes to Renamed?");
+    EXPECT_EQ(exit_codes_, std::vector<int>{0});
+}
+
+TEST_F(EditSafetyTest, UndoAndRedoReplayEachEditOnThePedal)
+{
+    const EditState loaded = [&] {
+        EditState s;
+        s.parameters = dash().params;
+        s.title = pages().edit_name;
+        s.program_x = dash().program_x;
+        s.program_y = dash().program_y;
+        return s;
+    }();
+    // A knob, an algorithm (DSP-X to ARP.FI), the routing, the engine swap.
+    edit([](KV_Parameters& d) { d.params.tweak_y = 200; }, {parameters});
+    const PresetParameters after_knob = dash().params;
+    edit(
+        [this](KV_Parameters& d) {
+            d.params.algorithm_x = 32;
+            d.params.sp1_x = d.params.sp2_x = d.params.sp3_x = 0;
+            rebuild_program_x(d);
+        },
+        {parameters, program_x, sequence_x});
+    const PresetParameters after_algorithm = dash().params;
+    edit([](KV_Parameters& d) { d.params.set_routing(Routing::Mixture); }, {parameters});
+    const PresetParameters after_routing = dash().params;
+    edit(
+        [](KV_Parameters& d) {
+            std::swap(d.params.algorithm_x, d.params.algorithm_y);
+            std::swap(d.program_x, d.program_y);
+        },
+        {parameters, program_x, sequence_x, program_y, sequence_y});
+    EXPECT_EQ(window_->edit_history().steps(), 5u);
+
+    using V = std::vector<std::string>;
+    struct Step {
+        const PresetParameters* block;
+        V previews;
+    };
+    const std::vector<Step> back = {
+        {&after_routing, V{"core", "program X", "sequence", "program Y"}},
+        {&after_algorithm, V{"core"}},
+        {&after_knob, V{"core", "program X"}},
+        {&loaded.parameters, V{"core"}},
+    };
+    for (const Step& step : back) {
+        requests_.clear();
+        ASSERT_TRUE(window_->undo_edit());
+        EXPECT_EQ(0, std::memcmp(dash().params.data(), step.block->data(), kPresetParametersSize));
+        EXPECT_EQ(previews_sent(), step.previews);
+        // What the pedal plays is the step's block.
+        EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), step.block->data(), kPresetParametersSize));
+    }
+    EXPECT_FALSE(window_->undo_edit());
+    EXPECT_FALSE(window_->unsaved_changes());
+
+    requests_.clear();
+    ASSERT_TRUE(window_->redo_edit());
+    ASSERT_TRUE(window_->redo_edit());
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), after_algorithm.data(), kPresetParametersSize));
+    EXPECT_EQ(previews_sent(), (V{"core", "core", "program X", "sequence"}));
+    EXPECT_EQ(0, std::memcmp(pedal_.playing().program_x.bytes, dash().program_x.bytes, kDspProgramSize));
+
+    // Ctrl+Z reaches the window even when the Dashboard has the focus.
+    Fl::focus(window_->dashboard);
+    Fl::e_keysym = 'z';
+    Fl::e_state = FL_CTRL;
+    EXPECT_TRUE(window_->edit_key(FL_KEYBOARD));
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), after_knob.data(), kPresetParametersSize));
+    Fl::e_state = FL_CTRL | FL_SHIFT;
+    EXPECT_TRUE(window_->edit_key(FL_KEYBOARD));
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), after_algorithm.data(), kPresetParametersSize));
+    Fl::e_keysym = 'y';
+    Fl::e_state = FL_CTRL;
+    EXPECT_TRUE(window_->edit_key(FL_KEYBOARD));
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), after_routing.data(), kPresetParametersSize));
+    // A text field keeps its own undo.
+    Fl::focus(pages().slots[0].name_field);
+    EXPECT_FALSE(window_->edit_key(FL_KEYBOARD));
+    Fl::e_state = 0;
+
+    // A new edit drops the redo steps; reading a slot starts a new history.
+    edit([](KV_Parameters& d) { d.params.volume = 9; }, {parameters});
+    EXPECT_FALSE(window_->redo_edit());
+    dialogs_.choice_answers = {1};
+    click_row(1);
+    EXPECT_FALSE(window_->undo_edit());
+}
+
+TEST_F(EditSafetyTest, ComparePlaysTheStoredPresetAndBringsTheEditBack)
+{
+    edit([](KV_Parameters& d) { d.params.depth_y = 3; }, {parameters});
+    const PresetParameters edited = dash().params;
+    const PedalMemory memory = pedal_.memory();
+
+    requests_.clear();
+    window_->compare_button->value(1);
+    window_->compare_button->do_callback();
+    EXPECT_TRUE(window_->comparing());
+    EXPECT_EQ(previews_sent(), (std::vector<std::string>{"core", "program X", "core", "program Y"}));
+    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), memory.slots[0].parameters.data(), 35));
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), memory.slots[0].parameters.data(), 35));   // shown
+    EXPECT_FALSE(dash().active());
+    EXPECT_FALSE(window_->write_button->active());
+    EXPECT_TRUE(window_->unsaved_changes());   // the edit is only put aside
+
+    requests_.clear();
+    window_->compare_button->value(0);
+    window_->compare_button->do_callback();
+    EXPECT_FALSE(window_->comparing());
+    EXPECT_EQ(previews_sent(), (std::vector<std::string>{"core", "program X", "core", "program Y"}));
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), edited.data(), 35));
+    EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), edited.data(), 35));
+    EXPECT_TRUE(dash().active());
+    EXPECT_TRUE(window_->write_button->active());
+    // Nothing was stored, and the edit is still one undo step away.
+    EXPECT_TRUE(pedal_.memory() == memory);
+    EXPECT_EQ(window_->edit_history().steps(), 2u);
+
+    // Picking another slot while comparing ends Compare first and asks about the edit.
+    window_->compare_button->value(1);
+    window_->compare_button->do_callback();
+    dialogs_.choice_answers = {0};
+    click_row(2);
+    EXPECT_FALSE(window_->comparing());
+    EXPECT_EQ(last_question(), "Discard the changes to Sound 1?");
+    EXPECT_EQ(0, std::memcmp(dash().params.data(), edited.data(), 35));
+    EXPECT_TRUE(pedal_.memory() == memory);
 }
 
 } // namespace
