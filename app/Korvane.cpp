@@ -1211,6 +1211,20 @@ void Korvane::start_history(bool stored)
     refresh_unsaved_mark();
 }
 
+void Korvane::restart_history()
+{
+    control_pending_ = false;
+    history_.start(edit_state(), history_.stored());
+    refresh_unsaved_mark();
+}
+
+bool Korvane::safety_backup(const std::string& what)
+{
+    return ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_), what,
+                                  ops::OnBackupFailure::Ask)
+        .proceed;
+}
+
 bool Korvane::unsaved_changes() const { return history_.unsaved(comparing_ ? compare_edit_ : edit_state()); }
 
 void Korvane::refresh_unsaved_mark()
@@ -1224,7 +1238,7 @@ void Korvane::refresh_unsaved_mark()
 
 bool Korvane::discard_changes_ok()
 {
-    if (comparing_) set_compare(false);
+    if (comparing_) end_compare();
     if (!unsaved_changes()) return true;
     std::string title = title_text(transport_panel->edit_name);
     while (!title.empty() && title.front() == ' ') title.erase(title.begin());
@@ -1326,12 +1340,23 @@ void Korvane::preview_between(const EditState& from, const EditState& to)
     }
 }
 
+void Korvane::end_compare()
+{
+    if (!comparing_) return;
+    switch_compare(false);
+}
+
 void Korvane::set_compare(bool on)
 {
     if (on == comparing_ || busy_ > 0) {
         compare_button->value(comparing_ ? 1 : 0);
         return;
     }
+    switch_compare(on);
+}
+
+void Korvane::switch_compare(bool on)
+{
     const auto& stored = history_.stored();
     if (on && (!online_ || !stored)) {
         compare_button->value(0);
@@ -1646,10 +1671,15 @@ void Korvane::remove_selected_preset()
 
 void Korvane::preview_picked_preset()
 {
+    if (!discard_changes_ok()) {
+        preset_panel->clear_selection();
+        return;
+    }
     const int slot = transport_panel->current_slot;
     dashboard->load_record(PresetRecord{preset_panel->loaded_parameters, preset_panel->loaded_title});
     transport_panel->set_slot_name(slot, preset_panel->loaded_title);
     transport_panel->set_switches_from_flags(slot, preset_panel->loaded_parameters.flags);
+    restart_history();
     preview_edited_preset();
 }
 
@@ -1689,6 +1719,7 @@ void Korvane::backup_presets()
 void Korvane::restore_presets()
 {
     if (busy_ > 0) return;
+    if (!discard_changes_ok()) return;
     Exchange exchange(*this);
     if (dialogs().choice(ops::kRestoreQuestion, "Cancel", "Continue", nullptr) != 1) return;
 
@@ -1710,8 +1741,10 @@ void Korvane::restore_presets()
     if (!chosen.empty()) {
         const AlgorithmLibrary& library = restore_library();
         if (library.usable()) {
-            WriteGuard writing(*this);
-            ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
+            if (safety_backup("restoring the presets from a backup")) {
+                WriteGuard writing(*this);
+                ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
+            }
         } else {
             // Presets stored with blank programs would not play: nothing is sent.
             dialogs().alert("The algorithm library " + data_path(AlgorithmLibrary::kFileName) +

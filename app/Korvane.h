@@ -324,6 +324,14 @@ private:
     // A preset was loaded into the editor: a new history; `stored` says the
     // loaded preset is what the selected slot holds.
     void start_history(bool stored);
+    // A preset that is not the slot's was loaded (an offline preset): a new
+    // history, the slot's content still the reference for "unsaved".
+    void restart_history();
+    // The safety backup before `what` overwrites the pedal; asks whether to
+    // go on when it fails. True: go on.
+    bool safety_backup(const std::string& what);
+    void end_compare();
+    void switch_compare(bool on);
     // Puts a history step into the panels (sends nothing).
     void show_edit_state(const EditState& s);
     // Plays `to` on the pedal when it played `from` (skipped offline).

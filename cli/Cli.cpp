@@ -216,6 +216,16 @@ std::string Session::safety_backup_folder() const
     return ops::auto_backup_folder(ensure_data_folder(home_drive()));
 }
 
+bool Session::safety_backup(const std::string& what)
+{
+    const ops::GuardResult g =
+        ops::guard_with_backup(link(), report(), safety_backup_folder(), what, ops::OnBackupFailure::Refuse);
+    if (g.proceed) return true;
+    err("korvane: nothing was sent: the safety backup before " + what +
+        " failed. Give --no-backup to go on without one.");
+    return false;
+}
+
 int Session::usage_error(const Command& c, std::string_view what)
 {
     err("korvane " + std::string(c.name) + ": " + std::string(what));

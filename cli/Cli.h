@@ -79,6 +79,11 @@ public:
     // pedal's presets: the presets folder's autobackup/ (created), or empty
     // with --no-backup.
     std::string safety_backup_folder() const;
+    // The safety backup before `what` ("restoring the presets from a
+    // backup") overwrites the pedal, after connect(). False when it failed
+    // (said on standard error): the command then returns kFailed and sends
+    // nothing more. True at once with --no-backup.
+    bool safety_backup(const std::string& what);
 
     // A result line on standard output / an error line on standard error.
     virtual void out(std::string_view line) = 0;

@@ -12,7 +12,7 @@ namespace kv::cli {
 
 int cmd_copy(Session& s)
 {
-    const Command& c = command_named("copy");
+    const Command& c = *find_command("copy");
     if (s.args.size() != 2) return s.usage_error(c, "copy takes two slots, FROM and TO");
     const auto from = slot_argument(s.args[0]);
     const auto to = slot_argument(s.args[1]);

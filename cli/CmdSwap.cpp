@@ -12,7 +12,7 @@ namespace kv::cli {
 
 int cmd_swap(Session& s)
 {
-    const Command& c = command_named("swap");
+    const Command& c = *find_command("swap");
     if (s.args.size() != 2) return s.usage_error(c, "swap takes two slots");
     const auto a = slot_argument(s.args[0]);
     const auto b = slot_argument(s.args[1]);

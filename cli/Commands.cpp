@@ -31,7 +31,9 @@ const std::vector<Command>& commands()
         {"restore", "korvane restore --yes FILE", "write the 32 presets of a backup file into the pedal",
          "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
          "the 32 presets slot by slot and verifies them by reading all back. Exit status 1\n"
-         "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n",
+         "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n"
+         "First the pedal's presets and global settings are saved in the presets folder's\n"
+         "autobackup/; if that fails nothing is sent unless --no-backup is given.\n",
          cmd_restore},
         {"read", "korvane read SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
          "Reads the preset of SLOT and writes it as an offline preset file named after\n"

@@ -6,13 +6,6 @@
 
 namespace kv::cli {
 
-const Command& command_named(const std::string& name)
-{
-    for (const Command& c : commands())
-        if (name == c.name) return c;
-    return commands().front();
-}
-
 std::optional<int> slot_argument(const std::string& text)
 {
     if (text.empty() || text.size() > 2) return std::nullopt;

@@ -11,9 +11,6 @@
 
 namespace kv::cli {
 
-// The command of that name in the table (the first one if there is none).
-const Command& command_named(const std::string& name);
-
 // "1" to "32" (digits only) as the slot 0 to 31.
 std::optional<int> slot_argument(const std::string& text);
 

@@ -1,7 +1,8 @@
 #include "ops/AutoBackup.h"
 
+#include "platform/AtomicFile.h"
+
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,38 +30,6 @@ std::string with_slash(std::string folder)
 {
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
-}
-
-// Writes bytes to a temporary file beside `path`, flushes it to disk and
-// renames it into place. Empty on success, else the reason.
-std::string write_atomically(const std::string& path, const uint8_t* data, size_t size)
-{
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = dir + "/." + base + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
-    size_t done = 0;
-    int error = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            break;
-        }
-        done += size_t(n);
-    }
-    if (!error && ::fsync(fd) != 0) error = errno;
-    if (!error) ::fchmod(fd, 0644);
-    if (::close(fd) != 0 && !error) error = errno;
-    if (!error && std::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        return "cannot write " + path + ": " + std::strerror(error);
-    }
-    return {};
 }
 
 bool is_backup_file(const std::string& name)
@@ -137,8 +106,8 @@ int prune_auto_backups(const std::string& folder, int keep)
     for (size_t i = 0; i + size_t(std::max(keep, 0)) < names.size(); ++i) {
         const std::string bkp = with_slash(folder) + names[i];
         const std::string globals = bkp.substr(0, bkp.size() - std::strlen(kPresetsExtension)) + kGlobalsExtension;
-        ::unlink(globals.c_str());
-        if (::unlink(bkp.c_str()) == 0) ++removed;
+        remove_file(globals);
+        if (remove_file(bkp)) ++removed;
     }
     return removed;
 }
@@ -170,11 +139,11 @@ AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string&
     const std::string base = with_slash(folder) + name;
 
     // The globals first: a backup counts (and is listed) once its .bkp is there.
-    std::string error = write_atomically(base + kGlobalsExtension, r.globals.data(), r.globals.size());
-    if (error.empty()) error = write_atomically(base + kPresetsExtension, r.image.data(), r.image.size());
-    if (!error.empty()) {
-        ::unlink((base + kGlobalsExtension).c_str());
-        return failed(error);
+    WriteResult written = write_file_atomically(base + kGlobalsExtension, r.globals);
+    if (written) written = write_file_atomically(base + kPresetsExtension, r.image);
+    if (!written) {
+        remove_file(base + kGlobalsExtension);
+        return failed(written.message());
     }
     r.ok = true;
     r.path = base + kPresetsExtension;

@@ -1,10 +1,8 @@
 #include "ops/Slots.h"
 
+#include "ops/Backup.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
-#include "preset/AlgorithmLibrary.h"
-#include "preset/Catalogue.h"
-#include "preset/ProgramPatcher.h"
 
 #include <cstring>
 
@@ -22,14 +20,11 @@ bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
 
 ProgramBuilder library_program_builder(const AlgorithmLibrary& library)
 {
-    return [&library](const PresetParameters& p, DspProgram& x, DspProgram& y) {
-        const ProgramPatcher patcher;
-        for (Engine e : {Engine::X, Engine::Y}) {
-            const AlgorithmId id = resolve_algorithm(p.algorithm(e));
-            DspProgram image = library.image(id);
-            for (int sp = 0; sp < kSpCount; ++sp) patcher.patch(sp, normalised_code(id, sp, p.sp(e, sp)), image, id);
-            (e == Engine::X ? x : y) = image;
-        }
+    const ProgramsFor programs = library_programs(library);
+    return [programs](const PresetParameters& p, DspProgram& x, DspProgram& y) {
+        const SlotPrograms built = programs(p);
+        x = built.x;
+        y = built.y;
     };
 }
 

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -145,6 +147,59 @@ TEST_F(CliSlotsTest, ASwapThatStopsHalfWayNamesTheBackupToRestore)
     char first_byte[4];
     std::snprintf(first_byte, sizeof first_byte, "%02X", second.parameters.flags);
     EXPECT_NE(err.find(std::string("preset 9: ") + first_byte), std::string::npos) << err;
+}
+
+TEST_F(CliSlotsTest, RestoreLeavesASafetyBackupOfThePedalAsItWas)
+{
+    // A backup file of other presets to restore.
+    std::vector<uint8_t> other(kPresetImageSize);
+    for (int s = 0; s < kSlotCount; ++s) {
+        PresetParameters p = pedal.memory().slots[s].parameters;
+        p.depth_x = uint8_t(s * 3);
+        set_image_parameters(other.data(), s, p);
+        set_image_title(other.data(), s, make_title("Restored " + std::to_string(s)));
+    }
+    const std::string file = drive + "/other.bkp";
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(other.data(), 1, other.size(), f), other.size());
+    std::fclose(f);
+
+    std::vector<uint8_t> before(kPresetImageSize);
+    for (int s = 0; s < kSlotCount; ++s) {
+        set_image_parameters(before.data(), s, pedal.memory().slots[s].parameters);
+        set_image_title(before.data(), s, pedal.memory().slots[s].title);
+    }
+    const auto globals_before = pedal.memory().globals;
+
+    ASSERT_EQ(run({"restore", "--yes", file}), 0) << err;
+    EXPECT_EQ(title_text(pedal.memory().slots[7].title), "Restored 7");
+    const std::vector<std::string> backups = ops::list_auto_backups(backup_folder());
+    ASSERT_EQ(backups.size(), 1u);
+    const FileRead bkp = read_file_limited(backups[0], kDataFileLimit);
+    ASSERT_TRUE(bkp.ok());
+    EXPECT_EQ(bkp.bytes, before);
+    const FileRead glo = read_file_limited(backups[0].substr(0, backups[0].size() - 4) + ".globals", kDataFileLimit);
+    ASSERT_TRUE(glo.ok());
+    EXPECT_EQ(glo.bytes, std::vector<uint8_t>(globals_before.begin(), globals_before.end()));
+    // Restoring the safety backup gives the pedal its presets back.
+    ASSERT_EQ(run({"restore", "--yes", backups[0]}), 0) << err;
+    EXPECT_EQ(title_text(pedal.memory().slots[7].title), "Slot 8");
+
+    // A backup that cannot be written stops the restore before anything is sent.
+    for (const std::string& b : ops::list_auto_backups(backup_folder())) {
+        std::remove(b.c_str());
+        std::remove((b.substr(0, b.size() - 4) + ".globals").c_str());
+    }
+    ASSERT_EQ(::rmdir(backup_folder().c_str()), 0);
+    f = std::fopen((drive + "/Brakwell/Korvane/presets/autobackup").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(run({"restore", "--yes", file}), 1);
+    EXPECT_FALSE(stored());
+    EXPECT_NE(err.find("Give --no-backup to go on without one."), std::string::npos) << err;
+    ASSERT_EQ(run({"restore", "--yes", "--no-backup", file}), 0) << err;
+    EXPECT_EQ(title_text(pedal.memory().slots[7].title), "Restored 7");
 }
 
 TEST_F(CliSlotsTest, UsageErrorsSendNothing)

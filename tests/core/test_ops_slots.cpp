@@ -8,6 +8,7 @@
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
 #include "ops/AutoBackup.h"
+#include "ops/Backup.h"
 #include "ops/Slots.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -18,6 +19,8 @@
 #include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -231,15 +234,15 @@ TEST_F(SlotsTest, SwapStoppedHalfWayLeavesBothPresetsRecoverableFromTheBackup)
     EXPECT_EQ(0, std::memcmp(r.first.data(), a.data(), kPresetRecordSize));
     EXPECT_EQ(0, std::memcmp(r.second.data(), b.data(), kPresetRecordSize));
 
-    // The backup written before the swap holds both presets; storing its slots
-    // back (what a restore does for every slot) undoes the half-done swap.
+    // The backup written before the swap holds both presets; restoring it (as
+    // Menu > Restore and `korvane restore` do) undoes the half-done swap.
     pedal.set_no_answer(false);
     on_request = nullptr;
     const FileRead bkp = read_file_limited(r.backup_path, kDataFileLimit);
     ASSERT_TRUE(bkp.ok());
     ASSERT_EQ(bkp.bytes, image_before);
-    for (int s = 0; s < kSlotCount; ++s)
-        ASSERT_EQ(ops::store_record_verified(link, s, image_record(bkp.bytes.data(), s), build), 0) << s;
+    std::array<uint8_t, kPresetImageSize> image{};
+    ASSERT_TRUE(ops::restore(link, report, r.backup_path, image, ops::library_programs(library)).ok());
     expect_slot_holds(4, a);
     expect_slot_holds(20, b);
     EXPECT_EQ(memory_image(), image_before);
