@@ -27,6 +27,9 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Item.H>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -400,6 +403,72 @@ TEST_F(EditSafetyTest, ComparePlaysTheStoredPresetAndBringsTheEditBack)
     EXPECT_EQ(last_question(), "Discard the changes to Sound 1?");
     EXPECT_EQ(0, std::memcmp(dash().params.data(), edited.data(), 35));
     EXPECT_TRUE(pedal_.memory() == memory);
+}
+
+TEST_F(EditSafetyTest, RestoreFromTheWindowAsksAboutTheEditAndBacksThePedalUpFirst)
+{
+    std::vector<uint8_t> before(kPresetImageSize), other(kPresetImageSize);
+    for (int s = 0; s < kSlotCount; ++s) {
+        set_image_parameters(before.data(), s, pedal_.memory().slots[s].parameters);
+        set_image_title(before.data(), s, pedal_.memory().slots[s].title);
+        set_image_parameters(other.data(), s, pedal_.memory().slots[s].parameters);
+        set_image_title(other.data(), s, make_title("Other " + std::to_string(s + 1)));
+    }
+    const std::string file = home_ + "/other.bkp";
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(other.data(), 1, other.size(), f), other.size());
+    std::fclose(f);
+    const std::string folder = ops::auto_backup_folder(window_->presets_folder_path());
+
+    // With an unsaved edit: Cancel on the discard question does nothing at all.
+    edit([](KV_Parameters& d) { d.params.depth_x = 99; }, {parameters});
+    requests_.clear();
+    dialogs_.choice_answers = {0};
+    window_->restore_presets();
+    EXPECT_EQ(last_question(), "Discard the changes to Sound 1?");
+    EXPECT_TRUE(requests_.empty());
+    EXPECT_EQ(dash().params.depth_x, 99);
+
+    // Discard, Continue, the file: the pedal is backed up, then restored.
+    dialogs_.choice_answers = {1, 1};
+    dialogs_.file_answers = {{file}};
+    window_->restore_presets();
+    EXPECT_EQ(title_text(pedal_.memory().slots[4].title), "Other 5");
+    auto backups = ops::list_auto_backups(folder);
+    ASSERT_EQ(backups.size(), 1u);
+    FileRead bkp = read_file_limited(backups[0], kDataFileLimit);
+    ASSERT_TRUE(bkp.ok());
+    EXPECT_EQ(bkp.bytes, before);
+    EXPECT_NE(window_->text_board->contents().find("  Safety backup of the presets saved."), std::string::npos);
+    EXPECT_FALSE(window_->unsaved_changes());
+
+    // A safety backup that cannot be written is asked about: Cancel sends no store.
+    for (const std::string& b : ops::list_auto_backups(folder)) {
+        std::remove(b.c_str());
+        std::remove((b.substr(0, b.size() - 4) + ".globals").c_str());
+    }
+    ASSERT_EQ(::rmdir(folder.c_str()), 0);
+    f = std::fopen(folder.substr(0, folder.size() - 1).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const std::string first = home_ + "/first.bkp";
+    f = std::fopen(first.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(before.data(), 1, before.size(), f), before.size());
+    std::fclose(f);
+    requests_.clear();
+    dialogs_.choice_answers = {1, 0};
+    dialogs_.file_answers = {{first}};
+    window_->restore_presets();
+    EXPECT_EQ(last_question().rfind("The presets in your pedal could not be backed up before restoring", 0), 0u);
+    for (const auto& r : requests_) EXPECT_EQ(r.rfind("Store preset", 0), std::string::npos) << r;
+    EXPECT_EQ(title_text(pedal_.memory().slots[4].title), "Other 5");
+    // Continue goes on without one.
+    dialogs_.choice_answers = {1, 1};
+    dialogs_.file_answers = {{first}};
+    window_->restore_presets();
+    EXPECT_EQ(title_text(pedal_.memory().slots[4].title), "Sound 5");
 }
 
 } // namespace
