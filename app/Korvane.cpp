@@ -181,7 +181,6 @@ void Korvane::build(const KorvaneSetup& setup)
     // 8. The global record starts from the pedal's factory map.
     fill_default_globals();
 
-    window_label_ = label() ? label() : "";
     install_main_window_dispatch();
 
     // 9. Show the window and look for the pedal.
@@ -472,6 +471,11 @@ void Korvane::draw()
         fl_color(kCaptionColor);
         fl_draw("Save preset in pedal", 385, 520);
         fl_draw("Save preset in computer", 880, 520);
+        if (unsaved_shown_) {
+            fl_font(FL_HELVETICA_BOLD, 12);
+            fl_color(fl_rgb_color(160, 0, 0));
+            fl_draw(kUnsavedCaption, 545, 520);
+        }
     }
 
     fl_font(FL_HELVETICA_BOLD, 12);
@@ -1231,9 +1235,11 @@ void Korvane::refresh_unsaved_mark()
 {
     if (!transport_panel || !dashboard) return;
     const bool unsaved = unsaved_changes();
+    if (unsaved != unsaved_shown_) {
+        unsaved_shown_ = unsaved;
+        damage(FL_DAMAGE_ALL);   // the caption beside "Save preset in pedal"
+    }
     transport_panel->set_unsaved_mark(unsaved);
-    const std::string want = unsaved ? "* " + window_label_ : window_label_;
-    if (!label() || want != label()) copy_label(want.c_str());
 }
 
 bool Korvane::discard_changes_ok()

@@ -64,6 +64,8 @@ constexpr const char* kSupportEmail = ops::kSupportEmail;
 constexpr const char* kWindowTitle = "Brakwell - Korvane 2.5.1";
 constexpr int kWindowWidth = 1070;
 constexpr int kWindowHeight = 650;
+// Drawn beside "Save preset in pedal" while the edit differs from the slot.
+constexpr const char* kUnsavedCaption = "*  edited, not saved";
 
 // How the window reaches the pedal, tells time and ends the process. The
 // program passes nothing (the serial-port driver, the system clock and
@@ -202,7 +204,7 @@ public:
     // After an edit of any panel: a new undo step (unless nothing changed)
     // and the unsaved mark brought up to date.
     void note_edit();
-    // The unsaved mark of the selected row and the window's title.
+    // The unsaved mark of the selected row and the caption beside WRITE.
     void refresh_unsaved_mark();
     // Keys the window takes before the focused widget: the undo shortcuts.
     // True when the event was one of them.
@@ -411,7 +413,7 @@ private:
     bool comparing_ = false;
     EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
     bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
-    std::string window_label_;
+    bool unsaved_shown_ = false;     // the caption below is drawn
 };
 
 } // namespace kv

@@ -203,20 +203,17 @@ TEST_F(EditSafetyTest, RowMenuCopiesAndSwapsSlotsAfterAsking)
 
 TEST_F(EditSafetyTest, UnsavedChangesAreMarkedAndAskedAboutBeforeTheyAreLost)
 {
-    const std::string base_title = window_->label();
     EXPECT_FALSE(window_->unsaved_changes());
     EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0");
 
     edit([](KV_Parameters& d) { d.params.depth_x = 17; }, {parameters});
     EXPECT_TRUE(window_->unsaved_changes());
     EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0 *");
-    EXPECT_EQ(std::string(window_->label()), "* " + base_title);
 
     // Undone back to what the slot holds: nothing unsaved.
     ASSERT_TRUE(window_->undo_edit());
     EXPECT_FALSE(window_->unsaved_changes());
     EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0");
-    EXPECT_EQ(std::string(window_->label()), base_title);
     ASSERT_TRUE(window_->redo_edit());
     EXPECT_TRUE(window_->unsaved_changes());
 
