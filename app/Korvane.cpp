@@ -1444,6 +1444,7 @@ void Korvane::run_slot_action(int source)
     ops::SlotMoveResult r;
     {
         Exchange exchange(*this);
+        WriteGuard writing(*this);
         set_main_controls_active(false);
         transport_panel->deactivate();
         const ops::ProgramBuilder build = ops::library_program_builder(program_library());
