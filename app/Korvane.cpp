@@ -1147,7 +1147,12 @@ void Korvane::on_dashboard()
     if (dashboard->preview_request == parameters) arp_follow_parameters();
     // An edited preset is no longer the offline one picked.
     if (dashboard->live) preset_panel->clear_selection();
-    note_edit();
+    // A sequence fetched for the edit is part of its step.
+    if ((dashboard->preview_request == sequence_x || dashboard->preview_request == sequence_y) && !comparing_ &&
+        !control_pending_)
+        history_.amend(edit_state());
+    else
+        note_edit();
     redraw();
 }
 
@@ -1202,7 +1207,24 @@ EditState Korvane::edit_state() const
     s.title = transport_panel->edit_name;
     s.program_x = dashboard->program_x;
     s.program_y = dashboard->program_y;
+    for (Engine e : {Engine::X, Engine::Y}) s.sequences[size_t(index_of(e))] = arp_editor->core(e).record().bytes;
     return s;
+}
+
+void Korvane::show_sequences_of(const EditState& s, bool preview)
+{
+    for (Engine e : {Engine::X, Engine::Y}) {
+        KV_ArpCore& panel = arp_editor->core(e);
+        const auto& want = s.sequences[size_t(index_of(e))];
+        if (panel.record().bytes == want) continue;
+        panel.load(ArpSequence::from_bytes(want.data(), want.size()));
+        panel.redraw();
+        // The pedal plays what the panel shows, as after a level edit there.
+        if (preview && online_ && transport_panel->active() && is_arp_algorithm(dashboard->params.algorithm(e))) {
+            Exchange exchange(*this);
+            ops::preview_sequence(*usb, *reporter_, arp_target(e), panel.record());
+        }
+    }
 }
 
 void Korvane::start_history(bool stored)
@@ -1305,6 +1327,8 @@ bool Korvane::step_history(bool forward)
     }
     show_edit_state(*target);
     preview_between(now, *target);
+    // The sequences shown then (a fetch above may have replaced them).
+    show_sequences_of(*target, true);
     refresh_unsaved_mark();
     redraw();
     return true;
@@ -1390,6 +1414,7 @@ void Korvane::switch_compare(bool on)
         const ops::EngineSequences seqs = ops::preview_offline(*usb, edited_preset());
         show_sequences(seqs);
     }
+    if (!on) show_sequences_of(compare_edit_, true);
     text_board->scroll_to_status_lines();
     refresh_unsaved_mark();
     redraw();
@@ -1686,8 +1711,8 @@ void Korvane::preview_picked_preset()
     dashboard->load_record(PresetRecord{preset_panel->loaded_parameters, preset_panel->loaded_title});
     transport_panel->set_slot_name(slot, preset_panel->loaded_title);
     transport_panel->set_switches_from_flags(slot, preset_panel->loaded_parameters.flags);
-    restart_history();
     preview_edited_preset();
+    restart_history();
 }
 
 void Korvane::preview_edited_preset()
@@ -1800,7 +1825,10 @@ void Korvane::on_arp_editor()
         arp_editor->load_factory(e, *seq);
     }
     // Offline the panel keeps the edit; nothing is sent and nothing is said.
-    if (!transport_panel->active() || busy_ > 0) return;
+    if (!transport_panel->active() || busy_ > 0) {
+        note_edit();
+        return;
+    }
 
     Exchange exchange(*this);
     switch (action) {
@@ -1850,6 +1878,7 @@ void Korvane::on_arp_editor()
         break;
     }
     }
+    note_edit();
     redraw();
 }
 

@@ -334,6 +334,9 @@ private:
     bool safety_backup(const std::string& what);
     void end_compare();
     void switch_compare(bool on);
+    // The Arp Editor's panels show a step's sequences; with preview, the
+    // pedal hears each one that changed.
+    void show_sequences_of(const EditState& s, bool preview);
     // Puts a history step into the panels (sends nothing).
     void show_edit_state(const EditState& s);
     // Plays `to` on the pedal when it played `from` (skipped offline).

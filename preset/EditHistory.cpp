@@ -21,7 +21,7 @@ bool EditState::operator==(const EditState& o) const
     return same_bytes(parameters.data(), o.parameters.data(), kPresetParametersSize) &&
            same_bytes(title.text, o.title.text, kPresetTitleSize) &&
            same_bytes(program_x.bytes, o.program_x.bytes, kDspProgramSize) &&
-           same_bytes(program_y.bytes, o.program_y.bytes, kDspProgramSize);
+           same_bytes(program_y.bytes, o.program_y.bytes, kDspProgramSize) && sequences == o.sequences;
 }
 
 bool same_preset(const EditState& a, const EditState& b)

@@ -19,7 +19,9 @@
 #include "preset/PresetRecord.h"
 #include "preset/PreviewRequest.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -28,15 +30,22 @@ namespace kv {
 
 // What the editor holds for the preset it edits.
 struct EditState {
+    static constexpr size_t kSequenceSize = 32;
+
     PresetParameters parameters{};
     PresetTitle title{};
     DspProgram program_x{};
     DspProgram program_y{};
+    // The arp sequences the Arp Editor shows for DSP-X and DSP-Y: their edits
+    // are undone too, but they are not part of what a slot holds (the pedal
+    // keeps them in its sequence library), so "unsaved" leaves them out.
+    std::array<std::array<uint8_t, kSequenceSize>, 2> sequences{};
 
     bool operator==(const EditState& other) const;
 };
 
-// Same sound, same switches, same title (focus bits 0 and 1 aside).
+// Same sound, same switches, same title (focus bits 0 and 1 and the shown
+// sequences aside).
 bool same_preset(const EditState& a, const EditState& b);
 
 class EditHistory {
@@ -55,6 +64,11 @@ public:
     // After an edit: `now` becomes a new step unless it equals the current
     // state. A new step drops what could have been redone. True when added.
     bool record(const EditState& now);
+
+    // What an edit brought back from the pedal after its step was recorded
+    // (the sequence an algorithm pick fetches) belongs to that step: the
+    // current step becomes `now`, nothing is added.
+    void amend(const EditState& now) { steps_[position_] = now; }
 
     bool can_undo() const { return position_ > 0; }
     bool can_redo() const { return position_ + 1 < steps_.size(); }

@@ -11,6 +11,9 @@
 
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
+#include "arp/ArpSequence.h"
+#include "arp/ui/KV_ArpCore.h"
+#include "arp/ui/KV_ArpEditor.h"
 #include "app/Korvane.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
@@ -359,6 +362,34 @@ TEST_F(EditSafetyTest, UndoAndRedoReplayEachEditOnThePedal)
     dialogs_.choice_answers = {1};
     click_row(1);
     EXPECT_FALSE(window_->undo_edit());
+}
+
+TEST_F(EditSafetyTest, ArpEditorLevelEditsAreUndoneAndHeardAgain)
+{
+    // Slot 2 plays the Arpeggiator on DSP-X, Sequence I.
+    pedal_.memory().slots[1].parameters.algorithm_x = 37;
+    pedal_.memory().slots[1].parameters.sp1_x = 0;
+    click_row(1);
+    KV_ArpCore& panel = window_->arp_editor->core(Engine::X);
+    const ArpSequence shown = panel.record();
+
+    // A level moved on the Arp Editor's panel, heard, then undone.
+    ArpSequence moved = shown;
+    moved.set_level(2, 4000, false);
+    panel.load(moved);
+    window_->note_edit();
+    EXPECT_EQ(window_->edit_history().steps(), 2u);
+    EXPECT_FALSE(window_->unsaved_changes());   // the pedal's library, not the slot, holds sequences
+
+    requests_.clear();
+    ASSERT_TRUE(window_->undo_edit());
+    EXPECT_EQ(panel.record().bytes, shown.bytes);
+    EXPECT_EQ(previews_sent(), (std::vector<std::string>{"SET_ARPDATA (preview)"}));
+    EXPECT_EQ(pedal_.playing().arp_x, shown.bytes);
+    requests_.clear();
+    ASSERT_TRUE(window_->redo_edit());
+    EXPECT_EQ(panel.record().bytes, moved.bytes);
+    EXPECT_EQ(pedal_.playing().arp_x, moved.bytes);
 }
 
 TEST_F(EditSafetyTest, ComparePlaysTheStoredPresetAndBringsTheEditBack)
