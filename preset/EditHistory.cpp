@@ -45,6 +45,12 @@ void EditHistory::start(const EditState& loaded, std::optional<EditState> stored
 bool EditHistory::record(const EditState& now)
 {
     if (now == current()) return false;
+    // Only the engine the last edit touched moved (the engine swap names one
+    // engine, then the other, between its previews): the same step.
+    if (same_preset(now, current()) && now.sequences == current().sequences) {
+        amend(now);
+        return false;
+    }
     steps_.erase(steps_.begin() + std::ptrdiff_t(position_ + 1), steps_.end());
     steps_.push_back(now);
     while (steps_.size() > kMaxSteps) steps_.pop_front();

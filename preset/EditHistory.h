@@ -62,7 +62,9 @@ public:
     void forget_stored() { stored_.reset(); }
 
     // After an edit: `now` becomes a new step unless it equals the current
-    // state. A new step drops what could have been redone. True when added.
+    // state, or differs from it only in the focus bits (then it replaces the
+    // current step). A new step drops what could have been redone. True when
+    // added.
     bool record(const EditState& now);
 
     // What an edit brought back from the pedal after its step was recorded

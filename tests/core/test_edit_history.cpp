@@ -101,9 +101,16 @@ TEST_F(EditHistoryTest, UndoAndRedoStepThroughWholeEditsWithTheirPreviews)
     const EditState swapped = state_of(p);
 
     for (const EditState* s : {&knob, &algorithm, &routing, &swapped}) EXPECT_TRUE(h.record(*s));
-    // The second and third preview of one edit see the same state: no new step.
+    // The second and third preview of one edit see the same state, or one
+    // that names the other engine as the last touched: no new step.
     EXPECT_FALSE(h.record(swapped));
+    EditState focus_moved = swapped;
+    focus_moved.parameters.set_focus_y(!swapped.parameters.focus_y());
+    EXPECT_FALSE(h.record(focus_moved));
+    EXPECT_TRUE(h.current() == focus_moved);
     EXPECT_EQ(h.steps(), 5u);
+    EXPECT_FALSE(h.record(swapped));
+    EXPECT_TRUE(h.current() == swapped);
 
     using R = std::vector<PreviewRequest>;
     // Each undo step and the previews that play it.

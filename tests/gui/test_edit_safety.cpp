@@ -23,11 +23,15 @@
 #include "preset/AlgorithmLibrary.h"
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
+#include "preset/Catalogue.h"
 #include "widgets/Input.h"
+#include "widgets/Slider.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Menu_Item.H>
 
 #include <unistd.h>
@@ -42,6 +46,18 @@
 
 namespace kv {
 namespace {
+
+// Mouse events delivered straight to a widget, as the toolkit would.
+int mouse(Fl_Widget* w, int event, int x, int y)
+{
+    Fl::e_x = Fl::e_x_root = x;
+    Fl::e_y = Fl::e_y_root = y;
+    Fl::e_keysym = FL_Button + 1;
+    Fl::e_clicks = 0;
+    Fl::e_is_click = 0;
+    Fl::e_state = event == FL_RELEASE ? 0 : FL_BUTTON1;
+    return w->handle(event);
+}
 
 class EditSafetyTest : public ::testing::Test {
 protected:
@@ -362,6 +378,64 @@ TEST_F(EditSafetyTest, UndoAndRedoReplayEachEditOnThePedal)
     dialogs_.choice_answers = {1};
     click_row(1);
     EXPECT_FALSE(window_->undo_edit());
+}
+
+TEST_F(EditSafetyTest, DashboardControlsAreUndoneStepByStep)
+{
+    KV_Parameters& d = dash();
+    std::vector<PresetParameters> blocks{d.params};
+    using V = std::vector<std::string>;
+
+    // A slider dragged and let go: one step, one preview.
+    Slider* depth = d.knob(Engine::X, Knob::Depth);
+    const int y = depth->y() + depth->h() / 2;
+    requests_.clear();
+    mouse(depth, FL_PUSH, depth->x() + depth->w() / 5, y);
+    mouse(depth, FL_DRAG, depth->x() + depth->w() / 2, y);
+    mouse(depth, FL_DRAG, depth->x() + depth->w() * 4 / 5, y);
+    mouse(depth, FL_RELEASE, depth->x() + depth->w() * 4 / 5, y);
+    EXPECT_EQ(previews_sent(), V{"core"});
+    EXPECT_EQ(window_->edit_history().steps(), 2u);
+    blocks.push_back(d.params);
+
+    // An algorithm picked in the DSP-Y menu (Arp Filter: a tempo algorithm).
+    d.algorithm_menu(Engine::Y)->value(algorithm_to_position(32));
+    d.algorithm_menu(Engine::Y)->do_callback();
+    blocks.push_back(d.params);
+    // LR-split, then SWAP.
+    d.split_button->value(1);
+    d.split_button->do_callback();
+    blocks.push_back(d.params);
+    d.swap_button->do_callback();
+    blocks.push_back(d.params);
+    EXPECT_EQ(window_->edit_history().steps(), 5u);
+
+    const std::vector<V> undo_previews = {
+        {"core", "program X", "program Y", "sequence"},   // the swap undone: Y plays the arp again
+        {"core"},                                          // routing
+        {"core", "program Y"},                             // the algorithm: back to a rate algorithm
+        {"core"},                                          // the drag
+    };
+    for (size_t i = 0; i < undo_previews.size(); ++i) {
+        SCOPED_TRACE("undo " + std::to_string(i + 1));
+        requests_.clear();
+        ASSERT_TRUE(window_->undo_edit());
+        const PresetParameters& want = blocks[blocks.size() - 2 - i];
+        EXPECT_EQ(0, std::memcmp(d.params.data(), want.data(), kPresetParametersSize));
+        EXPECT_EQ(previews_sent(), undo_previews[i]);
+        EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), want.data(), kPresetParametersSize));
+        EXPECT_EQ(0, std::memcmp(pedal_.playing().program_y.bytes, d.program_y.bytes, kDspProgramSize));
+    }
+    // The controls show the block: the slider where it started, the menus and routing back.
+    EXPECT_EQ(d.algorithm_menu(Engine::Y)->value(), algorithm_to_position(blocks[0].algorithm_y));
+    EXPECT_EQ(d.cascade_button->value(), blocks[0].routing() == 0 ? 1 : 0);
+    EXPECT_FALSE(window_->unsaved_changes());
+
+    // Redo all the way: the swap's block and programs again.
+    while (window_->redo_edit()) {
+    }
+    EXPECT_EQ(0, std::memcmp(d.params.data(), blocks.back().data(), kPresetParametersSize));
+    EXPECT_TRUE(window_->unsaved_changes());
 }
 
 TEST_F(EditSafetyTest, ArpEditorLevelEditsAreUndoneAndHeardAgain)
