@@ -84,6 +84,36 @@ settle 1
 shot safety-undone
 check "Ctrl+Z takes the edit and its mark away" caption_shown "$shots/safety-undone.png" no
 
+echo "# a DEPTH drag on the Dashboard, compared with the stored preset, then undone"
+cores_before="$(count_of "$sim_log" "Change Core")"
+xdotool mousemove --window "$win" 930 163 mousedown 1
+xdotool mousemove --window "$win" 980 163
+xdotool mousemove --window "$win" 1030 163 mouseup 1
+settle 1
+check "the drag is heard once, on release" test "$(count_of "$sim_log" "Change Core")" -eq $((cores_before + 1))
+click 713 544
+settle 1
+shot safety-compare
+check "Compare plays the stored preset (two Change Core around the programs)" \
+  test "$(count_of "$sim_log" "Change Core")" -eq $((cores_before + 3))
+click 713 544
+settle 1
+check "Compare off plays the edit again" test "$(count_of "$sim_log" "Change Core")" -eq $((cores_before + 5))
+check "nothing was stored" test "$(count_of "$sim_log" "Store preset")" -eq 0
+shot safety-compare-off
+check "the edit is still marked" caption_shown "$shots/safety-compare-off.png" yes
+# The slider has the focus (a click on it, itself an edit when the knob
+# moves): the window still takes Ctrl+Z first, once for each step.
+xdotool mousemove --window "$win" 1030 163 click 1
+settle 0.5
+for _ in 1 2; do
+  xdotool key ctrl+z
+  settle 1
+  shot safety-drag-undone
+  caption_shown "$shots/safety-drag-undone.png" no && break
+done
+check "Ctrl+Z over the Dashboard undoes the drag" caption_shown "$shots/safety-drag-undone.png" no
+
 echo "# another slot and Quit ask first"
 click "$s_x" "$(row_y 0)"
 settle 0.5
