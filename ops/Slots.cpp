@@ -18,7 +18,7 @@ bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
 
 } // namespace
 
-ProgramBuilder library_program_builder(const AlgorithmLibrary& library)
+ProgramBuilder slot_program_builder(const AlgorithmLibrary& library)
 {
     const ProgramsFor programs = library_programs(library);
     return [programs](const PresetParameters& p, DspProgram& x, DspProgram& y) {

@@ -38,7 +38,7 @@ namespace kv::ops {
 // Programs built from the algorithm library the way the editor builds them
 // (each engine's library image with its options patched in, as a restore
 // builds them). The library must outlive the builder.
-ProgramBuilder library_program_builder(const AlgorithmLibrary& library);
+ProgramBuilder slot_program_builder(const AlgorithmLibrary& library);
 
 struct SlotMoveResult {
     enum class Outcome {

@@ -27,7 +27,7 @@ protected:
         return s;
     }
     AlgorithmLibrary library{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
-    ops::ProgramBuilder build = ops::library_program_builder(library);
+    ops::ProgramBuilder build = ops::slot_program_builder(library);
 };
 
 TEST_F(EditHistoryTest, UnsavedFollowsEditsUndoAndStores)

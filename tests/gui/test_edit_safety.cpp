@@ -179,7 +179,7 @@ protected:
     std::vector<std::string> requests_;
     std::unique_ptr<Korvane> window_;
     AlgorithmLibrary library_{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
-    ops::ProgramBuilder build_ = ops::library_program_builder(library_);
+    ops::ProgramBuilder build_ = ops::slot_program_builder(library_);
 };
 
 TEST_F(EditSafetyTest, RowMenuCopiesAndSwapsSlotsAfterAsking)
