@@ -1805,7 +1805,11 @@ void Korvane::on_template_panel()
     redraw();
 }
 
-void Korvane::on_expression_editor() { preview_mapping(); }
+void Korvane::on_expression_editor()
+{
+    preview_mapping();
+    note_edit();
+}
 
 void Korvane::on_arp_editor()
 {

@@ -15,6 +15,7 @@
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "app/Korvane.h"
+#include "editor/KV_ExpressionEditor.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
 #include "link/InProcessDriver.h"
@@ -32,7 +33,9 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
+#include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Tabs.H>
 
 #include <unistd.h>
 
@@ -436,6 +439,37 @@ TEST_F(EditSafetyTest, DashboardControlsAreUndoneStepByStep)
     }
     EXPECT_EQ(0, std::memcmp(d.params.data(), blocks.back().data(), kPresetParametersSize));
     EXPECT_TRUE(window_->unsaved_changes());
+}
+
+TEST_F(EditSafetyTest, ExpressionPageEditsAreUndoneOnThePageAndThePedal)
+{
+    window_->tabs->value(window_->expression_editor);
+    window_->tab_changed();
+    KV_ExpressionEditor& page = *window_->expression_editor;
+    const PresetParameters loaded = dash().params;
+
+    // A click on DSP-Y TWEAK "Fast", through the window as the toolkit delivers it.
+    Fl_Widget* fast = page.fast_button(Engine::Y, Knob::Tweak);
+    const int x = fast->x() + fast->w() / 2, y = fast->y() + fast->h() / 2;
+    Fl::e_x = Fl::e_x_root = x;
+    Fl::e_y = Fl::e_y_root = y;
+    Fl::e_keysym = FL_Button + 1;
+    Fl::e_state = FL_BUTTON1;
+    Fl::e_is_click = 0;
+    Fl::handle(FL_PUSH, window_.get());
+    Fl::e_state = 0;
+    Fl::handle(FL_RELEASE, window_.get());
+    ASSERT_NE(dash().params.rotor, loaded.rotor);
+    EXPECT_TRUE(window_->unsaved_changes());
+    EXPECT_EQ(window_->edit_history().steps(), 2u);
+
+    requests_.clear();
+    ASSERT_TRUE(window_->undo_edit());
+    EXPECT_EQ(dash().params.rotor, loaded.rotor);
+    EXPECT_EQ(pedal_.playing().parameters.rotor, loaded.rotor);
+    EXPECT_EQ(previews_sent(), std::vector<std::string>{"core"});
+    EXPECT_FALSE(page.fast_button(Engine::Y, Knob::Tweak)->value());
+    EXPECT_FALSE(window_->unsaved_changes());
 }
 
 TEST_F(EditSafetyTest, ArpEditorLevelEditsAreUndoneAndHeardAgain)
