@@ -925,7 +925,12 @@ void menu_serial_cb(Fl_Widget*, void* data)
 
 Korvane* menu_window(void* data) { return static_cast<Korvane*>(data); }
 
-void menu_firmware_cb(Fl_Widget*, void*) { dialogs().message(ops::firmware_instructions_text()); }
+void menu_firmware_cb(Fl_Widget*, void* data)
+{
+    // The last moment the pedal can still be read before its update.
+    menu_window(data)->safety_backup("updating the firmware");
+    dialogs().message(ops::firmware_instructions_text());
+}
 void menu_factory_cb(Fl_Widget*, void* data) { menu_window(data)->factory_reset(); }
 void menu_library_cb(Fl_Widget*, void* data) { menu_window(data)->update_library(); }
 void menu_backup_cb(Fl_Widget*, void* data) { menu_window(data)->backup_presets(); }
@@ -1041,6 +1046,7 @@ void Korvane::hold_controls(std::initializer_list<Fl_Widget*> controls, bool hol
 void Korvane::update_library()
 {
     if (busy_ > 0) return;
+    if (!safety_backup("updating the algorithm library")) return;
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);
@@ -1062,6 +1068,7 @@ void Korvane::update_library()
 void Korvane::factory_reset()
 {
     if (busy_ > 0) return;
+    if (!discard_changes_ok() || !safety_backup("a factory reset")) return;
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);
@@ -1246,9 +1253,22 @@ void Korvane::restart_history()
 
 bool Korvane::safety_backup(const std::string& what)
 {
-    return ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_), what,
-                                  ops::OnBackupFailure::Ask)
-        .proceed;
+    const ops::GuardResult g = ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_),
+                                                      what, ops::OnBackupFailure::Ask);
+    if (g.backup.ok) backed_up_serial_ = serial_number;
+    return g.proceed;
+}
+
+bool Korvane::firmware_backup_ok()
+{
+    // A pedal in update mode cannot be read: the backup is the one taken
+    // from this pedal earlier (Menu > Update Firmware, or any other).
+    if (!serial_number.empty() && backed_up_serial_ == serial_number) return true;
+    return dialogs().choice(ops::backup_failed_question("updating the firmware",
+                                                        "the pedal waits in update mode, where its presets cannot "
+                                                        "be read (choose Menu > Update Firmware before starting it "
+                                                        "in update mode to back them up)."),
+                            "Cancel", "Continue", nullptr) == 1;
 }
 
 bool Korvane::unsaved_changes() const { return history_.unsaved(comparing_ ? compare_edit_ : edit_state()); }
@@ -1930,6 +1950,10 @@ void Korvane::browse_firmware()
 
 void Korvane::update_firmware_now()
 {
+    if (!firmware_backup_ok()) {
+        end_update_step();
+        return;
+    }
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);

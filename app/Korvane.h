@@ -191,6 +191,10 @@ public:
     // nothing unsaved or the user chose "Discard" in "Discard the changes to
     // <title>?". Ends Compare first.
     bool discard_changes_ok();
+    // The safety backup of the pedal's presets and global record before
+    // `what` overwrites them (ops/AutoBackup.h); asks whether to go on when
+    // it fails. True: go on.
+    bool safety_backup(const std::string& what);
     // Ctrl+Z, Ctrl+Shift+Z / Ctrl+Y: one edit back or forward, shown in the
     // panels and played on the pedal with the previews the edit sent.
     bool undo_edit();
@@ -329,9 +333,9 @@ private:
     // A preset that is not the slot's was loaded (an offline preset): a new
     // history, the slot's content still the reference for "unsaved".
     void restart_history();
-    // The safety backup before `what` overwrites the pedal; asks whether to
-    // go on when it fails. True: go on.
-    bool safety_backup(const std::string& what);
+    // Before the firmware transfer: a safety backup of this pedal was taken
+    // in this run, or the user chose to go on without one.
+    bool firmware_backup_ok();
     void end_compare();
     void switch_compare(bool on);
     // The Arp Editor's panels show a step's sequences; with preview, the
@@ -417,6 +421,7 @@ private:
     EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
     bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
     bool unsaved_shown_ = false;     // the caption below is drawn
+    std::string backed_up_serial_;  // the pedal whose presets the last safety backup holds
 };
 
 } // namespace kv

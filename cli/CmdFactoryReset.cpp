@@ -13,6 +13,7 @@ int cmd_factory_reset(Session& s)
     if (!s.args.empty()) return s.usage_error(me, "factory-reset takes no arguments");
     if (!s.connect()) return kFailed;
     if (!s.confirm("Reset the pedal " + s.pedal.serial_number + " to its factory presets and settings?")) return kUsage;
+    if (!s.safety_backup("a factory reset")) return kFailed;
     std::array<uint8_t, kGlobalsSize> globals{};
     const ops::FactoryResetResult r =
         ops::factory_reset(s.link(), s.report(), data_dir(), s.pedal.serial_number,

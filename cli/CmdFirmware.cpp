@@ -38,6 +38,12 @@ int cmd_firmware(Session& s)
     if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " +
                    package.package->version_text() + "?"))
         return kUsage;
+    if (!s.no_backup) {
+        // In update mode the pedal cannot be read: no safety backup can be taken now.
+        s.err("korvane firmware: nothing was sent: a pedal in update mode cannot be read for a safety backup.");
+        s.err("  Restart it normally and run `korvane backup`, then start it in update mode and give --no-backup.");
+        return kFailed;
+    }
 
     ops::FirmwareUpdate request;
     request.package_path = path;

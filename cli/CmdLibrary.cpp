@@ -14,6 +14,7 @@ int cmd_library(Session& s)
     // The pedal must run normally: update mode reads these bytes otherwise.
     if (!s.connect()) return kFailed;
     if (!s.confirm("Rewrite the algorithm library of the pedal " + s.pedal.serial_number + "?")) return kUsage;
+    if (!s.safety_backup("updating the algorithm library")) return kFailed;
     const ops::LibraryUpdateResult r = ops::update_library(s.link(), s.report(), data_dir(), s.pedal.serial_number);
     switch (r.outcome) {
     case ops::MaintenanceOutcome::Done:

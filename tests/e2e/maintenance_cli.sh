@@ -37,8 +37,14 @@ echo "# firmware: refused without --yes when nobody can be asked"
 check "without --yes: status 2" test "$status" -eq 2
 check "without --yes: no page sent" bash -c "! grep -q 'Firmware page' '$sim_log'"
 
+echo "# firmware: no safety backup can be taken in update mode"
+"$korvane" firmware --yes "$work/good.fdt" >/dev/null 2>"$work/nobackup.err"; status=$?
+check "without --no-backup: status 1" test "$status" -eq 1
+check "without --no-backup: says why" grep -q "cannot be read for a safety backup" "$work/nobackup.err"
+check "without --no-backup: no page sent" bash -c "! grep -q 'Firmware page' '$sim_log'"
+
 echo "# firmware: the update"
-"$korvane" firmware --yes "$work/good.fdt" >"$work/fw.out" 2>"$work/fw.err"; status=$?
+"$korvane" firmware --yes --no-backup "$work/good.fdt" >"$work/fw.out" 2>"$work/fw.err"; status=$?
 check "firmware exits 0" test "$status" -eq 0
 check "firmware names the package and its notes" in_order "$work/fw.out" "Package: Firmware 2.3.5" "  Faster taps"
 check "firmware reports six pages" grep -q "Firmware updated: 6 pages sent" "$work/fw.out"
@@ -51,7 +57,7 @@ check "the pedal runs firmware 2.3.5 afterwards" grep -q "Firmware 2.3.5" <(head
 check "slot 1 converted by the update" bash -c "! grep -qE '^ 1   1-A  Lush Chorus +- -  X: CHORUS  Y: DIME\\.C' '$work/list.out'"
 
 echo "# firmware: a pedal in normal mode is not updated"
-"$korvane" firmware --yes "$work/good.fdt" >/dev/null 2>"$work/normal.err"; status=$?
+"$korvane" firmware --yes --no-backup "$work/good.fdt" >/dev/null 2>"$work/normal.err"; status=$?
 check "normal mode: status 1" test "$status" -eq 1
 check "normal mode: said so" grep -q "not in update mode" "$work/normal.err"
 
@@ -60,6 +66,7 @@ echo "# library"
 check "library without --yes: status 2" test "$status" -eq 2
 check "library without --yes: no block sent" bash -c "! grep -q 'Library block' '$sim_log'"
 "$korvane" library --yes >"$work/lib.out" 2>"$work/lib.err"; status=$?
+check "library: a safety backup first" test "$(ls "$HOMEDRIVE/Brakwell/Korvane/presets/autobackup"/*.bkp 2>/dev/null | wc -l)" -eq 1
 check "library exits 0" test "$status" -eq 0
 check "library: 45 blocks written and verified" grep -q "Library updated: 45 blocks" "$work/lib.out"
 check "library: blocks 0, 37, 38, 62 and 63 reached the pedal" \
@@ -67,6 +74,7 @@ check "library: blocks 0, 37, 38, 62 and 63 reached the pedal" \
 
 echo "# factory reset"
 "$korvane" factory-reset --yes >"$work/fr.out" 2>"$work/fr.err"; status=$?
+check "factory-reset: a safety backup first" test "$(ls "$HOMEDRIVE/Brakwell/Korvane/presets/autobackup"/*.bkp 2>/dev/null | wc -l)" -eq 2
 check "factory-reset exits 0" test "$status" -eq 0
 check "factory-reset reports its result" grep -q "32 presets stored and verified" "$work/fr.out"
 check "factory-reset stored slots 0 and 31, then the globals" \

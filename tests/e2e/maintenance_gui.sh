@@ -110,6 +110,8 @@ settle 1.5
 check "the chooser closes" test -z "$(xdotool search --onlyvisible --name '^Browse Firmware' 2>/dev/null)"
 shot update-2-package
 click "$update_x" "$update_y"
+# The pedal waits in update mode, where it cannot be backed up: asked first.
+answer "the question about going on without a safety backup" update-3-no-backup
 answer "update done message" update-3-done
 wait_text "$app_out" "Read parameters & title successful"
 settle 1

@@ -17,7 +17,9 @@
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
 #include "ops/Library.h"
+#include "ops/AutoBackup.h"
 #include "platform/Clock.h"
+#include "platform/SafeFile.h"
 #include "widgets/LiteralLabel.h"
 
 #include <FL/Fl.H>
@@ -142,7 +144,17 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     EXPECT_TRUE(board_has(w, "  Firmware package file ready."));
     EXPECT_EQ(w.usb->progress->x(), 385);   // the end step put the bar back
 
+    // A pedal in update mode cannot be backed up: Cancel sends nothing,
+    // Continue goes on without a safety backup.
     commands_.clear();
+    dialogs_.choice_answers = {0};
+    press(panel.update_button);
+    EXPECT_EQ(dialogs_.shown.back().text.rfind("The presets in your pedal could not be backed up before updating "
+                                               "the firmware:", 0),
+              0u);
+    EXPECT_TRUE(commands_.empty());
+    EXPECT_TRUE(panel.update_button->active());
+    dialogs_.choice_answers = {1};
     press(panel.update_button);
     EXPECT_EQ(panel.update_button->value(), 0);
     EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0xC7), 2 * 6);   // address and page
@@ -178,6 +190,7 @@ TEST_F(MaintenanceTest, AFailedTransferGivesTheEditorBackAndConnectOffersTheUpda
         if (r.name.rfind("Firmware page ", 0) == 0 && r.name.find("address") == std::string::npos && ++pages == 2)
             pedal_.set_no_answer(true);
     });
+    dialogs_.choice_answers = {1};   // on without a safety backup (update mode)
     press(panel.update_button);
     EXPECT_FALSE(panel.visible());
     EXPECT_STREQ(w.usb->progress->label(), "Update failed");
@@ -192,6 +205,7 @@ TEST_F(MaintenanceTest, AFailedTransferGivesTheEditorBackAndConnectOffersTheUpda
     EXPECT_TRUE(panel.visible());
     EXPECT_TRUE(panel.cancel_button->active());
     EXPECT_TRUE(panel.update_button->active());
+    dialogs_.choice_answers = {1};
     press(panel.update_button);
     EXPECT_FALSE(pedal_.update_mode());
     EXPECT_EQ(pedal_.firmware_version(), (FirmwareVersion{2, 3, 5}));
@@ -302,6 +316,12 @@ TEST_F(MaintenanceTest, LibraryUpdateAndFactoryResetFromTheMenu)
     dialogs_.choice_answers = {1};
     ASSERT_TRUE(w.pick_menu_entry(" > Factory Reset"));
     EXPECT_NE(title_text(pedal_.slot(7)->title), "Mine");
+    // Each overwrite was preceded by a safety backup; the reset's holds "Mine".
+    const auto backups = ops::list_auto_backups(ops::auto_backup_folder(w.presets_folder_path()));
+    ASSERT_EQ(backups.size(), 3u);   // library update, the cancelled reset, the reset
+    const FileRead kept = read_file_limited(backups.back(), kDataFileLimit);
+    ASSERT_TRUE(kept.ok());
+    EXPECT_EQ(title_text(image_title(kept.bytes.data(), 7)), "Mine");
     EXPECT_EQ(std::memcmp(w.globals, ops::factory_globals_record().data(), 34), 0);
     EXPECT_EQ(std::memcmp(pedal_.memory().globals.data(), w.globals, 34), 0);
     EXPECT_TRUE(board_has(w, "  > Factory reset successful."));
