@@ -1492,7 +1492,7 @@ void Korvane::run_slot_action(int source)
         WriteGuard writing(*this);
         set_main_controls_active(false);
         transport_panel->deactivate();
-        const ops::ProgramBuilder build = ops::slot_program_builder(program_library());
+        const ops::ProgramBuilder build = ops::library_program_builder(program_library());
         r = swap ? ops::swap_slots(*usb, *reporter_, from, to, build, ops::auto_backup_folder(presets_folder_),
                                    ops::OnBackupFailure::Ask)
                  : ops::copy_slot(*usb, *reporter_, from, to, build);

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/SlotArgs.h"
 
+#include "ops/Backup.h"
 #include "ops/Slots.h"
 #include "platform/DataPaths.h"
 #include "preset/AlgorithmLibrary.h"
@@ -29,7 +30,7 @@ int cmd_copy(Session& s)
     if (!s.confirm("Copy " + slot_description(s.image, *from) + " over " + slot_description(s.image, *to) + "?"))
         return kUsage;
 
-    const ops::SlotMoveResult r = ops::copy_slot(s.link(), s.report(), *from, *to, ops::slot_program_builder(library));
+    const ops::SlotMoveResult r = ops::copy_slot(s.link(), s.report(), *from, *to, ops::library_program_builder(library));
     if (!r.ok()) return kFailed;
     s.out("Preset " + std::to_string(*to + 1) + " now holds \"" + printable_title(r.first.title) + "\" (verified).");
     return kOk;

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/SlotArgs.h"
 
+#include "ops/Backup.h"
 #include "ops/Slots.h"
 #include "platform/DataPaths.h"
 #include "preset/AlgorithmLibrary.h"
@@ -30,7 +31,7 @@ int cmd_swap(Session& s)
         return kUsage;
 
     const std::string folder = s.safety_backup_folder();
-    const ops::SlotMoveResult r = ops::swap_slots(s.link(), s.report(), *a, *b, ops::slot_program_builder(library),
+    const ops::SlotMoveResult r = ops::swap_slots(s.link(), s.report(), *a, *b, ops::library_program_builder(library),
                                                   folder, ops::OnBackupFailure::Refuse);
     if (r.ok()) {
         s.out("Preset " + std::to_string(*a + 1) + " now holds \"" + printable_title(r.second.title) + "\", preset " +

@@ -48,6 +48,15 @@ ProgramsFor library_programs(const AlgorithmLibrary& library)
     };
 }
 
+ProgramBuilder library_program_builder(const AlgorithmLibrary& library)
+{
+    return [programs = library_programs(library)](const PresetParameters& p, DspProgram& x, DspProgram& y) {
+        const SlotPrograms built = programs(p);
+        x = built.x;
+        y = built.y;
+    };
+}
+
 WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image, const ProgramsFor& programs)
 {
     WriteAllResult r;

@@ -20,6 +20,7 @@
 // command line with --yes); their texts are here so both use the same.
 
 #include "ops/Connect.h"
+#include "ops/Migration.h"
 #include "ops/Reporter.h"
 #include "link/UsbLink.h"
 #include "preset/PresetRecord.h"
@@ -53,6 +54,9 @@ using ProgramsFor = std::function<SlotPrograms(const PresetParameters&)>;
 // Programs from the algorithm library: each engine's library image with its
 // secondary parameters patched, as the Dashboard builds them.
 ProgramsFor library_programs(const AlgorithmLibrary& library);
+// The same programs in the form the migration, the factory reset and the
+// slot moves take them. The library must outlive the builder.
+ProgramBuilder library_program_builder(const AlgorithmLibrary& library);
 
 struct WriteAllResult {
     enum class Failure { NoFailure, Store, Verify };

@@ -1,5 +1,6 @@
 #include "ops/Firmware.h"
 
+#include "ops/Backup.h"
 #include "ops/Library.h"
 #include "ops/Settings.h"
 #include "ops/Texts.h"

@@ -131,16 +131,6 @@ std::string in_folder(const std::string& folder, const char* name) { return fold
 
 } // namespace
 
-ProgramBuilder library_program_builder(const AlgorithmLibrary& library)
-{
-    // The same programs a restore stores (ops/Backup.h).
-    return [programs = library_programs(library)](const PresetParameters& p, DspProgram& x, DspProgram& y) {
-        const SlotPrograms built = programs(p);
-        x = built.x;
-        y = built.y;
-    };
-}
-
 std::array<uint8_t, kGlobalsSize> factory_globals_record()
 {
     std::array<uint8_t, kGlobalsSize> g{};

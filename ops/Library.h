@@ -42,11 +42,6 @@ constexpr int kFirstArpBlock = 62;
 constexpr int kMaxDisplayBlocks = kFirstArpBlock - kFirstDisplayBlock;   // 24
 constexpr size_t kArpTableBytes = 896;
 
-// Programs for a parameter block: each engine's algorithm image from the
-// library, patched with the block's secondary parameters. An algorithm
-// outside the catalogue gets a blank image.
-ProgramBuilder library_program_builder(const AlgorithmLibrary& library);
-
 // The global record of a factory-fresh pedal.
 std::array<uint8_t, kGlobalsSize> factory_globals_record();
 

@@ -18,16 +18,6 @@ bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
 
 } // namespace
 
-ProgramBuilder slot_program_builder(const AlgorithmLibrary& library)
-{
-    const ProgramsFor programs = library_programs(library);
-    return [programs](const PresetParameters& p, DspProgram& x, DspProgram& y) {
-        const SlotPrograms built = programs(p);
-        x = built.x;
-        y = built.y;
-    };
-}
-
 int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
 {
     EditedPreset p;

@@ -35,10 +35,6 @@ class AlgorithmLibrary;
 
 namespace kv::ops {
 
-// Programs built from the algorithm library the way the editor builds them
-// (each engine's library image with its options patched in, as a restore
-// builds them). The library must outlive the builder.
-ProgramBuilder slot_program_builder(const AlgorithmLibrary& library);
 
 struct SlotMoveResult {
     enum class Outcome {

@@ -3,6 +3,7 @@
 // step on the pedal, for knob, algorithm, option, routing and engine-swap
 // edits built as the editor builds them (programs from the library).
 
+#include "ops/Backup.h"
 #include "ops/Slots.h"
 #include "preset/AlgorithmLibrary.h"
 #include "preset/EditHistory.h"
@@ -27,7 +28,7 @@ protected:
         return s;
     }
     AlgorithmLibrary library{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
-    ops::ProgramBuilder build = ops::slot_program_builder(library);
+    ops::ProgramBuilder build = ops::library_program_builder(library);
 };
 
 TEST_F(EditHistoryTest, UnsavedFollowsEditsUndoAndStores)

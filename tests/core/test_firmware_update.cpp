@@ -4,6 +4,7 @@
 
 #include "maintenance_support.h"
 
+#include "ops/Backup.h"
 #include "ops/Firmware.h"
 #include "ops/Library.h"
 #include "preset/AlgorithmLibrary.h"

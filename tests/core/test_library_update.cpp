@@ -5,6 +5,7 @@
 
 #include "maintenance_support.h"
 
+#include "ops/Backup.h"
 #include "ops/Library.h"
 #include "preset/AlgorithmLibrary.h"
 

@@ -127,7 +127,7 @@ protected:
     UsbLink link{driver, clock};
     RecordingReporter report;
     AlgorithmLibrary library{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
-    ops::ProgramBuilder build = ops::slot_program_builder(library);
+    ops::ProgramBuilder build = ops::library_program_builder(library);
     std::vector<std::string> requests;
     std::function<void(const PedalRequest&)> on_request;
     std::string console;

@@ -19,6 +19,7 @@
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
 #include "link/InProcessDriver.h"
+#include "ops/Backup.h"
 #include "ops/AutoBackup.h"
 #include "ops/Slots.h"
 #include "preset/AlgorithmLibrary.h"
@@ -182,7 +183,7 @@ protected:
     std::vector<std::string> requests_;
     std::unique_ptr<Korvane> window_;
     AlgorithmLibrary library_{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
-    ops::ProgramBuilder build_ = ops::slot_program_builder(library_);
+    ops::ProgramBuilder build_ = ops::library_program_builder(library_);
 };
 
 TEST_F(EditSafetyTest, RowMenuCopiesAndSwapsSlotsAfterAsking)
