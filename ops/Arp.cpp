@@ -3,6 +3,8 @@
 #include "ops/Connect.h"
 #include "preset/Catalogue.h"
 
+#include <algorithm>
+
 namespace kv::ops {
 
 namespace {
@@ -17,12 +19,23 @@ void arp_line(Reporter& report, int code, bool saved)
     else report.status(saved ? "  Arp sequence saved to pedal." : "  Arp sequence read/write ok.");
 }
 
+// SET_ARPDATA has no answer: a pedal that is deaf or gone takes the bytes
+// without a word. A store counts only once the library gives the sequence
+// back as it was sent.
+int verify_stored(UsbLink& link, const ArpTarget& t, const ArpSequence& seq)
+{
+    const int code = link.get_arp_data(uint8_t(arp_index(t.algorithm)), t.selector, uint8_t(index_of(t.engine)));
+    if (code != 0) return code;
+    return std::equal(seq.bytes.begin(), seq.bytes.end(), link.buffer()) ? 0 : UsbLink::kMismatch;
+}
+
 int send_sequence(UsbLink& link, Reporter& report, const ArpTarget& t, const ArpSequence& seq, bool store)
 {
-    const int code = is_arp_algorithm(t.algorithm)
-                         ? link.set_arp_data(uint8_t(arp_index(t.algorithm)), t.selector,
-                                             uint8_t(index_of(t.engine)), store ? 1 : 0, seq.bytes.data())
-                         : UsbLink::kTimeout;   // nothing to address: never sent
+    int code = is_arp_algorithm(t.algorithm)
+                   ? link.set_arp_data(uint8_t(arp_index(t.algorithm)), t.selector,
+                                       uint8_t(index_of(t.engine)), store ? 1 : 0, seq.bytes.data())
+                   : UsbLink::kTimeout;   // nothing to address: never sent
+    if (code == 0 && store) code = verify_stored(link, t, seq);
     arp_line(report, code, store);
     return code;
 }

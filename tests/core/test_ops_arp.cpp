@@ -94,18 +94,31 @@ TEST_F(OpsArpTest, PreviewSendsStoreFlagZeroAndSaveStoresIntoTheLibrary)
     EXPECT_EQ(pedal.playing().arp_x, edited.bytes);
     EXPECT_EQ(ArpSequence::from_bytes(pedal.memory().arp(6, 1).data(), kArpSequenceSize), before);
 
+    // The store, then the library's copy read back to verify it (SET_ARPDATA has no answer).
     EXPECT_EQ(ops::save_sequence(link, report, target, edited), 0);
-    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(std::vector<uint8_t>(requests[1].head.begin(), requests[1].head.begin() + 5),
               (std::vector<uint8_t>{0xC8, 0, 1, 6, 2}));
+    EXPECT_EQ(std::vector<uint8_t>(requests[2].head.begin(), requests[2].head.begin() + 4),
+              (std::vector<uint8_t>{0xC7, 6, 0, 2}));
     EXPECT_EQ(pedal.memory().arp(6, 1), edited.bytes);
-    // Read back through the link as the editor would: the same 32 bytes.
-    ASSERT_EQ(link.get_arp_data(6, 2, 0), 0);
     EXPECT_EQ(ArpSequence::from_bytes(link.buffer(), kArpSequenceSize), edited);
 
     EXPECT_EQ(report.lines,
               (std::vector<std::string>{"  Arp sequence read/write ok.", "  Arp sequence saved to pedal."}));
     EXPECT_NE(console.find("Send SET_ARPDATA sucessful (37 bytes written)."), std::string::npos);
+}
+
+// SET_ARPDATA is never answered, so a deaf pedal would take a save without a
+// word: the save counts only when the library gives the sequence back.
+TEST_F(OpsArpTest, ASaveThePedalDidNotKeepIsReportedOffline)
+{
+    const ops::ArpTarget target{Engine::Y, kAlgorithmArpeggiator, uint8_t(arp_selector(2))};
+    const auto before = pedal.memory().arp(6, 2);
+    pedal.set_no_answer(true);
+    EXPECT_NE(ops::save_sequence(link, report, target, ramp(400, false)), 0);
+    EXPECT_EQ(pedal.memory().arp(6, 2), before);
+    EXPECT_EQ(report.lines, std::vector<std::string>{" Arp sequence read/write OFFLINE."});
 }
 
 TEST_F(OpsArpTest, ASilentPedalGivesTheOfflineLineAndNoSequenceFromTheStaleBuffer)

@@ -1,0 +1,217 @@
+// Every operation that writes to the pedal, under every fault the simulated
+// pedal can play: no answer, a short answer, one corrupted echo, every echo
+// corrupted, and the pedal dropping off the bus halfway through the
+// operation's transfers. For each cell: the operation ends (in bounded pedal
+// time), a failure is never reported as success, the user is told of the
+// failure (a dialog, an error bar or a failure line), files on disk are left
+// whole, and the pedal holds, slot by slot, either what it held before or the
+// new data, never a mix.
+//
+// Each cell prints one "MATRIX |" line: the table in docs/reliability.md is
+// made from them (ctest -R FaultMatrix -V | grep MATRIX).
+
+#include "link/InProcessDriver.h"
+#include "link/UsbLink.h"
+#include "ops/Arp.h"
+#include "ops/Transfers.h"
+#include "platform/Clock.h"
+#include "sim/PedalModel.h"
+#include "tests/support/RecordingReporter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+enum class Fault { None, NoAnswer, ShortAnswer, CorruptOnce, CorruptAlways, Vanish };
+constexpr Fault kFaults[] = {Fault::NoAnswer, Fault::ShortAnswer, Fault::CorruptOnce, Fault::CorruptAlways,
+                             Fault::Vanish};
+
+const char* fault_name(Fault f)
+{
+    switch (f) {
+    case Fault::None: return "none";
+    case Fault::NoAnswer: return "no answer";
+    case Fault::ShortAnswer: return "short answer";
+    case Fault::CorruptOnce: return "corrupted echo once";
+    case Fault::CorruptAlways: return "corrupted echo always";
+    case Fault::Vanish: return "pedal vanishes mid-transfer";
+    }
+    return "?";
+}
+
+// One simulated pedal, its link and a recording reporter, on a test clock
+// that only the link's waits move.
+struct Bench {
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver{pedal, clock};
+    UsbLink link{driver, clock};
+    test::RecordingReporter report;
+    long pumps = 0;
+    int parts = 0;            // request parts the pedal has seen
+    int vanish_at_part = -1;  // drop off the bus once this many parts arrived
+
+    Bench()
+    {
+        link.set_console([](const std::string&) {});
+        link.set_event_pump([this] {
+            ++pumps;
+            clock.advance(0.001);
+        });
+        pedal.set_request_observer([this](const PedalRequest&) {
+            if (++parts == vanish_at_part) pedal.vanish_now();
+        });
+    }
+
+    bool failure_shown() const
+    {
+        if (!report.alerts.empty() || report.bar == ops::Bar::Error) return true;
+        for (const std::string& l : report.lines)
+            if (l.find("fail") != std::string::npos || l.find("OFFLINE") != std::string::npos ||
+                l.find("rror") != std::string::npos)
+                return true;
+        return false;
+    }
+};
+
+// One row of the matrix: an operation, what it should leave on the pedal
+// when it works, and how to tell old from new.
+struct Operation {
+    std::string name;
+    // Runs the operation; true when it reported success.
+    std::function<bool(Bench&)> run;
+    // Per unit (a slot, a sequence, a block): 0 = as before, 1 = the new
+    // data, -1 = neither.
+    std::function<std::vector<int>(const Bench& b, const PedalMemory& before)> units;
+};
+
+struct Cell {
+    bool reported_ok = false;
+    bool failure_shown = false;
+    int old_units = 0, new_units = 0, broken_units = 0;
+    double seconds = 0;
+};
+
+Cell run_cell(const Operation& op, Fault fault, int vanish_part)
+{
+    Bench b;
+    const PedalMemory before = b.pedal.memory();
+    switch (fault) {
+    case Fault::None: break;
+    case Fault::NoAnswer: b.pedal.set_no_answer(true); break;
+    case Fault::ShortAnswer: b.pedal.set_short_answer(true); break;
+    case Fault::CorruptOnce: b.pedal.corrupt_next_echoes(1); break;
+    case Fault::CorruptAlways: b.pedal.corrupt_next_echoes(1 << 30); break;
+    case Fault::Vanish:
+        // An operation of one request can only lose the pedal before it.
+        if (vanish_part <= 1) b.pedal.vanish_now();
+        else b.vanish_at_part = vanish_part;
+        break;
+    }
+    const double t0 = b.clock.now();
+    Cell c;
+    c.reported_ok = op.run(b);
+    c.seconds = b.clock.now() - t0;
+    c.failure_shown = b.failure_shown();
+    for (int u : op.units(b, before)) {
+        if (u == 0) ++c.old_units;
+        else if (u == 1) ++c.new_units;
+        else ++c.broken_units;
+    }
+    return c;
+}
+
+// The whole row: a clean run first (it must succeed and count the request
+// parts, so that the vanishing happens halfway), then every fault.
+void check_row(const Operation& op)
+{
+    int parts = 0;
+    {
+        Bench clean;
+        ASSERT_TRUE(op.run(clean)) << op.name << " fails without a fault";
+        parts = clean.parts;
+        for (int u : op.units(clean, PedalModel(clean.clock).memory())) ASSERT_EQ(u, 1) << op.name << " clean run";
+    }
+    for (Fault f : kFaults) {
+        SCOPED_TRACE(op.name + " / " + fault_name(f));
+        const Cell c = run_cell(op, f, parts / 2 + (parts > 1 ? 1 : 0));
+        EXPECT_LT(c.seconds, 600.0) << "ends in bounded time";
+        EXPECT_EQ(c.broken_units, 0) << "every unit holds its old or its new data";
+        if (c.reported_ok) EXPECT_EQ(c.old_units, 0) << "success reported while the pedal kept old data";
+        else EXPECT_TRUE(c.failure_shown) << "a failure the user is not told of";
+        std::printf("MATRIX | %s | %s | %s | %s | %d old, %d new | %.1f s\n", op.name.c_str(), fault_name(f),
+                    c.reported_ok ? "success" : "failure", c.failure_shown ? "shown" : "-", c.old_units,
+                    c.new_units, c.seconds);
+    }
+}
+
+// ---- the operations ----
+
+DspProgram program_with(uint8_t seed)
+{
+    DspProgram p{};
+    for (size_t i = 0; i < kDspProgramSize; ++i) p.bytes[i] = uint8_t(seed + i * 7);
+    return p;
+}
+
+ops::EditedPreset new_preset(int slot)
+{
+    ops::EditedPreset p;
+    p.parameters.algorithm_x = uint8_t(slot % 31);
+    p.parameters.algorithm_y = 12;
+    p.parameters.depth_x = uint8_t(100 + slot);
+    p.parameters.volume = kVolumeZeroDb;
+    p.title = make_title("New " + std::to_string(slot));
+    p.program_x = program_with(uint8_t(slot));
+    p.program_y = program_with(uint8_t(90 + slot));
+    return p;
+}
+
+int slot_state(const PedalSlot& now, const PedalSlot& old, const ops::EditedPreset& fresh)
+{
+    if (now == old) return 0;
+    PedalSlot n{fresh.parameters, fresh.title, fresh.program_x, fresh.program_y};
+    return now == n ? 1 : -1;
+}
+
+Operation store_operation()
+{
+    constexpr int kSlot = 5;
+    return {"store (WRITE)",
+            [](Bench& b) { return ops::write_slot(b.link, b.report, kSlot, new_preset(kSlot)).ok(); },
+            [](const Bench& b, const PedalMemory& before) {
+                return std::vector<int>{slot_state(b.pedal.memory().slots[kSlot], before.slots[kSlot],
+                                                   new_preset(kSlot))};
+            }};
+}
+
+ArpSequence new_sequence()
+{
+    ArpSequence s;
+    for (int k = 0; k < kArpSteps; ++k) s.set_level(k, 200 + 350 * k, false);
+    return s;
+}
+
+Operation arp_save_operation()
+{
+    static const ops::ArpTarget target{Engine::Y, AlgorithmId(kFirstArpAlgorithm + 2), 4};   // Sequence III
+    return {"arp save",
+            [](Bench& b) { return ops::save_sequence(b.link, b.report, target, new_sequence()) == 0; },
+            [](const Bench& b, const PedalMemory& before) {
+                const auto& now = b.pedal.memory().arp(2, 2);
+                return std::vector<int>{now == before.arp(2, 2) ? 0 : now == new_sequence().bytes ? 1 : -1};
+            }};
+}
+
+TEST(FaultMatrix, Store) { check_row(store_operation()); }
+TEST(FaultMatrix, ArpSave) { check_row(arp_save_operation()); }
+
+} // namespace
+} // namespace kv
