@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Every command that writes to the pedal, against tessivar-sim playing each
+# fault: no answer, a short answer, one corrupted echo, every echo corrupted,
+# and dropping off the bus halfway through the command's requests (half of
+# what a clean run needs). The command must end (no hang), never by a signal,
+# and with a non-zero status whenever the write did not happen as promised;
+# a single corrupted echo is retried or, for commands without an echo,
+# harmless, so there status 0 is allowed. No display.
+set -u
+source "$(dirname "$0")/common.bash"
+e2e_init "$1"
+unset DISPLAY
+
+# name|echoed|arguments (run as: korvane <arguments> --yes). "echoed": the
+# pedal echoes the written data back, so corrupted echoes must fail it;
+# a command whose data is not echoed is untouched by that fault.
+commands=(
+  "arp save|no|arp save ARPGTR 3 60 40 20 0"
+)
+
+requests_in() { grep -c ' byte: ' "$1" || true; }
+
+for entry in "${commands[@]}"; do
+  IFS='|' read -r name echoed rest <<<"$entry"
+  read -r -a args <<<"$rest"
+
+  start_sim
+  timeout 120 "$korvane" "${args[@]}" --yes >"$work/clean.out" 2>&1; status=$?
+  check "$name: clean run exits 0" test "$status" -eq 0
+  total=$(requests_in "$sim_log")
+  stop_sim
+
+  for fault in "--no-answer" "--short-answer" "--corrupt-echo 1" "--corrupt-echo 1000000" \
+               "--vanish-after $((total / 2))"; do
+    # shellcheck disable=SC2086
+    start_sim $fault
+    timeout 120 "$korvane" "${args[@]}" --yes >"$work/fault.out" 2>&1; status=$?
+    check "$name / $fault: ends by itself (status $status)" test "$status" -lt 124
+    if [[ "$fault" == "--corrupt-echo 1" || ( "$echoed" == no && "$fault" == --corrupt-echo* ) ]]; then
+      check "$name / $fault: retried or harmless" test "$status" -le 1
+    else
+      check "$name / $fault: non-zero status" test "$status" -ne 0
+      check "$name / $fault: says why on the way out" test -s "$work/fault.out"
+    fi
+    stop_sim
+  done
+done
+
+[[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }
