@@ -141,6 +141,18 @@ std::string OfflineLibrary::path_for(std::string_view name) const
     return folder_ + std::string(name) + kPresetFileExtension;
 }
 
+bool OfflineLibrary::owns_file(const std::string& path) const
+{
+    // A list may come from elsewhere and name any file at all; only a preset
+    // file of this folder is ever deleted with its entry.
+    const std::string_view ext = kPresetFileExtension;
+    if (folder_.empty() || path.size() <= folder_.size() + ext.size()) return false;
+    if (path.compare(0, folder_.size(), folder_) != 0) return false;
+    if (path.compare(path.size() - ext.size(), ext.size(), ext) != 0) return false;
+    const std::string_view name(path.data() + folder_.size(), path.size() - folder_.size() - ext.size());
+    return check_preset_name(name) == NameProblem::NoProblem;
+}
+
 std::vector<std::string> OfflineLibrary::load()
 {
     std::vector<std::string> problems;
@@ -229,7 +241,7 @@ OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optiona
     if (!list) c.warning = "The list of offline presets could not be updated:\n" + list.message();
 
     // The old preset goes only now that its replacement is on disk.
-    if (!old_path.empty() && old_path != path) {
+    if (!old_path.empty() && old_path != path && owns_file(old_path)) {
         int error = 0;
         if (!remove_file(old_path, &error)) {
             if (!c.warning.empty()) c.warning += "\n";
@@ -267,7 +279,7 @@ OfflineLibrary::Change OfflineLibrary::remove(size_t index)
     lines_ = std::move(kept);
     entries_.erase(entries_.begin() + std::ptrdiff_t(index));
     int error = 0;
-    if (!still_listed && !remove_file(path, &error))
+    if (!still_listed && owns_file(path) && !remove_file(path, &error))
         c.warning = "The preset file could not be deleted:\ncannot delete " + path + ": " + std::strerror(error);
     return c;
 }

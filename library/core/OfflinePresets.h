@@ -121,12 +121,16 @@ public:
     // The same for a file already in the folder under the name's file name
     // (nothing is written, the file is only listed).
     Change adopt(std::string_view name, std::optional<size_t> replacing = {});
-    // Rewrites the list without the entry, then deletes its file. When the
-    // list cannot be written nothing changes.
+    // Rewrites the list without the entry, then deletes its file when it is
+    // a preset file of this folder. When the list cannot be written nothing
+    // changes.
     Change remove(size_t index);
 
 private:
     std::string list_text() const;
+    // True for folder + a valid name + ".lop": the only files removing or
+    // replacing an entry deletes. Any other file a list names is left alone.
+    bool owns_file(const std::string& path) const;
     // Lists the file of `name` (already written), replacing an entry.
     Change enter(std::string_view name, std::optional<size_t> replacing);
 

@@ -316,6 +316,38 @@ TEST_F(FilesTest, LoadingTheListSkipsMissingAndHostileFilesAndKeepsTheirLines)
     EXPECT_NE(text.find(dir_ + "New.lop\n"), std::string::npos);
 }
 
+// A list shared by someone else (or edited by hand) may name any file: taking
+// its entry out, or replacing it, must never delete a file that is not one of
+// this folder's preset files.
+TEST_F(FilesTest, RemovingOrReplacingAnEntryDeletesOnlyThisFoldersPresetFiles)
+{
+    ASSERT_EQ(mkdir((dir_ + "elsewhere").c_str(), 0700), 0);
+    const std::string thesis = dir_ + "elsewhere/thesis.txt";       // any text file with a first line
+    const std::string notes = dir_ + "notes.txt";                    // in the folder, but not a preset file
+    const std::string outside = dir_ + "elsewhere/Shared.lop";      // a preset file of another folder
+    put(thesis, "Chapter one\nwhatever follows\n");
+    put(notes, "Shopping\n");
+    put(outside, encode_preset_file("Shared", record_with(4, "S")));
+    put(dir_ + "Mine.lop", encode_preset_file("Mine", record_with(5, "M")));
+    put(dir_ + "presets.lst", thesis + "\n" + notes + "\n" + outside + "\n" + dir_ + "Mine.lop\n");
+
+    OfflineLibrary lib(dir_);
+    lib.load();
+    ASSERT_EQ(lib.size(), 4u);
+    ASSERT_TRUE(lib.remove(0).ok);                                   // the thesis: out of the list only
+    ASSERT_TRUE(lib.store("Notes again", encode_preset_file("Notes again", record_with(6, "N")), 0).ok);
+    ASSERT_TRUE(lib.remove(*lib.find("Shared")).ok);
+    ASSERT_TRUE(lib.remove(*lib.find("Mine")).ok);                   // ours: deleted
+    EXPECT_EQ(slurp(thesis).size(), 29u);
+    EXPECT_EQ(slurp(notes).size(), 9u);
+    EXPECT_FALSE(slurp(outside).empty());
+    EXPECT_TRUE(slurp(dir_ + "Mine.lop").empty());
+    OfflineLibrary again(dir_);
+    again.load();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again.entries()[0].name, "Notes again");
+}
+
 // --- backups ------------------------------------------------------------------------
 
 TEST_F(FilesTest, BackupFilesAreNamedByDateAndMustBeExactly1504Bytes)
