@@ -11,17 +11,20 @@
 #include <string>
 #include <string_view>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kv::fuzz {
 
-// A folder of this process's own, made on first use and left for the
-// system's cleaning of /tmp (the fuzzer may end the process at any moment).
+// A folder of this process's own, made on first use (in memory when /dev/shm
+// is there, else in /tmp) and left for the system's cleaning: the fuzzer may
+// end the process at any moment.
 inline const std::string& scratch_dir()
 {
     static const std::string dir = [] {
-        std::string d = "/tmp/kv-fuzz-" + std::to_string(long(getpid()));
+        const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string d = std::string(base) + "/kv-fuzz-" + std::to_string(long(getpid()));
         if (::access(d.c_str(), F_OK) != 0 && ::mkdir(d.c_str(), 0700) != 0) std::abort();
         return d;
     }();
@@ -37,6 +40,16 @@ inline std::string scratch_file(const std::string& name, const uint8_t* data, si
     out.close();
     if (!out) std::abort();
     return path;
+}
+
+// Deletes the files (not folders) directly inside a folder.
+inline void empty_folder(const std::string& folder)
+{
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(d))
+            if (e->d_type != DT_DIR) ::unlink((folder + "/" + e->d_name).c_str());
+        ::closedir(d);
+    }
 }
 
 inline void fuzz_check(bool ok, const char* what)
