@@ -12,15 +12,23 @@
 
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
+#include "library/core/BackupFile.h"
 #include "ops/Arp.h"
+#include "ops/Backup.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
+#include "preset/AlgorithmLibrary.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <memory>
 #include <string>
@@ -210,8 +218,112 @@ Operation arp_save_operation()
             }};
 }
 
+// --- restore (write all) ---
+
+const AlgorithmLibrary& library()
+{
+    static const AlgorithmLibrary lib(AlgorithmLibrary::file_path(KV_SOURCE_DIR "/bin"));
+    return lib;
+}
+
+// A backup image unlike the factory presets: every slot's title and depth changed.
+const std::array<uint8_t, kPresetImageSize>& restore_image()
+{
+    static const std::array<uint8_t, kPresetImageSize> image = [] {
+        std::array<uint8_t, kPresetImageSize> im{};
+        const PedalMemory factory = PedalModel().memory();
+        for (int s = 0; s < kSlotCount; ++s) {
+            PresetParameters p = factory.slots[size_t(s)].parameters;
+            p.depth_x = uint8_t(p.depth_x ^ 0x5A);
+            set_image_parameters(im.data(), s, p);
+            set_image_title(im.data(), s, make_title("Restored " + std::to_string(s)));
+        }
+        return im;
+    }();
+    return image;
+}
+
+Operation restore_operation()
+{
+    return {"restore (write all)",
+            [](Bench& b) {
+                return ops::restore_image(b.link, b.report, restore_image(), ops::library_programs(library())).ok();
+            },
+            [](const Bench& b, const PedalMemory& before) {
+                const ops::ProgramsFor programs = ops::library_programs(library());
+                std::vector<int> units;
+                for (int s = 0; s < kSlotCount; ++s) {
+                    const ops::SlotPrograms pr = programs(image_parameters(restore_image().data(), s));
+                    ops::EditedPreset fresh{image_parameters(restore_image().data(), s),
+                                            image_title(restore_image().data(), s), pr.x, pr.y};
+                    units.push_back(slot_state(b.pedal.memory().slots[size_t(s)], before.slots[size_t(s)], fresh));
+                }
+                return units;
+            }};
+}
+
+// --- backup ---
+
+std::vector<uint8_t> slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int files_in(const std::string& folder)
+{
+    int n = 0;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return n;
+}
+
+// A backup over an older one of the same name: the older file stays whole
+// until the new one is complete, and no temporary file is left behind. The
+// pedal is only read (its units must stay old); the file is the last unit.
+Operation backup_operation()
+{
+    static const std::vector<uint8_t> older(kBackupFileSize, 0xA5);
+    struct Folder {
+        std::string path;
+        Folder()
+        {
+            path = ::testing::TempDir() + "kv_matrix_XXXXXX";
+            if (!mkdtemp(path.data())) path.clear();
+        }
+        ~Folder() { (void)std::system(("rm -rf '" + path + "'").c_str()); }
+    };
+    static std::vector<std::unique_ptr<Folder>> folders;   // one per cell, gone at exit
+    static std::string current;
+    return {"backup",
+            [](Bench& b) {
+                folders.push_back(std::make_unique<Folder>());
+                current = folders.back()->path + "/Tessivar_Backup_12-07-2026.bkp";
+                std::ofstream(current, std::ios::binary).write(reinterpret_cast<const char*>(older.data()),
+                                                               std::streamsize(older.size()));
+                return ops::backup(b.link, b.report, current).ok();
+            },
+            [](const Bench& b, const PedalMemory& before) {
+                const std::vector<uint8_t> file = slurp(current);
+                std::vector<uint8_t> pedal_image(kPresetImageSize);
+                for (int s = 0; s < kSlotCount; ++s) {
+                    set_image_parameters(pedal_image.data(), s, b.pedal.memory().slots[size_t(s)].parameters);
+                    set_image_title(pedal_image.data(), s, b.pedal.memory().slots[size_t(s)].title);
+                }
+                const bool tidy = files_in(current.substr(0, current.rfind('/'))) == 1;
+                const int state = !tidy ? -1 : file == older ? 0 : file == pedal_image ? 1 : -1;
+                // In the clean run the pedal's memory is compared with a fresh
+                // one: a backup leaves the pedal as it was either way.
+                return std::vector<int>{b.pedal.memory() == before ? state : -1};
+            }};
+}
+
 TEST(FaultMatrix, Store) { check_row(store_operation()); }
 TEST(FaultMatrix, ArpSave) { check_row(arp_save_operation()); }
+TEST(FaultMatrix, Restore) { check_row(restore_operation()); }
+TEST(FaultMatrix, Backup) { check_row(backup_operation()); }
 
 } // namespace
 } // namespace kv
