@@ -14,8 +14,22 @@ unset DISPLAY
 # name|echoed|arguments (run as: korvane <arguments> --yes). "echoed": the
 # pedal echoes the written data back, so corrupted echoes must fail it;
 # a command whose data is not echoed is untouched by that fault.
+# Files the commands use: an offline preset and a backup read from a clean
+# pedal first; a backup made under a fault goes over an older one of the same
+# name, which must come out whole (old or new, never partial).
+start_sim
+"$korvane" read 4 "$work/slot.lop" >/dev/null 2>&1
+"$korvane" backup "$work/full.bkp" >/dev/null 2>&1
+stop_sim
+check "preset file for the write command" test -s "$work/slot.lop"
+check "backup file for the restore command" test "$(stat -c %s "$work/full.bkp" 2>/dev/null)" = 1504
+head -c 1504 /dev/zero | tr '\0' 'o' >"$work/older.bkp"
+
 commands=(
   "arp save|no|arp save ARPGTR 3 60 40 20 0"
+  "write|yes|write 7 $work/slot.lop"
+  "restore|yes|restore $work/full.bkp"
+  "backup|no|backup $work/fault.bkp"
 )
 
 requests_in() { grep -c ' byte: ' "$1" || true; }
@@ -32,6 +46,7 @@ for entry in "${commands[@]}"; do
 
   for fault in "--no-answer" "--short-answer" "--corrupt-echo 1" "--corrupt-echo 1000000" \
                "--vanish-after $((total / 2))"; do
+    cp "$work/older.bkp" "$work/fault.bkp"
     # shellcheck disable=SC2086
     start_sim $fault
     timeout 120 "$korvane" "${args[@]}" --yes >"$work/fault.out" 2>&1; status=$?
@@ -42,6 +57,9 @@ for entry in "${commands[@]}"; do
       check "$name / $fault: non-zero status" test "$status" -ne 0
       check "$name / $fault: says why on the way out" test -s "$work/fault.out"
     fi
+    check "$name / $fault: the older backup is whole" \
+      bash -c "cmp -s '$work/fault.bkp' '$work/older.bkp' || [ \$(stat -c %s '$work/fault.bkp') = 1504 ]"
+    check "$name / $fault: no temporary file left" test "$(ls -A "$work" | grep -c '^\.fault\.bkp\.')" -eq 0
     stop_sim
   done
 done
