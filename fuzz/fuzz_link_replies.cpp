@@ -13,11 +13,14 @@
 #include "fuzz/FuzzSupport.h"
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
+#include "library/core/BackupFile.h"
 #include "ops/Arp.h"
+#include "ops/Backup.h"
 #include "ops/Connect.h"
 #include "ops/Migration.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
+#include "preset/AlgorithmLibrary.h"
 
 #include <cstring>
 #include <vector>
@@ -70,7 +73,7 @@ public:
         }
         if (len == kDspProgramSize) {
             // A program of a store: faithful only when its first 512 answered bytes are the program itself.
-            faithful_.push_back(reply.size() - before >= len && delay_ < 1.0 &&
+            faithful_.push_back(reply.size() - before >= len &&
                                 std::memcmp(reply.data() + before, data, len) == 0);
         }
     }
@@ -124,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         pumps = 0;
         const uint8_t op = plan.byte();
         const int slot = plan.byte() % 40 - 4;   // some outside 0..31
-        switch (op % 10) {
+        switch (op % 12) {
         case 0: ops::connect(link, report, op & 0x10, image); break;
         case 1: {
             const ops::SlotRead r = ops::read_slot(link, report, slot);
@@ -178,6 +181,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             link.write_firmware_page(plan.u16(), block);
             link.set_version(plan.byte(), plan.byte());
             link.send_one_message();
+            break;
+        }
+        case 10: {
+            // A backup over an older file: it stays whole unless the new one is.
+            const std::string path = fuzz::scratch_dir() + "/Tessivar_Backup_01-02-2026.bkp";
+            const std::vector<uint8_t> older(kPresetImageSize, 0x5A);
+            fuzz::scratch_file("Tessivar_Backup_01-02-2026.bkp", older.data(), older.size());
+            const ops::BackupResult r = ops::backup(link, report, path);
+            const BackupFile f = read_backup_file(path);
+            fuzz::fuzz_check(f.ok(), "a backup file is always whole");
+            if (!r.ok()) fuzz::fuzz_check(std::equal(older.begin(), older.end(), f.image.begin()),
+                                          "a failed backup leaves the older file");
+            break;
+        }
+        case 11: {
+            static const AlgorithmLibrary library(AlgorithmLibrary::file_path(KV_SOURCE_DIR "/bin"));
+            std::array<uint8_t, kPresetImageSize> backup{};
+            const std::string_view b = plan.take(kPresetImageSize);
+            std::memcpy(backup.data(), b.data(), b.size());
+            ops::restore_image(link, report, backup, ops::library_programs(library));
             break;
         }
         default: {
