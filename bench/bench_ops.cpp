@@ -11,14 +11,19 @@
 #include "link/PedalWire.h"
 #include "link/SerialDriver.h"
 #include "link/UsbLink.h"
+#include "ops/Backup.h"
 #include "ops/Connect.h"
 #include "ops/Reporter.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
+#include "preset/AlgorithmLibrary.h"
 #include "preset/PresetRecord.h"
+#include "sim/FactoryData.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -63,7 +69,12 @@ public:
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, exe.c_str(), &quiet, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&quiet);
         for (int i = 0; i < 500 && pid_ > 0 && read_text(devices).find(kPedalDescription) == std::string::npos; ++i)
             usleep(10000);
     }
@@ -81,14 +92,64 @@ private:
     pid_t pid_ = -1;
 };
 
-// One user operation: the bytes it moves each way, its pauses as we make
-// them and as the whole-second timer would (mean), and how to run it.
+// A step of an operation as the wire and the deadline timer see it: bytes
+// moved (both ways), then a pause. Our pauses are fixed; the whole-second
+// timer's last until the seconds counter changes (a limit under 1 s) or
+// changes twice (a limit of 1 s), so where they fall depends on the second's
+// phase when the operation starts.
+enum class Timer { None, NextSecond, SecondAfterNext };
+struct Step {
+    double bytes = 0;
+    double ours = 0;            // our pause after the bytes, seconds
+    Timer timer = Timer::None;  // the same pause on the whole-second timer
+};
+using Steps = std::vector<Step>;
+
+Steps repeat(const Steps& steps, int n)
+{
+    Steps out;
+    for (int i = 0; i < n; ++i) out.insert(out.end(), steps.begin(), steps.end());
+    return out;
+}
+
+constexpr double kWireBytesPerSecond = 11520.0;   // 115200 baud, 10 bits a byte
+
+double wire_seconds(const Steps& steps)
+{
+    double t = 0;
+    for (const Step& s : steps) t += s.bytes / kWireBytesPerSecond;
+    return t;
+}
+
+double our_figure(const Steps& steps)
+{
+    double t = wire_seconds(steps);
+    for (const Step& s : steps) t += s.ours;
+    return t;
+}
+
+// The mean over the phase of the second at which the operation starts.
+double timer_figure(const Steps& steps)
+{
+    constexpr int kPhases = 1000;
+    double sum = 0;
+    for (int k = 0; k < kPhases; ++k) {
+        const double start = (k + 0.5) / kPhases;
+        double t = start;
+        for (const Step& s : steps) {
+            t += s.bytes / kWireBytesPerSecond;
+            if (s.timer == Timer::NextSecond) t = std::floor(t) + 1.0;
+            else if (s.timer == Timer::SecondAfterNext) t = std::floor(t) + 2.0;
+        }
+        sum += t - start;
+    }
+    return sum / kPhases;
+}
+
 struct Operation {
     std::string name;
     bool update_mode = false;
-    double bytes = 0;
-    double our_pauses = 0;
-    double timer_pauses = 0;
+    Steps steps;
     std::function<bool(UsbLink&)> run;
 };
 
@@ -99,8 +160,6 @@ DspProgram program_with(uint8_t seed)
     return p;
 }
 
-constexpr double kStoreBytes = kStoreHeaderSize + 2.0 * kDspProgramSize + 2.0 * kDspProgramSize;
-constexpr double kReadPresetBytes = 1 + kPresetRecordSize;
 
 }  // namespace
 
@@ -123,19 +182,50 @@ int main(int argc, char** argv)
     preset.program_x = program_with(1);
     preset.program_y = program_with(2);
 
+    const AlgorithmLibrary library(AlgorithmLibrary::file_path(find_data_folder()));
+    std::array<uint8_t, kPresetImageSize> factory{};
+    {
+        const PedalMemory m = factory_memory(find_data_folder());
+        for (int s = 0; s < kSlotCount; ++s) {
+            set_image_parameters(factory.data(), s, m.slots[size_t(s)].parameters);
+            set_image_title(factory.data(), s, m.slots[size_t(s)].title);
+        }
+    }
+    const std::string backup_path = "/tmp/kv_bench_ops_backup_" + std::to_string(getpid()) + ".bkp";
+
+    constexpr double kHeader = kStoreHeaderSize;
+    constexpr double kPrograms = 4.0 * kDspProgramSize;   // both programs and their echoes
+    constexpr double kReadAll = 1 + kReadAllSize;
+    constexpr double kReadPreset = 1 + kPresetRecordSize;
+    // A store: the header, a pause (5 ms; the timer: to the next second), the programs echoed.
+    const Steps store = {{kHeader, 0.005, Timer::NextSecond}, {kPrograms}};
+
     std::vector<Operation> operations = {
-        // Get Pedal State, the pause before Read All (0.5 s; the whole-second
-        // timer makes it 0 to 1 s), Read All, Read preset 0 (no arp engine).
-        {"start-up, all presets read", false, 1 + kPedalStateSize + 1 + kReadAllSize + kReadPresetBytes, 0.5, 0.5,
+        // Get Pedal State, the pause before Read All (0.5 s; the timer: to the
+        // next second), Read All, Read preset 0 (the factory slot 0 has no arp engine).
+        {"start-up, all presets read", false,
+         {{1 + kPedalStateSize, 0.5, Timer::NextSecond}, {kReadAll}, {kReadPreset}},
          [&](UsbLink& link) {
              std::string serial;
              return link.setup_device(serial) && ops::connect(link, report, false, image).online();
          }},
-        {"read a slot", false, kReadPresetBytes, 0, 0,
-         [&](UsbLink& link) { return ops::read_slot(link, report, 9).ok; }},
-        // The pause before the first program: 5 ms, or up to the next second (mean 0.5 s).
-        {"store (WRITE)", false, kStoreBytes, 0.005, 0.5,
-         [&](UsbLink& link) { return ops::write_slot(link, report, 9, preset).ok(); }},
+        {"read a slot", false, {{kReadPreset}}, [&](UsbLink& link) { return ops::read_slot(link, report, 9).ok; }},
+        {"store (WRITE)", false, store, [&](UsbLink& link) { return ops::write_slot(link, report, 9, preset).ok(); }},
+        // 32 stores, each followed by 50 ms (the timer: to the next second),
+        // then Read All to verify.
+        {"restore of 32 presets", false,
+         [&] {
+             Steps one = store;
+             one.back().ours = 0.05;
+             one.back().timer = Timer::NextSecond;
+             Steps all = repeat(one, kSlotCount);
+             all.push_back({kReadAll});
+             return all;
+         }(),
+         [&](UsbLink& link) {
+             return ops::restore_image(link, report, factory, ops::library_programs(library)).ok();
+         }},
+        {"backup", false, {{kReadAll}}, [&](UsbLink& link) { return ops::backup(link, report, backup_path).ok(); }},
     };
 
     std::printf("%-30s %9s %9s %7s %10s %7s %7s\n", "operation", "wire ms", "took ms", "ratio", "timer ms", "ratio",
@@ -161,16 +251,16 @@ int main(int argc, char** argv)
         for (int i = 0; i < runs; ++i) ok = op.run(link) && ok;
         const double took = (system_clock().now() - t0) / runs;
         const double cpu = (cpu_seconds() - c0) / runs;
-        const double wire = op.bytes * 10.0 / 115200.0;
-        const double ours = wire + op.our_pauses;
-        const double timer = wire + op.timer_pauses;
+        const double ours = our_figure(op.steps);
+        const double timer = timer_figure(op.steps);
         std::printf("%-30s %9.1f %9.1f %7.3f %10.1f %7.3f %6.1f%% %s\n", op.name.c_str(), ours * 1000, took * 1000,
                     took / ours, timer * 1000, took / timer, 100.0 * cpu / took, ok ? "" : "FAILED");
         all_ok = all_ok && ok;
     }
     std::remove(devices.c_str());
-    std::printf("\n%d runs each. wire ms: bytes each way x 10 bits / 115200 plus our pauses; timer ms: the same\n"
-                "with the pauses as the whole-second deadline timer makes them (mean).\n",
+    std::remove(backup_path.c_str());
+    std::printf("\n%d runs each. wire ms: bytes both ways x 10 bits / 115200 plus our pauses; timer ms: the same\n"
+                "with the pauses as the whole-second deadline timer makes them (mean over the second's phase).\n",
                 runs);
     return all_ok ? 0 : 2;
 }
