@@ -411,9 +411,10 @@ TEST_F(ArpEditorTest, ChooseEditPreviewSaveAndReadBack)
     pick(page().factory_choice, 0);
     const double t0 = clock_.now();
     click(page().save_button);
-    ASSERT_EQ(requests_.size(), 1u);
+    ASSERT_EQ(requests_.size(), 2u);   // the store, then the library's copy read back to verify it
     EXPECT_EQ(std::vector<uint8_t>(requests_[0].head.begin(), requests_[0].head.begin() + 5),
               (std::vector<uint8_t>{0xC8, 0, 1, 1, 4}));
+    EXPECT_EQ(requests_[1].head[0], 0xC7);
     EXPECT_EQ(library(1, 2), x.record());
     EXPECT_EQ(library(1, 2).level(1), 3071);
     EXPECT_EQ(last_line(), "  Arp sequence saved to pedal.");
@@ -425,7 +426,7 @@ TEST_F(ArpEditorTest, ChooseEditPreviewSaveAndReadBack)
     pick(page().slot_choice, 4);
     EXPECT_EQ(x.sequence_index(), 3);
     click(page().save_button);
-    ASSERT_EQ(requests_.size(), 1u);
+    ASSERT_EQ(requests_.size(), 2u);
     EXPECT_EQ(requests_[0].head[4], 6);
     EXPECT_EQ(library(1, 3), x.record());
     EXPECT_EQ(w.dashboard->params.sp1_x, 4);
@@ -456,7 +457,8 @@ TEST_F(ArpEditorTest, EveryArpAlgorithmOnEitherEngineIsDrawnHeardAndSaved)
             c.sliders[0]->do_callback();
             pick(page().slot_choice, 3);
             click(page().save_button);
-            ASSERT_EQ(requests_.size(), 2u);
+            ASSERT_EQ(requests_.size(), 3u);   // heard, kept, read back
+            EXPECT_EQ(requests_[2].head[0], 0xC7);
             const uint8_t engine = uint8_t(index_of(e));
             EXPECT_EQ(requests_[0].head[2], 0);   // heard
             EXPECT_EQ(requests_[1].head[2], 1);   // kept
