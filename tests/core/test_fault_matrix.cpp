@@ -218,6 +218,29 @@ Operation arp_save_operation()
             }};
 }
 
+// A private folder for one cell's files, removed at the end of the test program.
+std::string new_folder()
+{
+    struct Folder {
+        std::string path;
+        Folder()
+        {
+            path = ::testing::TempDir() + "kv_matrix_XXXXXX";
+            if (!mkdtemp(path.data())) path.clear();
+        }
+        ~Folder() { (void)std::system(("rm -rf '" + path + "'").c_str()); }
+    };
+    static std::vector<std::unique_ptr<Folder>> folders;
+    folders.push_back(std::make_unique<Folder>());
+    return folders.back()->path;
+}
+
+std::vector<uint8_t> slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // --- restore (write all) ---
 
 const AlgorithmLibrary& library()
@@ -245,13 +268,22 @@ const std::array<uint8_t, kPresetImageSize>& restore_image()
 
 Operation restore_operation()
 {
+    // From a backup file, which must come out of it untouched.
+    static std::string file;
     return {"restore (write all)",
             [](Bench& b) {
-                return ops::restore_image(b.link, b.report, restore_image(), ops::library_programs(library())).ok();
+                file = new_folder() + "/Tessivar_Backup_12-07-2026.bkp";
+                std::ofstream(file, std::ios::binary)
+                    .write(reinterpret_cast<const char*>(restore_image().data()), kPresetImageSize);
+                std::array<uint8_t, kPresetImageSize> work{};
+                return ops::restore(b.link, b.report, file, work, ops::library_programs(library())).ok();
             },
             [](const Bench& b, const PedalMemory& before) {
                 const ops::ProgramsFor programs = ops::library_programs(library());
                 std::vector<int> units;
+                const std::vector<uint8_t> now = slurp(file);
+                if (!std::equal(now.begin(), now.end(), restore_image().begin(), restore_image().end()))
+                    units.push_back(-1);   // the backup file was changed
                 for (int s = 0; s < kSlotCount; ++s) {
                     const ops::SlotPrograms pr = programs(image_parameters(restore_image().data(), s));
                     ops::EditedPreset fresh{image_parameters(restore_image().data(), s),
@@ -263,12 +295,6 @@ Operation restore_operation()
 }
 
 // --- backup ---
-
-std::vector<uint8_t> slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 int files_in(const std::string& folder)
 {
@@ -286,21 +312,10 @@ int files_in(const std::string& folder)
 Operation backup_operation()
 {
     static const std::vector<uint8_t> older(kBackupFileSize, 0xA5);
-    struct Folder {
-        std::string path;
-        Folder()
-        {
-            path = ::testing::TempDir() + "kv_matrix_XXXXXX";
-            if (!mkdtemp(path.data())) path.clear();
-        }
-        ~Folder() { (void)std::system(("rm -rf '" + path + "'").c_str()); }
-    };
-    static std::vector<std::unique_ptr<Folder>> folders;   // one per cell, gone at exit
     static std::string current;
     return {"backup",
             [](Bench& b) {
-                folders.push_back(std::make_unique<Folder>());
-                current = folders.back()->path + "/Tessivar_Backup_12-07-2026.bkp";
+                current = new_folder() + "/Tessivar_Backup_12-07-2026.bkp";
                 std::ofstream(current, std::ios::binary).write(reinterpret_cast<const char*>(older.data()),
                                                                std::streamsize(older.size()));
                 return ops::backup(b.link, b.report, current).ok();
