@@ -4,13 +4,16 @@
 // load clamp of each option list, the program image built from the
 // algorithm's library image and patched by the clamped options, and the
 // migration rules of a firmware update. Nothing may read outside its tables,
-// and every clamped code must give a position inside its list.
+// and every clamped code must give a position inside its list; the block as
+// the Dashboard holds it after loading must be settled (loading it again
+// changes nothing) and build the same programs as the block itself.
 
 #include "fuzz/FuzzSupport.h"
 #include "preset/AlgorithmLibrary.h"
 #include "preset/Catalogue.h"
 #include "preset/PresetMigration.h"
 #include "preset/PresetRecord.h"
+#include "preset/ProgramImage.h"
 #include "preset/ProgramPatcher.h"
 #include "preset/Scales.h"
 
@@ -66,6 +69,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)volume_text(volume_position(p.volume));
     (void)combination_routing(combination_of(p.algorithm_x, p.algorithm_y));
     (void)combination_banner(combination_of(p.algorithm_x, p.algorithm_y));
+
+    // The block as the Dashboard holds it once loaded, and the programs it builds.
+    const PresetParameters loaded = loaded_parameters(p);
+    for (Engine e : {Engine::X, Engine::Y}) {
+        fuzz::fuzz_check(algorithm_valid(loaded.algorithm(e)), "a loaded block plays a known algorithm");
+        for (int sp = 0; sp < kSpCount; ++sp) {
+            const int id = loaded.algorithm(e);
+            const int code = loaded.sp(e, sp);
+            fuzz::fuzz_check(normalised_code(id, sp, code) == code, "a loaded option code is its list's own");
+        }
+    }
+    fuzz::fuzz_check(loaded.volume <= kVolumeMaxCode, "a loaded volume code is in range");
+    const PresetParameters twice = loaded_parameters(loaded);
+    fuzz::fuzz_check(std::memcmp(&twice, &loaded, kPresetParametersSize) == 0, "loading a loaded block changes nothing");
+    const EnginePrograms built = engine_programs(library, p);
+    const EnginePrograms from_loaded = engine_programs(library, loaded);
+    fuzz::fuzz_check(std::memcmp(&built, &from_loaded, sizeof built) == 0,
+                     "a block and the block as loaded build the same programs");
 
     for (uint8_t version : {0x20, 0x21, 0x22, 0x23}) {
         for (uint8_t mode : {0x00, 0x08, 0x7F}) {
