@@ -50,7 +50,7 @@ for entry in "${commands[@]}"; do
     # shellcheck disable=SC2086
     start_sim $fault
     timeout 120 "$korvane" "${args[@]}" --yes >"$work/fault.out" 2>&1; status=$?
-    echo "STATUS | $name | ${fault%% *} | $status"
+    echo "STATUS | $name | $fault | $status"
     check "$name / $fault: ends by itself (status $status)" test "$status" -lt 124
     if [[ "$fault" == "--corrupt-echo 1" || ( "$echoed" == no && "$fault" == --corrupt-echo* ) ]]; then
       check "$name / $fault: retried or harmless" test "$status" -le 1
