@@ -7,6 +7,7 @@
 // process used meanwhile, as % of one core (nearly all of it waiting).
 //
 // Usage: bench_ops [path/to/tessivar-sim] [runs]
+// (BENCH_MARKDOWN=1 also prints the table as Markdown, as docs/performance.md has it.)
 
 #include "link/PedalWire.h"
 #include "link/SerialDriver.h"
@@ -230,6 +231,8 @@ int main(int argc, char** argv)
 
     std::printf("%-30s %9s %9s %7s %10s %7s %7s\n", "operation", "wire ms", "took ms", "ratio", "timer ms", "ratio",
                 "CPU");
+    std::string markdown = "| operation | wire + our pauses | took | ratio | wire + whole-second timer | ratio | CPU |\n"
+                           "|---|---:|---:|---:|---:|---:|---:|\n";
     bool all_ok = true;
     for (const Operation& op : operations) {
         Sim sim(exe, devices, op.update_mode);
@@ -255,6 +258,11 @@ int main(int argc, char** argv)
         const double timer = timer_figure(op.steps);
         std::printf("%-30s %9.1f %9.1f %7.3f %10.1f %7.3f %6.1f%% %s\n", op.name.c_str(), ours * 1000, took * 1000,
                     took / ours, timer * 1000, took / timer, 100.0 * cpu / took, ok ? "" : "FAILED");
+        char row[256];
+        std::snprintf(row, sizeof row, "| %s | %.1f ms | %.1f ms | %.3f | %.1f ms | %.3f | %.1f %% |%s\n",
+                      op.name.c_str(), ours * 1000, took * 1000, took / ours, timer * 1000, took / timer,
+                      100.0 * cpu / took, ok ? "" : " FAILED |");
+        markdown += row;
         all_ok = all_ok && ok;
     }
     std::remove(devices.c_str());
@@ -262,5 +270,6 @@ int main(int argc, char** argv)
     std::printf("\n%d runs each. wire ms: bytes both ways x 10 bits / 115200 plus our pauses; timer ms: the same\n"
                 "with the pauses as the whole-second deadline timer makes them (mean over the second's phase).\n",
                 runs);
+    if (std::getenv("BENCH_MARKDOWN")) std::printf("\n%s", markdown.c_str());
     return all_ok ? 0 : 2;
 }
