@@ -17,13 +17,15 @@
 
 namespace kv::fuzz {
 
-// A folder of this process's own, made on first use (in memory when /dev/shm
-// is there, else in /tmp) and left for the system's cleaning: the fuzzer may
-// end the process at any moment.
+// A folder of this process's own, made on first use inside KV_FUZZ_SCRATCH
+// (which scripts/fuzz.sh makes and removes), else in /dev/shm or /tmp, where
+// it is left for the system's cleaning: the fuzzer may end the process at
+// any moment.
 inline const std::string& scratch_dir()
 {
     static const std::string dir = [] {
-        const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        const char* given = std::getenv("KV_FUZZ_SCRATCH");   // scripts/fuzz.sh's own folder
+        const char* base = given && *given ? given : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         std::string d = std::string(base) + "/kv-fuzz-" + std::to_string(long(getpid()));
         if (::access(d.c_str(), F_OK) != 0 && ::mkdir(d.c_str(), 0700) != 0) std::abort();
         return d;

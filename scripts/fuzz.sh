@@ -28,6 +28,13 @@ else
   for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
 fi
 
+# The targets' scratch files, in memory when /dev/shm is there; gone at the end.
+scratch_base=/tmp
+[ -w /dev/shm ] && scratch_base=/dev/shm
+KV_FUZZ_SCRATCH="$(mktemp -d "$scratch_base/kv-fuzz.XXXXXX")"
+export KV_FUZZ_SCRATCH
+trap 'rm -rf "$KV_FUZZ_SCRATCH"' EXIT
+
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 failed=()
