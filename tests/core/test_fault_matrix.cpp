@@ -93,6 +93,8 @@ struct Bench {
 // when it works, and how to tell old from new.
 struct Operation {
     std::string name;
+    // Sets the pedal up before the operation (and before "old" is taken).
+    std::function<void(Bench&)> prepare;
     // Runs the operation; true when it reported success.
     std::function<bool(Bench&)> run;
     // Per unit (a slot, a sequence, a block): 0 = as before, 1 = the new
@@ -110,6 +112,7 @@ struct Cell {
 Cell run_cell(const Operation& op, Fault fault, int vanish_part)
 {
     Bench b;
+    if (op.prepare) op.prepare(b);
     const PedalMemory before = b.pedal.memory();
     switch (fault) {
     case Fault::None: break;
@@ -143,9 +146,12 @@ void check_row(const Operation& op)
     int parts = 0;
     {
         Bench clean;
+        if (op.prepare) op.prepare(clean);
+        const PedalMemory before = clean.pedal.memory();
+        clean.parts = 0;
         ASSERT_TRUE(op.run(clean)) << op.name << " fails without a fault";
         parts = clean.parts;
-        for (int u : op.units(clean, PedalModel(clean.clock).memory())) ASSERT_EQ(u, 1) << op.name << " clean run";
+        for (int u : op.units(clean, before)) ASSERT_EQ(u, 1) << op.name << " clean run";
     }
     for (Fault f : kFaults) {
         SCOPED_TRACE(op.name + " / " + fault_name(f));
@@ -192,7 +198,7 @@ int slot_state(const PedalSlot& now, const PedalSlot& old, const ops::EditedPres
 Operation store_operation()
 {
     constexpr int kSlot = 5;
-    return {"store (WRITE)",
+    return {"store (WRITE)", {},
             [](Bench& b) { return ops::write_slot(b.link, b.report, kSlot, new_preset(kSlot)).ok(); },
             [](const Bench& b, const PedalMemory& before) {
                 return std::vector<int>{slot_state(b.pedal.memory().slots[kSlot], before.slots[kSlot],
@@ -210,7 +216,7 @@ ArpSequence new_sequence()
 Operation arp_save_operation()
 {
     static const ops::ArpTarget target{Engine::Y, AlgorithmId(kFirstArpAlgorithm + 2), 4};   // Sequence III
-    return {"arp save",
+    return {"arp save", {},
             [](Bench& b) { return ops::save_sequence(b.link, b.report, target, new_sequence()) == 0; },
             [](const Bench& b, const PedalMemory& before) {
                 const auto& now = b.pedal.memory().arp(2, 2);
@@ -270,7 +276,7 @@ Operation restore_operation()
 {
     // From a backup file, which must come out of it untouched.
     static std::string file;
-    return {"restore (write all)",
+    return {"restore (write all)", {},
             [](Bench& b) {
                 file = new_folder() + "/Tessivar_Backup_12-07-2026.bkp";
                 std::ofstream(file, std::ios::binary)
@@ -313,7 +319,7 @@ Operation backup_operation()
 {
     static const std::vector<uint8_t> older(kBackupFileSize, 0xA5);
     static std::string current;
-    return {"backup",
+    return {"backup", {},
             [](Bench& b) {
                 current = new_folder() + "/Tessivar_Backup_12-07-2026.bkp";
                 std::ofstream(current, std::ios::binary).write(reinterpret_cast<const char*>(older.data()),
