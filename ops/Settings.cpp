@@ -28,7 +28,9 @@ std::string set_globals_failed_text()
 bool send_globals(UsbLink& link, Reporter& report, const GlobalsRecord& record)
 {
     report.progress(10, std::nullopt, Bar::Level);
-    const bool ok = link.set_globals_record(record.bytes.data());
+    // SET_GLOBALS has no answer: a pedal that is deaf or gone takes it without
+    // a word. The settings count as set only once the pedal gives them back.
+    const bool ok = load_globals(link, record) == LoadOutcome::Verified;
     if (ok) {
         report.message("Global Configuration setup complete.");
         report.status("  Global Config. setup complete.");

@@ -268,9 +268,10 @@ TEST_F(SettingsOpsTest, ReadAndSendReachThePedalsRecord)
     EXPECT_EQ(report.value, 100);
     EXPECT_EQ(report.label, "Global setup complete");
     EXPECT_EQ(report.bar, ops::Bar::Level);
-    // The request on the wire is the rotated record.
-    ASSERT_FALSE(driver.writes().empty());
-    const auto& w = driver.writes().back();
+    // The request on the wire is the rotated record; GET_GLOBALS follows it to verify.
+    ASSERT_GE(driver.writes().size(), 2u);
+    EXPECT_EQ(driver.writes().back(), std::vector<uint8_t>{0xC1});
+    const auto& w = driver.writes()[driver.writes().size() - 2];
     ASSERT_EQ(w.size(), 35u);
     EXPECT_EQ(w[0], 0xC2);
     EXPECT_EQ(w[1], r.bytes[3]);
@@ -285,10 +286,25 @@ TEST_F(SettingsOpsTest, SetGlobalsCarriesBytes3To33FirstOnTheWire)
     std::vector<uint8_t> want{0xC2};
     for (int i = 3; i < 34; ++i) want.push_back(uint8_t(i));
     for (int i = 0; i < 3; ++i) want.push_back(uint8_t(i));
-    EXPECT_EQ(driver.writes().back(), want);
+    ASSERT_GE(driver.writes().size(), 2u);
+    EXPECT_EQ(driver.writes()[driver.writes().size() - 2], want);
     EXPECT_EQ(pedal.memory().globals, r.bytes);
     // And GET_GLOBALS brings it back in record order.
     EXPECT_EQ(ops::read_globals(link), r);
+}
+
+// SET_GLOBALS has no answer, so a deaf pedal takes it without a word: the
+// settings count as set only once the pedal gives them back.
+TEST_F(SettingsOpsTest, SettingsThePedalDidNotKeepAreReportedAsAFailure)
+{
+    const GlobalsBytes before = pedal.memory().globals;
+    pedal.set_no_answer(true);
+    GlobalsRecord r = GlobalsRecord::factory();
+    r.bytes[0] = 9;
+    EXPECT_FALSE(ops::send_globals(link, report, r));
+    EXPECT_EQ(pedal.memory().globals, before);
+    EXPECT_EQ(report.alerts, std::vector<std::string>{ops::set_globals_failed_text()});
+    EXPECT_EQ(report.bar, ops::Bar::Error);
 }
 
 TEST_F(SettingsOpsTest, FailedSendIsReportedAndLeavesThePedalAlone)
