@@ -15,6 +15,7 @@
 #include "library/core/BackupFile.h"
 #include "ops/Arp.h"
 #include "ops/Backup.h"
+#include "ops/Settings.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
 #include "preset/AlgorithmLibrary.h"
@@ -341,10 +342,32 @@ Operation backup_operation()
             }};
 }
 
+// --- global settings write ---
+
+GlobalsRecord new_globals()
+{
+    GlobalsRecord r = GlobalsRecord::startup();
+    r.set_aux(AuxContact::Tip, 3);
+    r.bytes[3] = 0x45;   // favourite 6A, three pages
+    r.bytes[10] = 77;
+    return r;
+}
+
+Operation globals_operation()
+{
+    return {"global settings write", {},
+            [](Bench& b) { return ops::send_globals(b.link, b.report, new_globals()); },
+            [](const Bench& b, const PedalMemory& before) {
+                const auto& now = b.pedal.memory().globals;
+                return std::vector<int>{now == before.globals ? 0 : now == new_globals().bytes ? 1 : -1};
+            }};
+}
+
 TEST(FaultMatrix, Store) { check_row(store_operation()); }
 TEST(FaultMatrix, ArpSave) { check_row(arp_save_operation()); }
 TEST(FaultMatrix, Restore) { check_row(restore_operation()); }
 TEST(FaultMatrix, Backup) { check_row(backup_operation()); }
+TEST(FaultMatrix, GlobalSettingsWrite) { check_row(globals_operation()); }
 
 } // namespace
 } // namespace kv
