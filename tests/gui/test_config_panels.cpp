@@ -196,7 +196,7 @@ TEST_F(ConfigPanelsTest, GlobalConfirmWritesThePanelsPartAndKeepsTheRest)
     EXPECT_TRUE(commands_ == std::vector<uint8_t>{0xC1});   // nothing sent before Confirm
 
     click(p->confirm_button);
-    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC1, 0xC2}));
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC1, 0xC2, 0xC1}));   // read, write, read back
     GlobalsBytes want = g;
     want[0] = 7;
     want[1] = 12;
@@ -222,7 +222,7 @@ TEST_F(ConfigPanelsTest, GlobalConfirmWritesThePanelsPartAndKeepsTheRest)
     commands_.clear();
     w.open_global_settings();
     click(p->confirm_button);
-    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC1, 0xC2}));
+    EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC1, 0xC2, 0xC1}));   // read, write, read back
     EXPECT_EQ(pedal_.memory().globals, want);
 }
 
