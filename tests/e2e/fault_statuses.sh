@@ -20,9 +20,11 @@ unset DISPLAY
 start_sim
 "$korvane" read 4 "$work/slot.lop" >/dev/null 2>&1
 "$korvane" backup "$work/full.bkp" >/dev/null 2>&1
+"$korvane" globals save "$work/settings.glo" >/dev/null 2>&1
 stop_sim
 check "preset file for the write command" test -s "$work/slot.lop"
 check "backup file for the restore command" test "$(stat -c %s "$work/full.bkp" 2>/dev/null)" = 1504
+check "settings file for globals load" test "$(stat -c %s "$work/settings.glo" 2>/dev/null)" = 34
 head -c 1504 /dev/zero | tr '\0' 'o' >"$work/older.bkp"
 
 commands=(
@@ -30,6 +32,7 @@ commands=(
   "write|yes|write 7 $work/slot.lop"
   "restore|yes|restore $work/full.bkp"
   "backup|no|backup $work/fault.bkp"
+  "globals load|no|globals load $work/settings.glo"
 )
 
 requests_in() { grep -c ' byte: ' "$1" || true; }
