@@ -1,7 +1,8 @@
 // The simulator's state file: arbitrary bytes, and damaged images that still
 // pass the checksum (the fuzzer's bytes laid over a valid image at a chosen
 // place, the checksum made right), then the loaded pedal is asked for its
-// presets and state as the editor would.
+// presets and state as the editor would; whatever it loads saves and loads
+// back to itself.
 
 #include "fuzz/FuzzSupport.h"
 #include "platform/Clock.h"
@@ -61,7 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::vector<uint8_t> reply;
             const uint8_t requests[] = {0xC0, 0xC1, 0xC4, 0x00, 0x1F, 0xC7, 3, 2, 1};
             loaded.receive(requests, sizeof requests, reply);
-            fuzz::fuzz_check(loaded.serialize() == image, "a loaded image saves back unchanged");
+            // The file holds the arp library twice (its own section and the
+            // last library blocks); on load the section wins, so an image
+            // whose copies disagree saves back with them made equal. From
+            // then on a save loads back to itself.
+            const std::vector<uint8_t> saved = loaded.serialize();
+            PedalModel again(clock);
+            fuzz::fuzz_check(again.deserialize(saved.data(), saved.size()), "a saved image loads");
+            fuzz::fuzz_check(again.serialize() == saved, "a saved image loads back to itself");
+            fuzz::fuzz_check(again.memory() == loaded.memory(), "and to the same memory");
         }
         // The same through the file reader.
         const std::string path = fuzz::scratch_file("state", image.data(), image.size());
