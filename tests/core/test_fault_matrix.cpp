@@ -15,10 +15,13 @@
 #include "library/core/BackupFile.h"
 #include "ops/Arp.h"
 #include "ops/Backup.h"
+#include "ops/Firmware.h"
+#include "ops/Library.h"
 #include "ops/Settings.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
 #include "preset/AlgorithmLibrary.h"
+#include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
 
@@ -363,11 +366,147 @@ Operation globals_operation()
             }};
 }
 
+// --- library update ---
+
+const std::string& data_folder()
+{
+    static const std::string folder = KV_SOURCE_DIR "/bin";
+    return folder;
+}
+
+// The blocks an update writes: the algorithm images, the display data's
+// blocks and the arp table's, each compared with a pedal whose library was
+// something else before.
+std::vector<int> written_blocks()
+{
+    std::vector<int> blocks;
+    const ops::LibraryFilesRead files = ops::read_library_files(data_folder());
+    for (int b = 0; b < kAlgorithmCount; ++b) blocks.push_back(b);
+    for (int b = 0; files.files && b < files.files->display_blocks(); ++b) blocks.push_back(kFirstDisplayBlock + b);
+    for (int b = kFirstArpBlock; b < kLibraryBlocks; ++b) blocks.push_back(b);
+    return blocks;
+}
+
+Operation library_operation()
+{
+    return {"library update",
+            [](Bench& b) {
+                for (auto& block : b.pedal.memory().library) block.fill(0xEE);
+                b.report.answers = {1};   // "Proceed"
+            },
+            [](Bench& b) {
+                std::string serial;
+                return ops::update_library(b.link, b.report, data_folder(), serial).outcome ==
+                       ops::MaintenanceOutcome::Done;
+            },
+            [](const Bench& b, const PedalMemory& before) {
+                static const PedalMemory factory = factory_memory(data_folder());
+                std::vector<int> units;
+                for (int k : written_blocks()) {
+                    const auto& now = b.pedal.memory().library[size_t(k)];
+                    units.push_back(now == before.library[size_t(k)] ? 0 : now == factory.library[size_t(k)] ? 1 : -1);
+                }
+                return units;
+            }};
+}
+
+// --- factory reset ---
+
+Operation factory_reset_operation()
+{
+    return {"factory reset",
+            [](Bench& b) {
+                // A pedal far from factory: the restored presets and other settings.
+                const ops::ProgramsFor programs = ops::library_programs(library());
+                for (int s = 0; s < kSlotCount; ++s) {
+                    PedalSlot& slot = b.pedal.memory().slots[size_t(s)];
+                    slot.parameters = image_parameters(restore_image().data(), s);
+                    slot.title = image_title(restore_image().data(), s);
+                    const ops::SlotPrograms pr = programs(slot.parameters);
+                    slot.program_x = pr.x;
+                    slot.program_y = pr.y;
+                }
+                b.pedal.memory().globals = new_globals().bytes;
+                b.report.answers = {1};   // "Proceed"
+            },
+            [](Bench& b) {
+                std::string serial;
+                std::array<uint8_t, kPresetImageSize> image{};
+                std::array<uint8_t, kGlobalsSize> globals{};
+                return ops::factory_reset(b.link, b.report, data_folder(), serial, image, globals).outcome ==
+                       ops::MaintenanceOutcome::Done;
+            },
+            [](const Bench& b, const PedalMemory& before) {
+                static const PedalMemory factory = factory_memory(data_folder());
+                const ops::ProgramsFor programs = ops::library_programs(library());
+                std::vector<int> units;
+                for (int s = 0; s < kSlotCount; ++s) {
+                    const PedalSlot& f = factory.slots[size_t(s)];
+                    const ops::SlotPrograms pr = programs(f.parameters);
+                    const ops::EditedPreset fresh{f.parameters, f.title, pr.x, pr.y};
+                    units.push_back(slot_state(b.pedal.memory().slots[size_t(s)], before.slots[size_t(s)], fresh));
+                }
+                const auto& g = b.pedal.memory().globals;
+                units.push_back(g == before.globals ? 0 : g == ops::factory_globals_record() ? 1 : -1);
+                return units;
+            }};
+}
+
+// --- firmware update ---
+
+// A package of 16 pages for firmware 2.3.5, its two images told apart.
+const std::string& firmware_package()
+{
+    static const std::string path = [] {
+        const std::string p = new_folder() + "/update.fdt";
+        std::string bytes = "Z\n5\n1\nA note\n";
+        for (int i = 0; i < 2 * 16 * int(kFirmwarePageSize); ++i) bytes.push_back(char((i * 13 + i / 4096) & 0xFF));
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }();
+    return path;
+}
+
+// "Old": the pedal still waits in update mode for another attempt (whatever
+// pages it took); "new": it runs the package's version with every page in place.
+Operation firmware_operation()
+{
+    return {"firmware update",
+            [](Bench& b) { b.pedal.set_update_mode(true); },
+            [](Bench& b) {
+                ops::FirmwareUpdate request;
+                request.package_path = firmware_package();
+                request.before.serial_number = "TSV0417A";
+                request.before.firmware_version = 0x25;
+                request.before.pedal_mode = 0x80;
+                request.library_path = AlgorithmLibrary::file_path(data_folder());
+                std::array<uint8_t, kPresetImageSize> image{};
+                std::array<uint8_t, kGlobalsSize> globals{};
+                return ops::update_firmware(b.link, b.report, request, image, globals).outcome ==
+                       ops::FirmwareOutcome::Updated;
+            },
+            [](const Bench& b, const PedalMemory&) {
+                const ops::PackageRead p = ops::read_firmware_package(firmware_package());
+                if (b.pedal.update_mode()) return std::vector<int>{0};
+                bool pages = p.ok();
+                for (int i = 0; pages && i < p.package->pages_sent(); ++i) {
+                    const auto page = p.package->page("TSV0417A", i);
+                    pages = std::equal(page.begin(), page.end(),
+                                       b.pedal.memory().firmware.begin() + long(i) * long(kFirmwarePageSize));
+                }
+                const bool version = b.pedal.firmware_version() == FirmwareVersion{2, 3, 5};
+                return std::vector<int>{pages && version ? 1 : -1};
+            }};
+}
+
 TEST(FaultMatrix, Store) { check_row(store_operation()); }
 TEST(FaultMatrix, ArpSave) { check_row(arp_save_operation()); }
 TEST(FaultMatrix, Restore) { check_row(restore_operation()); }
 TEST(FaultMatrix, Backup) { check_row(backup_operation()); }
 TEST(FaultMatrix, GlobalSettingsWrite) { check_row(globals_operation()); }
+TEST(FaultMatrix, LibraryUpdate) { check_row(library_operation()); }
+TEST(FaultMatrix, FactoryReset) { check_row(factory_reset_operation()); }
+TEST(FaultMatrix, FirmwareUpdate) { check_row(firmware_operation()); }
 
 } // namespace
 } // namespace kv
