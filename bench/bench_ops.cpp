@@ -14,6 +14,8 @@
 #include "link/UsbLink.h"
 #include "ops/Backup.h"
 #include "ops/Connect.h"
+#include "ops/Firmware.h"
+#include "ops/Library.h"
 #include "ops/Reporter.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
@@ -98,11 +100,12 @@ private:
 // timer's last until the seconds counter changes (a limit under 1 s) or
 // changes twice (a limit of 1 s), so where they fall depends on the second's
 // phase when the operation starts.
-enum class Timer { None, NextSecond, SecondAfterNext };
+enum class Timer { None, NextSecond, SecondAfterNext, Sleep };
 struct Step {
     double bytes = 0;
     double ours = 0;            // our pause after the bytes, seconds
-    Timer timer = Timer::None;  // the same pause on the whole-second timer
+    Timer timer = Timer::None;  // the same pause on the whole-second timer (Sleep: a plain
+                                // sleep of `ours` seconds on both)
 };
 using Steps = std::vector<Step>;
 
@@ -141,6 +144,7 @@ double timer_figure(const Steps& steps)
             t += s.bytes / kWireBytesPerSecond;
             if (s.timer == Timer::NextSecond) t = std::floor(t) + 1.0;
             else if (s.timer == Timer::SecondAfterNext) t = std::floor(t) + 2.0;
+            else if (s.timer == Timer::Sleep) t += s.ours;
         }
         sum += t - start;
     }
@@ -149,7 +153,7 @@ double timer_figure(const Steps& steps)
 
 struct Operation {
     std::string name;
-    bool update_mode = false;
+    bool update_mode = false;   // a simulator in update mode, started afresh for each run
     Steps steps;
     std::function<bool(UsbLink&)> run;
 };
@@ -175,7 +179,10 @@ int main(int argc, char** argv)
     const std::string devices = "/tmp/kv_bench_ops_devices_" + std::to_string(getpid());
     setenv("KORVANE_DEVICES", devices.c_str(), 1);
 
-    ops::SilentReporter report;
+    // Shows nothing and answers "Proceed" where an operation asks first.
+    struct ProceedingReporter : ops::SilentReporter {
+        int choice(std::string_view, const char*, const char*, const char*) override { return 1; }
+    } report;
     std::array<uint8_t, kPresetImageSize> image{};
     ops::EditedPreset preset;
     preset.parameters = default_parameters();
@@ -193,6 +200,13 @@ int main(int argc, char** argv)
         }
     }
     const std::string backup_path = "/tmp/kv_bench_ops_backup_" + std::to_string(getpid()) + ".bkp";
+    // A package of two 64 KiB images (256 pages each) for firmware 2.3.5.
+    const std::string package_path = "/tmp/kv_bench_ops_package_" + std::to_string(getpid()) + ".fdt";
+    {
+        std::string bytes = "Z\n5\n1\nBenchmark package\n";
+        for (size_t i = 0; i < 2 * kFirmwareImageSize; ++i) bytes.push_back(char((i * 13 + i / 4096) & 0xFF));
+        std::ofstream(package_path, std::ios::binary) << bytes;
+    }
 
     constexpr double kHeader = kStoreHeaderSize;
     constexpr double kPrograms = 4.0 * kDspProgramSize;   // both programs and their echoes
@@ -227,6 +241,44 @@ int main(int argc, char** argv)
              return ops::restore_image(link, report, factory, ops::library_programs(library)).ok();
          }},
         {"backup", false, {{kReadAll}}, [&](UsbLink& link) { return ops::backup(link, report, backup_path).ok(); }},
+        // Every library block the data files fill, each echoed; no pauses.
+        {"library update", false,
+         [&] {
+             const ops::LibraryFilesRead files = ops::read_library_files(find_data_folder());
+             const int blocks = kAlgorithmCount + (files.files ? files.files->display_blocks() : 0) +
+                                (kLibraryBlocks - ops::kFirstArpBlock);
+             return repeat({{1 + 2.0 * kLibraryBlockSize}}, blocks);
+         }(),
+         [&](UsbLink& link) {
+             std::string serial;
+             return ops::update_library(link, report, find_data_folder(), serial).outcome ==
+                    ops::MaintenanceOutcome::Done;
+         }},
+        // 256 pages of 256 bytes, each echoed; Set Version; a plain 1 s
+        // sleep; then reading everything as at start-up (the firmware before
+        // was 2.5.0: nothing to convert).
+        {"firmware update (256 pages)", true,
+         [&] {
+             Steps steps = repeat({{kFirmwareAddressSize + 2.0 * kFirmwarePageSize}}, kFirmwarePages);
+             steps.push_back({kSetVersionSize, 1.0, Timer::Sleep});
+             steps.push_back({0, 0.5, Timer::NextSecond});
+             steps.push_back({kReadAll});
+             steps.push_back({kReadPreset});
+             return steps;
+         }(),
+         [&](UsbLink& link) {
+             ops::FirmwareUpdate request;
+             request.package_path = package_path;
+             std::string serial;
+             link.setup_device(serial);
+             request.before.serial_number = serial;
+             request.before.firmware_version = 0x25;
+             request.before.pedal_mode = 0x80;
+             request.library_path = AlgorithmLibrary::file_path(find_data_folder());
+             std::array<uint8_t, kGlobalsSize> globals{};
+             return ops::update_firmware(link, report, request, image, globals).outcome ==
+                    ops::FirmwareOutcome::Updated;
+         }},
     };
 
     std::printf("%-30s %9s %9s %7s %10s %7s %7s\n", "operation", "wire ms", "took ms", "ratio", "timer ms", "ratio",
@@ -235,25 +287,33 @@ int main(int argc, char** argv)
                            "|---|---:|---:|---:|---:|---:|---:|\n";
     bool all_ok = true;
     for (const Operation& op : operations) {
-        Sim sim(exe, devices, op.update_mode);
-        if (!sim.running()) {
-            std::fprintf(stderr, "bench_ops: cannot start %s\n", exe.c_str());
-            return 1;
-        }
-        SerialDriver driver;
-        UsbLink link(driver);
-        link.set_console([](const std::string&) {});
-        std::string serial;
-        if (!link.setup_device(serial)) {
-            std::fprintf(stderr, "bench_ops: the simulated pedal was not found\n");
-            return 1;
-        }
+        // Only the operation's own time is counted: starting a simulator and
+        // finding it are not.
         bool ok = true;
-        const double c0 = cpu_seconds();
-        const double t0 = system_clock().now();
-        for (int i = 0; i < runs; ++i) ok = op.run(link) && ok;
-        const double took = (system_clock().now() - t0) / runs;
-        const double cpu = (cpu_seconds() - c0) / runs;
+        double took = 0, cpu = 0;
+        const int sims = op.update_mode ? runs : 1;
+        for (int k = 0; k < sims; ++k) {
+            Sim sim(exe, devices, op.update_mode);
+            if (!sim.running()) {
+                std::fprintf(stderr, "bench_ops: cannot start %s\n", exe.c_str());
+                return 1;
+            }
+            SerialDriver driver;
+            UsbLink link(driver);
+            link.set_console([](const std::string&) {});
+            std::string serial;
+            if (!link.setup_device(serial)) {
+                std::fprintf(stderr, "bench_ops: the simulated pedal was not found\n");
+                return 1;
+            }
+            const double c0 = cpu_seconds();
+            const double t0 = system_clock().now();
+            for (int i = 0; i < runs / sims; ++i) ok = op.run(link) && ok;
+            took += system_clock().now() - t0;
+            cpu += cpu_seconds() - c0;
+        }
+        took /= runs;
+        cpu /= runs;
         const double ours = our_figure(op.steps);
         const double timer = timer_figure(op.steps);
         std::printf("%-30s %9.1f %9.1f %7.3f %10.1f %7.3f %6.1f%% %s\n", op.name.c_str(), ours * 1000, took * 1000,
@@ -267,6 +327,7 @@ int main(int argc, char** argv)
     }
     std::remove(devices.c_str());
     std::remove(backup_path.c_str());
+    std::remove(package_path.c_str());
     std::printf("\n%d runs each. wire ms: bytes both ways x 10 bits / 115200 plus our pauses; timer ms: the same\n"
                 "with the pauses as the whole-second deadline timer makes them (mean over the second's phase).\n",
                 runs);

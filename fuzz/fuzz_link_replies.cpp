@@ -17,6 +17,9 @@
 #include "ops/Arp.h"
 #include "ops/Backup.h"
 #include "ops/Connect.h"
+#include "ops/Firmware.h"
+#include "ops/Library.h"
+#include "ops/Settings.h"
 #include "ops/Migration.h"
 #include "ops/Transfers.h"
 #include "platform/Clock.h"
@@ -127,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         pumps = 0;
         const uint8_t op = plan.byte();
         const int slot = plan.byte() % 40 - 4;   // some outside 0..31
-        switch (op % 12) {
+        switch (op % 15) {
         case 0: ops::connect(link, report, op & 0x10, image); break;
         case 1: {
             const ops::SlotRead r = ops::read_slot(link, report, slot);
@@ -201,6 +204,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const std::string_view b = plan.take(kPresetImageSize);
             std::memcpy(backup.data(), b.data(), b.size());
             ops::restore_image(link, report, backup, ops::library_programs(library));
+            break;
+        }
+        case 12: {
+            GlobalsRecord r = GlobalsRecord::startup();
+            r.bytes[0] = plan.byte();
+            if (ops::send_globals(link, report, r)) {
+                const auto back = ops::read_globals(link);
+                (void)back;
+            }
+            break;
+        }
+        case 13: {
+            struct Proceed : ops::SilentReporter {
+                int choice(std::string_view, const char*, const char*, const char*) override { return 1; }
+            } yes;
+            std::string serial;
+            ops::update_library(link, yes, KV_SOURCE_DIR "/bin", serial);
+            break;
+        }
+        case 14: {
+            static const std::string package = [] {
+                std::string bytes = "Z\n5\n0\n";
+                for (int i = 0; i < 2 * 3 * 256; ++i) bytes.push_back(char(i * 7));
+                return fuzz::scratch_file("bench.fdt", reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+            }();
+            ops::FirmwareUpdate request;
+            request.package_path = package;
+            request.before.serial_number = "TSV0417A";
+            request.before.firmware_version = plan.byte();
+            request.before.pedal_mode = plan.byte();
+            request.library_path = KV_SOURCE_DIR "/bin/error_log.fvc";
+            std::array<uint8_t, kGlobalsSize> globals{};
+            ops::update_firmware(link, report, request, image, globals);
             break;
         }
         default: {
