@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Every command that writes to the pedal, against tessivar-sim playing each
 # fault: no answer, a short answer, one corrupted echo, every echo corrupted,
-# and dropping off the bus halfway through the command's requests (half of
-# what a clean run needs). The command must end (no hang), never by a signal,
+# and dropping off the bus part way through the command's requests (after
+# about a third of the request parts a clean run sends, at least one). The command must end (no hang), never by a signal,
 # and with a non-zero status whenever the write did not happen as promised;
 # a single corrupted echo is retried or, for commands without an echo,
 # harmless, so there status 0 is allowed. No display.
@@ -27,31 +27,49 @@ check "backup file for the restore command" test "$(stat -c %s "$work/full.bkp" 
 check "settings file for globals load" test "$(stat -c %s "$work/settings.glo" 2>/dev/null)" = 34
 head -c 1504 /dev/zero | tr '\0' 'o' >"$work/older.bkp"
 
+# A firmware package for 2.3.5: two images of 12 pages each.
+python3 - "$work/update.fdt" <<'PY'
+import sys
+data = bytes((i * 7 + 3) % 256 for i in range(2 * 12 * 256))
+with open(sys.argv[1], "wb") as f:
+    f.write(b"Z\n5\n1\nA note\n" + data)
+PY
+
+# name|echoed|simulator options|arguments (run as: korvane <arguments>
+# --yes). "echoed": the pedal echoes the written data back, so corrupted
+# echoes must fail it; a command whose data is not echoed (or only read) is
+# untouched by that fault.
 commands=(
-  "arp save|no|arp save ARPGTR 3 60 40 20 0"
-  "write|yes|write 7 $work/slot.lop"
-  "restore|yes|restore $work/full.bkp"
-  "backup|no|backup $work/fault.bkp"
-  "globals load|no|globals load $work/settings.glo"
+  "arp save|no||arp save ARPGTR 3 60 40 20 0"
+  "write|yes||write 7 $work/slot.lop"
+  "restore|yes||restore $work/full.bkp"
+  "backup|no||backup $work/fault.bkp"
+  "globals load|no||globals load $work/settings.glo"
+  "library|yes||library"
+  "factory-reset|yes||factory-reset"
+  "firmware|yes|--update-mode|firmware $work/update.fdt"
 )
 
-requests_in() { grep -c ' byte: ' "$1" || true; }
+# Request parts the simulator logged ("... 3 bytes: c7 00 00"); a store or a
+# firmware page is two or three parts but one request for --vanish-after.
+parts_in() { grep -cE ' [0-9]+ bytes?: ' "$1" || true; }
 
 for entry in "${commands[@]}"; do
-  IFS='|' read -r name echoed rest <<<"$entry"
+  IFS='|' read -r name echoed simopts rest <<<"$entry"
   read -r -a args <<<"$rest"
+  read -r -a simargs <<<"$simopts"
 
-  start_sim
+  start_sim "${simargs[@]}"
   timeout 120 "$korvane" "${args[@]}" --yes >"$work/clean.out" 2>&1; status=$?
   check "$name: clean run exits 0" test "$status" -eq 0
-  total=$(requests_in "$sim_log")
+  total=$(parts_in "$sim_log")
   stop_sim
 
   for fault in "--no-answer" "--short-answer" "--corrupt-echo 1" "--corrupt-echo 1000000" \
-               "--vanish-after $((total / 2))"; do
+               "--vanish-after $(( total / 3 > 1 ? total / 3 : 1 ))"; do
     cp "$work/older.bkp" "$work/fault.bkp"
     # shellcheck disable=SC2086
-    start_sim $fault
+    start_sim "${simargs[@]}" $fault
     timeout 120 "$korvane" "${args[@]}" --yes >"$work/fault.out" 2>&1; status=$?
     echo "STATUS | $name | $fault | $status"
     check "$name / $fault: ends by itself (status $status)" test "$status" -lt 124
