@@ -94,6 +94,10 @@ check "tips button shown" test "$(count_near "$png" 701 293 38 38 255 204 0)" -g
 check "bracket over DSP-Y's SLOW SPEED" test "$(count_near "$png" 382 145 154 2 255 102 0)" -gt 100
 check "no bracket over DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154 2 255 102 0)" -lt 10
 
+# Keys go to the window under the pointer (no window manager): put it over
+# the Dashboard once the menus have gone.
+xdotool mousemove --window "$win" 700 470
+settle 0.5
 xdotool key ctrl
 check "Control: one more block sent" wait_text "$sim_log" "Change Core (Preview)" 3
 check "Control: both rotors fast in it" test "$(core_byte 3 4)" = "11"
