@@ -47,7 +47,7 @@ commands=(
   "globals load|no||globals load $work/settings.glo"
   "library|yes||library"
   "factory-reset|yes||factory-reset"
-  "firmware|yes|--update-mode|firmware $work/update.fdt"
+  "firmware|yes|--update-mode|firmware --no-backup $work/update.fdt"
 )
 
 # Request parts the simulator logged ("... 3 bytes: c7 00 00"); a store or a
