@@ -5,6 +5,20 @@
 #
 # Every process started here is recorded and ended by the EXIT trap.
 
+# The window is 1070 x 650: it needs a display at least that large (the
+# default screen of xvfb-run is 640 x 480). Without one, the script runs
+# itself again on a private virtual display: e2e_display "$0" "$@".
+e2e_display() {
+  local script="$1" w h
+  shift
+  [[ -n "${E2E_OWN_DISPLAY:-}" ]] && return 0
+  if [[ -n "${DISPLAY:-}" ]] && read -r w h < <(xdotool getdisplaygeometry 2>/dev/null) &&
+     [[ "${w:-0}" -ge 1100 && "${h:-0}" -ge 700 ]]; then
+    return 0
+  fi
+  E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bash "$script" "$@"
+}
+
 e2e_init() {
   build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
   src="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"

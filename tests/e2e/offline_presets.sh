@@ -5,17 +5,9 @@
 # Usage: offline_presets.sh BUILD_DIR   (E2E_SHOTS=DIR keeps the screenshots there)
 set -uo pipefail
 
-screen_fits() {
-  local w h
-  read -r w h < <(xdotool getdisplaygeometry 2>/dev/null) || return 1
-  [[ "${w:-0}" -ge 1100 && "${h:-0}" -ge 700 ]]
-}
-if [[ -z "${E2E_OWN_DISPLAY:-}" ]] && { [[ -z "${DISPLAY:-}" ]] || ! screen_fits; }; then
-  E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bash "$0" "$@"
-fi
-
 # shellcheck source=common.bash
 source "$(dirname "$0")/common.bash"
+e2e_display "$0" "$@"
 e2e_init "$@"
 presets="$HOMEDRIVE/Brakwell/Korvane/presets"
 
