@@ -1417,14 +1417,22 @@ void Korvane::switch_compare(bool on)
         compare_edit_ = edit_state();
         comparing_ = true;
         show_edit_state(*stored);
-        // The stored preset is only listened to: nothing in it can be edited or written.
+        // The stored preset is only listened to: nothing in it can be edited
+        // or written, on the Dashboard or on the expression and arp pages
+        // (an edit made there would be dropped when the edit comes back).
         dashboard->deactivate();
+        expression_editor->deactivate();
+        arp_editor->deactivate();
         write_button->deactivate();
         status("  Compare: Preset " + std::to_string(slot + 1) + " as stored in your pedal.");
     } else {
         comparing_ = false;
         show_edit_state(compare_edit_);
         dashboard->activate();
+        if (!modal_panel_shown()) {
+            expression_editor->activate();
+            arp_editor->activate();
+        }
         write_button->activate();
         status("  Compare off: your edit is played again.");
     }

@@ -515,6 +515,8 @@ TEST_F(EditSafetyTest, ComparePlaysTheStoredPresetAndBringsTheEditBack)
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), memory.slots[0].parameters.data(), 35));
     EXPECT_EQ(0, std::memcmp(dash().params.data(), memory.slots[0].parameters.data(), 35));   // shown
     EXPECT_FALSE(dash().active());
+    EXPECT_FALSE(window_->expression_editor->active());
+    EXPECT_FALSE(window_->arp_editor->active());
     EXPECT_FALSE(window_->write_button->active());
     EXPECT_TRUE(window_->unsaved_changes());   // the edit is only put aside
 
@@ -526,6 +528,8 @@ TEST_F(EditSafetyTest, ComparePlaysTheStoredPresetAndBringsTheEditBack)
     EXPECT_EQ(0, std::memcmp(dash().params.data(), edited.data(), 35));
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), edited.data(), 35));
     EXPECT_TRUE(dash().active());
+    EXPECT_TRUE(window_->expression_editor->active());
+    EXPECT_TRUE(window_->arp_editor->active());
     EXPECT_TRUE(window_->write_button->active());
     // Nothing was stored, and the edit is still one undo step away.
     EXPECT_TRUE(pedal_.memory() == memory);
