@@ -581,6 +581,7 @@ void Korvane::tab_changed()
             dashboard->deactivate();
         }
     }
+    place_compare();
     redraw();
 }
 
@@ -597,6 +598,7 @@ void Korvane::infographic_toggled()
     } else if (!modal_panel_shown()) {
         dashboard->activate();
     }
+    place_compare();
     redraw();
 }
 
@@ -609,6 +611,7 @@ void Korvane::templates_toggled()
         template_panel->hide();
         dashboard->set_template_controls_active(true);
     }
+    place_compare();
     redraw();
 }
 
@@ -698,7 +701,8 @@ bool Korvane::connect(bool interactive)
     if (!r.online()) {
         // What the slots hold is no longer known: nothing counts as unsaved.
         history_.forget_stored();
-        compare_button->deactivate();
+        compare_ready_ = false;
+        place_compare();
         refresh_unsaved_mark();
     }
     text_board->scroll_to_status_lines();
@@ -712,7 +716,10 @@ bool Korvane::connect(bool interactive)
         }
     } else {
         preset_panel->load_list(presets_list_path(presets_folder_));
-        for (const std::string& problem : preset_panel->load_problems) std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+        for (const std::string& problem : preset_panel->load_problems) {
+            std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+            status("  Offline presets: " + problem + ".");
+        }
     }
     redraw();
     return r.online();
@@ -728,6 +735,7 @@ void Korvane::show_update_mode(bool at_start)
     update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
     update_panel->ready_buttons();
     update_panel->show();
+    place_compare();
     if (at_start) {
         templates_button->deactivate();
         connect_button->deactivate();
@@ -752,6 +760,7 @@ void Korvane::leave_update_mode()
     connect_button->activate();
     menu_button->activate();
     quit_button->activate();
+    place_compare();
 }
 
 bool Korvane::read_everything()
@@ -818,13 +827,13 @@ void Korvane::arp_follow_parameters()
     if (p.algorithm_y == kAlgorithmArpeggiator) arp_editor->set_scale(Engine::Y, p.sp2_y);
 }
 
-ops::ArpTarget Korvane::arp_target(Engine e) const
+ops::ArpTarget Korvane::arp_target(Engine e, bool for_save) const
 {
     const PresetParameters& p = dashboard->params;
     ops::ArpTarget t;
     t.engine = e;
     t.algorithm = arp_editor->core(e).algorithm();
-    const int picked = arp_editor->picked_sequence(e);
+    const int picked = for_save ? arp_editor->picked_sequence(e) : -1;
     t.selector = picked >= 0 ? uint8_t(arp_selector(picked)) : (e == Engine::X ? p.sp1_x : p.sp1_y);
     return t;
 }
@@ -857,14 +866,39 @@ void Korvane::quit_cb(Fl_Widget*, void* data)
     w->end_process(0);
 }
 
-// The close box (and Escape) only hide the window, so that the event loop ends.
+// The close box only hides the window, so that the event loop ends. Escape
+// reaches here too: it closes what lies on top and never ends the program.
 void Korvane::close_cb(Fl_Widget*, void* data)
 {
     auto* w = static_cast<Korvane*>(data);
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
+        w->escape_pressed();
+        return;
+    }
     if (w->refuse_leaving()) return;
     // An unsaved edit is asked about first, as Quit does.
     if (!w->discard_changes_ok()) return;
     w->hide();
+}
+
+void Korvane::escape_pressed()
+{
+    if (busy_ > 0) return;
+    // As each one's Cancel: nothing is sent or kept.
+    if (glo_conf_panel->visible()) {
+        close_config_panel(glo_conf_panel);
+    } else if (midi_conf_panel->visible()) {
+        close_config_panel(midi_conf_panel);
+    } else if (preset_prompt->visible()) {
+        preview_added_preset();
+        close_preset_prompt();
+    } else if (template_panel->visible()) {
+        templates_button->value(0);
+        templates_toggled();
+    } else if (infographic_button->value()) {
+        infographic_button->value(0);
+        infographic_toggled();
+    }
 }
 
 void Korvane::write_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_write(); }
@@ -927,8 +961,9 @@ Korvane* menu_window(void* data) { return static_cast<Korvane*>(data); }
 
 void menu_firmware_cb(Fl_Widget*, void* data)
 {
-    // The last moment the pedal can still be read before its update.
-    menu_window(data)->safety_backup("updating the firmware");
+    // The last moment the pedal can still be read before its update; with
+    // no pedal read there is nothing to back up (Update asks then).
+    if (menu_window(data)->online()) menu_window(data)->safety_backup("updating the firmware");
     dialogs().message(ops::firmware_instructions_text());
 }
 void menu_factory_cb(Fl_Widget*, void* data) { menu_window(data)->factory_reset(); }
@@ -1046,7 +1081,6 @@ void Korvane::hold_controls(std::initializer_list<Fl_Widget*> controls, bool hol
 void Korvane::update_library()
 {
     if (busy_ > 0) return;
-    if (!safety_backup("updating the algorithm library")) return;
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);
@@ -1056,8 +1090,10 @@ void Korvane::update_library()
                            static_cast<Fl_Widget*>(preset_selector), static_cast<Fl_Widget*>(connect_button),
                            static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button),
                            static_cast<Fl_Widget*>(templates_button)};
-    const ops::LibraryUpdateResult r = ops::update_library(*usb, *reporter_, data_dir(), serial_number,
-                                                           [&](bool hold) { hold_controls(controls, hold); });
+    // The pedal is looked for and the user asked before the safety backup.
+    const ops::LibraryUpdateResult r =
+        ops::update_library(*usb, *reporter_, data_dir(), serial_number, [&](bool hold) { hold_controls(controls, hold); },
+                            [this] { return safety_backup("updating the algorithm library"); });
     if (r.outcome == ops::MaintenanceOutcome::NotFound) {
         transport_panel->deactivate();
         write_button->deactivate();
@@ -1068,7 +1104,6 @@ void Korvane::update_library()
 void Korvane::factory_reset()
 {
     if (busy_ > 0) return;
-    if (!discard_changes_ok() || !safety_backup("a factory reset")) return;
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);
@@ -1079,7 +1114,8 @@ void Korvane::factory_reset()
                            static_cast<Fl_Widget*>(quit_button)};
     const ops::FactoryResetResult r =
         ops::factory_reset(*usb, *reporter_, data_dir(), serial_number, work_image(), globals_bytes(),
-                           [&](bool hold) { hold_controls(controls, hold); });
+                           [&](bool hold) { hold_controls(controls, hold); },
+                           [this] { return discard_changes_ok() && safety_backup("a factory reset"); });
     switch (r.outcome) {
     case ops::MaintenanceOutcome::NotFound:
         transport_panel->deactivate();
@@ -1110,13 +1146,23 @@ ops::EditedPreset Korvane::edited_preset() const
     return p;
 }
 
-void Korvane::set_main_controls_active(bool active)
+Korvane::Locked Korvane::lock_main_controls()
 {
+    Locked locked;
     for (Fl_Widget* w : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(connect_button),
                          static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button)}) {
-        if (active) w->activate();
-        else w->deactivate();
+        locked.emplace_back(w, w->active() != 0);
+        w->deactivate();
     }
+    return locked;
+}
+
+void Korvane::unlock(const Locked& locked)
+{
+    // Each control gets back its own state: one that another control
+    // locked (the help picture, a panel) stays locked.
+    for (const auto& [w, was_active] : locked)
+        if (was_active) w->activate();
 }
 
 void Korvane::on_write()
@@ -1125,13 +1171,14 @@ void Korvane::on_write()
     Exchange exchange(*this);
     WriteGuard writing(*this);
     // The edited preset cannot change while it is written.
-    set_main_controls_active(false);
+    const Locked locked = lock_main_controls();
     const ops::StoreResult stored = ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());
-    set_main_controls_active(true);
+    unlock(locked);
     if (stored.ok()) {
         // The slot now holds the edit.
         history_.mark_stored(edit_state());
-        compare_button->activate();
+        compare_ready_ = true;
+        place_compare();
         refresh_unsaved_mark();
     }
     redraw();
@@ -1239,8 +1286,8 @@ void Korvane::start_history(bool stored)
     control_pending_ = false;
     const EditState now = edit_state();
     history_.start(now, stored ? std::optional<EditState>(now) : std::nullopt);
-    if (stored && online_) compare_button->activate();
-    else compare_button->deactivate();
+    compare_ready_ = stored && online_;
+    place_compare();
     refresh_unsaved_mark();
 }
 
@@ -1448,6 +1495,25 @@ void Korvane::switch_compare(bool on)
     redraw();
 }
 
+bool Korvane::overlay_shown() const
+{
+    return modal_panel_shown() || (template_panel && template_panel->visible()) ||
+           (infographic_button && infographic_button->value()) || (preset_prompt && preset_prompt->visible());
+}
+
+void Korvane::place_compare()
+{
+    if (!compare_button) return;
+    // Compare belongs to the Dashboard: on another page or under a panel it
+    // would lie over that page's or panel's own controls.
+    const bool shown = tabs->value() == dashboard && !overlay_shown();
+    if (!shown && comparing_ && busy_ == 0) switch_compare(false);
+    if (shown) compare_button->show();
+    else compare_button->hide();
+    if (shown && compare_ready_) compare_button->activate();
+    else compare_button->deactivate();
+}
+
 void Korvane::compare_cb(Fl_Widget* w, void* data)
 {
     auto* k = static_cast<Korvane*>(data);
@@ -1498,14 +1564,14 @@ void Korvane::run_slot_action(int source)
     {
         Exchange exchange(*this);
         WriteGuard writing(*this);
-        set_main_controls_active(false);
+        Locked locked = lock_main_controls();
+        locked.emplace_back(transport_panel, transport_panel->active() != 0);
         transport_panel->deactivate();
         const ops::ProgramBuilder build = ops::library_program_builder(program_library());
         r = swap ? ops::swap_slots(*usb, *reporter_, from, to, build, ops::auto_backup_folder(presets_folder_),
                                    ops::OnBackupFailure::Ask)
                  : ops::copy_slot(*usb, *reporter_, from, to, build);
-        transport_panel->activate();
-        set_main_controls_active(true);
+        unlock(locked);
     }
     // The rows show what the slots hold now (as far as it is known).
     auto show_slot = [&](int slot, const PresetRecord& record) {
@@ -1589,7 +1655,7 @@ void Korvane::on_preset_prompt()
         dialogs().message(offline_tips_text());
         break;
     case KV_PresetPrompt::Action::Cancel:
-        preview_edited_preset();
+        preview_added_preset();
         close_preset_prompt();
         break;
     }
@@ -1601,6 +1667,7 @@ void Korvane::open_preset_prompt()
     dashboard->deactivate();
     preset_panel->deactivate();
     preset_prompt->open();
+    place_compare();
 }
 
 void Korvane::close_preset_prompt()
@@ -1609,6 +1676,7 @@ void Korvane::close_preset_prompt()
     preset_panel->activate();
     dashboard->activate();
     preset_panel->show_count();
+    place_compare();
     redraw();
 }
 
@@ -1701,7 +1769,7 @@ bool Korvane::add_preset_file(const std::string& path)
     dashboard->load_parameters(file.record.parameters);
     transport_panel->set_switches_from_flags(slot, file.record.parameters.flags);
     transport_panel->set_slot_name(slot, file.record.title);
-    preview_edited_preset();
+    preview_added_preset();
     close_preset_prompt();
     return true;
 }
@@ -1741,6 +1809,14 @@ void Korvane::preview_picked_preset()
     transport_panel->set_switches_from_flags(slot, preset_panel->loaded_parameters.flags);
     preview_edited_preset();
     restart_history();
+}
+
+void Korvane::preview_added_preset()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    ops::preview_added(*usb, edited_preset());
+    redraw();
 }
 
 void Korvane::preview_edited_preset()
@@ -1800,7 +1876,11 @@ void Korvane::restore_presets()
         "Browse Backup File (.bkp)", "*.bkp", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), false);
     if (!chosen.empty()) {
         const AlgorithmLibrary& library = restore_library();
-        if (library.usable()) {
+        if (!read_backup_file(chosen.front()).ok()) {
+            // A file that is not a backup is refused before anything is
+            // backed up or sent (the restore reports it).
+            ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
+        } else if (library.usable()) {
             if (safety_backup("restoring the presets from a backup")) {
                 WriteGuard writing(*this);
                 ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
@@ -1829,6 +1909,7 @@ void Korvane::on_template_panel()
     template_panel->hide();
     templates_button->value(0);
     dashboard->set_template_controls_active(true);
+    place_compare();
     dashboard->apply_template(item);
     redraw();
 }
@@ -1879,10 +1960,13 @@ void Korvane::on_arp_editor()
         if (r.ok()) {
             arp_editor->sequence_read(e, *r.sequence);
         } else {
-            // Nothing came back: the panel and the preset stay on the sequence shown.
+            // Nothing came back: the panel and the preset stay on the sequence
+            // shown, and the pedal, which may already play the new one, is
+            // switched back to it.
             dashboard->set_option(e, 0, position_before);
             selector = before;
             arp_editor->sequence_not_read(e);
+            ops::preview_parameters(*usb, *reporter_, p);
         }
         dashboard->redraw();
         break;
@@ -1897,9 +1981,9 @@ void Korvane::on_arp_editor()
     case ArpAction::SaveY: {
         // The pedal's library changes: the main controls wait for it.
         WriteGuard writing(*this);
-        set_main_controls_active(false);
-        const int code = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
-        set_main_controls_active(true);
+        const Locked locked = lock_main_controls();
+        const int code = ops::save_sequence(*usb, *reporter_, arp_target(e, true), panel.record());
+        unlock(locked);
         if (code == 0) {
             arp_editor->show_saved(true);
             redraw();
@@ -2030,6 +2114,7 @@ void Korvane::cancel_firmware_update()
 
 void Korvane::end_update_step()
 {
+    place_compare();
     text_board->scroll_to_status_lines();
     Fl_Progress* bar = usb->progress;
     bar->resize(385, 565, 200, 26);
@@ -2119,6 +2204,7 @@ void Korvane::show_config_panel(Fl_Widget* panel)
     templates_button->hide();
     usb->progress->hide();
     panel->show();
+    place_compare();
     redraw();
 }
 
@@ -2135,6 +2221,7 @@ void Korvane::close_config_panel(Fl_Widget* panel)
         templates_button->show();
         usb->progress->show();
     }
+    place_compare();
     text_board->scroll_to_status_lines();
     redraw();
 }

@@ -146,6 +146,8 @@ public:
 
     // True while a pedal exchange runs; controls that start one are held back.
     bool exchange_running() const { return busy_ > 0; }
+    // Every preset has been read from the pedal since the last connect began.
+    bool online() const { return online_; }
 
     // Held by every operation that writes to the pedal (a store, a restore,
     // firmware pages, library blocks) for as long as it runs. Meanwhile Quit
@@ -165,8 +167,8 @@ public:
     static constexpr const char* kWaitForWriteText = "  Please wait: the pedal is being written.";
 
     // --- state read by the panels' handlers and by tests ---
-    int firmware_major() const { return firmware_version >> 4; }
-    int firmware_minor() const { return firmware_version & 0x0F; }
+    int firmware_major() const { return version_major(firmware_version); }
+    int firmware_minor() const { return version_minor(firmware_version); }
     int firmware_patch() const { return pedal_mode & 0x7F; }
     bool pedal_normal() const { return (pedal_mode & 0x80) != 0; }
     // "%d.%d.%d" of the version the pedal reported.
@@ -304,9 +306,11 @@ private:
     // The Arp Editor page set up for the Dashboard's preset (tab selected,
     // preset read); inactive while the global or MIDI settings are open.
     void prepare_arp_editor();
-    // Where the arp editor's shown sequence of an engine goes: the slot picked
-    // on its panel, else the sequence the preset plays.
-    ops::ArpTarget arp_target(Engine e) const;
+    // Where the arp editor's shown sequence of an engine goes: the sequence
+    // the preset plays, or for a save the slot picked on its panel.
+    // Previews always go under the preset's own selector; only a save
+    // (for_save) goes to the slot picked on the panel.
+    ops::ArpTarget arp_target(Engine e, bool for_save = false) const;
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
     // The update panel's three buttons, and the step that ends each of them.
@@ -322,8 +326,13 @@ private:
 
     // The preset as the Dashboard holds it, titled as the selected slot.
     ops::EditedPreset edited_preset() const;
-    // The Dashboard, Connect, Menu and Quit, while a preset is written.
-    void set_main_controls_active(bool active);
+    // The Dashboard, Connect, Menu and Quit, locked while a preset is
+    // written; unlock gives each the state it had before.
+    using Locked = std::vector<std::pair<Fl_Widget*, bool>>;
+    Locked lock_main_controls();
+    void unlock(const Locked& locked);
+    // Escape: closes the panel, prompt, chooser or picture on top, as its Cancel would.
+    void escape_pressed();
     void read_selected_slot();
     // The editor's state as a history step.
     EditState edit_state() const;
@@ -338,6 +347,11 @@ private:
     bool firmware_backup_ok();
     void end_compare();
     void switch_compare(bool on);
+    // A panel, the template chooser, the offline prompt or the help picture lies over the page.
+    bool overlay_shown() const;
+    // Compare shown and usable only on the Dashboard with nothing over it,
+    // and only while the selected slot's stored preset is known.
+    void place_compare();
     // The Arp Editor's panels show a step's sequences; with preview, the
     // pedal hears each one that changed.
     void show_sequences_of(const EditState& s, bool preview);
@@ -365,6 +379,9 @@ private:
     void preview_picked_preset();
     // The edited preset played on the pedal (nothing stored).
     void preview_edited_preset();
+    // After Add from a file and Cancel: the edited preset played again,
+    // DSP-Y's program first, no sequence fetched.
+    void preview_added_preset();
     // Asks before an offline preset of the same name is replaced; the
     // entry to replace, or nothing (no match); false when cancelled.
     bool confirm_replace(const std::string& name, std::optional<size_t>& match);
@@ -418,6 +435,7 @@ private:
     bool online_ = false;   // every preset has been read from the pedal since the last connect began
     EditHistory history_;
     bool comparing_ = false;
+    bool compare_ready_ = false;    // the selected slot's stored preset is known (online)
     EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
     bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
     bool unsaved_shown_ = false;     // the caption below is drawn

@@ -26,7 +26,7 @@ const char* const kHelp =
     "Turn the knob you want to map to the expression/ramping until you reach the desired 'Toe' value.\n     2. Press "
     "and hold that same knob, after 2 seconds the screen will display the expression setting.\n     3. While still "
     "holding down the knob, turn it until you reach the desired 'Heel' value.\n     4. Release the knob. The knob is "
-    "now mapped to the expresion/ramping, along with the desired\n         Toe and Heel values.\n\n     Note : To "
+    "now mapped to the expression/ramping, along with the desired\n         Toe and Heel values.\n\n     Note : To "
     "unmap a knob from the expression/ramping set Heel value = Toe value";
 
 const char* const kSpeedFirst =

@@ -179,7 +179,14 @@ std::vector<std::string> OfflineLibrary::load()
         const auto first = lines_of(body);
         if (first.empty() || first.front().empty()) continue;
         std::string name(first.front());
-        if (name.size() > kMaxPresetNameLength) name.resize(kMaxPresetNameLength);
+        if (name.size() > kMaxPresetNameLength) {
+            // Such a file cannot be loaded (its name line is refused), so it
+            // is not offered: one message, and the line is dropped at the
+            // next rewrite.
+            problems.push_back("cannot list " + path + ": name line longer than " +
+                               std::to_string(kMaxPresetNameLength) + " characters");
+            continue;
+        }
         entries_.push_back({name, path});
     }
     return problems;
@@ -265,8 +272,11 @@ OfflineLibrary::Change OfflineLibrary::remove(size_t index)
     bool still_listed = false;
     for (size_t i = 0; i < entries_.size(); ++i)
         if (i != index && entries_[i].path == path) still_listed = true;
-    std::vector<std::string> kept = lines_;
-    if (!still_listed) std::erase(kept, path);
+    // The list is written from the remaining items: a line whose file is
+    // gone (or was not listed) goes with it.
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (i != index) kept.push_back(entries_[i].path);
     std::string text;
     for (const auto& l : kept) text += l + "\n";
     const WriteResult list = write_file_atomically(
