@@ -40,6 +40,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Menu_Item.H>
@@ -606,9 +607,13 @@ void Korvane::templates_toggled()
 {
     if (templates_button->value()) {
         dashboard->set_template_controls_active(false);
+        unlock(template_locked_);
+        template_locked_ = lock_under(template_panel, dashboard);
         template_panel->show();
     } else {
         template_panel->hide();
+        unlock(template_locked_);
+        template_locked_.clear();
         dashboard->set_template_controls_active(true);
     }
     place_compare();
@@ -1153,6 +1158,27 @@ Korvane::Locked Korvane::lock_main_controls()
                          static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button)}) {
         locked.emplace_back(w, w->active() != 0);
         w->deactivate();
+    }
+    return locked;
+}
+
+Korvane::Locked Korvane::lock_under(const Fl_Widget* panel, Fl_Group* group)
+{
+    Locked locked;
+    const auto overlaps = [panel](const Fl_Widget* w) {
+        return w->x() < panel->x() + panel->w() && panel->x() < w->x() + w->w() && w->y() < panel->y() + panel->h() &&
+               panel->y() < w->y() + w->h();
+    };
+    for (int i = 0; i < group->children(); ++i) {
+        Fl_Widget* c = group->child(i);
+        if (c == panel || !c->visible() || !c->active() || !overlaps(c) || dynamic_cast<Fl_Box*>(c)) continue;
+        Fl_Group* inner = c->as_group();
+        if (inner && inner->children() > 0 && !dynamic_cast<Fl_Text_Display*>(c)) {
+            for (const auto& l : lock_under(panel, inner)) locked.push_back(l);
+            continue;
+        }
+        locked.emplace_back(c, true);
+        c->deactivate();
     }
     return locked;
 }
@@ -1908,6 +1934,8 @@ void Korvane::on_template_panel()
     template_panel->reset();
     template_panel->hide();
     templates_button->value(0);
+    unlock(template_locked_);
+    template_locked_.clear();
     dashboard->set_template_controls_active(true);
     place_compare();
     dashboard->apply_template(item);
@@ -2198,6 +2226,8 @@ void Korvane::show_config_panel(Fl_Widget* panel)
         config_locked_.emplace_back(w, w->active() != 0);
         w->deactivate();
     }
+    // Whatever else the panel lies over (the status board, Quit) waits too.
+    for (const auto& locked : lock_under(panel, this)) config_locked_.push_back(locked);
     preset_panel->hide();
     preset_selector->hide();
     write_button->hide();

@@ -35,6 +35,7 @@
 class Fl_Box;
 class Fl_Button;
 class Fl_Choice;
+class Fl_Group;
 class Fl_Native_File_Chooser;
 class Fl_PNG_Image;
 class Fl_Tabs;
@@ -167,8 +168,8 @@ public:
     static constexpr const char* kWaitForWriteText = "  Please wait: the pedal is being written.";
 
     // --- state read by the panels' handlers and by tests ---
-    int firmware_major() const { return version_major(firmware_version); }
-    int firmware_minor() const { return version_minor(firmware_version); }
+    int firmware_major() const { return firmware_version >> 4; }
+    int firmware_minor() const { return firmware_version & 0x0F; }
     int firmware_patch() const { return pedal_mode & 0x7F; }
     bool pedal_normal() const { return (pedal_mode & 0x80) != 0; }
     // "%d.%d.%d" of the version the pedal reported.
@@ -331,6 +332,9 @@ private:
     using Locked = std::vector<std::pair<Fl_Widget*, bool>>;
     Locked lock_main_controls();
     void unlock(const Locked& locked);
+    // Locks every control of `group` (and of the groups in it) that lies
+    // under `panel`, so that nothing shown over by a panel takes clicks.
+    Locked lock_under(const Fl_Widget* panel, Fl_Group* group);
     // Escape: closes the panel, prompt, chooser or picture on top, as its Cancel would.
     void escape_pressed();
     void read_selected_slot();
@@ -408,6 +412,8 @@ private:
     void preview_mapping();
     // Controls locked while a settings panel is open, with whether each was active.
     std::vector<std::pair<Fl_Widget*, bool>> config_locked_;
+    // Dashboard controls under the template chooser while it is shown.
+    std::vector<std::pair<Fl_Widget*, bool>> template_locked_;
 
     // Callbacks; each gets the window as user data.
     static void connect_cb(Fl_Widget*, void*);

@@ -17,8 +17,8 @@ std::string PedalInfo::firmware_text() const
 
 bool PedalInfo::supported(uint8_t version_byte)
 {
-    const int major = version_major(version_byte);
-    const int minor = version_minor(version_byte);
+    const int major = version_byte >> 4;
+    const int minor = version_byte & 0x0F;
     return major > 2 || (major == 2 && minor >= 3);
 }
 
