@@ -1994,7 +1994,7 @@ void Korvane::on_arp_editor()
             dashboard->set_option(e, 0, position_before);
             selector = before;
             arp_editor->sequence_not_read(e);
-            ops::preview_parameters(*usb, *reporter_, p);
+            (void)usb->change_core(p);
         }
         dashboard->redraw();
         break;
