@@ -498,9 +498,12 @@ void Korvane::draw()
         fl_draw("Pedal not found.", 15, 45);
     }
 
-    fl_font(FL_HELVETICA, 12);
-    fl_color(kCaptionColor);
-    fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+    // The maker's notice, unless the MIDI panel lies over its place.
+    if (!(midi_conf_panel && midi_conf_panel->visible())) {
+        fl_font(FL_HELVETICA, 12);
+        fl_color(kCaptionColor);
+        fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+    }
 }
 
 int Korvane::handle(int event)

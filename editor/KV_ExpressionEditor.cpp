@@ -55,9 +55,11 @@ KV_ExpressionEditor::KV_ExpressionEditor(int x, int y, int w, int h, const char*
         const int cx = x + column(e);
         for (int ki = 0; ki < 3; ++ki) {
             const Knob k = Knob(ki);
-            auto* map = new Fl_Check_Button(cx + 45, y + kMapRow[ki], 20, 25, kKnobNames[ki]);
+            // The caption, left of the box, stays clear of the page's edge
+            // and of the divider between the engines.
+            auto* map = new Fl_Check_Button(cx + 65, y + kMapRow[ki], 20, 25, kKnobNames[ki]);
             map->align(FL_ALIGN_LEFT);
-            map->labelsize(13);
+            map->labelsize(12);
             map->labelcolor(FL_WHITE);
             map->selection_color(FL_RED);
             map_buttons_[idx(e)][idx(k)] = map;

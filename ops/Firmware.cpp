@@ -341,7 +341,8 @@ CancelResult cancel_update(UsbLink& link, Reporter& report, const PedalInfo& bef
     r.outcome = CancelOutcome::Left;
     r.read = read_everything(link, report, image);
     if (r.read.ok()) {
-        report.status("  Ready.");
+        // Stamped, like the line before it, with the time Cancel was pressed.
+        report.status(when, "  Ready.", "");
         report.progress(100, "Read complete", Bar::Level);
     }
     return r;
