@@ -78,8 +78,8 @@ int cautious_choice(const std::string& text, const char* b0, const char* b1, con
     win.callback([](Fl_Widget*, void* data) { *static_cast<int*>(data) = 0; }, &answer);
     win.set_modal();
     win.hotspot(buttons[0].get());
-    win.show();
     buttons[0]->take_focus();
+    win.show();
     while (answer < 0 && win.shown()) Fl::wait();
     win.hide();
     return answer < 0 ? 0 : answer;
