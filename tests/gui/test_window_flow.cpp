@@ -463,22 +463,17 @@ TEST_F(WindowFlowTest, MaintenanceLooksForThePedalFirstAndBacksUpOnlyAfterProcee
 
 // --- the cautious questions take Enter as Cancel -----------------------------------
 
-// Presses Enter in the dialog that the toolkit shows next, once the event
-// loop waits for it.
-void press_enter_in_next_dialog()
+// Presses Enter in each dialog the toolkit shows, once the event loop waits
+// for it; installed for one test.
+void press_enter_when_asked(void*)
 {
-    Fl::add_idle(
-        [](void*) {
-            Fl_Window* top = Fl::modal();
-            if (!top) return;
-            Fl::remove_idle(nullptr, nullptr);
-            Fl::e_keysym = FL_Enter;
-            static char enter[] = "\r";
-            Fl::e_text = enter;
-            Fl::e_length = 1;
-            Fl::handle(FL_KEYBOARD, top);
-        },
-        nullptr);
+    Fl_Window* top = Fl::modal();
+    if (!top) return;
+    Fl::e_keysym = FL_Enter;
+    static char enter[] = "\r";
+    Fl::e_text = enter;
+    Fl::e_length = 1;
+    Fl::handle(FL_KEYBOARD, top);
 }
 
 TEST_F(WindowFlowTest, EnterAnswersCancelToEveryDestructiveQuestion)
@@ -500,11 +495,10 @@ TEST_F(WindowFlowTest, EnterAnswersCancelToEveryDestructiveQuestion)
              EXPECT_FALSE(w().discard_changes_ok());
          }},
     };
+    Fl::add_idle(press_enter_when_asked);
     for (const Case& c : cases) {
         const size_t sent = requests_.size();
-        press_enter_in_next_dialog();
         c.ask();
-        Fl::remove_idle(nullptr, nullptr);
         EXPECT_TRUE(pedal_.memory() == before) << c.name;
         EXPECT_EQ(safety_backups(), 0) << c.name;
         // Nothing was written: only reads (Restore reads everything back afterwards).
@@ -513,6 +507,7 @@ TEST_F(WindowFlowTest, EnterAnswersCancelToEveryDestructiveQuestion)
                         requests_[i].name.find("Library") == std::string::npos)
                 << c.name << ": " << requests_[i].name;
     }
+    Fl::remove_idle(press_enter_when_asked);
     set_dialogs(&dialogs_);
 }
 
