@@ -592,6 +592,7 @@ void Korvane::tab_changed()
 void Korvane::infographic_toggled()
 {
     if (infographic_button->value()) {
+        end_compare();
         dashboard->deactivate();
         if (!dashboard->visible()) {
             tabs->value(dashboard);
@@ -609,6 +610,7 @@ void Korvane::infographic_toggled()
 void Korvane::templates_toggled()
 {
     if (templates_button->value()) {
+        end_compare();
         dashboard->set_template_controls_active(false);
         unlock(template_locked_);
         template_locked_ = lock_under(template_panel, dashboard);
@@ -735,6 +737,7 @@ bool Korvane::connect(bool interactive)
 
 void Korvane::show_update_mode(bool at_start)
 {
+    end_compare();
     dashboard->deactivate();
     preset_panel->deactivate();
     transport_panel->deactivate();
@@ -1693,6 +1696,7 @@ void Korvane::on_preset_prompt()
 
 void Korvane::open_preset_prompt()
 {
+    end_compare();
     dashboard->deactivate();
     preset_panel->deactivate();
     preset_prompt->open();
@@ -2213,6 +2217,9 @@ void Korvane::open_midi_settings()
 
 void Korvane::show_config_panel(Fl_Widget* panel)
 {
+    // Compare ends before the controls are locked, so that none of them is
+    // unlocked under the panel when the edit comes back.
+    end_compare();
     // The template chooser and the help picture would lie over the panel.
     if (templates_button->value()) {
         templates_button->value(0);

@@ -250,6 +250,7 @@ TEST_F(WindowFlowTest, NoPageOrPanelHasAnotherControlLyingOverItsOwn)
             if (o.dashboard_only && page != w().dashboard) continue;
             pick_tab(page);
             Fl_Widget* top = o.open();
+            EXPECT_FALSE(w().comparing());
             const std::string state = std::string(page->label()) + " with " + o.name;
             const bool plain_dashboard = page == w().dashboard && std::string(o.name) == "nothing";
             // Compare is the Dashboard's own, and only with nothing over it.
@@ -261,6 +262,22 @@ TEST_F(WindowFlowTest, NoPageOrPanelHasAnotherControlLyingOverItsOwn)
             o.close();
             EXPECT_FALSE(top && top->visible()) << state << " stays open";
         }
+    }
+
+    // Compare on, then a panel or the picture: Compare ends first, and
+    // nothing it gives back is left usable under what now lies on top.
+    for (const Overlay& o : overlays) {
+        if (std::string(o.name) == "nothing") continue;
+        pick_tab(w().dashboard);
+        toggle(w().compare_button);
+        ASSERT_TRUE(w().comparing()) << o.name;
+        Fl_Widget* top = o.open();
+        const std::string state = std::string("Compare, then ") + o.name;
+        EXPECT_FALSE(w().comparing()) << state;
+        EXPECT_FALSE(w().compare_button->visible_r()) << state;
+        if (top) expect_alone(w(), top, state);
+        else EXPECT_FALSE(w().dashboard->active_r()) << state;
+        o.close();
     }
 
     // A pedal found in update mode: its panel lies over the Dashboard.
