@@ -181,8 +181,8 @@ std::vector<std::string> OfflineLibrary::load()
         std::string name(first.front());
         if (name.size() > kMaxPresetNameLength) {
             // Such a file cannot be loaded (its name line is refused), so it
-            // is not offered: one message, and the line is dropped at the
-            // next rewrite.
+            // is not offered: one message, and its line goes when a Remove
+            // next rewrites the list.
             problems.push_back("cannot list " + path + ": name line longer than " +
                                std::to_string(kMaxPresetNameLength) + " characters");
             continue;

@@ -100,7 +100,7 @@ public:
     size_t size() const { return entries_.size(); }
 
     // Reads "presets.lst". A file it names that is missing, or whose name line
-    // is empty, is left out (its line is dropped at the next rewrite).
+    // is empty, is left out (its line goes when a Remove next rewrites the list).
     // Returns "cannot read ..." for each file refused for another reason (a
     // FIFO, a device, too large) and "cannot list ..." for one whose name line
     // is longer than 38 characters, which could not be loaded.
