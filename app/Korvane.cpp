@@ -972,9 +972,7 @@ Korvane* menu_window(void* data) { return static_cast<Korvane*>(data); }
 
 void menu_firmware_cb(Fl_Widget*, void* data)
 {
-    // The last moment the pedal can still be read before its update; with
-    // no pedal read there is nothing to back up (Update asks then).
-    if (menu_window(data)->online()) menu_window(data)->safety_backup("updating the firmware");
+    menu_window(data)->firmware_menu_backup();
     dialogs().message(ops::firmware_instructions_text());
 }
 void menu_factory_cb(Fl_Widget*, void* data) { menu_window(data)->factory_reset(); }
@@ -1334,8 +1332,19 @@ bool Korvane::safety_backup(const std::string& what)
 {
     const ops::GuardResult g = ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_),
                                                       what, ops::OnBackupFailure::Ask);
-    if (g.backup.ok) backed_up_serial_ = serial_number;
+    if (g.backup.ok) {
+        backed_up_serial_ = serial_number;
+        written_since_backup_ = false;
+    }
     return g.proceed;
+}
+
+void Korvane::firmware_menu_backup()
+{
+    if (!online_ || serial_number.empty()) return;
+    // Opening the entry again (and again) must not push older backups out.
+    if (backed_up_serial_ == serial_number && !written_since_backup_) return;
+    safety_backup("updating the firmware");
 }
 
 bool Korvane::firmware_backup_ok()

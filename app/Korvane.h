@@ -156,8 +156,16 @@ public:
     // would leave a slot or a block half written. A read may be abandoned.
     class WriteGuard {
     public:
-        explicit WriteGuard(Korvane& w) : w_(w) { ++w_.writing_; }
-        ~WriteGuard() { --w_.writing_; }
+        explicit WriteGuard(Korvane& w) : w_(w)
+        {
+            ++w_.writing_;
+            w_.written_since_backup_ = true;
+        }
+        ~WriteGuard()
+        {
+            --w_.writing_;
+            w_.written_since_backup_ = true;
+        }
         WriteGuard(const WriteGuard&) = delete;
         WriteGuard& operator=(const WriteGuard&) = delete;
 
@@ -198,6 +206,10 @@ public:
     // `what` overwrites them (ops/AutoBackup.h); asks whether to go on when
     // it fails. True: go on.
     bool safety_backup(const std::string& what);
+    // Menu > Update Firmware: the last moment the pedal can be read before
+    // its update. Backed up when a pedal was read and no backup of it from
+    // this run already holds what it holds now (nothing written since).
+    void firmware_menu_backup();
     // Ctrl+Z, Ctrl+Shift+Z / Ctrl+Y: one edit back or forward, shown in the
     // panels and played on the pedal with the previews the edit sent.
     bool undo_edit();
@@ -446,6 +458,7 @@ private:
     bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
     bool unsaved_shown_ = false;     // the caption below is drawn
     std::string backed_up_serial_;  // the pedal whose presets the last safety backup holds
+    bool written_since_backup_ = true;   // a write to the pedal ran since that backup
 };
 
 } // namespace kv

@@ -466,6 +466,15 @@ TEST_F(WindowFlowTest, MaintenanceLooksForThePedalFirstAndBacksUpOnlyAfterProcee
         EXPECT_EQ(dialogs_.shown[0].text.rfind("Proceed to", 0), 0u) << c.name;
         EXPECT_EQ(safety_backups(), backups) << c.name;
     }
+    // Update Firmware's instructions, opened again and again: one backup
+    // while nothing was written to the pedal, another once something was.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(w().pick_menu_entry(" > Update Firmware"));
+    EXPECT_EQ(safety_backups(), backups + 1);
+    w().write_button->do_callback();
+    ASSERT_TRUE(w().pick_menu_entry(" > Update Firmware"));
+    EXPECT_EQ(safety_backups(), backups + 2);
+    const int now = safety_backups();
+
     // No pedal: the first thing said is that it is missing.
     driver_.detach_all();
     for (const Case& c : cases) {
@@ -474,7 +483,7 @@ TEST_F(WindowFlowTest, MaintenanceLooksForThePedalFirstAndBacksUpOnlyAfterProcee
         ASSERT_FALSE(dialogs_.shown.empty()) << c.name;
         EXPECT_EQ(dialogs_.shown[0].kind, "alert") << c.name;
         EXPECT_EQ(dialogs_of("choice"), 0) << c.name << " asked " << dialogs_.shown[0].text;
-        EXPECT_EQ(safety_backups(), backups) << c.name;
+        EXPECT_EQ(safety_backups(), now) << c.name;
     }
 }
 
