@@ -1251,10 +1251,10 @@ void Korvane::restart_history()
     refresh_unsaved_mark();
 }
 
-bool Korvane::safety_backup(const std::string& what)
+bool Korvane::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
 {
     const ops::GuardResult g = ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_),
-                                                      what, ops::OnBackupFailure::Ask);
+                                                      what, ops::OnBackupFailure::Ask, never_remove);
     if (g.backup.ok) backed_up_serial_ = serial_number;
     return g.proceed;
 }
@@ -1801,7 +1801,7 @@ void Korvane::restore_presets()
     if (!chosen.empty()) {
         const AlgorithmLibrary& library = restore_library();
         if (library.usable()) {
-            if (safety_backup("restoring the presets from a backup")) {
+            if (safety_backup("restoring the presets from a backup", {chosen.front()})) {
                 WriteGuard writing(*this);
                 ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
             }

@@ -216,10 +216,10 @@ std::string Session::safety_backup_folder() const
     return ops::auto_backup_folder(ensure_data_folder(home_drive()));
 }
 
-bool Session::safety_backup(const std::string& what)
+bool Session::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
 {
-    const ops::GuardResult g =
-        ops::guard_with_backup(link(), report(), safety_backup_folder(), what, ops::OnBackupFailure::Refuse);
+    const ops::GuardResult g = ops::guard_with_backup(link(), report(), safety_backup_folder(), what,
+                                                      ops::OnBackupFailure::Refuse, never_remove);
     if (g.proceed) return true;
     err("korvane: nothing was sent: the safety backup before " + what +
         " failed. Give --no-backup to go on without one.");

@@ -83,7 +83,9 @@ public:
     // backup") overwrites the pedal, after connect(). False when it failed
     // (said on standard error): the command then returns kFailed and sends
     // nothing more. True at once with --no-backup.
-    bool safety_backup(const std::string& what);
+    // `never_remove`: files the pruning of old safety backups must keep (the
+    // backup being restored).
+    bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
 
     // A result line on standard output / an error line on standard error.
     virtual void out(std::string_view line) = 0;

@@ -23,7 +23,7 @@ int cmd_restore(Session& s)
     if (!library) return kFailed;
     if (!s.confirm("Overwrite all 32 presets of the pedal with " + s.args[0] + "?")) return kUsage;
     if (!s.connect()) return kFailed;
-    if (!s.safety_backup("restoring the presets from a backup")) return kFailed;
+    if (!s.safety_backup("restoring the presets from a backup", {s.args[0]})) return kFailed;
 
     const ops::RestoreResult r = ops::restore_image(s.link(), s.report(), file.image, ops::library_programs(*library));
     if (!r.ok()) {
