@@ -5,6 +5,7 @@
 #include "link/SerialDriver.h"
 #include "ops/AutoBackup.h"
 #include "ops/Texts.h"
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 
 #include <unistd.h>
@@ -83,6 +84,12 @@ private:
     bool drawn_ = false;
 };
 
+bool write_stdout(std::span<const uint8_t> bytes)
+{
+    std::fflush(stdout);
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
 class TerminalSession : public Session {
 public:
     TerminalSession(const Terminal& t, const std::string& port, bool verbose)
@@ -130,6 +137,13 @@ public:
     }
 
     void out(std::string_view line) override { t_.out(std::string(line)); }
+    bool out_bytes(std::span<const uint8_t> bytes) override
+    {
+        if (progress_) progress_->finish();
+        if (t_.out_bytes ? t_.out_bytes(bytes) : write_stdout(bytes)) return true;
+        err("korvane: cannot write to standard output.");
+        return false;
+    }
     void err(std::string_view line) override
     {
         if (progress_) progress_->finish();
@@ -223,6 +237,15 @@ bool Session::safety_backup(const std::string& what, const std::vector<std::stri
     if (g.proceed) return true;
     err("korvane: nothing was sent: the safety backup before " + what +
         " failed. Give --no-backup to go on without one.");
+    return false;
+}
+
+bool Session::output_target_ok(const Command& c, const std::string& path)
+{
+    if (path == "-") return true;
+    const OutputTarget target = resolve_output_target(path);
+    if (target.ok()) return true;
+    err("korvane " + std::string(c.name) + ": cannot write " + path + ": " + target.reason + ".");
     return false;
 }
 

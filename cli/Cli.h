@@ -23,6 +23,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,15 @@ public:
     // A result line on standard output / an error line on standard error.
     virtual void out(std::string_view line) = 0;
     virtual void err(std::string_view line) = 0;
+    // A file's bytes on standard output (a FILE given as "-"); false when
+    // they could not all be written (said on standard error).
+    virtual bool out_bytes(std::span<const uint8_t> bytes) = 0;
+
+    // Before a command that writes FILE talks to the pedal: "-" (standard
+    // output), nothing there, a regular file or a link to one is fine;
+    // anything else (a device, FIFO, socket, folder) is said on standard
+    // error and the command returns kUsage.
+    bool output_target_ok(const Command& c, const std::string& path);
 
     // A usage error: says it and the command's usage on standard error; kUsage.
     int usage_error(const Command& c, std::string_view what);

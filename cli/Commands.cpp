@@ -1,5 +1,11 @@
 #include "cli/Commands.h"
 
+// What every command that writes a file says about its FILE (joined to the
+// command's help text at compile time).
+#define KV_OUTPUT_RULES                                                                  \
+    "A FILE that is a symbolic link is followed to the regular file it names, which\n"   \
+    "is replaced; a device, FIFO, socket or folder is refused (status 2).\n"
+
 namespace kv::cli {
 
 const std::vector<Command>& commands()
@@ -26,7 +32,8 @@ const std::vector<Command>& commands()
          "Reads all presets and writes them into FILE (1504 bytes). Without FILE the\n"
          "backup goes into the presets folder as Tessivar_Backup_MM-DD-YYYY.bkp, replacing\n"
          "one of the same day. Prints the path written. A transfer that fails leaves an\n"
-         "earlier file of that name as it was.\n",
+         "earlier file of that name as it was. FILE \"-\" writes the 1504 bytes to\n"
+         "standard output.\n" KV_OUTPUT_RULES,
          cmd_backup},
         {"restore", "korvane restore --yes FILE", "write the 32 presets of a backup file into the pedal",
          "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
@@ -37,7 +44,8 @@ const std::vector<Command>& commands()
          cmd_restore},
         {"read", "korvane read SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
          "Reads the preset of SLOT and writes it as an offline preset file named after\n"
-         "FILE (without its folder and .lop). Prints the path written.\n",
+         "FILE (without its folder and .lop). Prints the path written. FILE \"-\" writes\n"
+         "the preset file, named after the preset's title, to standard output.\n" KV_OUTPUT_RULES,
          cmd_read},
         {"write", "korvane write --yes SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
          "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
@@ -48,7 +56,8 @@ const std::vector<Command>& commands()
          "show: every setting by name with its value, one a line (AUX switch actions,\n"
          "favourite preset, preset pages, input pad, MIDI channel, footswitch B/X,\n"
          "tempo LED, and the CC number of each of the 29 MIDI functions).\n"
-         "save FILE: the 34 bytes of the global record, in record order, to FILE.\n"
+         "save FILE: the 34 bytes of the global record, in record order, to FILE\n"
+         "(\"-\": standard output). " KV_OUTPUT_RULES
          "load FILE: writes FILE's record to the pedal and reads it back to verify.\n"
          "A file that is not 34 bytes, or that holds a CC number above 99, one CC\n"
          "number for two functions or an AUX action code above 15, is refused\n"

@@ -136,10 +136,13 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeOrLeavesTheOldFileAndNoTemporary)
 
     // A folder that is not there: nothing to create, reported.
     EXPECT_FALSE(write_file_atomically(dir_ + "missing/x.bin", fresh));
-    // A target the rename cannot replace (a folder): reported, the folder kept.
+    // A target that is not a regular file (a folder): refused before anything
+    // is created, the folder kept.
     mkdir((dir_ + "folder.bin").c_str(), 0755);
     const WriteResult into_folder = write_file_atomically(dir_ + "folder.bin", fresh);
-    EXPECT_EQ(into_folder.failed, WriteResult::Step::Rename);
+    EXPECT_EQ(into_folder.failed, WriteResult::Step::Target);
+    EXPECT_EQ(into_folder.message(),
+              "cannot write " + dir_ + "folder.bin: it is a folder, not a regular file; nothing was written");
     struct stat st {};
     EXPECT_EQ(stat((dir_ + "folder.bin").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));

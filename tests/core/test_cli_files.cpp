@@ -1,0 +1,191 @@
+// What the command line writes and reads besides the pedal, against the
+// simulated pedal through the in-process driver: output targets that are not
+// regular files, standard output as "-", and the reasons given when a file
+// cannot be written.
+
+#include "cli/Terminal.h"
+#include "link/InProcessDriver.h"
+#include "platform/AtomicFile.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/SafeFile.h"
+#include "settings/GlobalsRecord.h"
+#include "sim/FactoryData.h"
+#include "sim/PedalModel.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliFilesTest : public ::testing::Test {
+protected:
+    CliFilesTest()
+    {
+        char tmpl[] = "/tmp/kv_cli_files_XXXXXX";
+        drive = mkdtemp(tmpl);
+        setenv("HOMEDRIVE", drive.c_str(), 1);
+        pedal.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
+        driver.attach(kPedalDescription, "TV000001", &pedal);
+        pedal.set_request_observer([this](const PedalRequest& r) {
+            requests.push_back(r.name);
+            if (on_request) on_request(r);
+        });
+        for (int s = 0; s < kSlotCount; ++s) pedal.memory().slots[s].title = make_title("Slot " + std::to_string(s + 1));
+    }
+    ~CliFilesTest() override
+    {
+        if (std::system(("rm -rf '" + drive + "'").c_str()) != 0) std::fputs("could not remove the test folder\n", stderr);
+    }
+
+    int run(std::vector<std::string> args)
+    {
+        out.clear();
+        err.clear();
+        bytes.clear();
+        requests.clear();
+        cli::Terminal t;
+        t.driver = &driver;
+        t.clock = &clock;
+        t.out = [this](const std::string& s) { out += s + "\n"; };
+        t.err = [this](const std::string& s) { err += s + "\n"; };
+        t.out_bytes = [this](std::span<const uint8_t> b) {
+            bytes.insert(bytes.end(), b.begin(), b.end());
+            return true;
+        };
+        return cli::run(args, t);
+    }
+    std::vector<uint8_t> memory_image() const
+    {
+        std::vector<uint8_t> image(kPresetImageSize);
+        for (int s = 0; s < kSlotCount; ++s) {
+            set_image_parameters(image.data(), s, pedal.memory().slots[s].parameters);
+            set_image_title(image.data(), s, pedal.memory().slots[s].title);
+        }
+        return image;
+    }
+
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver{clock};
+    std::vector<std::string> requests;
+    std::function<void(const PedalRequest&)> on_request;
+    std::string out, err, drive;
+    std::vector<uint8_t> bytes;
+};
+
+std::string kind(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return "missing";
+    if (S_ISREG(st.st_mode)) return "file " + std::to_string(st.st_size);
+    if (S_ISLNK(st.st_mode)) return "link";
+    if (S_ISFIFO(st.st_mode)) return "fifo";
+    if (S_ISCHR(st.st_mode)) return "chr";
+    if (S_ISDIR(st.st_mode)) return "dir";
+    if (S_ISSOCK(st.st_mode)) return "sock";
+    return "other";
+}
+
+TEST_F(CliFilesTest, OutputsThatAreNotRegularFilesAreRefusedBeforeThePedalIsAsked)
+{
+    const std::string d = drive + "/";
+    ASSERT_EQ(::mkfifo((d + "fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir((d + "folder").c_str(), 0755), 0);
+    fs::create_symlink(d + "fifo", d + "link-to-fifo");
+    fs::create_symlink(d + "nowhere", d + "dangling");
+    fs::create_symlink("/dev/null", d + "link-to-null");
+    // A character device of its own (the null device's numbers), so that a
+    // fault here can never replace the system's.
+    const bool have_device = ::mknod((d + "device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sock_path = d + "socket";
+    ASSERT_LT(sock_path.size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, sock_path.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+
+    struct Target {
+        std::string name, what;
+    };
+    std::vector<Target> targets = {
+        {"fifo", "a FIFO"},
+        {"folder", "a folder"},
+        {"folder/", "a folder"},
+        {"link-to-fifo", "a symbolic link to a FIFO"},
+        {"dangling", "a symbolic link to nothing"},
+        {"link-to-null", "a symbolic link to a character device"},
+        {"socket", "a socket"},
+    };
+    if (have_device) targets.push_back({"device", "a character device"});
+    struct Command {
+        std::vector<std::string> args;   // the target goes last
+    };
+    const std::vector<Command> commands = {{{"backup"}}, {{"read", "3"}}, {{"globals", "save"}}};
+    for (const Command& c : commands) {
+        for (const Target& t : targets) {
+            SCOPED_TRACE(c.args[0] + " " + t.name);
+            std::vector<std::string> args = c.args;
+            args.push_back(d + t.name);
+            const std::string before = kind(d + t.name);
+            EXPECT_EQ(run(args), 2);
+            EXPECT_TRUE(requests.empty());
+            EXPECT_NE(err.find("cannot write " + d + t.name + ": it is " + t.what), std::string::npos) << err;
+            EXPECT_EQ(kind(d + t.name), before);
+            EXPECT_TRUE(out.empty());
+        }
+    }
+    EXPECT_EQ(kind("/dev/null"), "chr");
+    ::close(sock);
+
+    // A link to a regular file: the file it names is replaced, the link stays.
+    ASSERT_EQ(::mkdir((d + "real").c_str(), 0755), 0);
+    {
+        std::FILE* f = std::fopen((d + "real/kept.bkp").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("old", f);
+        std::fclose(f);
+    }
+    fs::create_symlink(d + "real/kept.bkp", d + "link.bkp");
+    fs::create_symlink(d + "link.bkp", d + "link2.bkp");   // through two links
+    ASSERT_EQ(run({"backup", d + "link2.bkp"}), 0) << err;
+    EXPECT_EQ(kind(d + "link.bkp"), "link");
+    EXPECT_EQ(kind(d + "link2.bkp"), "link");
+    EXPECT_EQ(kind(d + "real/kept.bkp"), "file 1504");
+    const FileRead kept = read_file_limited(d + "real/kept.bkp", kDataFileLimit);
+    ASSERT_TRUE(kept.ok());
+    EXPECT_EQ(kept.bytes, memory_image());
+
+    // "-": standard output, nothing on disk.
+    ASSERT_EQ(run({"backup", "-"}), 0) << err;
+    EXPECT_EQ(bytes, memory_image());
+    EXPECT_EQ(kind("-"), "missing");
+    ASSERT_EQ(run({"globals", "save", "-"}), 0) << err;
+    EXPECT_EQ(bytes, std::vector<uint8_t>(pedal.memory().globals.begin(), pedal.memory().globals.end()));
+    ASSERT_EQ(run({"read", "5", "-"}), 0) << err;
+    const std::string name = "Slot 5\n";
+    ASSERT_EQ(bytes.size(), name.size() + kPresetRecordSize);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::ptrdiff_t(name.size())), name);
+    EXPECT_EQ(0, std::memcmp(bytes.data() + name.size(), pedal.memory().slots[4].parameters.data(),
+                             kPresetParametersSize));
+}
+
+} // namespace
+} // namespace kv
