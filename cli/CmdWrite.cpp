@@ -34,7 +34,14 @@ int cmd_write(Session& s)
     preset.program_y = programs.y;
     const ops::StoreResult r = ops::write_slot(s.link(), s.report(), *slot, preset);
     if (!r.ok()) {
-        s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
+        if (r.read_back_failed && r.code == UsbLink::kMismatch)
+            s.err("korvane write: storing slot " + s.args[0] + " failed: the preset read back differs from " + path +
+                  " (code " + std::to_string(r.code) + ").");
+        else if (r.read_back_failed)
+            s.err("korvane write: storing slot " + s.args[0] + " failed: the pedal did not answer when the slot was "
+                  "read back to verify it (code " + std::to_string(r.code) + ").");
+        else
+            s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
         return kFailed;
     }
     s.out("Stored " + path + " in slot " + s.args[0]);

@@ -4,6 +4,7 @@
 // cannot be written.
 
 #include "cli/Terminal.h"
+#include "library/core/OfflinePresets.h"
 #include "link/InProcessDriver.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
@@ -185,6 +186,38 @@ TEST_F(CliFilesTest, OutputsThatAreNotRegularFilesAreRefusedBeforeThePedalIsAske
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::ptrdiff_t(name.size())), name);
     EXPECT_EQ(0, std::memcmp(bytes.data() + name.size(), pedal.memory().slots[4].parameters.data(),
                              kPresetParametersSize));
+}
+
+void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+}
+
+TEST_F(CliFilesTest, AStoreWhoseHeaderWasSpoiledOnTheWayIsRetriedAndNeverReportedAsStored)
+{
+    PresetRecord record{pedal.memory().slots[2].parameters, make_title("Spoil test")};
+    const std::string file = drive + "/spoil.lop";
+    write_bytes(file, encode_preset_file("spoil", record));
+
+    // Once: the read-back differs, the one retry stores it right.
+    pedal.spoil_next_headers(1);
+    ASSERT_EQ(run({"write", "--yes", "6", file}), 0) << err;
+    EXPECT_EQ(out, "Stored " + file + " in slot 6\n");
+    EXPECT_EQ(0, std::memcmp(pedal.memory().slots[5].parameters.data(), record.parameters.data(),
+                             kPresetParametersSize));
+    EXPECT_EQ(title_text(pedal.memory().slots[5].title), "Spoil test");
+
+    // Every time: a failure, never "Stored".
+    record.title = make_title("Spoil again");
+    write_bytes(file, encode_preset_file("spoil", record));
+    pedal.spoil_next_headers(1000);
+    EXPECT_EQ(run({"write", "--yes", "6", file}), 1);
+    EXPECT_TRUE(out.empty()) << out;
+    EXPECT_NE(err.find("storing slot 6 failed: the preset read back differs from " + file), std::string::npos) << err;
+    pedal.spoil_next_headers(0);
 }
 
 } // namespace
