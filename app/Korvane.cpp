@@ -712,7 +712,22 @@ bool Korvane::connect(bool interactive)
         }
     } else {
         preset_panel->load_list(presets_list_path(presets_folder_));
-        for (const std::string& problem : preset_panel->load_problems) std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+        std::string shown;
+        for (const std::string& problem : preset_panel->load_problems) {
+            std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+            if (!shown.empty()) shown += "\n";
+            shown += problem;
+        }
+        // Said in a dialog too: a list that did not load is not rewritten
+        // (saving and removing presets are refused until it loads).
+        if (!shown.empty()) {
+            const std::string& locked = preset_panel->library.list_problem();
+            dialogs().alert(std::string(locked.empty() ? "Some offline presets could not be read:\n"
+                                                       : "The list of offline presets could not be read. Saving "
+                                                         "and removing offline presets is refused until it loads, "
+                                                         "so that no entry of it is lost:\n") +
+                            shown);
+        }
     }
     redraw();
     return r.online();
