@@ -175,6 +175,7 @@ void print_overview(const Terminal& t)
     t.out("  --yes             answer yes to the question before the pedal is overwritten");
     t.out("  --verbose         print every USB step on standard error");
     t.out("  --no-backup       no safety backup before the pedal's presets are overwritten");
+    t.out("  --force           store presets that break the editor's rules as they are");
     t.out("  --help            this text; `korvane COMMAND --help` tells about one command");
     t.out("");
     t.out("Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file.");
@@ -299,7 +300,7 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
 
     std::vector<std::string> rest;
     std::string port;
-    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false;
+    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false, force = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (options_end || a.empty() || a[0] != '-' || a == "-") {
@@ -312,6 +313,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
             verbose = true;
         } else if (a == "--no-backup") {
             no_backup = true;
+        } else if (a == "--force") {
+            force = true;
         } else if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
@@ -339,6 +342,7 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.yes = yes;
     session.verbose = verbose;
     session.no_backup = no_backup;
+    session.force = force;
     session.port = port;
     return command->run(session);
 }

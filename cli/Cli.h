@@ -13,9 +13,11 @@
 // with status 2.
 //
 // Options known to every command: --port PATH (that serial port instead of
-// the device list), --yes, --verbose, --help, and --no-backup (commands that
+// the device list), --yes, --verbose, --help, --no-backup (commands that
 // overwrite the pedal's presets take a safety backup first and refuse when it
-// fails; --no-backup goes on without one).
+// fails; --no-backup goes on without one) and --force (restore and write
+// refuse a file whose presets break the editor's rules, status 2, unless
+// --force is given).
 
 #include "link/UsbLink.h"
 #include "ops/Connect.h"
@@ -54,6 +56,7 @@ public:
     bool yes = false;
     bool verbose = false;
     bool no_backup = false;          // --no-backup: no safety backup before overwriting
+    bool force = false;              // --force: store presets that break the editor's rules as they are
     std::string port;                // --port, empty: the device list
 
     virtual UsbLink& link() = 0;

@@ -5,6 +5,7 @@
 #include "cli/PresetData.h"
 #include "library/core/OfflinePresets.h"
 #include "ops/Transfers.h"
+#include "preset/RecordCheck.h"
 
 namespace kv::cli {
 
@@ -20,6 +21,14 @@ int cmd_write(Session& s)
     if (!file.ok()) {
         s.err("korvane write: " + preset_file_problem_text(file, path));
         return kUsage;
+    }
+    if (const std::string problem = record_problem(file.record); !problem.empty()) {
+        if (!s.force) {
+            s.err("korvane write: " + path + ": " + problem + ".");
+            s.err("korvane write: nothing was sent; give --force to store the preset as it is.");
+            return kUsage;
+        }
+        s.err("korvane write: " + path + ": " + problem + " (stored as it is: --force).");
     }
     const auto library = algorithm_library(s, "write");
     if (!library) return kFailed;

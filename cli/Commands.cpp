@@ -40,7 +40,10 @@ const std::vector<Command>& commands()
          "the 32 presets slot by slot and verifies them by reading all back. Exit status 1\n"
          "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n"
          "First the pedal's presets and global settings are saved in the presets folder's\n"
-         "autobackup/; if that fails nothing is sent unless --no-backup is given.\n",
+         "autobackup/; if that fails nothing is sent unless --no-backup is given.\n"
+         "A file whose presets break the editor's rules (an algorithm or option code\n"
+         "out of range, reserved speed bits, an unprintable title) is refused with the\n"
+         "first reason (status 2) unless --force is given.\n",
          cmd_restore},
         {"read", "korvane read SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
          "Reads the preset of SLOT and writes it as an offline preset file named after\n"
@@ -49,7 +52,8 @@ const std::vector<Command>& commands()
          cmd_read},
         {"write", "korvane write --yes SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
          "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
-         "pedal's echo with one retry after a mismatch.\n",
+         "pedal's echo and by reading the slot back, with one retry after a mismatch.\n"
+         "A preset that breaks the editor's rules is refused (status 2) unless --force.\n",
          cmd_write},
         {"globals", "korvane globals show | save FILE | load [--yes] FILE",
          "print, save or load the pedal's global settings and MIDI CC map",

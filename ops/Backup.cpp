@@ -6,6 +6,7 @@
 #include "preset/AlgorithmLibrary.h"
 #include "preset/Catalogue.h"
 #include "preset/ProgramImage.h"
+#include "preset/RecordCheck.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -130,7 +131,14 @@ RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, 
                       const ProgramsFor& programs)
 {
     const LocalTime when = report.now();
-    const BackupFile file = read_backup_file(path);
+    BackupFile file = read_backup_file(path);
+    // Presets the editor could not make sense of are not stored either.
+    if (file.ok()) {
+        if (const std::string problem = image_problem(file.image.data()); !problem.empty()) {
+            file.error = EINVAL;
+            file.reason = path + ": " + problem + ".";
+        }
+    }
     if (!file.ok()) {
         RestoreResult r;
         r.outcome = RestoreResult::Outcome::FileError;

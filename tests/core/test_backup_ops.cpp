@@ -59,6 +59,12 @@ protected:
             for (size_t i = 0; i < kPresetParametersSize; ++i) slot.parameters.data()[i] = uint8_t(s * 7 + i);
             slot.parameters.algorithm_x = uint8_t(s % 38);
             slot.parameters.algorithm_y = uint8_t((s + 5) % 38);
+            // Within the editor's rules, which a restore checks first.
+            slot.parameters.set_routing(uint8_t(s % 3));
+            slot.parameters.speed_x[1] &= 0x07;
+            slot.parameters.speed_y[1] &= 0x07;
+            for (Engine e : {Engine::X, Engine::Y})
+                for (int sp = 0; sp < 3; ++sp) slot.parameters.set_sp(e, sp, 0);
             slot.title = make_title("Slot " + std::to_string(s));
         }
     }

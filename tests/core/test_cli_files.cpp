@@ -7,6 +7,8 @@
 #include "library/core/OfflinePresets.h"
 #include "link/InProcessDriver.h"
 #include "platform/AtomicFile.h"
+#include "preset/Catalogue.h"
+#include "preset/RecordCheck.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/SafeFile.h"
@@ -218,6 +220,82 @@ TEST_F(CliFilesTest, AStoreWhoseHeaderWasSpoiledOnTheWayIsRetriedAndNeverReporte
     EXPECT_TRUE(out.empty()) << out;
     EXPECT_NE(err.find("storing slot 6 failed: the preset read back differs from " + file), std::string::npos) << err;
     pedal.spoil_next_headers(0);
+}
+
+TEST(RecordCheck, RecordsTheEditorMakesPassAndBrokenOnesNameTheirFirstProblem)
+{
+    const PedalMemory factory = factory_memory(std::string(KV_SOURCE_DIR) + "/bin");
+    for (int s = 0; s < kSlotCount; ++s) {
+        const PresetRecord r{factory.slots[size_t(s)].parameters, factory.slots[size_t(s)].title};
+        EXPECT_EQ(record_problem(r), "") << "factory preset " << s + 1;
+    }
+    EXPECT_EQ(record_problem(PresetRecord{default_parameters(), make_title("Fresh")}), "");
+    // A zeroed record (NUL title) is fine too: a blank pedal backs up that way.
+    EXPECT_EQ(record_problem(PresetRecord{}), "");
+
+    struct Broken {
+        std::function<void(PresetRecord&)> spoil;
+        std::string problem;
+    };
+    const std::vector<Broken> table = {
+        {[](PresetRecord& r) { r.parameters.algorithm_x = 38; }, "DSP-X algorithm code 38 is not an algorithm (0 to 37)"},
+        {[](PresetRecord& r) { r.parameters.algorithm_y = 255; }, "DSP-Y algorithm code 255 is not an algorithm (0 to 37)"},
+        {[](PresetRecord& r) { r.parameters.set_routing(uint8_t(3)); }, "the routing code 3 is none of Cascade, Mixture and LR-split"},
+        {[](PresetRecord& r) { r.parameters.speed_y[1] = 0x08; }, "DSP-Y speed uses reserved bits (2048 is above 2047)"},
+        {[](PresetRecord& r) { r.title.text[3] = '\n'; }, "the title holds the unprintable byte 0x0A"},
+        {[](PresetRecord& r) { r.title.text[11] = char(0xE9); }, "the title holds the unprintable byte 0xE9"},
+        {[](PresetRecord& r) { r.title.text[0] = '\0'; }, "the title holds the unprintable byte 0x00"},
+    };
+    for (const Broken& b : table) {
+        PresetRecord r{default_parameters(), make_title("Broken")};
+        b.spoil(r);
+        EXPECT_EQ(record_problem(r), b.problem);
+    }
+    // An option code beyond its algorithm's list.
+    PresetRecord r{default_parameters(), make_title("Options")};
+    bool found = false;
+    for (int sp = 0; sp < 3 && !found; ++sp) {
+        if (sp_hidden(r.parameters.algorithm_x, sp)) continue;
+        r.parameters.set_sp(Engine::X, sp, 200);
+        EXPECT_EQ(record_problem(r).find("DSP-X secondary parameter " + std::to_string(sp + 1) + " code 200 is not an option"),
+                  0u)
+            << record_problem(r);
+        found = true;
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(CliFilesTest, FilesOfRandomBytesAreRefusedUnlessForced)
+{
+    std::vector<uint8_t> noise(kPresetImageSize);
+    uint32_t seed = 12345;
+    for (uint8_t& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = uint8_t(seed >> 16);
+    }
+    const std::string bkp = drive + "/noise.bkp";
+    write_bytes(bkp, noise);
+    const PedalMemory before = pedal.memory();
+    EXPECT_EQ(run({"restore", "--yes", bkp}), 2);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_NE(err.find("korvane restore: " + bkp + ": preset 1: "), std::string::npos) << err;
+    EXPECT_NE(err.find("give --force to store the presets as they are"), std::string::npos) << err;
+    EXPECT_TRUE(pedal.memory() == before);
+
+    std::vector<uint8_t> lop = {'n', 'o', 'i', 's', 'e', '\n'};
+    lop.insert(lop.end(), noise.begin(), noise.begin() + kPresetRecordSize);
+    const std::string file = drive + "/noise.lop";
+    write_bytes(file, lop);
+    EXPECT_EQ(run({"write", "--yes", "4", file}), 2);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_NE(err.find("korvane write: " + file + ": "), std::string::npos) << err;
+    EXPECT_TRUE(pedal.memory() == before);
+
+    // --force stores them as they are.
+    ASSERT_EQ(run({"write", "--yes", "--force", "4", file}), 0) << err;
+    EXPECT_EQ(0, std::memcmp(pedal.memory().slots[3].parameters.data(), noise.data(), kPresetParametersSize));
+    ASSERT_EQ(run({"restore", "--yes", "--force", "--no-backup", bkp}), 0) << err;
+    EXPECT_EQ(memory_image(), noise);
 }
 
 } // namespace
