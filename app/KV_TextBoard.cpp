@@ -198,6 +198,11 @@ bool KV_TextBoard::write_log(const std::string& path) const
 bool KV_TextBoard::save_log()
 {
     LocalTime t = time_source_();
+    if (desktop_folder().empty()) {
+        // Never into the working directory or under "/".
+        dialogs().alert(std::string("Status records could not be written to a log file.\n\n") + kNoHomeFolderText);
+        return false;
+    }
     last_log_path_ = log_file_path(t);
     if (write_log(last_log_path_)) {
         dialogs().message("Status records have been successfully written to a log file.\n\nFile location : Desktop");

@@ -231,8 +231,17 @@ std::string Session::safety_backup_folder() const
     return ops::auto_backup_folder(ensure_data_folder(home_drive()));
 }
 
+bool Session::safety_backup_possible(const std::string& what)
+{
+    if (no_backup || !home_drive().empty()) return true;
+    err(std::string("korvane: nothing was sent: the safety backup before ") + what + " has no folder to go to. " +
+        kNoHomeFolderText);
+    return false;
+}
+
 bool Session::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
 {
+    if (!safety_backup_possible(what)) return false;
     const ops::GuardResult g = ops::guard_with_backup(link(), report(), safety_backup_folder(), what,
                                                       ops::OnBackupFailure::Refuse, never_remove);
     if (g.proceed) return true;

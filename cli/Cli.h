@@ -87,6 +87,9 @@ public:
     // backup") overwrites the pedal, after connect(). False when it failed
     // (said on standard error): the command then returns kFailed and sends
     // nothing more. True at once with --no-backup.
+    // False (said on standard error) when a safety backup is asked for but
+    // there is no home folder to put it in.
+    bool safety_backup_possible(const std::string& what);
     // `never_remove`: files the pruning of old safety backups must keep (the
     // backup being restored).
     bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});

@@ -22,6 +22,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -73,6 +75,12 @@ protected:
             return true;
         };
         return cli::run(args, t);
+    }
+    bool stored_any() const
+    {
+        for (const auto& r : requests)
+            if (r.rfind("Store preset", 0) == 0) return true;
+        return false;
     }
     std::vector<uint8_t> memory_image() const
     {
@@ -220,6 +228,42 @@ TEST_F(CliFilesTest, AStoreWhoseHeaderWasSpoiledOnTheWayIsRetriedAndNeverReporte
     EXPECT_TRUE(out.empty()) << out;
     EXPECT_NE(err.find("storing slot 6 failed: the preset read back differs from " + file), std::string::npos) << err;
     pedal.spoil_next_headers(0);
+}
+
+// A user without a home folder (HOME unset, no password entry): nothing is
+// made in the working directory or under "/", and the user is told why.
+TEST_F(CliFilesTest, WithoutAHomeFolderNothingIsCreatedAnywhere)
+{
+    if (::getuid() != 0) GTEST_SKIP() << "needs to become a user without a password entry";
+    const std::string work = drive + "/work";
+    ASSERT_EQ(::mkdir(work.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(work.c_str(), 0777), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A uid no password entry has.
+        uid_t nobody = 54321;
+        while (::getpwuid(nobody)) ++nobody;
+        if (::chdir(work.c_str()) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(10);
+        unsetenv("HOMEDRIVE");
+        unsetenv("HOME");
+        if (home_folder() || !home_drive().empty() || !ensure_data_folder(home_drive()).empty()) ::_exit(11);
+        if (run({"backup"}) != 2) ::_exit(12);
+        if (err.find("There is no home folder: HOME is not set") == std::string::npos) ::_exit(13);
+        if (run({"restore", "--yes", "/nothing.bkp"}) != 2) ::_exit(14);   // refused before any folder is made
+        setenv("HOME", "", 1);
+        if (home_folder() || run({"swap", "--yes", "1", "2"}) != 1) ::_exit(15);
+        if (err.find("There is no home folder") == std::string::npos || stored_any()) ::_exit(16);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // Nothing was made in the working directory, nor under "/".
+    EXPECT_TRUE(fs::is_empty(work));
+    EXPECT_FALSE(fs::exists("/Brakwell"));
+    EXPECT_FALSE(fs::exists("/Documents"));
 }
 
 TEST(RecordCheck, RecordsTheEditorMakesPassAndBrokenOnesNameTheirFirstProblem)
