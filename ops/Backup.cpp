@@ -92,8 +92,10 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
     auto cannot_write = [&](const std::string& error, BackupResult::Outcome outcome) {
         r.outcome = outcome;
         r.error = error;
-        report.alert("Failed to create backup file. Your computer may be out of memory, try rebooting it");
-        report.status(when, "  Backup operation failed.", "  > Backup file can not be created.");
+        // The system's reason first (a full disk, a read-only folder), then
+        // what it means for the backup.
+        report.alert(error + "\n\nFailed to create the backup file; any earlier file of that name is unchanged.");
+        report.status(when, "  Backup operation failed.", "  > " + error);
         report.progress(100, "Backup failed", Bar::Error);
         return r;
     };

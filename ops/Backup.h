@@ -85,7 +85,9 @@ struct BackupResult {
 
 // All presets of the pedal into `path` (the caller has asked). Reports:
 // "Backup complete." and two lines, or the failure alert and two lines; the
-// progress ends at 100 with "Backup complete" or "Backup failed".
+// progress ends at 100 with "Backup complete" or "Backup failed". A file
+// that cannot be written is reported with the system's reason first
+// ("cannot write <path>: No space left on device").
 BackupResult backup(UsbLink& link, Reporter& report, const std::string& path);
 
 struct RestoreResult {

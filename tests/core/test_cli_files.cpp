@@ -230,6 +230,18 @@ TEST_F(CliFilesTest, AStoreWhoseHeaderWasSpoiledOnTheWayIsRetriedAndNeverReporte
     pedal.spoil_next_headers(0);
 }
 
+TEST_F(CliFilesTest, AFileThatCannotBeWrittenGivesTheSystemsReasonFirst)
+{
+    const std::string path = drive + "/missing/x.bkp";
+    EXPECT_EQ(run({"backup", path}), 1);
+    const std::string reason = "cannot write " + path + ": " + std::strerror(ENOENT);
+    const size_t first = err.find(reason);
+    ASSERT_NE(first, std::string::npos) << err;
+    EXPECT_LT(first, err.find("Failed to create the backup file")) << err;
+    EXPECT_EQ(err.find("memory"), std::string::npos) << err;
+    EXPECT_EQ(err.find("rebooting"), std::string::npos) << err;
+}
+
 // A user without a home folder (HOME unset, no password entry): nothing is
 // made in the working directory or under "/", and the user is told why.
 TEST_F(CliFilesTest, WithoutAHomeFolderNothingIsCreatedAnywhere)
