@@ -53,6 +53,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -171,6 +172,8 @@ void Korvane::build(const KorvaneSetup& setup)
     // 1. The window's group takes the children from here on; the data folder.
     begin();
     presets_folder_ = presets_folder();
+    // What killed runs left behind there goes first.
+    ops::remove_leftovers(presets_folder_, std::time(nullptr));
 
     // 2. Artwork; a missing file gives an empty image and nothing is said.
     load_artwork();

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -346,6 +347,10 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
         print_command_help(t, *command);
         return kOk;
     }
+    // What killed runs left behind in our folders goes first.
+    if (const std::string drive = home_drive(); !drive.empty())
+        ops::remove_leftovers(drive + "/Brakwell/Korvane/presets/", std::time(nullptr));
+
     TerminalSession session(t, port, verbose);
     session.args = std::move(rest);
     session.yes = yes;

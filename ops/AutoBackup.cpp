@@ -239,6 +239,41 @@ AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string&
     return r;
 }
 
+int remove_leftovers(const std::string& presets_folder, std::time_t now)
+{
+    if (presets_folder.empty()) return 0;
+    auto old_enough = [now](const std::string& path) {
+        struct stat st;
+        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+               std::difftime(now, st.st_mtime) > kLeftoverAge;
+    };
+    auto ours = [](const std::string& target) {
+        return ends_with(target, kPresetsExtension) || ends_with(target, kGlobalsExtension) ||
+               ends_with(target, ".lop") || target == "presets.lst";
+    };
+    int removed = 0;
+    const std::string backups = auto_backup_folder(presets_folder);
+    for (const std::string& folder : {with_slash(presets_folder), backups}) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) continue;
+        std::vector<std::string> names;
+        while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
+        ::closedir(dir);
+        for (const std::string& name : names) {
+            const std::string path = folder + name;
+            const auto target = temporary_file_target(name);
+            bool leftover = target && ours(*target);
+            // A safety backup's .globals without its .bkp.
+            if (!leftover && folder == backups && parse_backup_name(name, kGlobalsExtension)) {
+                const std::string bkp = path.substr(0, path.size() - std::strlen(kGlobalsExtension)) + kPresetsExtension;
+                leftover = !file_exists(bkp);
+            }
+            if (leftover && old_enough(path) && remove_file(path)) ++removed;
+        }
+    }
+    return removed;
+}
+
 std::string backup_failed_question(const std::string& what, const std::string& reason)
 {
     return "The presets in your pedal could not be backed up before " + what + ":\n" + reason +

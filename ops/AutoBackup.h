@@ -36,6 +36,7 @@
 #include "preset/PresetRecord.h"
 
 #include <array>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,16 @@ std::vector<std::string> list_auto_backups(const std::string& folder);
 // older goes instead. Returns how many backups were removed.
 int prune_auto_backups(const std::string& folder, int keep = kAutoBackupsKept,
                        const std::vector<std::string>& never_remove = {});
+
+// Leftovers of runs that were killed: temporary files of our writes
+// (".<name>.XXXXXX" for a backup, safety backup, .globals, offline preset
+// or presets.lst) in the presets folder and its autobackup/, and safety
+// backup .globals files whose .bkp is gone. Only what is older than
+// kLeftoverAge (by the file's own time, against `now`) is removed, so the
+// files of a program writing at this moment are left alone. Nothing else is
+// touched; missing folders are fine. Returns how many files were removed.
+constexpr double kLeftoverAge = 3600.0;
+int remove_leftovers(const std::string& presets_folder, std::time_t now);
 
 // What to do when the safety backup cannot be made.
 enum class OnBackupFailure {

@@ -205,6 +205,19 @@ WriteResult write_file_atomically(const std::string& path, std::span<const uint8
     return out.commit();
 }
 
+std::optional<std::string> temporary_file_target(const std::string& name)
+{
+    constexpr size_t kSuffix = 7;   // ".XXXXXX"
+    if (name.size() < 1 + 1 + kSuffix || name[0] != '.') return std::nullopt;
+    const size_t dot = name.size() - kSuffix;
+    if (name[dot] != '.') return std::nullopt;
+    for (size_t i = dot + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return std::nullopt;
+    }
+    return name.substr(1, dot - 1);
+}
+
 bool remove_file(const std::string& path, int* error)
 {
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;

@@ -37,6 +37,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -101,6 +102,11 @@ private:
 };
 
 WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes);
+
+// The name an AtomicFile gives its temporary file for a target called
+// `target` is ".<target>.XXXXXX" (six letters or digits). Returns the target's
+// name when `name` has that shape, else nothing.
+std::optional<std::string> temporary_file_target(const std::string& name);
 
 // Removes a file. True when it is gone afterwards (also when it was not there);
 // otherwise `error` holds errno.

@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -240,6 +242,46 @@ TEST_F(CliFilesTest, AFileThatCannotBeWrittenGivesTheSystemsReasonFirst)
     EXPECT_LT(first, err.find("Failed to create the backup file")) << err;
     EXPECT_EQ(err.find("memory"), std::string::npos) << err;
     EXPECT_EQ(err.find("rebooting"), std::string::npos) << err;
+}
+
+TEST_F(CliFilesTest, LeftoversOfKilledRunsAreRemovedAtStartAndNothingElse)
+{
+    const std::string presets = ensure_data_folder(drive);
+    const std::string backups = presets + "autobackup/";
+    ASSERT_EQ(::mkdir(backups.c_str(), 0755), 0);
+    const std::string stamp = "Tessivar_AutoBackup_000003_2026-12-07_10-48-05";
+    struct Leftover {
+        std::string path;
+        bool old;    // written more than an hour ago
+        bool gone;   // what the start must do
+    };
+    const std::vector<Leftover> files = {
+        {presets + ".Tessivar_Backup_03-07-2025.bkp.Ab12Cd", true, true},
+        {presets + ".presets.lst.XYZ123", true, true},
+        {presets + ".Warm Vibe.lop.k9LmN0", true, true},
+        {presets + ".Warm Vibe.lop.abcdef", false, false},   // a program writing right now
+        {presets + ".hidden.txt.abcdef", true, false},       // not a file of ours
+        {presets + ".Warm Vibe.lop.abc", true, false},       // not a temporary name
+        {presets + "Warm Vibe.lop", true, false},
+        {backups + "." + stamp + ".globals.q1w2e3", true, true},
+        {backups + "." + stamp + ".bkp.Q1W2E3", true, true},
+        {backups + stamp + ".globals", true, true},                                        // its .bkp is gone
+        {backups + "Tessivar_AutoBackup_000004_2026-12-07_10-49-05.globals", false, false},   // being written
+        {backups + "Tessivar_AutoBackup_000005_2026-12-07_10-50-05.globals", true, false},
+        {backups + "Tessivar_AutoBackup_000005_2026-12-07_10-50-05.bkp", true, false},
+        {backups + "Tessivar_AutoBackup_mine.globals", true, false},   // a user's own
+        {backups + "notes.globals", true, false},
+    };
+    const std::time_t two_hours_ago = std::time(nullptr) - 7200;
+    for (const Leftover& f : files) {
+        write_bytes(f.path, {1, 2, 3});
+        if (f.old) {
+            const timeval times[2] = {{two_hours_ago, 0}, {two_hours_ago, 0}};
+            ASSERT_EQ(::utimes(f.path.c_str(), times), 0);
+        }
+    }
+    EXPECT_EQ(run({"list"}), 0) << err;
+    for (const Leftover& f : files) EXPECT_EQ(fs::exists(f.path), !f.gone) << f.path;
 }
 
 // A user without a home folder (HOME unset, no password entry): nothing is
