@@ -61,7 +61,7 @@ const std::vector<Command>& commands()
          "favourite preset, preset pages, input pad, MIDI channel, footswitch B/X,\n"
          "tempo LED, and the CC number of each of the 29 MIDI functions).\n"
          "save FILE: the 34 bytes of the global record, in record order, to FILE\n"
-         "(\"-\": standard output). " KV_OUTPUT_RULES
+         "(\"-\": standard output).\n" KV_OUTPUT_RULES
          "load FILE: writes FILE's record to the pedal and reads it back to verify.\n"
          "A file that is not 34 bytes, or that holds a CC number above 99, one CC\n"
          "number for two functions or an AUX action code above 15, is refused\n"
