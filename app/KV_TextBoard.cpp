@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/Dialogs.h"
+#include "platform/AtomicFile.h"
 
 namespace kv {
 
@@ -183,16 +184,17 @@ std::string KV_TextBoard::contents() const
 
 bool KV_TextBoard::write_log(const std::string& path) const
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::string all = contents();
+    // Beside the target and renamed into place; a FIFO, device or folder of
+    // that name is refused (platform/AtomicFile.h).
+    AtomicFile out(path);
+    if (!out.is_open()) return false;
+    const std::string all = contents();
     bool ok = true;
     for (size_t pos = 0; pos < all.size() && ok; pos += kLogTransferSize) {
-        size_t n = std::min(kLogTransferSize, all.size() - pos);
-        ok = std::fwrite(all.data() + pos, 1, n, f) == n;
+        const size_t n = std::min(kLogTransferSize, all.size() - pos);
+        ok = out.write(all.data() + pos, n);
     }
-    if (std::fclose(f) != 0) ok = false;
-    return ok;
+    return out.commit().ok() && ok;
 }
 
 bool KV_TextBoard::save_log()
