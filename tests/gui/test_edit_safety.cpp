@@ -643,5 +643,26 @@ TEST_F(EditSafetyTest, RestoringTheOldestSafetyBackupFromTheWindowKeepsIt)
     EXPECT_TRUE(file_exists(oldest));
 }
 
+TEST_F(EditSafetyTest, ABackupOfRandomBytesIsNotRestoredFromTheWindow)
+{
+    std::vector<uint8_t> noise(kPresetImageSize);
+    uint32_t seed = 777;
+    for (uint8_t& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = uint8_t(seed >> 16);
+    }
+    const std::string file = home_ + "/noise.bkp";
+    ASSERT_TRUE(write_file_atomically(file, noise).ok());
+    const PedalMemory before = pedal_.memory();
+    requests_.clear();
+    dialogs_.choice_answers = {1};
+    dialogs_.file_answers = {{file}};
+    window_->restore_presets();
+    for (const auto& r : requests_) EXPECT_EQ(r.rfind("Store preset", 0), std::string::npos) << r;
+    EXPECT_TRUE(pedal_.memory() == before);
+    const std::string board = window_->text_board->contents();
+    EXPECT_NE(board.find("noise.bkp: preset 1: "), std::string::npos) << board;
+}
+
 } // namespace
 } // namespace kv
