@@ -203,11 +203,14 @@ std::string OfflineLibrary::list_text() const
     return out;
 }
 
-std::string OfflineLibrary::locked_error() const
+std::string OfflineLibrary::locked_error()
 {
     if (list_problem_.empty()) return {};
+    // The user may have repaired or moved the file meanwhile.
+    load();
+    if (list_problem_.empty()) return {};
     return "The list of offline presets could not be read, so it is not changed:\n" + list_problem_ +
-           "\nMove the file aside or repair it, then start the program again.";
+           "\nMove the file aside or repair it, then try again.";
 }
 
 OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<const uint8_t> bytes,

@@ -109,9 +109,11 @@ public:
     //
     // A list that exists but cannot be read (too large, not a regular file,
     // no permission) leaves the library empty and locked: store, adopt and
-    // remove then refuse (nothing is written), so that the next save can
-    // never replace a list of thousands with one line. No list at all is the
-    // ordinary first start and locks nothing.
+    // remove then refuse (nothing is written) until the list loads, so that
+    // the next save can never replace a list of thousands with one line; each
+    // of them reads the list again first (a repaired list unlocks, and its
+    // entries are then the library's). No list at all is the ordinary first
+    // start and locks nothing.
     std::vector<std::string> load();
     // Why the list could not be read (empty when it loaded or was not there).
     const std::string& list_problem() const { return list_problem_; }
@@ -145,8 +147,9 @@ private:
     // Lists the file of `name` (already written), replacing an entry.
     Change enter(std::string_view name, std::optional<size_t> replacing);
 
-    // The refusal while the list could not be read; empty when unlocked.
-    std::string locked_error() const;
+    // The refusal while the list cannot be read; empty when unlocked. Reads
+    // the list again first, so a list repaired meanwhile unlocks.
+    std::string locked_error();
 
     std::string folder_;
     std::string list_problem_;

@@ -359,6 +359,16 @@ TEST_F(FilesTest, ABigListLoadsWholeAndAListThatCannotBeReadIsNeverRewritten)
     struct stat st {};
     ASSERT_EQ(::stat(list_path.c_str(), &st), 0);
     EXPECT_EQ(size_t(st.st_size), kPresetListReadLimit + 1);
+
+    // Once the list is repaired, the next save reads it and keeps its entries.
+    put(list_path, dir_ + "Real.lop\n");
+    const OfflineLibrary::Change later = lib.store("Later", encode_preset_file("Later", record_with(4, "A")));
+    ASSERT_TRUE(later.ok) << later.error;
+    EXPECT_TRUE(lib.list_problem().empty());
+    const Bytes list = slurp(list_path);
+    EXPECT_EQ(std::string(list.begin(), list.end()), dir_ + "Real.lop\n" + dir_ + "Later.lop\n");
+    ASSERT_EQ(lib.size(), 2u);
+    EXPECT_EQ(lib.entries()[0].name, "Real");
 }
 
 // A list shared by someone else (or edited by hand) may name any file: taking
