@@ -205,7 +205,9 @@ public:
     // The safety backup of the pedal's presets and global record before
     // `what` overwrites them (ops/AutoBackup.h); asks whether to go on when
     // it fails. True: go on.
-    bool safety_backup(const std::string& what);
+    // `never_remove`: the backup being restored, which the pruning of old
+    // safety backups must keep.
+    bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
     // Menu > Update Firmware: the last moment the pedal can be read before
     // its update. Backed up when a pedal was read and no backup of it from
     // this run already holds what it holds now (nothing written since).

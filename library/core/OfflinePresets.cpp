@@ -158,10 +158,15 @@ std::vector<std::string> OfflineLibrary::load()
     std::vector<std::string> problems;
     entries_.clear();
     lines_.clear();
+    unreadable_.clear();
+    list_problem_.clear();
     const FileRead list = read_file_limited(list_path(), kPresetListReadLimit);
     if (!list) {
         // No list yet is the ordinary first start.
-        if (list.error != FileError::NotFound) problems.push_back(read_failure_message(list_path(), list.error));
+        if (list.error != FileError::NotFound) {
+            list_problem_ = read_failure_message(list_path(), list.error);
+            problems.push_back(list_problem_);
+        }
         return problems;
     }
     const std::string_view text(reinterpret_cast<const char*>(list.bytes.data()), list.bytes.size());
@@ -172,7 +177,10 @@ std::vector<std::string> OfflineLibrary::load()
         const FileRead preset = read_file_limited(path, kPresetFileReadLimit);
         if (!preset) {
             // A preset deleted by hand is left out quietly.
-            if (preset.error != FileError::NotFound) problems.push_back(read_failure_message(path, preset.error));
+            if (preset.error != FileError::NotFound) {
+                problems.push_back(read_failure_message(path, preset.error));
+                unreadable_.push_back(path);
+            }
             continue;
         }
         const std::string_view body(reinterpret_cast<const char*>(preset.bytes.data()), preset.bytes.size());
@@ -206,10 +214,22 @@ std::string OfflineLibrary::list_text() const
     return out;
 }
 
+std::string OfflineLibrary::locked_error()
+{
+    if (list_problem_.empty()) return {};
+    // The user may have repaired or moved the file meanwhile.
+    load();
+    if (list_problem_.empty()) return {};
+    return "The list of offline presets could not be read, so it is not changed:\n" + list_problem_ +
+           "\nMove the file aside or repair it, then try again.";
+}
+
 OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<const uint8_t> bytes,
                                              std::optional<size_t> replacing)
 {
     Change c;
+    c.error = locked_error();
+    if (!c.error.empty()) return c;
     const std::string path = path_for(name);
     const WriteResult written = write_file_atomically(path, bytes);
     if (!written) {
@@ -221,6 +241,11 @@ OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<co
 
 OfflineLibrary::Change OfflineLibrary::adopt(std::string_view name, std::optional<size_t> replacing)
 {
+    if (std::string error = locked_error(); !error.empty()) {
+        Change c;
+        c.error = std::move(error);
+        return c;
+    }
     return enter(name, replacing);
 }
 
@@ -262,6 +287,8 @@ OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optiona
 OfflineLibrary::Change OfflineLibrary::remove(size_t index)
 {
     Change c;
+    c.error = locked_error();
+    if (!c.error.empty()) return c;
     if (index >= entries_.size()) {
         c.error = "No such preset in the list.";
         return c;
@@ -273,10 +300,14 @@ OfflineLibrary::Change OfflineLibrary::remove(size_t index)
     for (size_t i = 0; i < entries_.size(); ++i)
         if (i != index && entries_[i].path == path) still_listed = true;
     // The list is written from the remaining items: a line whose file is
-    // gone (or was not listed) goes with it.
+    // gone, or could not be used, goes with it. Only a file that is there but
+    // could not be read (a FIFO, too large, no permission) keeps its line.
     std::vector<std::string> kept;
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (i != index) kept.push_back(entries_[i].path);
+    for (const std::string& line : lines_) {
+        bool keep = std::find(unreadable_.begin(), unreadable_.end(), line) != unreadable_.end();
+        for (size_t i = 0; i < entries_.size() && !keep; ++i) keep = i != index && entries_[i].path == line;
+        if (keep) kept.push_back(line);
+    }
     std::string text;
     for (const auto& l : kept) text += l + "\n";
     const WriteResult list = write_file_atomically(
