@@ -1,8 +1,10 @@
 #pragma once
-// The pedal link: every command the program sends to the pedal, each one a
-// self-contained exchange on the USB-serial bridge (open by description,
-// write the request, wait for the reply while the program stays alive, read,
-// clean up, close). Nothing stays open between commands.
+// The pedal link: every command the program sends to the pedal. A command is
+// one exchange on the USB-serial bridge: open the port, write the request,
+// wait for the reply while the program stays alive, read, clean up, close.
+// While an operation holds the link (hold()), the port is opened once, on the
+// first exchange, stays open and locked against other programs, and closes
+// when the hold ends; the console lines are the same either way.
 //
 // The link has one 512-byte buffer shared by every request and reply; a reply
 // is left there for the caller to pick up right after the call. Every step is
@@ -11,10 +13,13 @@
 // when the data comes. This core never sees the toolkit: KV_UsbController
 // (link/ui/) adds the progress indicator and a waiter that runs the toolkit.
 //
-// Results: reads return bool (true = complete reply). Writes and previews
-// return an integer: 0 success, 100 timeout (1 for get_arp_data), 255 echo
-// mismatch (store_preset), otherwise the failing driver status or, when the
-// status was 0, the byte count of the failed step.
+// Results: every exchange leaves a LinkResult (last_result()): what happened,
+// with the driver status and the byte count beside it. The commands' own
+// return values are the protocol's: reads return bool (true = complete
+// reply); writes and previews return the integer code that link_code() makes
+// of the LinkResult (0 success, 100 timeout or 1 for get_arp_data, 255 echo
+// mismatch, otherwise the failing driver status or, when the status was 0,
+// the byte count of the failed step).
 
 #include "link/FtDriver.h"
 #include "link/PedalWire.h"
@@ -29,6 +34,41 @@
 #include <string>
 
 namespace kv {
+
+struct LinkRequest;   // one request of a command, as the link's table gives it
+
+// What one exchange came to.
+enum class LinkStatus {
+    ok,
+    busy,            // another exchange of this link was still running
+    refused,         // an argument out of range (slot, block, engine): nothing sent
+    open_failed,     // the bridge could not be opened
+    in_use,          // another program holds the port (LinkResult::holder_pid)
+    write_failed,    // the driver failed or took fewer bytes than asked
+    timeout,         // the reply or the transmit drain missed its deadline
+    short_reply,     // the read failed or delivered fewer bytes than the reply
+    echo_mismatch,   // an echo came back whole but differed from what was sent
+    vanished,        // the port went away during the exchange
+    purge_failed,    // the reply came whole, but the queues could not be emptied
+};
+
+struct LinkResult {
+    LinkStatus status = LinkStatus::ok;
+    FtStatus driver = FT_OK;   // status of the driver call that failed (FT_OK when none did)
+    uint32_t bytes = 0;        // bytes moved by the step that ended the exchange
+    int holder_pid = 0;        // in_use: the program that holds the port, 0 when unknown
+
+    bool ok() const { return status == LinkStatus::ok; }
+};
+
+// The protocol's integer for a result: 0 ok, timeout_code for a timeout, 255
+// for an echo mismatch, FT_OTHER_ERROR when busy, otherwise the driver status,
+// else the byte count, else 100 (a step that moved nothing).
+int link_code(const LinkResult& result, int timeout_code = 100);
+// "ok", "timeout", ... for logs and tests.
+const char* link_status_name(LinkStatus status);
+// "The pedal is in use by another program (pid N)."
+std::string in_use_text(int holder_pid);
 
 // Where the link shows how far a long transfer has come.
 class LinkProgress {
@@ -69,6 +109,28 @@ public:
     static constexpr int kBusy = FT_OTHER_ERROR;
 
     explicit UsbLink(FtDriver& driver, Clock& clock = system_clock());
+
+    // Keeps the port open and locked from the first exchange on until the
+    // last Hold ends (holds nest). An operation holds the link for its whole
+    // run, so that no other program gets between its exchanges.
+    class Hold {
+    public:
+        explicit Hold(UsbLink& link) : link_(&link) { ++link_->holds_; }
+        ~Hold() { link_->release(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        UsbLink* link_;
+    };
+    [[nodiscard]] Hold hold() { return Hold(*this); }
+    bool held() const { return holds_ > 0; }
+
+    // Called once per hold (once per exchange without one) when the port is
+    // held by another program; the window writes it on its board, the
+    // command line on standard error.
+    using InUseNotice = std::function<void(const LinkResult&)>;
+    void set_in_use_notice(InUseNotice notice) { in_use_notice_ = std::move(notice); }
     virtual ~UsbLink();
     UsbLink(const UsbLink&) = delete;
     UsbLink& operator=(const UsbLink&) = delete;
@@ -157,6 +219,8 @@ public:
     FtDriver& driver() { return driver_; }
     // True while an exchange runs (a call made from the waiter then is refused).
     bool busy() const { return busy_; }
+    // What the last exchange came to.
+    const LinkResult& last_result() const { return result_; }
 
 protected:
     // Hooks for the progress sink, no-ops without one.
@@ -165,34 +229,29 @@ protected:
     void progress_redraw();
 
 private:
-    enum class OpenLine { WithCode, Plain };
+    enum class OpenLine { WithCode, Plain, SetUp };
     class Exchange;   // marks the link busy for one operation
 
     void say(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     void idle(const LinkWait& wait);
     void close_handle();
+    void release();
     bool open(OpenLine line);
-    // Writes the first len buffer bytes of a request that expects a reply;
-    // true when the driver reported no error (the reply wait sees the rest).
-    bool send_command(uint32_t len);
-    bool write_buffer(uint32_t len);
-    bool read_buffer(uint32_t len);
+    // The one exchange: writes the request, waits for the transmit queue,
+    // pauses, waits for the reply and reads it, as `request` says, and writes
+    // the console lines of its row. Leaves the result in result_.
+    const LinkResult& exchange(const LinkRequest& request);
+    // The purge that ends an exchange; reported when it fails.
+    bool purge_at_end();
+    bool purge_both();
     // Waits until `len` bytes are queued or limit seconds have passed.
     // True when the deadline was exceeded (checked after the loop).
     bool wait_reply(uint32_t len, double limit, uint32_t& received);
-    // wait_reply with its timeout handled: false after the deadline, once
-    // timeout_line and the bytes received are reported and the queues purged.
-    bool await_reply(uint32_t len, double limit, const char* timeout_line);
     // Waits for the transmit queue to empty. True on timeout; `left` holds
     // the bytes still queued at the last look.
     bool wait_drain(double limit, uint32_t& left);
-    bool purge_both();
-    // The purge that ends an exchange; reported when it fails.
-    bool purge_at_end();
-    bool refuse_busy();
-    // Failure code of a step: the status, else the short count, else the
-    // timeout code when nothing at all moved.
-    int failure_code() const;
+    const LinkResult& fail(LinkStatus status, uint32_t bytes);
+    const LinkResult& refuse(LinkStatus status);
     bool read_all_common(std::span<uint8_t> dest, std::FILE* file, const uint8_t* reference);
 
     FtDriver& driver_;
@@ -203,6 +262,10 @@ private:
     uint32_t count_ = 0;
     uint8_t buffer_[kBufferSize] = {};
     bool busy_ = false;
+    int holds_ = 0;
+    bool in_use_told_ = false;   // this hold has told about the other program
+    LinkResult result_;
+    InUseNotice in_use_notice_;
     EventPump pump_;
     Waiter waiter_;
     Console console_;
