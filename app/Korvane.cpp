@@ -356,6 +356,10 @@ void Korvane::build_widgets()
 
     usb = new KV_UsbController(625, 445, 200, 24, *driver_, *clock_);
     reporter_ = std::make_unique<WindowReporter>(*text_board, *usb);
+    // Another program has the pedal: said once per operation, on the board.
+    usb->set_in_use_notice([this](const LinkResult& r) {
+        reporter_->status("  " + in_use_text(r.holder_pid), "  > Close the other program, then try again.");
+    });
 
     backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     backup_chooser->title("Browse Backup File (.bkp)");
@@ -655,6 +659,8 @@ void Korvane::end_process(int code)
     std::exit(code);
 }
 
+
+Korvane::Exchange::Exchange(Korvane& w) : w_(w), hold_(*w.usb) { ++w_.busy_; }
 
 bool Korvane::connect(bool interactive)
 {

@@ -98,6 +98,9 @@ ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetI
 
     std::string serial;
     if (!link.setup_device(serial)) {
+        r.outcome = ConnectOutcome::NotFound;
+        // Another program has it: the link has said so (its in-use notice).
+        if (link.last_result().status == LinkStatus::in_use) return r;
         if (interactive) report.alert(not_found_text());
         report.status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
         if (access_hint) {

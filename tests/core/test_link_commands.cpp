@@ -15,6 +15,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -1108,6 +1109,111 @@ TEST_F(LinkTest, PauseRunsOnTheLinksClock)
     link.pause(1.0, false);
     EXPECT_EQ(pumps, pumped);   // no events during a plain pause
     EXPECT_GT(clock.now() - t0, 1.05);
+}
+
+
+// ---------------------------------------------------------------------------
+// One open per operation: a hold keeps the port open from the first exchange
+// to its end, with the console lines of separate exchanges.
+
+TEST(LinkHold, AWholeOperationOpensThePortOnceAndSaysTheSame)
+{
+    struct Run {
+        ManualClock clock;
+        PedalModel pedal{clock};
+        InProcessDriver driver{pedal, clock};
+        UsbLink link{driver, clock};
+        std::string console;
+        std::vector<std::string> results;
+
+        explicit Run(bool held)
+        {
+            link.set_console([this](const std::string& s) { console += s; });
+            link.set_event_pump([this] { clock.advance(0.001); });
+            std::optional<UsbLink::Hold> hold;
+            if (held) hold.emplace(link);
+            std::string serial;
+            std::array<uint8_t, kPresetImageSize> image{};
+            results.push_back(std::to_string(link.setup_device(serial)));
+            results.push_back(std::to_string(link.get_pedal_state()));
+            results.push_back(std::to_string(link.read_all(image)));
+            results.push_back(std::to_string(link.change_core(parameters_with(3))));   // no reply, no purge
+            results.push_back(std::to_string(link.read_preset(4)));
+            results.push_back(std::to_string(
+                link.store_preset(4, parameters_with(5), make_title("held"), program_with(1), program_with(2))));
+            results.push_back(std::to_string(link.get_arp_data(1, 2, 0)));
+            if (held) {
+                EXPECT_TRUE(driver.is_open()) << "open until the hold ends";
+                EXPECT_EQ(driver.close_count(), 0);
+            }
+        }
+    };
+    const Run apart(false);
+    const Run held(true);
+    EXPECT_EQ(held.console, apart.console);
+    EXPECT_EQ(held.results, apart.results);
+    EXPECT_EQ(held.driver.writes(), apart.driver.writes());
+    EXPECT_EQ(held.pedal.memory(), apart.pedal.memory());
+    EXPECT_EQ(apart.driver.open_count(), 7);
+    EXPECT_EQ(held.driver.open_count(), 1);
+    EXPECT_EQ(held.driver.close_count(), 1);
+    EXPECT_FALSE(held.driver.is_open());
+}
+
+TEST_F(LinkTest, APortThatGoesAwayUnderAHoldIsToldAsVanished)
+{
+    const UsbLink::Hold hold = link.hold();
+    ASSERT_TRUE(link.read_preset(2));
+    EXPECT_EQ(link.last_result().status, LinkStatus::ok);
+    EXPECT_EQ(link.last_result().bytes, kPresetRecordSize);
+    pedal.vanish_now();
+    console.clear();
+    EXPECT_FALSE(link.get_pedal_state());
+    // The kept port is found gone and the pedal looked for again.
+    EXPECT_EQ(console, "Device FAILED to open, error code : 2 \n\n");
+    EXPECT_EQ(link.last_result().status, LinkStatus::open_failed);
+    EXPECT_EQ(link_code(link.last_result()), int(FT_DEVICE_NOT_FOUND));
+}
+
+// What each failure is, beside the protocol's integer.
+TEST_F(LinkTest, ResultsSayWhatHappenedBesideTheCodes)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> fault;
+        std::function<int()> run;
+        LinkStatus status;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"timeout", [&] { pedal.set_reply_delay(5.0); },
+         [&] { return link.get_arp_data(0, 0, 0); }, LinkStatus::timeout, UsbLink::kArpTimeout},
+        {"short write", [&] { driver.fail_next_write(FT_OK, 18); },
+         [&] { return link.set_arp_data(0, 0, 0, 0, program_with(0).bytes); }, LinkStatus::write_failed, 18},
+        {"driver error", [&] { driver.fail_next_write(FT_IO_ERROR, 0); },
+         [&] { return link.change_core(parameters_with(1)); }, LinkStatus::vanished, int(FT_IO_ERROR)},
+        {"short read", [&] { driver.fail_next_read(FT_OK, 5); },
+         [&] { return int(link.read_preset(0)); }, LinkStatus::short_reply, 0},
+        {"echo", [&] { pedal.corrupt_next_echoes(1); },
+         [&] { return link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)); },
+         LinkStatus::echo_mismatch, UsbLink::kMismatch},
+        {"refused", [] {}, [&] { return link.write_data(program_with(0), 7); }, LinkStatus::refused,
+         int(FT_INVALID_PARAMETER)},
+    };
+    for (const Case& c : cases) {
+        pedal.set_reply_delay(0.0);
+        c.fault();
+        EXPECT_EQ(c.run(), c.code) << c.name;
+        EXPECT_EQ(link.last_result().status, c.status)
+            << c.name << ": " << link_status_name(link.last_result().status);
+        pedal.set_reply_delay(0.0);
+    }
+    // A short count and a driver status are never the same number: 18 bytes
+    // taken is write_failed with bytes 18, not the busy code's meaning.
+    driver.fail_next_write(FT_OK, 18);
+    link.set_arp_data(0, 0, 0, 0, program_with(0).bytes);
+    EXPECT_EQ(link.last_result().bytes, 18u);
+    EXPECT_EQ(link.last_result().driver, FT_OK);
 }
 
 } // namespace
