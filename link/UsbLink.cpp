@@ -228,6 +228,7 @@ const char* link_status_name(LinkStatus status)
     case LinkStatus::echo_mismatch: return "echo_mismatch";
     case LinkStatus::vanished: return "vanished";
     case LinkStatus::purge_failed: return "purge_failed";
+    case LinkStatus::rejected: return "rejected";
     }
     return "?";
 }
@@ -622,20 +623,9 @@ int UsbLink::change_core(const PresetParameters& params)
     return link_code(exchange({.lines = kChangeCoreLines, .out = kChangeCoreSize, .on_write_failure = Purge::always}));
 }
 
-bool UsbLink::read_all(std::span<uint8_t> dest)
+bool UsbLink::read_all(std::span<uint8_t> dest, const PartCheck& check)
 {
     if (dest.size() < kPresetImageSize) return refuse(LinkStatus::refused).ok();
-    return read_all_common(dest, nullptr, nullptr);
-}
-
-bool UsbLink::read_all_to_backup(std::FILE* file, const uint8_t* reference)
-{
-    if (!file && !reference) return refuse(LinkStatus::refused).ok();
-    return read_all_common({}, file, reference);
-}
-
-bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const uint8_t* reference)
-{
     Exchange ex(*this, OpenLine::WithCode);
     if (!ex.opened()) return false;
     progress_value(15);
@@ -667,19 +657,9 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
                       .end = titles ? EndPurge::always : EndPurge::none});
         if (got.status == LinkStatus::timeout) return false;
         if (!got.ok() && first_failure.ok()) first_failure = got;
-        if (!dest.empty()) {
-            std::memcpy(dest.data() + part.offset, buffer_, part.length);
-        } else if (!titles && file) {
-            if (std::fwrite(buffer_, 1, part.length, file) != part.length) {
-                say("ReadAll (Params - Batch %d) has FAILED writing to backup file!\n", i + 1);
-                if (first_failure.ok()) first_failure = {LinkStatus::refused, FT_OK, part.length, 0};
-            }
-        } else if (!titles) {
-            if (std::memcmp(buffer_, reference + part.offset, part.length) != 0) {
-                say("ReadBack (Params - Batch %d) has FAILED verification!\n", i + 1);
-                if (first_failure.ok()) first_failure = {LinkStatus::echo_mismatch, FT_OK, part.length, 0};
-            }
-        }
+        std::memcpy(dest.data() + part.offset, buffer_, part.length);
+        if (!titles && check && !check(i + 1, std::span<const uint8_t>(buffer_, part.length)) && first_failure.ok())
+            first_failure = {LinkStatus::rejected, FT_OK, part.length, 0};
         progress_value(part.progress);
         progress_redraw();
     }

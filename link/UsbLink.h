@@ -50,6 +50,7 @@ enum class LinkStatus {
     echo_mismatch,   // an echo came back whole but differed from what was sent
     vanished,        // the port went away during the exchange
     purge_failed,    // the reply came whole, but the queues could not be emptied
+    rejected,        // the caller's check of a part turned it down (Read All)
 };
 
 struct LinkResult {
@@ -176,12 +177,12 @@ public:
     // 0xC3 + 35 bytes: live preview of a parameter block.
     int change_core(const PresetParameters& params);
     // 0xC4: all parameter blocks and titles, 1504 bytes, into dest (which
-    // must hold at least that many; a smaller one is refused).
-    bool read_all(std::span<uint8_t> dest);
-    // 0xC4 again, but the 1120 parameter bytes are written to file (when
-    // given) or compared with reference (1120 bytes, when no file is given).
-    // The 384 title bytes are left in buffer().
-    bool read_all_to_backup(std::FILE* file, const uint8_t* reference);
+    // must hold at least that many; a smaller one is refused). check, when
+    // given, is called after each of the three parts of parameter blocks
+    // (batch 1 to 3) with that part; false from it marks the transfer failed
+    // (the check says why on the console).
+    using PartCheck = std::function<bool(int batch, std::span<const uint8_t> part)>;
+    bool read_all(std::span<uint8_t> dest, const PartCheck& check = {});
     // 0xC5 (dsp 0, DSP-X) or 0xC6 (dsp 1, DSP-Y), then the 512-byte program.
     int write_data(const DspProgram& block, int dsp);
     // 0xC7: one 32-byte arp sequence into buffer(). 0 success, 1 timeout.
@@ -252,7 +253,6 @@ private:
     bool wait_drain(double limit, uint32_t& left);
     const LinkResult& fail(LinkStatus status, uint32_t bytes);
     const LinkResult& refuse(LinkStatus status);
-    bool read_all_common(std::span<uint8_t> dest, std::FILE* file, const uint8_t* reference);
 
     FtDriver& driver_;
     Clock& clock_;

@@ -4,6 +4,7 @@
 
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
+#include "ops/Backup.h"
 #include "platform/Clock.h"
 #include "preset/PresetRecord.h"
 #include "sim/PedalModel.h"
@@ -237,7 +238,7 @@ TEST(LinkNoDevice, EveryOperationFailsWithoutWaiting)
         {"set_globals", [&] { return !link.set_globals_record(data); }, with_code},
         {"change_core", [&] { return link.change_core(params) == FT_DEVICE_NOT_FOUND; }, plain},
         {"read_all", [&] { return !link.read_all(image); }, with_code},
-        {"read_all_to_backup", [&] { return !link.read_all_to_backup(nullptr, data); }, with_code},
+        {"read_all_matches", [&] { return !ops::read_all_matches(link, image); }, with_code},
         {"write_data", [&] { return link.write_data(program, 1) == FT_DEVICE_NOT_FOUND; }, plain},
         {"get_arp_data", [&] { return link.get_arp_data(0, 0, 0) == FT_DEVICE_NOT_FOUND; }, with_code},
         {"set_arp_data", [&] { return link.set_arp_data(0, 0, 0, 0, data) == FT_DEVICE_NOT_FOUND; }, with_code},
@@ -661,8 +662,9 @@ TEST_F(ReadAllTest, BackupWritesTheParametersAndLeavesTheTitles)
 {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(link.read_all_to_backup(file, nullptr));
-    EXPECT_EQ(bytes_of(link.buffer(), 384), Bytes(expected.begin() + 1120, expected.end()));
+    std::array<uint8_t, kPresetImageSize> image{};
+    ASSERT_TRUE(ops::read_all_to_file(link, file, image));
+    EXPECT_EQ(bytes_of(image.data() + 1120, 384), Bytes(expected.begin() + 1120, expected.end()));
     std::fseek(file, 0, SEEK_END);
     EXPECT_EQ(std::ftell(file), 1120);
     std::rewind(file);
@@ -681,7 +683,8 @@ TEST_F(ReadAllTest, BackupWriteFailureIsReportedPerBatch)
     std::fclose(make);
     std::FILE* file = std::fopen(path.c_str(), "rb");   // writes fail
     ASSERT_NE(file, nullptr);
-    EXPECT_FALSE(link.read_all_to_backup(file, nullptr));
+    std::array<uint8_t, kPresetImageSize> image{};
+    EXPECT_FALSE(ops::read_all_to_file(link, file, image));
     std::fclose(file);
     std::remove(path.c_str());
     EXPECT_NE(console.find("ReadAll (Params - Batch 1) has FAILED writing to backup file!\n"), std::string::npos);
@@ -690,13 +693,13 @@ TEST_F(ReadAllTest, BackupWriteFailureIsReportedPerBatch)
 
 TEST_F(ReadAllTest, VerificationComparesEachBatch)
 {
-    EXPECT_TRUE(link.read_all_to_backup(nullptr, expected.data()));
+    EXPECT_TRUE(ops::read_all_matches(link, expected));
     EXPECT_EQ(console.find("has FAILED verification"), std::string::npos);
 
     std::array<uint8_t, kPresetImageSize> changed = expected;
     changed[600] ^= 1;   // batch 2
     console.clear();
-    EXPECT_FALSE(link.read_all_to_backup(nullptr, changed.data()));
+    EXPECT_FALSE(ops::read_all_matches(link, changed));
     EXPECT_NE(console.find("ReadBack (Params - Batch 2) has FAILED verification!\n"), std::string::npos);
     EXPECT_EQ(console.find("Batch 1"), std::string::npos);
     EXPECT_EQ(console.find("Batch 3"), std::string::npos);
