@@ -224,10 +224,10 @@ int main(int argc, char** argv)
         std::vector<Row> rows;
     };
     const std::vector<Phase> phases = {
-        {false, false, {{"Get Pedal State", 200, state_floor, Target::ShortUnpaced, [&] { return link.get_pedal_state(); }}}},
+        {false, false, {{"Get Pedal State", 200, state_floor, Target::ShortUnpaced, [&] { return link.get_pedal_state().has_value(); }}}},
         {true, false,
          {
-             {"Get Pedal State (paced)", 200, state_floor, Target::ShortPaced, [&] { return link.get_pedal_state(); }},
+             {"Get Pedal State (paced)", 200, state_floor, Target::ShortPaced, [&] { return link.get_pedal_state().has_value(); }},
              {"Read All", 5, read_all_floor, Target::Bulk, [&] { return link.read_all(image); }},
              {"Store (one)", 1, store_floor, Target::Bulk, [&] { return link.store_preset(3, params, title, x, y) == 0; }},
              {"Store (32 slots)", kSlotCount, store_floor, Target::Bulk,

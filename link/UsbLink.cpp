@@ -577,24 +577,28 @@ bool UsbLink::setup_device(std::string& serial_out)
     return true;
 }
 
-bool UsbLink::get_pedal_state()
+std::optional<PedalState> UsbLink::get_pedal_state()
 {
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return false;
+    if (!ex.opened()) return std::nullopt;
     buffer_[0] = cmd::kGetPedalState;
-    return exchange({.lines = kPedalStateLines, .out = 1, .write = Write::status, .reply = kPedalStateSize,
-                     .end = EndPurge::always})
-        .ok();
+    if (!exchange({.lines = kPedalStateLines, .out = 1, .write = Write::status, .reply = kPedalStateSize,
+                   .end = EndPurge::always})
+             .ok())
+        return std::nullopt;
+    return PedalState{buffer_[0], buffer_[1]};
 }
 
-bool UsbLink::get_globals()
+std::optional<GlobalsRecord> UsbLink::get_globals()
 {
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return false;
+    if (!ex.opened()) return std::nullopt;
     buffer_[0] = cmd::kGetGlobals;
-    return exchange({.lines = kGetGlobalsLines, .out = 1, .write = Write::status, .reply = kGlobalsSize,
-                     .end = EndPurge::after_short_read})
-        .ok();
+    if (!exchange({.lines = kGetGlobalsLines, .out = 1, .write = Write::status, .reply = kGlobalsSize,
+                   .end = EndPurge::after_short_read})
+             .ok())
+        return std::nullopt;
+    return GlobalsRecord::from_wire(buffer_);
 }
 
 bool UsbLink::set_globals(const uint8_t* block_a, const uint8_t* block_b)
@@ -680,7 +684,7 @@ int UsbLink::write_data(const DspProgram& block, int dsp)
     return link_code(exchange({.lines = kWriteDataLines, .out = kDspProgramSize, .on_write_failure = Purge::always}));
 }
 
-int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp)
+int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out)
 {
     Exchange ex(*this, OpenLine::WithCode);
     if (!ex.opened()) return link_code(ex.failure(), kArpTimeout);
@@ -688,9 +692,10 @@ int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     buffer_[1] = algorithm_index;
     buffer_[2] = dsp;
     buffer_[3] = sequence;
-    return link_code(exchange({.lines = kGetArpLines, .out = kGetArpSize, .write = Write::status,
-                               .reply = kArpSequenceSize, .end = EndPurge::after_short_read}),
-                     kArpTimeout);
+    const LinkResult& got = exchange({.lines = kGetArpLines, .out = kGetArpSize, .write = Write::status,
+                                      .reply = kArpSequenceSize, .end = EndPurge::after_short_read});
+    if (got.ok() && out) *out = ArpSequence::from_bytes(buffer_, kArpSequenceSize);
+    return link_code(got, kArpTimeout);
 }
 
 int UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data)
@@ -707,20 +712,23 @@ int UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     return link_code(exchange({.lines = kSetArpLines, .out = kSetArpSize, .on_write_failure = Purge::always}));
 }
 
-bool UsbLink::read_preset(int slot)
+std::optional<PresetRecord> UsbLink::read_preset(int slot)
 {
     if (!slot_valid(slot)) {
         say("Read preset refused: slot %d does not exist.\n", slot);
-        return refuse(LinkStatus::refused).ok();
+        refuse(LinkStatus::refused);
+        return std::nullopt;
     }
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return false;
+    if (!ex.opened()) return std::nullopt;
     progress_value(15);
     progress_redraw();
     buffer_[0] = uint8_t(cmd::kReadPresetFirst | (slot & cmd::kTargetMask));
-    return exchange({.lines = kReadPresetLines, .out = 1, .write = Write::status, .reply = kPresetRecordSize,
-                     .end = EndPurge::always, .progress_written = 45, .progress_read = 75})
-        .ok();
+    if (!exchange({.lines = kReadPresetLines, .out = 1, .write = Write::status, .reply = kPresetRecordSize,
+                   .end = EndPurge::always, .progress_written = 45, .progress_read = 75})
+             .ok())
+        return std::nullopt;
+    return record_from_bytes(buffer_);
 }
 
 int UsbLink::store_preset(int slot, const PresetParameters& params, const PresetTitle& title,

@@ -14,9 +14,8 @@
 // (link/ui/) adds the progress indicator and a waiter that runs the toolkit.
 //
 // Results: every exchange leaves a LinkResult (last_result()): what happened,
-// with the driver status and the byte count beside it. The commands' own
-// return values are the protocol's: reads return bool (true = complete
-// reply); writes and previews return the integer code that link_code() makes
+// with the driver status and the byte count beside it. Reads return their
+// answer typed (empty unless it came whole) or bool; writes and previews return the integer code that link_code() makes
 // of the LinkResult (0 success, 100 timeout or 1 for get_arp_data, 255 echo
 // mismatch, otherwise the failing driver status or, when the status was 0,
 // the byte count of the failed step).
@@ -26,10 +25,12 @@
 #include "link/Stopwatch.h"
 #include "platform/Clock.h"
 #include "preset/PresetRecord.h"
+#include "settings/GlobalsRecord.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -70,6 +71,12 @@ int link_code(const LinkResult& result, int timeout_code = 100);
 const char* link_status_name(LinkStatus status);
 // "The pedal is in use by another program (pid N)."
 std::string in_use_text(int holder_pid);
+
+// Get Pedal State's answer.
+struct PedalState {
+    uint8_t firmware_version = 0;   // major in the high nibble, minor in the low one
+    uint8_t pedal_mode = 0;         // bit 7 set: normal operation; bits 0..6 the patch
+};
 
 // Where the link shows how far a long transfer has come.
 class LinkProgress {
@@ -166,10 +173,10 @@ public:
     bool setup_device(std::string& serial_out);
 
     // --- commands (normal mode unless said) ---
-    // 0xC0, both modes: 2-byte reply in buffer() (firmware version, mode/patch).
-    bool get_pedal_state();
-    // 0xC1: 34-byte reply in buffer(), record bytes 3..33 first, then 0..2.
-    bool get_globals();
+    // 0xC0, both modes: the firmware version and mode, when the 2-byte reply came whole.
+    std::optional<PedalState> get_pedal_state();
+    // 0xC1: the global record (it travels as bytes 3..33, then 0..2).
+    std::optional<GlobalsRecord> get_globals();
     // 0xC2: block_a = record bytes 3..33 (31 bytes), block_b = bytes 0..2.
     bool set_globals(const uint8_t* block_a, const uint8_t* block_b);
     // The same from a whole 34-byte record.
@@ -185,12 +192,12 @@ public:
     bool read_all(std::span<uint8_t> dest, const PartCheck& check = {});
     // 0xC5 (dsp 0, DSP-X) or 0xC6 (dsp 1, DSP-Y), then the 512-byte program.
     int write_data(const DspProgram& block, int dsp);
-    // 0xC7: one 32-byte arp sequence into buffer(). 0 success, 1 timeout.
-    int get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp);
+    // 0xC7: one 32-byte arp sequence, into *out when given. 0 success, 1 timeout.
+    int get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out = nullptr);
     // 0xC8: send (store = 0) or store (store = 1) a 32-byte arp sequence.
     int set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data);
-    // 0x00 | slot: the 47-byte PresetRecord of slot 0..31 into buffer().
-    bool read_preset(int slot);
+    // 0x00 | slot: the 47-byte PresetRecord of slot 0..31.
+    std::optional<PresetRecord> read_preset(int slot);
     // 0x40 | slot: header, then each program echoed back and compared.
     int store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
                      const DspProgram& program_x, const DspProgram& program_y);

@@ -24,9 +24,11 @@ void arp_line(Reporter& report, int code, bool saved)
 // back as it was sent.
 int verify_stored(UsbLink& link, const ArpTarget& t, const ArpSequence& seq)
 {
-    const int code = link.get_arp_data(uint8_t(arp_index(t.algorithm)), t.selector, uint8_t(index_of(t.engine)));
+    ArpSequence got;
+    const int code =
+        link.get_arp_data(uint8_t(arp_index(t.algorithm)), t.selector, uint8_t(index_of(t.engine)), &got);
     if (code != 0) return code;
-    return std::equal(seq.bytes.begin(), seq.bytes.end(), link.buffer()) ? 0 : UsbLink::kMismatch;
+    return got.bytes == seq.bytes ? 0 : UsbLink::kMismatch;
 }
 
 int send_sequence(UsbLink& link, Reporter& report, const ArpTarget& t, const ArpSequence& seq, bool store)

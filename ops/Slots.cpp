@@ -27,8 +27,8 @@ int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, c
     const StoreResult stored = store_preset(link, slot, p);
     if (!stored.ok()) return stored.code;
     // The programs were echoed and compared; the header was not: read it back.
-    if (!link.read_preset(slot)) return kVerifyFailed;
-    if (std::memcmp(link.buffer(), record.data(), kPresetRecordSize) != 0) return kVerifyFailed;
+    const std::optional<PresetRecord> stored_now = link.read_preset(slot);
+    if (!stored_now || std::memcmp(stored_now->data(), record.data(), kPresetRecordSize) != 0) return kVerifyFailed;
     return 0;
 }
 
@@ -46,9 +46,10 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
         return r;
     };
 
-    if (!link.read_preset(from))
+    const std::optional<PresetRecord> from_record = link.read_preset(from);
+    if (!from_record)
         return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
-    r.first = record_from_bytes(link.buffer());
+    r.first = *from_record;
 
     const int code = store_record_verified(link, to, r.first, build);
     if (code != 0) {
@@ -84,12 +85,12 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
         return r;
     };
 
-    if (!link.read_preset(a))
-        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
-    r.first = record_from_bytes(link.buffer());
-    if (!link.read_preset(b))
-        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
-    r.second = record_from_bytes(link.buffer());
+    const std::optional<PresetRecord> record_a = link.read_preset(a);
+    if (!record_a) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.first = *record_a;
+    const std::optional<PresetRecord> record_b = link.read_preset(b);
+    if (!record_b) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.second = *record_b;
 
     // Where the presets are kept when a store fails half way.
     const std::string kept = r.backup_path.empty()

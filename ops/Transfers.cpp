@@ -20,9 +20,9 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
 {
     SlotRead r;
     const LocalTime when = report.now();
-    if (link.read_preset(slot)) {
+    if (const auto record = link.read_preset(slot)) {
         r.ok = true;
-        r.record = record_from_bytes(link.buffer());
+        r.record = *record;
         r.sequences = fetch_sequences(link, r.record.parameters);
         report.status(when, "  Read operation from Preset " + std::to_string(slot + 1) + " OK.",
                       "  > Param setting as was saved in your pedal is now displayed.");
@@ -83,8 +83,9 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
         // answers only for arp algorithms.
         const uint8_t algorithm = x ? p.parameters.algorithm_x : p.parameters.algorithm_y;
         const uint8_t selector = x ? p.parameters.sp1_x : p.parameters.sp1_y;
-        r.code = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1);
-        if (r.code == 0) r.sequence = ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
+        ArpSequence got;
+        r.code = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1, &got);
+        if (r.code == 0) r.sequence = got;
         break;
     }
     case parameters:

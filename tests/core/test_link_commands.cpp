@@ -1088,7 +1088,7 @@ TEST_F(LinkTest, OperationStartedFromTheEventPumpIsRefused)
         clock.advance(0.001);
         if (!tried) {
             tried = true;
-            nested_bool = link.read_preset(3);
+            nested_bool = link.read_preset(3).has_value();
             nested_int = link.change_core(PresetParameters{});
         }
     });
@@ -1138,10 +1138,10 @@ TEST(LinkHold, AWholeOperationOpensThePortOnceAndSaysTheSame)
             std::string serial;
             std::array<uint8_t, kPresetImageSize> image{};
             results.push_back(std::to_string(link.setup_device(serial)));
-            results.push_back(std::to_string(link.get_pedal_state()));
+            results.push_back(std::to_string(link.get_pedal_state().has_value()));
             results.push_back(std::to_string(link.read_all(image)));
             results.push_back(std::to_string(link.change_core(parameters_with(3))));   // no reply, no purge
-            results.push_back(std::to_string(link.read_preset(4)));
+            results.push_back(std::to_string(link.read_preset(4).has_value()));
             results.push_back(std::to_string(
                 link.store_preset(4, parameters_with(5), make_title("held"), program_with(1), program_with(2))));
             results.push_back(std::to_string(link.get_arp_data(1, 2, 0)));
@@ -1196,7 +1196,7 @@ TEST_F(LinkTest, ResultsSayWhatHappenedBesideTheCodes)
         {"driver error", [&] { driver.fail_next_write(FT_IO_ERROR, 0); },
          [&] { return link.change_core(parameters_with(1)); }, LinkStatus::vanished, int(FT_IO_ERROR)},
         {"short read", [&] { driver.fail_next_read(FT_OK, 5); },
-         [&] { return int(link.read_preset(0)); }, LinkStatus::short_reply, 0},
+         [&] { return int(link.read_preset(0).has_value()); }, LinkStatus::short_reply, 0},
         {"echo", [&] { pedal.corrupt_next_echoes(1); },
          [&] { return link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)); },
          LinkStatus::echo_mismatch, UsbLink::kMismatch},
