@@ -1904,9 +1904,9 @@ void Korvane::on_arp_editor()
         // The pedal's library changes: the main controls wait for it.
         WriteGuard writing(*this);
         set_main_controls_active(false);
-        const int code = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
+        const LinkResult saved = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
         set_main_controls_active(true);
-        if (code == 0) {
+        if (saved.ok()) {
             arp_editor->show_saved(true);
             redraw();
             usb->pause(kArpSavedShown, true);

@@ -229,15 +229,15 @@ int main(int argc, char** argv)
          {
              {"Get Pedal State (paced)", 200, state_floor, Target::ShortPaced, [&] { return link.get_pedal_state().has_value(); }},
              {"Read All", 5, read_all_floor, Target::Bulk, [&] { return link.read_all(image); }},
-             {"Store (one)", 1, store_floor, Target::Bulk, [&] { return link.store_preset(3, params, title, x, y) == 0; }},
+             {"Store (one)", 1, store_floor, Target::Bulk, [&] { return link_code(link.store_preset(3, params, title, x, y)) == 0; }},
              {"Store (32 slots)", kSlotCount, store_floor, Target::Bulk,
-              [&] { return link.store_preset(slot++ % kSlotCount, params, title, x, y) == 0; }},
+              [&] { return link_code(link.store_preset(slot++ % kSlotCount, params, title, x, y)) == 0; }},
              {"Library blocks", kLibraryBlocks, library_floor, Target::Bulk,
               [&] { return link.write_library_block(lib++ % kLibraryBlocks, block.data()); }},
          }},
         {true, true,
          {{"Firmware pages", kFirmwarePages, page_floor, Target::Bulk, [&] {
-               return link.write_firmware_page(uint16_t((n++ % kFirmwarePages) * kFirmwarePageSize), page.data()) == 0;
+               return link_code(link.write_firmware_page(uint16_t((n++ % kFirmwarePages) * kFirmwarePageSize), page.data())) == 0;
            }}}},
     };
 

@@ -34,7 +34,7 @@ int cmd_write(Session& s)
     preset.program_y = programs.y;
     const ops::StoreResult r = ops::write_slot(s.link(), s.report(), *slot, preset);
     if (!r.ok()) {
-        s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
+        s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(link_code(r.link)) + ").");
         return kFailed;
     }
     s.out("Stored " + path + " in slot " + s.args[0]);

@@ -618,13 +618,13 @@ bool UsbLink::set_globals_record(const uint8_t* record)
     return set_globals(record + kGlobalsHeadSize, record);
 }
 
-int UsbLink::change_core(const PresetParameters& params)
+LinkResult UsbLink::change_core(const PresetParameters& params)
 {
     Exchange ex(*this, OpenLine::Plain);
-    if (!ex.opened()) return link_code(ex.failure());
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kChangeCore;
     std::memcpy(buffer_ + 1, params.data(), kPresetParametersSize);
-    return link_code(exchange({.lines = kChangeCoreLines, .out = kChangeCoreSize, .on_write_failure = Purge::always}));
+    return exchange({.lines = kChangeCoreLines, .out = kChangeCoreSize, .on_write_failure = Purge::always});
 }
 
 bool UsbLink::read_all(std::span<uint8_t> dest, const PartCheck& check)
@@ -671,23 +671,27 @@ bool UsbLink::read_all(std::span<uint8_t> dest, const PartCheck& check)
     return result_.ok();
 }
 
-int UsbLink::write_data(const DspProgram& block, int dsp)
+LinkResult UsbLink::write_data(const DspProgram& block, int dsp)
 {
-    if (dsp != 0 && dsp != 1) return link_code(refuse(LinkStatus::refused));
+    if (dsp != 0 && dsp != 1) return refuse(LinkStatus::refused);
     Exchange ex(*this, OpenLine::Plain);
-    if (!ex.opened()) return link_code(ex.failure());
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = dsp == 0 ? cmd::kWriteDataX : cmd::kWriteDataY;
     // A message identifier that did not get out counts as the pedal not
-    // taking data: the timeout code.
-    if (!exchange({.lines = kMessageIdLines, .out = 1, .drain = true}).ok()) return kTimeout;
+    // taking data: a timeout.
+    if (!exchange({.lines = kMessageIdLines, .out = 1, .drain = true}).ok()) {
+        if (result_.status == LinkStatus::write_failed || result_.status == LinkStatus::vanished)
+            result_.status = LinkStatus::timeout;
+        return result_;
+    }
     std::memcpy(buffer_, block.data(), kDspProgramSize);
-    return link_code(exchange({.lines = kWriteDataLines, .out = kDspProgramSize, .on_write_failure = Purge::always}));
+    return exchange({.lines = kWriteDataLines, .out = kDspProgramSize, .on_write_failure = Purge::always});
 }
 
-int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out)
+LinkResult UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out)
 {
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return link_code(ex.failure(), kArpTimeout);
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kGetArpData;
     buffer_[1] = algorithm_index;
     buffer_[2] = dsp;
@@ -695,21 +699,21 @@ int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp
     const LinkResult& got = exchange({.lines = kGetArpLines, .out = kGetArpSize, .write = Write::status,
                                       .reply = kArpSequenceSize, .end = EndPurge::after_short_read});
     if (got.ok() && out) *out = ArpSequence::from_bytes(buffer_, kArpSequenceSize);
-    return link_code(got, kArpTimeout);
+    return got;
 }
 
-int UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data)
+LinkResult UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data)
 {
-    if (!data) return link_code(refuse(LinkStatus::refused));
+    if (!data) return refuse(LinkStatus::refused);
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return link_code(ex.failure());
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kSetArpData;
     buffer_[1] = dsp;
     buffer_[2] = store;
     buffer_[3] = algorithm_index;
     buffer_[4] = sequence;
     std::memcpy(buffer_ + 5, data, kArpSequenceSize);
-    return link_code(exchange({.lines = kSetArpLines, .out = kSetArpSize, .on_write_failure = Purge::always}));
+    return exchange({.lines = kSetArpLines, .out = kSetArpSize, .on_write_failure = Purge::always});
 }
 
 std::optional<PresetRecord> UsbLink::read_preset(int slot)
@@ -731,15 +735,15 @@ std::optional<PresetRecord> UsbLink::read_preset(int slot)
     return record_from_bytes(buffer_);
 }
 
-int UsbLink::store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
+LinkResult UsbLink::store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
                           const DspProgram& program_x, const DspProgram& program_y)
 {
     if (!slot_valid(slot)) {
         say("Store preset refused: slot %d does not exist.\n", slot);
-        return link_code(refuse(LinkStatus::refused));
+        return refuse(LinkStatus::refused);
     }
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return link_code(ex.failure());
+    if (!ex.opened()) return ex.failure();
     progress_value(5);
     progress_label("w o r k i n g ...");
     progress_redraw();
@@ -750,7 +754,7 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
     if (!exchange({.lines = kStoreHeaderLines, .out = kStoreHeaderSize, .drain = true, .pause = kStorePause,
                    .progress_written = 25})
              .ok())
-        return link_code(result_);
+        return result_;
 
     bool mismatch = false;
     const DspProgram* programs[2] = {&program_x, &program_y};
@@ -759,7 +763,7 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
         if (!exchange({.lines = kStoreProgramLines[e], .out = kDspProgramSize, .on_write_failure = Purge::always,
                        .reply = kDspProgramSize, .limit = kEchoLimit, .progress_written = e == 0 ? 50.0 : 75.0})
                  .ok())
-            return link_code(result_);
+            return result_;
         if (std::memcmp(buffer_, programs[e]->data(), kDspProgramSize) != 0) {
             if (e == 0) say("Errors detected in DSP-X data transfer. \n\n");
             mismatch = true;
@@ -768,7 +772,7 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
     progress_value(100);
     progress_redraw();
     if (mismatch) result_ = {LinkStatus::echo_mismatch, FT_OK, uint32_t(kDspProgramSize), 0};
-    return link_code(result_);
+    return result_;
 }
 
 bool UsbLink::write_library_block(int block, const uint8_t* data)
@@ -790,18 +794,18 @@ bool UsbLink::write_library_block(int block, const uint8_t* data)
         .ok();
 }
 
-int UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
+LinkResult UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
 {
-    if (!data) return link_code(refuse(LinkStatus::refused));
+    if (!data) return refuse(LinkStatus::refused);
     Exchange ex(*this, OpenLine::WithCode);
-    if (!ex.opened()) return link_code(ex.failure());
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kFirmwarePage;
     buffer_[1] = uint8_t(address & 0xFF);
     buffer_[2] = uint8_t(address >> 8);
     if (!exchange({.lines = kFirmwareAddressLines, .out = kFirmwareAddressSize, .drain = true}).ok())
-        return link_code(result_);
+        return result_;
     std::memcpy(buffer_, data, kFirmwarePageSize);
-    return link_code(exchange({.lines = kFirmwarePageLines, .out = kFirmwarePageSize, .reply = kFirmwarePageSize}));
+    return exchange({.lines = kFirmwarePageLines, .out = kFirmwarePageSize, .reply = kFirmwarePageSize});
 }
 
 bool UsbLink::set_version(uint8_t version, uint8_t patch)

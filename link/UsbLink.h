@@ -13,12 +13,12 @@
 // when the data comes. This core never sees the toolkit: KV_UsbController
 // (link/ui/) adds the progress indicator and a waiter that runs the toolkit.
 //
-// Results: every exchange leaves a LinkResult (last_result()): what happened,
-// with the driver status and the byte count beside it. Reads return their
-// answer typed (empty unless it came whole) or bool; writes and previews return the integer code that link_code() makes
-// of the LinkResult (0 success, 100 timeout or 1 for get_arp_data, 255 echo
-// mismatch, otherwise the failing driver status or, when the status was 0,
-// the byte count of the failed step).
+// Results: every exchange says what happened as a LinkResult (also kept as
+// last_result()), with the driver status and the byte count beside it, never
+// in one integer. Reads return their answer typed (empty unless it came
+// whole) or bool. Where the window and the command line need the protocol's
+// integers (0 success, 100 timeout or 1 for Get Arp Data, 255 echo mismatch,
+// else the driver status or the short count), link_code() makes them.
 
 #include "link/FtDriver.h"
 #include "link/PedalWire.h"
@@ -182,7 +182,7 @@ public:
     // The same from a whole 34-byte record.
     bool set_globals_record(const uint8_t* record);
     // 0xC3 + 35 bytes: live preview of a parameter block.
-    int change_core(const PresetParameters& params);
+    LinkResult change_core(const PresetParameters& params);
     // 0xC4: all parameter blocks and titles, 1504 bytes, into dest (which
     // must hold at least that many; a smaller one is refused). check, when
     // given, is called after each of the three parts of parameter blocks
@@ -191,22 +191,23 @@ public:
     using PartCheck = std::function<bool(int batch, std::span<const uint8_t> part)>;
     bool read_all(std::span<uint8_t> dest, const PartCheck& check = {});
     // 0xC5 (dsp 0, DSP-X) or 0xC6 (dsp 1, DSP-Y), then the 512-byte program.
-    int write_data(const DspProgram& block, int dsp);
-    // 0xC7: one 32-byte arp sequence, into *out when given. 0 success, 1 timeout.
-    int get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out = nullptr);
+    LinkResult write_data(const DspProgram& block, int dsp);
+    // 0xC7: one 32-byte arp sequence, into *out when it came whole. The
+    // protocol's integer for it is link_code(result, kArpTimeout).
+    LinkResult get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out = nullptr);
     // 0xC8: send (store = 0) or store (store = 1) a 32-byte arp sequence.
-    int set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data);
+    LinkResult set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data);
     // 0x00 | slot: the 47-byte PresetRecord of slot 0..31.
     std::optional<PresetRecord> read_preset(int slot);
     // 0x40 | slot: header, then each program echoed back and compared.
-    int store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
+    LinkResult store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
                      const DspProgram& program_x, const DspProgram& program_y);
     // 0x80 | block (0..63): one 512-byte library block; its echo is left in
     // buffer(). True when the echo arrived whole.
     bool write_library_block(int block, const uint8_t* data);
     // Update mode, 0xC7 + address (little-endian), then a 256-byte page whose
-    // echo is left in buffer(). 0 on success.
-    int write_firmware_page(uint16_t address, const uint8_t* data);
+    // echo is left in buffer().
+    LinkResult write_firmware_page(uint16_t address, const uint8_t* data);
     // Update mode, 0xC8 + version + patch. True when written whole.
     bool set_version(uint8_t version, uint8_t patch);
     // Update mode, 0xCF: leave update mode. True when written whole.

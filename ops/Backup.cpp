@@ -68,11 +68,11 @@ WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image
         const SlotPrograms built = programs(params);
         // The image's own bytes are stored, so that the read-back compares
         // equal; only the programs come from the editor.
-        const int code = link.store_preset(slot, params, title, built.x, built.y);
-        if (code != 0) {
+        const LinkResult stored = link.store_preset(slot, params, title, built.x, built.y);
+        if (!stored.ok()) {
             r.failure = WriteAllResult::Failure::Store;
             r.slot = slot;
-            r.code = code;
+            r.link = stored;
             return r;
         }
         report.progress(100, kWorkingLabel, Bar::Level);

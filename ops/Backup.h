@@ -63,7 +63,7 @@ struct WriteAllResult {
     enum class Failure { NoFailure, Store, Verify };
     Failure failure = Failure::NoFailure;
     int slot = -1;    // Store: the slot (0 to 31) whose store failed
-    int code = 0;     // Store: the store's result (100 timeout, 255 echo differed, ...)
+    LinkResult link;  // Store: the store's result
     bool ok() const { return failure == Failure::NoFailure; }
     // 0 success, 1 failure.
     int status() const { return ok() ? 0 : 1; }

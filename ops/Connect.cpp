@@ -23,18 +23,18 @@ bool PedalInfo::supported(uint8_t version_byte)
 }
 
 std::optional<ArpSequence> fetch_sequence(UsbLink& link, const PresetParameters& params, Engine engine,
-                                          int* code)
+                                          LinkResult* result)
 {
-    if (code) *code = 0;
+    if (result) *result = {};
     // Only the seven arp algorithms have sequences; a code beyond the
     // catalogue from a damaged preset asks nothing.
     const AlgorithmId algorithm = params.algorithm(engine);
     if (!is_arp_algorithm(algorithm)) return std::nullopt;
     const uint8_t selector = engine == Engine::X ? params.sp1_x : params.sp1_y;
     ArpSequence got;
-    const int result = link.get_arp_data(uint8_t(arp_index(algorithm)), selector, uint8_t(index_of(engine)), &got);
-    if (code) *code = result;
-    if (result != 0) return std::nullopt;
+    const LinkResult read = link.get_arp_data(uint8_t(arp_index(algorithm)), selector, uint8_t(index_of(engine)), &got);
+    if (result) *result = read;
+    if (!read.ok()) return std::nullopt;
     return got;
 }
 

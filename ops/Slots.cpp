@@ -18,18 +18,23 @@ bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
 
 } // namespace
 
-int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
+RecordStore store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
 {
+    RecordStore r;
     EditedPreset p;
     p.parameters = record.parameters;
     p.title = record.title;
     build(record.parameters, p.program_x, p.program_y);
     const StoreResult stored = store_preset(link, slot, p);
-    if (!stored.ok()) return stored.code;
+    r.link = stored.link;
+    if (!stored.ok()) return r;
+    r.stored = true;
     // The programs were echoed and compared; the header was not: read it back.
     const std::optional<PresetRecord> stored_now = link.read_preset(slot);
-    if (!stored_now || std::memcmp(stored_now->data(), record.data(), kPresetRecordSize) != 0) return kVerifyFailed;
-    return 0;
+    r.link = link.last_result();
+    if (stored_now && std::memcmp(stored_now->data(), record.data(), kPresetRecordSize) != 0)
+        r.link = {LinkStatus::echo_mismatch, FT_OK, uint32_t(kPresetRecordSize), 0};
+    return r;
 }
 
 SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, const ProgramBuilder& build)
@@ -51,11 +56,11 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
         return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
     r.first = *from_record;
 
-    const int code = store_record_verified(link, to, r.first, build);
-    if (code != 0) {
+    const RecordStore stored = store_record_verified(link, to, r.first, build);
+    if (!stored.ok()) {
         r.failed_slot = to;
-        r.code = code;
-        return fail(code == kVerifyFailed ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
+        r.link = stored.link;
+        return fail(stored.stored ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
                     "  > " + preset_name(to) + " may be incomplete. Please try again.");
     }
     r.slots_changed = 1;
@@ -101,10 +106,10 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
     for (const auto& step : steps) {
         const int target = step[0];
         const PresetRecord& record = target == b ? r.first : r.second;
-        const int code = store_record_verified(link, target, record, build);
-        if (code != 0) {
+        const RecordStore stored = store_record_verified(link, target, record, build);
+        if (!stored.ok()) {
             r.failed_slot = target;
-            r.code = code;
+            r.link = stored.link;
             if (r.backup_path.empty()) {
                 // Without a backup the records must at least be somewhere the user can find them.
                 for (const PresetRecord* rec : {&r.first, &r.second}) {
@@ -118,8 +123,7 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
                                  hex + "\n");
                 }
             }
-            return fail(code == kVerifyFailed ? SlotMoveResult::Outcome::VerifyFailed
-                                              : SlotMoveResult::Outcome::StoreFailed,
+            return fail(stored.stored ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
                         kept);
         }
         ++r.slots_changed;

@@ -9,9 +9,9 @@ namespace {
 
 constexpr double kOfflinePreviewGap = 0.05;   // between the four commands of an offline preview
 
-void parameter_change_line(Reporter& report, int code)
+void parameter_change_line(Reporter& report, const LinkResult& sent)
 {
-    report.status(code == 0 ? "  parameter change ok." : "  parameter change OFFLINE.");
+    report.status(sent.ok() ? "  parameter change ok." : "  parameter change OFFLINE.");
 }
 
 } // namespace
@@ -39,12 +39,12 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
 StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& p)
 {
     StoreResult r;
-    r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
-    if (r.code == UsbLink::kMismatch) {
+    r.link = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    if (r.link.status == LinkStatus::echo_mismatch) {
         link.console("--> Auto-retry triggered.\n");
         r.retried = true;
-        r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
-        if (r.code == 0) link.console("--> Auto-retry successful.\n");
+        r.link = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+        if (r.link.ok()) link.console("--> Auto-retry successful.\n");
     }
     return r;
 }
@@ -71,10 +71,10 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
     PreviewResult r;
     switch (request) {
     case program_x:
-        r.code = link.write_data(p.program_x, 0);
+        r.link = link.write_data(p.program_x, 0);
         break;
     case program_y:
-        r.code = link.write_data(p.program_y, 1);
+        r.link = link.write_data(p.program_y, 1);
         break;
     case sequence_x:
     case sequence_y: {
@@ -84,24 +84,24 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
         const uint8_t algorithm = x ? p.parameters.algorithm_x : p.parameters.algorithm_y;
         const uint8_t selector = x ? p.parameters.sp1_x : p.parameters.sp1_y;
         ArpSequence got;
-        r.code = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1, &got);
-        if (r.code == 0) r.sequence = got;
+        r.link = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1, &got);
+        if (r.link.ok()) r.sequence = got;
         break;
     }
     case parameters:
     default:
-        r.code = link.change_core(p.parameters);
+        r.link = link.change_core(p.parameters);
         break;
     }
-    parameter_change_line(report, r.code);
+    parameter_change_line(report, r.link);
     return r;
 }
 
-int preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters)
+LinkResult preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters)
 {
-    const int code = link.change_core(parameters);
-    parameter_change_line(report, code);
-    return code;
+    const LinkResult sent = link.change_core(parameters);
+    parameter_change_line(report, sent);
+    return sent;
 }
 
 EngineSequences preview_offline(UsbLink& link, const EditedPreset& p)

@@ -236,18 +236,18 @@ TEST(LinkNoDevice, EveryOperationFailsWithoutWaiting)
         {"get_pedal_state", [&] { return !link.get_pedal_state(); }, with_code},
         {"get_globals", [&] { return !link.get_globals(); }, with_code},
         {"set_globals", [&] { return !link.set_globals_record(data); }, with_code},
-        {"change_core", [&] { return link.change_core(params) == FT_DEVICE_NOT_FOUND; }, plain},
+        {"change_core", [&] { return link_code(link.change_core(params)) == FT_DEVICE_NOT_FOUND; }, plain},
         {"read_all", [&] { return !link.read_all(image); }, with_code},
         {"read_all_matches", [&] { return !ops::read_all_matches(link, image); }, with_code},
-        {"write_data", [&] { return link.write_data(program, 1) == FT_DEVICE_NOT_FOUND; }, plain},
-        {"get_arp_data", [&] { return link.get_arp_data(0, 0, 0) == FT_DEVICE_NOT_FOUND; }, with_code},
-        {"set_arp_data", [&] { return link.set_arp_data(0, 0, 0, 0, data) == FT_DEVICE_NOT_FOUND; }, with_code},
+        {"write_data", [&] { return link_code(link.write_data(program, 1)) == FT_DEVICE_NOT_FOUND; }, plain},
+        {"get_arp_data", [&] { return link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout) == FT_DEVICE_NOT_FOUND; }, with_code},
+        {"set_arp_data", [&] { return link_code(link.set_arp_data(0, 0, 0, 0, data)) == FT_DEVICE_NOT_FOUND; }, with_code},
         {"read_preset", [&] { return !link.read_preset(3); }, with_code},
         {"store_preset",
-         [&] { return link.store_preset(3, params, make_title("x"), program, program) == FT_DEVICE_NOT_FOUND; },
+         [&] { return link_code(link.store_preset(3, params, make_title("x"), program, program)) == FT_DEVICE_NOT_FOUND; },
          with_code},
         {"write_library_block", [&] { return !link.write_library_block(5, data); }, with_code},
-        {"write_firmware_page", [&] { return link.write_firmware_page(0x100, data) == FT_DEVICE_NOT_FOUND; },
+        {"write_firmware_page", [&] { return link_code(link.write_firmware_page(0x100, data)) == FT_DEVICE_NOT_FOUND; },
          with_code},
         {"set_version", [&] { return !link.set_version(0x23, 5); }, with_code},
         {"send_one_message", [&] { return !link.send_one_message(); }, with_code},
@@ -503,7 +503,7 @@ TEST_F(LinkTest, SetGlobalsShortWrite)
 TEST_F(LinkTest, ChangeCoreSendsC3AndTheParameterBlock)
 {
     const PresetParameters params = parameters_with(9);
-    EXPECT_EQ(link.change_core(params), 0);
+    EXPECT_EQ(link_code(link.change_core(params)), 0);
     Bytes expected{0xC3};
     for (size_t i = 0; i < kPresetParametersSize; ++i) expected.push_back(params.data()[i]);
     EXPECT_EQ(driver.writes()[0], expected);
@@ -518,7 +518,7 @@ TEST_F(LinkTest, ChangeCoreFailuresGiveStatusOrShortCount)
 {
     const PresetParameters params{};
     driver.fail_next_write(FT_IO_ERROR, 0);
-    EXPECT_EQ(link.change_core(params), FT_IO_ERROR);
+    EXPECT_EQ(link_code(link.change_core(params)), FT_IO_ERROR);
     EXPECT_EQ(console,
               "Device opened. \n"
               "Change Core (Preview) FAILED, error code : 4 \n"
@@ -526,17 +526,17 @@ TEST_F(LinkTest, ChangeCoreFailuresGiveStatusOrShortCount)
     EXPECT_EQ(driver.purge_count(), 1);
 
     driver.fail_next_write(FT_OK, 20);
-    EXPECT_EQ(link.change_core(params), 20);
+    EXPECT_EQ(link_code(link.change_core(params)), 20);
     // Nothing accepted and no error is still no success.
     driver.fail_next_write(FT_OK, 0);
-    EXPECT_EQ(link.change_core(params), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.change_core(params)), UsbLink::kTimeout);
 }
 
 TEST_F(LinkTest, WriteDataForDspYSendsC6ThenTheYBlock)
 {
     driver.set_wire_rate(11520);
     const DspProgram y = program_with(3);
-    EXPECT_EQ(link.write_data(y, 1), 0);
+    EXPECT_EQ(link_code(link.write_data(y, 1)), 0);
     ASSERT_EQ(driver.writes().size(), 2u);
     EXPECT_EQ(driver.writes()[0], Bytes{0xC6});
     EXPECT_EQ(driver.writes()[1], bytes_of(y.bytes, 512));
@@ -552,17 +552,17 @@ TEST_F(LinkTest, WriteDataForDspYSendsC6ThenTheYBlock)
 TEST_F(LinkTest, WriteDataForDspXSendsC5)
 {
     const DspProgram x = program_with(1);
-    EXPECT_EQ(link.write_data(x, 0), 0);
+    EXPECT_EQ(link_code(link.write_data(x, 0)), 0);
     EXPECT_EQ(driver.writes()[0], Bytes{0xC5});
     EXPECT_EQ(std::memcmp(pedal.playing().program_x.bytes, x.bytes, 512), 0);
-    EXPECT_EQ(link.write_data(x, 2), FT_INVALID_PARAMETER);
+    EXPECT_EQ(link_code(link.write_data(x, 2)), FT_INVALID_PARAMETER);
 }
 
 TEST_F(LinkTest, WriteDataStalledIdentifierTimesOut)
 {
     driver.set_transmit_stalled(true);
     const double t0 = clock.now();
-    EXPECT_EQ(link.write_data(program_with(0), 0), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_data(program_with(0), 0)), UsbLink::kTimeout);
     EXPECT_EQ(console,
               "Device opened. \n"
               "Sending messageId successful (1 bytes written).\n"
@@ -574,7 +574,7 @@ TEST_F(LinkTest, WriteDataStalledIdentifierTimesOut)
 TEST_F(LinkTest, WriteDataIdentifierFailureGivesTimeoutCode)
 {
     driver.fail_next_write(FT_IO_ERROR, 0);
-    EXPECT_EQ(link.write_data(program_with(0), 0), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_data(program_with(0), 0)), UsbLink::kTimeout);
     EXPECT_NE(console.find("Sending messageId FAILED, error code : 4 \nNumber of bytes get written : 0 \n\n"),
               std::string::npos);
 }
@@ -746,7 +746,7 @@ TEST_F(LinkTest, StorePresetSlot31WritesHeaderAndBothProgramsVerified)
     const DspProgram x = program_with(5);
     const DspProgram y = program_with(6);
     const double t0 = clock.now();
-    EXPECT_EQ(link.store_preset(31, params, title, x, y), 0);
+    EXPECT_EQ(link_code(link.store_preset(31, params, title, x, y)), 0);
 
     ASSERT_EQ(driver.writes().size(), 3u);
     Bytes header{0x5F};
@@ -778,7 +778,7 @@ TEST_F(LinkTest, StoreWithXEchoDifferingInItsLastByteStillSendsYAndReturns255)
     pedal.corrupt_next_echoes(1);
     const DspProgram x = program_with(5);
     const DspProgram y = program_with(6);
-    EXPECT_EQ(link.store_preset(2, parameters_with(1), make_title("a"), x, y), UsbLink::kMismatch);
+    EXPECT_EQ(link_code(link.store_preset(2, parameters_with(1), make_title("a"), x, y)), UsbLink::kMismatch);
     EXPECT_EQ(driver.writes().size(), 3u);
     EXPECT_EQ(console,
               "Device opened. \n"
@@ -798,7 +798,7 @@ TEST_F(ScriptedLinkTest, StoreWithOnlyYEchoDifferingReturns255Silently)
         out[0] ^= 0x01;
         return out;
     });
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kMismatch);
     EXPECT_EQ(console.find("Errors detected"), std::string::npos);
 }
@@ -808,7 +808,7 @@ TEST_F(ScriptedLinkTest, StoreEchoTimeoutWaitsTwoSeconds)
     pedal.expect_silent(48);
     pedal.expect_silent(512);
     const double t0 = clock.now();
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kTimeout);
     const double took = clock.now() - t0;
     EXPECT_GT(took, 2.0);
@@ -825,13 +825,13 @@ TEST_F(ScriptedLinkTest, StoreEchoLateButWithinTwoSecondsIsTaken)
     pedal.expect_echo(512);
     pedal.expect_echo(512);
     pedal.delay = 1.5;
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)), 0);
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))), 0);
 }
 
 TEST_F(LinkTest, StoreHeaderNotLeavingTimesOut)
 {
     driver.set_transmit_stalled(true);
-    EXPECT_EQ(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kTimeout);
     EXPECT_NE(console.find("Waiting for pedal to receive transmitted parameters & title data TIMEOUT. \n\n"
                            "Number of transmitted bytes get read : 0 \n\n"),
@@ -842,11 +842,11 @@ TEST_F(LinkTest, StoreHeaderNotLeavingTimesOut)
 TEST_F(LinkTest, StoreWriteFailuresGiveStatusOrCount)
 {
     driver.fail_next_write(FT_OK, 30);
-    EXPECT_EQ(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2)), 30);
+    EXPECT_EQ(link_code(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2))), 30);
     EXPECT_NE(console.find("Sending parameters & title data FAILED, error code : 0 \n"
                            "Number of bytes get written : 30 \n\n"),
               std::string::npos);
-    EXPECT_EQ(link.store_preset(32, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(32, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               FT_INVALID_PARAMETER);
 }
 
@@ -854,7 +854,7 @@ TEST_F(ScriptedLinkTest, StorePedalVanishingAfterTheHeaderIsAnIoError)
 {
     pedal.expect_silent(48);
     pedal.vanish_when_done = true;
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               FT_IO_ERROR);
     EXPECT_NE(console.find("Write (Store) X-Data FAILED, error code : 4 \n"), std::string::npos);
 }
@@ -867,7 +867,7 @@ TEST_F(LinkTest, GetArpDataSendsIndexEngineSelectorAndReturnsTheSequence)
     ArpBytes seq{};
     for (size_t i = 0; i < seq.size(); ++i) seq[i] = uint8_t(0x30 + i);
     pedal.memory().set_arp(6, 2, seq);   // Arpeggiator, Sequence III
-    EXPECT_EQ(link.get_arp_data(6, 4, 1), 0);
+    EXPECT_EQ(link_code(link.get_arp_data(6, 4, 1), UsbLink::kArpTimeout), 0);
     EXPECT_EQ(driver.writes()[0], (Bytes{0xC7, 6, 1, 4}));
     EXPECT_EQ(bytes_of(link.buffer(), 32), Bytes(seq.begin(), seq.end()));
     EXPECT_EQ(console,
@@ -880,10 +880,10 @@ TEST_F(LinkTest, GetArpDataSendsIndexEngineSelectorAndReturnsTheSequence)
 TEST_F(LinkTest, GetArpDataTimeoutIsOne)
 {
     pedal.set_no_answer(true);
-    EXPECT_EQ(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout);
+    EXPECT_EQ(link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout), UsbLink::kArpTimeout);
     EXPECT_NE(console.find("Get Arp Data TIMEOUT. \n\n"), std::string::npos);
     driver.fail_next_write(FT_IO_ERROR, 0);
-    EXPECT_EQ(link.get_arp_data(0, 0, 0), FT_IO_ERROR);
+    EXPECT_EQ(link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout), FT_IO_ERROR);
     EXPECT_NE(console.find("Send GET_ARPDATA command FAILED, error code : 4\n\n"), std::string::npos);
 }
 
@@ -891,7 +891,7 @@ TEST_F(LinkTest, SetArpDataStoresTheSequence)
 {
     uint8_t seq[32];
     for (int i = 0; i < 32; ++i) seq[i] = uint8_t(0xA0 + i);
-    EXPECT_EQ(link.set_arp_data(3, 6, 0, 1, seq), 0);
+    EXPECT_EQ(link_code(link.set_arp_data(3, 6, 0, 1, seq)), 0);
     Bytes expected{0xC8, 0, 1, 3, 6};
     expected.insert(expected.end(), seq, seq + 32);
     EXPECT_EQ(driver.writes()[0], expected);
@@ -900,7 +900,7 @@ TEST_F(LinkTest, SetArpDataStoresTheSequence)
 
     driver.fail_next_write(FT_OK, 5);
     console.clear();
-    EXPECT_EQ(link.set_arp_data(3, 6, 0, 0, seq), 5);
+    EXPECT_EQ(link_code(link.set_arp_data(3, 6, 0, 0, seq)), 5);
     EXPECT_EQ(console,
               "Device opened. \n"
               "Send SET_ARPDATA command FAILED, error code : 0 \n"
@@ -980,7 +980,7 @@ TEST_F(LinkTest, FirmwarePageSendsAddressLittleEndianThenThePage)
     driver.set_wire_rate(11520);
     uint8_t page[256];
     for (int i = 0; i < 256; ++i) page[i] = uint8_t(255 - i);
-    EXPECT_EQ(link.write_firmware_page(0x0500, page), 0);
+    EXPECT_EQ(link_code(link.write_firmware_page(0x0500, page)), 0);
     ASSERT_EQ(driver.writes().size(), 2u);
     EXPECT_EQ(driver.writes()[0], (Bytes{0xC7, 0x00, 0x05}));
     EXPECT_EQ(driver.writes()[1], bytes_of(page, 256));
@@ -999,13 +999,13 @@ TEST_F(LinkTest, FirmwarePageTimeoutsAreFailures)
     pedal.set_update_mode(true);
     uint8_t page[256] = {};
     pedal.set_no_answer(true);
-    EXPECT_EQ(link.write_firmware_page(0, page), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_firmware_page(0, page)), UsbLink::kTimeout);
     EXPECT_NE(console.find("Reading back verification status TIMEOUT. \n\nNumber of bytes received : 0 \n\n"),
               std::string::npos);
 
     driver.set_transmit_stalled(true);
     console.clear();
-    EXPECT_EQ(link.write_firmware_page(0, page), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_firmware_page(0, page)), UsbLink::kTimeout);
     EXPECT_NE(console.find("Waiting for pedal to receive command & page-address data TIMEOUT. \n\n"),
               std::string::npos);
 }
@@ -1015,7 +1015,7 @@ TEST_F(LinkTest, FirmwarePageShortEcho)
     pedal.set_update_mode(true);
     uint8_t page[256] = {};
     driver.fail_next_read(FT_OK, 200);
-    EXPECT_EQ(link.write_firmware_page(0x100, page), 200);
+    EXPECT_EQ(link_code(link.write_firmware_page(0x100, page)), 200);
     EXPECT_NE(console.find("Reading back page data FAILED, error code : 0 \nNumber of bytes read : 200 \n\n"),
               std::string::npos);
 }
@@ -1058,21 +1058,21 @@ TEST_F(LinkTest, SetVersionAndSendOneMessage)
 TEST_F(LinkTest, StepsThatMovedNothingNeverReportSuccess)
 {
     driver.fail_next_read(FT_OK, 0);
-    EXPECT_EQ(link.get_arp_data(0, 0, 0), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout), UsbLink::kTimeout);
     EXPECT_NE(console.find("Get Arp Data FAILED, error code : 0 \n\nNumber of bytes read : 0 \n\n"),
               std::string::npos);
 
     driver.fail_next_write(FT_OK, 0);
-    EXPECT_EQ(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes)), UsbLink::kTimeout);
 
     driver.fail_next_write(FT_OK, 0);
-    EXPECT_EQ(link.store_preset(1, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(1, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kTimeout);
 
     pedal.set_update_mode(true);
     uint8_t page[256] = {};
     driver.fail_next_read(FT_OK, 0);
-    EXPECT_EQ(link.write_firmware_page(0x100, page), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_firmware_page(0x100, page)), UsbLink::kTimeout);
 }
 
 // ---------------------------------------------------------------------------
@@ -1089,7 +1089,7 @@ TEST_F(LinkTest, OperationStartedFromTheEventPumpIsRefused)
         if (!tried) {
             tried = true;
             nested_bool = link.read_preset(3).has_value();
-            nested_int = link.change_core(PresetParameters{});
+            nested_int = link_code(link.change_core(PresetParameters{}));
         }
     });
     EXPECT_TRUE(link.get_pedal_state());
@@ -1140,11 +1140,11 @@ TEST(LinkHold, AWholeOperationOpensThePortOnceAndSaysTheSame)
             results.push_back(std::to_string(link.setup_device(serial)));
             results.push_back(std::to_string(link.get_pedal_state().has_value()));
             results.push_back(std::to_string(link.read_all(image)));
-            results.push_back(std::to_string(link.change_core(parameters_with(3))));   // no reply, no purge
+            results.push_back(std::to_string(link_code(link.change_core(parameters_with(3)))));   // no reply, no purge
             results.push_back(std::to_string(link.read_preset(4).has_value()));
             results.push_back(std::to_string(
-                link.store_preset(4, parameters_with(5), make_title("held"), program_with(1), program_with(2))));
-            results.push_back(std::to_string(link.get_arp_data(1, 2, 0)));
+                link_code(link.store_preset(4, parameters_with(5), make_title("held"), program_with(1), program_with(2)))));
+            results.push_back(std::to_string(link_code(link.get_arp_data(1, 2, 0), UsbLink::kArpTimeout)));
             if (held) {
                 EXPECT_TRUE(driver.is_open()) << "open until the hold ends";
                 EXPECT_EQ(driver.close_count(), 0);
@@ -1190,17 +1190,17 @@ TEST_F(LinkTest, ResultsSayWhatHappenedBesideTheCodes)
     };
     const std::vector<Case> cases = {
         {"timeout", [&] { pedal.set_reply_delay(5.0); },
-         [&] { return link.get_arp_data(0, 0, 0); }, LinkStatus::timeout, UsbLink::kArpTimeout},
+         [&] { return link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout); }, LinkStatus::timeout, UsbLink::kArpTimeout},
         {"short write", [&] { driver.fail_next_write(FT_OK, 18); },
-         [&] { return link.set_arp_data(0, 0, 0, 0, program_with(0).bytes); }, LinkStatus::write_failed, 18},
+         [&] { return link_code(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes)); }, LinkStatus::write_failed, 18},
         {"driver error", [&] { driver.fail_next_write(FT_IO_ERROR, 0); },
-         [&] { return link.change_core(parameters_with(1)); }, LinkStatus::vanished, int(FT_IO_ERROR)},
+         [&] { return link_code(link.change_core(parameters_with(1))); }, LinkStatus::vanished, int(FT_IO_ERROR)},
         {"short read", [&] { driver.fail_next_read(FT_OK, 5); },
          [&] { return int(link.read_preset(0).has_value()); }, LinkStatus::short_reply, 0},
         {"echo", [&] { pedal.corrupt_next_echoes(1); },
-         [&] { return link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)); },
+         [&] { return link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))); },
          LinkStatus::echo_mismatch, UsbLink::kMismatch},
-        {"refused", [] {}, [&] { return link.write_data(program_with(0), 7); }, LinkStatus::refused,
+        {"refused", [] {}, [&] { return link_code(link.write_data(program_with(0), 7)); }, LinkStatus::refused,
          int(FT_INVALID_PARAMETER)},
     };
     for (const Case& c : cases) {
@@ -1214,7 +1214,7 @@ TEST_F(LinkTest, ResultsSayWhatHappenedBesideTheCodes)
     // A short count and a driver status are never the same number: 18 bytes
     // taken is write_failed with bytes 18, not the busy code's meaning.
     driver.fail_next_write(FT_OK, 18);
-    link.set_arp_data(0, 0, 0, 0, program_with(0).bytes);
+    link_code(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes));
     EXPECT_EQ(link.last_result().bytes, 18u);
     EXPECT_EQ(link.last_result().driver, FT_OK);
 }

@@ -474,7 +474,7 @@ TEST_F(LinkOverPty, SetupStateAndPreset)
         for (size_t i = 0; i < kDspProgramSize; ++i) p.bytes[i] = uint8_t(i ^ 0xA5);
         return p;
     }();
-    EXPECT_EQ(link.store_preset(9, pedal.slot(9)->parameters, make_title("Stored"), x, x), 0) << console;
+    EXPECT_EQ(link_code(link.store_preset(9, pedal.slot(9)->parameters, make_title("Stored"), x, x)), 0) << console;
     EXPECT_EQ(std::memcmp(pedal.slot(9)->program_x.bytes, x.bytes, kDspProgramSize), 0);
 }
 
