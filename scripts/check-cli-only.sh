@@ -6,7 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-cli}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_GUI=OFF >/dev/null
+werror=OFF
+[[ -n "${CI:-}" ]] && werror=ON
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_GUI=OFF -DKORVANE_WERROR="$werror" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target korvane tessivar-sim >/dev/null
 korvane="$build/korvane"
 failures=0
