@@ -3,6 +3,8 @@
 #include "ops/Texts.h"
 #include "preset/Catalogue.h"
 
+#include <cstring>
+
 namespace kv::ops {
 
 namespace {
@@ -36,14 +38,39 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
     return r;
 }
 
+namespace {
+
+// One Store preset and the read-back of the 47-byte record: the programs are
+// echoed and compared by the store itself, the 48-byte header is not.
+void store_and_read_back(UsbLink& link, int slot, const EditedPreset& p, StoreResult& r)
+{
+    r.read_back_failed = false;
+    r.link = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    if (!r.link.ok()) return;
+    PresetRecord sent;
+    sent.parameters = p.parameters;
+    sent.title = p.title;
+    const std::optional<PresetRecord> back = link.read_preset(slot);
+    if (!back) {
+        // Not retried: a read-back that does not come fails as a timeout does.
+        r.link = link.last_result();
+        r.read_back_failed = true;
+    } else if (std::memcmp(back->data(), sent.data(), kPresetRecordSize) != 0) {
+        r.link = {LinkStatus::echo_mismatch, FT_OK, uint32_t(kPresetRecordSize), 0};
+        r.read_back_failed = true;
+    }
+}
+
+} // namespace
+
 StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& p)
 {
     StoreResult r;
-    r.link = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    store_and_read_back(link, slot, p, r);
     if (r.link.status == LinkStatus::echo_mismatch) {
         link.console("--> Auto-retry triggered.\n");
         r.retried = true;
-        r.link = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+        store_and_read_back(link, slot, p, r);
         if (r.link.ok()) link.console("--> Auto-retry successful.\n");
     }
     return r;
