@@ -362,6 +362,7 @@ void Korvane::build_widgets()
     // Another program has the pedal: said once per operation, on the board.
     usb->set_in_use_notice([this](const LinkResult& r) {
         reporter_->status("  " + in_use_text(r.holder_pid), "  > Close the other program, then try again.");
+        pedal_in_use_ = r.holder_pid > 0 ? "Pedal in use (pid " + std::to_string(r.holder_pid) + ")." : "Pedal in use.";
     });
 
     backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
@@ -501,7 +502,7 @@ void Korvane::draw()
         std::string line = std::string("Serial No. ") + serial_number;
         fl_draw(line.c_str(), 15, 45);
     } else {
-        fl_draw("Pedal not found.", 15, 45);
+        fl_draw(pedal_in_use_.empty() ? "Pedal not found." : pedal_in_use_.c_str(), 15, 45);
     }
 
     fl_font(FL_HELVETICA, 12);
@@ -671,6 +672,7 @@ bool Korvane::connect(bool interactive)
     Exchange exchange(*this);
     online_ = false;
     serial_number.clear();
+    pedal_in_use_.clear();
 
     const ops::ConnectResult r = ops::connect(*usb, *reporter_, interactive, work_image(), access_hint_);
     serial_number = r.pedal.serial_number;

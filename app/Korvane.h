@@ -272,6 +272,7 @@ public:
 
     uint8_t work_buffer[1504] = {};
     std::string serial_number;   // empty when no pedal was found
+    std::string pedal_in_use_;   // "Pedal in use (pid N)." when the last connect found it held by another program
     uint8_t firmware_version = 0;
     uint8_t pedal_mode = 0;
     uint8_t globals[34] = {};
