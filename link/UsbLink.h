@@ -6,8 +6,9 @@
 // first exchange, stays open and locked against other programs, and closes
 // when the hold ends; the console lines are the same either way.
 //
-// The link has one 512-byte buffer shared by every request and reply; a reply
-// is left there for the caller to pick up right after the call. Every step is
+// The link has one 512-byte buffer shared by every request and reply; the
+// last reply stays there (the echoes of library blocks and firmware pages are
+// compared from it; every other answer is returned typed). Every step is
 // reported on the console sink (standard output by default), long transfers
 // move the progress sink, and the waits go through the waiter, which wakes
 // when the data comes. This core never sees the toolkit: KV_UsbController
