@@ -38,7 +38,7 @@ int cmd_restore(Session& s)
     if (!r.ok()) {
         if (r.write.failure == ops::WriteAllResult::Failure::Store)
             s.err("korvane restore: storing slot " + std::to_string(r.write.slot + 1) +
-                  " failed (code " + std::to_string(r.write.code) + "); " +
+                  " failed (code " + std::to_string(link_code(r.write.link)) + "); " +
                   ops::restored_slots_text(r.write.slot));
         else
             s.err("korvane restore: the presets read back differ from the backup.");
