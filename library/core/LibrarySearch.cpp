@@ -1,5 +1,6 @@
 #include "library/core/LibrarySearch.h"
 
+#include "library/core/OfflinePresets.h"
 #include "preset/Catalogue.h"
 
 #include <algorithm>
@@ -57,6 +58,17 @@ LibraryRow make_library_row(size_t entry, const std::string& name, const PresetR
     hay += r.notes;
     r.haystack = lower(hay);
     return r;
+}
+
+std::vector<LibraryRow> library_rows(const OfflineLibrary& library, const LibraryMeta& meta)
+{
+    std::vector<LibraryRow> rows;
+    rows.reserve(library.size());
+    for (size_t i = 0; i < library.size(); ++i) {
+        const OfflineEntry& e = library.entries()[i];
+        rows.push_back(make_library_row(i, e.name, e.record ? &*e.record : nullptr, meta.find(e.name)));
+    }
+    return rows;
 }
 
 std::vector<size_t> find_rows(const std::vector<LibraryRow>& rows, const LibraryQuery& query)

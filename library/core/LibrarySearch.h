@@ -34,6 +34,10 @@ struct LibraryRow {
 // file that could not be read), the metadata the rest.
 LibraryRow make_library_row(size_t entry, const std::string& name, const PresetRecord* record, const PresetMeta* meta);
 
+class OfflineLibrary;
+// One row per entry of the offline list, in the list's order.
+std::vector<LibraryRow> library_rows(const OfflineLibrary& library, const LibraryMeta& meta);
+
 enum class LibraryColumn { Name, AlgorithmX, AlgorithmY, Tags, Favourite, Added };
 
 struct LibraryQuery {
