@@ -13,7 +13,7 @@
 
 namespace kv {
 
-using json = nlohmann::json;
+using json = nlohmann::ordered_json;
 
 namespace {
 
