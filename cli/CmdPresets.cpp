@@ -168,22 +168,9 @@ int export_presets(Session& s, const Command& me)
                 entries.push_back(*e);
             }
         }
-        for (size_t i : entries) {
-            const OfflineEntry& e = l->list.entries()[i];
-            if (!e.record) {
-                s.err("korvane presets: the file of \"" + e.name + "\" (" + e.path + ") could not be read; it is left out.");
-                continue;
-            }
-            SharedPreset p;
-            p.name = e.name;
-            p.record = *e.record;
-            if (const PresetMeta* m = l->meta.find(e.name)) {
-                p.tags = m->tags;
-                p.notes = m->notes;
-                p.favourite = m->favourite;
-            }
-            out.push_back(std::move(p));
-        }
+        std::vector<std::string> skipped;
+        out = shared_presets_of(l->list, l->meta, entries, &skipped);
+        for (const std::string& why : skipped) s.err("korvane presets: " + why + "; it is left out.");
     }
     const std::string text = encode_sharing_file(out);
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -208,31 +195,13 @@ int import_presets(Session& s, const Command& me)
     }
     auto l = open_library(s, true);
     if (!l) return kUsage;
-    std::vector<std::string> taken;
-    for (const OfflineEntry& e : l->list.entries()) taken.push_back(e.name);
-    const std::string added = meta_date(local_time_now());
-    int imported = 0;
-    bool failed = false;
-    for (const SharedPreset& p : file.presets) {
-        std::string name = free_preset_name(p.name, taken);
-        if (name.empty()) name = free_preset_name(title_text(p.record.title), taken);
-        if (name.empty()) name = free_preset_name("Imported", taken);
-        const OfflineLibrary::Change c = l->list.store(name, encode_preset_file(name, p.record));
-        if (!c.ok) {
-            s.err("korvane presets: \"" + p.name + "\" was not imported: " + c.error);
-            failed = true;
-            continue;
-        }
-        if (!c.warning.empty()) s.err("korvane presets: " + c.warning);
-        taken.push_back(name);
-        PresetMeta& m = l->meta.at(name);
-        m.tags = p.tags;
-        m.notes = p.notes;
-        m.favourite = p.favourite;
-        m.added = added;
-        ++imported;
-        s.out(name == p.name ? "Imported \"" + name + "\"" : "Imported \"" + p.name + "\" as \"" + name + "\"");
-    }
+    const LibraryImport r = import_into_library(file.presets, l->list, l->meta, meta_date(local_time_now()));
+    for (const auto& i : r.imported)
+        s.out(i.name == i.wanted ? "Imported \"" + i.name + "\"" : "Imported \"" + i.wanted + "\" as \"" + i.name + "\"");
+    for (const std::string& w : r.warnings) s.err("korvane presets: " + w);
+    for (const std::string& e : r.errors) s.err("korvane presets: " + e);
+    bool failed = !r.errors.empty();
+    const size_t imported = r.imported.size();
     for (const std::string& why : file.refused) s.err("korvane presets: " + path + ": " + why + ".");
     if (imported > 0 && !save_meta(s, *l)) failed = true;
     s.err("korvane presets: " + std::to_string(imported) + " preset(s) imported, " +

@@ -36,6 +36,7 @@ SlotRunResult run(UsbLink& link, Reporter& report, const std::vector<std::pair<i
             return r;
         }
         r.done.push_back(slot);
+        r.records.push_back(record);
         report.progress(100.0 * double(r.done.size()) / double(total), std::nullopt, Bar::Level);
     }
     r.outcome = SlotRunResult::Outcome::Done;

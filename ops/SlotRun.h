@@ -30,6 +30,7 @@ struct SlotRunResult {
     };
     Outcome outcome = Outcome::Refused;
     std::vector<int> done;        // slots stored and verified, in order
+    std::vector<PresetRecord> records;   // what each slot of `done` now holds
     int failed_slot = -1;
     int code = 0;
     std::string backup_path;      // the safety backup, when one was made

@@ -252,4 +252,55 @@ std::string free_preset_name(std::string_view wanted, const std::vector<std::str
     return {};
 }
 
+LibraryImport import_into_library(const std::vector<SharedPreset>& presets, OfflineLibrary& library, LibraryMeta& meta,
+                                  const std::string& added)
+{
+    LibraryImport r;
+    std::vector<std::string> taken;
+    for (const OfflineEntry& e : library.entries()) taken.push_back(e.name);
+    for (const SharedPreset& p : presets) {
+        std::string name = free_preset_name(p.name, taken);
+        if (name.empty()) name = free_preset_name(title_text(p.record.title), taken);
+        if (name.empty()) name = free_preset_name("Imported", taken);
+        const OfflineLibrary::Change c = library.store(name, encode_preset_file(name, p.record));
+        if (!c.ok) {
+            r.errors.push_back("\"" + p.name + "\" was not imported: " + c.error);
+            continue;
+        }
+        if (!c.warning.empty()) r.warnings.push_back(c.warning);
+        taken.push_back(name);
+        PresetMeta& m = meta.at(name);
+        m.tags = p.tags;
+        m.notes = p.notes;
+        m.favourite = p.favourite;
+        m.added = added;
+        r.imported.push_back({p.name, name});
+    }
+    return r;
+}
+
+std::vector<SharedPreset> shared_presets_of(const OfflineLibrary& library, const LibraryMeta& meta,
+                                            const std::vector<size_t>& entries, std::vector<std::string>* skipped)
+{
+    std::vector<SharedPreset> out;
+    for (size_t i : entries) {
+        if (i >= library.size()) continue;
+        const OfflineEntry& e = library.entries()[i];
+        if (!e.record) {
+            if (skipped) skipped->push_back("the file of \"" + e.name + "\" (" + e.path + ") could not be read");
+            continue;
+        }
+        SharedPreset p;
+        p.name = e.name;
+        p.record = *e.record;
+        if (const PresetMeta* m = meta.find(e.name)) {
+            p.tags = m->tags;
+            p.notes = m->notes;
+            p.favourite = m->favourite;
+        }
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
 }  // namespace kv

@@ -63,4 +63,27 @@ SharingImport read_sharing_file(const std::string& path);
 // to keep within 38 characters). Empty when the cleaned name is refused.
 std::string free_preset_name(std::string_view wanted, const std::vector<std::string>& taken);
 
+class OfflineLibrary;
+class LibraryMeta;
+
+struct LibraryImport {
+    struct Imported {
+        std::string wanted;   // the name the file gave
+        std::string name;     // the name in the library
+    };
+    std::vector<Imported> imported;
+    std::vector<std::string> errors;     // presets that could not be stored, with the reason
+    std::vector<std::string> warnings;   // stored, but the list could not be rewritten
+};
+// Stores each preset in the library under a free name (free_preset_name)
+// with its tags, notes and favourite and `added` as its date; the metadata
+// is only changed in memory (the caller saves it).
+LibraryImport import_into_library(const std::vector<SharedPreset>& presets, OfflineLibrary& library, LibraryMeta& meta,
+                                  const std::string& added);
+
+// The presets of library entries, with their metadata (entries whose file
+// could not be read are left out and named in `skipped`).
+std::vector<SharedPreset> shared_presets_of(const OfflineLibrary& library, const LibraryMeta& meta,
+                                            const std::vector<size_t>& entries, std::vector<std::string>* skipped);
+
 }  // namespace kv
