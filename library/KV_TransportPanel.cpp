@@ -5,6 +5,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Window.H>
 
 #include "widgets/Input.h"
 #include "widgets/SafeChoice.h"
@@ -251,7 +252,7 @@ void KV_TransportPanel::set_unsaved_mark(bool on)
 
 void KV_TransportPanel::request_slot_action(int source, int from, int to)
 {
-    if ((source != slot_copy && source != slot_swap) || from == to || from < 0 || from >= kSlots || to < 0 ||
+    if ((source != slot_copy && source != slot_swap && source != slot_drop) || from == to || from < 0 || from >= kSlots || to < 0 ||
         to >= kSlots)
         return;
     slot_action = {from, to};
@@ -330,6 +331,27 @@ int KV_TransportPanel::handle(int event)
             open_slot_menu(row, Fl::event_x(), Fl::event_y());
             return 1;
         }
+    }
+    // Drag and drop by the program label: the label takes no clicks itself.
+    if (event == FL_PUSH && Fl::event_button() == FL_LEFT_MOUSE && active_r()) {
+        const int row = row_at(Fl::event_x(), Fl::event_y());
+        if (row >= 0 && slots[size_t(row)].bank_button->active() &&
+            Fl::event_x() < slots[size_t(row)].program_label->x() + slots[size_t(row)].program_label->w()) {
+            drag_from_ = row;
+            return 1;
+        }
+    }
+    if (drag_from_ >= 0 && event == FL_DRAG) {
+        if (window()) window()->cursor(FL_CURSOR_MOVE);
+        return 1;
+    }
+    if (drag_from_ >= 0 && event == FL_RELEASE) {
+        const int from = drag_from_;
+        drag_from_ = -1;
+        if (window()) window()->cursor(FL_CURSOR_DEFAULT);
+        const int to = row_at(Fl::event_x(), Fl::event_y());
+        if (to >= 0 && to != from && slots[size_t(to)].bank_button->active()) request_slot_action(slot_drop, from, to);
+        return 1;
     }
     return Fl_Scroll::handle(event);
 }

@@ -44,6 +44,7 @@ public:
         bypass_toggled = 2,  // the selected slot's B switch changed (flags bit 5)
         slot_copy = 3,       // the row menu asked to copy slot_action.from over slot_action.to
         slot_swap = 4,       // the row menu asked to swap slot_action.from and slot_action.to
+        slot_drop = 5,       // slot_action.from was dragged onto slot_action.to: the owner asks what to do
     };
     static constexpr uint8_t kStompMask = 0x40;
     static constexpr uint8_t kBypassMask = 0x20;
@@ -103,6 +104,9 @@ public:
     SlotAction slot_action;
     // Runs the owner's callback for a copy or swap, as the menu does.
     void request_slot_action(int source, int from, int to);
+    // Dragging a row by its program label ("PC.n") onto another row that
+    // has been read reports slot_drop; the owner asks "Move here", "Swap",
+    // "Copy" or "Cancel".
     // The row under window point (x, y), or -1.
     int row_at(int x, int y) const;
     // Shows the menu of row `index` at (x, y) and runs what is picked.
@@ -149,6 +153,7 @@ private:
     void set_program_label(int index, bool marked);
 
     std::array<PresetTitle, kSlots> names_{};
+    int drag_from_ = -1;   // the row whose label the mouse went down on
     int marked_slot_ = -1;
 };
 
