@@ -66,7 +66,9 @@ void KV_PresetPanel::refresh()
     // The whole menu at once: add() walks the menu for every item it adds
     // (quadratic in the list's length) and would read "/", "|", "&" and "_"
     // in a name. The items point into item_labels_, kept with the panel.
+    // clear() lets go of a menu the widget did not make only through menu().
     preset_list->clear();
+    preset_list->menu(nullptr);
     item_labels_.clear();
     item_labels_.reserve(library.size());
     for (const OfflineEntry& e : library.entries()) item_labels_.push_back(item_label(e.name));
