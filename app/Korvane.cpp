@@ -1325,7 +1325,7 @@ void Korvane::refresh_unsaved_mark()
 bool Korvane::discard_changes_ok()
 {
     if (comparing_) end_compare();
-    if (!unsaved_changes()) return true;
+    if (!unsaved_changes() || auditioning_) return true;
     std::string title = title_text(transport_panel->edit_name);
     while (!title.empty() && title.front() == ' ') title.erase(title.begin());
     if (title.empty()) title = "Preset " + std::to_string(transport_panel->current_slot + 1);

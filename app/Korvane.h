@@ -283,6 +283,9 @@ public:
 private:
     friend class LibraryController;
     std::unique_ptr<LibraryController> library_controller_;
+    // The Library page steps to another preset while the editor holds,
+    // unchanged, the one it picked before: nothing to lose, nothing asked.
+    bool auditioning_ = false;
     // Marks an exchange as running for its lifetime (nests).
     class Exchange {
     public:

@@ -86,8 +86,13 @@ void LibraryController::on_page()
     case KV_LibraryPanel::Action::Picked:
         // The drop-down's own pick: load, question, preview.
         if (page_.picked_entry < library.size()) {
+            // Stepping on from a pick that was not edited since loses nothing.
+            w_.auditioning_ = last_pick_ && same_preset(w_.edit_state(), *last_pick_);
             w_.preset_panel->select(int(page_.picked_entry));
             w_.preset_panel->load_selected();
+            w_.auditioning_ = false;
+            if (w_.preset_panel->selected() == int(page_.picked_entry) && w_.preset_panel->load_error.empty())
+                last_pick_ = w_.edit_state();
         }
         break;
     case KV_LibraryPanel::Action::FavouriteToggled:

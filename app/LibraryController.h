@@ -9,6 +9,9 @@
 // dragged onto another slot ("Move here" / "Swap" / "Copy" / "Cancel").
 
 #include "library/core/LibraryMeta.h"
+#include "preset/EditHistory.h"
+
+#include <optional>
 
 #include <string>
 
@@ -43,6 +46,8 @@ private:
     KV_LibraryPanel& page_;
     LibraryMeta meta_;
     bool meta_loaded_ = false;
+    // The editor's state right after the page's last pick.
+    std::optional<EditState> last_pick_;
 };
 
 } // namespace kv

@@ -244,12 +244,12 @@ KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) 
     count_box = new Fl_Box(left + 600, Y + 10, 80, 25);
     count_box->align(FL_ALIGN_RIGHT | FL_ALIGN_INSIDE);
 
-    table = new LibraryTable(*this, left, Y + 42, W - 20, 330);
+    table = new LibraryTable(*this, left, Y + 42, W - 20, 300);
 
-    const int by = Y + 382;
+    const int by = Y + 350;
     tags_input = new Fl_Input(left + 55, by, 300, 25, "Tags");
     tags_input->tooltip("Tags of the selected preset, separated by commas");
-    notes_input = new Fl_Multiline_Input(left + 55, by + 30, 300, 55, "Notes");
+    notes_input = new Fl_Multiline_Input(left + 55, by + 30, 300, 40, "Notes");
     save_meta_button = new Fl_Button(left + 365, by, 90, 25, "Save notes");
     save_meta_button->callback(button_cb, this);
     export_button = new Fl_Button(left + 480, by, 200, 25, "Export selected...");
@@ -257,14 +257,14 @@ KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) 
     import_button = new Fl_Button(left + 480, by + 30, 200, 25, "Import .tessivar.json...");
     import_button->callback(button_cb, this);
 
-    const int sy = by + 100;
+    const int sy = by + 77;
     setlist_input = new Fl_Input(left + 55, sy, 180, 25, "Setlist");
     setlist_save_button = new Fl_Button(left + 245, sy, 210, 25, "Make setlist of selected rows");
     setlist_save_button->callback(button_cb, this);
-    setlist_choice = new Fl_Choice(left + 55, sy + 32, 180, 25, "Send");
-    first_slot_input = new Fl_Int_Input(left + 320, sy + 32, 40, 25, "from slot");
+    setlist_choice = new Fl_Choice(left + 55, sy + 30, 180, 25, "Send");
+    first_slot_input = new Fl_Int_Input(left + 430, sy + 30, 40, 25, "from slot");
     first_slot_input->value("1");
-    send_button = new Fl_Button(left + 370, sy + 32, 140, 25, "Send to pedal");
+    send_button = new Fl_Button(left + 480, sy + 30, 200, 25, "Send to pedal");
     send_button->callback(button_cb, this);
     for (Fl_Widget* w : std::initializer_list<Fl_Widget*>{search, tag_filter, favourites, tags_input, notes_input,
                                                            setlist_input, setlist_choice, first_slot_input}) {

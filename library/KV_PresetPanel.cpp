@@ -75,6 +75,7 @@ void KV_PresetPanel::refresh()
     menu_items_.assign(item_labels_.size() + 1, Fl_Menu_Item{});
     for (size_t i = 0; i < item_labels_.size(); ++i) menu_items_[i].label(item_labels_[i].c_str());
     if (!item_labels_.empty()) preset_list->menu(menu_items_.data());
+    preset_list->value(-1);   // menu() would show the first item as picked
     preset_count = int(library.size());
     show_count();
     redraw();
