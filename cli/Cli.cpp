@@ -119,6 +119,7 @@ public:
             progress_ = std::make_unique<TerminalProgress>(t_);
             link_->set_progress(progress_.get());
         }
+        link_->set_in_use_notice([this](const LinkResult& r) { err(in_use_text(r.holder_pid)); });
     }
 
     UsbLink& link() override { return *link_; }
@@ -210,7 +211,8 @@ bool Session::connect()
     case ops::ConnectOutcome::Online:
         return true;
     case ops::ConnectOutcome::NotFound:
-        err("korvane: no pedal found.");
+        // A pedal held by another program has been told about already.
+        if (link().last_result().status != LinkStatus::in_use) err("korvane: no pedal found.");
         break;
     case ops::ConnectOutcome::UpdateMode:
         err("korvane: the pedal waits in update mode (firmware " + pedal.firmware_text() +
@@ -392,6 +394,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.port = port;
     session.values = std::move(values);
     session.flags = std::move(flags);
+    // One operation: the pedal's port stays open and locked until it ends.
+    const UsbLink::Hold hold = session.link().hold();
     return command->run(session);
 }
 

@@ -20,11 +20,12 @@ SlotRunResult run(UsbLink& link, Reporter& report, const std::vector<std::pair<i
     const size_t total = plan.size();
     report.progress(0, std::nullopt, Bar::Level);
     for (const auto& [slot, record] : plan) {
-        const int code = store_record_verified(link, slot, record, build);
-        if (code != 0) {
+        const RecordStore stored = store_record_verified(link, slot, record, build);
+        if (!stored.ok()) {
             r.failed_slot = slot;
-            r.code = code;
-            r.outcome = code == kVerifyFailed ? SlotRunResult::Outcome::VerifyFailed : SlotRunResult::Outcome::StoreFailed;
+            r.link = stored.link;
+            r.code = link_code(stored.link);
+            r.outcome = stored.stored ? SlotRunResult::Outcome::VerifyFailed : SlotRunResult::Outcome::StoreFailed;
             report.alert(read_write_failed_text());
             std::string second = "  > Preset " + std::to_string(slot + 1) + " failed; rewritten and verified: " +
                                  slot_list_text(r.done) + ".";

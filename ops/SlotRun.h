@@ -32,7 +32,8 @@ struct SlotRunResult {
     std::vector<int> done;        // slots stored and verified, in order
     std::vector<PresetRecord> records;   // what each slot of `done` now holds
     int failed_slot = -1;
-    int code = 0;
+    LinkResult link;              // the failed store's (or read-back's) result
+    int code = 0;                 // the same as the protocol's integer
     std::string backup_path;      // the safety backup, when one was made
     bool ok() const { return outcome == Outcome::Done; }
 };
