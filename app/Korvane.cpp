@@ -1223,6 +1223,9 @@ void Korvane::on_transport_panel()
     case KV_TransportPanel::slot_drop:
         library_controller_->slot_dropped(transport_panel->slot_action.from, transport_panel->slot_action.to);
         return;
+    case KV_TransportPanel::slot_export:
+        library_controller_->export_slots(transport_panel->slot_action.from, transport_panel->slot_action.to);
+        return;
     default:
         read_selected_slot();
         return;

@@ -7,6 +7,7 @@
 #include "library/KV_PresetPanel.h"
 #include "library/KV_TransportPanel.h"
 #include "library/core/LibrarySearch.h"
+#include "library/core/OfflinePresets.h"
 #include "library/core/SharingFormat.h"
 #include "link/ui/KV_UsbController.h"
 #include "ops/AutoBackup.h"
@@ -150,12 +151,35 @@ void LibraryController::export_selected()
         return;
     }
     std::vector<std::string> skipped;
-    const std::vector<SharedPreset> presets = shared_presets_of(w_.preset_panel->library, meta_, entries, &skipped);
+    write_export(shared_presets_of(w_.preset_panel->library, meta_, entries, &skipped), skipped);
+}
+
+void LibraryController::export_slots(int first, int last)
+{
+    if (!w_.online_ || !slot_valid(first) || !slot_valid(last) || last < first) return;
+    std::vector<SharedPreset> presets;
+    for (int slot = first; slot <= last; ++slot) {
+        SharedPreset p;
+        p.record = image_record(w_.work_buffer, slot);
+        std::string title = title_text(p.record.title);
+        while (!title.empty() && title.front() == ' ') title.erase(title.begin());
+        p.name = clean_preset_name(title);
+        if (check_preset_name(p.name) != NameProblem::NoProblem) p.name = "Preset " + std::to_string(slot + 1);
+        presets.push_back(std::move(p));
+    }
+    write_export(presets, {});
+}
+
+void LibraryController::write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped)
+{
     const LocalTime t = local_time_now();
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "Korvane_Export_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
-    const std::string path = w_.presets_folder_ + stamp + kSharingExtension;
+    // Two exports in one second keep both files.
+    std::string path = w_.presets_folder_ + stamp + kSharingExtension;
+    for (int n = 2; file_exists(path) && n < 1000; ++n)
+        path = w_.presets_folder_ + stamp + "-" + std::to_string(n) + kSharingExtension;
     const std::string text = encode_sharing_file(presets);
     const WriteResult r = write_file_atomically(
         path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));

@@ -9,6 +9,7 @@
 // dragged onto another slot ("Move here" / "Swap" / "Copy" / "Cancel").
 
 #include "library/core/LibraryMeta.h"
+#include "library/core/SharingFormat.h"
 #include "preset/EditHistory.h"
 
 #include <optional>
@@ -31,11 +32,15 @@ public:
     void on_page();
     // A slot of the preset pages was dragged onto another.
     void slot_dropped(int from, int to);
+    // The presets of slots first to last (as read from the pedal) into a
+    // .tessivar.json file in the presets folder.
+    void export_slots(int first, int last);
 
 private:
     void refresh_rows();
     bool save_meta();
     void export_selected();
+    void write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped);
     void import_file();
     void save_setlist();
     void send_setlist();

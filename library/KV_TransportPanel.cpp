@@ -312,6 +312,15 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
         }
         items.push_back(Fl_Menu_Item{});
     }
+    // Sharing: this preset, or the whole pedal, as a .tessivar.json file.
+    picks.emplace_back(slot_export, index);
+    picks.emplace_back(slot_export, -1);
+    for (size_t k = picks.size() - 2; k < picks.size(); ++k) {
+        Fl_Menu_Item item{};
+        item.text = k + 2 == picks.size() ? "Export this preset..." : "Export all 32 presets...";
+        item.user_data_ = reinterpret_cast<void*>(intptr_t(k + 1));
+        items.push_back(item);
+    }
     items.push_back(Fl_Menu_Item{});
 
     install_menu_guard();
@@ -320,6 +329,14 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
     if (!picked || picked->user_data() == nullptr) return;
     const size_t which = size_t(reinterpret_cast<intptr_t>(picked->user_data())) - 1;
     if (which >= picks.size()) return;
+    if (picks[which].first == slot_export) {
+        // from..to: the slots to export.
+        slot_action = picks[which].second < 0 ? SlotAction{0, kSlots - 1} : SlotAction{index, index};
+        toggle_source = slot_export;
+        do_callback();
+        toggle_source = slot_selected;
+        return;
+    }
     request_slot_action(picks[which].first, index, picks[which].second);
 }
 

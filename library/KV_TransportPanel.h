@@ -45,6 +45,7 @@ public:
         slot_copy = 3,       // the row menu asked to copy slot_action.from over slot_action.to
         slot_swap = 4,       // the row menu asked to swap slot_action.from and slot_action.to
         slot_drop = 5,       // slot_action.from was dragged onto slot_action.to: the owner asks what to do
+        slot_export = 6,     // the row menu asked to export slots slot_action.from to slot_action.to
     };
     static constexpr uint8_t kStompMask = 0x40;
     static constexpr uint8_t kBypassMask = 0x20;
@@ -94,7 +95,8 @@ public:
 
     // --- reorganising slots ---
     // A right click on a row whose preset has been read opens a menu with
-    // "Copy to" and "Swap with" submenus listing the other slots. The pick is
+    // "Copy to" and "Swap with" submenus listing the other slots, then
+    // "Export this preset..." and "Export all 32 presets..." (slot_export). The pick is
     // handed to the owner as slot_action with toggle_source slot_copy or
     // slot_swap; the panel itself changes nothing.
     struct SlotAction {
