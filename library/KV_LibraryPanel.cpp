@@ -68,19 +68,6 @@ public:
         end();
     }
 
-    // The table row of window point (x, y), or -1.
-    int row_at(int x, int y)
-    {
-        int r = -1, c = -1;
-        ResizeFlag flag = RESIZE_NONE;
-        const int saved_x = Fl::e_x, saved_y = Fl::e_y;
-        Fl::e_x = x;
-        Fl::e_y = y;
-        const TableContext context = cursor2rowcol(r, c, flag);
-        Fl::e_x = saved_x;
-        Fl::e_y = saved_y;
-        return context == CONTEXT_CELL ? r : -1;
-    }
     // Scrolls so that `row` is on screen.
     void show_row(int row)
     {
