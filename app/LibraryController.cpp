@@ -63,8 +63,10 @@ void LibraryController::opened()
     }
     refresh_rows();
     std::vector<std::string> names;
-    for (const Setlist& s : list_setlists(w_.presets_folder_)) names.push_back(s.name);
+    const std::vector<Setlist> lists = list_setlists(w_.presets_folder_);
+    for (const Setlist& s : lists) names.push_back(s.name);
     page_.set_setlists(names);
+    page_.show_setlist(lists.empty() ? std::vector<std::string>{} : lists.front().presets);
 }
 
 void LibraryController::refresh_rows()
@@ -134,6 +136,18 @@ void LibraryController::on_page()
     case KV_LibraryPanel::Action::SetlistSend:
         send_setlist();
         break;
+    case KV_LibraryPanel::Action::SetlistChosen: {
+        const SetlistRead r = read_setlist(w_.presets_folder_, page_.setlist_name);
+        page_.show_setlist(r.setlist ? r.setlist->presets : std::vector<std::string>{});
+        if (!r.setlist) dialogs().alert(r.error);
+        break;
+    }
+    case KV_LibraryPanel::Action::SetlistOrderSaved: {
+        const std::string error = write_setlist(w_.presets_folder_, Setlist{page_.setlist_name, page_.setlist_order});
+        if (!error.empty()) dialogs().alert("The setlist could not be saved:\n" + error);
+        else w_.status("  Setlist \"" + page_.setlist_name + "\": new order saved.");
+        break;
+    }
     case KV_LibraryPanel::Action::DroppedAt: {
         const int slot = w_.transport_panel->row_at(page_.drop_x, page_.drop_y);
         if (slot >= 0) write_entry_to_slot(page_.picked_entry, slot);

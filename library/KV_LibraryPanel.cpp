@@ -5,6 +5,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Int_Input.H>
@@ -25,7 +26,7 @@ namespace {
 constexpr LibraryColumn kSortOf[KV_LibraryPanel::kColumns] = {
     LibraryColumn::Favourite, LibraryColumn::Name, LibraryColumn::AlgorithmX,
     LibraryColumn::AlgorithmY, LibraryColumn::Tags, LibraryColumn::Added};
-constexpr int kWidths[KV_LibraryPanel::kColumns] = {26, 200, 78, 78, 150, 130};
+constexpr int kWidths[KV_LibraryPanel::kColumns] = {24, 140, 60, 60, 90, 86};
 constexpr int kRowHeight = 20;
 constexpr int kDragDistance = 8;
 
@@ -112,7 +113,7 @@ protected:
             case 2: text = row.algorithm_x.empty() ? "?" : row.algorithm_x; break;
             case 3: text = row.algorithm_y.empty() ? "?" : row.algorithm_y; break;
             case 4: text = joined(row.tags); break;
-            default: text = row.added; break;
+            default: text = row.added.substr(0, 10); break;   // the date; the time sorts
             }
             fl_color(ink);
             if (C == 0) fl_font(FL_HELVETICA_BOLD, 16);
@@ -217,6 +218,43 @@ private:
     bool dragging_ = false;
 };
 
+// The chosen setlist, one preset a line; a line dragged onto another goes
+// there and the lines between move up or down.
+class SetlistBrowser : public Fl_Hold_Browser {
+public:
+    SetlistBrowser(KV_LibraryPanel& panel, int x, int y, int w, int h) : Fl_Hold_Browser(x, y, w, h), panel_(panel)
+    {
+        format_char(0);   // names are shown as they are, "@" included
+    }
+    int handle(int event) override
+    {
+        if (event == FL_PUSH) {
+            const int r = Fl_Hold_Browser::handle(event);
+            from_ = value();
+            return r;
+        }
+        if (event == FL_RELEASE) {
+            const int r = Fl_Hold_Browser::handle(event);
+            void* item = find_item(Fl::event_y());
+            const int to = item ? lineno(item) : (Fl::event_y() >= y() + h() / 2 ? size() : 1);
+            if (from_ > 0 && to > 0 && to != from_ && from_ <= size()) {
+                const std::string text = this->text(from_) ? this->text(from_) : "";
+                remove(from_);
+                insert(to, text.c_str());
+                value(to);
+                panel_.order_changed();
+            }
+            from_ = 0;
+            return r;
+        }
+        return Fl_Hold_Browser::handle(event);
+    }
+
+private:
+    KV_LibraryPanel& panel_;
+    int from_ = 0;
+};
+
 KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) : Fl_Group(X, Y, W, H, label)
 {
     const int left = X + 10;
@@ -231,7 +269,15 @@ KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) 
     count_box = new Fl_Box(left + 600, Y + 10, 80, 25);
     count_box->align(FL_ALIGN_RIGHT | FL_ALIGN_INSIDE);
 
-    table = new LibraryTable(*this, left, Y + 42, W - 20, 300);
+    table = new LibraryTable(*this, left, Y + 42, 480, 300);
+    auto* order_title = new Fl_Box(left + 490, Y + 42, 190, 20, "Setlist order (drag to reorder)");
+    order_title->labelsize(12);
+    order_title->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+    setlist_browser = new SetlistBrowser(*this, left + 490, Y + 62, 190, 250);
+    setlist_browser->textsize(12);
+    save_order_button = new Fl_Button(left + 490, Y + 317, 190, 25, "Save order");
+    save_order_button->callback(button_cb, this);
+    save_order_button->deactivate();
 
     const int by = Y + 350;
     tags_input = new Fl_Input(left + 55, by, 300, 25, "Tags");
@@ -249,6 +295,7 @@ KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) 
     setlist_save_button = new Fl_Button(left + 245, sy, 210, 25, "Make setlist of selected rows");
     setlist_save_button->callback(button_cb, this);
     setlist_choice = new Fl_Choice(left + 55, sy + 30, 180, 25, "Send");
+    setlist_choice->callback(button_cb, this);
     first_slot_input = new Fl_Int_Input(left + 430, sy + 30, 40, 25, "from slot");
     first_slot_input->value("1");
     send_button = new Fl_Button(left + 480, sy + 30, 200, 25, "Send to pedal");
@@ -311,6 +358,23 @@ void KV_LibraryPanel::set_setlists(const std::vector<std::string>& names)
     }
     if (!names.empty()) setlist_choice->value(0);
 }
+
+void KV_LibraryPanel::show_setlist(const std::vector<std::string>& presets)
+{
+    setlist_browser->clear();
+    for (const std::string& p : presets) setlist_browser->add(p.c_str());
+    save_order_button->deactivate();
+    setlist_browser->redraw();
+}
+
+std::vector<std::string> KV_LibraryPanel::setlist_order_shown() const
+{
+    std::vector<std::string> out;
+    for (int i = 1; i <= setlist_browser->size(); ++i) out.emplace_back(setlist_browser->text(i) ? setlist_browser->text(i) : "");
+    return out;
+}
+
+void KV_LibraryPanel::order_changed() { save_order_button->activate(); }
 
 std::vector<size_t> KV_LibraryPanel::selected_entries() const
 {
@@ -402,6 +466,18 @@ void KV_LibraryPanel::button_cb(Fl_Widget* w, void* data)
     } else if (w == p->setlist_save_button) {
         p->setlist_name = p->setlist_input->value();
         p->notify(Action::SetlistSaved);
+    } else if (w == p->setlist_choice) {
+        const int i = p->setlist_choice->value();
+        if (i < 0 || size_t(i) >= p->setlist_labels_.size()) return;
+        p->setlist_name = p->setlist_labels_[size_t(i)];
+        p->notify(Action::SetlistChosen);
+    } else if (w == p->save_order_button) {
+        const int i = p->setlist_choice->value();
+        if (i < 0 || size_t(i) >= p->setlist_labels_.size()) return;
+        p->setlist_name = p->setlist_labels_[size_t(i)];
+        p->setlist_order = p->setlist_order_shown();
+        p->notify(Action::SetlistOrderSaved);
+        p->save_order_button->deactivate();
     } else if (w == p->send_button) {
         const int i = p->setlist_choice->value();
         if (i < 0 || size_t(i) >= p->setlist_labels_.size()) return;

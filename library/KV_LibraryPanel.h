@@ -42,6 +42,8 @@ public:
         SetlistSaved,       // a setlist named setlist_name from the selected rows
         SetlistSend,        // send the setlist chosen to the pedal from first_slot
         DroppedAt,          // a row was dragged and let go at window point drop_x, drop_y
+        SetlistChosen,      // another setlist was chosen: the owner shows it (show_setlist)
+        SetlistOrderSaved,  // "Save order": setlist_name in the order setlist_order
     };
 
     KV_LibraryPanel(int x, int y, int w, int h, const char* label = nullptr);
@@ -52,6 +54,10 @@ public:
     void apply_query();
     // Shows the setlists' names in the setlist list.
     void set_setlists(const std::vector<std::string>& names);
+    // The chosen setlist's presets in the order list (dragged to reorder).
+    void show_setlist(const std::vector<std::string>& presets);
+    // The order list as it is now.
+    std::vector<std::string> setlist_order_shown() const;
 
     // The rows shown, as indices into rows(), in order.
     const std::vector<size_t>& shown() const { return shown_; }
@@ -67,6 +73,7 @@ public:
     std::string edited_notes;
     std::string setlist_name;    // SetlistSaved / SetlistSend
     int first_slot = 0;          // SetlistSend: 0 to 31
+    std::vector<std::string> setlist_order;   // SetlistOrderSaved
     int drop_x = 0, drop_y = 0;  // DroppedAt
     LibraryQuery query;
 
@@ -85,6 +92,8 @@ public:
     Fl_Choice* setlist_choice = nullptr;
     Fl_Int_Input* first_slot_input = nullptr;
     Fl_Button* send_button = nullptr;
+    class SetlistBrowser* setlist_browser = nullptr;
+    Fl_Button* save_order_button = nullptr;
 
     // The table's parts the controller and tests use.
     static constexpr int kColumns = 6;   // star, name, DSP-X, DSP-Y, tags, added
@@ -95,6 +104,8 @@ public:
     void star_clicked(int row);
     void heading_clicked(int column);
     void dropped(int x, int y);
+    // Called by the order list after a line was dragged to another place.
+    void order_changed();
 
 private:
     void notify(Action a);

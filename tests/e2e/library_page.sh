@@ -18,6 +18,7 @@ start_sim --serial TSV0555Q --state "$work/pedal.state" || exit 1
 DISPLAY= "$korvane" presets export "$work/all.tessivar.json" --slots 1-32 >/dev/null 2>&1
 DISPLAY= "$korvane" presets import "$work/all.tessivar.json" >/dev/null 2>&1
 DISPLAY= "$korvane" presets tag "Talk Box" vocal >/dev/null 2>&1
+DISPLAY= "$korvane" setlist save Friday "Lush Chorus" "Talk Box" "Old Record" >/dev/null 2>&1
 check "the library holds 32 presets" test "$(wc -l <"$presets/presets.lst")" -eq 32
 
 start_app || exit 1
@@ -75,6 +76,20 @@ first="$(sed -n 1p "$work/arp.names")"
 check "library.json marks it a favourite" python3 -c "
 import json,sys; d=json.load(open('$presets/library.json'))
 sys.exit(0 if d['presets']['$first']['favourite'] is True else 1)"
+
+echo "# the setlist's order list: drag its first line below the third, save the order"
+xdotool mousemove --window "$win" 960 134 mousedown 1
+xdotool mousemove --window "$win" 960 150
+xdotool mousemove --window "$win" 960 166
+settle 0.3
+xdotool mouseup 1
+settle 0.5
+click 965 392
+settle 0.5
+shot setlist-reordered
+check "the setlist file holds the new order" python3 -c "
+import json,sys; d=json.load(open('$presets/setlists/Friday.json'))
+sys.exit(0 if d['presets'] == ['Talk Box', 'Old Record', 'Lush Chorus'] else 1)"
 
 echo "# drag the second row onto PC.5 (slot 6) and answer Write"
 xdotool mousemove --window "$win" 500 "$(row_y 1)" mousedown 1
