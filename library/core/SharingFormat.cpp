@@ -81,7 +81,7 @@ json engine_json(const PresetParameters& p, Engine e)
         if (!algorithm_valid(id) || sp_hidden(id, sp)) continue;
         std::string label = trim(sp_label(id, sp, sp1));
         if (label.empty()) label = "SP" + std::to_string(sp + 1);
-        const std::vector<std::string> texts = option_texts(Engine::X, id, sp);
+        const std::vector<std::string> texts = option_texts(e, id, sp);
         const int position = code_to_position(id, sp, p.sp(e, sp));
         if (position >= 0 && size_t(position) < texts.size()) options[label] = trim(texts[size_t(position)]);
     }
