@@ -4,6 +4,8 @@
 #include "app/Korvane.h"
 
 #include "app/Dialogs.h"
+#include "app/LibraryController.h"
+#include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
 #include "widgets/Artwork.h"
@@ -254,6 +256,14 @@ void Korvane::build_widgets()
         arp_editor->callback(panel_cb, this);
         arp_editor->show_text = [](const std::string& text) { dialogs().message(text); };
         arp_editor->hide();
+
+        library_page = new KV_LibraryPanel(370, 63, W - 370, 590, " Library ");
+        library_page->labelfont(0);
+        library_page->labelsize(13);
+        library_page->labelcolor(kTabLabelColor);
+        library_page->callback(panel_cb, this);
+        library_page->hide();
+        library_controller_ = std::make_unique<LibraryController>(*this, *library_page);
     }
     tabs->end();
     tabs->value(dashboard);
@@ -558,7 +568,12 @@ void Korvane::tab_changed()
         infographic_button->value(0);
         if (!modal_panel_shown()) dashboard->activate();
         const bool config_open = glo_conf_panel->visible() || midi_conf_panel->visible();
-        if (!expression_editor->visible()) {
+        library_page->labelsize(library_page->visible() ? 16 : 13);
+        if (library_page->visible()) {
+            expression_editor->labelsize(13);
+            arp_editor->labelsize(13);
+            library_controller_->opened();
+        } else if (!expression_editor->visible()) {
             expression_editor->labelsize(13);
             arp_editor->labelsize(16);
             prepare_arp_editor();
@@ -572,6 +587,7 @@ void Korvane::tab_changed()
         dashboard->labelsize(16);
         expression_editor->labelsize(13);
         arp_editor->labelsize(13);
+        library_page->labelsize(13);
         if (!glo_conf_panel->visible() && !midi_conf_panel->visible()) {
             preset_selector->show();
             write_button->show();
@@ -955,6 +971,7 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
     else if (w == k->template_panel) k->on_template_panel();
     else if (w == k->expression_editor) k->on_expression_editor();
     else if (w == k->arp_editor) k->on_arp_editor();
+    else if (w == k->library_page) k->library_controller_->on_page();
     else if (w == k->glo_conf_panel) k->on_glo_conf_panel();
     else if (w == k->midi_conf_panel) k->on_midi_conf_panel();
     else if (w == k->update_panel) k->on_update_panel();
@@ -1277,6 +1294,12 @@ void Korvane::on_transport_panel()
     case KV_TransportPanel::slot_swap:
         run_slot_action(transport_panel->toggle_source);
         return;
+    case KV_TransportPanel::slot_drop:
+        library_controller_->slot_dropped(transport_panel->slot_action.from, transport_panel->slot_action.to);
+        return;
+    case KV_TransportPanel::slot_export:
+        library_controller_->export_slots(transport_panel->slot_action.from, transport_panel->slot_action.to);
+        return;
     default:
         read_selected_slot();
         return;
@@ -1398,7 +1421,7 @@ void Korvane::refresh_unsaved_mark()
 bool Korvane::discard_changes_ok()
 {
     if (comparing_) end_compare();
-    if (!unsaved_changes()) return true;
+    if (!unsaved_changes() || auditioning_) return true;
     std::string title = title_text(transport_panel->edit_name);
     while (!title.empty() && title.front() == ' ') title.erase(title.begin());
     if (title.empty()) title = "Preset " + std::to_string(transport_panel->current_slot + 1);
@@ -1600,7 +1623,7 @@ std::string slot_and_title(int slot, const PresetTitle& title)
 }
 } // namespace
 
-void Korvane::run_slot_action(int source)
+void Korvane::run_slot_action(int source, bool asked)
 {
     if (busy_ > 0 || !online_) return;
     const auto [from, to] = transport_panel->slot_action;
@@ -1614,7 +1637,7 @@ void Korvane::run_slot_action(int source)
                    " holds now is overwritten.";
     const int selected = transport_panel->current_slot;
     const bool selected_changes = selected == to || (swap && selected == from);
-    if (dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
+    if (!asked && dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
     // The selected slot is read again afterwards, which replaces the edit.
     if (selected_changes && !discard_changes_ok()) return;
     if (!program_library().usable()) {

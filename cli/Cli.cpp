@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -292,6 +293,23 @@ Terminal process_terminal()
     return t;
 }
 
+namespace {
+
+// True when `option` is one of the blank-separated words of `list`.
+bool listed(const char* list, const std::string& option)
+{
+    const std::string_view l(list ? list : "");
+    size_t i = 0;
+    while (i < l.size()) {
+        const size_t j = std::min(l.find(' ', i), l.size());
+        if (l.substr(i, j - i) == option) return true;
+        i = j + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
 int run(const std::vector<std::string>& args, const Terminal& terminal)
 {
     Terminal t = terminal;
@@ -311,6 +329,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     }
 
     std::vector<std::string> rest;
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
     std::string port;
     bool yes = false, verbose = false, help = false, options_end = false, no_backup = false, force = false;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -339,6 +359,18 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
             } else {
                 port = a.substr(7);
             }
+        } else if (const std::string key = a.substr(0, a.find('=')); listed(command->value_options, key)) {
+            if (key.size() < a.size()) {
+                values[key] = a.substr(key.size() + 1);
+            } else if (i + 1 < args.size()) {
+                values[key] = args[++i];
+            } else {
+                t.err("korvane " + std::string(command->name) + ": " + key + " needs a value");
+                t.err(std::string("Usage: ") + command->usage);
+                return kUsage;
+            }
+        } else if (listed(command->flag_options, a)) {
+            flags.insert(a);
         } else {
             t.err("korvane " + std::string(command->name) + ": unknown option '" + a + "'");
             t.err(std::string("Usage: ") + command->usage);
@@ -360,6 +392,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.no_backup = no_backup;
     session.force = force;
     session.port = port;
+    session.values = std::move(values);
+    session.flags = std::move(flags);
     // One operation: the pedal's port stays open and locked until it ends.
     const UsbLink::Hold hold = session.link().hold();
     return command->run(session);

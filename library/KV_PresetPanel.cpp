@@ -63,13 +63,19 @@ int KV_PresetPanel::load_list(const std::string& list_path)
 
 void KV_PresetPanel::refresh()
 {
+    // The whole menu at once: add() walks the menu for every item it adds
+    // (quadratic in the list's length) and would read "/", "|", "&" and "_"
+    // in a name. The items point into item_labels_, kept with the panel.
+    // clear() lets go of a menu the widget did not make only through menu().
     preset_list->clear();
-    for (const OfflineEntry& e : library.entries()) {
-        // add() would read "/", "|", "&" and "_" in the text; the label is
-        // set afterwards as it is.
-        const int i = preset_list->add("item");
-        preset_list->replace(i, item_label(e.name).c_str());
-    }
+    preset_list->menu(nullptr);
+    item_labels_.clear();
+    item_labels_.reserve(library.size());
+    for (const OfflineEntry& e : library.entries()) item_labels_.push_back(item_label(e.name));
+    menu_items_.assign(item_labels_.size() + 1, Fl_Menu_Item{});
+    for (size_t i = 0; i < item_labels_.size(); ++i) menu_items_[i].label(item_labels_[i].c_str());
+    if (!item_labels_.empty()) preset_list->menu(menu_items_.data());
+    preset_list->value(-1);   // menu() would show the first item as picked
     preset_count = int(library.size());
     show_count();
     redraw();
