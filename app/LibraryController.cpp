@@ -302,13 +302,13 @@ void LibraryController::send_setlist()
     {
         Korvane::Exchange exchange(w_);
         Korvane::WriteGuard writing(w_);
-        w_.set_main_controls_active(false);
+        const Korvane::Locked locked = w_.lock_main_controls();
         w_.transport_panel->deactivate();
         r = ops::write_slots(*w_.usb, *w_.reporter_, first, records, ops::library_program_builder(programs()),
                              ops::auto_backup_folder(w_.presets_folder_), ops::OnBackupFailure::Ask,
                              "Setlist " + quoted(list.name));
         w_.transport_panel->activate();
-        w_.set_main_controls_active(true);
+        w_.unlock(locked);
     }
     for (size_t k = 0; k < r.done.size(); ++k) {
         set_image_record(w_.work_buffer, r.done[k], r.records[k]);
@@ -357,10 +357,10 @@ void LibraryController::write_entry_to_slot(size_t entry, int slot)
     {
         Korvane::Exchange exchange(w_);
         Korvane::WriteGuard writing(w_);
-        w_.set_main_controls_active(false);
+        const Korvane::Locked locked = w_.lock_main_controls();
         r = ops::write_slots(*w_.usb, *w_.reporter_, slot, {record}, ops::library_program_builder(programs()), "",
                              ops::OnBackupFailure::Ask, quoted(e.name) + " into Preset " + std::to_string(slot + 1));
-        w_.set_main_controls_active(true);
+        w_.unlock(locked);
     }
     if (r.ok()) {
         set_image_record(w_.work_buffer, slot, record);
@@ -407,12 +407,12 @@ void LibraryController::move_slot(int from, int to)
     {
         Korvane::Exchange exchange(w_);
         Korvane::WriteGuard writing(w_);
-        w_.set_main_controls_active(false);
+        const Korvane::Locked locked = w_.lock_main_controls();
         w_.transport_panel->deactivate();
         r = ops::move_slot(*w_.usb, *w_.reporter_, from, to, ops::library_program_builder(programs()),
                            ops::auto_backup_folder(w_.presets_folder_), ops::OnBackupFailure::Ask);
         w_.transport_panel->activate();
-        w_.set_main_controls_active(true);
+        w_.unlock(locked);
     }
     for (size_t k = 0; k < r.done.size(); ++k) {
         set_image_record(w_.work_buffer, r.done[k], r.records[k]);

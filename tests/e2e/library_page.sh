@@ -102,7 +102,10 @@ wait_windows 2
 settle 0.5
 shot library-drop-question
 mark="$(wc -l <"$sim_log")"
-xdotool key Return
+# The question's action button stands left of Cancel (Return would be Cancel).
+q="$(xdotool search --onlyvisible --name '^Question$' 2>/dev/null | head -n1)"
+eval "$(xdotool getwindowgeometry --shell "$q" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+xdotool mousemove --window "$q" $((${WIDTH:-0} - 155)) $((${HEIGHT:-0} - 22)) click 1
 settle 3
 shot library-dropped
 second="$(sed -n 2p "$work/arp.names")"
