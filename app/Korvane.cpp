@@ -37,6 +37,8 @@
 #include "widgets/Palette.h"
 #include "widgets/SafeChoice.h"
 #include "widgets/TextInput.h"
+#include "widgets/Zoom.h"
+#include "app/Desktop.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -183,8 +185,12 @@ void Korvane::build(const KorvaneSetup& setup)
 
     install_main_window_dispatch();
 
-    // 9. Show the window and look for the pedal.
+    // 9. Show the window, at the zoom this screen wants, and look for the pedal.
     end();
+    set_desktop_identity(*this);
+    const ZoomChoice zoom = start_zoom(w(), h());
+    if (zoom.factor != 1.0) zoom_window(*this, zoom.factor, false);
+    std::printf("Window zoom %s (%s).\n", zoom_text(zoom.factor).c_str(), zoom.source.c_str());
     show();
     resize(x(), y(), w(), h());
     if (setup.connect_at_start) connect(false);
@@ -456,50 +462,50 @@ void Korvane::draw()
         if (p) draw_child(*p);
     }
 
-    fl_font(FL_HELVETICA, 9);
+    fl_font(FL_HELVETICA, zoomed_font(9));
     fl_color(FL_WHITE);
-    fl_draw("TM", 872, 23);
+    fl_draw("TM", zoomed(872), zoomed(23));
 
-    if (image_usable(app_logo)) app_logo->draw(720, 12, 150, 39);
-    if (image_usable(maker_logo)) maker_logo->draw(952, 16, 130, 50);
+    if (image_usable(app_logo)) zoomed_image(app_logo)->draw(zoomed(720), zoomed(12), zoomed(150), zoomed(39));
+    if (image_usable(maker_logo)) zoomed_image(maker_logo)->draw(zoomed(952), zoomed(16), zoomed(130), zoomed(50));
 
     if (infographic_button && infographic_button->value() && image_usable(infographic_image))
-        infographic_image->draw(43, 68, 1044, 542);
+        zoomed_image(infographic_image)->draw(zoomed(43), zoomed(68), zoomed(1044), zoomed(542));
 
     if (dashboard && dashboard->visible() && !modal_panel_shown()) {
-        fl_font(FL_HELVETICA_BOLD, 14);
+        fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
         fl_color(kCaptionColor);
-        fl_draw("Save preset in pedal", 385, 520);
-        fl_draw("Save preset in computer", 880, 520);
+        fl_draw("Save preset in pedal", zoomed(385), zoomed(520));
+        fl_draw("Save preset in computer", zoomed(880), zoomed(520));
         if (unsaved_shown_) {
-            fl_font(FL_HELVETICA_BOLD, 12);
+            fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
             fl_color(fl_rgb_color(160, 0, 0));
-            fl_draw(kUnsavedCaption, 545, 520);
+            fl_draw(kUnsavedCaption, zoomed(545), zoomed(520));
         }
     }
 
-    fl_font(FL_HELVETICA_BOLD, 12);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
     fl_color(FL_WHITE);
-    fl_draw("PRESET               AUTO      BYPASS", 161, 83);
-    fl_draw("BANK-                   TITLES                STOMP   ON", 70, 103);
-    fl_draw("PC#        PATCH                                                MODE      PC (MIDI)", 20, 123);
-    fl_draw("Device Info :", 15, 20);
+    fl_draw("PRESET               AUTO      BYPASS", zoomed(161), zoomed(83));
+    fl_draw("BANK-                   TITLES                STOMP   ON", zoomed(70), zoomed(103));
+    fl_draw("PC#        PATCH                                                MODE      PC (MIDI)", zoomed(20), zoomed(123));
+    fl_draw("Device Info :", zoomed(15), zoomed(20));
 
-    fl_font(FL_HELVETICA, 13);
-    fl_draw("(12 char max)", 145, 123);
+    fl_font(FL_HELVETICA, zoomed_font(13));
+    fl_draw("(12 char max)", zoomed(145), zoomed(123));
 
-    fl_font(FL_HELVETICA, 18);
+    fl_font(FL_HELVETICA, zoomed_font(18));
     fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
     if (!serial_number.empty()) {
         std::string line = std::string("Serial No. ") + serial_number;
-        fl_draw(line.c_str(), 15, 45);
+        fl_draw(line.c_str(), zoomed(15), zoomed(45));
     } else {
-        fl_draw("Pedal not found.", 15, 45);
+        fl_draw("Pedal not found.", zoomed(15), zoomed(45));
     }
 
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(kCaptionColor);
-    fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+    fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - zoomed(175), zoomed(632), zoomed(165), zoomed(14), FL_ALIGN_RIGHT);
 }
 
 int Korvane::handle(int event)
@@ -537,7 +543,7 @@ bool Korvane::modal_panel_shown() const
 void Korvane::tab_changed()
 {
     if (!dashboard->visible()) {
-        dashboard->labelsize(13);
+        set_labelsize(*dashboard, 13);
         preset_panel->hide();
         preset_selector->hide();
         write_button->hide();
@@ -547,19 +553,19 @@ void Korvane::tab_changed()
         if (!modal_panel_shown()) dashboard->activate();
         const bool config_open = glo_conf_panel->visible() || midi_conf_panel->visible();
         if (!expression_editor->visible()) {
-            expression_editor->labelsize(13);
-            arp_editor->labelsize(16);
+            set_labelsize(*expression_editor, 13);
+            set_labelsize(*arp_editor, 16);
             prepare_arp_editor();
         } else {
-            expression_editor->labelsize(16);
-            arp_editor->labelsize(13);
+            set_labelsize(*expression_editor, 16);
+            set_labelsize(*arp_editor, 13);
             expression_editor->load_mapping(dashboard->params);
             if (config_open) expression_editor->deactivate();
         }
     } else {
-        dashboard->labelsize(16);
-        expression_editor->labelsize(13);
-        arp_editor->labelsize(13);
+        set_labelsize(*dashboard, 16);
+        set_labelsize(*expression_editor, 13);
+        set_labelsize(*arp_editor, 13);
         if (!glo_conf_panel->visible() && !midi_conf_panel->visible()) {
             preset_selector->show();
             write_button->show();
@@ -665,6 +671,7 @@ bool Korvane::connect(bool interactive)
 
     const ops::ConnectResult r = ops::connect(*usb, *reporter_, interactive, work_image(), access_hint_);
     serial_number = r.pedal.serial_number;
+    refresh_window_title(*this, false);
     switch (r.outcome) {
     case ops::ConnectOutcome::NotFound:
         if (interactive) {
@@ -949,7 +956,7 @@ Fl_Menu_Item menu_item(const char* text, Fl_Callback* cb, void* data, int flags,
     m.flags = flags;
     m.labeltype_ = FL_NORMAL_LABEL;
     m.labelfont_ = font;
-    m.labelsize_ = size;
+    m.labelsize_ = size > 0 ? zoomed_font(size) : size;
     m.labelcolor_ = FL_BLACK;
     return m;
 }
@@ -1282,6 +1289,7 @@ void Korvane::refresh_unsaved_mark()
         damage(FL_DAMAGE_ALL);   // the caption beside "Save preset in pedal"
     }
     transport_panel->set_unsaved_mark(unsaved);
+    refresh_window_title(*this, unsaved);
 }
 
 bool Korvane::discard_changes_ok()
@@ -1311,6 +1319,7 @@ void Korvane::note_edit()
 
 bool Korvane::edit_key(int event)
 {
+    if (window_shortcut(*this, event)) return true;
     if (event == FL_KEYUP && control_pending_ &&
         (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
         control_pending_ = false;
@@ -1969,9 +1978,9 @@ void Korvane::update_firmware_now()
     update_panel->update_button->deactivate();
     // The bar grows across the panel while the pages go.
     Fl_Progress* bar = usb->progress;
-    bar->resize(500, 530, 440, 45);
+    place(*bar, 500, 530, 440, 45);
     bar->labelfont(FL_HELVETICA_BOLD);
-    bar->labelsize(18);
+    set_labelsize(*bar, 18);
     usb->redraw();
     redraw();
 
@@ -2032,9 +2041,9 @@ void Korvane::end_update_step()
 {
     text_board->scroll_to_status_lines();
     Fl_Progress* bar = usb->progress;
-    bar->resize(385, 565, 200, 26);
+    place(*bar, 385, 565, 200, 26);
     bar->labelfont(FL_HELVETICA);
-    bar->labelsize(14);
+    set_labelsize(*bar, 14);
     usb->redraw();
     redraw();
 }

@@ -1,4 +1,5 @@
 #include "library/KV_PresetPanel.h"
+#include "widgets/Zoom.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Int_Input.H>
@@ -37,9 +38,9 @@ KV_PresetPanel::~KV_PresetPanel() = default;
 void KV_PresetPanel::draw()
 {
     Fl_Group::draw();
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(FL_BLACK);
-    fl_draw("Number of presets in library : ", x() + 15, y() + 50);
+    fl_draw("Number of presets in library : ", x() + zoomed(15), y() + zoomed(50));
 }
 
 std::string KV_PresetPanel::item_label(const std::string& name)
