@@ -486,9 +486,9 @@ void Korvane::draw()
 
     fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
     fl_color(FL_WHITE);
-    fl_draw("PRESET               AUTO      BYPASS", zoomed(161), zoomed(83));
-    fl_draw("BANK-                   TITLES                STOMP   ON", zoomed(70), zoomed(103));
-    fl_draw("PC#        PATCH                                                MODE      PC (MIDI)", zoomed(20), zoomed(123));
+    draw_spaced("PRESET               AUTO      BYPASS", zoomed(161), zoomed(83), 12);
+    draw_spaced("BANK-                   TITLES                STOMP   ON", zoomed(70), zoomed(103), 12);
+    draw_spaced("PC#        PATCH                                                MODE      PC (MIDI)", zoomed(20), zoomed(123), 12);
     fl_draw("Device Info :", zoomed(15), zoomed(20));
 
     fl_font(FL_HELVETICA, zoomed_font(13));

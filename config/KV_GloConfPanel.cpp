@@ -190,7 +190,7 @@ void KV_GloConfPanel::draw()
 
     fl_color(FL_WHITE);
     fl_font(FL_HELVETICA_BOLD, zoomed_font(17));
-    fl_draw("G L O B A L   S E T T I N G", X + zoomed(178), Y + zoomed(35));
+    draw_spaced("G L O B A L   S E T T I N G", X + zoomed(178), Y + zoomed(35), 17);
 
     fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
     fl_draw("AUX Switches Configuration", X + zoomed(40), Y + zoomed(74));

@@ -164,8 +164,8 @@ void KV_MidiConfPanel::draw()
     fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
     fl_draw("Action", X + zoomed(20), Y + zoomed(65));
     fl_draw("Action", X + zoomed(390), Y + zoomed(65));
-    fl_draw("CC# (0-99)        CC Value Range", X + zoomed(105), Y + zoomed(65));
-    fl_draw("CC# (0-99)     CC Value Range", X + zoomed(460), Y + zoomed(65));
+    draw_spaced("CC# (0-99)        CC Value Range", X + zoomed(105), Y + zoomed(65), 14);
+    draw_spaced("CC# (0-99)     CC Value Range", X + zoomed(460), Y + zoomed(65), 14);
     fl_draw("MIDI Channel", X + zoomed(70), Y + zoomed(557));
 
     fl_font(FL_HELVETICA, zoomed_font(12));

@@ -873,14 +873,14 @@ void KV_Parameters::draw()
     fl_draw(params.engaged_x() ? "E N G A G E D" : "B Y P A S S E D", zoomed((params.engaged_x() ? 739 : 740) - kHomeX) + x(), zoomed(288 - kHomeY) + y());
 
     fl_font(FL_HELVETICA, zoomed_font(30));
-    fl_draw("Y                        X", zoomed(607 - kHomeX) + x(), zoomed(125 - kHomeY) + y());
+    draw_spaced("Y                        X", zoomed(607 - kHomeX) + x(), zoomed(125 - kHomeY) + y(), 30);
 
     fl_font(FL_HELVETICA_BOLD, zoomed_font(13));
     fl_draw("DSP", zoomed(577 - kHomeX) + x(), zoomed(416 - kHomeY) + y());
     fl_draw("Routing", zoomed(577 - kHomeX) + x(), zoomed(433 - kHomeY) + y());
     fl_draw("Pre/Post", zoomed(577 - kHomeX) + x(), zoomed(470 - kHomeY) + y());
-    fl_draw("Cascade       Mixture       LR-split", zoomed(654 - kHomeX) + x(), zoomed(434 - kHomeY) + y());
-    fl_draw("Pre            Post", zoomed(675 - kHomeX) + x(), zoomed(476 - kHomeY) + y());
+    draw_spaced("Cascade       Mixture       LR-split", zoomed(654 - kHomeX) + x(), zoomed(434 - kHomeY) + y(), 13);
+    draw_spaced("Pre            Post", zoomed(675 - kHomeX) + x(), zoomed(476 - kHomeY) + y(), 13);
     fl_draw("MASTER VOLUME", volume_bar->x(), volume_bar->y() + zoomed(37));
     // Right of the typed volume, which would hide it at bar x + 250.
     fl_draw("dB", volume_text->x() + volume_text->w() + zoomed(4), volume_bar->y() + zoomed(38));

@@ -1,4 +1,5 @@
 #include "library/KV_PresetPanel.h"
+#include "widgets/SafeChoice.h"
 #include "widgets/Zoom.h"
 
 #include <FL/Fl_Choice.H>
@@ -10,7 +11,7 @@ namespace kv {
 
 KV_PresetPanel::KV_PresetPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    preset_list = new Fl_Choice(x + 10, y + 10, 205, 24);
+    preset_list = new SafeChoice(x + 10, y + 10, 205, 24);
     preset_list->textsize(13);
     preset_list->callback(list_cb, this);
     add_button = new Fl_Toggle_Button(x + 220, y + 10, 22, 22, "+");

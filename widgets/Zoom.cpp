@@ -13,10 +13,12 @@
 #include <FL/Fl_Value_Output.H>
 #include <FL/Fl_Value_Slider.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 
 #include <cmath>
 #include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 #include <algorithm>
@@ -158,6 +160,32 @@ Fl_Image* zoomed_image(Fl_Image* original)
     Fl_RGB_Image::RGB_scaling(before);
     if (!copy) return original;
     return s.copies.emplace(original, std::unique_ptr<Fl_Image>(copy)).first->second.get();
+}
+
+void draw_spaced(const char* text, int x, int y, int base_size)
+{
+    const double f = state().factor;
+    if (f == 1.0 || !text) {
+        if (text) fl_draw(text, x, y);
+        return;
+    }
+    const Fl_Font face = fl_font();
+    const Fl_Fontsize size = fl_size();
+    const std::string s(text);
+    size_t pos = 0;
+    while (pos < s.size()) {
+        const size_t run = s.find("  ", pos);
+        const size_t end = run == std::string::npos ? s.size() : run;
+        if (end > pos) {
+            fl_font(face, base_size);
+            const double before = fl_width(s.c_str(), int(pos));
+            fl_font(face, size);
+            fl_draw(s.c_str() + pos, int(end - pos), x + int(std::lround(before * f)), y);
+        }
+        if (run == std::string::npos) break;
+        pos = s.find_first_not_of(' ', run);
+        if (pos == std::string::npos) break;
+    }
 }
 
 void apply_zoom(Fl_Window& window, double factor)

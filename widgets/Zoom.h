@@ -39,6 +39,12 @@ void set_labelsize(Fl_Widget& widget, int size);
 // For widgets with a text size (inputs, menus, value sliders, text displays).
 void set_textsize(Fl_Widget& widget, int size);
 
+// Draws a caption whose columns are set apart by runs of spaces (with the
+// current font, which was chosen as zoomed_font(base_size)). The widths of
+// spaces do not grow exactly with the font size, so each column is placed
+// where it stands at 100 %, scaled; at 100 % it is one plain fl_draw.
+void draw_spaced(const char* text, int x, int y, int base_size);
+
 // The picture at the current zoom, scaled smoothly from the original and
 // kept until the zoom changes; the original itself at 100 % (or when it
 // cannot be scaled). Null for null.

@@ -430,7 +430,7 @@ void KV_ArpEditor::draw()
     fl_draw("Default factory sequences", X + zoomed(503), Y + zoomed(365));
     fl_font(FL_HELVETICA, zoomed_font(13));
     fl_color(kQuietCaptionColor);
-    fl_draw("< click to load >                                  < click to write >", X + zoomed(109), Y + zoomed(510));
+    draw_spaced("< click to load >                                  < click to write >", X + zoomed(109), Y + zoomed(510), 13);
 
     // Which sequence button the slot choice writes to.
     const int b = slot_choice->value();
