@@ -5,17 +5,31 @@
 
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "library/KV_TransportPanel.h"
+#include "library/KV_PresetPanel.h"
+#include "library/KV_PresetPrompt.h"
+#include "library/KV_TemplatePanel.h"
+#include "maintenance/KV_UpdatePanel.h"
+#include "config/KV_GloConfPanel.h"
+#include "config/KV_MidiConfPanel.h"
 #include "platform/DataPaths.h"
 #include "platform/Platform.h"
 #include "widgets/Artwork.h"
+#include "widgets/FocusMark.h"
 #include "widgets/Zoom.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Scroll.H>
+#include <FL/Fl_Tabs.H>
+#include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Input_.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -133,13 +147,130 @@ void refresh_window_title(Korvane& window, bool unsaved)
     if (!window.label() || t != window.label()) window.copy_label(t.c_str());
 }
 
+namespace {
+
+// Widgets that can hold the focus, in a container, depth first. Groups are
+// entered, not focused (tabs excepted: their labels take the focus), and a
+// text display or a scroll's own scrollbars are left out.
+void focusable_in(Fl_Widget* w, std::vector<Fl_Widget*>& out)
+{
+    if (!w || !w->visible() || !w->active()) return;
+    if (dynamic_cast<Fl_Tabs*>(w)) {
+        out.push_back(w);
+        if (Fl_Widget* page = static_cast<Fl_Tabs*>(w)->value()) focusable_in(page, out);
+        return;
+    }
+    if (dynamic_cast<Fl_Text_Display*>(w)) return;
+    if (Fl_Group* g = w->as_group()) {
+        auto* scroll = dynamic_cast<Fl_Scroll*>(w);
+        for (int i = 0; i < g->children(); ++i) {
+            Fl_Widget* c = g->child(i);
+            if (scroll && (c == &scroll->scrollbar || c == &scroll->hscrollbar)) continue;
+            focusable_in(c, out);
+        }
+        return;
+    }
+    if (w->visible_focus() && !dynamic_cast<Fl_Box*>(w)) out.push_back(w);
+}
+
+// Reading order: rows from the top (widgets less than 20 pixels apart at
+// 100 % share a row), each row from the left.
+void reading_order(std::vector<Fl_Widget*>& v)
+{
+    std::stable_sort(v.begin(), v.end(), [](Fl_Widget* a, Fl_Widget* b) { return a->y() < b->y(); });
+    const int band = zoomed(20);
+    for (size_t start = 0; start < v.size();) {
+        size_t end = start + 1;
+        while (end < v.size() && v[end]->y() - v[start]->y() < band) ++end;
+        std::stable_sort(v.begin() + long(start), v.begin() + long(end),
+                         [](Fl_Widget* a, Fl_Widget* b) { return a->x() < b->x(); });
+        start = end;
+    }
+}
+
+// The window's Tab order: the preset list, the tab labels, the shown page
+// (with the templates button over it) in reading order, then the Save
+// controls under it, Connect, Menu, Quit and INFOGRAPHIC. While a panel is
+// open over the editor, the focus goes round that panel alone.
+std::vector<Fl_Widget*> tab_order(Korvane& k)
+{
+    std::vector<Fl_Widget*> order;
+    for (Fl_Widget* panel : {static_cast<Fl_Widget*>(k.update_panel), static_cast<Fl_Widget*>(k.glo_conf_panel),
+                             static_cast<Fl_Widget*>(k.midi_conf_panel), static_cast<Fl_Widget*>(k.preset_prompt)}) {
+        if (panel && panel->visible()) {
+            focusable_in(panel, order);
+            reading_order(order);
+            return order;
+        }
+    }
+    focusable_in(static_cast<Fl_Widget*>(k.transport_panel), order);
+    if (k.tabs && k.tabs->visible()) {
+        if (k.tabs->active()) order.push_back(k.tabs);
+        std::vector<Fl_Widget*> page;
+        if (k.tabs->value()) focusable_in(k.tabs->value(), page);
+        focusable_in(k.templates_button, page);
+        if (k.template_panel && k.template_panel->visible()) focusable_in(static_cast<Fl_Widget*>(k.template_panel), page);
+        reading_order(page);
+        order.insert(order.end(), page.begin(), page.end());
+    }
+    std::vector<Fl_Widget*> save;
+    for (Fl_Widget* w : {static_cast<Fl_Widget*>(k.preset_selector), static_cast<Fl_Widget*>(k.write_button),
+                         static_cast<Fl_Widget*>(k.compare_button), static_cast<Fl_Widget*>(k.preset_panel)})
+        focusable_in(w, save);
+    reading_order(save);
+    order.insert(order.end(), save.begin(), save.end());
+    for (Fl_Widget* w : {static_cast<Fl_Widget*>(k.connect_button), static_cast<Fl_Widget*>(k.menu_button),
+                         static_cast<Fl_Widget*>(k.quit_button), static_cast<Fl_Widget*>(k.infographic_button)})
+        focusable_in(w, order);
+    return order;
+}
+
+// Tab and Shift+Tab along tab_order(); the first widget after the focus
+// that takes it. True when the key was taken.
+bool move_focus(Korvane& k, bool back)
+{
+    const std::vector<Fl_Widget*> order = tab_order(k);
+    if (order.empty()) return false;
+    const int n = int(order.size());
+    int at = -1;
+    for (int i = 0; i < n; ++i)
+        if (Fl::focus() == order[size_t(i)] || (Fl::focus() && Fl::focus()->inside(order[size_t(i)]) &&
+                                                 !dynamic_cast<Fl_Tabs*>(order[size_t(i)])))
+            at = i;
+    for (int step = 1; step <= n; ++step) {
+        const int i = at < 0 ? (back ? n - step : step - 1) : ((at + (back ? -step : step)) % n + n) % n;
+        Fl_Widget* w = order[size_t(i)];
+        set_keyboard_focus(true);
+        if (w->take_focus()) {
+            // The old and the new owner of the focus show it.
+            k.redraw();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool window_shortcut(Korvane& window, int event)
 {
+    if (event == FL_PUSH) set_keyboard_focus(false);
     if (event != FL_KEYBOARD && event != FL_SHORTCUT) return false;
     const int key = Fl::event_key();
     const bool ctrl = (Fl::event_state() & FL_CTRL) != 0;
     const bool alt = (Fl::event_state() & (FL_ALT | FL_META)) != 0;
     if (alt) return false;
+
+    // Focus moves only on the key press itself, and not while a pop-up menu
+    // or a dialog has the keyboard.
+    if (event == FL_KEYBOARD && !ctrl && !Fl::grab() && !Fl::modal()) {
+        if (key == FL_Tab) return move_focus(window, (Fl::event_state() & FL_SHIFT) != 0);
+        if ((key == FL_Up || key == FL_Down) && !(Fl::event_state() & FL_SHIFT) && Fl::focus() &&
+            window.transport_panel && Fl::focus()->inside(static_cast<Fl_Widget*>(window.transport_panel))) {
+            if (!window.exchange_running()) window.transport_panel->step_selection(key == FL_Up ? -1 : 1);
+            return true;
+        }
+    }
 
     // A control that can be pressed now: shown, active and not held back.
     auto press = [&](Fl_Button* b, bool toggle) {
