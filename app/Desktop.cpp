@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 #include "widgets/Artwork.h"
 #include "widgets/FocusMark.h"
+#include "widgets/Input.h"
 #include "widgets/Zoom.h"
 
 #include <FL/Fl.H>
@@ -203,7 +204,13 @@ std::vector<Fl_Widget*> tab_order(Korvane& k)
             return order;
         }
     }
-    focusable_in(static_cast<Fl_Widget*>(k.transport_panel), order);
+    // The preset list: the selected row (Up and Down go to the others).
+    if (KV_TransportPanel* list = k.transport_panel; list && list->visible() && list->active()) {
+        const auto& row = list->slots[size_t(std::clamp(list->current_slot, 0, int(list->slots.size()) - 1))];
+        for (Fl_Widget* w : {static_cast<Fl_Widget*>(row.bank_button), static_cast<Fl_Widget*>(row.name_field),
+                             static_cast<Fl_Widget*>(row.s_switch), static_cast<Fl_Widget*>(row.b_switch)})
+            focusable_in(w, order);
+    }
     if (k.tabs && k.tabs->visible()) {
         if (k.tabs->active()) order.push_back(k.tabs);
         std::vector<Fl_Widget*> page;
@@ -242,6 +249,17 @@ bool move_focus(Korvane& k, bool back)
         Fl_Widget* w = order[size_t(i)];
         set_keyboard_focus(true);
         if (w->take_focus()) {
+            // In a scrolled list, the focus is brought into view.
+            for (Fl_Widget* p = w->parent(); p; p = p->parent()) {
+                auto* scroll = dynamic_cast<Fl_Scroll*>(p);
+                if (!scroll) continue;
+                if (w->y() < scroll->y())
+                    scroll->scroll_to(scroll->xposition(), std::max(0, scroll->yposition() - (scroll->y() - w->y())));
+                else if (w->y() + w->h() > scroll->y() + scroll->h())
+                    scroll->scroll_to(scroll->xposition(),
+                                      scroll->yposition() + (w->y() + w->h() - scroll->y() - scroll->h()));
+                break;
+            }
             // The old and the new owner of the focus show it.
             k.redraw();
             return true;
