@@ -14,6 +14,7 @@
 #include "config/KV_MidiConfPanel.h"
 #include "platform/DataPaths.h"
 #include "platform/Platform.h"
+#include "platform/SafeFile.h"
 #include "widgets/Artwork.h"
 #include "widgets/FocusMark.h"
 #include "widgets/Input.h"
@@ -36,6 +37,8 @@
 #include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include <sys/utsname.h>
 
 namespace kv {
 
@@ -320,6 +323,30 @@ bool window_shortcut(Korvane& window, int event)
     case 'd': return press(window.compare_button, true);
     default: return false;
     }
+}
+
+std::string system_text()
+{
+    std::string system = "Linux";
+    const FileRead release = read_file_limited("/etc/os-release", 64 * 1024);
+    if (release) {
+        const std::string text(release.bytes.begin(), release.bytes.end());
+        const size_t at = text.find("PRETTY_NAME=");
+        if (at != std::string::npos && (at == 0 || text[at - 1] == '\n')) {
+            std::string v = text.substr(at + 12, text.find('\n', at) - at - 12);
+            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'')) v = v.substr(1, v.size() - 2);
+            if (!v.empty()) system = v;
+        }
+    }
+    utsname u{};
+    const std::string machine = uname(&u) == 0 ? std::string(u.machine) : std::string();
+    const int api = Fl::api_version();
+    char toolkit[32];
+    std::snprintf(toolkit, sizeof toolkit, "FLTK %d.%d.%d", api / 10000, api / 100 % 100, api % 100);
+    return "  Made for :  Linux desktops on X11 (Debian 12 and later), 64-bit PCs\n"
+           "  This computer :  " + system + (machine.empty() ? "" : ", " + machine) + ", " + toolkit + "\n"
+           "  Pedal :  through its USB serial bridge (no driver to install; the udev rule\n"
+           "              installed with Korvane lets the user at the seat open it)\n";
 }
 
 std::string keyboard_text()

@@ -42,4 +42,12 @@ bool window_shortcut(Korvane& window, int event);
 // The main menu's "Keyboard" entry.
 std::string keyboard_text();
 
+// Tooltips on the controls that carry no text saying what they do (knobs,
+// S/B switches, algorithm menus, the arp and expression sliders).
+void set_tooltips(Korvane& window);
+
+// What About says the program runs on: the platforms it is made for, and
+// this computer's system, processor and toolkit as found now.
+std::string system_text();
+
 } // namespace kv

@@ -188,6 +188,7 @@ void Korvane::build(const KorvaneSetup& setup)
     // 9. Show the window, at the zoom this screen wants, and look for the pedal.
     end();
     set_desktop_identity(*this);
+    set_tooltips(*this);
     const ZoomChoice zoom = start_zoom(w(), h());
     if (zoom.factor != 1.0) zoom_window(*this, zoom.factor, false);
     std::printf("Window zoom %s (%s).\n", zoom_text(zoom.factor).c_str(), zoom.source.c_str());
@@ -920,6 +921,7 @@ void menu_info_cb(Fl_Widget* w, void* data)
     case 2: dialogs().open_page(kSoftwarePage); break;
     case 3: dialogs().open_page(kContactPage); break;
     case 4: dialogs().open_page(kWarrantyPage); break;
+    case 5: dialogs().message(keyboard_text()); break;
     default: break;
     }
 }
@@ -967,10 +969,8 @@ std::string Korvane::about_text()
 {
     return std::string("  Korvane - version.2.5.1\n") +
            "  Editor and librarian for the Brakwell Tessivar.\n"
-           "  \xC2\xA9 2026 Brakwell Audio. All rights reserved.\n" +
-           "\n  Windows :  XP, Vista, 7, 8.x, 10\n\n  OS X :  12 (Monterey), 11 (Big Sur), 10.15 (Catalina)\n"
-           "            - compatibility with older versions has not been verified.\n\n" +
-           "  Support : " + kSupportEmail + "\n" + "  Web : " + kMakerSite + "\n";
+           "  \xC2\xA9 2026 Brakwell Audio. All rights reserved.\n\n" + system_text() +
+           "\n  Support : " + kSupportEmail + "\n" + "  Web : " + kMakerSite + "\n";
 }
 
 void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
@@ -984,6 +984,7 @@ void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
     items = {
         menu_item("         S O F T W A R E ", menu_info_cb, code(0), heading, FL_HELVETICA_BOLD_ITALIC),
         menu_item(" > About Korvane", menu_info_cb, code(1), 0),
+        menu_item(" > Keyboard", menu_info_cb, code(5), 0),
         menu_item(" > Check for updates", menu_info_cb, code(2), 0),
         menu_item(" > Report a problem", menu_info_cb, code(3), 0),
         menu_item(" > Register your pedal", menu_info_cb, code(4), 0),
@@ -1547,8 +1548,7 @@ std::string Korvane::offline_tips_text()
            "    --------------------------------------------------------------\n"
            "    The currently displayed parameter setting is saved as an offline preset in your computer.\n\n"
            "    Tips : For every preset saved, an individual 'preset file' is created in this directory:\n\n"
-           "             (Windows) -  C:/Brakwell/Korvane/presets\n"
-           "             (Mac)        -  Documents/Brakwell/Korvane/presets\n\n"
+           "             " + home_drive() + "/Brakwell/Korvane/presets\n\n"
            "             You can share your favorite presets with other Tessivar users by sharing\n"
            "             with them these preset files.\n\n"
            "2. Add Preset from file(s).\n"

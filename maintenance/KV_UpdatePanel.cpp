@@ -97,8 +97,9 @@ void KV_UpdatePanel::ready_buttons()
 
 std::string KV_UpdatePanel::chooser_directory()
 {
-    const std::string profile = get_env("USERPROFILE").value_or("");
-    return profile + (get_env("LOCALAPPDATA") ? "/Downloads" : "/My Documents/Downloads");
+    // Where a downloaded firmware package usually is: the Downloads folder.
+    const std::string profile = user_profile();
+    return is_directory(profile + "/Downloads") ? profile + "/Downloads" : profile;
 }
 
 KV_UpdatePanel::~KV_UpdatePanel()

@@ -38,6 +38,18 @@ check "the menu entry's StartupWMClass is the window's class" grep -qx 'StartupW
 title="$(xdotool getwindowname "$win")"
 check "title names the pedal ($title)" test "$title" = "Brakwell - Korvane 2.5.1 - TSV0777K"
 
+# A knob has no text of its own: resting the pointer on it shows what it does.
+xdotool mousemove --window "$win" 700 300
+settle 0.5
+import -window root "$work/no-tip.png"
+xdotool mousemove --window "$win" 460 163
+settle 2
+import -window root "$work/tip.png"
+shot knob-tooltip
+check "a tooltip appears over the SPEED knob" \
+  test "$(compare -metric AE -fuzz 5% "$work/no-tip.png" "$work/tip.png" null: 2>&1)" -gt 2000
+xdotool mousemove --window "$win" 700 300
+
 # --- 2. Tab order and a visible focus ------------------------------------------------
 echo "# Tab"
 yellow() {   # yellow PNG X Y: the pixel is the accent colour of a keyboard focus
