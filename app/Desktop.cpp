@@ -94,11 +94,19 @@ ZoomChoice start_zoom(int base_w, int base_h)
 void zoom_window(Korvane& window, double factor, bool remember)
 {
     factor = zoom_step(factor);
+    // The board's wrap margin goes first: lines wrapped for a wider board
+    // would leave it a horizontal scrollbar.
+    if (KV_TextBoard* board = window.text_board) {
+        const double width = board->w() / zoom_factor() * factor;
+        board->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, int(std::lround(width - 20 * std::max(1.0, factor))));
+    }
     apply_zoom(window, factor);
-    // The board wraps its lines at its own width (as it was built: less 20 at 100 %).
+    // The board wraps its lines at its own width (as it was built: less 20 at
+    // 100 %; never less than 20, or below 100 % the margin would pass its
+    // frame and scrollbar and bring a horizontal scrollbar up).
     if (KV_TextBoard* board = window.text_board) {
         board->scrollbar_width(zoomed(8));
-        board->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, board->w() - zoomed(20));
+        board->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, board->w() - std::max(20, zoomed(20)));
     }
     if (window.shown()) {
         // Kept on the screen it is on.
