@@ -402,6 +402,7 @@ void Korvane::fill_default_globals()
 
 Korvane::~Korvane()
 {
+    reset_zoom();
     // The images are not widgets: detach them before anything draws again.
     if (backdrop_box) backdrop_box->image(nullptr);
     delete app_logo;
@@ -984,7 +985,6 @@ void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
     items = {
         menu_item("         S O F T W A R E ", menu_info_cb, code(0), heading, FL_HELVETICA_BOLD_ITALIC),
         menu_item(" > About Korvane", menu_info_cb, code(1), 0),
-        menu_item(" > Keyboard", menu_info_cb, code(5), 0),
         menu_item(" > Check for updates", menu_info_cb, code(2), 0),
         menu_item(" > Report a problem", menu_info_cb, code(3), 0),
         menu_item(" > Register your pedal", menu_info_cb, code(4), 0),
@@ -1001,6 +1001,9 @@ void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
         menu_item(" > Global Settings", menu_global_cb, this, pedal),
         menu_item(" > MIDI Settings", menu_midi_cb, this, pedal),
         menu_item("", nullptr, nullptr, separator, FL_HELVETICA, 0),
+        // Next to Quit, so that the entries above keep their places for
+        // those who pick them by keys.
+        menu_item(" > Keyboard", menu_info_cb, code(5), 0),
         menu_item(" > Quit", quit_cb, this, 0),
         Fl_Menu_Item{},
     };

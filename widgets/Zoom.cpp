@@ -250,6 +250,17 @@ void apply_zoom(Fl_Window& window, double factor)
     window.redraw();
 }
 
+void reset_zoom()
+{
+    ZoomData& s = state();
+    if (s.scrollbar != 0) {
+        Fl::scrollbar_size(s.scrollbar);
+        Fl_Tooltip::size(s.tooltip);
+        FL_NORMAL_SIZE = s.normal;
+    }
+    s = ZoomData{};
+}
+
 void place(Fl_Widget& widget, int x, int y, int w, int h)
 {
     ZoomData& s = state();

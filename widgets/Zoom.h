@@ -31,6 +31,10 @@ int zoomed_font(int size);
 // top-left corner; the caller keeps it on screen.
 void apply_zoom(Fl_Window& window, double factor);
 
+// Forgets the zoomed window (its widgets are about to go): back to 100 %,
+// the toolkit's sizes as they were, nothing recorded.
+void reset_zoom();
+
 // Geometry given at 100 % (window coordinates), applied at the current zoom.
 void place(Fl_Widget& widget, int x, int y, int w, int h);
 // The same with the position given from `parent`'s top-left corner at 100 %.
