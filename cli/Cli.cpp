@@ -5,11 +5,13 @@
 #include "link/SerialDriver.h"
 #include "ops/AutoBackup.h"
 #include "ops/Texts.h"
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -83,6 +85,12 @@ private:
     bool drawn_ = false;
 };
 
+bool write_stdout(std::span<const uint8_t> bytes)
+{
+    std::fflush(stdout);
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
 class TerminalSession : public Session {
 public:
     TerminalSession(const Terminal& t, const std::string& port, bool verbose)
@@ -130,6 +138,13 @@ public:
     }
 
     void out(std::string_view line) override { t_.out(std::string(line)); }
+    bool out_bytes(std::span<const uint8_t> bytes) override
+    {
+        if (progress_) progress_->finish();
+        if (t_.out_bytes ? t_.out_bytes(bytes) : write_stdout(bytes)) return true;
+        err("korvane: cannot write to standard output.");
+        return false;
+    }
     void err(std::string_view line) override
     {
         if (progress_) progress_->finish();
@@ -161,6 +176,7 @@ void print_overview(const Terminal& t)
     t.out("  --yes             answer yes to the question before the pedal is overwritten");
     t.out("  --verbose         print every USB step on standard error");
     t.out("  --no-backup       no safety backup before the pedal's presets are overwritten");
+    t.out("  --force           store presets that break the editor's rules as they are");
     t.out("  --help            this text; `korvane COMMAND --help` tells about one command");
     t.out("");
     t.out("Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file.");
@@ -216,13 +232,31 @@ std::string Session::safety_backup_folder() const
     return ops::auto_backup_folder(ensure_data_folder(home_drive()));
 }
 
-bool Session::safety_backup(const std::string& what)
+bool Session::safety_backup_possible(const std::string& what)
 {
-    const ops::GuardResult g =
-        ops::guard_with_backup(link(), report(), safety_backup_folder(), what, ops::OnBackupFailure::Refuse);
+    if (no_backup || !home_drive().empty()) return true;
+    err(std::string("korvane: nothing was sent: the safety backup before ") + what + " has no folder to go to. " +
+        kNoHomeFolderText);
+    return false;
+}
+
+bool Session::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
+{
+    if (!safety_backup_possible(what)) return false;
+    const ops::GuardResult g = ops::guard_with_backup(link(), report(), safety_backup_folder(), what,
+                                                      ops::OnBackupFailure::Refuse, never_remove);
     if (g.proceed) return true;
     err("korvane: nothing was sent: the safety backup before " + what +
         " failed. Give --no-backup to go on without one.");
+    return false;
+}
+
+bool Session::output_target_ok(const Command& c, const std::string& path)
+{
+    if (path == "-") return true;
+    const OutputTarget target = resolve_output_target(path);
+    if (target.ok()) return true;
+    err("korvane " + std::string(c.name) + ": cannot write " + path + ": " + target.reason + ".");
     return false;
 }
 
@@ -276,7 +310,7 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
 
     std::vector<std::string> rest;
     std::string port;
-    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false;
+    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false, force = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (options_end || a.empty() || a[0] != '-' || a == "-") {
@@ -289,6 +323,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
             verbose = true;
         } else if (a == "--no-backup") {
             no_backup = true;
+        } else if (a == "--force") {
+            force = true;
         } else if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
@@ -311,11 +347,16 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
         print_command_help(t, *command);
         return kOk;
     }
+    // What killed runs left behind in our folders goes first.
+    if (const std::string drive = home_drive(); !drive.empty())
+        ops::remove_leftovers(drive + "/Brakwell/Korvane/presets/", std::time(nullptr));
+
     TerminalSession session(t, port, verbose);
     session.args = std::move(rest);
     session.yes = yes;
     session.verbose = verbose;
     session.no_backup = no_backup;
+    session.force = force;
     session.port = port;
     return command->run(session);
 }
