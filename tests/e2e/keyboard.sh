@@ -77,7 +77,7 @@ xdotool mousemove --window "$win" 700 300
 before="$work/r0.png"
 import -window "$win" "$before"
 regions=()
-for i in $(seq 1 80); do
+for i in $(seq 1 50); do
   xdotool key Tab
   sleep 0.15
   now="$work/r$i.png"
@@ -99,7 +99,7 @@ for box in "${regions[@]}"; do
   elif ((cy < 598)); then zones+="S"     # Save controls
   else zones+="B"; fi                    # Connect, Menu, Quit
 done
-echo "     focus zones over 80 Tabs: $zones"
+echo "     focus zones over 50 Tabs: $zones"
 order="$(sed -E 's/-//g; s/(.)\1+/\1/g' <<<"$zones")"
 check "Tab goes preset list, Dashboard, Save controls, bottom buttons, and round again ($order)" \
   grep -q 'LDSB.*L' <<<"$order"
