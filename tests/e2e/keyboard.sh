@@ -70,9 +70,9 @@ check "Shift+Tab twice frames the SPEED knob" yellow "$work/t2.png" "$speed_slid
 not_yellow() { ! yellow "$@"; }
 check "and the DEPTH knob's frame is gone" not_yellow "$work/t2.png" "$depth_slider_x" "$depth_slider_y"
 shot keyboard-knob-focus
-# Tab order: from the first control of the window, every stop moves the
-# changed pixels on, and one round visits the preset list, the Dashboard and
-# the bottom buttons in this order.
+# Tab order: every stop moves the changed pixels on, and one round visits
+# the Dashboard, the Save controls, the bottom buttons and the preset list in
+# this order before it comes back.
 xdotool mousemove --window "$win" 700 300
 before="$work/r0.png"
 import -window "$win" "$before"
@@ -101,8 +101,10 @@ for box in "${regions[@]}"; do
 done
 echo "     focus zones over 50 Tabs: $zones"
 order="$(sed -E 's/-//g; s/(.)\1+/\1/g' <<<"$zones")"
-check "Tab goes preset list, Dashboard, Save controls, bottom buttons, and round again ($order)" \
-  grep -q 'LDSB.*L' <<<"$order"
+# The round starts on the SPEED knob: Dashboard, Save controls, bottom
+# buttons, preset list and the Dashboard again.
+check "Tab goes Dashboard, Save controls, bottom buttons, preset list, Dashboard ($order)" \
+  grep -q '^DSBLD' <<<"$order"
 
 # --- 3. shortcuts while a knob has the focus -------------------------------------------
 echo "# shortcuts with the SPEED knob focused"
