@@ -320,7 +320,14 @@ bool window_shortcut(Korvane& window, int event)
     if (plus || minus || zero) {
         if (window.exchange_running()) return true;
         const double now = zoom_factor();
-        const double next = zero ? 1.0 : plus ? zoom_in(now) : zoom_out(now);
+        double next = zero ? 1.0 : plus ? zoom_in(now) : zoom_out(now);
+        if (plus) {
+            // Never larger than the screen the window is on can show whole.
+            int X = 0, Y = 0, W = 0, H = 0;
+            Fl::screen_work_area(X, Y, W, H, window.x() + window.w() / 2, window.y() + window.h() / 2);
+            const int base_w = int(std::lround(window.w() / now)), base_h = int(std::lround(window.h() / now));
+            next = std::max(now, std::min(next, fit_zoom(kZoomMax, base_w, base_h, kFrameAllowance, W, H)));
+        }
         if (next != now) zoom_window(window, next, true);
         return true;
     }

@@ -2,7 +2,7 @@
 # The window from the keyboard and on the desktop, against the simulated pedal:
 #   1. the window's class, icons and title as docks and task bars see them;
 #   2. Tab and Shift+Tab move a visible focus in the layout's order;
-#   3. with a knob holding the focus: Ctrl+Plus / Ctrl+0 zoom, Ctrl+D Compare,
+#   3. with a knob holding the focus: Ctrl+Minus / Ctrl+Plus / Ctrl+0 zoom, Ctrl+D Compare,
 #      Ctrl+S WRITE, Ctrl+R Connect, F10 Menu all work;
 #   4. Up/Down on the preset list load the next and previous slot, asking
 #      first when the edit is not saved.
@@ -110,10 +110,14 @@ check "Tab goes Dashboard, Save controls, bottom buttons, preset list, Dashboard
 echo "# shortcuts with the SPEED knob focused"
 refocus_knob() { click "$speed_field_x" "$speed_field_y"; xdotool key shift+Tab; settle 0.3; }
 size() { eval "$(xdotool getwindowgeometry --shell "$win")"; echo "${WIDTH}x${HEIGHT}"; }
+# (A 1280 x 800 screen shows the window whole up to 100 %: Ctrl+Plus stops there.)
 refocus_knob
+xdotool key ctrl+minus ctrl+minus
+settle 1
+check "Ctrl+Minus twice zooms to 50 % ($(size))" test "$(size)" = "535x325"
 xdotool key ctrl+plus
 settle 1
-check "Ctrl+Plus zooms to 125 % ($(size))" test "$(size)" = "1338x813"
+check "Ctrl+Plus zooms to 75 % ($(size))" test "$(size)" = "803x488"
 xdotool key ctrl+0
 settle 1
 check "Ctrl+0 back to 100 % ($(size))" test "$(size)" = "1070x650"
