@@ -118,6 +118,7 @@ public:
             progress_ = std::make_unique<TerminalProgress>(t_);
             link_->set_progress(progress_.get());
         }
+        link_->set_in_use_notice([this](const LinkResult& r) { err(in_use_text(r.holder_pid)); });
     }
 
     UsbLink& link() override { return *link_; }
@@ -209,7 +210,8 @@ bool Session::connect()
     case ops::ConnectOutcome::Online:
         return true;
     case ops::ConnectOutcome::NotFound:
-        err("korvane: no pedal found.");
+        // A pedal held by another program has been told about already.
+        if (link().last_result().status != LinkStatus::in_use) err("korvane: no pedal found.");
         break;
     case ops::ConnectOutcome::UpdateMode:
         err("korvane: the pedal waits in update mode (firmware " + pedal.firmware_text() +
@@ -358,6 +360,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.no_backup = no_backup;
     session.force = force;
     session.port = port;
+    // One operation: the pedal's port stays open and locked until it ends.
+    const UsbLink::Hold hold = session.link().hold();
     return command->run(session);
 }
 

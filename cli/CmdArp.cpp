@@ -105,8 +105,7 @@ int arp_show(Session& s)
         const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
         const int position = code_to_position(id, 0, selector);
         line += std::string("  ") + kSequenceNames[std::min(std::max(position, 0), 4)];
-        int code = 0;
-        const auto seq = ops::fetch_sequence(s.link(), p, e, &code);
+        const auto seq = ops::fetch_sequence(s.link(), p, e);
         if (!seq) {
             s.err("korvane arp: the pedal did not send " + std::string(e == Engine::X ? "DSP-X" : "DSP-Y") +
                   "'s sequence.");
@@ -158,7 +157,7 @@ int arp_save(Session& s)
     if (!s.connect()) return kFailed;
     if (!s.confirm("Store the " + from + " as " + target + " in the pedal's sequence library?")) return kUsage;
     const ops::ArpTarget where{Engine::X, *id, uint8_t(arp_selector(*number - 1))};
-    if (ops::save_sequence(s.link(), s.report(), where, seq) != 0) {
+    if (!ops::save_sequence(s.link(), s.report(), where, seq).ok()) {
         s.err("korvane arp: the pedal did not take the sequence.");
         return kFailed;
     }

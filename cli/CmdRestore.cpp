@@ -38,7 +38,7 @@ int cmd_restore(Session& s)
     if (!r.ok()) {
         if (r.write.failure == ops::WriteAllResult::Failure::Store)
             s.err("korvane restore: storing slot " + std::to_string(r.write.slot + 1) +
-                  " failed (code " + std::to_string(r.write.code) + "); slots 1 to " +
+                  " failed (code " + std::to_string(link_code(r.write.link)) + "); slots 1 to " +
                   std::to_string(r.write.slot) + " hold the backup's presets, the others are unchanged.");
         else
             s.err("korvane restore: the presets read back differ from the backup.");
