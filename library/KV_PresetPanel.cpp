@@ -1,4 +1,6 @@
 #include "library/KV_PresetPanel.h"
+#include "widgets/SafeChoice.h"
+#include "widgets/Zoom.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Int_Input.H>
@@ -9,7 +11,7 @@ namespace kv {
 
 KV_PresetPanel::KV_PresetPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    preset_list = new Fl_Choice(x + 10, y + 10, 205, 24);
+    preset_list = new SafeChoice(x + 10, y + 10, 205, 24);
     preset_list->textsize(13);
     preset_list->callback(list_cb, this);
     add_button = new Fl_Toggle_Button(x + 220, y + 10, 22, 22, "+");
@@ -37,9 +39,9 @@ KV_PresetPanel::~KV_PresetPanel() = default;
 void KV_PresetPanel::draw()
 {
     Fl_Group::draw();
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(FL_BLACK);
-    fl_draw("Number of presets in library : ", x() + 15, y() + 50);
+    fl_draw("Number of presets in library : ", x() + zoomed(15), y() + zoomed(50));
 }
 
 std::string KV_PresetPanel::item_label(const std::string& name)

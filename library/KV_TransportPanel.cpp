@@ -1,5 +1,7 @@
 #include "library/KV_TransportPanel.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <vector>
 
@@ -419,6 +421,25 @@ int KV_TransportPanel::slot_of(const Fl_Widget* w, Member Slot::*member) const
     for (int i = 0; i < kSlots; ++i)
         if (slots[size_t(i)].*member == w) return i;
     return -1;
+}
+
+bool KV_TransportPanel::step_selection(int delta)
+{
+    const int target = current_slot + delta;
+    if (target < 0 || target >= kSlots || !active_r()) return false;
+    Fl_Button* b = slots[size_t(target)].bank_button;
+    if (!b->active()) return false;
+    bank_pressed(target);
+    Fl_Widget* row = slots[size_t(current_slot)].bank_button;
+    row->take_focus();
+    // Into view, with the row above or below it when there is one.
+    const int margin = current_slot == 0 || current_slot == kSlots - 1 ? 0 : row->h();
+    const int top = y(), bottom = y() + h();
+    if (row->y() - margin < top) scroll_to(xposition(), std::max(0, yposition() - (top - (row->y() - margin))));
+    else if (row->y() + row->h() + margin > bottom)
+        scroll_to(xposition(), yposition() + (row->y() + row->h() + margin - bottom));
+    redraw();
+    return current_slot == target;
 }
 
 void KV_TransportPanel::bank_cb(Fl_Widget* w, void* data)

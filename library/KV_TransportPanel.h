@@ -71,6 +71,12 @@ public:
     // name is set. Out-of-range indices are ignored (returns false).
     bool select_slot(int index);
 
+    // Up/Down on the list: the slot `delta` rows from the selected one is
+    // picked as a click on its bank button picks it (asked first through
+    // may_select, then read by the owner), gets the focus and is scrolled
+    // into view. False when there is no such slot or it cannot be picked.
+    bool step_selection(int delta);
+
     // Shows a 12-character name in slot `index` (as " " + name), copies it
     // into edit_name and makes the slot's bank button active. Names shorter
     // than 12 characters are padded with spaces, longer ones cut.
