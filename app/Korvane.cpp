@@ -5,6 +5,8 @@
 
 #include "app/Dialogs.h"
 #include "app/LibraryController.h"
+#include "app/SettingsController.h"
+#include "app/MaintenanceController.h"
 #include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
@@ -170,6 +172,8 @@ void Korvane::build(const KorvaneSetup& setup)
     clock_ = setup.clock ? setup.clock : &system_clock();
     exit_ = setup.exit;
     access_hint_ = setup.access_hint;
+    settings_ = std::make_unique<SettingsController>(*this);
+    maintenance_ = std::make_unique<MaintenanceController>(*this);
     callback(close_cb, this);
 
     use_layout_fonts();
@@ -946,9 +950,9 @@ void Korvane::escape_pressed()
     if (busy_ > 0) return;
     // As each one's Cancel: nothing is sent or kept.
     if (glo_conf_panel->visible()) {
-        close_config_panel(glo_conf_panel);
+        settings_->close_config_panel(glo_conf_panel);
     } else if (midi_conf_panel->visible()) {
-        close_config_panel(midi_conf_panel);
+        settings_->close_config_panel(midi_conf_panel);
     } else if (preset_prompt->visible()) {
         preview_added_preset();
         close_preset_prompt();
@@ -982,9 +986,9 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
     else if (w == k->expression_editor) k->on_expression_editor();
     else if (w == k->arp_editor) k->on_arp_editor();
     else if (w == k->library_page) k->library_controller_->on_page();
-    else if (w == k->glo_conf_panel) k->on_glo_conf_panel();
-    else if (w == k->midi_conf_panel) k->on_midi_conf_panel();
-    else if (w == k->update_panel) k->on_update_panel();
+    else if (w == k->glo_conf_panel) k->settings_->on_glo_conf_panel();
+    else if (w == k->midi_conf_panel) k->settings_->on_midi_conf_panel();
+    else if (w == k->update_panel) k->maintenance_->on_update_panel();
 }
 
 // ---------------------------------------------------------------------------
@@ -1128,68 +1132,6 @@ void Korvane::on_menu()
     fill_main_menu(items);
     const Fl_Menu_Item* picked = items.front().popup(Fl::event_x(), Fl::event_y(), nullptr, nullptr, nullptr);
     if (picked && picked->callback()) picked->do_callback(menu_button, picked->user_data());
-}
-
-void Korvane::hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold)
-{
-    for (Fl_Widget* w : controls) {
-        if (hold) w->deactivate();
-        else w->activate();
-    }
-    if (!hold) redraw();
-}
-
-void Korvane::update_library()
-{
-    if (busy_ > 0) return;
-    Exchange exchange(*this);
-    // Quit and the close box wait until the pedal has been written.
-    WriteGuard writing(*this);
-    const auto controls = {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(expression_editor),
-                           static_cast<Fl_Widget*>(arp_editor), static_cast<Fl_Widget*>(preset_panel),
-                           static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(write_button),
-                           static_cast<Fl_Widget*>(preset_selector), static_cast<Fl_Widget*>(connect_button),
-                           static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button),
-                           static_cast<Fl_Widget*>(templates_button)};
-    // The pedal is looked for and the user asked before the safety backup.
-    const ops::LibraryUpdateResult r =
-        ops::update_library(*usb, *reporter_, data_dir(), serial_number, [&](bool hold) { hold_controls(controls, hold); },
-                            [this] { return safety_backup("updating the algorithm library"); });
-    if (r.outcome == ops::MaintenanceOutcome::NotFound) {
-        transport_panel->deactivate();
-        write_button->deactivate();
-    }
-    redraw();
-}
-
-void Korvane::factory_reset()
-{
-    if (busy_ > 0) return;
-    Exchange exchange(*this);
-    // Quit and the close box wait until the pedal has been written.
-    WriteGuard writing(*this);
-    const auto controls = {static_cast<Fl_Widget*>(templates_button), static_cast<Fl_Widget*>(dashboard),
-                           static_cast<Fl_Widget*>(preset_panel), static_cast<Fl_Widget*>(transport_panel),
-                           static_cast<Fl_Widget*>(write_button), static_cast<Fl_Widget*>(preset_selector),
-                           static_cast<Fl_Widget*>(connect_button), static_cast<Fl_Widget*>(menu_button),
-                           static_cast<Fl_Widget*>(quit_button)};
-    const ops::FactoryResetResult r =
-        ops::factory_reset(*usb, *reporter_, data_dir(), serial_number, work_image(), globals_bytes(),
-                           [&](bool hold) { hold_controls(controls, hold); },
-                           [this] { return discard_changes_ok() && safety_backup("a factory reset"); });
-    switch (r.outcome) {
-    case ops::MaintenanceOutcome::NotFound:
-        transport_panel->deactivate();
-        write_button->deactivate();
-        break;
-    case ops::MaintenanceOutcome::Declined:
-        break;
-    default:
-        online_ = false;
-        show_everything_read(r.read);
-        break;
-    }
-    redraw();
 }
 
 
@@ -1930,76 +1872,16 @@ void Korvane::preview_edited_preset()
 }
 
 // ---------------------------------------------------------------------------
-// Backup and restore
+// Backup, restore and maintenance (app/MaintenanceController.h)
 
-namespace {
+void Korvane::backup_presets() { maintenance_->backup_presets(); }
 
-// The programs stored with each restored preset come from the algorithm
-// library, built as the Dashboard builds them; read once.
-const AlgorithmLibrary& restore_library()
-{
-    static const AlgorithmLibrary library(data_path(AlgorithmLibrary::kFileName));
-    return library;
-}
+void Korvane::restore_presets() { maintenance_->restore_presets(); }
 
-} // namespace
+void Korvane::update_library() { maintenance_->update_library(); }
 
-void Korvane::backup_presets()
-{
-    if (busy_ > 0) return;
-    Exchange exchange(*this);
-    if (dialogs().choice(ops::kBackupQuestion, "Cancel", "Continue", nullptr) != 1) return;
-    ops::backup(*usb, *reporter_, backup_file_path(presets_folder_, local_time_now()));
-    redraw();
-}
+void Korvane::factory_reset() { maintenance_->factory_reset(); }
 
-void Korvane::restore_presets()
-{
-    if (busy_ > 0) return;
-    if (!discard_changes_ok()) return;
-    Exchange exchange(*this);
-    if (dialogs().choice(ops::kRestoreQuestion, "Cancel", "Continue", nullptr) != 1) return;
-
-    // The controls that could start another pedal operation or change the
-    // edited preset; each gets back the state it had.
-    Fl_Widget* const controls[] = {templates_button, dashboard,      expression_editor, arp_editor,
-                                   preset_panel,     transport_panel, write_button,     preset_selector,
-                                   connect_button,   menu_button,    quit_button};
-    bool was_active[std::size(controls)] = {};
-    for (size_t i = 0; i < std::size(controls); ++i) {
-        was_active[i] = controls[i]->active();
-        controls[i]->deactivate();
-    }
-    redraw();
-
-    const std::string& folder = presets_folder_;
-    const std::vector<std::string> chosen = dialogs().choose_files(
-        "Browse Backup File (.bkp)", "*.bkp", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), false);
-    if (!chosen.empty()) {
-        const AlgorithmLibrary& library = restore_library();
-        if (!read_backup_file(chosen.front()).ok()) {
-            // A file that is not a backup is refused before anything is
-            // backed up or sent (the restore reports it).
-            ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
-        } else if (library.usable()) {
-            if (safety_backup("restoring the presets from a backup", {chosen.front()})) {
-                WriteGuard writing(*this);
-                ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
-            }
-        } else {
-            // Presets stored with blank programs would not play: nothing is sent.
-            dialogs().alert("The algorithm library " + data_path(AlgorithmLibrary::kFileName) +
-                            " could not be read; nothing was written to the pedal.");
-        }
-    }
-
-    for (size_t i = 0; i < std::size(controls); ++i)
-        if (was_active[i]) controls[i]->activate();
-    // Whatever happened, the window shows what the pedal now holds.
-    read_everything();
-    reporter_->progress(100, std::nullopt, ops::Bar::Level);
-    redraw();
-}
 
 void Korvane::on_template_panel()
 {
@@ -2101,132 +1983,6 @@ void Korvane::on_arp_editor()
     redraw();
 }
 
-void Korvane::on_glo_conf_panel()
-{
-    // Confirm is off after a failed read: what the panel holds may no longer
-    // be what the pedal has.
-    if (glo_conf_panel->confirm_pressed() && glo_conf_panel->confirm_allowed()) {
-        GlobalsRecord record = globals_record();
-        record.apply(glo_conf_panel->settings());
-        send_globals(record);
-    }
-    close_config_panel(glo_conf_panel);
-}
-
-void Korvane::on_midi_conf_panel()
-{
-    if (midi_conf_panel->confirm_pressed() && midi_conf_panel->confirm_allowed()) {
-        GlobalsRecord record = globals_record();
-        record.apply(midi_conf_panel->settings());
-        send_globals(record);
-    }
-    close_config_panel(midi_conf_panel);
-}
-
-void Korvane::on_update_panel()
-{
-    if (busy_ > 0) return;
-    if (update_panel->update_button->value()) update_firmware_now();
-    else if (update_panel->cancel_button->value()) cancel_firmware_update();
-    else browse_firmware();
-}
-
-void Korvane::browse_firmware()
-{
-    const std::vector<std::string> chosen = dialogs().choose_files(
-        KV_UpdatePanel::kChooserTitle, KV_UpdatePanel::kChooserFilter, KV_UpdatePanel::chooser_directory(), false);
-    if (!chosen.empty()) {
-        const ops::PackageRead r = ops::browse_firmware_package(*reporter_, chosen.front());
-        if (r.ok()) update_panel->show_package(chosen.front(), r.package->version_text(), r.package->notes);
-        else update_panel->forget_package();
-    }
-    end_update_step();
-}
-
-void Korvane::update_firmware_now()
-{
-    if (!firmware_backup_ok()) {
-        end_update_step();
-        return;
-    }
-    Exchange exchange(*this);
-    // Quit and the close box wait until the pedal has been written.
-    WriteGuard writing(*this);
-    update_panel->cancel_button->deactivate();
-    update_panel->update_button->deactivate();
-    // The bar grows across the panel while the pages go.
-    Fl_Progress* bar = usb->progress;
-    place(*bar, 500, 530, 440, 45);
-    bar->labelfont(FL_HELVETICA_BOLD);
-    set_labelsize(*bar, 18);
-    usb->redraw();
-    redraw();
-
-    ops::FirmwareUpdate request;
-    request.package_path = update_panel->package_path();
-    request.before = pedal_info();
-    request.library_path = AlgorithmLibrary::file_path(data_dir());
-    const ops::FirmwareResult r = ops::update_firmware(*usb, *reporter_, request, work_image(), globals_bytes());
-    if (r.transfer_ended()) {
-        if (r.outcome == ops::FirmwareOutcome::Updated) {
-            online_ = false;
-            show_everything_read(r.migration.read);
-        }
-        // Whatever became of the pages, the editor is back; after a failure
-        // Connect finds the pedal still in update mode.
-        for (Fl_Widget* w : {static_cast<Fl_Widget*>(connect_button), static_cast<Fl_Widget*>(menu_button),
-                             static_cast<Fl_Widget*>(quit_button), static_cast<Fl_Widget*>(templates_button),
-                             static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(preset_panel),
-                             static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(preset_selector)})
-            w->activate();
-        update_panel->hide();
-    } else {
-        // Nothing was sent: the pedal still waits, and Cancel still works.
-        update_panel->forget_package();
-        update_panel->cancel_button->activate();
-    }
-    end_update_step();
-}
-
-void Korvane::cancel_firmware_update()
-{
-    Exchange exchange(*this);
-    const ops::CancelResult r = ops::cancel_update(*usb, *reporter_, pedal_info(), work_image(), [this] {
-        update_panel->hide();
-        for (Fl_Widget* w : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(preset_panel),
-                             static_cast<Fl_Widget*>(transport_panel), static_cast<Fl_Widget*>(templates_button),
-                             static_cast<Fl_Widget*>(preset_selector), static_cast<Fl_Widget*>(connect_button),
-                             static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button)})
-            w->activate();
-        redraw();
-    });
-    switch (r.outcome) {
-    case ops::CancelOutcome::NotSent:
-        transport_panel->deactivate();
-        break;
-    case ops::CancelOutcome::TooOld:
-        end_process(0);
-        return;
-    case ops::CancelOutcome::Left:
-        pedal_mode = uint8_t(pedal_mode | 0x80);
-        show_everything_read(r.read);
-        break;
-    }
-    end_update_step();
-}
-
-void Korvane::end_update_step()
-{
-    place_compare();
-    text_board->scroll_to_status_lines();
-    Fl_Progress* bar = usb->progress;
-    place(*bar, 385, 565, 200, 26);
-    bar->labelfont(FL_HELVETICA);
-    set_labelsize(*bar, 14);
-    usb->redraw();
-    redraw();
-}
-
 // ---------------------------------------------------------------------------
 // Pedal configuration
 
@@ -2250,101 +2006,9 @@ GlobalsRecord Korvane::globals_record() const
     return r;
 }
 
-void Korvane::open_global_settings()
-{
-    if (busy_ > 0 || modal_panel_shown()) return;
-    std::optional<GlobalsRecord> read;
-    {
-        Exchange exchange(*this);
-        read = ops::read_globals(*usb);
-    }
-    if (read) {
-        // The AUX actions reach the editor's copy only with Confirm.
-        std::memcpy(globals + kAuxContacts, read->bytes.data() + kAuxContacts, sizeof globals - kAuxContacts);
-        glo_conf_panel->load(read->global_settings());
-    }
-    glo_conf_panel->set_confirm_allowed(read.has_value());
-    show_config_panel(glo_conf_panel);
-}
+void Korvane::open_global_settings() { settings_->open_global_settings(); }
 
-void Korvane::open_midi_settings()
-{
-    if (busy_ > 0 || modal_panel_shown()) return;
-    std::optional<GlobalsRecord> read;
-    {
-        Exchange exchange(*this);
-        read = ops::read_globals(*usb);
-    }
-    if (read) {
-        std::memcpy(globals, read->bytes.data(), sizeof globals);
-        midi_conf_panel->load(read->midi_settings());
-    }
-    midi_conf_panel->set_confirm_allowed(read.has_value());
-    show_config_panel(midi_conf_panel);
-}
-
-void Korvane::show_config_panel(Fl_Widget* panel)
-{
-    // Compare ends before the controls are locked, so that none of them is
-    // unlocked under the panel when the edit comes back.
-    end_compare();
-    // The template chooser and the help picture would lie over the panel.
-    if (templates_button->value()) {
-        templates_button->value(0);
-        templates_toggled();
-    }
-    if (infographic_button->value()) {
-        infographic_button->value(0);
-        infographic_toggled();
-    }
-    config_locked_.clear();
-    for (Fl_Widget* w : std::initializer_list<Fl_Widget*>{dashboard, expression_editor, arp_editor, transport_panel,
-                                                          preset_panel, preset_selector, write_button, templates_button,
-                                                          infographic_button, connect_button, menu_button}) {
-        config_locked_.emplace_back(w, w->active() != 0);
-        w->deactivate();
-    }
-    // Whatever else the panel lies over (the status board, Quit) waits too.
-    for (const auto& locked : lock_under(panel, this)) config_locked_.push_back(locked);
-    preset_panel->hide();
-    preset_selector->hide();
-    write_button->hide();
-    templates_button->hide();
-    usb->progress->hide();
-    panel->show();
-    place_compare();
-    redraw();
-}
-
-void Korvane::close_config_panel(Fl_Widget* panel)
-{
-    panel->hide();
-    for (auto& [w, was_active] : config_locked_)
-        if (was_active) w->activate();
-    config_locked_.clear();
-    if (dashboard->visible()) {
-        preset_panel->show();
-        preset_selector->show();
-        write_button->show();
-        templates_button->show();
-        usb->progress->show();
-    }
-    place_compare();
-    text_board->scroll_to_status_lines();
-    redraw();
-}
-
-void Korvane::send_globals(const GlobalsRecord& record)
-{
-    // The editor's copy keeps what was tried, whether or not it went out.
-    std::memcpy(globals, record.bytes.data(), sizeof globals);
-    Exchange exchange(*this);
-    WriteGuard writing(*this);
-    const bool quit_active = quit_button->active() != 0;
-    quit_button->deactivate();
-    ops::send_globals(*usb, *reporter_, record);
-    if (quit_active) quit_button->activate();
-}
+void Korvane::open_midi_settings() { settings_->open_midi_settings(); }
 
 void Korvane::preview_mapping()
 {

@@ -50,6 +50,8 @@ class KV_ExpressionEditor;
 class KV_GloConfPanel;
 class KV_LibraryPanel;
 class LibraryController;
+class SettingsController;
+class MaintenanceController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -298,8 +300,13 @@ public:
     int item_of_preset[4][8] = {};
 
 private:
+    // The controllers of the areas, each in its own file.
     friend class LibraryController;
+    friend class SettingsController;
+    friend class MaintenanceController;
     std::unique_ptr<LibraryController> library_controller_;
+    std::unique_ptr<SettingsController> settings_;
+    std::unique_ptr<MaintenanceController> maintenance_;
     // The Library page steps to another preset while the editor holds,
     // unchanged, the one it picked before: nothing to lose, nothing asked.
     bool auditioning_ = false;
@@ -340,13 +347,6 @@ private:
     ops::ArpTarget arp_target(Engine e, bool for_save = false) const;
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
-    // The update panel's three buttons, and the step that ends each of them.
-    void browse_firmware();
-    void update_firmware_now();
-    void cancel_firmware_update();
-    void end_update_step();
-    // The controls a maintenance operation keeps inactive while it writes.
-    void hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold);
     std::span<uint8_t, 34> globals_bytes() { return std::span<uint8_t, 34>(globals, 34); }
     // The main menu as it stands now, ending with its terminator.
     void fill_main_menu(std::vector<Fl_Menu_Item>& items);
@@ -427,18 +427,10 @@ private:
     void on_template_panel();
     void on_expression_editor();
     void on_arp_editor();
-    void on_glo_conf_panel();
-    void on_midi_conf_panel();
-    void on_update_panel();
 
-    // The settings panels and the expression editor's previews.
+    // The settings panels' dialogs and the expression editor's previews.
     void connect_panel_dialogs();
-    void show_config_panel(Fl_Widget* panel);
-    void close_config_panel(Fl_Widget* panel);
-    void send_globals(const GlobalsRecord& record);
     void preview_mapping();
-    // Controls locked while a settings panel is open, with whether each was active.
-    std::vector<std::pair<Fl_Widget*, bool>> config_locked_;
     // Dashboard controls under the template chooser while it is shown.
     std::vector<std::pair<Fl_Widget*, bool>> template_locked_;
 

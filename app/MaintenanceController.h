@@ -1,0 +1,42 @@
+#pragma once
+// Backup, restore and the pedal's maintenance: the main menu's backup and
+// restore of all presets, the algorithm library update, the factory reset,
+// and the firmware update panel's three buttons (browse, update, cancel).
+// Each holds the controls that could start another pedal operation while
+// it runs and renders its report through the window's reporter.
+
+#include <initializer_list>
+
+class Fl_Widget;
+
+namespace kv {
+
+class Korvane;
+
+class MaintenanceController {
+public:
+    explicit MaintenanceController(Korvane& window) : w_(window) {}
+
+    // Asks, then saves all presets of the pedal into the day's backup file.
+    void backup_presets();
+    // Asks, lets the user choose a backup file and writes it into the pedal
+    // with the editing controls inactive; then reads everything back.
+    void restore_presets();
+    void update_library();
+    void factory_reset();
+    // The update panel's callback.
+    void on_update_panel();
+
+private:
+    // The update panel's three buttons, and the step that ends each of them.
+    void browse_firmware();
+    void update_firmware_now();
+    void cancel_firmware_update();
+    void end_update_step();
+    // The controls a maintenance operation keeps inactive while it writes.
+    void hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold);
+
+    Korvane& w_;
+};
+
+} // namespace kv
