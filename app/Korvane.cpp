@@ -7,6 +7,7 @@
 #include "app/LibraryController.h"
 #include "app/SettingsController.h"
 #include "app/MaintenanceController.h"
+#include "app/OfflineController.h"
 #include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
@@ -174,6 +175,7 @@ void Korvane::build(const KorvaneSetup& setup)
     access_hint_ = setup.access_hint;
     settings_ = std::make_unique<SettingsController>(*this);
     maintenance_ = std::make_unique<MaintenanceController>(*this);
+    offline_ = std::make_unique<OfflineController>(*this);
     callback(close_cb, this);
 
     use_layout_fonts();
@@ -954,8 +956,7 @@ void Korvane::escape_pressed()
     } else if (midi_conf_panel->visible()) {
         settings_->close_config_panel(midi_conf_panel);
     } else if (preset_prompt->visible()) {
-        preview_added_preset();
-        close_preset_prompt();
+        offline_->cancel_prompt();
     } else if (template_panel->visible()) {
         templates_button->value(0);
         templates_toggled();
@@ -980,8 +981,8 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
     auto* k = static_cast<Korvane*>(data);
     if (w == k->dashboard) k->on_dashboard();
     else if (w == k->transport_panel) k->on_transport_panel();
-    else if (w == k->preset_panel) k->on_preset_panel();
-    else if (w == k->preset_prompt) k->on_preset_prompt();
+    else if (w == k->preset_panel) k->offline_->on_preset_panel();
+    else if (w == k->preset_prompt) k->offline_->on_preset_prompt();
     else if (w == k->template_panel) k->on_template_panel();
     else if (w == k->expression_editor) k->on_expression_editor();
     else if (w == k->arp_editor) k->on_arp_editor();
@@ -1658,217 +1659,6 @@ std::string Korvane::offline_tips_text()
            "----------------\n"
            "- Do not manually delete, move, or rename the files in the preset folder.\n"
            "- Use the 'delete' functionality provided to remove unwanted presets.";
-}
-
-void Korvane::on_preset_panel()
-{
-    switch (preset_panel->action) {
-    case KV_PresetPanel::Action::AddPressed:
-        open_preset_prompt();
-        break;
-    case KV_PresetPanel::Action::RemovePressed:
-        remove_selected_preset();
-        break;
-    case KV_PresetPanel::Action::Picked:
-        if (!preset_panel->load_error.empty()) {
-            // A damaged or vanished file: nothing is loaded or sent.
-            dialogs().alert(preset_panel->load_error);
-            break;
-        }
-        preview_picked_preset();
-        break;
-    }
-    redraw();
-}
-
-void Korvane::on_preset_prompt()
-{
-    switch (preset_prompt->action) {
-    case KV_PresetPrompt::Action::Save:
-        save_typed_preset();
-        break;
-    case KV_PresetPrompt::Action::SaveUntyped:
-        dialogs().alert("Please type in the preset name in the provided space.");
-        break;
-    case KV_PresetPrompt::Action::AddFiles:
-        add_preset_files();
-        break;
-    case KV_PresetPrompt::Action::Tips:
-        dialogs().message(offline_tips_text());
-        break;
-    case KV_PresetPrompt::Action::Cancel:
-        preview_added_preset();
-        close_preset_prompt();
-        break;
-    }
-    redraw();
-}
-
-void Korvane::open_preset_prompt()
-{
-    end_compare();
-    dashboard->deactivate();
-    preset_panel->deactivate();
-    preset_prompt->open();
-    place_compare();
-}
-
-void Korvane::close_preset_prompt()
-{
-    preset_prompt->hide();
-    preset_panel->activate();
-    dashboard->activate();
-    preset_panel->show_count();
-    place_compare();
-    redraw();
-}
-
-bool Korvane::confirm_replace(const std::string& name, std::optional<size_t>& match)
-{
-    match = preset_panel->library.find(name);
-    if (!match) return true;
-    return dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
-                            "Yes just replace it", nullptr) == 1;
-}
-
-void Korvane::save_typed_preset()
-{
-    const std::string typed = preset_prompt->name_input->value();
-    const std::string name = clean_preset_name(typed);
-    if (name != typed) preset_prompt->name_input->value(name.c_str());
-    if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem) {
-        dialogs().alert(name_problem_text(p));
-        return;   // the prompt stays open for another name
-    }
-    std::optional<size_t> match;
-    if (!confirm_replace(name, match)) return;
-
-    const PresetRecord record{dashboard->params, transport_panel->edit_name};
-    const OfflineLibrary::Change c = preset_panel->library.store(name, encode_preset_file(name, record), match);
-    if (!c.ok) {
-        dialogs().alert("The preset could not be saved; nothing was changed.\n\n" + c.error);
-        return;
-    }
-    preset_panel->refresh();
-    preset_panel->select(preset_panel->preset_count - 1);
-    if (!c.warning.empty()) dialogs().alert(c.warning);
-    close_preset_prompt();
-}
-
-void Korvane::add_preset_files()
-{
-    const std::string& folder = presets_folder_;
-    const std::vector<std::string> paths = dialogs().choose_files(
-        "Browse Preset File (.lop)", "*.lop", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), true);
-    for (size_t i = 0; i < paths.size(); ++i) {
-        preset_prompt->file_index = int(i);
-        add_preset_file(paths[i]);
-    }
-    preset_prompt->file_index = -1;
-}
-
-bool Korvane::add_preset_file(const std::string& path)
-{
-    const PresetFile file = read_preset_file(path);
-    if (!file.ok()) {
-        // Nothing is loaded, listed or sent for a file that is not a preset.
-        dialogs().alert(preset_file_problem_text(file, path));
-        close_preset_prompt();
-        return true;
-    }
-    // A name from someone else's file becomes a file name here: cleaned and
-    // checked like a typed one.
-    const std::string name = clean_preset_name(file.name);
-    if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem) {
-        dialogs().alert("The preset in \"" + path + "\" cannot be added:\n" + name_problem_text(p));
-        close_preset_prompt();
-        return true;
-    }
-    std::optional<size_t> match;
-    if (!confirm_replace(name, match)) return false;
-
-    OfflineLibrary& library = preset_panel->library;
-    const std::string target = library.path_for(name);
-    // A file that already is the library's file of that name (with that
-    // name line) is listed as it is; any other is written into the library.
-    char* chosen_real = ::realpath(path.c_str(), nullptr);
-    char* target_real = ::realpath(target.c_str(), nullptr);
-    const bool same_file = chosen_real && target_real && std::strcmp(chosen_real, target_real) == 0;
-    std::free(chosen_real);
-    std::free(target_real);
-    const OfflineLibrary::Change c = same_file && name == file.name
-                                         ? library.adopt(name, match)
-                                         : library.store(name, encode_preset_file(name, file.record), match);
-    if (!c.ok) {
-        dialogs().alert("The preset could not be added; nothing was changed.\n\n" + c.error);
-        close_preset_prompt();
-        return true;
-    }
-    preset_panel->refresh();
-    preset_panel->select(preset_panel->preset_count - 1);
-    if (!c.warning.empty()) dialogs().alert(c.warning);
-
-    const int slot = transport_panel->current_slot;
-    dashboard->load_parameters(file.record.parameters);
-    transport_panel->set_switches_from_flags(slot, file.record.parameters.flags);
-    transport_panel->set_slot_name(slot, file.record.title);
-    preview_added_preset();
-    close_preset_prompt();
-    return true;
-}
-
-void Korvane::remove_selected_preset()
-{
-    const int index = preset_panel->selected();
-    if (index < 0) {
-        dialogs().alert("Please select the preset you wish to remove from the list.");
-        return;
-    }
-    if (dialogs().choice("Confirm to remove the selected preset?", "Cancel", "Confirm", nullptr) != 1) return;
-    const OfflineLibrary::Change c = preset_panel->library.remove(size_t(index));
-    if (!c.ok) {
-        dialogs().alert("The preset could not be removed; nothing was changed.\n\n" + c.error);
-        return;
-    }
-    preset_panel->refresh();
-    if (!c.warning.empty()) dialogs().alert(c.warning);
-    if (preset_panel->preset_count > 0) {
-        // The item now in the removed one's place (or the new last) is
-        // loaded and played as if picked.
-        preset_panel->select(std::min(index, preset_panel->preset_count - 1));
-        preset_panel->load_selected();
-    }
-}
-
-void Korvane::preview_picked_preset()
-{
-    if (!discard_changes_ok()) {
-        preset_panel->clear_selection();
-        return;
-    }
-    const int slot = transport_panel->current_slot;
-    dashboard->load_record(PresetRecord{preset_panel->loaded_parameters, preset_panel->loaded_title});
-    transport_panel->set_slot_name(slot, preset_panel->loaded_title);
-    transport_panel->set_switches_from_flags(slot, preset_panel->loaded_parameters.flags);
-    preview_edited_preset();
-    restart_history();
-}
-
-void Korvane::preview_added_preset()
-{
-    if (busy_ > 0) return;
-    Exchange exchange(*this);
-    ops::preview_added(*usb, edited_preset());
-    redraw();
-}
-
-void Korvane::preview_edited_preset()
-{
-    if (busy_ > 0) return;
-    Exchange exchange(*this);
-    show_sequences(ops::preview_offline(*usb, edited_preset()));
-    prepare_arp_editor();
-    redraw();
 }
 
 // ---------------------------------------------------------------------------

@@ -52,6 +52,7 @@ class KV_LibraryPanel;
 class LibraryController;
 class SettingsController;
 class MaintenanceController;
+class OfflineController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -304,9 +305,11 @@ private:
     friend class LibraryController;
     friend class SettingsController;
     friend class MaintenanceController;
+    friend class OfflineController;
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
     std::unique_ptr<MaintenanceController> maintenance_;
+    std::unique_ptr<OfflineController> offline_;
     // The Library page steps to another preset while the editor holds,
     // unchanged, the one it picked before: nothing to lose, nothing asked.
     bool auditioning_ = false;
@@ -397,33 +400,12 @@ private:
     // `asked`: the user has already chosen the action (a slot dropped on another).
     void run_slot_action(int source, bool asked = false);
 
-    // The offline list and its prompt.
-    void open_preset_prompt();
-    void close_preset_prompt();
-    void save_typed_preset();
-    void add_preset_files();
-    // One chosen file; false when the user cancelled its replace question
-    // (the prompt then stays open).
-    bool add_preset_file(const std::string& path);
-    void remove_selected_preset();
-    // The preset just picked from the list, into the editor and onto the pedal.
-    void preview_picked_preset();
-    // The edited preset played on the pedal (nothing stored).
-    void preview_edited_preset();
-    // After Add from a file and Cancel: the edited preset played again,
-    // DSP-Y's program first, no sequence fetched.
-    void preview_added_preset();
-    // Asks before an offline preset of the same name is replaced; the
-    // entry to replace, or nothing (no match); false when cancelled.
-    bool confirm_replace(const std::string& name, std::optional<size_t>& match);
 
     // What each panel's callback (and Menu, WRITE) asks the window to do.
     void on_menu();
     void on_write();
     void on_dashboard();
     void on_transport_panel();
-    void on_preset_panel();
-    void on_preset_prompt();
     void on_template_panel();
     void on_expression_editor();
     void on_arp_editor();

@@ -1,0 +1,52 @@
+#pragma once
+// The offline presets: the drop-down of presets kept as files in the
+// presets folder (pick one to load and preview it, delete the picked one,
+// "Add" opens the prompt) and the prompt over it (save the edit under a
+// typed name, add presets from files, tips, Cancel).
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace kv {
+
+class Korvane;
+
+class OfflineController {
+public:
+    explicit OfflineController(Korvane& window) : w_(window) {}
+
+    // The drop-down's and the prompt's callbacks.
+    void on_preset_panel();
+    void on_preset_prompt();
+    // Escape over the prompt: as its Cancel.
+    void cancel_prompt()
+    {
+        preview_added_preset();
+        close_preset_prompt();
+    }
+
+private:
+    void open_preset_prompt();
+    void close_preset_prompt();
+    void save_typed_preset();
+    void add_preset_files();
+    // One chosen file; false when the user cancelled its replace question
+    // (the prompt then stays open).
+    bool add_preset_file(const std::string& path);
+    void remove_selected_preset();
+    // The preset just picked from the list, into the editor and onto the pedal.
+    void preview_picked_preset();
+    // The edited preset played on the pedal (nothing stored).
+    void preview_edited_preset();
+    // After Add from a file and Cancel: the edited preset played again,
+    // DSP-Y's program first, no sequence fetched.
+    void preview_added_preset();
+    // Asks before an offline preset of the same name is replaced; the
+    // entry to replace, or nothing (no match); false when cancelled.
+    bool confirm_replace(const std::string& name, std::optional<size_t>& match);
+
+    Korvane& w_;
+};
+
+} // namespace kv
