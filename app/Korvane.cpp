@@ -8,6 +8,7 @@
 #include "app/SettingsController.h"
 #include "app/MaintenanceController.h"
 #include "app/OfflineController.h"
+#include "app/ArpController.h"
 #include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
@@ -76,8 +77,6 @@ namespace {
 
 constexpr Fl_Color kTabLabelColor = 0xc0c0c000;
 constexpr Fl_Color kCaptionColor = 0x33333300;
-// How long the Arp Editor shows that a sequence was saved.
-constexpr double kArpSavedShown = 1.0;
 
 // Panel colour: a toolkit colour darkened twice towards black.
 Fl_Color darkened(Fl_Color c)
@@ -176,6 +175,7 @@ void Korvane::build(const KorvaneSetup& setup)
     settings_ = std::make_unique<SettingsController>(*this);
     maintenance_ = std::make_unique<MaintenanceController>(*this);
     offline_ = std::make_unique<OfflineController>(*this);
+    arp_ = std::make_unique<ArpController>(*this);
     callback(close_cb, this);
 
     use_layout_fonts();
@@ -985,7 +985,7 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
     else if (w == k->preset_prompt) k->offline_->on_preset_prompt();
     else if (w == k->template_panel) k->on_template_panel();
     else if (w == k->expression_editor) k->on_expression_editor();
-    else if (w == k->arp_editor) k->on_arp_editor();
+    else if (w == k->arp_editor) k->arp_->on_arp_editor();
     else if (w == k->library_page) k->library_controller_->on_page();
     else if (w == k->glo_conf_panel) k->settings_->on_glo_conf_panel();
     else if (w == k->midi_conf_panel) k->settings_->on_midi_conf_panel();
@@ -1693,84 +1693,6 @@ void Korvane::on_expression_editor()
 {
     preview_mapping();
     note_edit();
-}
-
-void Korvane::on_arp_editor()
-{
-    const ArpAction action = arp_editor->action();
-    const Engine e = engine_of(action);
-    KV_ArpCore& panel = arp_editor->core(e);
-
-    // A factory sequence is loaded into the panel with or without a pedal;
-    // only hearing it needs one.
-    if (action == ArpAction::FactoryX || action == ArpAction::FactoryY) {
-        const auto seq = ops::factory_sequence(arp_editor->factory_table(), *reporter_, panel.algorithm(),
-                                               arp_editor->factory_number() - 1, data_dir());
-        if (!seq) {
-            arp_editor->factory_not_loaded();
-            return;
-        }
-        arp_editor->load_factory(e, *seq);
-    }
-    // Offline the panel keeps the edit; nothing is sent and nothing is said.
-    if (!transport_panel->active() || busy_ > 0) {
-        note_edit();
-        return;
-    }
-
-    Exchange exchange(*this);
-    switch (action) {
-    case ArpAction::SequenceX:
-    case ArpAction::SequenceY: {
-        // The preset now plays the chosen sequence: the Dashboard's block
-        // follows and the pedal is told before the sequence is read back.
-        PresetParameters& p = dashboard->params;
-        uint8_t& selector = e == Engine::X ? p.sp1_x : p.sp1_y;
-        const uint8_t before = selector;
-        const int position_before = code_to_position(p.algorithm(e), 0, before);
-        const int chosen = std::max(panel.sequence_index(), 0);
-        // The Dashboard's SP1 list shows the sequence too; it sends nothing.
-        dashboard->set_option(e, 0, code_to_position(p.algorithm(e), 0, arp_selector(chosen)));
-        const ops::SequenceFetch r = ops::fetch_chosen_sequence(*usb, *reporter_, p, e);
-        if (r.ok()) {
-            arp_editor->sequence_read(e, *r.sequence);
-        } else {
-            // Nothing came back: the panel and the preset stay on the sequence
-            // shown, and the pedal, which may already play the new one, is
-            // switched back to it.
-            dashboard->set_option(e, 0, position_before);
-            selector = before;
-            arp_editor->sequence_not_read(e);
-            (void)usb->change_core(p);
-        }
-        dashboard->redraw();
-        break;
-    }
-    case ArpAction::PreviewX:
-    case ArpAction::PreviewY:
-    case ArpAction::FactoryX:
-    case ArpAction::FactoryY:
-        ops::preview_sequence(*usb, *reporter_, arp_target(e), panel.record());
-        break;
-    case ArpAction::SaveX:
-    case ArpAction::SaveY: {
-        // The pedal's library changes: the main controls wait for it.
-        WriteGuard writing(*this);
-        const Locked locked = lock_main_controls();
-        const LinkResult saved = ops::save_sequence(*usb, *reporter_, arp_target(e, true), panel.record());
-        unlock(locked);
-        if (saved.ok()) {
-            arp_editor->show_saved(true);
-            redraw();
-            usb->pause(kArpSavedShown, true);
-            arp_editor->show_saved(false);
-            arp_editor->reset_factory_choice();
-        }
-        break;
-    }
-    }
-    note_edit();
-    redraw();
 }
 
 // ---------------------------------------------------------------------------

@@ -53,6 +53,7 @@ class LibraryController;
 class SettingsController;
 class MaintenanceController;
 class OfflineController;
+class ArpController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -306,10 +307,12 @@ private:
     friend class SettingsController;
     friend class MaintenanceController;
     friend class OfflineController;
+    friend class ArpController;
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
     std::unique_ptr<MaintenanceController> maintenance_;
     std::unique_ptr<OfflineController> offline_;
+    std::unique_ptr<ArpController> arp_;
     // The Library page steps to another preset while the editor holds,
     // unchanged, the one it picked before: nothing to lose, nothing asked.
     bool auditioning_ = false;
@@ -408,7 +411,6 @@ private:
     void on_transport_panel();
     void on_template_panel();
     void on_expression_editor();
-    void on_arp_editor();
 
     // The settings panels' dialogs and the expression editor's previews.
     void connect_panel_dialogs();
