@@ -9,6 +9,7 @@
 #include "app/MaintenanceController.h"
 #include "app/OfflineController.h"
 #include "app/ArpController.h"
+#include "app/ConnectionController.h"
 #include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
@@ -176,6 +177,7 @@ void Korvane::build(const KorvaneSetup& setup)
     maintenance_ = std::make_unique<MaintenanceController>(*this);
     offline_ = std::make_unique<OfflineController>(*this);
     arp_ = std::make_unique<ArpController>(*this);
+    connection_ = std::make_unique<ConnectionController>(*this);
     callback(close_cb, this);
 
     use_layout_fonts();
@@ -710,124 +712,7 @@ void Korvane::end_process(int code)
 
 Korvane::Exchange::Exchange(Korvane& w) : w_(w), hold_(*w.usb) { ++w_.busy_; }
 
-bool Korvane::connect(bool interactive)
-{
-    if (busy_ > 0) return false;
-    Exchange exchange(*this);
-    online_ = false;
-    serial_number.clear();
-    pedal_in_use_.clear();
-
-    const ops::ConnectResult r = ops::connect(*usb, *reporter_, interactive, work_image(), access_hint_);
-    serial_number = r.pedal.serial_number;
-    refresh_window_title(*this, false);
-    switch (r.outcome) {
-    case ops::ConnectOutcome::NotFound:
-        if (interactive) {
-            write_button->deactivate();
-            transport_panel->deactivate();
-        }
-        break;
-    case ops::ConnectOutcome::UsbProblem:
-        transport_panel->activate();
-        break;
-    case ops::ConnectOutcome::UpdateMode:
-        firmware_version = r.pedal.firmware_version;
-        pedal_mode = r.pedal.pedal_mode;
-        show_update_mode(!interactive);
-        break;
-    case ops::ConnectOutcome::TooOld:
-        firmware_version = r.pedal.firmware_version;
-        pedal_mode = r.pedal.pedal_mode;
-        end_process(0);
-        return false;
-    case ops::ConnectOutcome::ReadFailed:
-    case ops::ConnectOutcome::Online:
-        firmware_version = r.pedal.firmware_version;
-        pedal_mode = r.pedal.pedal_mode;
-        transport_panel->activate();
-        leave_update_mode();
-        show_everything_read(r.read);
-        break;
-    }
-
-    if (!r.online()) {
-        // What the slots hold is no longer known: nothing counts as unsaved.
-        history_.forget_stored();
-        compare_ready_ = false;
-        place_compare();
-        refresh_unsaved_mark();
-    }
-    text_board->scroll_to_status_lines();
-    if (interactive) {
-        usb->progress->value(0);
-        usb->progress->selection_color(kLevelColor);
-        usb->redraw();
-        if (!dashboard->visible()) {
-            tabs->value(dashboard);
-            tab_changed();
-        }
-    } else {
-        preset_panel->load_list(presets_list_path(presets_folder_));
-        std::string shown;
-        for (const std::string& problem : preset_panel->load_problems) {
-            std::fprintf(stderr, "korvane: %s\n", problem.c_str());
-            if (!shown.empty()) shown += "\n";
-            shown += problem;
-        }
-        // Said in a dialog too: a list that did not load is not rewritten
-        // (saving and removing presets are refused until it loads).
-        if (!shown.empty()) {
-            const std::string& locked = preset_panel->library.list_problem();
-            dialogs().alert(std::string(locked.empty() ? "Some offline presets could not be read:\n"
-                                                       : "The list of offline presets could not be read. Saving "
-                                                         "and removing offline presets is refused until it loads, "
-                                                         "so that no entry of it is lost:\n") +
-                            shown);
-        }
-    }
-    redraw();
-    return r.online();
-}
-
-void Korvane::show_update_mode(bool at_start)
-{
-    end_compare();
-    dashboard->deactivate();
-    preset_panel->deactivate();
-    transport_panel->deactivate();
-    preset_selector->deactivate();
-    write_button->deactivate();
-    update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
-    update_panel->ready_buttons();
-    update_panel->show();
-    place_compare();
-    if (at_start) {
-        templates_button->deactivate();
-        connect_button->deactivate();
-        menu_button->deactivate();
-        quit_button->deactivate();
-        redraw();
-        dialogs().alert(midi_cables_text());
-        redraw();
-    }
-}
-
-void Korvane::leave_update_mode()
-{
-    if (!update_panel->visible()) return;
-    // The pedal was in update mode at the last look and has since been
-    // restarted normally: the editor is back.
-    update_panel->hide();
-    dashboard->activate();
-    preset_panel->activate();
-    preset_selector->activate();
-    templates_button->activate();
-    connect_button->activate();
-    menu_button->activate();
-    quit_button->activate();
-    place_compare();
-}
+bool Korvane::connect(bool interactive) { return connection_->connect(interactive); }
 
 bool Korvane::read_everything()
 {

@@ -54,6 +54,7 @@ class SettingsController;
 class MaintenanceController;
 class OfflineController;
 class ArpController;
+class ConnectionController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -308,11 +309,13 @@ private:
     friend class MaintenanceController;
     friend class OfflineController;
     friend class ArpController;
+    friend class ConnectionController;
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
     std::unique_ptr<MaintenanceController> maintenance_;
     std::unique_ptr<OfflineController> offline_;
     std::unique_ptr<ArpController> arp_;
+    std::unique_ptr<ConnectionController> connection_;
     // The Library page steps to another preset while the editor holds,
     // unchanged, the one it picked before: nothing to lose, nothing asked.
     bool auditioning_ = false;
@@ -340,8 +343,6 @@ private:
     // True while the update, global or MIDI panel is shown over the editor.
     bool modal_panel_shown() const;
     // What the connect sequence and reading everything found, shown.
-    void show_update_mode(bool at_start);
-    void leave_update_mode();
     void show_everything_read(const ops::EverythingRead& r);
     // The Arp Editor page set up for the Dashboard's preset (tab selected,
     // preset read); inactive while the global or MIDI settings are open.

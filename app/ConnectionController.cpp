@@ -1,0 +1,148 @@
+#include "app/ConnectionController.h"
+
+#include "app/Desktop.h"
+#include "app/Dialogs.h"
+#include "app/Korvane.h"
+#include "app/KV_TextBoard.h"
+#include "app/Resources.h"
+#include "app/WindowReporter.h"
+#include "editor/KV_Parameters.h"
+#include "library/KV_PresetPanel.h"
+#include "library/KV_TransportPanel.h"
+#include "library/core/OfflinePresets.h"
+#include "link/ui/KV_UsbController.h"
+#include "maintenance/KV_UpdatePanel.h"
+#include "ops/Connect.h"
+#include "widgets/Palette.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Tabs.H>
+#include <FL/Fl_Toggle_Button.H>
+
+#include <cstdio>
+#include <string>
+
+namespace kv {
+
+bool ConnectionController::connect(bool interactive)
+{
+    if (w_.busy_ > 0) return false;
+    Korvane::Exchange exchange(w_);
+    w_.online_ = false;
+    w_.serial_number.clear();
+    w_.pedal_in_use_.clear();
+
+    const ops::ConnectResult r = ops::connect(*w_.usb, *w_.reporter_, interactive, w_.work_image(), w_.access_hint_);
+    w_.serial_number = r.pedal.serial_number;
+    refresh_window_title(w_, false);
+    switch (r.outcome) {
+    case ops::ConnectOutcome::NotFound:
+        if (interactive) {
+            w_.write_button->deactivate();
+            w_.transport_panel->deactivate();
+        }
+        break;
+    case ops::ConnectOutcome::UsbProblem:
+        w_.transport_panel->activate();
+        break;
+    case ops::ConnectOutcome::UpdateMode:
+        w_.firmware_version = r.pedal.firmware_version;
+        w_.pedal_mode = r.pedal.pedal_mode;
+        show_update_mode(!interactive);
+        break;
+    case ops::ConnectOutcome::TooOld:
+        w_.firmware_version = r.pedal.firmware_version;
+        w_.pedal_mode = r.pedal.pedal_mode;
+        w_.end_process(0);
+        return false;
+    case ops::ConnectOutcome::ReadFailed:
+    case ops::ConnectOutcome::Online:
+        w_.firmware_version = r.pedal.firmware_version;
+        w_.pedal_mode = r.pedal.pedal_mode;
+        w_.transport_panel->activate();
+        leave_update_mode();
+        w_.show_everything_read(r.read);
+        break;
+    }
+
+    if (!r.online()) {
+        // What the slots hold is no longer known: nothing counts as unsaved.
+        w_.history_.forget_stored();
+        w_.compare_ready_ = false;
+        w_.place_compare();
+        w_.refresh_unsaved_mark();
+    }
+    w_.text_board->scroll_to_status_lines();
+    if (interactive) {
+        w_.usb->progress->value(0);
+        w_.usb->progress->selection_color(kLevelColor);
+        w_.usb->redraw();
+        if (!w_.dashboard->visible()) {
+            w_.tabs->value(w_.dashboard);
+            w_.tab_changed();
+        }
+    } else {
+        w_.preset_panel->load_list(presets_list_path(w_.presets_folder_));
+        std::string shown;
+        for (const std::string& problem : w_.preset_panel->load_problems) {
+            std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+            if (!shown.empty()) shown += "\n";
+            shown += problem;
+        }
+        // Said in a dialog too: a list that did not load is not rewritten
+        // (saving and removing presets are refused until it loads).
+        if (!shown.empty()) {
+            const std::string& locked = w_.preset_panel->library.list_problem();
+            dialogs().alert(std::string(locked.empty() ? "Some offline presets could not be read:\n"
+                                                       : "The list of offline presets could not be read. Saving "
+                                                         "and removing offline presets is refused until it loads, "
+                                                         "so that no entry of it is lost:\n") +
+                            shown);
+        }
+    }
+    w_.redraw();
+    return r.online();
+}
+
+void ConnectionController::show_update_mode(bool at_start)
+{
+    w_.end_compare();
+    w_.dashboard->deactivate();
+    w_.preset_panel->deactivate();
+    w_.transport_panel->deactivate();
+    w_.preset_selector->deactivate();
+    w_.write_button->deactivate();
+    w_.update_panel->set_installed_version(w_.firmware_major(), w_.firmware_minor(), w_.firmware_patch());
+    w_.update_panel->ready_buttons();
+    w_.update_panel->show();
+    w_.place_compare();
+    if (at_start) {
+        w_.templates_button->deactivate();
+        w_.connect_button->deactivate();
+        w_.menu_button->deactivate();
+        w_.quit_button->deactivate();
+        w_.redraw();
+        dialogs().alert(Korvane::midi_cables_text());
+        w_.redraw();
+    }
+}
+
+void ConnectionController::leave_update_mode()
+{
+    if (!w_.update_panel->visible()) return;
+    // The pedal was in update mode at the last look and has since been
+    // restarted normally: the editor is back.
+    w_.update_panel->hide();
+    w_.dashboard->activate();
+    w_.preset_panel->activate();
+    w_.preset_selector->activate();
+    w_.templates_button->activate();
+    w_.connect_button->activate();
+    w_.menu_button->activate();
+    w_.quit_button->activate();
+    w_.place_compare();
+}
+
+} // namespace kv
