@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/build.sh
+bash scripts/build.sh korvane tessivar-sim   # the test programs are built by scripts/test.sh
 
 pedal_attached() {
   local tty product
