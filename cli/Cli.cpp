@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
+#include "cli/Parser.h"
 #include "cli/Terminal.h"
+#include "cli/TerminalReporter.h"
 #include "link/DeviceAccess.h"
 #include "link/SerialDriver.h"
 #include "ops/AutoBackup.h"
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -17,71 +20,6 @@
 namespace kv::cli {
 
 namespace {
-
-// Status-board lines come without their stamp and with the board's two
-// leading blanks taken off.
-std::string trimmed(std::string_view line)
-{
-    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-    return std::string(line);
-}
-
-class TerminalReporter : public ops::Reporter {
-public:
-    explicit TerminalReporter(const Terminal& t) : t_(t) {}
-    bool confirmed = false;   // the user agreed to overwrite the pedal (--yes or asked)
-
-    LocalTime now() override { return local_time_now(); }
-    void status(const LocalTime&, std::string_view first, std::string_view second) override
-    {
-        t_.err(trimmed(first));
-        if (!second.empty()) t_.err(trimmed(second));
-    }
-    void status_uncounted(const LocalTime&, std::string_view line) override { t_.err(trimmed(line)); }
-    void progress(double, std::optional<std::string_view>, ops::Bar) override {}
-    void alert(std::string_view text) override { t_.err(std::string(text)); }
-    void message(std::string_view text) override { t_.err(std::string(text)); }
-    // The operations ask "Cancel" first and the action second: the answer
-    // is the action when the command was confirmed before it started.
-    int choice(std::string_view text, const char*, const char*, const char*) override
-    {
-        t_.err(std::string(text));
-        return confirmed ? 1 : 0;
-    }
-
-private:
-    const Terminal& t_;
-};
-
-// A bar on standard error for the long transfers, redrawn in place.
-class TerminalProgress : public LinkProgress {
-public:
-    explicit TerminalProgress(const Terminal& t) : t_(t) {}
-    ~TerminalProgress() override { finish(); }
-    void set_value(double value) override { value_ = value; }
-    void set_label(const std::string& label) override { label_ = label; }
-    void redraw() override
-    {
-        const int filled = int(value_ / 100.0 * 30 + 0.5);
-        std::string bar = "\r[" + std::string(size_t(std::clamp(filled, 0, 30)), '#') +
-                          std::string(size_t(30 - std::clamp(filled, 0, 30)), ' ') + "] ";
-        char pct[16];
-        std::snprintf(pct, sizeof pct, "%3.0f%% ", value_);
-        std::fputs((bar + pct + label_ + "\x1b[K").c_str(), stderr);
-        drawn_ = true;
-    }
-    void finish()
-    {
-        if (drawn_) std::fputs("\n", stderr);
-        drawn_ = false;
-    }
-
-private:
-    const Terminal& t_;
-    double value_ = 0;
-    std::string label_;
-    bool drawn_ = false;
-};
 
 class TerminalSession : public Session {
 public:
@@ -106,10 +44,6 @@ public:
         } else {
             link_->set_console([](const std::string&) {});
         }
-        if (t_.progress_bar) {
-            progress_ = std::make_unique<TerminalProgress>(t_);
-            link_->set_progress(progress_.get());
-        }
     }
 
     UsbLink& link() override { return *link_; }
@@ -122,6 +56,7 @@ public:
             err("korvane: " + what + ": not done without --yes (no terminal to ask on).");
             return false;
         }
+        asked_ = true;
         err(what + " [y/N] ");
         const std::string answer = t_.read_answer ? t_.read_answer() : std::string();
         reporter_.confirmed = answer == "y" || answer == "Y" || answer == "yes";
@@ -132,8 +67,7 @@ public:
     void out(std::string_view line) override { t_.out(std::string(line)); }
     void err(std::string_view line) override
     {
-        if (progress_) progress_->finish();
-        t_.err(std::string(line));
+        reporter_.err(std::string(line));
     }
 
 private:
@@ -141,45 +75,7 @@ private:
     TerminalReporter reporter_;
     std::unique_ptr<FtDriver> own_driver_;
     std::unique_ptr<UsbLink> link_;
-    std::unique_ptr<TerminalProgress> progress_;
 };
-
-void print_overview(const Terminal& t)
-{
-    t.out("Usage: korvane                      open the editor window");
-    t.out("       korvane COMMAND [OPTIONS] [ARGUMENTS]");
-    t.out("");
-    t.out("Commands:");
-    for (const Command& c : commands()) {
-        std::string name = c.name;
-        name.resize(std::max<size_t>(name.size(), 16), ' ');
-        t.out("  " + name + "  " + c.summary);
-    }
-    t.out("");
-    t.out("Options:");
-    t.out("  --port PATH       talk to the pedal on this serial port instead of searching");
-    t.out("  --yes             answer yes to the question before the pedal is overwritten");
-    t.out("  --verbose         print every USB step on standard error");
-    t.out("  --no-backup       no safety backup before the pedal's presets are overwritten");
-    t.out("  --help            this text; `korvane COMMAND --help` tells about one command");
-    t.out("");
-    t.out("Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file.");
-}
-
-void print_command_help(const Terminal& t, const Command& c)
-{
-    t.out(std::string("Usage: ") + c.usage + " [--port PATH] [--verbose]");
-    t.out("");
-    t.out(std::string(c.summary) + ".");
-    std::string help = c.help;
-    size_t start = 0;
-    while (start < help.size()) {
-        size_t nl = help.find('\n', start);
-        if (nl == std::string::npos) nl = help.size();
-        t.out(help.substr(start, nl - start));
-        start = nl + 1;
-    }
-}
 
 } // namespace
 
@@ -229,8 +125,17 @@ bool Session::safety_backup(const std::string& what)
 int Session::usage_error(const Command& c, std::string_view what)
 {
     err("korvane " + std::string(c.name) + ": " + std::string(what));
-    err(std::string("Usage: ") + c.usage);
+    err("Usage: " + usage_line(c));
     return kUsage;
+}
+
+std::string no_display_text()
+{
+    const char* name = std::getenv("DISPLAY");
+    const std::string which = name && *name ? std::string("could not open display ") + name
+                                            : std::string("no display: DISPLAY is not set");
+    return "korvane: the editor window needs a display (" + which + ").\n"
+           "The commands work without one: `korvane --help` lists them, e.g. `korvane list`.\n";
 }
 
 Terminal process_terminal()
@@ -262,62 +167,19 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     if (!t.out) t.out = process_terminal().out;
     if (!t.err) t.err = process_terminal().err;
 
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        print_overview(t);
-        return args.empty() ? kUsage : kOk;
-    }
-    const Command* command = nullptr;
-    for (const Command& c : commands())
-        if (args[0] == c.name) command = &c;
-    if (!command) {
-        t.err("korvane: unknown command '" + args[0] + "'. `korvane --help` lists the commands.");
-        return kUsage;
-    }
-
-    std::vector<std::string> rest;
-    std::string port;
-    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (options_end || a.empty() || a[0] != '-' || a == "-") {
-            rest.push_back(a);
-        } else if (a == "--") {
-            options_end = true;
-        } else if (a == "--yes" || a == "-y") {
-            yes = true;
-        } else if (a == "--verbose" || a == "-v") {
-            verbose = true;
-        } else if (a == "--no-backup") {
-            no_backup = true;
-        } else if (a == "--help" || a == "-h") {
-            help = true;
-        } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
-            if (a == "--port") {
-                if (i + 1 >= args.size()) {
-                    t.err("korvane " + std::string(command->name) + ": --port needs a serial port path");
-                    return kUsage;
-                }
-                port = args[++i];
-            } else {
-                port = a.substr(7);
-            }
-        } else {
-            t.err("korvane " + std::string(command->name) + ": unknown option '" + a + "'");
-            t.err(std::string("Usage: ") + command->usage);
-            return kUsage;
-        }
-    }
-    if (help) {
-        print_command_help(t, *command);
-        return kOk;
-    }
+    const ParsedLine parsed = parse_command_line(args, t);
+    if (!parsed.command) return parsed.status;
+    const std::string& port = parsed.port;
+    const bool verbose = parsed.verbose;
     TerminalSession session(t, port, verbose);
-    session.args = std::move(rest);
-    session.yes = yes;
+    session.args = parsed.operands;
+    session.yes = parsed.options & kOptYes;
     session.verbose = verbose;
-    session.no_backup = no_backup;
+    session.no_backup = parsed.options & kOptNoBackup;
+    session.json = parsed.options & kOptJson;
+    session.allow_downgrade = parsed.options & kOptAllowDowngrade;
     session.port = port;
-    return command->run(session);
+    return parsed.command->run(session);
 }
 
 int run(int argc, char** argv)

@@ -156,7 +156,7 @@ int arp_save(Session& s)
 
     const std::string target = std::string(algorithm_info(*id).menu_entry) + " " + kSequenceNames[*number - 1];
     if (!s.connect()) return kFailed;
-    if (!s.confirm("Store the " + from + " as " + target + " in the pedal's sequence library?")) return kUsage;
+    if (!s.confirm("Store the " + from + " as " + target + " in the pedal's sequence library?")) return s.declined();
     const ops::ArpTarget where{Engine::X, *id, uint8_t(arp_selector(*number - 1))};
     if (ops::save_sequence(s.link(), s.report(), where, seq) != 0) {
         s.err("korvane arp: the pedal did not take the sequence.");

@@ -37,7 +37,7 @@ int cmd_firmware(Session& s)
           " (update mode)");
     if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " +
                    package.package->version_text() + "?"))
-        return kUsage;
+        return s.declined();
     if (!s.no_backup) {
         // In update mode the pedal cannot be read: no safety backup can be taken now.
         s.err("korvane firmware: nothing was sent: a pedal in update mode cannot be read for a safety backup.");

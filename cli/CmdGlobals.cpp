@@ -78,7 +78,7 @@ int load(Session& s)
         s.err("korvane globals: nothing was sent.");
         return kUsage;
     }
-    if (!s.confirm("Overwrite the pedal's global settings with " + path + "?")) return kUsage;
+    if (!s.confirm("Overwrite the pedal's global settings with " + path + "?")) return s.declined();
     if (!s.connect()) return kFailed;
 
     switch (ops::load_globals(s.link(), record)) {

@@ -74,6 +74,7 @@ WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image
             return r;
         }
         report.progress(100, kWorkingLabel, Bar::Level);
+        report.count("slot", slot + 1, kSlotCount);
         link.pause(kStoreGap, true);
     }
     if (!link.read_all_to_backup(nullptr, image.data()) ||

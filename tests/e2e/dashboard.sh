@@ -63,7 +63,7 @@ pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
 }
 shown_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 
-start_sim --version 2.5.3 --serial TSV0999Z || exit 1
+start_sim --firmware 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 settle 1

@@ -48,7 +48,7 @@ mkdir -p "$elsewhere"
 cd "$elsewhere" || exit 1
 
 echo "# the installed simulated pedal powers up with the installed factory data"
-start_sim --version 2.5.3 --serial TSV0777K || exit 1
+start_sim --firmware 2.5.3 --serial TSV0777K || exit 1
 check "simulator: factory data from the installed folder" \
   grep -qF "factory data from $prefix/share/korvane/bin" "$sim_log"
 check "simulator: no built-in stand-ins" test "$(count_of "$sim_log" "(built-in")" -eq 0

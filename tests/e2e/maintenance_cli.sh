@@ -24,7 +24,7 @@ printf 'Z\n5\n0\n' >"$work/empty.fdt"
 mkfifo "$work/pipe.fdt"
 
 echo "# firmware: bad packages never reach the pedal"
-start_sim --update-mode --version 2.2.0 --state "$work/pedal.state"
+start_sim --update-mode --firmware 2.2.0 --state "$work/pedal.state"
 for bad in short notes empty pipe missing; do
   timeout 20 "$korvane" firmware --yes "$work/$bad.fdt" >"$work/bad.out" 2>"$work/bad.err"; status=$?
   check "firmware $bad.fdt: refused with status 2" test "$status" -eq 2

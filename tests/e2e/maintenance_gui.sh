@@ -40,7 +40,7 @@ answer() {
 
 # --- 1. Cancel ------------------------------------------------------------------
 echo "# update mode at start-up, then Cancel"
-start_sim --update-mode --version 2.4.1 || exit 1
+start_sim --update-mode --firmware 2.4.1 || exit 1
 start_app || exit 1
 answer "MIDI-cables alert"
 shot cancel-1-panel
@@ -76,7 +76,7 @@ stop_sim
 
 # --- 2. Update Now ---------------------------------------------------------------
 echo "# update mode again: Browse, then Update Now"
-start_sim --update-mode --version 2.2.0 || exit 1
+start_sim --update-mode --firmware 2.2.0 || exit 1
 start_app || exit 1
 answer "MIDI-cables alert"
 click "$browse_x" "$browse_y"

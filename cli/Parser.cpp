@@ -1,0 +1,153 @@
+#include "cli/Parser.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <memory>
+
+#ifndef KORVANE_VERSION
+#error "KORVANE_VERSION is set by the build"
+#endif
+
+namespace kv::cli {
+
+namespace {
+
+struct OptionName {
+    Option bit;
+    const char* names;   // CLI11 form: "-y,--yes"
+    const char* usage;   // as the usage line shows it
+    const char* description;
+};
+
+constexpr OptionName kOptions[] = {
+    {kOptYes, "-y,--yes", "--yes", "answer yes to the question before the pedal is overwritten"},
+    {kOptNoBackup, "--no-backup", "--no-backup", "no safety backup before the pedal's presets are overwritten"},
+    {kOptJson, "--json", "--json", "print the result as JSON"},
+    {kOptAllowDowngrade, "--allow-downgrade", "--allow-downgrade",
+     "send a package older than the pedal's firmware (still asks; --yes answers)"},
+};
+
+const Command* command_of(const CLI::App* app)
+{
+    for (const Command& c : commands())
+        if (app->get_name() == c.name) return &c;
+    return nullptr;
+}
+
+// The usage line of a command is the one usage_line() writes from the
+// table; the overview lists the commands with their summaries.
+class Help : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App* app, std::string) const override
+    {
+        if (const Command* c = command_of(app)) return "Usage: " + usage_line(*c) + "\n";
+        return "Usage: korvane                      open the editor window\n"
+               "       korvane COMMAND [OPTIONS] [ARGUMENTS]\n"
+               "       korvane --version | --help\n";
+    }
+    std::string make_footer(const CLI::App* app) const override
+    {
+        if (command_of(app)) return CLI::Formatter::make_footer(app);
+        return "\nEvery command takes --port PATH (that serial port instead of searching), --verbose\n"
+               "(every USB step on standard error) and --help; `korvane COMMAND --help` tells about it.\n"
+               "Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file,\n"
+               "3 the question was answered no.\n";
+    }
+};
+
+} // namespace
+
+std::string version_text() { return std::string("korvane ") + KORVANE_VERSION; }
+
+std::string usage_line(const Command& c)
+{
+    std::string line = std::string("korvane ") + c.name;
+    for (const OptionName& o : kOptions)
+        if (c.options & o.bit) line += std::string(" [") + o.usage + "]";
+    line += " [--port PATH] [--verbose]";
+    if (*c.operands) line += std::string(" ") + c.operands;
+    return line;
+}
+
+ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
+{
+    ParsedLine parsed;
+    CLI::App app("Korvane: editor and librarian for the Brakwell Tessivar; without a COMMAND it opens the "
+                 "editor window.",
+                 "korvane");
+    app.formatter(std::make_shared<Help>());
+    app.set_version_flag("--version", version_text(), "print the version and exit");
+    app.require_subcommand(0, 1);
+    app.get_formatter()->column_width(22);
+    app.get_formatter()->label("Subcommands", "Commands");
+    app.get_formatter()->label("Positionals", "Operands");
+
+    struct Bound {
+        const Command* command;
+        CLI::App* app;
+    };
+    std::vector<std::unique_ptr<Bound>> bound;
+
+    for (const Command& c : commands()) {
+        auto b = std::make_unique<Bound>();
+        b->command = &c;
+        b->app = app.add_subcommand(c.name, c.summary);
+        std::string footer = c.help;
+        while (!footer.empty() && footer.back() == '\n') footer.pop_back();
+        b->app->footer(footer);
+        b->app->get_formatter()->column_width(22);
+        for (const OptionName& o : kOptions) {
+            if (!(c.options & o.bit)) continue;
+            b->app->add_flag_callback(
+                o.names, [&parsed, bit = o.bit] { parsed.options |= bit; }, o.description);
+        }
+        b->app->add_option("--port", parsed.port, "talk to the pedal on this serial port instead of searching")
+            ->type_name("PATH");
+        b->app->add_flag("-v,--verbose", parsed.verbose, "print every USB step on standard error");
+        if (*c.operands)
+            b->app->add_option(c.operands, parsed.operands, "")->type_name("")->allow_extra_args();
+        bound.push_back(std::move(b));
+    }
+
+    // CLI11 takes the arguments last first; `korvane help` is `korvane --help`.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    if (!args.empty() && args[0] == "help") reversed.back() = "--help";
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        // The help of the command asked about, or the overview.
+        const CLI::App* asked = &app;
+        for (const auto& b : bound)
+            if (b->app->parsed()) asked = b->app;
+        t.out(app.help(asked == &app ? "" : asked->get_name()));
+        parsed.status = kOk;
+        return parsed;
+    } catch (const CLI::CallForVersion&) {
+        t.out(version_text());
+        parsed.status = kOk;
+        return parsed;
+    } catch (const CLI::ParseError& e) {
+        const CLI::App* where = nullptr;
+        for (const auto& b : bound)
+            if (b->app->parsed()) where = b->app;
+        const Command* c = where ? command_of(where) : nullptr;
+        std::string what = e.what();
+        if (!c && !args.empty() && args[0].rfind("-", 0) != 0)
+            what = "unknown command '" + args[0] + "'. `korvane --help` lists the commands.";
+        t.err(std::string("korvane") + (c ? std::string(" ") + c->name : std::string()) + ": " + what);
+        if (c) t.err("Usage: " + usage_line(*c));
+        parsed.status = kUsage;
+        return parsed;
+    }
+    for (const auto& b : bound)
+        if (b->app->parsed()) parsed.command = b->command;
+    if (!parsed.command) {
+        // `korvane --verbose` and the like: nothing to run.
+        t.err(app.help());
+        parsed.status = kUsage;
+    }
+    return parsed;
+}
+
+} // namespace kv::cli
