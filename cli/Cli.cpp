@@ -49,11 +49,12 @@ public:
     UsbLink& link() override { return *link_; }
     ops::Reporter& report() override { return reporter_; }
 
-    bool confirm(const std::string& what) override
+    bool confirm(const std::string& what, const char* instead_of_yes) override
     {
-        if (yes) return reporter_.confirmed = true;
+        if (yes && !instead_of_yes) return reporter_.confirmed = true;
         if (!t_.interactive) {
-            err("korvane: " + what + ": not done without --yes (no terminal to ask on).");
+            err("korvane: " + what + ": not done without " + (instead_of_yes ? instead_of_yes : "--yes") +
+                " (no terminal to ask on).");
             return false;
         }
         asked_ = true;

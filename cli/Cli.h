@@ -88,7 +88,10 @@ public:
     // Before a command overwrites the pedal: true with --yes; on a terminal
     // asks "<what> [y/N]"; otherwise says that --yes is needed and returns
     // false (the command then returns kUsage without sending anything).
-    virtual bool confirm(const std::string& what) = 0;
+    // A question that --yes does not answer (a firmware downgrade) names the
+    // option that does, `instead_of_yes`; the command then checks it itself.
+    virtual bool confirm(const std::string& what, const char* instead_of_yes) = 0;
+    bool confirm(const std::string& what) { return confirm(what, nullptr); }
     // The exit status after confirm() said no: kDeclined when the user
     // answered no, kUsage when there was no terminal to ask on.
     int declined() const { return asked_ ? kDeclined : kUsage; }

@@ -7,6 +7,9 @@
 #include "platform/DataPaths.h"
 #include "preset/AlgorithmLibrary.h"
 
+#include <filesystem>
+#include <tuple>
+
 namespace kv::cli {
 
 int cmd_firmware(Session& s)
@@ -14,6 +17,11 @@ int cmd_firmware(Session& s)
     const Command& me = *find_command("firmware");
     if (s.args.size() != 1) return s.usage_error(me, "firmware takes one package file (.fdt)");
     const std::string path = s.args[0];
+    std::error_code missing;
+    if (!std::filesystem::exists(path, missing)) {
+        s.err("korvane firmware: " + path + ": no such file");
+        return kUsage;
+    }
 
     const ops::PackageRead package = ops::browse_firmware_package(s.report(), path);
     if (!package.ok()) {
@@ -35,8 +43,15 @@ int cmd_firmware(Session& s)
     }
     s.out("Pedal: Serial No. " + found.pedal.serial_number + "  Firmware " + found.pedal.firmware_text() +
           " (update mode)");
-    if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " +
-                   package.package->version_text() + "?"))
+    const ops::FirmwarePackage& p = *package.package;
+    const bool older = std::tuple(p.major(), p.minor(), int(p.patch)) <
+                       std::tuple(found.pedal.major(), found.pedal.minor(), found.pedal.patch());
+    if (older && !s.allow_downgrade &&
+        !s.confirm("The package " + p.version_text() + " is older than the pedal's firmware " +
+                       found.pedal.firmware_text() + ". Go back to " + p.version_text() + "?",
+                   "--allow-downgrade"))
+        return s.declined();
+    if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " + p.version_text() + "?"))
         return s.declined();
     if (!s.no_backup) {
         // In update mode the pedal cannot be read: no safety backup can be taken now.

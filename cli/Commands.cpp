@@ -24,9 +24,10 @@ const std::vector<Command>& commands()
          kOptYes | kOptJson, cmd_arp},
         {"backup", "[FILE]", "save the pedal's 32 presets into a backup file",
          "Reads all presets and writes them into FILE (1504 bytes). Without FILE the\n"
-         "backup goes into the presets folder as Tessivar_Backup_MM-DD-YYYY.bkp, replacing\n"
-         "one of the same day. Prints the path written. A transfer that fails leaves an\n"
-         "earlier file of that name as it was.\n",
+         "backup goes into the presets folder as Tessivar_Backup_YYYY-MM-DD_HH-MM-SS.bkp\n"
+         "(with _2, _3 ... added should that name be taken: no backup replaces another).\n"
+         "Prints the path written. A transfer that fails leaves an earlier file of that\n"
+         "name as it was.\n",
          0, cmd_backup},
         {"restore", "FILE", "write the 32 presets of a backup file into the pedal",
          "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
@@ -55,7 +56,11 @@ const std::vector<Command>& commands()
          "(status 2) and nothing is sent.\n",
          kOptYes | kOptJson, cmd_globals},
         {"firmware", "FILE.fdt", "send a firmware package to a pedal waiting in update mode",
-         "The package is checked first; a bad one is refused (status 2) and nothing is sent.\n"
+         "The package is checked first; a missing or bad one is refused (status 2) and\n"
+         "nothing is sent. A package older than the pedal's firmware asks once more;\n"
+         "without a terminal --allow-downgrade answers that question (--yes does not).\n"
+         "A pedal in update mode cannot be read for a safety backup: run `korvane backup`\n"
+         "before starting it in update mode, then give --no-backup.\n"
          "Start the pedal in update mode by holding down both footswitches while powering\n"
          "it up. Each page is echoed and compared; presets stored under older firmware are\n"
          "converted afterwards. Then run `korvane library --yes`.\n",

@@ -4,6 +4,7 @@
 // and that failed writes, bad files and cancelled questions lose nothing.
 
 // GoogleTest and the pedal model before the toolkit: the X11 headers define None and Bool.
+#include <filesystem>
 #include <gtest/gtest.h>
 #include "sim/PedalModel.h"
 
@@ -376,11 +377,17 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     dialogs_.choice_answers = {0};
     w.backup_presets();
     EXPECT_EQ(dialogs_.shown.back().text, ops::kBackupQuestion);
-    const std::string path = backup_file_path(folder_, local_time_now());
-    EXPECT_FALSE(exists(path));
+    const auto backups = [&] {
+        std::vector<std::string> found;
+        for (const auto& e : std::filesystem::directory_iterator(folder_))
+            if (e.path().filename().string().rfind("Tessivar_Backup_", 0) == 0) found.push_back(e.path().string());
+        return found;
+    };
+    EXPECT_TRUE(backups().empty());
     dialogs_.choice_answers = {1};
     w.backup_presets();
-    ASSERT_TRUE(exists(path));
+    ASSERT_EQ(backups().size(), 1u);
+    const std::string path = backups().front();
     const Bytes backup = slurp(path);
     ASSERT_EQ(backup.size(), kPresetImageSize);
     EXPECT_EQ(0, std::memcmp(backup.data() + slot_title_offset(9), pedal_.memory().slots[9].title.text, 12));
