@@ -46,9 +46,11 @@ int cmd_firmware(Session& s)
     const ops::FirmwarePackage& p = *package.package;
     const bool older = std::tuple(p.major(), p.minor(), int(p.patch)) <
                        std::tuple(found.pedal.major(), found.pedal.minor(), found.pedal.patch());
+    const std::string package_version =
+        std::to_string(p.major()) + "." + std::to_string(p.minor()) + "." + std::to_string(int(p.patch));
     if (older && !s.allow_downgrade &&
-        !s.confirm("The package " + p.version_text() + " is older than the pedal's firmware " +
-                       found.pedal.firmware_text() + ". Go back to " + p.version_text() + "?",
+        !s.confirm("The package holds firmware " + package_version + ", older than the pedal's " +
+                       found.pedal.firmware_text() + ". Go back to " + package_version + "?",
                    "--allow-downgrade"))
         return s.declined();
     if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " + p.version_text() + "?"))

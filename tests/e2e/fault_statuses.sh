@@ -28,12 +28,7 @@ check "settings file for globals load" test "$(stat -c %s "$work/settings.glo" 2
 head -c 1504 /dev/zero | tr '\0' 'o' >"$work/older.bkp"
 
 # A firmware package for 2.3.5: two images of 12 pages each.
-python3 - "$work/update.fdt" <<'PY'
-import sys
-data = bytes((i * 7 + 3) % 256 for i in range(2 * 12 * 256))
-with open(sys.argv[1], "wb") as f:
-    f.write(b"Z\n5\n1\nA note\n" + data)
-PY
+"$build/tools/make_firmware_package" "$work/update.fdt" --firmware 2.3.5 --image-bytes 3072 --note "A note" >/dev/null
 
 # name|echoed|simulator options|arguments (run as: korvane <arguments>;
 # --yes where the command asks). "echoed": the pedal echoes the written data back, so corrupted

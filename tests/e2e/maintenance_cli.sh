@@ -9,15 +9,8 @@ e2e_init "$1"
 unset DISPLAY
 
 # A package for firmware 2.3.5 with two note lines and two 1500-byte images.
-make_package() {
-  python3 - "$1" <<'PY'
-import sys
-data = bytes((i * 7 + 3) % 256 for i in range(3000))
-with open(sys.argv[1], "wb") as f:
-    f.write(b"Z\n5\n2\nFaster taps\nNew arp sequences\n" + data)
-PY
-}
-make_package "$work/good.fdt"
+"$build/tools/make_firmware_package" "$work/good.fdt" --firmware 2.3.5 --image-bytes 1500 \
+  --note "Faster taps" --note "New arp sequences" >/dev/null
 printf 'Z\n5\n' >"$work/short.fdt"
 printf 'Z\n5\n3\nonly one note\n' >"$work/notes.fdt"
 printf 'Z\n5\n0\n' >"$work/empty.fdt"
