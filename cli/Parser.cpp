@@ -42,9 +42,8 @@ public:
     std::string make_usage(const CLI::App* app, std::string) const override
     {
         if (const Command* c = command_of(app)) return "Usage: " + usage_line(*c) + "\n";
-        return "Usage: korvane                      open the editor window\n"
-               "       korvane COMMAND [OPTIONS] [ARGUMENTS]\n"
-               "       korvane --version | --help\n";
+        return "Usage: korvane [COMMAND [OPTIONS] [ARGUMENTS]]\n"
+               "  or:  korvane --version | --help\n";
     }
     std::string make_footer(const CLI::App* app) const override
     {
@@ -73,14 +72,13 @@ std::string usage_line(const Command& c)
 ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
 {
     ParsedLine parsed;
-    CLI::App app("Korvane: editor and librarian for the Brakwell Tessivar; without a COMMAND it opens the "
-                 "editor window.",
+    CLI::App app("Korvane, the editor and librarian of the Brakwell Tessivar. Without a COMMAND it opens the "
+                 "editor window; a COMMAND runs one pedal operation without a window.",
                  "korvane");
     app.formatter(std::make_shared<Help>());
     app.set_version_flag("--version", version_text(), "print the version and exit");
     app.require_subcommand(0, 1);
     app.get_formatter()->column_width(22);
-    app.get_formatter()->label("Subcommands", "Commands");
     app.get_formatter()->label("Positionals", "Operands");
 
     struct Bound {
@@ -93,6 +91,7 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
         auto b = std::make_unique<Bound>();
         b->command = &c;
         b->app = app.add_subcommand(c.name, c.summary);
+        b->app->group("Commands");
         std::string footer = c.help;
         while (!footer.empty() && footer.back() == '\n') footer.pop_back();
         b->app->footer(footer);
