@@ -4,6 +4,7 @@
 #include "app/Korvane.h"
 
 #include "app/Dialogs.h"
+#include "app/FirstPaint.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
 #include "widgets/Artwork.h"
@@ -187,7 +188,11 @@ void Korvane::build(const KorvaneSetup& setup)
     end();
     show();
     resize(x(), y(), w(), h());
-    if (setup.connect_at_start) connect(false);
+    if (setup.connect_at_start) {
+        // Drawn now: the pause before Read All takes no events.
+        paint_before_waiting(*this);
+        connect(false);
+    }
 }
 
 void Korvane::load_artwork()
