@@ -58,6 +58,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <iterator>
 #include <optional>
@@ -1776,8 +1777,19 @@ void Korvane::backup_presets()
 {
     if (busy_ > 0) return;
     Exchange exchange(*this);
-    if (dialogs().choice(ops::kBackupQuestion, "Cancel", "Continue", nullptr) != 1) return;
-    ops::backup(*usb, *reporter_, backup_file_path(presets_folder_, local_time_now()));
+    // Continue: a new file named by date and time in the presets folder;
+    // Save as...: wherever the user says.
+    const int answer = dialogs().choice(ops::kBackupQuestion, "Cancel", "Continue", "Save as\u2026");
+    std::string path;
+    if (answer == 1) {
+        path = backup_file_path(presets_folder_, local_time_now());
+    } else if (answer == 2) {
+        path = dialogs().choose_save_file("Save Backup As", "Backup\t*.bkp", presets_folder_,
+                                          backup_file_name(local_time_now()));
+        if (!path.empty() && std::filesystem::path(path).extension().empty()) path += ".bkp";
+    }
+    if (path.empty()) return;
+    ops::backup(*usb, *reporter_, path);
     redraw();
 }
 

@@ -388,6 +388,29 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     w.backup_presets();
     ASSERT_EQ(backups().size(), 1u);
     const std::string path = backups().front();
+    // Another at once never replaces it.
+    dialogs_.choice_answers = {1};
+    w.backup_presets();
+    ASSERT_EQ(backups().size(), 2u);
+    EXPECT_EQ(slurp(backups().front()), slurp(backups().back()));
+    for (const std::string& b : backups())
+        if (b != path) std::filesystem::remove(b);
+    // Save as...: the chooser opens in the presets folder with the dated
+    // name; the file goes where it says, ".bkp" added to a bare name.
+    dialogs_.choice_answers = {2};
+    dialogs_.file_answers = {{folder_ + "Before the gig"}};
+    const size_t before_save = dialogs_.shown.size();
+    w.backup_presets();
+    ASSERT_GT(dialogs_.shown.size(), before_save + 1);
+    EXPECT_EQ(dialogs_.shown[before_save + 1].kind, "save");   // after the question
+    EXPECT_EQ(dialogs_.suggested.rfind(folder_ + "Tessivar_Backup_", 0), 0u) << dialogs_.suggested;
+    ASSERT_TRUE(exists(folder_ + "Before the gig.bkp"));
+    EXPECT_EQ(slurp(folder_ + "Before the gig.bkp"), slurp(path));
+    std::filesystem::remove(folder_ + "Before the gig.bkp");
+    // Save as... cancelled writes nothing.
+    dialogs_.choice_answers = {2};
+    w.backup_presets();
+    EXPECT_EQ(backups().size(), 1u);
     const Bytes backup = slurp(path);
     ASSERT_EQ(backup.size(), kPresetImageSize);
     EXPECT_EQ(0, std::memcmp(backup.data() + slot_title_offset(9), pedal_.memory().slots[9].title.text, 12));
