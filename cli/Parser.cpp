@@ -105,12 +105,21 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
             ->type_name("PATH");
         b->app->add_flag("-v,--verbose", parsed.verbose, "print every USB step on standard error");
         if (*c.operands)
-            b->app->add_option(c.operands, parsed.operands, "")->type_name("")->allow_extra_args();
+            b->app->add_option(c.operands, parsed.operands, "")->type_name("");
         bound.push_back(std::move(b));
     }
 
+    // After "--" everything is an operand, even "-x.lop". CLI11 (2.1) would
+    // hand what follows "--" to the program instead of the command, so the
+    // operands after it are taken here and given to the command afterwards.
+    std::vector<std::string> before = args, after;
+    const auto separator = std::find(args.begin(), args.end(), "--");
+    if (separator != args.end() && separator != args.begin()) {
+        before.assign(args.begin(), separator);
+        after.assign(separator + 1, args.end());
+    }
     // CLI11 takes the arguments last first; `korvane help` is `korvane --help`.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    std::vector<std::string> reversed(before.rbegin(), before.rend());
     if (!args.empty() && args[0] == "help") reversed.back() = "--help";
     try {
         app.parse(reversed);
@@ -132,6 +141,7 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
             if (b->app->parsed()) where = b->app;
         const Command* c = where ? command_of(where) : nullptr;
         std::string what = e.what();
+        if (!what.empty() && what[0] >= 'A' && what[0] <= 'Z' && what.compare(0, 2, "I ") != 0) what[0] = char(what[0] - 'A' + 'a');
         if (!c && !args.empty() && args[0].rfind("-", 0) != 0)
             what = "unknown command '" + args[0] + "'. `korvane --help` lists the commands.";
         t.err(std::string("korvane") + (c ? std::string(" ") + c->name : std::string()) + ": " + what);
@@ -141,6 +151,16 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
     }
     for (const auto& b : bound)
         if (b->app->parsed()) parsed.command = b->command;
+    if (parsed.command && !after.empty()) {
+        if (!*parsed.command->operands) {
+            t.err(std::string("korvane ") + parsed.command->name + ": takes no arguments");
+            t.err("Usage: " + usage_line(*parsed.command));
+            parsed.command = nullptr;
+            parsed.status = kUsage;
+            return parsed;
+        }
+        parsed.operands.insert(parsed.operands.end(), after.begin(), after.end());
+    }
     if (!parsed.command) {
         // `korvane --verbose` and the like: nothing to run.
         t.err(app.help());
