@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/Dialogs.h"
+#include "platform/AtomicFile.h"
 
 namespace kv {
 
@@ -183,21 +184,27 @@ std::string KV_TextBoard::contents() const
 
 bool KV_TextBoard::write_log(const std::string& path) const
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::string all = contents();
+    // Beside the target and renamed into place; a FIFO, device or folder of
+    // that name is refused (platform/AtomicFile.h).
+    AtomicFile out(path);
+    if (!out.is_open()) return false;
+    const std::string all = contents();
     bool ok = true;
     for (size_t pos = 0; pos < all.size() && ok; pos += kLogTransferSize) {
-        size_t n = std::min(kLogTransferSize, all.size() - pos);
-        ok = std::fwrite(all.data() + pos, 1, n, f) == n;
+        const size_t n = std::min(kLogTransferSize, all.size() - pos);
+        ok = out.write(all.data() + pos, n);
     }
-    if (std::fclose(f) != 0) ok = false;
-    return ok;
+    return out.commit().ok() && ok;
 }
 
 bool KV_TextBoard::save_log()
 {
     LocalTime t = time_source_();
+    if (desktop_folder().empty()) {
+        // Never into the working directory or under "/".
+        dialogs().alert(std::string("Status records could not be written to a log file.\n\n") + kNoHomeFolderText);
+        return false;
+    }
     last_log_path_ = log_file_path(t);
     if (write_log(last_log_path_)) {
         dialogs().message("Status records have been successfully written to a log file.\n\nFile location : Desktop");

@@ -54,6 +54,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -173,6 +174,8 @@ void Korvane::build(const KorvaneSetup& setup)
     // 1. The window's group takes the children from here on; the data folder.
     begin();
     presets_folder_ = presets_folder();
+    // What killed runs left behind there goes first.
+    ops::remove_leftovers(presets_folder_, std::time(nullptr));
 
     // 2. Artwork; a missing file gives an empty image and nothing is said.
     load_artwork();
@@ -718,7 +721,22 @@ bool Korvane::connect(bool interactive)
         }
     } else {
         preset_panel->load_list(presets_list_path(presets_folder_));
-        for (const std::string& problem : preset_panel->load_problems) std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+        std::string shown;
+        for (const std::string& problem : preset_panel->load_problems) {
+            std::fprintf(stderr, "korvane: %s\n", problem.c_str());
+            if (!shown.empty()) shown += "\n";
+            shown += problem;
+        }
+        // Said in a dialog too: a list that did not load is not rewritten
+        // (saving and removing presets are refused until it loads).
+        if (!shown.empty()) {
+            const std::string& locked = preset_panel->library.list_problem();
+            dialogs().alert(std::string(locked.empty() ? "Some offline presets could not be read:\n"
+                                                       : "The list of offline presets could not be read. Saving "
+                                                         "and removing offline presets is refused until it loads, "
+                                                         "so that no entry of it is lost:\n") +
+                            shown);
+        }
     }
     redraw();
     return r.online();
@@ -1257,10 +1275,10 @@ void Korvane::restart_history()
     refresh_unsaved_mark();
 }
 
-bool Korvane::safety_backup(const std::string& what)
+bool Korvane::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
 {
     const ops::GuardResult g = ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_),
-                                                      what, ops::OnBackupFailure::Ask);
+                                                      what, ops::OnBackupFailure::Ask, never_remove);
     if (g.backup.ok) backed_up_serial_ = serial_number;
     return g.proceed;
 }
@@ -1818,7 +1836,7 @@ void Korvane::restore_presets()
     if (!chosen.empty()) {
         const AlgorithmLibrary& library = restore_library();
         if (library.usable()) {
-            if (safety_backup("restoring the presets from a backup")) {
+            if (safety_backup("restoring the presets from a backup", {chosen.front()})) {
                 WriteGuard writing(*this);
                 ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
             }

@@ -194,7 +194,9 @@ public:
     // The safety backup of the pedal's presets and global record before
     // `what` overwrites them (ops/AutoBackup.h); asks whether to go on when
     // it fails. True: go on.
-    bool safety_backup(const std::string& what);
+    // `never_remove`: the backup being restored, which the pruning of old
+    // safety backups must keep.
+    bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
     // Ctrl+Z, Ctrl+Shift+Z / Ctrl+Y: one edit back or forward, shown in the
     // panels and played on the pedal with the previews the edit sent.
     bool undo_edit();

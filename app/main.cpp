@@ -9,7 +9,10 @@
 #include "cli/Cli.h"
 #include "link/DeviceAccess.h"
 
+#include "platform/Platform.h"
+
 #include <FL/Fl.H>
+#include <FL/fl_ask.H>
 #include <FL/x.H>
 
 #include <cstdio>
@@ -28,6 +31,14 @@ int main(int argc, char** argv)
 
     // Console lines show at once even when standard output is a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    // The presets folder hangs from the home folder: without one the window
+    // would make its folders in the working directory.
+    if (kv::home_drive().empty()) {
+        std::fprintf(stderr, "korvane: %s\n", kv::kNoHomeFolderText);
+        fl_alert("%s", kv::kNoHomeFolderText);
+        return 1;
+    }
 
     kv::KorvaneSetup setup;
     setup.access_hint = &kv::pedal_access_hint;   // says why a pedal that is there could not be opened

@@ -7,12 +7,14 @@
 #include "link/SerialDriver.h"
 #include "ops/AutoBackup.h"
 #include "ops/Texts.h"
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -20,6 +22,12 @@
 namespace kv::cli {
 
 namespace {
+
+bool write_stdout(std::span<const uint8_t> bytes)
+{
+    std::fflush(stdout);
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
 
 class TerminalSession : public Session {
 public:
@@ -66,6 +74,13 @@ public:
     }
 
     void out(std::string_view line) override { t_.out(std::string(line)); }
+    bool out_bytes(std::span<const uint8_t> bytes) override
+    {
+        reporter_.end_count();
+        if (t_.out_bytes ? t_.out_bytes(bytes) : write_stdout(bytes)) return true;
+        err("korvane: cannot write to standard output.");
+        return false;
+    }
     void err(std::string_view line) override
     {
         reporter_.err(std::string(line));
@@ -113,13 +128,31 @@ std::string Session::safety_backup_folder() const
     return ops::auto_backup_folder(ensure_data_folder(home_drive()));
 }
 
-bool Session::safety_backup(const std::string& what)
+bool Session::safety_backup_possible(const std::string& what)
 {
-    const ops::GuardResult g =
-        ops::guard_with_backup(link(), report(), safety_backup_folder(), what, ops::OnBackupFailure::Refuse);
+    if (no_backup || !home_drive().empty()) return true;
+    err(std::string("korvane: nothing was sent: the safety backup before ") + what + " has no folder to go to. " +
+        kNoHomeFolderText);
+    return false;
+}
+
+bool Session::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
+{
+    if (!safety_backup_possible(what)) return false;
+    const ops::GuardResult g = ops::guard_with_backup(link(), report(), safety_backup_folder(), what,
+                                                      ops::OnBackupFailure::Refuse, never_remove);
     if (g.proceed) return true;
     err("korvane: nothing was sent: the safety backup before " + what +
         " failed. Give --no-backup to go on without one.");
+    return false;
+}
+
+bool Session::output_target_ok(const Command& c, const std::string& path)
+{
+    if (path == "-") return true;
+    const OutputTarget target = resolve_output_target(path);
+    if (target.ok()) return true;
+    err("korvane " + std::string(c.name) + ": cannot write " + path + ": " + target.reason + ".");
     return false;
 }
 
@@ -172,6 +205,10 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     if (!parsed.command) return parsed.status;
     const std::string& port = parsed.port;
     const bool verbose = parsed.verbose;
+    // What killed runs left behind in our folders goes first.
+    if (const std::string drive = home_drive(); !drive.empty())
+        ops::remove_leftovers(drive + "/Brakwell/Korvane/presets/", std::time(nullptr));
+
     TerminalSession session(t, port, verbose);
     session.args = parsed.operands;
     session.yes = parsed.options & kOptYes;
@@ -179,6 +216,7 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.no_backup = parsed.options & kOptNoBackup;
     session.json = parsed.options & kOptJson;
     session.allow_downgrade = parsed.options & kOptAllowDowngrade;
+    session.force = parsed.options & kOptForce;
     session.port = port;
     return parsed.command->run(session);
 }

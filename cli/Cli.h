@@ -15,7 +15,9 @@
 // Options every command takes: --port PATH (that serial port instead of the
 // device list), --verbose and --help. The others only where the command's
 // table entry names them (Command::options); the parser (cli/Parser.cpp)
-// declares, checks and documents them from that one place.
+// declares, checks and documents them from that one place. --force (restore,
+// write): presets that break the editor's rules are stored as they are
+// (refused with status 2 otherwise).
 
 #include "link/UsbLink.h"
 #include "ops/Connect.h"
@@ -23,6 +25,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +42,7 @@ enum Option : unsigned {
     kOptNoBackup = 1u << 1,         // --no-backup: no safety backup first
     kOptJson = 1u << 2,             // --json: the result as JSON on standard output
     kOptAllowDowngrade = 1u << 3,   // --allow-downgrade: an older firmware package is sent too
+    kOptForce = 1u << 4,            // --force: presets that break the editor's rules are stored as they are
 };
 
 struct Command {
@@ -68,6 +72,7 @@ public:
     bool no_backup = false;          // --no-backup: no safety backup before overwriting
     bool json = false;               // --json
     bool allow_downgrade = false;    // --allow-downgrade
+    bool force = false;              // --force: store presets that break the editor's rules as they are
     std::string port;                // --port, empty: the device list
 
     virtual UsbLink& link() = 0;
@@ -104,11 +109,25 @@ public:
     // backup") overwrites the pedal, after connect(). False when it failed
     // (said on standard error): the command then returns kFailed and sends
     // nothing more. True at once with --no-backup.
-    bool safety_backup(const std::string& what);
+    // False (said on standard error) when a safety backup is asked for but
+    // there is no home folder to put it in.
+    bool safety_backup_possible(const std::string& what);
+    // `never_remove`: files the pruning of old safety backups must keep (the
+    // backup being restored).
+    bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
 
     // A result line on standard output / an error line on standard error.
     virtual void out(std::string_view line) = 0;
     virtual void err(std::string_view line) = 0;
+    // A file's bytes on standard output (a FILE given as "-"); false when
+    // they could not all be written (said on standard error).
+    virtual bool out_bytes(std::span<const uint8_t> bytes) = 0;
+
+    // Before a command that writes FILE talks to the pedal: "-" (standard
+    // output), nothing there, a regular file or a link to one is fine;
+    // anything else (a device, FIFO, socket, folder) is said on standard
+    // error and the command returns kUsage.
+    bool output_target_ok(const Command& c, const std::string& path);
 
     // A usage error: says it and the command's usage on standard error; kUsage.
     int usage_error(const Command& c, std::string_view what);

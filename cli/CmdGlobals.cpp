@@ -57,8 +57,10 @@ int save(Session& s)
 {
     if (s.args.size() != 2) return s.usage_error(*find_command("globals"), "globals save needs one FILE");
     const std::string& path = s.args[1];
+    if (!s.output_target_ok(*find_command("globals"), path)) return kUsage;
     const std::optional<GlobalsRecord> r = read_from_pedal(s);
     if (!r) return kFailed;
+    if (path == "-") return s.out_bytes(r->bytes) ? kOk : kFailed;
     const WriteResult written = write_file_atomically(path, r->bytes);
     if (!written) {
         s.err("korvane globals: " + written.message());

@@ -22,6 +22,14 @@ std::string name_of_file(const std::string& path)
     return base;
 }
 
+std::string trimmed_title(const PresetTitle& title)
+{
+    std::string t = title_text(title);
+    while (!t.empty() && t.front() == ' ') t.erase(t.begin());
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    return t;
+}
+
 } // namespace
 
 int cmd_read(Session& s)
@@ -31,13 +39,22 @@ int cmd_read(Session& s)
     const auto slot = parse_slot(s.args[0]);
     if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
     const std::string& path = s.args[1];
-    const std::string name = clean_preset_name(name_of_file(path));
-    if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem)
-        return s.usage_error(me, name_problem_text(p));
+    const bool to_stdout = path == "-";
+    if (!s.output_target_ok(me, path)) return kUsage;
+    std::string name = to_stdout ? std::string() : clean_preset_name(name_of_file(path));
+    if (!to_stdout)
+        if (const NameProblem p = check_preset_name(name); p != NameProblem::NoProblem)
+            return s.usage_error(me, name_problem_text(p));
 
     if (!s.connect()) return kFailed;
     const ops::SlotRead r = ops::read_slot(s.link(), s.report(), *slot);
     if (!r.ok) return kFailed;
+    if (to_stdout) {
+        // On standard output the preset is named after its title.
+        name = clean_preset_name(trimmed_title(r.record.title));
+        if (check_preset_name(name) != NameProblem::NoProblem) name = "Preset " + s.args[0];
+        return s.out_bytes(encode_preset_file(name, r.record)) ? kOk : kFailed;
+    }
     const WriteResult w = write_file_atomically(path, encode_preset_file(name, r.record));
     if (!w) {
         s.err("korvane read: " + w.message());

@@ -5,6 +5,7 @@
 #include "cli/PresetData.h"
 #include "library/core/BackupFile.h"
 #include "ops/Backup.h"
+#include "preset/RecordCheck.h"
 
 namespace kv::cli {
 
@@ -19,11 +20,19 @@ int cmd_restore(Session& s)
         s.err("korvane restore: not a backup file; nothing was sent to the pedal.");
         return kUsage;
     }
+    if (const std::string problem = image_problem(file.image.data()); !problem.empty()) {
+        if (!s.force) {
+            s.err("korvane restore: " + s.args[0] + ": " + problem + ".");
+            s.err("korvane restore: nothing was sent; give --force to store the presets as they are.");
+            return kUsage;
+        }
+        s.err("korvane restore: " + s.args[0] + ": " + problem + " (stored as it is: --force).");
+    }
     const auto library = algorithm_library(s, "restore");
     if (!library) return kFailed;
     if (!s.confirm("Overwrite all 32 presets of the pedal with " + s.args[0] + "?")) return s.declined();
     if (!s.connect()) return kFailed;
-    if (!s.safety_backup("restoring the presets from a backup")) return kFailed;
+    if (!s.safety_backup("restoring the presets from a backup", {s.args[0]})) return kFailed;
 
     const ops::RestoreResult r = ops::restore_image(s.link(), s.report(), file.image, ops::library_programs(*library));
     if (!r.ok()) {

@@ -30,6 +30,7 @@ int cmd_swap(Session& s)
     if (!s.confirm("Swap " + slot_description(s.image, *a) + " and " + slot_description(s.image, *b) + "?"))
         return s.declined();
 
+    if (!s.safety_backup_possible("swapping two presets")) return kFailed;
     const std::string folder = s.safety_backup_folder();
     const ops::SlotMoveResult r = ops::swap_slots(s.link(), s.report(), *a, *b, ops::library_program_builder(library),
                                                   folder, ops::OnBackupFailure::Refuse);

@@ -5,6 +5,7 @@
 #include "cli/PresetData.h"
 #include "library/core/OfflinePresets.h"
 #include "ops/Transfers.h"
+#include "preset/RecordCheck.h"
 
 namespace kv::cli {
 
@@ -21,6 +22,14 @@ int cmd_write(Session& s)
         s.err("korvane write: " + preset_file_problem_text(file, path));
         return kUsage;
     }
+    if (const std::string problem = record_problem(file.record); !problem.empty()) {
+        if (!s.force) {
+            s.err("korvane write: " + path + ": " + problem + ".");
+            s.err("korvane write: nothing was sent; give --force to store the preset as it is.");
+            return kUsage;
+        }
+        s.err("korvane write: " + path + ": " + problem + " (stored as it is: --force).");
+    }
     const auto library = algorithm_library(s, "write");
     if (!library) return kFailed;
     if (!s.confirm("Overwrite slot " + s.args[0] + " of the pedal with " + path + "?")) return s.declined();
@@ -34,7 +43,14 @@ int cmd_write(Session& s)
     preset.program_y = programs.y;
     const ops::StoreResult r = ops::write_slot(s.link(), s.report(), *slot, preset);
     if (!r.ok()) {
-        s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
+        if (r.read_back_failed && r.code == UsbLink::kMismatch)
+            s.err("korvane write: storing slot " + s.args[0] + " failed: the preset read back differs from " + path +
+                  " (code " + std::to_string(r.code) + ").");
+        else if (r.read_back_failed)
+            s.err("korvane write: storing slot " + s.args[0] + " failed: the pedal did not answer when the slot was "
+                  "read back to verify it (code " + std::to_string(r.code) + ").");
+        else
+            s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
         return kFailed;
     }
     s.out("Stored " + path + " in slot " + s.args[0]);

@@ -1,5 +1,11 @@
 #include "cli/Commands.h"
 
+// What every command that writes a file says about its FILE (joined to the
+// command's help text at compile time).
+#define KV_OUTPUT_RULES                                                                  \
+    "A FILE that is a symbolic link is followed to the regular file it names, which\n"   \
+    "is replaced; a device, FIFO, socket or folder is refused (status 2).\n"
+
 namespace kv::cli {
 
 const std::vector<Command>& commands()
@@ -27,29 +33,35 @@ const std::vector<Command>& commands()
          "backup goes into the presets folder as Tessivar_Backup_YYYY-MM-DD_HH-MM-SS.bkp\n"
          "(with _2, _3 ... added should that name be taken: no backup replaces another).\n"
          "Prints the path written. A transfer that fails leaves an earlier file of that\n"
-         "name as it was.\n",
+         "name as it was. FILE \"-\" writes the 1504 bytes to standard output.\n" KV_OUTPUT_RULES,
          0, cmd_backup},
         {"restore", "FILE", "write the 32 presets of a backup file into the pedal",
          "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
          "the 32 presets slot by slot and verifies them by reading all back. Exit status 1\n"
          "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n"
          "First the pedal's presets and global settings are saved in the presets folder's\n"
-         "autobackup/; if that fails nothing is sent unless --no-backup is given.\n",
-         kOptYes | kOptNoBackup, cmd_restore},
+         "autobackup/; if that fails nothing is sent unless --no-backup is given.\n"
+         "A file whose presets break the editor's rules (an algorithm or option code\n"
+         "out of range, reserved speed bits, an unprintable title) is refused with the\n"
+         "first reason (status 2) unless --force is given.\n",
+         kOptYes | kOptNoBackup | kOptForce, cmd_restore},
         {"read", "SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
          "Reads the preset of SLOT and writes it as an offline preset file named after\n"
-         "FILE (without its folder and .lop). Prints the path written.\n",
+         "FILE (without its folder and .lop). Prints the path written. FILE \"-\" writes\n"
+         "the preset file, named after the preset's title, to standard output.\n" KV_OUTPUT_RULES,
          0, cmd_read},
         {"write", "SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
          "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
-         "pedal's echo with one retry after a mismatch.\n",
-         kOptYes, cmd_write},
+         "pedal's echo and by reading the slot back, with one retry after a mismatch.\n"
+         "A preset that breaks the editor's rules is refused (status 2) unless --force.\n",
+         kOptYes | kOptForce, cmd_write},
         {"globals", "show | save FILE | load FILE",
          "print, save or load the pedal's global settings and MIDI CC map",
          "show: every setting by name with its value, one a line (AUX switch actions,\n"
          "favourite preset, preset pages, input pad, MIDI channel, footswitch B/X,\n"
          "tempo LED, and the CC number of each of the 29 MIDI functions).\n"
-         "save FILE: the 34 bytes of the global record, in record order, to FILE.\n"
+         "save FILE: the 34 bytes of the global record, in record order, to FILE\n"
+         "(\"-\": standard output).\n" KV_OUTPUT_RULES
          "load FILE: writes FILE's record to the pedal and reads it back to verify.\n"
          "A file that is not 34 bytes, or that holds a CC number above 99, one CC\n"
          "number for two functions or an AUX action code above 15, is refused\n"

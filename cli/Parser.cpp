@@ -26,6 +26,7 @@ constexpr OptionName kOptions[] = {
     {kOptJson, "--json", "--json", "print the result as JSON"},
     {kOptAllowDowngrade, "--allow-downgrade", "--allow-downgrade",
      "send a package older than the pedal's firmware (still asks; --yes answers)"},
+    {kOptForce, "--force", "--force", "store presets that break the editor's rules as they are"},
 };
 
 const Command* command_of(const CLI::App* app)

@@ -15,7 +15,8 @@ namespace kv::cli {
 // "1" to "32" to slot 0 to 31; nothing for anything else.
 std::optional<int> parse_slot(const std::string& text);
 
-// The presets folder (created when missing), ending with "/".
+// The presets folder (created when missing), ending with "/"; empty when
+// there is no home folder (nothing is created then).
 std::string presets_folder_path();
 
 // The algorithm library from the bundled data folder. Empty (and said on

@@ -7,7 +7,9 @@
 #include "link/FtDriver.h"
 #include "platform/Clock.h"
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,9 @@ struct Terminal {
     // Null: standard output / standard error.
     std::function<void(const std::string&)> out;
     std::function<void(const std::string&)> err;
+    // Raw bytes on standard output (a FILE given as "-"); false when they
+    // could not all be written. Null: standard output.
+    std::function<bool(std::span<const uint8_t>)> out_bytes;
     // Someone at a terminal can answer questions (standard input and standard
     // error are terminals); a progress bar is drawn when stderr is one.
     bool interactive = false;

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 namespace kv::ops {
 
@@ -17,9 +19,9 @@ namespace {
 
 constexpr const char* kPresetsExtension = ".bkp";
 constexpr const char* kGlobalsExtension = ".globals";
-// Name of a backup without its extension: prefix, then "YYYY-MM-DD_HH-MM-SS"
-// and, for a second backup within the same second, "_2", "_3", ...
+// "YYYY-MM-DD_HH-MM-SS"
 constexpr size_t kStampLength = 19;
+constexpr int kSequenceDigits = 6;
 
 bool ends_with(const std::string& s, const std::string& tail)
 {
@@ -32,41 +34,91 @@ std::string with_slash(std::string folder)
     return folder;
 }
 
-bool is_backup_file(const std::string& name)
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// "YYYY-MM-DD_HH-MM-SS" exactly.
+bool is_stamp(std::string_view s)
 {
-    return name.rfind(kAutoBackupPrefix, 0) == 0 && ends_with(name, kPresetsExtension) &&
-           name.size() >= std::strlen(kAutoBackupPrefix) + kStampLength + std::strlen(kPresetsExtension);
+    static constexpr std::string_view shape = "dddd-dd-dd_dd-dd-dd";
+    if (s.size() != shape.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+        if (shape[i] == 'd' ? !is_digit(s[i]) : s[i] != shape[i]) return false;
+    return true;
 }
 
-// "..._2026-12-07_10-48-05_2" sorts after "..._2026-12-07_10-48-05" but a
-// plain string order would put "_10" before "_2": order by stamp, then by
-// the number after it.
-bool older(const std::string& a, const std::string& b)
+bool all_digits(std::string_view s)
 {
+    return !s.empty() && std::all_of(s.begin(), s.end(), is_digit);
+}
+
+// A safety backup file name as this program writes it, taken apart. Names
+// that do not have exactly this shape (a user's "..._2026-12-07 keep.bkp")
+// are not ours: they are never listed, ordered or removed.
+struct BackupName {
+    std::string name;      // without folder
+    uint64_t sequence = 0; // 0 for the names of earlier versions, which had none
+    std::string stamp;     // the earlier versions' order: stamp, then "_N"
+    uint64_t serial = 1;
+};
+
+std::optional<BackupName> parse_backup_name(const std::string& name, const std::string& extension)
+{
+    if (name.rfind(kAutoBackupPrefix, 0) != 0 || !ends_with(name, extension)) return std::nullopt;
     const size_t from = std::strlen(kAutoBackupPrefix);
-    const std::string sa = a.substr(from, kStampLength), sb = b.substr(from, kStampLength);
-    if (sa != sb) return sa < sb;
-    auto serial = [&](const std::string& name) {
-        const size_t start = from + kStampLength;
-        const size_t end = name.size() - std::strlen(kPresetsExtension);
-        if (end <= start + 1 || name[start] != '_') return 1;
-        return std::atoi(name.substr(start + 1, end - start - 1).c_str());
-    };
-    return serial(a) < serial(b);
+    const std::string_view body(name.data() + from, name.size() - from - extension.size());
+    BackupName b;
+    b.name = name;
+    const size_t cut = body.find('_');
+    if (cut != std::string_view::npos && all_digits(body.substr(0, cut)) && cut >= size_t(kSequenceDigits) &&
+        cut <= 18 && is_stamp(body.substr(cut + 1))) {
+        // "<sequence>_<stamp>": what this version writes.
+        b.sequence = std::stoull(std::string(body.substr(0, cut)));
+        if (b.sequence == 0) return std::nullopt;
+        b.stamp = std::string(body.substr(cut + 1));
+        return b;
+    }
+    // "<stamp>" or "<stamp>_<n>": written by earlier versions.
+    if (body.size() < kStampLength || !is_stamp(body.substr(0, kStampLength))) return std::nullopt;
+    b.stamp = std::string(body.substr(0, kStampLength));
+    const std::string_view rest = body.substr(kStampLength);
+    if (!rest.empty()) {
+        if (rest.size() < 2 || rest.size() > 10 || rest[0] != '_' || !all_digits(rest.substr(1))) return std::nullopt;
+        b.serial = std::stoull(std::string(rest.substr(1)));
+    }
+    return b;
 }
 
-std::vector<std::string> backup_names(const std::string& folder)
+// Oldest first. The sequence number only ever grows, so neither a clock set
+// back nor a change of time zone can make a new backup look old; the names of
+// earlier versions (sequence 0) come before all numbered ones.
+bool older(const BackupName& a, const BackupName& b)
 {
-    std::vector<std::string> names;
+    if (a.sequence != b.sequence) return a.sequence < b.sequence;
+    if (a.stamp != b.stamp) return a.stamp < b.stamp;
+    return a.serial < b.serial;
+}
+
+std::vector<BackupName> backup_names(const std::string& folder, const std::string& extension = kPresetsExtension)
+{
+    std::vector<BackupName> names;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return names;
     while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (is_backup_file(name)) names.push_back(name);
+        if (auto b = parse_backup_name(e->d_name, extension)) names.push_back(std::move(*b));
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end(), older);
     return names;
+}
+
+// The next sequence number: one above every backup in the folder, its
+// .globals files included (a .bkp may have been deleted by hand).
+uint64_t next_sequence(const std::string& folder)
+{
+    uint64_t top = 0;
+    for (const char* ext : {kPresetsExtension, kGlobalsExtension})
+        for (const BackupName& b : backup_names(folder, ext)) top = std::max(top, b.sequence);
+    return top + 1;
 }
 
 bool make_folder(const std::string& folder)
@@ -77,6 +129,21 @@ bool make_folder(const std::string& folder)
     return ::mkdir(path.c_str(), 0755) == 0 || is_directory(path);
 }
 
+// The same file, by device and inode (a path given to restore may be
+// relative or reach the folder through a link).
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> file_id(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+}
+
 } // namespace
 
 std::string auto_backup_folder(const std::string& presets_folder)
@@ -84,35 +151,48 @@ std::string auto_backup_folder(const std::string& presets_folder)
     return with_slash(presets_folder) + kAutoBackupFolder + "/";
 }
 
-std::string auto_backup_name(const LocalTime& t)
+std::string auto_backup_name(uint64_t sequence, const LocalTime& t)
 {
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%0*llu_%04d-%02d-%02d_%02d-%02d-%02d", kSequenceDigits,
+                  static_cast<unsigned long long>(sequence), t.year, t.month, t.day, t.hour, t.minute, t.second);
     return std::string(kAutoBackupPrefix) + stamp;
 }
+
+bool is_auto_backup_name(const std::string& name) { return parse_backup_name(name, kPresetsExtension).has_value(); }
 
 std::vector<std::string> list_auto_backups(const std::string& folder)
 {
     std::vector<std::string> paths;
-    for (const std::string& name : backup_names(folder)) paths.push_back(with_slash(folder) + name);
+    for (const BackupName& b : backup_names(folder)) paths.push_back(with_slash(folder) + b.name);
     return paths;
 }
 
-int prune_auto_backups(const std::string& folder, int keep)
+int prune_auto_backups(const std::string& folder, int keep, const std::vector<std::string>& never_remove)
 {
-    const std::vector<std::string> names = backup_names(folder);
+    std::vector<FileId> kept_ids;
+    for (const std::string& p : never_remove)
+        if (auto id = file_id(p)) kept_ids.push_back(*id);
+    const std::vector<BackupName> names = backup_names(folder);
+    const size_t surplus = names.size() > size_t(std::max(keep, 0)) ? names.size() - size_t(std::max(keep, 0)) : 0;
     int removed = 0;
-    for (size_t i = 0; i + size_t(std::max(keep, 0)) < names.size(); ++i) {
-        const std::string bkp = with_slash(folder) + names[i];
+    for (size_t i = 0; i < names.size() && size_t(removed) < surplus; ++i) {
+        const std::string bkp = with_slash(folder) + names[i].name;
+        // A backup being restored from, or the one just written, stays; the
+        // next older one goes in its place.
+        const auto id = file_id(bkp);
+        if (id && std::find(kept_ids.begin(), kept_ids.end(), *id) != kept_ids.end()) continue;
         const std::string globals = bkp.substr(0, bkp.size() - std::strlen(kPresetsExtension)) + kGlobalsExtension;
-        remove_file(globals);
-        if (remove_file(bkp)) ++removed;
+        if (remove_file(bkp)) {
+            remove_file(globals);
+            ++removed;
+        }
     }
     return removed;
 }
 
-AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string& folder)
+AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string& folder,
+                             const std::vector<std::string>& never_remove)
 {
     AutoBackupResult r;
     const LocalTime when = report.now();
@@ -132,10 +212,13 @@ AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string&
 
     if (!make_folder(folder)) return failed("cannot create the folder " + folder + ": " + std::strerror(errno));
 
-    // Never replace an earlier backup, even one made within the same second.
-    std::string name = auto_backup_name(when);
-    for (int n = 2; file_exists(with_slash(folder) + name + kPresetsExtension); ++n)
-        name = auto_backup_name(when) + "_" + std::to_string(n);
+    // Never replace an earlier backup (another program may have taken the
+    // number meanwhile).
+    uint64_t sequence = next_sequence(folder);
+    std::string name = auto_backup_name(sequence, when);
+    while (file_exists(with_slash(folder) + name + kPresetsExtension) ||
+           file_exists(with_slash(folder) + name + kGlobalsExtension))
+        name = auto_backup_name(++sequence, when);
     const std::string base = with_slash(folder) + name;
 
     // The globals first: a backup counts (and is listed) once its .bkp is there.
@@ -148,10 +231,47 @@ AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string&
     r.ok = true;
     r.path = base + kPresetsExtension;
     r.globals_path = base + kGlobalsExtension;
-    r.removed = prune_auto_backups(folder, kAutoBackupsKept);
+    std::vector<std::string> keep = never_remove;
+    keep.push_back(r.path);
+    r.removed = prune_auto_backups(folder, kAutoBackupsKept, keep);
     report.status(when, "  Safety backup of the presets saved.",
                   std::string("  > ") + kAutoBackupFolder + "/" + name + kPresetsExtension);
     return r;
+}
+
+int remove_leftovers(const std::string& presets_folder, std::time_t now)
+{
+    if (presets_folder.empty()) return 0;
+    auto old_enough = [now](const std::string& path) {
+        struct stat st;
+        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+               std::difftime(now, st.st_mtime) > kLeftoverAge;
+    };
+    auto ours = [](const std::string& target) {
+        return ends_with(target, kPresetsExtension) || ends_with(target, kGlobalsExtension) ||
+               ends_with(target, ".lop") || target == "presets.lst";
+    };
+    int removed = 0;
+    const std::string backups = auto_backup_folder(presets_folder);
+    for (const std::string& folder : {with_slash(presets_folder), backups}) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) continue;
+        std::vector<std::string> names;
+        while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
+        ::closedir(dir);
+        for (const std::string& name : names) {
+            const std::string path = folder + name;
+            const auto target = temporary_file_target(name);
+            bool leftover = target && ours(*target);
+            // A safety backup's .globals without its .bkp.
+            if (!leftover && folder == backups && parse_backup_name(name, kGlobalsExtension)) {
+                const std::string bkp = path.substr(0, path.size() - std::strlen(kGlobalsExtension)) + kPresetsExtension;
+                leftover = !file_exists(bkp);
+            }
+            if (leftover && old_enough(path) && remove_file(path)) ++removed;
+        }
+    }
+    return removed;
 }
 
 std::string backup_failed_question(const std::string& what, const std::string& reason)
@@ -161,14 +281,14 @@ std::string backup_failed_question(const std::string& what, const std::string& r
 }
 
 GuardResult guard_with_backup(UsbLink& link, Reporter& report, const std::string& folder, const std::string& what,
-                              OnBackupFailure on_failure)
+                              OnBackupFailure on_failure, const std::vector<std::string>& never_remove)
 {
     GuardResult g;
     if (folder.empty()) {
         g.proceed = true;
         return g;
     }
-    g.backup = auto_backup(link, report, folder);
+    g.backup = auto_backup(link, report, folder, never_remove);
     if (g.backup.ok) {
         g.proceed = true;
         return g;

@@ -6,6 +6,7 @@
 #include "preset/AlgorithmLibrary.h"
 #include "preset/Catalogue.h"
 #include "preset/ProgramImage.h"
+#include "preset/RecordCheck.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -92,8 +93,10 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
     auto cannot_write = [&](const std::string& error, BackupResult::Outcome outcome) {
         r.outcome = outcome;
         r.error = error;
-        report.alert("Failed to create backup file. Your computer may be out of memory, try rebooting it");
-        report.status(when, "  Backup operation failed.", "  > Backup file can not be created.");
+        // The system's reason first (a full disk, a read-only folder), then
+        // what it means for the backup.
+        report.alert(error + "\n\nFailed to create the backup file; any earlier file of that name is unchanged.");
+        report.status(when, "  Backup operation failed.", "  > " + error);
         report.progress(100, "Backup failed", Bar::Error);
         return r;
     };
@@ -131,7 +134,14 @@ RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, 
                       const ProgramsFor& programs)
 {
     const LocalTime when = report.now();
-    const BackupFile file = read_backup_file(path);
+    BackupFile file = read_backup_file(path);
+    // Presets the editor could not make sense of are not stored either.
+    if (file.ok()) {
+        if (const std::string problem = image_problem(file.image.data()); !problem.empty()) {
+            file.error = EINVAL;
+            file.reason = path + ": " + problem + ".";
+        }
+    }
     if (!file.ok()) {
         RestoreResult r;
         r.outcome = RestoreResult::Outcome::FileError;

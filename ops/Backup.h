@@ -85,7 +85,9 @@ struct BackupResult {
 
 // All presets of the pedal into `path` (the caller has asked). Reports:
 // "Backup complete." and two lines, or the failure alert and two lines; the
-// progress ends at 100 with "Backup complete" or "Backup failed".
+// progress ends at 100 with "Backup complete" or "Backup failed". A file
+// that cannot be written is reported with the system's reason first
+// ("cannot write <path>: No space left on device").
 BackupResult backup(UsbLink& link, Reporter& report, const std::string& path);
 
 struct RestoreResult {
@@ -98,9 +100,9 @@ struct RestoreResult {
 };
 
 // Reads the backup file into `image` and writes it (the caller has asked).
-// A file that cannot be read or is not exactly 1504 bytes gives the
-// "File error" report and sends nothing (image untouched). Then as
-// restore_image.
+// A file that cannot be read, is not exactly 1504 bytes or holds a preset
+// that breaks the editor's rules (preset/RecordCheck.h) gives the "File
+// error" report and sends nothing (image untouched). Then as restore_image.
 RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, PresetImage image,
                       const ProgramsFor& programs);
 // write_all of an image already checked, reported: "Your pedal has been

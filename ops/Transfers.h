@@ -3,8 +3,9 @@
 // storing the edited preset with its verification and one automatic retry,
 // and the live previews of edits and of offline presets.
 //
-// A store is retried once, and only when the echo differed (result 255); a
-// timeout or a USB error fails at once. The previews change only what the
+// A store is verified twice: the programs by their echo, the parameters and
+// title by reading the slot back. It is retried once, and only when one of
+// those differed (result 255); a timeout or a USB error fails at once. The previews change only what the
 // pedal plays: its stored presets change only through a store.
 
 #include "ops/Connect.h"
@@ -38,12 +39,17 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot);
 
 struct StoreResult {
     int code = UsbLink::kTimeout;   // the last attempt's result, 0 when stored and verified
-    bool retried = false;           // the first echo differed and the store ran again
+    bool retried = false;           // the first check differed and the store ran again
+    bool read_back_failed = false;  // the failure was the read-back: kMismatch when the
+                                    // record differed, kTimeout when it did not come
     bool ok() const { return code == 0; }
 };
 
-// Store preset with the one retry after an echo mismatch; console lines
-// only ("--> Auto-retry triggered." / "--> Auto-retry successful.").
+// Store preset, then Read preset of the slot with the 47-byte record compared
+// to what was sent (the programs are echoed by the store; the header is
+// not), with the one retry after either differed; console lines only
+// ("--> Auto-retry triggered." / "--> Auto-retry successful."). A read-back
+// that does not come fails at once, as a timeout does.
 StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& preset);
 
 // The WRITE button: store_preset, then the status lines, the progress

@@ -42,19 +42,74 @@ void sync_folder(const std::string& folder)
     ::close(fd);
 }
 
+const char* kind_of(mode_t mode)
+{
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+std::string not_regular(mode_t mode, bool through_link)
+{
+    return std::string(through_link ? "it is a symbolic link to " : "it is ") + kind_of(mode) +
+           ", not a regular file; nothing was written";
+}
+
 }  // namespace
+
+OutputTarget resolve_output_target(const std::string& path)
+{
+    OutputTarget t;
+    t.file = path;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        // Nothing there (or not reachable): creating the file says why.
+        if (!path.empty() && path.back() == '/') t.reason = "it names a folder, not a file; nothing was written";
+        return t;
+    }
+    if (S_ISREG(st.st_mode)) return t;
+    if (!S_ISLNK(st.st_mode)) {
+        t.reason = not_regular(st.st_mode, false);
+        return t;
+    }
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+        t.reason = std::string("it is a symbolic link to nothing that can be written (") + std::strerror(errno) +
+                   "); nothing was written";
+        return t;
+    }
+    t.file = real;
+    std::free(real);
+    if (::stat(t.file.c_str(), &st) != 0) {
+        t.reason = std::string("it is a symbolic link to ") + t.file + ": " + std::strerror(errno);
+        return t;
+    }
+    if (!S_ISREG(st.st_mode)) t.reason = not_regular(st.st_mode, true);
+    return t;
+}
 
 std::string WriteResult::message() const
 {
     if (ok()) return {};
-    return "cannot write " + path + ": " + std::strerror(error);
+    return "cannot write " + path + ": " + (reason.empty() ? std::string(std::strerror(error)) : reason);
 }
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
 {
     result_.path = path_;
-    const std::string folder = folder_of(path_);
-    std::string pattern = folder + "/." + base_of(path_) + ".XXXXXX";
+    const OutputTarget target = resolve_output_target(path_);
+    if (!target.ok()) {
+        result_.failed = WriteResult::Step::Target;
+        result_.error = EINVAL;
+        result_.reason = target.reason;
+        return;
+    }
+    file_ = target.file;
+    const std::string folder = folder_of(file_);
+    std::string pattern = folder + "/." + base_of(file_) + ".XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         result_.failed = WriteResult::Step::Create;
@@ -111,13 +166,13 @@ WriteResult AtomicFile::commit()
         result_.error = errno;
     }
     stream_ = nullptr;
-    if (result_.ok() && ::rename(temp_.c_str(), path_.c_str()) != 0) {
+    if (result_.ok() && ::rename(temp_.c_str(), file_.c_str()) != 0) {
         result_.failed = WriteResult::Step::Rename;
         result_.error = errno;
     }
     if (result_.ok()) {
         temp_.clear();
-        sync_folder(folder_of(path_));
+        sync_folder(folder_of(file_));
     } else {
         ::unlink(temp_.c_str());
         temp_.clear();
@@ -148,6 +203,19 @@ WriteResult write_file_atomically(const std::string& path, std::span<const uint8
     AtomicFile out(path);
     out.write(bytes.data(), bytes.size());
     return out.commit();
+}
+
+std::optional<std::string> temporary_file_target(const std::string& name)
+{
+    constexpr size_t kSuffix = 7;   // ".XXXXXX"
+    if (name.size() < 1 + 1 + kSuffix || name[0] != '.') return std::nullopt;
+    const size_t dot = name.size() - kSuffix;
+    if (name[dot] != '.') return std::nullopt;
+    for (size_t i = dot + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return std::nullopt;
+    }
+    return name.substr(1, dot - 1);
 }
 
 bool remove_file(const std::string& path, int* error)

@@ -12,6 +12,16 @@
 //     target exactly as it was; so does destroying an AtomicFile that was
 //     never committed (an operation that gave up half way).
 //
+// Only a regular file is ever replaced. The target is looked at with lstat
+// first (resolve_output_target):
+//   - nothing there, or a regular file: written as above;
+//   - a symbolic link: followed, through every link, to the file it finally
+//     names, which must be an existing regular file; that file is replaced in
+//     its own folder (so the folder must be writable) and the link stays;
+//   - anything else (a folder, FIFO, character or block device, socket, a
+//     link to one of those or to nothing) is refused before anything is
+//     created: Step::Target.
+//
 // Failures are values: WriteResult says which step failed and errno, and
 // message() gives "cannot write <path>: <reason>" for the user.
 //
@@ -27,22 +37,34 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 
 namespace kv {
 
 struct WriteResult {
-    enum class Step { Done, Create, Write, Flush, Rename };
+    enum class Step { Done, Target, Create, Write, Flush, Rename };
     Step failed = Step::Done;   // Done: the target holds the new content
     int error = 0;              // errno of the failed step
     std::string path;           // the target
+    std::string reason;         // Target: "it is a FIFO, not a regular file", ...
 
     bool ok() const { return failed == Step::Done; }
     explicit operator bool() const { return ok(); }
     // "cannot write <path>: <reason>"; empty when ok().
     std::string message() const;
 };
+
+// Where a write to `path` goes. ok() with `file` the path to replace (the
+// path itself, or the regular file a symbolic link finally names); otherwise
+// `reason` says what the target is ("it is a folder, not a regular file").
+struct OutputTarget {
+    std::string file;
+    std::string reason;
+    bool ok() const { return reason.empty(); }
+};
+OutputTarget resolve_output_target(const std::string& path);
 
 class AtomicFile {
 public:
@@ -72,6 +94,7 @@ public:
 
 private:
     std::string path_;
+    std::string file_;   // what is replaced: path_, or the file a link names
     std::string temp_;
     std::FILE* stream_ = nullptr;
     WriteResult result_;
@@ -79,6 +102,11 @@ private:
 };
 
 WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes);
+
+// The name an AtomicFile gives its temporary file for a target called
+// `target` is ".<target>.XXXXXX" (six letters or digits). Returns the target's
+// name when `name` has that shape, else nothing.
+std::optional<std::string> temporary_file_target(const std::string& name);
 
 // Removes a file. True when it is gone afterwards (also when it was not there);
 // otherwise `error` holds errno.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,29 +22,41 @@ std::optional<std::string> get_env(const char* name)
     return std::string(v);
 }
 
-static std::string home_dir()
+std::optional<std::string> home_folder()
 {
-    auto h = get_env("HOME");
-    return h ? *h : std::string(".");
+    if (auto h = get_env("HOME"); h && !h->empty()) return h;
+    // As the shell does when HOME is missing: the password database.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size_t(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd* found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (size_t(1) << 20))
+        buffer.resize(buffer.size() * 2);
+    if (found && found->pw_dir && found->pw_dir[0] != '\0') return std::string(found->pw_dir);
+    return std::nullopt;
 }
 
 std::string home_drive()
 {
-    if (auto d = get_env("HOMEDRIVE")) return *d;
-    return home_dir() + "/Documents";
+    if (auto d = get_env("HOMEDRIVE"); d && !d->empty()) return *d;
+    const auto home = home_folder();
+    return home ? *home + "/Documents" : std::string();
 }
 
 std::string user_profile()
 {
     if (auto p = get_env("USERPROFILE")) return *p;
-    return home_dir();
+    return home_folder().value_or(std::string());
 }
 
 std::string desktop_folder()
 {
     if (auto p = get_env("USERPROFILE")) return *p + "/Desktop";
-    std::string desk = home_dir() + "/Desktop";
-    return is_directory(desk) ? desk : home_dir();
+    const auto home = home_folder();
+    if (!home) return {};
+    std::string desk = *home + "/Desktop";
+    return is_directory(desk) ? desk : *home;
 }
 
 bool is_directory(const std::string& path)
@@ -66,6 +79,7 @@ bool make_directory(const std::string& path)
 
 std::string ensure_data_folder(const std::string& drive)
 {
+    if (drive.empty()) return {};
     // The drive itself may be missing on a new machine ($HOME/Documents).
     if (!drive.empty() && !is_directory(drive)) make_directory(drive);
     const std::string base = drive + "/Brakwell";

@@ -11,15 +11,27 @@ namespace kv {
 // The value of an environment variable, or nothing when it is unset.
 std::optional<std::string> get_env(const char* name);
 
-// The drive the data folder hangs from: HOMEDRIVE, or $HOME/Documents when
-// HOMEDRIVE is unset. The presets folder is home_drive() + "/Brakwell/Korvane/presets/".
+// The user's home folder: HOME when it is set and not empty, otherwise the
+// home folder of the user's entry in the password database; nothing when
+// neither gives one (then no folder of ours may be made anywhere: never in
+// the working directory, never under "/").
+std::optional<std::string> home_folder();
+// What the user is told when there is no home folder.
+constexpr const char* kNoHomeFolderText =
+    "There is no home folder: HOME is not set (or empty) and this user has none in the password database. "
+    "Set HOME to your home folder and start again.";
+
+// The drive the data folder hangs from: HOMEDRIVE (when set and not empty),
+// or home_folder() + "/Documents"; empty when there is no home folder. The
+// presets folder is home_drive() + "/Brakwell/Korvane/presets/".
 std::string home_drive();
 
-// The user profile folder: USERPROFILE, or $HOME when it is unset.
+// The user profile folder: USERPROFILE, or home_folder(); empty when neither.
 std::string user_profile();
 
 // The folder under which the desktop log file goes: USERPROFILE + "/Desktop"
-// when USERPROFILE is set; otherwise $HOME/Desktop when it exists, else $HOME.
+// when USERPROFILE is set; otherwise home_folder()/Desktop when it exists,
+// else home_folder(); empty when there is no home folder.
 std::string desktop_folder();
 
 bool is_directory(const std::string& path);
@@ -29,7 +41,8 @@ bool file_exists(const std::string& path);
 
 // Creates the Brakwell/Korvane/presets folders under the given drive, the way
 // the main window does at start-up. Returns the presets folder path
-// (drive + "/Brakwell/Korvane/presets/").
+// (drive + "/Brakwell/Korvane/presets/"); for an empty drive (no home folder)
+// creates nothing and returns "".
 std::string ensure_data_folder(const std::string& drive);
 
 struct LocalTime {

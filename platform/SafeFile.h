@@ -72,7 +72,7 @@ std::vector<std::string_view> split_lines(std::string_view text);
 
 // Limits for the kinds of file the programs read. Each is well above the
 // largest valid file of its kind and far below what would hurt.
-inline constexpr size_t kListFileLimit = 1u << 20;        // devices list, presets.lst
+inline constexpr size_t kListFileLimit = 1u << 20;        // devices list (presets.lst: kPresetListReadLimit)
 inline constexpr size_t kPresetFileLimit = 4096;          // one offline preset (.lop)
 inline constexpr size_t kDataFileLimit = 1u << 20;        // bin/ data files, backups, packages
 inline constexpr size_t kArtworkFileLimit = 16u << 20;    // one PNG picture

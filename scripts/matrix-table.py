@@ -10,12 +10,16 @@ for line in open(sys.argv[1]):
     op, fault, result, shown, units, secs = parts
     if op not in rows: rows[op] = {}; order.append(op)
     rows[op][fault] = (result, shown, units, secs)
-faults = ["no answer", "short answer", "corrupted echo once", "corrupted echo always", "pedal vanishes mid-transfer"]
+faults = ["no answer", "short answer", "corrupted echo once", "corrupted echo always", "pedal vanishes mid-transfer",
+          "spoiled header once", "spoiled header always"]
 print("| operation | " + " | ".join(faults) + " |")
 print("|---|" + "---|" * len(faults))
 for op in order:
     cells = []
     for f in faults:
+        if f not in rows[op]:
+            cells.append("-")   # the operation stores no preset header
+            continue
         r, shown, units, secs = rows[op][f]
         word = "succeeded" if r == "success" else ("failure shown" if shown == "shown" else "FAILURE NOT SHOWN")
         cells.append(f"{word}; {units}")

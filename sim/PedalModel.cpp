@@ -330,6 +330,10 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
     case Pending::StoreHeader:
         target_ = command_ & cmd::kTargetMask;
         store_header_ = part_;
+        if (spoil_headers_ > 0 && store_header_.size() > kSpoiledHeaderByte) {
+            store_header_[kSpoiledHeaderByte] ^= 0x01;
+            --spoil_headers_;
+        }
         note("Store preset " + std::to_string(target_) + " parameters & title", 0);
         expect(Pending::StoreX, kDspProgramSize);
         return;

@@ -192,6 +192,12 @@ public:
     bool short_answer() const { return short_answer_; }
     void corrupt_next_echoes(int blocks) { corrupt_echoes_ = blocks > 0 ? blocks : 0; }
     int corrupt_echoes_left() const { return corrupt_echoes_; }
+    // The next N Store headers arrive with one bit of a parameter byte
+    // flipped (kSpoiledHeaderByte, bit 0): the pedal stores what arrived, and
+    // the header is not echoed, so only reading the slot back shows it.
+    static constexpr size_t kSpoiledHeaderByte = 20;   // header byte; parameter byte 19
+    void spoil_next_headers(int headers) { spoil_headers_ = headers > 0 ? headers : 0; }
+    int spoil_headers_left() const { return spoil_headers_; }
     void set_reply_delay(double seconds) { reply_delay_ = seconds > 0 ? seconds : 0.0; }
     // Drop off the bus once `requests` more requests have been answered
     // (0 = at once); a negative count cancels a pending vanish.
@@ -254,6 +260,7 @@ private:
     bool no_answer_ = false;
     bool short_answer_ = false;
     int corrupt_echoes_ = 0;
+    int spoil_headers_ = 0;
     double reply_delay_ = 0.0;
     int vanish_countdown_ = -1;
     bool vanished_ = false;

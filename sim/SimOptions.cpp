@@ -48,6 +48,7 @@ std::string sim_usage()
            "  --no-answer         never answer (every byte is lost)\n"
            "  --short-answer      every answer stops after its first half\n"
            "  --corrupt-echo N    spoil the last byte of the next N echoed blocks\n"
+           "  --spoil-header N    flip one parameter bit of the next N Store headers (not echoed)\n"
            "  --late MS           start every answer MS milliseconds late\n"
            "  --vanish-after N    drop off the bus after answering N requests (0: at once):\n"
            "                      the tty closes and the devices line goes\n"
@@ -114,6 +115,8 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions* out, st
             if (!take(&v) || !parse_firmware_version(v, &o.version))
                 return fail("--firmware needs X.Y.Z (major and minor 0-15, patch 0-127)");
             o.version_given = true;
+        } else if (name == "--spoil-header") {
+            if (!take(&v) || !parse_count(v, 1000000, &o.spoil_header)) return fail("--spoil-header needs a count");
         } else if (name == "--corrupt-echo") {
             if (!take(&v) || !parse_count(v, 1000000, &o.corrupt_echo)) return fail("--corrupt-echo needs a count");
         } else if (name == "--late") {

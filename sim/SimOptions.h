@@ -21,6 +21,7 @@ struct SimOptions {
     bool no_answer = false;                   // --no-answer
     bool short_answer = false;                // --short-answer
     int corrupt_echo = 0;                     // --corrupt-echo N
+    int spoil_header = 0;                     // --spoil-header N
     int late_ms = 0;                          // --late MS
     int vanish_after = -1;                    // --vanish-after N
     bool help = false;                        // --help

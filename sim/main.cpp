@@ -250,6 +250,7 @@ int run(const SimOptions& opt)
     model.set_no_answer(opt.no_answer);
     model.set_short_answer(opt.short_answer);
     model.corrupt_next_echoes(opt.corrupt_echo);
+    model.spoil_next_headers(opt.spoil_header);
     model.set_reply_delay(opt.late_ms / 1000.0);
     if (log.enabled()) model.set_request_observer([&log](const PedalRequest& r) { log.line(describe(r)); });
 

@@ -158,10 +158,14 @@ std::vector<std::string> OfflineLibrary::load()
     std::vector<std::string> problems;
     entries_.clear();
     lines_.clear();
+    list_problem_.clear();
     const FileRead list = read_file_limited(list_path(), kPresetListReadLimit);
     if (!list) {
         // No list yet is the ordinary first start.
-        if (list.error != FileError::NotFound) problems.push_back(read_failure_message(list_path(), list.error));
+        if (list.error != FileError::NotFound) {
+            list_problem_ = read_failure_message(list_path(), list.error);
+            problems.push_back(list_problem_);
+        }
         return problems;
     }
     const std::string_view text(reinterpret_cast<const char*>(list.bytes.data()), list.bytes.size());
@@ -199,10 +203,22 @@ std::string OfflineLibrary::list_text() const
     return out;
 }
 
+std::string OfflineLibrary::locked_error()
+{
+    if (list_problem_.empty()) return {};
+    // The user may have repaired or moved the file meanwhile.
+    load();
+    if (list_problem_.empty()) return {};
+    return "The list of offline presets could not be read, so it is not changed:\n" + list_problem_ +
+           "\nMove the file aside or repair it, then try again.";
+}
+
 OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<const uint8_t> bytes,
                                              std::optional<size_t> replacing)
 {
     Change c;
+    c.error = locked_error();
+    if (!c.error.empty()) return c;
     const std::string path = path_for(name);
     const WriteResult written = write_file_atomically(path, bytes);
     if (!written) {
@@ -214,6 +230,11 @@ OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<co
 
 OfflineLibrary::Change OfflineLibrary::adopt(std::string_view name, std::optional<size_t> replacing)
 {
+    if (std::string error = locked_error(); !error.empty()) {
+        Change c;
+        c.error = std::move(error);
+        return c;
+    }
     return enter(name, replacing);
 }
 
@@ -255,6 +276,8 @@ OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optiona
 OfflineLibrary::Change OfflineLibrary::remove(size_t index)
 {
     Change c;
+    c.error = locked_error();
+    if (!c.error.empty()) return c;
     if (index >= entries_.size()) {
         c.error = "No such preset in the list.";
         return c;

@@ -39,8 +39,11 @@ constexpr size_t kPresetFileOverhead = 1 + kPresetRecordSize;   // newline, para
 constexpr const char* kPresetFileExtension = ".lop";
 constexpr const char* kPresetListFileName = "presets.lst";
 // Limits for reading: a preset file is at most 86 bytes, a list line a path.
-constexpr size_t kPresetFileReadLimit = 4096;     // as kPresetFileLimit of platform/SafeFile.h
-constexpr size_t kPresetListReadLimit = 1u << 20;  // as kListFileLimit
+// The list must load with 100,000 entries of paths far longer than a home
+// folder's (about 110 bytes a line under a typical one): 64 MiB holds
+// 100,000 lines of 670 bytes.
+constexpr size_t kPresetFileReadLimit = 4096;       // as kPresetFileLimit of platform/SafeFile.h
+constexpr size_t kPresetListReadLimit = 64u << 20;
 
 // --- names ---
 
@@ -103,7 +106,17 @@ public:
     // is empty, is left out (its line is kept for the next rewrite); names are
     // cut to 38 characters. Returns "cannot read ..." for each file refused
     // for another reason (a FIFO, a device, too large).
+    //
+    // A list that exists but cannot be read (too large, not a regular file,
+    // no permission) leaves the library empty and locked: store, adopt and
+    // remove then refuse (nothing is written) until the list loads, so that
+    // the next save can never replace a list of thousands with one line; each
+    // of them reads the list again first (a repaired list unlocks, and its
+    // entries are then the library's). No list at all is the ordinary first
+    // start and locks nothing.
     std::vector<std::string> load();
+    // Why the list could not be read (empty when it loaded or was not there).
+    const std::string& list_problem() const { return list_problem_; }
 
     // The first entry with the same name (letter case ignored).
     std::optional<size_t> find(std::string_view name) const;
@@ -134,7 +147,12 @@ private:
     // Lists the file of `name` (already written), replacing an entry.
     Change enter(std::string_view name, std::optional<size_t> replacing);
 
+    // The refusal while the list cannot be read; empty when unlocked. Reads
+    // the list again first, so a list repaired meanwhile unlocks.
+    std::string locked_error();
+
     std::string folder_;
+    std::string list_problem_;
     std::vector<OfflineEntry> entries_;
     // Every line of the list, those whose file could not be read included.
     std::vector<std::string> lines_;

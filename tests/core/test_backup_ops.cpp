@@ -59,6 +59,12 @@ protected:
             for (size_t i = 0; i < kPresetParametersSize; ++i) slot.parameters.data()[i] = uint8_t(s * 7 + i);
             slot.parameters.algorithm_x = uint8_t(s % 38);
             slot.parameters.algorithm_y = uint8_t((s + 5) % 38);
+            // Within the editor's rules, which a restore checks first.
+            slot.parameters.set_routing(uint8_t(s % 3));
+            slot.parameters.speed_x[1] &= 0x07;
+            slot.parameters.speed_y[1] &= 0x07;
+            for (Engine e : {Engine::X, Engine::Y})
+                for (int sp = 0; sp < 3; ++sp) slot.parameters.set_sp(e, sp, 0);
             slot.title = make_title("Slot " + std::to_string(s));
         }
     }
@@ -159,9 +165,11 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, handler);
         EXPECT_EQ(full.outcome, ops::BackupResult::Outcome::WriteFailed);
-        EXPECT_NE(full.error.find("cannot write"), std::string::npos) << full.error;
-        EXPECT_EQ(report.lines,
-                  (std::vector<std::string>{"  Backup operation failed.", "  > Backup file can not be created."}));
+        EXPECT_EQ(full.error, "cannot write " + path + ": " + std::strerror(EFBIG));
+        EXPECT_EQ(report.lines, (std::vector<std::string>{"  Backup operation failed.", "  > " + full.error}));
+        // The system's reason is what the user reads first.
+        ASSERT_EQ(report.alerts.size(), 1u);
+        EXPECT_EQ(report.alerts[0].rfind(full.error + "\n", 0), 0u) << report.alerts[0];
     }
     EXPECT_EQ(slurp(path), first);
     EXPECT_EQ(folder_names(), std::vector<std::string>{"Tessivar_Backup_03-07-2025.bkp"});
@@ -170,8 +178,11 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
     pedal.set_no_answer(false);
     report = Reporter{};
     EXPECT_EQ(ops::backup(link, report, dir_ + "missing/x.bkp").outcome, ops::BackupResult::Outcome::CreateFailed);
-    EXPECT_EQ(report.lines,
-              (std::vector<std::string>{"  Backup operation failed.", "  > Backup file can not be created."}));
+    const std::string missing = "cannot write " + dir_ + "missing/x.bkp: " + std::strerror(ENOENT);
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"  Backup operation failed.", "  > " + missing}));
+    ASSERT_FALSE(report.alerts.empty());
+    EXPECT_EQ(report.alerts.back().rfind(missing + "\n", 0), 0u) << report.alerts.back();
+    EXPECT_EQ(report.alerts.back().find("memory"), std::string::npos);
 }
 
 TEST_F(BackupTest, RestoreBringsChangedPresetsBackByteForByte)

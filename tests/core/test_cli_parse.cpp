@@ -39,6 +39,7 @@ TEST(CliParse, LinesGiveTheirCommandOperandsAndOptionsOrTheirStatus)
         {{"swap", "1", "-y", "7"}, "swap", {"1", "7"}, kOptYes, 0},
         {{"firmware", "--allow-downgrade", "--yes", "p.fdt"}, "firmware", {"p.fdt"}, kOptYes | kOptAllowDowngrade, 0},
         {{"read", "5", "-"}, "read", {"5", "-"}, 0, 0},
+        {{"restore", "--force", "--yes", "b.bkp"}, "restore", {"b.bkp"}, kOptForce | kOptYes, 0},
         {{"write", "5", "--", "-x.lop"}, "write", {"5", "-x.lop"}, 0, 0},
         {{"write", "--yes", "--", "5", "--no-backup"}, "write", {"5", "--no-backup"}, kOptYes, 0},
         {{"arp", "show", "5", "--json"}, "arp", {"show", "5"}, kOptJson, 0},
@@ -86,7 +87,7 @@ TEST(CliParse, EveryCommandsHelpNamesExactlyTheOptionsItTakes)
         Option bit;
         const char* name;
     } options[] = {{kOptYes, "--yes"}, {kOptNoBackup, "--no-backup"}, {kOptJson, "--json"},
-                   {kOptAllowDowngrade, "--allow-downgrade"}};
+                   {kOptAllowDowngrade, "--allow-downgrade"}, {kOptForce, "--force"}};
     Printed overview;
     parse_command_line({"--help"}, overview.terminal());
     for (const Command& c : commands()) {

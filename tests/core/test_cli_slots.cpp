@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -200,6 +201,42 @@ TEST_F(CliSlotsTest, RestoreLeavesASafetyBackupOfThePedalAsItWas)
     EXPECT_NE(err.find("Give --no-backup to go on without one."), std::string::npos) << err;
     ASSERT_EQ(run({"restore", "--yes", "--no-backup", file}), 0) << err;
     EXPECT_EQ(title_text(pedal.memory().slots[7].title), "Restored 7");
+}
+
+TEST_F(CliSlotsTest, RestoringTheOldestOfTenSafetyBackupsKeepsItForTheNextTry)
+{
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(run({"swap", "--yes", "1", "2"}), 0) << err;
+    const std::vector<std::string> ten = ops::list_auto_backups(backup_folder());
+    ASSERT_EQ(ten.size(), 10u);
+    const std::string oldest = ten.front();
+    const PedalMemory first = pedal.memory();
+
+    // The restore takes a safety backup first (the eleventh), then fails part way.
+    on_request = [this](const PedalRequest& r) {
+        if (r.name == "Store preset 15 parameters & title") pedal.set_no_answer(true);
+    };
+    EXPECT_EQ(run({"restore", "--yes", oldest}), 1);
+    EXPECT_NE(err.find("storing slot 16 failed"), std::string::npos) << err;
+    EXPECT_TRUE(file_exists(oldest));
+    EXPECT_TRUE(file_exists(oldest.substr(0, oldest.size() - 4) + ".globals"));
+    const std::vector<std::string> after = ops::list_auto_backups(backup_folder());
+    EXPECT_EQ(after.size(), 10u);
+    EXPECT_EQ(after.front(), oldest);
+    // The backup taken just now is there too: it is what the pedal held.
+    EXPECT_EQ(after.back().find(backup_folder() + "Tessivar_AutoBackup_000011_"), 0u) << after.back();
+
+    // The next try with the same file succeeds and keeps it again.
+    on_request = nullptr;
+    pedal.set_no_answer(false);
+    ASSERT_EQ(run({"restore", "--yes", oldest}), 0) << err;
+    EXPECT_TRUE(file_exists(oldest));
+    const FileRead image = read_file_limited(oldest, kDataFileLimit);
+    ASSERT_TRUE(image.ok());
+    for (int s = 0; s < kSlotCount; ++s) {
+        EXPECT_EQ(0, std::memcmp(pedal.memory().slots[s].parameters.data(), image.bytes.data() + s * kPresetParametersSize,
+                                 kPresetParametersSize));
+    }
+    (void)first;
 }
 
 TEST_F(CliSlotsTest, UsageErrorsSendNothing)

@@ -1,7 +1,8 @@
 // Every operation that writes to the pedal, under every fault the simulated
 // pedal can play: no answer, a short answer, one corrupted echo, every echo
 // corrupted, and the pedal dropping off the bus halfway through the
-// operation's transfers. For each cell: the operation ends (in bounded pedal
+// operation's transfers; for the operations that store presets also a Store
+// header spoiled on the way in (once, always), which no echo shows. For each cell: the operation ends (in bounded pedal
 // time), a failure is never reported as success, the user is told of the
 // failure (a dialog, an error bar or a failure line), files on disk are left
 // whole, and the pedal holds, slot by slot, either what it held before or the
@@ -41,9 +42,12 @@
 namespace kv {
 namespace {
 
-enum class Fault { None, NoAnswer, ShortAnswer, CorruptOnce, CorruptAlways, Vanish };
-constexpr Fault kFaults[] = {Fault::NoAnswer, Fault::ShortAnswer, Fault::CorruptOnce, Fault::CorruptAlways,
-                             Fault::Vanish};
+enum class Fault { None, NoAnswer, ShortAnswer, CorruptOnce, CorruptAlways, Vanish, SpoilOnce, SpoilAlways };
+const std::vector<Fault> kFaults = {Fault::NoAnswer, Fault::ShortAnswer, Fault::CorruptOnce, Fault::CorruptAlways,
+                                    Fault::Vanish};
+const std::vector<Fault> kPresetFaults = {Fault::NoAnswer,      Fault::ShortAnswer, Fault::CorruptOnce,
+                                          Fault::CorruptAlways, Fault::Vanish,      Fault::SpoilOnce,
+                                          Fault::SpoilAlways};
 
 const char* fault_name(Fault f)
 {
@@ -54,6 +58,8 @@ const char* fault_name(Fault f)
     case Fault::CorruptOnce: return "corrupted echo once";
     case Fault::CorruptAlways: return "corrupted echo always";
     case Fault::Vanish: return "pedal vanishes mid-transfer";
+    case Fault::SpoilOnce: return "spoiled header once";
+    case Fault::SpoilAlways: return "spoiled header always";
     }
     return "?";
 }
@@ -124,6 +130,8 @@ Cell run_cell(const Operation& op, Fault fault, int vanish_part)
     case Fault::ShortAnswer: b.pedal.set_short_answer(true); break;
     case Fault::CorruptOnce: b.pedal.corrupt_next_echoes(1); break;
     case Fault::CorruptAlways: b.pedal.corrupt_next_echoes(1 << 30); break;
+    case Fault::SpoilOnce: b.pedal.spoil_next_headers(1); break;
+    case Fault::SpoilAlways: b.pedal.spoil_next_headers(1 << 30); break;
     case Fault::Vanish:
         // An operation of one request can only lose the pedal before it.
         if (vanish_part <= 1) b.pedal.vanish_now();
@@ -145,7 +153,7 @@ Cell run_cell(const Operation& op, Fault fault, int vanish_part)
 
 // The whole row: a clean run first (it must succeed and count the request
 // parts, so that the vanishing happens halfway), then every fault.
-void check_row(const Operation& op)
+void check_row(const Operation& op, const std::vector<Fault>& faults = kFaults)
 {
     int parts = 0;
     {
@@ -157,16 +165,22 @@ void check_row(const Operation& op)
         parts = clean.parts;
         for (int u : op.units(clean, before)) ASSERT_EQ(u, 1) << op.name << " clean run";
     }
-    for (Fault f : kFaults) {
+    for (Fault f : faults) {
         SCOPED_TRACE(op.name + " / " + fault_name(f));
         const Cell c = run_cell(op, f, parts / 2 + (parts > 1 ? 1 : 0));
         EXPECT_LT(c.seconds, 600.0) << "ends in bounded time";
-        EXPECT_EQ(c.broken_units, 0) << "every unit holds its old or its new data";
+        // A header spoiled on the way is stored by the pedal as it arrived:
+        // the slot then holds neither, and the operation must say it failed.
+        if (f == Fault::SpoilAlways || (f == Fault::SpoilOnce && c.broken_units > 0))
+            EXPECT_FALSE(c.reported_ok) << "a spoiled preset reported as stored";
+        else
+            EXPECT_EQ(c.broken_units, 0) << "every unit holds its old or its new data";
         if (c.reported_ok) EXPECT_EQ(c.old_units, 0) << "success reported while the pedal kept old data";
         else EXPECT_TRUE(c.failure_shown) << "a failure the user is not told of";
-        std::printf("MATRIX | %s | %s | %s | %s | %d old, %d new | %.1f s\n", op.name.c_str(), fault_name(f),
+        std::printf("MATRIX | %s | %s | %s | %s | %d old, %d new%s | %.1f s\n", op.name.c_str(), fault_name(f),
                     c.reported_ok ? "success" : "failure", c.failure_shown ? "shown" : "-", c.old_units,
-                    c.new_units, c.seconds);
+                    c.new_units, c.broken_units ? (", " + std::to_string(c.broken_units) + " spoiled").c_str() : "",
+                    c.seconds);
     }
 }
 
@@ -499,13 +513,13 @@ Operation firmware_operation()
             }};
 }
 
-TEST(FaultMatrix, Store) { check_row(store_operation()); }
+TEST(FaultMatrix, Store) { check_row(store_operation(), kPresetFaults); }
 TEST(FaultMatrix, ArpSave) { check_row(arp_save_operation()); }
-TEST(FaultMatrix, Restore) { check_row(restore_operation()); }
+TEST(FaultMatrix, Restore) { check_row(restore_operation(), kPresetFaults); }
 TEST(FaultMatrix, Backup) { check_row(backup_operation()); }
 TEST(FaultMatrix, GlobalSettingsWrite) { check_row(globals_operation()); }
 TEST(FaultMatrix, LibraryUpdate) { check_row(library_operation()); }
-TEST(FaultMatrix, FactoryReset) { check_row(factory_reset_operation()); }
+TEST(FaultMatrix, FactoryReset) { check_row(factory_reset_operation(), kPresetFaults); }
 TEST(FaultMatrix, FirmwareUpdate) { check_row(firmware_operation()); }
 
 } // namespace

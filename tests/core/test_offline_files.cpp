@@ -17,6 +17,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kv {
@@ -136,10 +137,13 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeOrLeavesTheOldFileAndNoTemporary)
 
     // A folder that is not there: nothing to create, reported.
     EXPECT_FALSE(write_file_atomically(dir_ + "missing/x.bin", fresh));
-    // A target the rename cannot replace (a folder): reported, the folder kept.
+    // A target that is not a regular file (a folder): refused before anything
+    // is created, the folder kept.
     mkdir((dir_ + "folder.bin").c_str(), 0755);
     const WriteResult into_folder = write_file_atomically(dir_ + "folder.bin", fresh);
-    EXPECT_EQ(into_folder.failed, WriteResult::Step::Rename);
+    EXPECT_EQ(into_folder.failed, WriteResult::Step::Target);
+    EXPECT_EQ(into_folder.message(),
+              "cannot write " + dir_ + "folder.bin: it is a folder, not a regular file; nothing was written");
     struct stat st {};
     EXPECT_EQ(stat((dir_ + "folder.bin").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -314,6 +318,57 @@ TEST_F(FilesTest, LoadingTheListSkipsMissingAndHostileFilesAndKeepsTheirLines)
     EXPECT_NE(text.find(dir_ + "gone.lop\n"), std::string::npos);
     EXPECT_NE(text.find(dir_ + "pipe.lop\n"), std::string::npos);
     EXPECT_NE(text.find(dir_ + "New.lop\n"), std::string::npos);
+}
+
+TEST_F(FilesTest, ABigListLoadsWholeAndAListThatCannotBeReadIsNeverRewritten)
+{
+    // 100,000 entries with paths of a long home folder (about 200 bytes a
+    // line, 20 MB): every line survives the next save.
+    const std::string deep = dir_ + std::string(150, 'd') + "/";
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += deep + "Preset " + std::to_string(i) + ".lop\n";
+    ASSERT_GT(text.size(), size_t(1) << 20);
+    put(dir_ + "presets.lst", text);
+    put(dir_ + "Real.lop", encode_preset_file("Real", record_with(1, "R")));
+    {
+        OfflineLibrary lib(dir_);
+        EXPECT_TRUE(lib.load().empty());
+        EXPECT_TRUE(lib.list_problem().empty());
+        ASSERT_TRUE(lib.store("One more", encode_preset_file("One more", record_with(2, "O"))).ok);
+        const Bytes list = slurp(lib.list_path());
+        EXPECT_EQ(list.size(), text.size() + (dir_ + "One more.lop\n").size());
+        EXPECT_EQ(std::string(list.begin(), list.begin() + std::ptrdiff_t(text.size())), text);
+    }
+
+    // A list over the limit (or a FIFO, or unreadable) loads as empty but
+    // locked: no save, add or remove rewrites it.
+    const std::string list_path = dir_ + "presets.lst";
+    ASSERT_EQ(::truncate(list_path.c_str(), off_t(kPresetListReadLimit) + 1), 0);
+    OfflineLibrary lib(dir_);
+    const auto problems = lib.load();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(lib.list_problem(), problems[0]);
+    EXPECT_NE(problems[0].find("larger than the limit"), std::string::npos) << problems[0];
+    EXPECT_EQ(lib.size(), 0u);
+    const OfflineLibrary::Change stored = lib.store("Lost", encode_preset_file("Lost", record_with(3, "L")));
+    EXPECT_FALSE(stored.ok);
+    EXPECT_NE(stored.error.find("could not be read, so it is not changed"), std::string::npos) << stored.error;
+    EXPECT_FALSE(std::ifstream(dir_ + "Lost.lop").good());
+    EXPECT_FALSE(lib.adopt("Real").ok);
+    EXPECT_FALSE(lib.remove(0).ok);
+    struct stat st {};
+    ASSERT_EQ(::stat(list_path.c_str(), &st), 0);
+    EXPECT_EQ(size_t(st.st_size), kPresetListReadLimit + 1);
+
+    // Once the list is repaired, the next save reads it and keeps its entries.
+    put(list_path, dir_ + "Real.lop\n");
+    const OfflineLibrary::Change later = lib.store("Later", encode_preset_file("Later", record_with(4, "A")));
+    ASSERT_TRUE(later.ok) << later.error;
+    EXPECT_TRUE(lib.list_problem().empty());
+    const Bytes list = slurp(list_path);
+    EXPECT_EQ(std::string(list.begin(), list.end()), dir_ + "Real.lop\n" + dir_ + "Later.lop\n");
+    ASSERT_EQ(lib.size(), 2u);
+    EXPECT_EQ(lib.entries()[0].name, "Real");
 }
 
 // A list shared by someone else (or edited by hand) may name any file: taking

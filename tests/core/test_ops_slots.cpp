@@ -194,12 +194,12 @@ TEST_F(SlotsTest, SwapExchangesTwoPresetsAfterASafetyBackupOfThePedal)
 
     // The backup holds the pedal as it was before the swap, in the backup format.
     ASSERT_FALSE(r.backup_path.empty());
-    EXPECT_EQ(r.backup_path, folder + "/Tessivar_AutoBackup_2026-12-07_10-48-00.bkp");
+    EXPECT_EQ(r.backup_path, folder + "/Tessivar_AutoBackup_000001_2026-12-07_10-48-00.bkp");
     const FileRead bkp = read_file_limited(r.backup_path, kDataFileLimit);
     ASSERT_TRUE(bkp.ok());
     EXPECT_EQ(bkp.bytes, image_before);
     const FileRead glo =
-        read_file_limited(folder + "/Tessivar_AutoBackup_2026-12-07_10-48-00.globals", kDataFileLimit);
+        read_file_limited(folder + "/Tessivar_AutoBackup_000001_2026-12-07_10-48-00.globals", kDataFileLimit);
     ASSERT_TRUE(glo.ok());
     EXPECT_EQ(glo.bytes, std::vector<uint8_t>(globals_before.begin(), globals_before.end()));
     EXPECT_TRUE(report.has("  Safety backup of the presets saved."));
@@ -210,8 +210,8 @@ TEST_F(SlotsTest, SwapExchangesTwoPresetsAfterASafetyBackupOfThePedal)
     expect_slot_holds(2, a);
     expect_slot_holds(9, b);
     EXPECT_EQ(memory_image(), image_before);
-    // A second backup in the same second gets a name of its own.
-    EXPECT_EQ(back.backup_path, folder + "/Tessivar_AutoBackup_2026-12-07_10-48-00_2.bkp");
+    // A second backup in the same second gets the next number.
+    EXPECT_EQ(back.backup_path, folder + "/Tessivar_AutoBackup_000002_2026-12-07_10-48-00.bkp");
 }
 
 TEST_F(SlotsTest, SwapStoppedHalfWayLeavesBothPresetsRecoverableFromTheBackup)
@@ -303,7 +303,7 @@ TEST_F(SlotsTest, SafetyBackupsKeepTheTenNewest)
     const std::vector<std::string> kept = ops::list_auto_backups(folder);
     ASSERT_EQ(kept.size(), 10u);
     EXPECT_EQ(kept, std::vector<std::string>(made.begin() + 2, made.end()));
-    EXPECT_NE(kept.back().find("_10-15-00_2.bkp"), std::string::npos);
+    EXPECT_NE(kept.back().find("_000012_2026-12-07_10-15-00.bkp"), std::string::npos);
     for (const std::string& gone : {made[0], made[1]}) {
         EXPECT_FALSE(file_exists(gone));
         EXPECT_FALSE(file_exists(gone.substr(0, gone.size() - 4) + ".globals"));
@@ -313,6 +313,72 @@ TEST_F(SlotsTest, SafetyBackupsKeepTheTenNewest)
     ops::prune_auto_backups(folder, 0);
     EXPECT_TRUE(file_exists(folder + "/notes.txt"));
     EXPECT_TRUE(ops::list_auto_backups(folder).empty());
+}
+
+TEST_F(SlotsTest, SafetyBackupRotationFollowsTheSequenceAndRemovesOnlyOurFiles)
+{
+    // Files that look like safety backups but were not written by the
+    // program, and one of an earlier version (date only, the oldest).
+    const std::vector<std::string> foreign = {
+        folder + "/Tessivar_AutoBackup_2020-01-01_00-00-00 keep.bkp",
+        folder + "/Tessivar_AutoBackup_000000_2020-01-01_00-00-00.bkp",
+        folder + "/Tessivar_AutoBackup_12_2020-01-01_00-00-00.bkp",
+        folder + "/Tessivar_AutoBackup_000003_2020-01-01_00-00-00.bkp.txt",
+    };
+    for (const std::string& f : foreign) ASSERT_TRUE(write_file(f));
+    const std::string legacy = folder + "/Tessivar_AutoBackup_2019-05-05_10-00-00";
+    ASSERT_TRUE(write_file(legacy + ".bkp"));
+    ASSERT_TRUE(write_file(legacy + ".globals"));
+
+    struct Step {
+        int year, hour;   // the local time the backup is stamped with
+    };
+    // The clock is set back (and the zone changed) half way: the later
+    // backups carry older dates than the first ones.
+    const std::vector<Step> steps = {{2026, 10}, {2026, 11}, {2026, 12}, {2026, 13}, {2025, 1}, {2025, 2},
+                                     {2026, 9},  {2024, 3},  {2024, 4},  {2024, 5},  {2024, 6}, {2023, 7}};
+    std::vector<std::string> made;
+    for (const Step& step : steps) {
+        report.stamp.year = step.year;
+        report.stamp.hour = step.hour;
+        const ops::AutoBackupResult r = ops::auto_backup(link, report, folder);
+        ASSERT_TRUE(r.ok) << r.error;
+        // What the user is told to restore from is there.
+        EXPECT_TRUE(file_exists(r.path));
+        EXPECT_TRUE(file_exists(r.globals_path));
+        made.push_back(r.path);
+    }
+    // The ten newest by sequence; the earlier version's backup went first,
+    // with its .globals, then the first numbered one.
+    const std::vector<std::string> kept = ops::list_auto_backups(folder);
+    EXPECT_EQ(kept, std::vector<std::string>(made.begin() + 2, made.end()));
+    EXPECT_FALSE(file_exists(legacy + ".bkp"));
+    EXPECT_FALSE(file_exists(legacy + ".globals"));
+    for (const std::string& gone : {made[0], made[1]}) {
+        EXPECT_FALSE(file_exists(gone));
+        EXPECT_FALSE(file_exists(gone.substr(0, gone.size() - 4) + ".globals"));
+    }
+    EXPECT_NE(made.back().find("Tessivar_AutoBackup_000012_2023-12-07_07-"), std::string::npos) << made.back();
+    for (const std::string& f : foreign) EXPECT_TRUE(file_exists(f)) << f;
+
+    // The backup chosen for a restore (here the oldest kept one) survives the
+    // safety backup taken before the restore; the next older goes instead.
+    const std::string chosen = kept.front();
+    const ops::AutoBackupResult r = ops::auto_backup(link, report, folder, {chosen});
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(file_exists(chosen));
+    EXPECT_FALSE(file_exists(kept[1]));
+    EXPECT_EQ(ops::list_auto_backups(folder).size(), 10u);
+    // Also when it is named through another path.
+    const std::string other_path = folder + "/../" + folder.substr(folder.rfind('/') + 1) + "/" +
+                                   chosen.substr(chosen.rfind('/') + 1);
+    EXPECT_EQ(ops::prune_auto_backups(folder, 1, {other_path}), 9);
+    EXPECT_TRUE(file_exists(chosen));
+    EXPECT_EQ(ops::list_auto_backups(folder).size(), 1u);
+    EXPECT_EQ(ops::prune_auto_backups(folder, 0, {chosen}), 0);
+    EXPECT_EQ(ops::list_auto_backups(folder), std::vector<std::string>{chosen});
+
+    for (const std::string& f : foreign) std::remove(f.c_str());
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -35,6 +38,25 @@ TEST(PlatformFolders, HomeDriveFallsBackToDocumentsUnderHome)
     EXPECT_EQ(kv::home_drive(), "/home/tess/Documents");
     setenv("HOMEDRIVE", "/mnt/c", 1);
     EXPECT_EQ(kv::home_drive(), "/mnt/c");
+}
+
+TEST(PlatformFolders, WithoutHomeTheHomeFolderComesFromThePasswordDatabase)
+{
+    EnvGuard hd("HOMEDRIVE"), home("HOME");
+    unsetenv("HOMEDRIVE");
+    const passwd* me = ::getpwuid(::getuid());
+    ASSERT_NE(me, nullptr);
+    const std::string expected = std::string(me->pw_dir) + "/Documents";
+    for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+        SCOPED_TRACE(value ? "HOME empty" : "HOME unset");
+        if (value) setenv("HOME", value, 1);
+        else unsetenv("HOME");
+        EXPECT_EQ(kv::home_folder(), std::optional<std::string>(me->pw_dir));
+        EXPECT_EQ(kv::home_drive(), expected);
+    }
+    // An empty HOMEDRIVE is no drive either.
+    setenv("HOMEDRIVE", "", 1);
+    EXPECT_EQ(kv::home_drive(), expected);
 }
 
 TEST(PlatformFolders, DesktopFolderFallsBackToHomeWhenNoDesktop)

@@ -46,7 +46,7 @@ check "no display: the commands work without one" grep -q "The commands work wit
 
 echo "# help: every command's usage and options name every option it takes"
 declare -A takes=(
-  [list]="--json" [arp]="--yes --json" [backup]="" [restore]="--yes --no-backup" [read]="" [write]="--yes"
+  [list]="--json" [arp]="--yes --json" [backup]="" [restore]="--yes --no-backup --force" [read]="" [write]="--yes --force"
   [globals]="--yes --json" [firmware]="--yes --no-backup --allow-downgrade" [library]="--yes --no-backup"
   [factory-reset]="--yes --no-backup" [copy]="--yes" [swap]="--yes --no-backup"
 )
@@ -60,7 +60,7 @@ for c in "${!takes[@]}"; do
     [[ "$usage" == *"[$o"* ]] || { echo "     $c: usage lacks $o"; ok=0; }
     grep -qE "^ +(-[a-z],)?$o\b" "$work/h.out" || { echo "     $c: options lack $o"; ok=0; }
   done
-  for o in --yes --no-backup --json --allow-downgrade; do
+  for o in --yes --no-backup --json --allow-downgrade --force; do
     [[ " ${takes[$c]} " == *" $o "* ]] && continue
     [[ "$usage" != *"$o"* ]] || { echo "     $c: usage names $o it does not take"; ok=0; }
   done

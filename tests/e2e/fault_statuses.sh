@@ -2,7 +2,8 @@
 # Every command that writes to the pedal, against tessivar-sim playing each
 # fault: no answer, a short answer, one corrupted echo, every echo corrupted,
 # and dropping off the bus part way through the command's requests (after
-# about a third of the request parts a clean run sends, at least one). The command must end (no hang), never by a signal,
+# about a third of the request parts a clean run sends, at least one), and a
+# Store header spoiled on the way in (once, always), which no echo shows. The command must end (no hang), never by a signal,
 # and with a non-zero status whenever the write did not happen as promised;
 # a single corrupted echo is retried or, for commands without an echo,
 # harmless, so there status 0 is allowed. No display.
@@ -61,14 +62,22 @@ for entry in "${commands[@]}"; do
   stop_sim
 
   for fault in "--no-answer" "--short-answer" "--corrupt-echo 1" "--corrupt-echo 1000000" \
-               "--vanish-after $(( total / 3 > 1 ? total / 3 : 1 ))"; do
+               "--vanish-after $(( total / 3 > 1 ? total / 3 : 1 ))" "--spoil-header 1" "--spoil-header 1000000"; do
     cp "$work/older.bkp" "$work/fault.bkp"
     # shellcheck disable=SC2086
     start_sim "${simargs[@]}" $fault
     timeout 120 "$korvane" "${args[@]}" >"$work/fault.out" 2>&1; status=$?
     echo "STATUS | $name | $fault | $status"
     check "$name / $fault: ends by itself (status $status)" test "$status" -lt 124
-    if [[ "$fault" == "--corrupt-echo 1" || ( "$echoed" == no && "$fault" == --corrupt-echo* ) ]]; then
+    # Commands that store presets: write reads the slot back (one retry), a
+    # restore and a factory reset compare everything at the end (no retry).
+    stores=no
+    [[ "$name" == write || "$name" == restore || "$name" == factory-reset ]] && stores=yes
+    if [[ "$fault" == --spoil-header* && "$stores" == no ]]; then
+      check "$name / $fault: harmless" test "$status" -eq 0
+    elif [[ "$fault" == "--spoil-header 1" && "$name" == write ]]; then
+      check "$name / $fault: retried" test "$status" -eq 0
+    elif [[ "$fault" == "--corrupt-echo 1" || ( "$echoed" == no && "$fault" == --corrupt-echo* ) ]]; then
       check "$name / $fault: retried or harmless" test "$status" -le 1
     else
       check "$name / $fault: non-zero status" test "$status" -ne 0

@@ -21,6 +21,7 @@
 #include "link/InProcessDriver.h"
 #include "ops/Backup.h"
 #include "ops/AutoBackup.h"
+#include "platform/AtomicFile.h"
 #include "ops/Slots.h"
 #include "preset/AlgorithmLibrary.h"
 #include "platform/Clock.h"
@@ -610,6 +611,57 @@ TEST_F(EditSafetyTest, RestoreFromTheWindowAsksAboutTheEditAndBacksThePedalUpFir
     dialogs_.file_answers = {{first}};
     window_->restore_presets();
     EXPECT_EQ(title_text(pedal_.memory().slots[4].title), "Sound 5");
+}
+
+TEST_F(EditSafetyTest, RestoringTheOldestSafetyBackupFromTheWindowKeepsIt)
+{
+    // Ten safety backups, as ten operations that overwrote the pedal left them.
+    const std::string folder = ops::auto_backup_folder(window_->presets_folder_path());
+    std::vector<uint8_t> image(kPresetImageSize);
+    for (int s = 0; s < kSlotCount; ++s) {
+        set_image_parameters(image.data(), s, pedal_.memory().slots[s].parameters);
+        set_image_title(image.data(), s, make_title("Kept " + std::to_string(s + 1)));
+    }
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    for (int n = 1; n <= 10; ++n) {
+        const std::string base = folder + ops::auto_backup_name(uint64_t(n), LocalTime{2026, 12, 7, 10, n, 0});
+        ASSERT_TRUE(write_file_atomically(base + ".bkp", image).ok());
+        ASSERT_TRUE(write_file_atomically(base + ".globals", std::vector<uint8_t>(34, 0)).ok());
+    }
+    const std::string oldest = ops::list_auto_backups(folder).front();
+
+    // Menu > Restore, Continue, the oldest: a safety backup first (the
+    // eleventh), which prunes the next older one, never the file picked.
+    dialogs_.choice_answers = {1};
+    dialogs_.file_answers = {{oldest}};
+    window_->restore_presets();
+    EXPECT_EQ(title_text(pedal_.memory().slots[4].title), "Kept 5");
+    const std::vector<std::string> after = ops::list_auto_backups(folder);
+    ASSERT_EQ(after.size(), 10u);
+    EXPECT_EQ(after.front(), oldest);
+    EXPECT_NE(after.back().find("Tessivar_AutoBackup_000011_"), std::string::npos) << after.back();
+    EXPECT_TRUE(file_exists(oldest));
+}
+
+TEST_F(EditSafetyTest, ABackupOfRandomBytesIsNotRestoredFromTheWindow)
+{
+    std::vector<uint8_t> noise(kPresetImageSize);
+    uint32_t seed = 777;
+    for (uint8_t& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = uint8_t(seed >> 16);
+    }
+    const std::string file = home_ + "/noise.bkp";
+    ASSERT_TRUE(write_file_atomically(file, noise).ok());
+    const PedalMemory before = pedal_.memory();
+    requests_.clear();
+    dialogs_.choice_answers = {1};
+    dialogs_.file_answers = {{file}};
+    window_->restore_presets();
+    for (const auto& r : requests_) EXPECT_EQ(r.rfind("Store preset", 0), std::string::npos) << r;
+    EXPECT_TRUE(pedal_.memory() == before);
+    const std::string board = window_->text_board->contents();
+    EXPECT_NE(board.find("noise.bkp: preset 1: "), std::string::npos) << board;
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include "library/core/OfflinePresets.h"
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
+#include "platform/Platform.h"
 #include "preset/AlgorithmLibrary.h"
 #include "preset/ProgramImage.h"
 #include "widgets/TextInput.h"
@@ -35,6 +36,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kv {
@@ -182,6 +184,32 @@ TEST_F(OfflineTest, SavingCleansTheNameWritesTheFileAndListsIt)
     EXPECT_EQ(0, std::memcmp(file.data() + 50, w.transport_panel->edit_name.text, kPresetTitleSize));
     EXPECT_EQ(list_file(), folder_ + "Lead-Solo n Co.lop\n");
     EXPECT_EQ(alerts(), 1);
+}
+
+TEST_F(OfflineTest, AListThatCannotBeReadIsShownAndNeverRewritten)
+{
+    // A list over the limit: thousands of entries the program cannot load.
+    ensure_data_folder(home_);
+    const std::string list = folder_ + "presets.lst";
+    {
+        std::FILE* f = std::fopen(list.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+    ASSERT_EQ(::truncate(list.c_str(), off_t(kPresetListReadLimit) + 10), 0);
+
+    Korvane& w = start();
+    EXPECT_NE(last_alert().find("The list of offline presets could not be read."), std::string::npos) << last_alert();
+    EXPECT_NE(last_alert().find("larger than the limit"), std::string::npos) << last_alert();
+    EXPECT_EQ(w.preset_panel->preset_count, 0);
+
+    save_as(w, "Kept apart");
+    EXPECT_NE(last_alert().find("The preset could not be saved; nothing was changed."), std::string::npos);
+    EXPECT_NE(last_alert().find("could not be read, so it is not changed"), std::string::npos) << last_alert();
+    EXPECT_FALSE(exists(folder_ + "Kept apart.lop"));
+    struct stat st {};
+    ASSERT_EQ(::stat(list.c_str(), &st), 0);
+    EXPECT_EQ(size_t(st.st_size), kPresetListReadLimit + 10);
 }
 
 TEST_F(OfflineTest, ReplacingAsksFirstAndBadNamesOrFailedWritesChangeNothing)
