@@ -365,6 +365,11 @@ void Korvane::build_widgets()
 
     usb = new KV_UsbController(625, 445, 200, 24, *driver_, *clock_);
     reporter_ = std::make_unique<WindowReporter>(*text_board, *usb);
+    // Another program has the pedal: said once per operation, on the board.
+    usb->set_in_use_notice([this](const LinkResult& r) {
+        reporter_->status("  " + in_use_text(r.holder_pid), "  > Close the other program, then try again.");
+        pedal_in_use_ = r.holder_pid > 0 ? "Pedal in use (pid " + std::to_string(r.holder_pid) + ")." : "Pedal in use.";
+    });
 
     backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     backup_chooser->title("Browse Backup File (.bkp)");
@@ -503,7 +508,7 @@ void Korvane::draw()
         std::string line = std::string("Serial No. ") + serial_number;
         fl_draw(line.c_str(), 15, 45);
     } else {
-        fl_draw("Pedal not found.", 15, 45);
+        fl_draw(pedal_in_use_.empty() ? "Pedal not found." : pedal_in_use_.c_str(), 15, 45);
     }
 
     fl_font(FL_HELVETICA, 12);
@@ -665,12 +670,15 @@ void Korvane::end_process(int code)
 }
 
 
+Korvane::Exchange::Exchange(Korvane& w) : w_(w), hold_(*w.usb) { ++w_.busy_; }
+
 bool Korvane::connect(bool interactive)
 {
     if (busy_ > 0) return false;
     Exchange exchange(*this);
     online_ = false;
     serial_number.clear();
+    pedal_in_use_.clear();
 
     const ops::ConnectResult r = ops::connect(*usb, *reporter_, interactive, work_image(), access_hint_);
     serial_number = r.pedal.serial_number;
@@ -1933,9 +1941,9 @@ void Korvane::on_arp_editor()
         // The pedal's library changes: the main controls wait for it.
         WriteGuard writing(*this);
         set_main_controls_active(false);
-        const int code = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
+        const LinkResult saved = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
         set_main_controls_active(true);
-        if (code == 0) {
+        if (saved.ok()) {
             arp_editor->show_saved(true);
             redraw();
             usb->pause(kArpSavedShown, true);

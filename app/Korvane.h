@@ -11,6 +11,7 @@
 // returns; that sequence may end the process (firmware too old).
 
 #include "link/FtDriver.h"
+#include "link/UsbLink.h"
 #include "ops/Arp.h"
 #include "ops/Backup.h"
 #include "ops/Connect.h"
@@ -271,6 +272,7 @@ public:
 
     uint8_t work_buffer[1504] = {};
     std::string serial_number;   // empty when no pedal was found
+    std::string pedal_in_use_;   // "Pedal in use (pid N)." when the last connect found it held by another program
     uint8_t firmware_version = 0;
     uint8_t pedal_mode = 0;
     uint8_t globals[34] = {};
@@ -281,13 +283,15 @@ private:
     // Marks an exchange as running for its lifetime (nests).
     class Exchange {
     public:
-        explicit Exchange(Korvane& w) : w_(w) { ++w_.busy_; }
+        // The pedal's port stays open and locked for the whole operation.
+        explicit Exchange(Korvane& w);
         ~Exchange() { --w_.busy_; }
         Exchange(const Exchange&) = delete;
         Exchange& operator=(const Exchange&) = delete;
 
     private:
         Korvane& w_;
+        UsbLink::Hold hold_;
     };
 
     void build(const KorvaneSetup& setup);

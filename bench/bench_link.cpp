@@ -13,7 +13,11 @@
 // paced; every bulk transfer within 1.05 x its floor; while a bulk transfer
 // waits, each process under 10 % of a core.
 //
-// Usage: bench_link [path/to/tessivar-sim]
+// Each phase runs as one operation does: the link is held, so the port is
+// opened once and stays open and locked until the phase ends. With
+// --per-exchange every exchange opens and closes the port itself.
+//
+// Usage: bench_link [--per-exchange] [path/to/tessivar-sim]
 
 #include "link/PedalWire.h"
 #include "link/SerialDriver.h"
@@ -33,6 +37,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -174,7 +179,12 @@ DspProgram program_with(uint8_t seed)
 
 int main(int argc, char** argv)
 {
-    std::string exe = argc > 1 ? argv[1] : executable_dir() + "/../tessivar-sim";
+    bool per_exchange = false;
+    std::string exe = executable_dir() + "/../tessivar-sim";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--per-exchange") == 0) per_exchange = true;
+        else exe = argv[i];
+    }
     if (access(exe.c_str(), X_OK) != 0) {
         std::fprintf(stderr, "bench_link: no simulator at %s (build tessivar-sim or pass its path)\n", exe.c_str());
         return 1;
@@ -214,23 +224,24 @@ int main(int argc, char** argv)
         std::vector<Row> rows;
     };
     const std::vector<Phase> phases = {
-        {false, false, {{"Get Pedal State", 200, state_floor, Target::ShortUnpaced, [&] { return link.get_pedal_state(); }}}},
+        {false, false, {{"Get Pedal State", 200, state_floor, Target::ShortUnpaced, [&] { return link.get_pedal_state().has_value(); }}}},
         {true, false,
          {
-             {"Get Pedal State (paced)", 200, state_floor, Target::ShortPaced, [&] { return link.get_pedal_state(); }},
+             {"Get Pedal State (paced)", 200, state_floor, Target::ShortPaced, [&] { return link.get_pedal_state().has_value(); }},
              {"Read All", 5, read_all_floor, Target::Bulk, [&] { return link.read_all(image); }},
-             {"Store (one)", 1, store_floor, Target::Bulk, [&] { return link.store_preset(3, params, title, x, y) == 0; }},
+             {"Store (one)", 1, store_floor, Target::Bulk, [&] { return link_code(link.store_preset(3, params, title, x, y)) == 0; }},
              {"Store (32 slots)", kSlotCount, store_floor, Target::Bulk,
-              [&] { return link.store_preset(slot++ % kSlotCount, params, title, x, y) == 0; }},
+              [&] { return link_code(link.store_preset(slot++ % kSlotCount, params, title, x, y)) == 0; }},
              {"Library blocks", kLibraryBlocks, library_floor, Target::Bulk,
               [&] { return link.write_library_block(lib++ % kLibraryBlocks, block.data()); }},
          }},
         {true, true,
          {{"Firmware pages", kFirmwarePages, page_floor, Target::Bulk, [&] {
-               return link.write_firmware_page(uint16_t((n++ % kFirmwarePages) * kFirmwarePageSize), page.data()) == 0;
+               return link_code(link.write_firmware_page(uint16_t((n++ % kFirmwarePages) * kFirmwarePageSize), page.data())) == 0;
            }}}},
     };
 
+    std::printf("port: %s\n\n", per_exchange ? "opened for every exchange" : "held for each phase (one operation)");
     std::printf("%-24s %5s %9s %9s %9s %6s %6s %8s %8s\n", "transfer", "count", "floor ms", "mean ms",
                 "median ms", "mean/f", "med/f", "CPU", "sim CPU");
     bool all_within = true;
@@ -240,6 +251,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_link: cannot start %s\n", exe.c_str());
             return 1;
         }
+        std::optional<UsbLink::Hold> hold;
+        if (!per_exchange) hold.emplace(link);
         std::string serial;
         if (!link.setup_device(serial)) {
             std::fprintf(stderr, "bench_link: the simulated pedal was not found\n");

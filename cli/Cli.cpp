@@ -52,6 +52,7 @@ public:
         } else {
             link_->set_console([](const std::string&) {});
         }
+        link_->set_in_use_notice([this](const LinkResult& r) { err(in_use_text(r.holder_pid)); });
     }
 
     UsbLink& link() override { return *link_; }
@@ -105,7 +106,8 @@ bool Session::connect()
     case ops::ConnectOutcome::Online:
         return true;
     case ops::ConnectOutcome::NotFound:
-        err("korvane: no pedal found.");
+        // A pedal held by another program has been told about already.
+        if (link().last_result().status != LinkStatus::in_use) err("korvane: no pedal found.");
         break;
     case ops::ConnectOutcome::UpdateMode:
         err("korvane: the pedal waits in update mode (firmware " + pedal.firmware_text() +
@@ -218,6 +220,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.allow_downgrade = parsed.options & kOptAllowDowngrade;
     session.force = parsed.options & kOptForce;
     session.port = port;
+    // One operation: the pedal's port stays open and locked until it ends.
+    const UsbLink::Hold hold = session.link().hold();
     return parsed.command->run(session);
 }
 

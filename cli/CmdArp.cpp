@@ -124,8 +124,7 @@ int arp_show(Session& s)
         const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
         const int position = code_to_position(id, 0, selector);
         line += std::string("  ") + kSequenceNames[std::min(std::max(position, 0), 4)];
-        int code = 0;
-        const auto seq = ops::fetch_sequence(s.link(), p, e, &code);
+        const auto seq = ops::fetch_sequence(s.link(), p, e);
         const char* name = kSequenceNames[std::min(std::max(position, 0), 4)];
         json += ", " + json_member("sequence", json_string(name));
         if (!seq) {
@@ -181,7 +180,7 @@ int arp_save(Session& s)
     if (!s.connect()) return kFailed;
     if (!s.confirm("Store the " + from + " as " + target + " in the pedal's sequence library?")) return s.declined();
     const ops::ArpTarget where{Engine::X, *id, uint8_t(arp_selector(*number - 1))};
-    if (ops::save_sequence(s.link(), s.report(), where, seq) != 0) {
+    if (!ops::save_sequence(s.link(), s.report(), where, seq).ok()) {
         s.err("korvane arp: the pedal did not take the sequence.");
         return kFailed;
     }

@@ -38,7 +38,7 @@ int cmd_restore(Session& s)
     if (!r.ok()) {
         if (r.write.failure == ops::WriteAllResult::Failure::Store)
             s.err("korvane restore: storing slot " + std::to_string(r.write.slot + 1) + " failed (code " +
-                  std::to_string(r.write.code) + "); " +
+                  std::to_string(link_code(r.write.link)) + "); " +
                   (r.write.slot == 0 ? std::string("no slot was changed.")
                                      : (r.write.slot == 1 ? std::string("slot 1 holds")
                                                           : "slots 1 to " + std::to_string(r.write.slot) + " hold") +

@@ -43,14 +43,15 @@ int cmd_write(Session& s)
     preset.program_y = programs.y;
     const ops::StoreResult r = ops::write_slot(s.link(), s.report(), *slot, preset);
     if (!r.ok()) {
-        if (r.read_back_failed && r.code == UsbLink::kMismatch)
+        const std::string code = " (code " + std::to_string(link_code(r.link)) + ").";
+        if (r.read_back_failed && r.link.status == LinkStatus::echo_mismatch)
             s.err("korvane write: storing slot " + s.args[0] + " failed: the preset read back differs from " + path +
-                  " (code " + std::to_string(r.code) + ").");
+                  code);
         else if (r.read_back_failed)
             s.err("korvane write: storing slot " + s.args[0] + " failed: the pedal did not answer when the slot was "
-                  "read back to verify it (code " + std::to_string(r.code) + ").");
+                  "read back to verify it" + code);
         else
-            s.err("korvane write: storing slot " + s.args[0] + " failed (code " + std::to_string(r.code) + ").");
+            s.err("korvane write: storing slot " + s.args[0] + " failed" + code);
         return kFailed;
     }
     s.out("Stored " + path + " in slot " + s.args[0]);

@@ -54,6 +54,11 @@ public:
     virtual FtStatus set_timeouts(FtHandle handle, uint32_t read_ms, uint32_t write_ms) = 0;
     virtual FtStatus set_baud_rate(FtHandle handle, uint32_t baud) = 0;
 
+    // After an open that failed: the process id of the program that holds
+    // the port, -1 when the port is held but the holder is not known, 0 when
+    // the port was not held by another program.
+    virtual int port_holder() const { return 0; }
+
     // Waits for a reply: returns once at least `bytes` are in the receive
     // queue, the port fails, or `seconds` have passed. False when this driver
     // has no way to wait on its port (the caller then lets time pass itself).

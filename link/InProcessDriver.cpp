@@ -125,6 +125,7 @@ FtStatus InProcessDriver::open_by_description(const std::string& desc, FtHandle*
         if (d.info.description != desc) continue;
         if (d.port && d.port->vanished()) continue;
         if (open_index_ >= 0) return FT_DEVICE_NOT_OPENED;   // one owner at a time
+        if (held_by_ != 0) return FT_DEVICE_NOT_OPENED;      // another program has it
         open_index_ = int(i);
         open_handle_ = next_handle_++;
         if (next_handle_ == 0) next_handle_ = 1;

@@ -43,6 +43,10 @@ public:
     void fail_next_read(FtStatus status, uint32_t limit);
     // The transmit queue never drains while set (a pedal that stopped taking data).
     void set_transmit_stalled(bool stalled) { stalled_ = stalled; }
+    // While not 0, another program (this process id, -1: one not known)
+    // holds the pedal: opening it fails and port_holder() names the holder.
+    void set_held_by(int pid) { held_by_ = pid; }
+    int port_holder() const override { return held_by_; }
 
     // What the host did, for tests.
     struct Call {
@@ -103,6 +107,7 @@ private:
     double tx_credit_ = 0.0;
     double tx_last_ = 0.0;
     bool stalled_ = false;
+    int held_by_ = 0;
     std::deque<std::pair<double, uint8_t>> in_flight_;   // reply bytes and when they arrive
     double rx_last_ = 0.0;                               // arrival time of the last queued reply byte
     std::deque<uint8_t> rx_;

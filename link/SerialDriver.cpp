@@ -13,6 +13,9 @@
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -20,6 +23,8 @@
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -234,13 +239,21 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
 {
     if (!handle) return FT_INVALID_PARAMETER;
     *handle = 0;
+    holder_ = 0;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        // EBUSY: another program holds the port exclusively (TIOCEXCL).
+        if (errno == EBUSY) holder_ = flock_holder(path);
         return (errno == ENOENT || errno == ENODEV || errno == ENXIO) ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
     }
     // One program at a time: the lock keeps out every other user of this
     // layer, TIOCEXCL every other opener the kernel can refuse.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !isatty(fd)) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) holder_ = flock_holder(path);
+        ::close(fd);
+        return FT_DEVICE_NOT_OPENED;
+    }
+    if (!isatty(fd)) {
         ::close(fd);
         return FT_DEVICE_NOT_OPENED;
     }
@@ -295,16 +308,44 @@ FtStatus SerialDriver::open_by_description(const std::string& desc, FtHandle* ha
     *handle = 0;
     FtStatus first_failure = FT_DEVICE_NOT_FOUND;
     bool failed = false;
+    int holder = 0;
     for (const Listed& d : devices()) {
         if (d.info.description != desc) continue;
         const FtStatus st = open_path(d.path, handle);
         if (st == FT_OK) return FT_OK;
+        if (holder == 0) holder = holder_;
         if (!failed) {
             first_failure = st;
             failed = true;
         }
     }
+    holder_ = holder;
     return first_failure;
+}
+
+int SerialDriver::flock_holder(const std::string& path, const std::string& locks_file)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    // Lines such as "3: FLOCK  ADVISORY  WRITE 4711 00:19:12 0 EOF": the
+    // file is named by its file system's device (major:minor, in hex) and
+    // its inode.
+    std::ostringstream name;
+    name << std::hex << std::setfill('0') << std::setw(2) << major(st.st_dev) << ':' << std::setw(2)
+         << minor(st.st_dev) << ':' << std::dec << st.st_ino;
+    const std::string wanted = name.str();
+    std::ifstream in(locks_file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, file;
+        long owner = 0;
+        // Blocked waiters ("1: -> FLOCK ...") do not scan as holders.
+        if (!(fields >> number >> kind >> mode >> access >> owner >> file)) continue;
+        if (kind != "FLOCK" || file != wanted) continue;
+        if (owner > 0 && owner != long(::getpid())) return int(owner);
+    }
+    return -1;
 }
 
 FtStatus SerialDriver::close(FtHandle handle)

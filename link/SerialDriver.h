@@ -70,6 +70,10 @@ public:
 
     // Opens one port by path, as open_by_description does once it has found it.
     FtStatus open_path(const std::string& path, FtHandle* handle);
+    int port_holder() const override { return holder_; }
+    // The process that holds the flock on `path`, as the kernel's lock list
+    // shows it; -1 when none is listed or the list cannot be read.
+    static int flock_holder(const std::string& path, const std::string& locks_file = "/proc/locks");
 
 private:
     struct Port {
@@ -96,6 +100,7 @@ private:
     std::map<std::string, uint32_t> baud_;   // by path: the rate to open with
     FtHandle next_handle_ = 1;
     std::string only_port_;
+    int holder_ = 0;   // port_holder() of the last open
 };
 
 } // namespace kv

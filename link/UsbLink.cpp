@@ -17,20 +17,264 @@ constexpr double kTick = 0.001;         // a look at the queues when nothing bet
 // Added to a wait that runs up to a deadline, so that the look after it
 // finds the deadline passed (it counts only once strictly exceeded).
 constexpr double kPastDeadline = 0.0001;
+
+// How a request's write counts as done.
+enum class Write {
+    whole,    // every byte accepted
+    status,   // the driver reported no error (the reply wait sees the rest)
+};
+// When the queues are emptied after a failed write.
+enum class Purge { never, if_moved, always };
+// The purge that ends an exchange, once its reply has been read.
+enum class EndPurge { none, always, after_short_read };
+
+// The console texts of one request, in the order they may appear; null where
+// the command has no such line.
+struct Lines {
+    const char* write_failed = nullptr;    // %d: driver status
+    const char* written_count = nullptr;   // after write_failed, %d: bytes accepted
+    const char* write_ok = nullptr;        // %d: bytes written
+    const char* write_note = nullptr;      // after write_ok
+    const char* drain_timeout = nullptr;
+    const char* drained_count = nullptr;   // after drain_timeout, %d: bytes that got out
+    const char* reply_timeout = nullptr;   // then the bytes received
+    const char* read_failed = nullptr;     // %d: driver status, then the bytes read
+    const char* read_ok = nullptr;         // %d: reply length
+};
+
+constexpr const char* kGetWritten = "Number of bytes get written : %d \n\n";
+constexpr const char* kWritten = "Number of bytes written : %d \n\n";
+} // namespace
+
+// One request of a command. Its bytes are in the link's buffer when it runs.
+struct LinkRequest {
+    const Lines& lines;
+    uint32_t out = 0;   // request bytes (0: nothing written)
+    Write write = Write::whole;
+    Purge on_write_failure = Purge::if_moved;
+    bool drain = false;           // wait for the transmit queue to empty
+    double pause = 0;             // then pause, taking events
+    uint32_t reply = 0;           // reply bytes (0: none)
+    double limit = kReplyLimit;   // for the reply
+    EndPurge end = EndPurge::none;
+    double progress_written = -1;   // progress once the request is out
+    double progress_read = -1;      // once the reply is read whole
+};
+
+namespace {
+
+// The console lines of every command, as the pedal's protocol has them.
+const Lines kPedalStateLines{
+    .write_failed = "Get Pedal State command FAILED, error code : %d\n\n",
+    .write_ok = "Get Pedal State command successful (%d bytes written).\n",
+    .reply_timeout = "Get Pedal State TIMEOUT. \n\n",
+    .read_failed = "Get Pedal State FAILED, error code : %d \n\n",
+    .read_ok = "Get Pedal State successful (%d bytes read).\n\n",
+};
+const Lines kGetGlobalsLines{
+    .write_failed = "Send GET_GLOBALS command FAILED, error code : %d\n\n",
+    .write_ok = "Send GET_GLOBALS command successful (%d bytes written).\n",
+    .reply_timeout = "Get Global Conf TIMEOUT. \n\n",
+    .read_failed = "Get Global Conf FAILED, error code : %d \n\n",
+    .read_ok = "Get Global Conf successful (%d bytes read).\n\n",
+};
+const Lines kSetGlobalsLines{
+    .write_failed = "Send SET_GLOBALS command FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "'Send SET_GLOBALS command sucessful (%d bytes written).\n",
+};
+const Lines kChangeCoreLines{
+    .write_failed = "Change Core (Preview) FAILED, error code : %d \n",
+    .written_count = kWritten,
+    .write_ok = "Change Core (Preview) successful (%d bytes written).\n",
+    .write_note = "Verification is not done.\n\n",
+};
+const Lines kReadAllLines{
+    .write_failed = "Write ReadAll command FAILED, error code : %d\n\n",
+    .write_ok = "Write ReadAll command sucessful (%d bytes written).\n",
+};
+const Lines kReadAllParamsLines{
+    .reply_timeout = "ReadAll (Params) TIMEOUT. \n\n",
+    .read_failed = "ReadAll (Params) FAILED, error code : %d \n\n",
+    .read_ok = "ReadAll (Params) successful (%d bytes read).\n\n",
+};
+const Lines kReadAllTitlesLines{
+    .reply_timeout = "ReadAll (Titles) TIMEOUT. \n\n",
+    .read_failed = "ReadAll (Titles) FAILED, error code : %d \n\n",
+    .read_ok = "ReadAll (Titles) successful (%d bytes read).\n\n",
+};
+const Lines kMessageIdLines{
+    .write_failed = "Sending messageId FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Sending messageId successful (%d bytes written).\n",
+    .drain_timeout = "Waiting for pedal to receive first packet data TIMEOUT. \n\n",
+};
+const Lines kWriteDataLines{
+    .write_failed = "Write Data (Preview) FAILED, error code : %d \n",
+    .written_count = kWritten,
+    .write_ok = "Write Data (Preview) successful (%d bytes written).\n",
+    .write_note = "Verification is not done.\n\n",
+};
+const Lines kGetArpLines{
+    .write_failed = "Send GET_ARPDATA command FAILED, error code : %d\n\n",
+    .write_ok = "Send GET_ARPDATA command successful (%d bytes written).\n",
+    .reply_timeout = "Get Arp Data TIMEOUT. \n\n",
+    .read_failed = "Get Arp Data FAILED, error code : %d \n\n",
+    .read_ok = "Get Arp Data successful (%d bytes read).\n\n",
+};
+const Lines kSetArpLines{
+    .write_failed = "Send SET_ARPDATA command FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Send SET_ARPDATA sucessful (%d bytes written).\n",
+};
+const Lines kReadPresetLines{
+    .write_failed = "Write preset address FAILED, error code : %d\n\n",
+    .write_ok = "Write preset address successful (%d bytes written).\n",
+    .reply_timeout = "Read parameters & title TIMEOUT. \n\n",
+    .read_failed = "Read parameters & title FAILED, error code : %d \n\n",
+    .read_ok = "Read parameters & title successful (%d bytes read).\n\n",
+};
+const Lines kStoreHeaderLines{
+    .write_failed = "Sending parameters & title data FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Sending parameters & title data successful (%d bytes written).\n",
+    .drain_timeout = "Waiting for pedal to receive transmitted parameters & title data TIMEOUT. \n\n",
+    .drained_count = "Number of transmitted bytes get read : %d \n\n",
+};
+const Lines kStoreProgramLines[2]{
+    {
+        .write_failed = "Write (Store) X-Data FAILED, error code : %d \n",
+        .written_count = kWritten,
+        .write_ok = "Write (Store) X-Data successful (%d bytes written).\n",
+        .reply_timeout = "Read X-Data back (verification) TIMEOUT. \n\n",
+        .read_failed = "Read X-Data back FAILED, error code : %d \n",
+    },
+    {
+        .write_failed = "Write (Store) Y-Data FAILED, error code : %d \n",
+        .written_count = kWritten,
+        .write_ok = "Write (Store) Y-Data successful (%d bytes written).\n",
+        .reply_timeout = "Read Y-Data back (verification) TIMEOUT. \n\n",
+        .read_failed = "Read Y-Data back FAILED, error code : %d \n",
+    },
+};
+const Lines kLibraryAddressLines{
+    .write_failed = "Sending address FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Sending address successful (%d bytes written).\n",
+    .drain_timeout = "Waiting for pedal to receive transmitted address data TIMEOUT. \n\n",
+};
+const Lines kLibraryBlockLines{
+    .write_failed = "Write Algo Library data FAILED, error code : %d \n",
+    .written_count = kWritten,
+    .write_ok = "Write Algo Library data successful (%d bytes written).\n",
+    .reply_timeout = "Read Back (verification) TIMEOUT. \n\n",
+    .read_failed = "Read Back FAILED, error code : %d \n",
+    .read_ok = "Read Back successful (%d bytes read).\n",
+};
+const Lines kFirmwareAddressLines{
+    .write_failed = "Sending command-ID and page address FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Sending command-ID and page address successful (%d bytes written).\n",
+    .drain_timeout = "Waiting for pedal to receive command & page-address data TIMEOUT. \n\n",
+};
+const Lines kFirmwarePageLines{
+    .write_failed = "Sending page data FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Sending page data successful (%d bytes written).\n",
+    .reply_timeout = "Reading back verification status TIMEOUT. \n\n",
+    .read_failed = "Reading back page data FAILED, error code : %d \n",
+    .read_ok = "Reading back page data successful (%d bytes read).\n\n",
+};
+const Lines kSetVersionLines{
+    .write_failed = "Set Version command FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "Set Version sucessful (%d bytes written).\n",
+};
+const Lines kSendOneMessageLines{
+    .write_failed = "'Send One Message' command FAILED, error code : %d \n",
+    .written_count = kGetWritten,
+    .write_ok = "'Send One Message' command sucessful (%d bytes written).\n",
+};
+
+} // namespace
+
+int link_code(const LinkResult& r, int timeout_code)
+{
+    switch (r.status) {
+    case LinkStatus::ok: return 0;
+    case LinkStatus::timeout: return timeout_code;
+    case LinkStatus::echo_mismatch: return UsbLink::kMismatch;
+    case LinkStatus::busy: return UsbLink::kBusy;
+    case LinkStatus::refused: return FT_INVALID_PARAMETER;
+    default: break;
+    }
+    if (r.driver != FT_OK) return int(r.driver);
+    if (r.bytes != 0) return int(r.bytes);
+    // A step that moved nothing and reported no error is no success either.
+    return UsbLink::kTimeout;
 }
 
-// Marks the link busy for the life of one operation.
+const char* link_status_name(LinkStatus status)
+{
+    switch (status) {
+    case LinkStatus::ok: return "ok";
+    case LinkStatus::busy: return "busy";
+    case LinkStatus::refused: return "refused";
+    case LinkStatus::open_failed: return "open_failed";
+    case LinkStatus::in_use: return "in_use";
+    case LinkStatus::write_failed: return "write_failed";
+    case LinkStatus::timeout: return "timeout";
+    case LinkStatus::short_reply: return "short_reply";
+    case LinkStatus::echo_mismatch: return "echo_mismatch";
+    case LinkStatus::vanished: return "vanished";
+    case LinkStatus::purge_failed: return "purge_failed";
+    case LinkStatus::rejected: return "rejected";
+    }
+    return "?";
+}
+
+std::string in_use_text(int holder_pid)
+{
+    if (holder_pid > 0) return "The pedal is in use by another program (pid " + std::to_string(holder_pid) + ").";
+    return "The pedal is in use by another program.";
+}
+
+// One exchange from the outside: refused while another runs, else marks the
+// link busy, opens the port (or takes the one a hold keeps open) and, at its
+// end, closes it unless a hold keeps it.
 class UsbLink::Exchange {
 public:
-    explicit Exchange(UsbLink& link) : link_(link) { link_.busy_ = true; }
+    Exchange(UsbLink& link, OpenLine line) : link_(link)
+    {
+        if (link_.busy_) {
+            // The running exchange keeps its own result.
+            link_.say("Pedal link busy: request refused.\n");
+            return;
+        }
+        link_.busy_ = true;
+        owner_ = true;
+        opened_ = link_.open(line);
+    }
     ~Exchange()
     {
-        link_.close_handle();
+        if (!owner_) return;
+        if (!link_.held()) link_.close_handle();
         link_.busy_ = false;
+    }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    bool opened() const { return opened_; }
+    // Why the exchange did not start.
+    LinkResult failure() const
+    {
+        if (!owner_) return {LinkStatus::busy, FT_OTHER_ERROR, 0, 0};
+        return link_.result_;
     }
 
 private:
     UsbLink& link_;
+    bool owner_ = false;
+    bool opened_ = false;
 };
 
 UsbLink::UsbLink(FtDriver& driver, Clock& clock) : driver_(driver), clock_(clock), stopwatch_(clock)
@@ -121,46 +365,64 @@ void UsbLink::close_handle()
     }
 }
 
-bool UsbLink::refuse_busy()
+void UsbLink::release()
 {
-    if (!busy_) return false;
-    say("Pedal link busy: request refused.\n");
-    return true;
+    if (--holds_ > 0) return;
+    holds_ = 0;
+    in_use_told_ = false;
+    if (!busy_) close_handle();
+}
+
+const LinkResult& UsbLink::fail(LinkStatus status, uint32_t bytes)
+{
+    // A port that went away is told as such, whatever step found it.
+    if (status_ == FT_IO_ERROR && status != LinkStatus::timeout) status = LinkStatus::vanished;
+    result_ = {status, status_, bytes, 0};
+    return result_;
+}
+
+const LinkResult& UsbLink::refuse(LinkStatus status)
+{
+    result_ = {status, status == LinkStatus::busy ? FtStatus(FT_OTHER_ERROR) : FtStatus(FT_INVALID_PARAMETER), 0, 0};
+    return result_;
 }
 
 bool UsbLink::open(OpenLine line)
 {
+    result_ = {};
+    if (handle_ != 0 && held()) {
+        // Kept open by the hold. Nothing from before this exchange may be
+        // taken for its answer: only what came in is dropped, so a request
+        // the pedal has not picked up yet still reaches it.
+        uint32_t queued = 0;
+        status_ = driver_.get_queue_status(handle_, &queued);
+        if (status_ == FT_OK && queued != 0) status_ = driver_.purge(handle_, FT_PURGE_RX);
+        if (status_ == FT_OK) {
+            say(line == OpenLine::SetUp ? "FT_OpenEx (open by description) successful. \n" : "Device opened. \n");
+            return true;
+        }
+        close_handle();   // gone since the last exchange: look for it again
+    }
     close_handle();
     status_ = driver_.open_by_description(kDescription, &handle_);
     if (status_ != FT_OK) {
         handle_ = 0;
-        if (line == OpenLine::WithCode) say("Device FAILED to open, error code : %d \n\n", int(status_));
-        else say("Device FAILED to open. \n");
+        switch (line) {
+        case OpenLine::WithCode: say("Device FAILED to open, error code : %d \n\n", int(status_)); break;
+        case OpenLine::Plain: say("Device FAILED to open. \n"); break;
+        case OpenLine::SetUp: say("FT_OpenEx (open by description) FAILED. Error code %d\n", int(status_)); break;
+        }
+        result_ = {LinkStatus::open_failed, status_, 0, 0};
+        if (const int pid = driver_.port_holder(); pid != 0) {
+            result_.status = LinkStatus::in_use;
+            result_.holder_pid = pid > 0 ? pid : 0;
+            if (!in_use_told_ && in_use_notice_) in_use_notice_(result_);
+            in_use_told_ = held();
+        }
         return false;
     }
-    say("Device opened. \n");
+    say(line == OpenLine::SetUp ? "FT_OpenEx (open by description) successful. \n" : "Device opened. \n");
     return true;
-}
-
-bool UsbLink::write_buffer(uint32_t len)
-{
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, len, &count_);
-    return status_ == FT_OK && count_ == len;
-}
-
-bool UsbLink::read_buffer(uint32_t len)
-{
-    count_ = 0;
-    status_ = driver_.read(handle_, buffer_, len, &count_);
-    return status_ == FT_OK && count_ == len;
-}
-
-bool UsbLink::send_command(uint32_t len)
-{
-    count_ = 0;
-    status_ = driver_.write(handle_, buffer_, len, &count_);
-    return status_ == FT_OK;
 }
 
 bool UsbLink::purge_both()
@@ -174,13 +436,6 @@ bool UsbLink::purge_at_end()
     const bool purged = purge_both();
     if (!purged) say("Purging buffers FAILED.\n\n");
     return purged;
-}
-
-int UsbLink::failure_code() const
-{
-    if (status_ != FT_OK) return int(status_);
-    if (count_ != 0) return int(count_);
-    return kTimeout;
 }
 
 bool UsbLink::wait_reply(uint32_t len, double limit, uint32_t& received)
@@ -198,16 +453,6 @@ bool UsbLink::wait_reply(uint32_t len, double limit, uint32_t& received)
         idle({LinkWait::Kind::Reply, len, limit - stopwatch_.elapsed() + kPastDeadline});
     }
     return stopwatch_.exceeded(limit);
-}
-
-bool UsbLink::await_reply(uint32_t len, double limit, const char* timeout_line)
-{
-    uint32_t received = 0;
-    if (!wait_reply(len, limit, received)) return true;
-    say("%s", timeout_line);
-    say("Number of bytes received : %d \n\n", int(received));
-    purge_both();
-    return false;
 }
 
 bool UsbLink::wait_drain(double limit, uint32_t& left)
@@ -228,20 +473,77 @@ bool UsbLink::wait_drain(double limit, uint32_t& left)
     return stopwatch_.exceeded(limit);
 }
 
+const LinkResult& UsbLink::exchange(const LinkRequest& rq)
+{
+    const Lines& l = rq.lines;
+    result_ = {};
+    if (rq.out > 0) {
+        count_ = 0;
+        status_ = driver_.write(handle_, buffer_, rq.out, &count_);
+        if (status_ != FT_OK || (rq.write == Write::whole && count_ != rq.out)) {
+            say(l.write_failed, int(status_));
+            if (l.written_count) say(l.written_count, int(count_));
+            fail(LinkStatus::write_failed, count_);
+            if (rq.on_write_failure == Purge::always || (rq.on_write_failure == Purge::if_moved && count_ != 0))
+                purge_both();
+            return result_;
+        }
+        say(l.write_ok, int(count_));
+        if (l.write_note) say("%s", l.write_note);
+        result_.bytes = count_;
+        if (rq.progress_written >= 0) {
+            progress_value(rq.progress_written);
+            progress_redraw();
+        }
+    }
+    if (rq.drain) {
+        uint32_t left = 0;
+        if (wait_drain(kReplyLimit, left)) {
+            say("%s", l.drain_timeout);
+            if (l.drained_count) say(l.drained_count, int(rq.out) - int(std::min(left, rq.out)));
+            fail(LinkStatus::timeout, left);
+            purge_both();
+            return result_;
+        }
+    }
+    if (rq.pause > 0) pause(rq.pause, true);
+    if (rq.reply == 0) return result_;
+
+    uint32_t received = 0;
+    if (wait_reply(rq.reply, rq.limit, received)) {
+        say("%s", l.reply_timeout);
+        say("Number of bytes received : %d \n\n", int(received));
+        fail(LinkStatus::timeout, received);
+        purge_both();
+        return result_;
+    }
+    count_ = 0;
+    status_ = driver_.read(handle_, buffer_, rq.reply, &count_);
+    const bool whole = status_ == FT_OK && count_ == rq.reply;
+    if (!whole) {
+        say(l.read_failed, int(status_));
+        say("Number of bytes read : %d \n\n", int(count_));
+        fail(LinkStatus::short_reply, count_);
+    } else {
+        if (l.read_ok) say(l.read_ok, int(rq.reply));
+        result_.bytes = count_;
+        if (rq.progress_read >= 0) {
+            progress_value(rq.progress_read);
+            progress_redraw();
+        }
+    }
+    if (rq.end == EndPurge::always || (rq.end == EndPurge::after_short_read && !whole)) {
+        if (!purge_at_end() && whole) fail(LinkStatus::purge_failed, count_);
+    }
+    return result_;
+}
+
 // ---------------------------------------------------------------------------
 
 bool UsbLink::setup_device(std::string& serial_out)
 {
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    close_handle();
-    status_ = driver_.open_by_description(kDescription, &handle_);
-    if (status_ != FT_OK) {
-        handle_ = 0;
-        say("FT_OpenEx (open by description) FAILED. Error code %d\n", int(status_));
-        return false;
-    }
-    say("FT_OpenEx (open by description) successful. \n");
+    Exchange ex(*this, OpenLine::SetUp);
+    if (!ex.opened()) return false;
 
     uint32_t devices = 0;
     driver_.create_device_info_list(&devices);
@@ -275,125 +577,66 @@ bool UsbLink::setup_device(std::string& serial_out)
     return true;
 }
 
-bool UsbLink::get_pedal_state()
+std::optional<PedalState> UsbLink::get_pedal_state()
 {
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return std::nullopt;
     buffer_[0] = cmd::kGetPedalState;
-    if (!send_command(1)) {
-        say("Get Pedal State command FAILED, error code : %d\n\n", int(status_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("Get Pedal State command successful (%d bytes written).\n", int(count_));
-    if (!await_reply(kPedalStateSize, kReplyLimit, "Get Pedal State TIMEOUT. \n\n")) return false;
-    const bool ok = read_buffer(kPedalStateSize);
-    if (!ok) {
-        say("Get Pedal State FAILED, error code : %d \n\n", int(status_));
-        say("Number of bytes read : %d \n\n", int(count_));
-    } else {
-        say("Get Pedal State successful (%d bytes read).\n\n", int(kPedalStateSize));
-    }
-    const bool purged = purge_at_end();
-    return ok && purged;
+    if (!exchange({.lines = kPedalStateLines, .out = 1, .write = Write::status, .reply = kPedalStateSize,
+                   .end = EndPurge::always})
+             .ok())
+        return std::nullopt;
+    return PedalState{buffer_[0], buffer_[1]};
 }
 
-bool UsbLink::get_globals()
+std::optional<GlobalsRecord> UsbLink::get_globals()
 {
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return std::nullopt;
     buffer_[0] = cmd::kGetGlobals;
-    if (!send_command(1)) {
-        say("Send GET_GLOBALS command FAILED, error code : %d\n\n", int(status_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("Send GET_GLOBALS command successful (%d bytes written).\n", int(count_));
-    if (!await_reply(kGlobalsSize, kReplyLimit, "Get Global Conf TIMEOUT. \n\n")) return false;
-    if (read_buffer(kGlobalsSize)) {
-        say("Get Global Conf successful (%d bytes read).\n\n", int(kGlobalsSize));
-        return true;
-    }
-    say("Get Global Conf FAILED, error code : %d \n\n", int(status_));
-    say("Number of bytes read : %d \n\n", int(count_));
-    purge_at_end();
-    return false;
+    if (!exchange({.lines = kGetGlobalsLines, .out = 1, .write = Write::status, .reply = kGlobalsSize,
+                   .end = EndPurge::after_short_read})
+             .ok())
+        return std::nullopt;
+    return GlobalsRecord::from_wire(buffer_);
 }
 
 bool UsbLink::set_globals(const uint8_t* block_a, const uint8_t* block_b)
 {
-    if (!block_a || !block_b) return false;
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    if (!block_a || !block_b) return refuse(LinkStatus::refused).ok();
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return false;
     buffer_[0] = cmd::kSetGlobals;
     std::memcpy(buffer_ + 1, block_a, kGlobalsTailSize);
     std::memcpy(buffer_ + 1 + kGlobalsTailSize, block_b, kGlobalsHeadSize);
-    if (!write_buffer(kSetGlobalsSize)) {
-        say("Send SET_GLOBALS command FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("'Send SET_GLOBALS command sucessful (%d bytes written).\n", int(count_));
-    return true;
+    return exchange({.lines = kSetGlobalsLines, .out = kSetGlobalsSize}).ok();
 }
 
 bool UsbLink::set_globals_record(const uint8_t* record)
 {
-    if (!record) return false;
+    if (!record) return refuse(LinkStatus::refused).ok();
     return set_globals(record + kGlobalsHeadSize, record);
 }
 
-int UsbLink::change_core(const PresetParameters& params)
+LinkResult UsbLink::change_core(const PresetParameters& params)
 {
-    if (refuse_busy()) return kBusy;
-    Exchange ex(*this);
-    if (!open(OpenLine::Plain)) return int(status_);
+    Exchange ex(*this, OpenLine::Plain);
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kChangeCore;
     std::memcpy(buffer_ + 1, params.data(), kPresetParametersSize);
-    if (!write_buffer(kChangeCoreSize)) {
-        say("Change Core (Preview) FAILED, error code : %d \n", int(status_));
-        say("Number of bytes written : %d \n\n", int(count_));
-        const int code = failure_code();
-        purge_both();
-        return code;
-    }
-    say("Change Core (Preview) successful (%d bytes written).\n", int(count_));
-    say("Verification is not done.\n\n");
-    return 0;
+    return exchange({.lines = kChangeCoreLines, .out = kChangeCoreSize, .on_write_failure = Purge::always});
 }
 
-bool UsbLink::read_all(std::span<uint8_t> dest)
+bool UsbLink::read_all(std::span<uint8_t> dest, const PartCheck& check)
 {
-    if (dest.size() < kPresetImageSize) return false;
-    return read_all_common(dest, nullptr, nullptr);
-}
-
-bool UsbLink::read_all_to_backup(std::FILE* file, const uint8_t* reference)
-{
-    if (!file && !reference) return false;
-    return read_all_common({}, file, reference);
-}
-
-bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const uint8_t* reference)
-{
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    if (dest.size() < kPresetImageSize) return refuse(LinkStatus::refused).ok();
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return false;
     progress_value(15);
     progress_redraw();
     buffer_[0] = cmd::kReadAll;
-    if (!send_command(1)) {
-        say("Write ReadAll command FAILED, error code : %d\n\n", int(status_));
-        if (count_ != 0) purge_both();
+    if (!exchange({.lines = kReadAllLines, .out = 1, .write = Write::status, .progress_written = 30}).ok())
         return false;
-    }
-    say("Write ReadAll command sucessful (%d bytes written).\n", int(count_));
-    progress_value(30);
-    progress_redraw();
 
     struct Part {
         uint32_t length;
@@ -401,176 +644,106 @@ bool UsbLink::read_all_common(std::span<uint8_t> dest, std::FILE* file, const ui
         double progress;
     };
     // The parameter blocks in buffer-sized parts, then the titles.
-    static constexpr uint32_t kParamsTail = kPresetImageTitlesOffset - 2 * kBufferSize;            // 96
-    static constexpr uint32_t kTitles = kPresetImageSize - kPresetImageTitlesOffset;                // 384
+    static constexpr uint32_t kParamsTail = kPresetImageTitlesOffset - 2 * kBufferSize;   // 96
+    static constexpr uint32_t kTitles = kPresetImageSize - kPresetImageTitlesOffset;       // 384
     static constexpr Part parts[] = {
-        {kBufferSize, 0, 50}, {kBufferSize, kBufferSize, 70}, {kParamsTail, 2 * kBufferSize, 70},
+        {kBufferSize, 0, 50},
+        {kBufferSize, kBufferSize, 70},
+        {kParamsTail, 2 * kBufferSize, 70},
         {kTitles, kPresetImageTitlesOffset, 90},
     };
-    bool all_ok = true;
+    LinkResult first_failure;
     for (int i = 0; i < 4; ++i) {
         const Part& part = parts[i];
         const bool titles = i == 3;
-        if (!await_reply(part.length, kReplyLimit,
-                         titles ? "ReadAll (Titles) TIMEOUT. \n\n" : "ReadAll (Params) TIMEOUT. \n\n"))
-            return false;
-        if (read_buffer(part.length)) {
-            if (titles) say("ReadAll (Titles) successful (%d bytes read).\n\n", int(part.length));
-            else say("ReadAll (Params) successful (%d bytes read).\n\n", int(part.length));
-        } else {
-            all_ok = false;
-            if (titles) say("ReadAll (Titles) FAILED, error code : %d \n\n", int(status_));
-            else say("ReadAll (Params) FAILED, error code : %d \n\n", int(status_));
-            say("Number of bytes read : %d \n\n", int(count_));
-        }
-        if (!dest.empty()) {
-            std::memcpy(dest.data() + part.offset, buffer_, part.length);
-        } else if (!titles && file) {
-            if (std::fwrite(buffer_, 1, part.length, file) != part.length) {
-                say("ReadAll (Params - Batch %d) has FAILED writing to backup file!\n", i + 1);
-                all_ok = false;
-            }
-        } else if (!titles) {
-            if (std::memcmp(buffer_, reference + part.offset, part.length) != 0) {
-                say("ReadBack (Params - Batch %d) has FAILED verification!\n", i + 1);
-                all_ok = false;
-            }
-        }
+        const LinkResult& got =
+            exchange({.lines = titles ? kReadAllTitlesLines : kReadAllParamsLines, .reply = part.length,
+                      .end = titles ? EndPurge::always : EndPurge::none});
+        if (got.status == LinkStatus::timeout) return false;
+        if (!got.ok() && first_failure.ok()) first_failure = got;
+        std::memcpy(dest.data() + part.offset, buffer_, part.length);
+        if (!titles && check && !check(i + 1, std::span<const uint8_t>(buffer_, part.length)) && first_failure.ok())
+            first_failure = {LinkStatus::rejected, FT_OK, part.length, 0};
         progress_value(part.progress);
         progress_redraw();
     }
-    const bool purged = purge_at_end();
-    return all_ok && purged;
+    if (!first_failure.ok() && result_.ok()) result_ = first_failure;
+    return result_.ok();
 }
 
-int UsbLink::write_data(const DspProgram& block, int dsp)
+LinkResult UsbLink::write_data(const DspProgram& block, int dsp)
 {
-    if (dsp != 0 && dsp != 1) return FT_INVALID_PARAMETER;
-    if (refuse_busy()) return kBusy;
-    Exchange ex(*this);
-    if (!open(OpenLine::Plain)) return int(status_);
+    if (dsp != 0 && dsp != 1) return refuse(LinkStatus::refused);
+    Exchange ex(*this, OpenLine::Plain);
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = dsp == 0 ? cmd::kWriteDataX : cmd::kWriteDataY;
-    if (!write_buffer(1)) {
-        say("Sending messageId FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        if (count_ != 0) purge_both();
-        return kTimeout;
-    }
-    say("Sending messageId successful (%d bytes written).\n", int(count_));
-    uint32_t left = 0;
-    if (wait_drain(kReplyLimit, left)) {
-        say("Waiting for pedal to receive first packet data TIMEOUT. \n\n");
-        purge_both();
-        return kTimeout;
+    // A message identifier that did not get out counts as the pedal not
+    // taking data: a timeout.
+    if (!exchange({.lines = kMessageIdLines, .out = 1, .drain = true}).ok()) {
+        if (result_.status == LinkStatus::write_failed || result_.status == LinkStatus::vanished)
+            result_.status = LinkStatus::timeout;
+        return result_;
     }
     std::memcpy(buffer_, block.data(), kDspProgramSize);
-    if (!write_buffer(kDspProgramSize)) {
-        say("Write Data (Preview) FAILED, error code : %d \n", int(status_));
-        say("Number of bytes written : %d \n\n", int(count_));
-        const int code = failure_code();
-        purge_both();
-        return code;
-    }
-    say("Write Data (Preview) successful (%d bytes written).\n", int(count_));
-    say("Verification is not done.\n\n");
-    return 0;
+    return exchange({.lines = kWriteDataLines, .out = kDspProgramSize, .on_write_failure = Purge::always});
 }
 
-int UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp)
+LinkResult UsbLink::get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out)
 {
-    if (refuse_busy()) return kBusy;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return int(status_);
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kGetArpData;
     buffer_[1] = algorithm_index;
     buffer_[2] = dsp;
     buffer_[3] = sequence;
-    if (!send_command(kGetArpSize)) {
-        say("Send GET_ARPDATA command FAILED, error code : %d\n\n", int(status_));
-        const int code = int(status_);
-        if (count_ != 0) purge_both();
-        return code;
-    }
-    say("Send GET_ARPDATA command successful (%d bytes written).\n", int(count_));
-    if (!await_reply(kArpSequenceSize, kReplyLimit, "Get Arp Data TIMEOUT. \n\n")) return kArpTimeout;
-    if (read_buffer(kArpSequenceSize)) {
-        say("Get Arp Data successful (%d bytes read).\n\n", int(kArpSequenceSize));
-        return 0;
-    }
-    say("Get Arp Data FAILED, error code : %d \n\n", int(status_));
-    say("Number of bytes read : %d \n\n", int(count_));
-    const int code = failure_code();
-    purge_at_end();
-    return code;
+    const LinkResult& got = exchange({.lines = kGetArpLines, .out = kGetArpSize, .write = Write::status,
+                                      .reply = kArpSequenceSize, .end = EndPurge::after_short_read});
+    if (got.ok() && out) *out = ArpSequence::from_bytes(buffer_, kArpSequenceSize);
+    return got;
 }
 
-int UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data)
+LinkResult UsbLink::set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data)
 {
-    if (!data) return FT_INVALID_PARAMETER;
-    if (refuse_busy()) return kBusy;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return int(status_);
+    if (!data) return refuse(LinkStatus::refused);
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kSetArpData;
     buffer_[1] = dsp;
     buffer_[2] = store;
     buffer_[3] = algorithm_index;
     buffer_[4] = sequence;
     std::memcpy(buffer_ + 5, data, kArpSequenceSize);
-    if (!write_buffer(kSetArpSize)) {
-        say("Send SET_ARPDATA command FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        const int code = failure_code();
-        purge_both();
-        return code;
-    }
-    say("Send SET_ARPDATA sucessful (%d bytes written).\n", int(count_));
-    return 0;
+    return exchange({.lines = kSetArpLines, .out = kSetArpSize, .on_write_failure = Purge::always});
 }
 
-bool UsbLink::read_preset(int slot)
+std::optional<PresetRecord> UsbLink::read_preset(int slot)
 {
     if (!slot_valid(slot)) {
         say("Read preset refused: slot %d does not exist.\n", slot);
-        return false;
+        refuse(LinkStatus::refused);
+        return std::nullopt;
     }
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return std::nullopt;
     progress_value(15);
     progress_redraw();
     buffer_[0] = uint8_t(cmd::kReadPresetFirst | (slot & cmd::kTargetMask));
-    if (!send_command(1)) {
-        say("Write preset address FAILED, error code : %d\n\n", int(status_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("Write preset address successful (%d bytes written).\n", int(count_));
-    progress_value(45);
-    progress_redraw();
-    if (!await_reply(kPresetRecordSize, kReplyLimit, "Read parameters & title TIMEOUT. \n\n")) return false;
-    const bool ok = read_buffer(kPresetRecordSize);
-    if (!ok) {
-        say("Read parameters & title FAILED, error code : %d \n\n", int(status_));
-        say("Number of bytes read : %d \n\n", int(count_));
-    } else {
-        say("Read parameters & title successful (%d bytes read).\n\n", int(kPresetRecordSize));
-        progress_value(75);
-        progress_redraw();
-    }
-    const bool purged = purge_at_end();
-    return ok && purged;
+    if (!exchange({.lines = kReadPresetLines, .out = 1, .write = Write::status, .reply = kPresetRecordSize,
+                   .end = EndPurge::always, .progress_written = 45, .progress_read = 75})
+             .ok())
+        return std::nullopt;
+    return record_from_bytes(buffer_);
 }
 
-int UsbLink::store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
+LinkResult UsbLink::store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
                           const DspProgram& program_x, const DspProgram& program_y)
 {
     if (!slot_valid(slot)) {
         say("Store preset refused: slot %d does not exist.\n", slot);
-        return FT_INVALID_PARAMETER;
+        return refuse(LinkStatus::refused);
     }
-    if (refuse_busy()) return kBusy;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return int(status_);
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return ex.failure();
     progress_value(5);
     progress_label("w o r k i n g ...");
     progress_redraw();
@@ -578,186 +751,79 @@ int UsbLink::store_preset(int slot, const PresetParameters& params, const Preset
     buffer_[0] = uint8_t(cmd::kStorePresetFirst | (slot & cmd::kTargetMask));
     std::memcpy(buffer_ + 1, params.data(), kPresetParametersSize);
     std::memcpy(buffer_ + 1 + kPresetParametersSize, title.text, kPresetTitleSize);
-    const uint32_t header = kStoreHeaderSize;
-    if (!write_buffer(header)) {
-        say("Sending parameters & title data FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        const int code = failure_code();
-        if (count_ != 0) purge_both();
-        return code;
-    }
-    say("Sending parameters & title data successful (%d bytes written).\n", int(count_));
-    progress_value(25);
-    progress_redraw();
-
-    uint32_t left = 0;
-    if (wait_drain(kReplyLimit, left)) {
-        say("Waiting for pedal to receive transmitted parameters & title data TIMEOUT. \n\n");
-        say("Number of transmitted bytes get read : %d \n\n", int(header) - int(std::min(left, header)));
-        purge_both();
-        return kTimeout;
-    }
-
-    pause(kStorePause, true);
+    if (!exchange({.lines = kStoreHeaderLines, .out = kStoreHeaderSize, .drain = true, .pause = kStorePause,
+                   .progress_written = 25})
+             .ok())
+        return result_;
 
     bool mismatch = false;
     const DspProgram* programs[2] = {&program_x, &program_y};
     for (int e = 0; e < 2; ++e) {
-        const bool x = e == 0;
         std::memcpy(buffer_, programs[e]->data(), kDspProgramSize);
-        if (!write_buffer(kDspProgramSize)) {
-            say(x ? "Write (Store) X-Data FAILED, error code : %d \n" : "Write (Store) Y-Data FAILED, error code : %d \n",
-                int(status_));
-            say("Number of bytes written : %d \n\n", int(count_));
-            const int code = failure_code();
-            purge_both();
-            return code;
-        }
-        say(x ? "Write (Store) X-Data successful (%d bytes written).\n"
-              : "Write (Store) Y-Data successful (%d bytes written).\n",
-            int(count_));
-        progress_value(x ? 50 : 75);
-        progress_redraw();
-
-        if (!await_reply(kDspProgramSize, kEchoLimit,
-                         x ? "Read X-Data back (verification) TIMEOUT. \n\n"
-                           : "Read Y-Data back (verification) TIMEOUT. \n\n"))
-            return kTimeout;
-        if (!read_buffer(kDspProgramSize)) {
-            say(x ? "Read X-Data back FAILED, error code : %d \n" : "Read Y-Data back FAILED, error code : %d \n",
-                int(status_));
-            say("Number of bytes read : %d \n\n", int(count_));
-            return failure_code();
-        }
+        if (!exchange({.lines = kStoreProgramLines[e], .out = kDspProgramSize, .on_write_failure = Purge::always,
+                       .reply = kDspProgramSize, .limit = kEchoLimit, .progress_written = e == 0 ? 50.0 : 75.0})
+                 .ok())
+            return result_;
         if (std::memcmp(buffer_, programs[e]->data(), kDspProgramSize) != 0) {
-            if (x) say("Errors detected in DSP-X data transfer. \n\n");
+            if (e == 0) say("Errors detected in DSP-X data transfer. \n\n");
             mismatch = true;
         }
     }
     progress_value(100);
     progress_redraw();
-    return mismatch ? kMismatch : 0;
+    if (mismatch) result_ = {LinkStatus::echo_mismatch, FT_OK, uint32_t(kDspProgramSize), 0};
+    return result_;
 }
 
 bool UsbLink::write_library_block(int block, const uint8_t* data)
 {
-    if (!data) return false;
+    if (!data) return refuse(LinkStatus::refused).ok();
     if (block < 0 || block >= kLibraryBlocks) {
         say("Library block %d refused: out of range.\n", block);
-        return false;
+        return refuse(LinkStatus::refused).ok();
     }
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return false;
     buffer_[0] = uint8_t(cmd::kLibraryBlockFirst | (block & cmd::kTargetMask));
-    if (!write_buffer(1)) {
-        say("Sending address FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("Sending address successful (%d bytes written).\n", int(count_));
-    uint32_t left = 0;
-    if (wait_drain(kReplyLimit, left)) {
-        say("Waiting for pedal to receive transmitted address data TIMEOUT. \n\n");
-        purge_both();
-        return false;
-    }
+    if (!exchange({.lines = kLibraryAddressLines, .out = 1, .drain = true}).ok()) return false;
     std::memcpy(buffer_, data, kLibraryBlockSize);
-    if (!write_buffer(kLibraryBlockSize)) {
-        say("Write Algo Library data FAILED, error code : %d \n", int(status_));
-        say("Number of bytes written : %d \n\n", int(count_));
-        purge_both();
-        return false;
-    }
-    say("Write Algo Library data successful (%d bytes written).\n", int(count_));
-    if (!await_reply(kLibraryBlockSize, kEchoLimit, "Read Back (verification) TIMEOUT. \n\n")) return false;
     // A short echo leaves part of the sent block in the buffer, where it
     // would pass the caller's comparison: only a whole echo counts.
-    if (read_buffer(kLibraryBlockSize)) {
-        say("Read Back successful (%d bytes read).\n", int(kLibraryBlockSize));
-        return true;
-    }
-    say("Read Back FAILED, error code : %d \n", int(status_));
-    say("Number of bytes read : %d \n\n", int(count_));
-    return false;
+    return exchange({.lines = kLibraryBlockLines, .out = kLibraryBlockSize, .on_write_failure = Purge::always,
+                     .reply = kLibraryBlockSize, .limit = kEchoLimit})
+        .ok();
 }
 
-int UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
+LinkResult UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
 {
-    if (!data) return FT_INVALID_PARAMETER;
-    if (refuse_busy()) return kBusy;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return int(status_);
+    if (!data) return refuse(LinkStatus::refused);
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return ex.failure();
     buffer_[0] = cmd::kFirmwarePage;
     buffer_[1] = uint8_t(address & 0xFF);
     buffer_[2] = uint8_t(address >> 8);
-    if (!write_buffer(kFirmwareAddressSize)) {
-        say("Sending command-ID and page address FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        const int code = failure_code();
-        if (count_ != 0) purge_both();
-        return code;
-    }
-    say("Sending command-ID and page address successful (%d bytes written).\n", int(count_));
-    uint32_t left = 0;
-    if (wait_drain(kReplyLimit, left)) {
-        say("Waiting for pedal to receive command & page-address data TIMEOUT. \n\n");
-        purge_both();
-        return kTimeout;
-    }
+    if (!exchange({.lines = kFirmwareAddressLines, .out = kFirmwareAddressSize, .drain = true}).ok())
+        return result_;
     std::memcpy(buffer_, data, kFirmwarePageSize);
-    if (!write_buffer(kFirmwarePageSize)) {
-        say("Sending page data FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        const int code = failure_code();
-        if (count_ != 0) purge_both();
-        return code;
-    }
-    say("Sending page data successful (%d bytes written).\n", int(count_));
-    if (!await_reply(kFirmwarePageSize, kReplyLimit, "Reading back verification status TIMEOUT. \n\n"))
-        return kTimeout;
-    if (!read_buffer(kFirmwarePageSize)) {
-        say("Reading back page data FAILED, error code : %d \n", int(status_));
-        say("Number of bytes read : %d \n\n", int(count_));
-        return failure_code();
-    }
-    say("Reading back page data successful (%d bytes read).\n\n", int(kFirmwarePageSize));
-    return 0;
+    return exchange({.lines = kFirmwarePageLines, .out = kFirmwarePageSize, .reply = kFirmwarePageSize});
 }
 
 bool UsbLink::set_version(uint8_t version, uint8_t patch)
 {
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return false;
     buffer_[0] = cmd::kSetVersion;
     buffer_[1] = version;
     buffer_[2] = patch;
-    if (!write_buffer(kSetVersionSize)) {
-        say("Set Version command FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("Set Version sucessful (%d bytes written).\n", int(count_));
-    return true;
+    return exchange({.lines = kSetVersionLines, .out = kSetVersionSize}).ok();
 }
 
 bool UsbLink::send_one_message()
 {
-    if (refuse_busy()) return false;
-    Exchange ex(*this);
-    if (!open(OpenLine::WithCode)) return false;
+    Exchange ex(*this, OpenLine::WithCode);
+    if (!ex.opened()) return false;
     buffer_[0] = cmd::kSendOneMessage;
-    if (!write_buffer(1)) {
-        say("'Send One Message' command FAILED, error code : %d \n", int(status_));
-        say("Number of bytes get written : %d \n\n", int(count_));
-        if (count_ != 0) purge_both();
-        return false;
-    }
-    say("'Send One Message' command sucessful (%d bytes written).\n", int(count_));
-    return true;
+    return exchange({.lines = kSendOneMessageLines, .out = 1}).ok();
 }
 
 } // namespace kv

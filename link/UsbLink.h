@@ -1,34 +1,83 @@
 #pragma once
-// The pedal link: every command the program sends to the pedal, each one a
-// self-contained exchange on the USB-serial bridge (open by description,
-// write the request, wait for the reply while the program stays alive, read,
-// clean up, close). Nothing stays open between commands.
+// The pedal link: every command the program sends to the pedal. A command is
+// one exchange on the USB-serial bridge: open the port, write the request,
+// wait for the reply while the program stays alive, read, clean up, close.
+// While an operation holds the link (hold()), the port is opened once, on the
+// first exchange, stays open and locked against other programs, and closes
+// when the hold ends; the console lines are the same either way.
 //
-// The link has one 512-byte buffer shared by every request and reply; a reply
-// is left there for the caller to pick up right after the call. Every step is
+// The link has one 512-byte buffer shared by every request and reply; the
+// last reply stays there (the echoes of library blocks and firmware pages are
+// compared from it; every other answer is returned typed). Every step is
 // reported on the console sink (standard output by default), long transfers
 // move the progress sink, and the waits go through the waiter, which wakes
 // when the data comes. This core never sees the toolkit: KV_UsbController
 // (link/ui/) adds the progress indicator and a waiter that runs the toolkit.
 //
-// Results: reads return bool (true = complete reply). Writes and previews
-// return an integer: 0 success, 100 timeout (1 for get_arp_data), 255 echo
-// mismatch (store_preset), otherwise the failing driver status or, when the
-// status was 0, the byte count of the failed step.
+// Results: every exchange says what happened as a LinkResult (also kept as
+// last_result()), with the driver status and the byte count beside it, never
+// in one integer. Reads return their answer typed (empty unless it came
+// whole) or bool. Where the window and the command line need the protocol's
+// integers (0 success, 100 timeout or 1 for Get Arp Data, 255 echo mismatch,
+// else the driver status or the short count), link_code() makes them.
 
 #include "link/FtDriver.h"
 #include "link/PedalWire.h"
 #include "link/Stopwatch.h"
 #include "platform/Clock.h"
 #include "preset/PresetRecord.h"
+#include "settings/GlobalsRecord.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
 namespace kv {
+
+struct LinkRequest;   // one request of a command, as the link's table gives it
+
+// What one exchange came to.
+enum class LinkStatus {
+    ok,
+    busy,            // another exchange of this link was still running
+    refused,         // an argument out of range (slot, block, engine): nothing sent
+    open_failed,     // the bridge could not be opened
+    in_use,          // another program holds the port (LinkResult::holder_pid)
+    write_failed,    // the driver failed or took fewer bytes than asked
+    timeout,         // the reply or the transmit drain missed its deadline
+    short_reply,     // the read failed or delivered fewer bytes than the reply
+    echo_mismatch,   // an echo came back whole but differed from what was sent
+    vanished,        // the port went away during the exchange
+    purge_failed,    // the reply came whole, but the queues could not be emptied
+    rejected,        // the caller's check of a part turned it down (Read All)
+};
+
+struct LinkResult {
+    LinkStatus status = LinkStatus::ok;
+    FtStatus driver = FT_OK;   // status of the driver call that failed (FT_OK when none did)
+    uint32_t bytes = 0;        // bytes moved by the step that ended the exchange
+    int holder_pid = 0;        // in_use: the program that holds the port, 0 when unknown
+
+    bool ok() const { return status == LinkStatus::ok; }
+};
+
+// The protocol's integer for a result: 0 ok, timeout_code for a timeout, 255
+// for an echo mismatch, FT_OTHER_ERROR when busy, otherwise the driver status,
+// else the byte count, else 100 (a step that moved nothing).
+int link_code(const LinkResult& result, int timeout_code = 100);
+// "ok", "timeout", ... for logs and tests.
+const char* link_status_name(LinkStatus status);
+// "The pedal is in use by another program (pid N)."
+std::string in_use_text(int holder_pid);
+
+// Get Pedal State's answer.
+struct PedalState {
+    uint8_t firmware_version = 0;   // major in the high nibble, minor in the low one
+    uint8_t pedal_mode = 0;         // bit 7 set: normal operation; bits 0..6 the patch
+};
 
 // Where the link shows how far a long transfer has come.
 class LinkProgress {
@@ -69,6 +118,28 @@ public:
     static constexpr int kBusy = FT_OTHER_ERROR;
 
     explicit UsbLink(FtDriver& driver, Clock& clock = system_clock());
+
+    // Keeps the port open and locked from the first exchange on until the
+    // last Hold ends (holds nest). An operation holds the link for its whole
+    // run, so that no other program gets between its exchanges.
+    class Hold {
+    public:
+        explicit Hold(UsbLink& link) : link_(&link) { ++link_->holds_; }
+        ~Hold() { link_->release(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        UsbLink* link_;
+    };
+    [[nodiscard]] Hold hold() { return Hold(*this); }
+    bool held() const { return holds_ > 0; }
+
+    // Called once per hold (once per exchange without one) when the port is
+    // held by another program; the window writes it on its board, the
+    // command line on standard error.
+    using InUseNotice = std::function<void(const LinkResult&)>;
+    void set_in_use_notice(InUseNotice notice) { in_use_notice_ = std::move(notice); }
     virtual ~UsbLink();
     UsbLink(const UsbLink&) = delete;
     UsbLink& operator=(const UsbLink&) = delete;
@@ -103,40 +174,41 @@ public:
     bool setup_device(std::string& serial_out);
 
     // --- commands (normal mode unless said) ---
-    // 0xC0, both modes: 2-byte reply in buffer() (firmware version, mode/patch).
-    bool get_pedal_state();
-    // 0xC1: 34-byte reply in buffer(), record bytes 3..33 first, then 0..2.
-    bool get_globals();
+    // 0xC0, both modes: the firmware version and mode, when the 2-byte reply came whole.
+    std::optional<PedalState> get_pedal_state();
+    // 0xC1: the global record (it travels as bytes 3..33, then 0..2).
+    std::optional<GlobalsRecord> get_globals();
     // 0xC2: block_a = record bytes 3..33 (31 bytes), block_b = bytes 0..2.
     bool set_globals(const uint8_t* block_a, const uint8_t* block_b);
     // The same from a whole 34-byte record.
     bool set_globals_record(const uint8_t* record);
     // 0xC3 + 35 bytes: live preview of a parameter block.
-    int change_core(const PresetParameters& params);
+    LinkResult change_core(const PresetParameters& params);
     // 0xC4: all parameter blocks and titles, 1504 bytes, into dest (which
-    // must hold at least that many; a smaller one is refused).
-    bool read_all(std::span<uint8_t> dest);
-    // 0xC4 again, but the 1120 parameter bytes are written to file (when
-    // given) or compared with reference (1120 bytes, when no file is given).
-    // The 384 title bytes are left in buffer().
-    bool read_all_to_backup(std::FILE* file, const uint8_t* reference);
+    // must hold at least that many; a smaller one is refused). check, when
+    // given, is called after each of the three parts of parameter blocks
+    // (batch 1 to 3) with that part; false from it marks the transfer failed
+    // (the check says why on the console).
+    using PartCheck = std::function<bool(int batch, std::span<const uint8_t> part)>;
+    bool read_all(std::span<uint8_t> dest, const PartCheck& check = {});
     // 0xC5 (dsp 0, DSP-X) or 0xC6 (dsp 1, DSP-Y), then the 512-byte program.
-    int write_data(const DspProgram& block, int dsp);
-    // 0xC7: one 32-byte arp sequence into buffer(). 0 success, 1 timeout.
-    int get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp);
+    LinkResult write_data(const DspProgram& block, int dsp);
+    // 0xC7: one 32-byte arp sequence, into *out when it came whole. The
+    // protocol's integer for it is link_code(result, kArpTimeout).
+    LinkResult get_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, ArpSequence* out = nullptr);
     // 0xC8: send (store = 0) or store (store = 1) a 32-byte arp sequence.
-    int set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data);
-    // 0x00 | slot: the 47-byte PresetRecord of slot 0..31 into buffer().
-    bool read_preset(int slot);
+    LinkResult set_arp_data(uint8_t algorithm_index, uint8_t sequence, uint8_t dsp, uint8_t store, const uint8_t* data);
+    // 0x00 | slot: the 47-byte PresetRecord of slot 0..31.
+    std::optional<PresetRecord> read_preset(int slot);
     // 0x40 | slot: header, then each program echoed back and compared.
-    int store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
+    LinkResult store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
                      const DspProgram& program_x, const DspProgram& program_y);
     // 0x80 | block (0..63): one 512-byte library block; its echo is left in
     // buffer(). True when the echo arrived whole.
     bool write_library_block(int block, const uint8_t* data);
     // Update mode, 0xC7 + address (little-endian), then a 256-byte page whose
-    // echo is left in buffer(). 0 on success.
-    int write_firmware_page(uint16_t address, const uint8_t* data);
+    // echo is left in buffer().
+    LinkResult write_firmware_page(uint16_t address, const uint8_t* data);
     // Update mode, 0xC8 + version + patch. True when written whole.
     bool set_version(uint8_t version, uint8_t patch);
     // Update mode, 0xCF: leave update mode. True when written whole.
@@ -157,6 +229,8 @@ public:
     FtDriver& driver() { return driver_; }
     // True while an exchange runs (a call made from the waiter then is refused).
     bool busy() const { return busy_; }
+    // What the last exchange came to.
+    const LinkResult& last_result() const { return result_; }
 
 protected:
     // Hooks for the progress sink, no-ops without one.
@@ -165,35 +239,29 @@ protected:
     void progress_redraw();
 
 private:
-    enum class OpenLine { WithCode, Plain };
+    enum class OpenLine { WithCode, Plain, SetUp };
     class Exchange;   // marks the link busy for one operation
 
     void say(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     void idle(const LinkWait& wait);
     void close_handle();
+    void release();
     bool open(OpenLine line);
-    // Writes the first len buffer bytes of a request that expects a reply;
-    // true when the driver reported no error (the reply wait sees the rest).
-    bool send_command(uint32_t len);
-    bool write_buffer(uint32_t len);
-    bool read_buffer(uint32_t len);
+    // The one exchange: writes the request, waits for the transmit queue,
+    // pauses, waits for the reply and reads it, as `request` says, and writes
+    // the console lines of its row. Leaves the result in result_.
+    const LinkResult& exchange(const LinkRequest& request);
+    // The purge that ends an exchange; reported when it fails.
+    bool purge_at_end();
+    bool purge_both();
     // Waits until `len` bytes are queued or limit seconds have passed.
     // True when the deadline was exceeded (checked after the loop).
     bool wait_reply(uint32_t len, double limit, uint32_t& received);
-    // wait_reply with its timeout handled: false after the deadline, once
-    // timeout_line and the bytes received are reported and the queues purged.
-    bool await_reply(uint32_t len, double limit, const char* timeout_line);
     // Waits for the transmit queue to empty. True on timeout; `left` holds
     // the bytes still queued at the last look.
     bool wait_drain(double limit, uint32_t& left);
-    bool purge_both();
-    // The purge that ends an exchange; reported when it fails.
-    bool purge_at_end();
-    bool refuse_busy();
-    // Failure code of a step: the status, else the short count, else the
-    // timeout code when nothing at all moved.
-    int failure_code() const;
-    bool read_all_common(std::span<uint8_t> dest, std::FILE* file, const uint8_t* reference);
+    const LinkResult& fail(LinkStatus status, uint32_t bytes);
+    const LinkResult& refuse(LinkStatus status);
 
     FtDriver& driver_;
     Clock& clock_;
@@ -203,6 +271,10 @@ private:
     uint32_t count_ = 0;
     uint8_t buffer_[kBufferSize] = {};
     bool busy_ = false;
+    int holds_ = 0;
+    bool in_use_told_ = false;   // this hold has told about the other program
+    LinkResult result_;
+    InUseNotice in_use_notice_;
     EventPump pump_;
     Waiter waiter_;
     Console console_;

@@ -13,31 +13,35 @@ namespace {
 // and the request for that sequence's data.
 constexpr double kSequenceSwitchPause = 0.04;
 
-void arp_line(Reporter& report, int code, bool saved)
+void arp_line(Reporter& report, const LinkResult& result, bool saved)
 {
-    if (code != 0) report.status(" Arp sequence read/write OFFLINE.");
+    if (!result.ok()) report.status(" Arp sequence read/write OFFLINE.");
     else report.status(saved ? "  Arp sequence saved to pedal." : "  Arp sequence read/write ok.");
 }
 
 // SET_ARPDATA has no answer: a pedal that is deaf or gone takes the bytes
 // without a word. A store counts only once the library gives the sequence
 // back as it was sent.
-int verify_stored(UsbLink& link, const ArpTarget& t, const ArpSequence& seq)
+LinkResult verify_stored(UsbLink& link, const ArpTarget& t, const ArpSequence& seq)
 {
-    const int code = link.get_arp_data(uint8_t(arp_index(t.algorithm)), t.selector, uint8_t(index_of(t.engine)));
-    if (code != 0) return code;
-    return std::equal(seq.bytes.begin(), seq.bytes.end(), link.buffer()) ? 0 : UsbLink::kMismatch;
+    ArpSequence got;
+    const LinkResult read =
+        link.get_arp_data(uint8_t(arp_index(t.algorithm)), t.selector, uint8_t(index_of(t.engine)), &got);
+    if (!read.ok()) return read;
+    if (got.bytes != seq.bytes) return {LinkStatus::echo_mismatch, FT_OK, uint32_t(kArpSequenceSize), 0};
+    return read;
 }
 
-int send_sequence(UsbLink& link, Reporter& report, const ArpTarget& t, const ArpSequence& seq, bool store)
+LinkResult send_sequence(UsbLink& link, Reporter& report, const ArpTarget& t, const ArpSequence& seq, bool store)
 {
-    int code = is_arp_algorithm(t.algorithm)
-                   ? link.set_arp_data(uint8_t(arp_index(t.algorithm)), t.selector,
-                                       uint8_t(index_of(t.engine)), store ? 1 : 0, seq.bytes.data())
-                   : UsbLink::kTimeout;   // nothing to address: never sent
-    if (code == 0 && store) code = verify_stored(link, t, seq);
-    arp_line(report, code, store);
-    return code;
+    // Nothing to address for an engine without an arp algorithm: never sent.
+    LinkResult sent = is_arp_algorithm(t.algorithm)
+                          ? link.set_arp_data(uint8_t(arp_index(t.algorithm)), t.selector,
+                                              uint8_t(index_of(t.engine)), store ? 1 : 0, seq.bytes.data())
+                          : LinkResult{LinkStatus::refused, FT_INVALID_PARAMETER, 0, 0};
+    if (sent.ok() && store) sent = verify_stored(link, t, seq);
+    arp_line(report, sent, store);
+    return sent;
 }
 
 } // namespace
@@ -45,23 +49,24 @@ int send_sequence(UsbLink& link, Reporter& report, const ArpTarget& t, const Arp
 SequenceFetch fetch_chosen_sequence(UsbLink& link, Reporter& report, const PresetParameters& params, Engine engine)
 {
     SequenceFetch r;
-    r.code = link.change_core(params);
-    if (r.code == 0) {
+    r.link = link.change_core(params);
+    if (r.link.ok()) {
         link.pause(kSequenceSwitchPause, true);
-        int code = 0;
-        r.sequence = fetch_sequence(link, params, engine, &code);
-        r.code = r.sequence ? 0 : (code != 0 ? code : UsbLink::kArpTimeout);
+        LinkResult fetched;
+        r.sequence = fetch_sequence(link, params, engine, &fetched);
+        // An engine that plays no arp algorithm has nothing to fetch: no answer.
+        r.link = r.sequence ? fetched : (fetched.ok() ? LinkResult{LinkStatus::timeout} : fetched);
     }
-    arp_line(report, r.code, false);
+    arp_line(report, r.link, false);
     return r;
 }
 
-int preview_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence)
+LinkResult preview_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence)
 {
     return send_sequence(link, report, target, sequence, false);
 }
 
-int save_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence)
+LinkResult save_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence)
 {
     return send_sequence(link, report, target, sequence, true);
 }

@@ -34,9 +34,9 @@ struct ArpTarget {
 };
 
 struct SequenceFetch {
-    int code = UsbLink::kArpTimeout;      // the first command that failed, 0 when both went through
-    std::optional<ArpSequence> sequence;  // what the pedal sent
-    bool ok() const { return code == 0 && sequence.has_value(); }
+    LinkResult link{LinkStatus::timeout};   // the first command that failed, ok when both went through
+    std::optional<ArpSequence> sequence;    // what the pedal sent
+    bool ok() const { return link.ok() && sequence.has_value(); }
 };
 
 // After the user chose another sequence for `engine` (the caller has put its
@@ -46,11 +46,11 @@ struct SequenceFetch {
 SequenceFetch fetch_chosen_sequence(UsbLink& link, Reporter& report, const PresetParameters& params, Engine engine);
 
 // SET_ARPDATA with store flag 0: the pedal plays the sequence, nothing is kept.
-int preview_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence);
+LinkResult preview_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence);
 
 // SET_ARPDATA with store flag 1: the sequence goes into the pedal's library
 // under the target's algorithm and selector.
-int save_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence);
+LinkResult save_sequence(UsbLink& link, Reporter& report, const ArpTarget& target, const ArpSequence& sequence);
 
 // Factory sequence `number` (0..3) of an arp algorithm (31..37) from the
 // table, which reads "<folder>/arpdata.bin" on first use. A file that cannot

@@ -204,11 +204,9 @@ AutoBackupResult auto_backup(UsbLink& link, Reporter& report, const std::string&
     };
 
     if (!link.read_all(r.image)) return failed("the pedal's presets could not be read.");
-    if (!link.get_globals()) return failed("the pedal's global settings could not be read.");
-    // The record travels as bytes 3 to 33, then 0 to 2.
-    const uint8_t* wire = link.buffer();
-    std::memcpy(r.globals.data() + 3, wire, kGlobalsRecordSize - 3);
-    std::memcpy(r.globals.data(), wire + (kGlobalsRecordSize - 3), 3);
+    const std::optional<GlobalsRecord> globals = link.get_globals();
+    if (!globals) return failed("the pedal's global settings could not be read.");
+    r.globals = globals->bytes;
 
     if (!make_folder(folder)) return failed("cannot create the folder " + folder + ": " + std::strerror(errno));
 

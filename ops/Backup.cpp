@@ -8,6 +8,8 @@
 #include "preset/ProgramImage.h"
 #include "preset/RecordCheck.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,22 +69,42 @@ WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image
         const SlotPrograms built = programs(params);
         // The image's own bytes are stored, so that the read-back compares
         // equal; only the programs come from the editor.
-        const int code = link.store_preset(slot, params, title, built.x, built.y);
-        if (code != 0) {
+        const LinkResult stored = link.store_preset(slot, params, title, built.x, built.y);
+        if (!stored.ok()) {
             r.failure = WriteAllResult::Failure::Store;
             r.slot = slot;
-            r.code = code;
+            r.link = stored;
             return r;
         }
         report.progress(100, kWorkingLabel, Bar::Level);
         report.count("slot", slot + 1, kSlotCount);
         link.pause(kStoreGap, true);
     }
-    if (!link.read_all_to_backup(nullptr, image.data()) ||
-        std::memcmp(link.buffer(), image.data() + kPresetImageTitlesOffset, kTitlesSize) != 0) {
-        r.failure = WriteAllResult::Failure::Verify;
-    }
+    if (!read_all_matches(link, image)) r.failure = WriteAllResult::Failure::Verify;
     return r;
+}
+
+bool read_all_to_file(UsbLink& link, std::FILE* file, PresetImage image)
+{
+    return link.read_all(image, [&](int batch, std::span<const uint8_t> part) {
+        if (std::fwrite(part.data(), 1, part.size(), file) == part.size()) return true;
+        link.console("ReadAll (Params - Batch " + std::to_string(batch) + ") has FAILED writing to backup file!\n");
+        return false;
+    });
+}
+
+bool read_all_matches(UsbLink& link, ConstPresetImage reference)
+{
+    std::array<uint8_t, kPresetImageSize> got{};
+    size_t offset = 0;
+    const bool read = link.read_all(got, [&](int batch, std::span<const uint8_t> part) {
+        const bool same = std::equal(part.begin(), part.end(), reference.begin() + std::ptrdiff_t(offset));
+        offset += part.size();
+        if (!same) link.console("ReadBack (Params - Batch " + std::to_string(batch) + ") has FAILED verification!\n");
+        return same;
+    });
+    return read && std::equal(got.begin() + kPresetImageTitlesOffset, got.end(),
+                              reference.begin() + kPresetImageTitlesOffset);
 }
 
 BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
@@ -106,8 +128,9 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
     AtomicFile out(path);
     if (!out.is_open()) return cannot_write(out.commit().message(), BackupResult::Outcome::CreateFailed);
 
-    bool transferred = link.read_all_to_backup(out.stream(), nullptr);
-    if (transferred) transferred = out.write(link.buffer(), kTitlesSize);
+    std::array<uint8_t, kPresetImageSize> image{};
+    bool transferred = read_all_to_file(link, out.stream(), image);
+    if (transferred) transferred = out.write(image.data() + kPresetImageTitlesOffset, kTitlesSize);
     // A disk that filled up is not the pedal's fault: say so as a file error.
     if (std::ferror(out.stream())) out.fail(errno);
     const bool file_failed = std::ferror(out.stream()) != 0;

@@ -25,6 +25,7 @@
 #include "link/UsbLink.h"
 #include "preset/PresetRecord.h"
 
+#include <cstdio>
 #include <functional>
 #include <span>
 #include <string>
@@ -62,7 +63,7 @@ struct WriteAllResult {
     enum class Failure { NoFailure, Store, Verify };
     Failure failure = Failure::NoFailure;
     int slot = -1;    // Store: the slot (0 to 31) whose store failed
-    int code = 0;     // Store: the store's result (100 timeout, 255 echo differed, ...)
+    LinkResult link;  // Store: the store's result
     bool ok() const { return failure == Failure::NoFailure; }
     // 0 success, 1 failure.
     int status() const { return ok() ? 0 : 1; }
@@ -74,6 +75,14 @@ struct WriteAllResult {
 // with the parameters compared to the image, and the titles compared. No
 // dialog and no status line: the caller reports.
 WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image, const ProgramsFor& programs);
+
+// ReadAll into image, its 1120 parameter bytes written to `file` batch by
+// batch as they come (each batch that cannot be written is said on the
+// console). True when the transfer and every write went through.
+bool read_all_to_file(UsbLink& link, std::FILE* file, PresetImage image);
+// ReadAll compared with `reference`: each parameter batch (a batch that
+// differs is said on the console) and the titles. True when all is equal.
+bool read_all_matches(UsbLink& link, ConstPresetImage reference);
 
 struct BackupResult {
     enum class Outcome { Written, CreateFailed, TransferFailed, WriteFailed };

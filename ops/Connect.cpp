@@ -23,19 +23,19 @@ bool PedalInfo::supported(uint8_t version_byte)
 }
 
 std::optional<ArpSequence> fetch_sequence(UsbLink& link, const PresetParameters& params, Engine engine,
-                                          int* code)
+                                          LinkResult* result)
 {
-    if (code) *code = 0;
+    if (result) *result = {};
     // Only the seven arp algorithms have sequences; a code beyond the
     // catalogue from a damaged preset asks nothing.
     const AlgorithmId algorithm = params.algorithm(engine);
     if (!is_arp_algorithm(algorithm)) return std::nullopt;
     const uint8_t selector = engine == Engine::X ? params.sp1_x : params.sp1_y;
-    const int result = link.get_arp_data(uint8_t(arp_index(algorithm)), selector, uint8_t(index_of(engine)));
-    if (code) *code = result;
-    // A failed read leaves whatever the buffer held before: never hand that on.
-    if (result != 0) return std::nullopt;
-    return ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
+    ArpSequence got;
+    const LinkResult read = link.get_arp_data(uint8_t(arp_index(algorithm)), selector, uint8_t(index_of(engine)), &got);
+    if (result) *result = read;
+    if (!read.ok()) return std::nullopt;
+    return got;
 }
 
 EngineSequences fetch_sequences(UsbLink& link, const PresetParameters& params)
@@ -69,8 +69,8 @@ EverythingRead read_everything(UsbLink& link, Reporter& report, PresetImage imag
         return r;
     }
 
-    if (link.read_preset(0)) {
-        r.slot0 = record_from_bytes(link.buffer());
+    if (const auto slot0 = link.read_preset(0)) {
+        r.slot0 = *slot0;
     } else if (!link.get_pedal_state()) {
         // Neither the preset nor the state: the pedal has gone since Read All.
         usb_problem(report, report.now());
@@ -98,6 +98,9 @@ ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetI
 
     std::string serial;
     if (!link.setup_device(serial)) {
+        r.outcome = ConnectOutcome::NotFound;
+        // Another program has it: the link has said so (its in-use notice).
+        if (link.last_result().status == LinkStatus::in_use) return r;
         if (interactive) report.alert(not_found_text());
         report.status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
         if (access_hint) {
@@ -109,13 +112,14 @@ ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetI
     }
     r.pedal.serial_number = serial;
 
-    if (!link.get_pedal_state()) {
+    const std::optional<PedalState> state = link.get_pedal_state();
+    if (!state) {
         usb_problem(report, report.now());
         r.outcome = ConnectOutcome::UsbProblem;
         return r;
     }
-    r.pedal.firmware_version = link.buffer()[0];
-    r.pedal.pedal_mode = link.buffer()[1];
+    r.pedal.firmware_version = state->firmware_version;
+    r.pedal.pedal_mode = state->pedal_mode;
 
     if (!r.pedal.normal()) {
         // The update panel takes over; the caller shows it. No status line.

@@ -45,10 +45,10 @@ using EngineSequences = std::array<std::optional<ArpSequence>, 2>;
 
 // GET_ARPDATA for one engine of `params`: its arp algorithm and sequence
 // selector. Nothing is asked for an engine that plays no arp algorithm (ids
-// 31 to 37); *code (when given) is then 0. Otherwise *code is the command's
-// result and the sequence is there only when it was 0.
+// 31 to 37); *result (when given) is then ok. Otherwise *result is the
+// command's result and the sequence is there only when it is ok.
 std::optional<ArpSequence> fetch_sequence(UsbLink& link, const PresetParameters& params, Engine engine,
-                                          int* code = nullptr);
+                                          LinkResult* result = nullptr);
 
 // fetch_sequence for each engine of `params`.
 EngineSequences fetch_sequences(UsbLink& link, const PresetParameters& params);

@@ -264,8 +264,7 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
 
     for (int i = 0; i < r.pages_total; ++i) {
         const std::vector<uint8_t> page = package.page(serial, i);
-        const int code = link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data());
-        if (code != 0) {
+        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data()).ok()) {
             // A timeout too: nothing says the page arrived.
             report.alert(page_failed_text());
             report.progress(100, "Update failed", Bar::Error);

@@ -14,8 +14,7 @@ constexpr double kStoreSettle = 0.1;   // seconds between SET_GLOBALS and the re
 
 std::optional<GlobalsRecord> read_globals(UsbLink& link)
 {
-    if (!link.get_globals()) return std::nullopt;
-    return GlobalsRecord::from_wire(link.buffer());
+    return link.get_globals();
 }
 
 std::string set_globals_failed_text()

@@ -18,16 +18,18 @@ bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
 
 } // namespace
 
-int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
+RecordStore store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
 {
+    RecordStore r;
     EditedPreset p;
     p.parameters = record.parameters;
     p.title = record.title;
     build(record.parameters, p.program_x, p.program_y);
     // store_preset reads the record back and compares it.
     const StoreResult stored = store_preset(link, slot, p);
-    if (stored.read_back_failed) return kVerifyFailed;
-    return stored.code;
+    r.link = stored.link;
+    r.stored = stored.ok() || stored.read_back_failed;
+    return r;
 }
 
 SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, const ProgramBuilder& build)
@@ -44,15 +46,16 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
         return r;
     };
 
-    if (!link.read_preset(from))
+    const std::optional<PresetRecord> from_record = link.read_preset(from);
+    if (!from_record)
         return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
-    r.first = record_from_bytes(link.buffer());
+    r.first = *from_record;
 
-    const int code = store_record_verified(link, to, r.first, build);
-    if (code != 0) {
+    const RecordStore stored = store_record_verified(link, to, r.first, build);
+    if (!stored.ok()) {
         r.failed_slot = to;
-        r.code = code;
-        return fail(code == kVerifyFailed ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
+        r.link = stored.link;
+        return fail(stored.stored ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
                     "  > " + preset_name(to) + " may be incomplete. Please try again.");
     }
     r.slots_changed = 1;
@@ -82,12 +85,12 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
         return r;
     };
 
-    if (!link.read_preset(a))
-        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
-    r.first = record_from_bytes(link.buffer());
-    if (!link.read_preset(b))
-        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
-    r.second = record_from_bytes(link.buffer());
+    const std::optional<PresetRecord> record_a = link.read_preset(a);
+    if (!record_a) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.first = *record_a;
+    const std::optional<PresetRecord> record_b = link.read_preset(b);
+    if (!record_b) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    r.second = *record_b;
 
     // Where the presets are kept when a store fails half way.
     const std::string kept = r.backup_path.empty()
@@ -98,10 +101,10 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
     for (const auto& step : steps) {
         const int target = step[0];
         const PresetRecord& record = target == b ? r.first : r.second;
-        const int code = store_record_verified(link, target, record, build);
-        if (code != 0) {
+        const RecordStore stored = store_record_verified(link, target, record, build);
+        if (!stored.ok()) {
             r.failed_slot = target;
-            r.code = code;
+            r.link = stored.link;
             if (r.backup_path.empty()) {
                 // Without a backup the records must at least be somewhere the user can find them.
                 for (const PresetRecord* rec : {&r.first, &r.second}) {
@@ -115,8 +118,7 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
                                  hex + "\n");
                 }
             }
-            return fail(code == kVerifyFailed ? SlotMoveResult::Outcome::VerifyFailed
-                                              : SlotMoveResult::Outcome::StoreFailed,
+            return fail(stored.stored ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
                         kept);
         }
         ++r.slots_changed;

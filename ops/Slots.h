@@ -46,7 +46,7 @@ struct SlotMoveResult {
     };
     Outcome outcome = Outcome::Refused;
     int failed_slot = -1;        // the slot whose store or check failed
-    int code = 0;                // StoreFailed: the store's result
+    LinkResult link;             // StoreFailed: the store's result
     PresetRecord first{};        // copy: the source; swap: slot a as it was
     PresetRecord second{};       // swap: slot b as it was
     int slots_changed = 0;       // slots stored and verified
@@ -67,11 +67,15 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
 SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const ProgramBuilder& build,
                           const std::string& backup_folder, OnBackupFailure on_failure);
 
+// What store_record_verified came to.
+struct RecordStore {
+    bool stored = false;   // the store went through (its programs echoed alike)
+    LinkResult link;       // the store's result, or the read-back's after it
+    bool ok() const { return stored && link.ok(); }
+};
+
 // A 47-byte record stored in `slot` with programs from `build`, the one retry,
-// then read back and compared. 0 when the slot now holds the record; the
-// store's result when it failed; kVerifyFailed when the read-back differed
-// or did not come.
-constexpr int kVerifyFailed = -1;
-int store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build);
+// then read back and compared: a read-back that differs is an echo mismatch.
+RecordStore store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build);
 
 } // namespace kv::ops

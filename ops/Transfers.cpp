@@ -11,9 +11,9 @@ namespace {
 
 constexpr double kOfflinePreviewGap = 0.05;   // between the four commands of an offline preview
 
-void parameter_change_line(Reporter& report, int code)
+void parameter_change_line(Reporter& report, const LinkResult& sent)
 {
-    report.status(code == 0 ? "  parameter change ok." : "  parameter change OFFLINE.");
+    report.status(sent.ok() ? "  parameter change ok." : "  parameter change OFFLINE.");
 }
 
 } // namespace
@@ -22,9 +22,9 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
 {
     SlotRead r;
     const LocalTime when = report.now();
-    if (link.read_preset(slot)) {
+    if (const auto record = link.read_preset(slot)) {
         r.ok = true;
-        r.record = record_from_bytes(link.buffer());
+        r.record = *record;
         r.sequences = fetch_sequences(link, r.record.parameters);
         report.status(when, "  Read operation from Preset " + std::to_string(slot + 1) + " OK.",
                       "  > Param setting as was saved in your pedal is now displayed.");
@@ -45,16 +45,18 @@ namespace {
 void store_and_read_back(UsbLink& link, int slot, const EditedPreset& p, StoreResult& r)
 {
     r.read_back_failed = false;
-    r.code = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
-    if (r.code != 0) return;
+    r.link = link.store_preset(slot, p.parameters, p.title, p.program_x, p.program_y);
+    if (!r.link.ok()) return;
     PresetRecord sent;
     sent.parameters = p.parameters;
     sent.title = p.title;
-    if (!link.read_preset(slot)) {
-        r.code = UsbLink::kTimeout;
+    const std::optional<PresetRecord> back = link.read_preset(slot);
+    if (!back) {
+        // Not retried: a read-back that does not come fails as a timeout does.
+        r.link = link.last_result();
         r.read_back_failed = true;
-    } else if (std::memcmp(link.buffer(), sent.data(), kPresetRecordSize) != 0) {
-        r.code = UsbLink::kMismatch;
+    } else if (std::memcmp(back->data(), sent.data(), kPresetRecordSize) != 0) {
+        r.link = {LinkStatus::echo_mismatch, FT_OK, uint32_t(kPresetRecordSize), 0};
         r.read_back_failed = true;
     }
 }
@@ -65,11 +67,11 @@ StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& p)
 {
     StoreResult r;
     store_and_read_back(link, slot, p, r);
-    if (r.code == UsbLink::kMismatch) {
+    if (r.link.status == LinkStatus::echo_mismatch) {
         link.console("--> Auto-retry triggered.\n");
         r.retried = true;
         store_and_read_back(link, slot, p, r);
-        if (r.code == 0) link.console("--> Auto-retry successful.\n");
+        if (r.link.ok()) link.console("--> Auto-retry successful.\n");
     }
     return r;
 }
@@ -96,10 +98,10 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
     PreviewResult r;
     switch (request) {
     case program_x:
-        r.code = link.write_data(p.program_x, 0);
+        r.link = link.write_data(p.program_x, 0);
         break;
     case program_y:
-        r.code = link.write_data(p.program_y, 1);
+        r.link = link.write_data(p.program_y, 1);
         break;
     case sequence_x:
     case sequence_y: {
@@ -108,24 +110,25 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
         // answers only for arp algorithms.
         const uint8_t algorithm = x ? p.parameters.algorithm_x : p.parameters.algorithm_y;
         const uint8_t selector = x ? p.parameters.sp1_x : p.parameters.sp1_y;
-        r.code = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1);
-        if (r.code == 0) r.sequence = ArpSequence::from_bytes(link.buffer(), kArpSequenceSize);
+        ArpSequence got;
+        r.link = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1, &got);
+        if (r.link.ok()) r.sequence = got;
         break;
     }
     case parameters:
     default:
-        r.code = link.change_core(p.parameters);
+        r.link = link.change_core(p.parameters);
         break;
     }
-    parameter_change_line(report, r.code);
+    parameter_change_line(report, r.link);
     return r;
 }
 
-int preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters)
+LinkResult preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters)
 {
-    const int code = link.change_core(parameters);
-    parameter_change_line(report, code);
-    return code;
+    const LinkResult sent = link.change_core(parameters);
+    parameter_change_line(report, sent);
+    return sent;
 }
 
 EngineSequences preview_offline(UsbLink& link, const EditedPreset& p)

@@ -38,11 +38,11 @@ struct SlotRead {
 SlotRead read_slot(UsbLink& link, Reporter& report, int slot);
 
 struct StoreResult {
-    int code = UsbLink::kTimeout;   // the last attempt's result, 0 when stored and verified
-    bool retried = false;           // the first check differed and the store ran again
-    bool read_back_failed = false;  // the failure was the read-back: kMismatch when the
-                                    // record differed, kTimeout when it did not come
-    bool ok() const { return code == 0; }
+    LinkResult link{LinkStatus::timeout};   // the last attempt's result; ok when stored and verified
+    bool retried = false;                   // the first check differed and the store ran again
+    bool read_back_failed = false;          // the failure was the read-back: an echo mismatch when
+                                            // the record differed, else why it did not come
+    bool ok() const { return link.ok(); }
 };
 
 // Store preset, then Read preset of the slot with the 47-byte record compared
@@ -57,7 +57,8 @@ StoreResult store_preset(UsbLink& link, int slot, const EditedPreset& preset);
 StoreResult write_slot(UsbLink& link, Reporter& report, int slot, const EditedPreset& preset);
 
 struct PreviewResult {
-    int code = 0;                              // the command's result, 0 = sent
+    LinkResult link;                           // the command's result
+    bool ok() const { return link.ok(); }
     std::optional<ArpSequence> sequence;       // sequence_x / sequence_y: what the pedal sent
 };
 
@@ -68,7 +69,7 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
 
 // Change Core with a parameter block and its status line (the expression
 // editor's mapping previews this way).
-int preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters);
+LinkResult preview_parameters(UsbLink& link, Reporter& report, const PresetParameters& parameters);
 
 // An offline preset played on the pedal: Change Core, Write Data X, Change
 // Core, Write Data Y with 50 ms between them (no events), then the arp

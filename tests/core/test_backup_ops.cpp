@@ -230,7 +230,7 @@ TEST_F(BackupTest, RestoreWhoseSeventhStoreFailsKeepsTheFirstSixAndReportsIt)
     EXPECT_EQ(r.outcome, ops::RestoreResult::Outcome::WriteFailed);
     EXPECT_EQ(r.write.failure, ops::WriteAllResult::Failure::Store);
     EXPECT_EQ(r.write.slot, 6);
-    EXPECT_EQ(r.write.code, UsbLink::kTimeout);
+    EXPECT_EQ(r.write.link.status, LinkStatus::timeout);
     const Bytes after = pedal_image();
     for (int s = 0; s < kSlotCount; ++s) {
         const Bytes& want = s < 6 ? Bytes(image.begin(), image.end()) : before;

@@ -239,6 +239,50 @@ TEST_F(CliSlotsTest, RestoringTheOldestOfTenSafetyBackupsKeepsItForTheNextTry)
     (void)first;
 }
 
+// One operation, one open: a command holds the pedal from its first exchange
+// to its end. A pedal another program holds is named, nothing is sent and
+// the command fails with status 1.
+TEST_F(CliSlotsTest, ACommandOpensThePedalOnceAndAPedalInUseIsNamed)
+{
+    const std::string file = drive + "/one.lop";
+    const std::string image = drive + "/all.bkp";
+    const std::vector<std::vector<std::string>> commands = {
+        {"list"},
+        {"read", "1", file},
+        {"write", "--yes", "--no-backup", "3", file},
+        {"copy", "--yes", "7", "12"},
+        {"swap", "--yes", "--no-backup", "1", "2"},
+        {"backup", image},
+        {"restore", "--yes", image},
+        {"globals", "show"},
+    };
+    for (const auto& args : commands) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        driver.clear_log();
+        ASSERT_EQ(run(args), 0) << err;
+        EXPECT_EQ(driver.open_count(), 1) << "the port stays open for the whole command";
+        EXPECT_EQ(driver.close_count(), 1);
+        EXPECT_FALSE(driver.is_open());
+    }
+
+    driver.set_held_by(4242);
+    for (const auto& args : commands) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        EXPECT_EQ(run(args), 1);
+        const std::string told = "The pedal is in use by another program (pid 4242).\n";
+        ASSERT_NE(err.find(told), std::string::npos) << err;
+        EXPECT_EQ(err.find(told), err.rfind(told)) << "said once";
+        EXPECT_EQ(err.find("no pedal found"), std::string::npos) << err;
+        EXPECT_TRUE(requests.empty());
+    }
+    driver.set_held_by(0);
+    EXPECT_EQ(run({"list"}), 0) << err;
+}
+
 TEST_F(CliSlotsTest, UsageErrorsSendNothing)
 {
     const std::vector<std::vector<std::string>> bad = {

@@ -235,7 +235,7 @@ Operation arp_save_operation()
 {
     static const ops::ArpTarget target{Engine::Y, AlgorithmId(kFirstArpAlgorithm + 2), 4};   // Sequence III
     return {"arp save", {},
-            [](Bench& b) { return ops::save_sequence(b.link, b.report, target, new_sequence()) == 0; },
+            [](Bench& b) { return ops::save_sequence(b.link, b.report, target, new_sequence()).ok(); },
             [](const Bench& b, const PedalMemory& before) {
                 const auto& now = b.pedal.memory().arp(2, 2);
                 return std::vector<int>{now == before.arp(2, 2) ? 0 : now == new_sequence().bytes ? 1 : -1};

@@ -4,6 +4,7 @@
 
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
+#include "ops/Backup.h"
 #include "platform/Clock.h"
 #include "preset/PresetRecord.h"
 #include "sim/PedalModel.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -234,18 +236,18 @@ TEST(LinkNoDevice, EveryOperationFailsWithoutWaiting)
         {"get_pedal_state", [&] { return !link.get_pedal_state(); }, with_code},
         {"get_globals", [&] { return !link.get_globals(); }, with_code},
         {"set_globals", [&] { return !link.set_globals_record(data); }, with_code},
-        {"change_core", [&] { return link.change_core(params) == FT_DEVICE_NOT_FOUND; }, plain},
+        {"change_core", [&] { return link_code(link.change_core(params)) == FT_DEVICE_NOT_FOUND; }, plain},
         {"read_all", [&] { return !link.read_all(image); }, with_code},
-        {"read_all_to_backup", [&] { return !link.read_all_to_backup(nullptr, data); }, with_code},
-        {"write_data", [&] { return link.write_data(program, 1) == FT_DEVICE_NOT_FOUND; }, plain},
-        {"get_arp_data", [&] { return link.get_arp_data(0, 0, 0) == FT_DEVICE_NOT_FOUND; }, with_code},
-        {"set_arp_data", [&] { return link.set_arp_data(0, 0, 0, 0, data) == FT_DEVICE_NOT_FOUND; }, with_code},
+        {"read_all_matches", [&] { return !ops::read_all_matches(link, image); }, with_code},
+        {"write_data", [&] { return link_code(link.write_data(program, 1)) == FT_DEVICE_NOT_FOUND; }, plain},
+        {"get_arp_data", [&] { return link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout) == FT_DEVICE_NOT_FOUND; }, with_code},
+        {"set_arp_data", [&] { return link_code(link.set_arp_data(0, 0, 0, 0, data)) == FT_DEVICE_NOT_FOUND; }, with_code},
         {"read_preset", [&] { return !link.read_preset(3); }, with_code},
         {"store_preset",
-         [&] { return link.store_preset(3, params, make_title("x"), program, program) == FT_DEVICE_NOT_FOUND; },
+         [&] { return link_code(link.store_preset(3, params, make_title("x"), program, program)) == FT_DEVICE_NOT_FOUND; },
          with_code},
         {"write_library_block", [&] { return !link.write_library_block(5, data); }, with_code},
-        {"write_firmware_page", [&] { return link.write_firmware_page(0x100, data) == FT_DEVICE_NOT_FOUND; },
+        {"write_firmware_page", [&] { return link_code(link.write_firmware_page(0x100, data)) == FT_DEVICE_NOT_FOUND; },
          with_code},
         {"set_version", [&] { return !link.set_version(0x23, 5); }, with_code},
         {"send_one_message", [&] { return !link.send_one_message(); }, with_code},
@@ -501,7 +503,7 @@ TEST_F(LinkTest, SetGlobalsShortWrite)
 TEST_F(LinkTest, ChangeCoreSendsC3AndTheParameterBlock)
 {
     const PresetParameters params = parameters_with(9);
-    EXPECT_EQ(link.change_core(params), 0);
+    EXPECT_EQ(link_code(link.change_core(params)), 0);
     Bytes expected{0xC3};
     for (size_t i = 0; i < kPresetParametersSize; ++i) expected.push_back(params.data()[i]);
     EXPECT_EQ(driver.writes()[0], expected);
@@ -516,7 +518,7 @@ TEST_F(LinkTest, ChangeCoreFailuresGiveStatusOrShortCount)
 {
     const PresetParameters params{};
     driver.fail_next_write(FT_IO_ERROR, 0);
-    EXPECT_EQ(link.change_core(params), FT_IO_ERROR);
+    EXPECT_EQ(link_code(link.change_core(params)), FT_IO_ERROR);
     EXPECT_EQ(console,
               "Device opened. \n"
               "Change Core (Preview) FAILED, error code : 4 \n"
@@ -524,17 +526,17 @@ TEST_F(LinkTest, ChangeCoreFailuresGiveStatusOrShortCount)
     EXPECT_EQ(driver.purge_count(), 1);
 
     driver.fail_next_write(FT_OK, 20);
-    EXPECT_EQ(link.change_core(params), 20);
+    EXPECT_EQ(link_code(link.change_core(params)), 20);
     // Nothing accepted and no error is still no success.
     driver.fail_next_write(FT_OK, 0);
-    EXPECT_EQ(link.change_core(params), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.change_core(params)), UsbLink::kTimeout);
 }
 
 TEST_F(LinkTest, WriteDataForDspYSendsC6ThenTheYBlock)
 {
     driver.set_wire_rate(11520);
     const DspProgram y = program_with(3);
-    EXPECT_EQ(link.write_data(y, 1), 0);
+    EXPECT_EQ(link_code(link.write_data(y, 1)), 0);
     ASSERT_EQ(driver.writes().size(), 2u);
     EXPECT_EQ(driver.writes()[0], Bytes{0xC6});
     EXPECT_EQ(driver.writes()[1], bytes_of(y.bytes, 512));
@@ -550,17 +552,17 @@ TEST_F(LinkTest, WriteDataForDspYSendsC6ThenTheYBlock)
 TEST_F(LinkTest, WriteDataForDspXSendsC5)
 {
     const DspProgram x = program_with(1);
-    EXPECT_EQ(link.write_data(x, 0), 0);
+    EXPECT_EQ(link_code(link.write_data(x, 0)), 0);
     EXPECT_EQ(driver.writes()[0], Bytes{0xC5});
     EXPECT_EQ(std::memcmp(pedal.playing().program_x.bytes, x.bytes, 512), 0);
-    EXPECT_EQ(link.write_data(x, 2), FT_INVALID_PARAMETER);
+    EXPECT_EQ(link_code(link.write_data(x, 2)), FT_INVALID_PARAMETER);
 }
 
 TEST_F(LinkTest, WriteDataStalledIdentifierTimesOut)
 {
     driver.set_transmit_stalled(true);
     const double t0 = clock.now();
-    EXPECT_EQ(link.write_data(program_with(0), 0), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_data(program_with(0), 0)), UsbLink::kTimeout);
     EXPECT_EQ(console,
               "Device opened. \n"
               "Sending messageId successful (1 bytes written).\n"
@@ -572,7 +574,7 @@ TEST_F(LinkTest, WriteDataStalledIdentifierTimesOut)
 TEST_F(LinkTest, WriteDataIdentifierFailureGivesTimeoutCode)
 {
     driver.fail_next_write(FT_IO_ERROR, 0);
-    EXPECT_EQ(link.write_data(program_with(0), 0), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_data(program_with(0), 0)), UsbLink::kTimeout);
     EXPECT_NE(console.find("Sending messageId FAILED, error code : 4 \nNumber of bytes get written : 0 \n\n"),
               std::string::npos);
 }
@@ -660,8 +662,9 @@ TEST_F(ReadAllTest, BackupWritesTheParametersAndLeavesTheTitles)
 {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(link.read_all_to_backup(file, nullptr));
-    EXPECT_EQ(bytes_of(link.buffer(), 384), Bytes(expected.begin() + 1120, expected.end()));
+    std::array<uint8_t, kPresetImageSize> image{};
+    ASSERT_TRUE(ops::read_all_to_file(link, file, image));
+    EXPECT_EQ(bytes_of(image.data() + 1120, 384), Bytes(expected.begin() + 1120, expected.end()));
     std::fseek(file, 0, SEEK_END);
     EXPECT_EQ(std::ftell(file), 1120);
     std::rewind(file);
@@ -680,7 +683,8 @@ TEST_F(ReadAllTest, BackupWriteFailureIsReportedPerBatch)
     std::fclose(make);
     std::FILE* file = std::fopen(path.c_str(), "rb");   // writes fail
     ASSERT_NE(file, nullptr);
-    EXPECT_FALSE(link.read_all_to_backup(file, nullptr));
+    std::array<uint8_t, kPresetImageSize> image{};
+    EXPECT_FALSE(ops::read_all_to_file(link, file, image));
     std::fclose(file);
     std::remove(path.c_str());
     EXPECT_NE(console.find("ReadAll (Params - Batch 1) has FAILED writing to backup file!\n"), std::string::npos);
@@ -689,13 +693,13 @@ TEST_F(ReadAllTest, BackupWriteFailureIsReportedPerBatch)
 
 TEST_F(ReadAllTest, VerificationComparesEachBatch)
 {
-    EXPECT_TRUE(link.read_all_to_backup(nullptr, expected.data()));
+    EXPECT_TRUE(ops::read_all_matches(link, expected));
     EXPECT_EQ(console.find("has FAILED verification"), std::string::npos);
 
     std::array<uint8_t, kPresetImageSize> changed = expected;
     changed[600] ^= 1;   // batch 2
     console.clear();
-    EXPECT_FALSE(link.read_all_to_backup(nullptr, changed.data()));
+    EXPECT_FALSE(ops::read_all_matches(link, changed));
     EXPECT_NE(console.find("ReadBack (Params - Batch 2) has FAILED verification!\n"), std::string::npos);
     EXPECT_EQ(console.find("Batch 1"), std::string::npos);
     EXPECT_EQ(console.find("Batch 3"), std::string::npos);
@@ -742,7 +746,7 @@ TEST_F(LinkTest, StorePresetSlot31WritesHeaderAndBothProgramsVerified)
     const DspProgram x = program_with(5);
     const DspProgram y = program_with(6);
     const double t0 = clock.now();
-    EXPECT_EQ(link.store_preset(31, params, title, x, y), 0);
+    EXPECT_EQ(link_code(link.store_preset(31, params, title, x, y)), 0);
 
     ASSERT_EQ(driver.writes().size(), 3u);
     Bytes header{0x5F};
@@ -774,7 +778,7 @@ TEST_F(LinkTest, StoreWithXEchoDifferingInItsLastByteStillSendsYAndReturns255)
     pedal.corrupt_next_echoes(1);
     const DspProgram x = program_with(5);
     const DspProgram y = program_with(6);
-    EXPECT_EQ(link.store_preset(2, parameters_with(1), make_title("a"), x, y), UsbLink::kMismatch);
+    EXPECT_EQ(link_code(link.store_preset(2, parameters_with(1), make_title("a"), x, y)), UsbLink::kMismatch);
     EXPECT_EQ(driver.writes().size(), 3u);
     EXPECT_EQ(console,
               "Device opened. \n"
@@ -794,7 +798,7 @@ TEST_F(ScriptedLinkTest, StoreWithOnlyYEchoDifferingReturns255Silently)
         out[0] ^= 0x01;
         return out;
     });
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kMismatch);
     EXPECT_EQ(console.find("Errors detected"), std::string::npos);
 }
@@ -804,7 +808,7 @@ TEST_F(ScriptedLinkTest, StoreEchoTimeoutWaitsTwoSeconds)
     pedal.expect_silent(48);
     pedal.expect_silent(512);
     const double t0 = clock.now();
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kTimeout);
     const double took = clock.now() - t0;
     EXPECT_GT(took, 2.0);
@@ -821,13 +825,13 @@ TEST_F(ScriptedLinkTest, StoreEchoLateButWithinTwoSecondsIsTaken)
     pedal.expect_echo(512);
     pedal.expect_echo(512);
     pedal.delay = 1.5;
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)), 0);
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))), 0);
 }
 
 TEST_F(LinkTest, StoreHeaderNotLeavingTimesOut)
 {
     driver.set_transmit_stalled(true);
-    EXPECT_EQ(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kTimeout);
     EXPECT_NE(console.find("Waiting for pedal to receive transmitted parameters & title data TIMEOUT. \n\n"
                            "Number of transmitted bytes get read : 0 \n\n"),
@@ -838,11 +842,11 @@ TEST_F(LinkTest, StoreHeaderNotLeavingTimesOut)
 TEST_F(LinkTest, StoreWriteFailuresGiveStatusOrCount)
 {
     driver.fail_next_write(FT_OK, 30);
-    EXPECT_EQ(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2)), 30);
+    EXPECT_EQ(link_code(link.store_preset(4, parameters_with(1), make_title("a"), program_with(1), program_with(2))), 30);
     EXPECT_NE(console.find("Sending parameters & title data FAILED, error code : 0 \n"
                            "Number of bytes get written : 30 \n\n"),
               std::string::npos);
-    EXPECT_EQ(link.store_preset(32, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(32, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               FT_INVALID_PARAMETER);
 }
 
@@ -850,7 +854,7 @@ TEST_F(ScriptedLinkTest, StorePedalVanishingAfterTheHeaderIsAnIoError)
 {
     pedal.expect_silent(48);
     pedal.vanish_when_done = true;
-    EXPECT_EQ(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               FT_IO_ERROR);
     EXPECT_NE(console.find("Write (Store) X-Data FAILED, error code : 4 \n"), std::string::npos);
 }
@@ -863,7 +867,7 @@ TEST_F(LinkTest, GetArpDataSendsIndexEngineSelectorAndReturnsTheSequence)
     ArpBytes seq{};
     for (size_t i = 0; i < seq.size(); ++i) seq[i] = uint8_t(0x30 + i);
     pedal.memory().set_arp(6, 2, seq);   // Arpeggiator, Sequence III
-    EXPECT_EQ(link.get_arp_data(6, 4, 1), 0);
+    EXPECT_EQ(link_code(link.get_arp_data(6, 4, 1), UsbLink::kArpTimeout), 0);
     EXPECT_EQ(driver.writes()[0], (Bytes{0xC7, 6, 1, 4}));
     EXPECT_EQ(bytes_of(link.buffer(), 32), Bytes(seq.begin(), seq.end()));
     EXPECT_EQ(console,
@@ -876,10 +880,10 @@ TEST_F(LinkTest, GetArpDataSendsIndexEngineSelectorAndReturnsTheSequence)
 TEST_F(LinkTest, GetArpDataTimeoutIsOne)
 {
     pedal.set_no_answer(true);
-    EXPECT_EQ(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout);
+    EXPECT_EQ(link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout), UsbLink::kArpTimeout);
     EXPECT_NE(console.find("Get Arp Data TIMEOUT. \n\n"), std::string::npos);
     driver.fail_next_write(FT_IO_ERROR, 0);
-    EXPECT_EQ(link.get_arp_data(0, 0, 0), FT_IO_ERROR);
+    EXPECT_EQ(link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout), FT_IO_ERROR);
     EXPECT_NE(console.find("Send GET_ARPDATA command FAILED, error code : 4\n\n"), std::string::npos);
 }
 
@@ -887,7 +891,7 @@ TEST_F(LinkTest, SetArpDataStoresTheSequence)
 {
     uint8_t seq[32];
     for (int i = 0; i < 32; ++i) seq[i] = uint8_t(0xA0 + i);
-    EXPECT_EQ(link.set_arp_data(3, 6, 0, 1, seq), 0);
+    EXPECT_EQ(link_code(link.set_arp_data(3, 6, 0, 1, seq)), 0);
     Bytes expected{0xC8, 0, 1, 3, 6};
     expected.insert(expected.end(), seq, seq + 32);
     EXPECT_EQ(driver.writes()[0], expected);
@@ -896,7 +900,7 @@ TEST_F(LinkTest, SetArpDataStoresTheSequence)
 
     driver.fail_next_write(FT_OK, 5);
     console.clear();
-    EXPECT_EQ(link.set_arp_data(3, 6, 0, 0, seq), 5);
+    EXPECT_EQ(link_code(link.set_arp_data(3, 6, 0, 0, seq)), 5);
     EXPECT_EQ(console,
               "Device opened. \n"
               "Send SET_ARPDATA command FAILED, error code : 0 \n"
@@ -976,7 +980,7 @@ TEST_F(LinkTest, FirmwarePageSendsAddressLittleEndianThenThePage)
     driver.set_wire_rate(11520);
     uint8_t page[256];
     for (int i = 0; i < 256; ++i) page[i] = uint8_t(255 - i);
-    EXPECT_EQ(link.write_firmware_page(0x0500, page), 0);
+    EXPECT_EQ(link_code(link.write_firmware_page(0x0500, page)), 0);
     ASSERT_EQ(driver.writes().size(), 2u);
     EXPECT_EQ(driver.writes()[0], (Bytes{0xC7, 0x00, 0x05}));
     EXPECT_EQ(driver.writes()[1], bytes_of(page, 256));
@@ -995,13 +999,13 @@ TEST_F(LinkTest, FirmwarePageTimeoutsAreFailures)
     pedal.set_update_mode(true);
     uint8_t page[256] = {};
     pedal.set_no_answer(true);
-    EXPECT_EQ(link.write_firmware_page(0, page), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_firmware_page(0, page)), UsbLink::kTimeout);
     EXPECT_NE(console.find("Reading back verification status TIMEOUT. \n\nNumber of bytes received : 0 \n\n"),
               std::string::npos);
 
     driver.set_transmit_stalled(true);
     console.clear();
-    EXPECT_EQ(link.write_firmware_page(0, page), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_firmware_page(0, page)), UsbLink::kTimeout);
     EXPECT_NE(console.find("Waiting for pedal to receive command & page-address data TIMEOUT. \n\n"),
               std::string::npos);
 }
@@ -1011,7 +1015,7 @@ TEST_F(LinkTest, FirmwarePageShortEcho)
     pedal.set_update_mode(true);
     uint8_t page[256] = {};
     driver.fail_next_read(FT_OK, 200);
-    EXPECT_EQ(link.write_firmware_page(0x100, page), 200);
+    EXPECT_EQ(link_code(link.write_firmware_page(0x100, page)), 200);
     EXPECT_NE(console.find("Reading back page data FAILED, error code : 0 \nNumber of bytes read : 200 \n\n"),
               std::string::npos);
 }
@@ -1054,21 +1058,21 @@ TEST_F(LinkTest, SetVersionAndSendOneMessage)
 TEST_F(LinkTest, StepsThatMovedNothingNeverReportSuccess)
 {
     driver.fail_next_read(FT_OK, 0);
-    EXPECT_EQ(link.get_arp_data(0, 0, 0), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout), UsbLink::kTimeout);
     EXPECT_NE(console.find("Get Arp Data FAILED, error code : 0 \n\nNumber of bytes read : 0 \n\n"),
               std::string::npos);
 
     driver.fail_next_write(FT_OK, 0);
-    EXPECT_EQ(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes)), UsbLink::kTimeout);
 
     driver.fail_next_write(FT_OK, 0);
-    EXPECT_EQ(link.store_preset(1, parameters_with(1), make_title("a"), program_with(1), program_with(2)),
+    EXPECT_EQ(link_code(link.store_preset(1, parameters_with(1), make_title("a"), program_with(1), program_with(2))),
               UsbLink::kTimeout);
 
     pedal.set_update_mode(true);
     uint8_t page[256] = {};
     driver.fail_next_read(FT_OK, 0);
-    EXPECT_EQ(link.write_firmware_page(0x100, page), UsbLink::kTimeout);
+    EXPECT_EQ(link_code(link.write_firmware_page(0x100, page)), UsbLink::kTimeout);
 }
 
 // ---------------------------------------------------------------------------
@@ -1084,8 +1088,8 @@ TEST_F(LinkTest, OperationStartedFromTheEventPumpIsRefused)
         clock.advance(0.001);
         if (!tried) {
             tried = true;
-            nested_bool = link.read_preset(3);
-            nested_int = link.change_core(PresetParameters{});
+            nested_bool = link.read_preset(3).has_value();
+            nested_int = link_code(link.change_core(PresetParameters{}));
         }
     });
     EXPECT_TRUE(link.get_pedal_state());
@@ -1108,6 +1112,111 @@ TEST_F(LinkTest, PauseRunsOnTheLinksClock)
     link.pause(1.0, false);
     EXPECT_EQ(pumps, pumped);   // no events during a plain pause
     EXPECT_GT(clock.now() - t0, 1.05);
+}
+
+
+// ---------------------------------------------------------------------------
+// One open per operation: a hold keeps the port open from the first exchange
+// to its end, with the console lines of separate exchanges.
+
+TEST(LinkHold, AWholeOperationOpensThePortOnceAndSaysTheSame)
+{
+    struct Run {
+        ManualClock clock;
+        PedalModel pedal{clock};
+        InProcessDriver driver{pedal, clock};
+        UsbLink link{driver, clock};
+        std::string console;
+        std::vector<std::string> results;
+
+        explicit Run(bool held)
+        {
+            link.set_console([this](const std::string& s) { console += s; });
+            link.set_event_pump([this] { clock.advance(0.001); });
+            std::optional<UsbLink::Hold> hold;
+            if (held) hold.emplace(link);
+            std::string serial;
+            std::array<uint8_t, kPresetImageSize> image{};
+            results.push_back(std::to_string(link.setup_device(serial)));
+            results.push_back(std::to_string(link.get_pedal_state().has_value()));
+            results.push_back(std::to_string(link.read_all(image)));
+            results.push_back(std::to_string(link_code(link.change_core(parameters_with(3)))));   // no reply, no purge
+            results.push_back(std::to_string(link.read_preset(4).has_value()));
+            results.push_back(std::to_string(
+                link_code(link.store_preset(4, parameters_with(5), make_title("held"), program_with(1), program_with(2)))));
+            results.push_back(std::to_string(link_code(link.get_arp_data(1, 2, 0), UsbLink::kArpTimeout)));
+            if (held) {
+                EXPECT_TRUE(driver.is_open()) << "open until the hold ends";
+                EXPECT_EQ(driver.close_count(), 0);
+            }
+        }
+    };
+    const Run apart(false);
+    const Run held(true);
+    EXPECT_EQ(held.console, apart.console);
+    EXPECT_EQ(held.results, apart.results);
+    EXPECT_EQ(held.driver.writes(), apart.driver.writes());
+    EXPECT_EQ(held.pedal.memory(), apart.pedal.memory());
+    EXPECT_EQ(apart.driver.open_count(), 7);
+    EXPECT_EQ(held.driver.open_count(), 1);
+    EXPECT_EQ(held.driver.close_count(), 1);
+    EXPECT_FALSE(held.driver.is_open());
+}
+
+TEST_F(LinkTest, APortThatGoesAwayUnderAHoldIsToldAsVanished)
+{
+    const UsbLink::Hold hold = link.hold();
+    ASSERT_TRUE(link.read_preset(2));
+    EXPECT_EQ(link.last_result().status, LinkStatus::ok);
+    EXPECT_EQ(link.last_result().bytes, kPresetRecordSize);
+    pedal.vanish_now();
+    console.clear();
+    EXPECT_FALSE(link.get_pedal_state());
+    // The kept port is found gone and the pedal looked for again.
+    EXPECT_EQ(console, "Device FAILED to open, error code : 2 \n\n");
+    EXPECT_EQ(link.last_result().status, LinkStatus::open_failed);
+    EXPECT_EQ(link_code(link.last_result()), int(FT_DEVICE_NOT_FOUND));
+}
+
+// What each failure is, beside the protocol's integer.
+TEST_F(LinkTest, ResultsSayWhatHappenedBesideTheCodes)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> fault;
+        std::function<int()> run;
+        LinkStatus status;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"timeout", [&] { pedal.set_reply_delay(5.0); },
+         [&] { return link_code(link.get_arp_data(0, 0, 0), UsbLink::kArpTimeout); }, LinkStatus::timeout, UsbLink::kArpTimeout},
+        {"short write", [&] { driver.fail_next_write(FT_OK, 18); },
+         [&] { return link_code(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes)); }, LinkStatus::write_failed, 18},
+        {"driver error", [&] { driver.fail_next_write(FT_IO_ERROR, 0); },
+         [&] { return link_code(link.change_core(parameters_with(1))); }, LinkStatus::vanished, int(FT_IO_ERROR)},
+        {"short read", [&] { driver.fail_next_read(FT_OK, 5); },
+         [&] { return int(link.read_preset(0).has_value()); }, LinkStatus::short_reply, 0},
+        {"echo", [&] { pedal.corrupt_next_echoes(1); },
+         [&] { return link_code(link.store_preset(0, parameters_with(1), make_title("a"), program_with(1), program_with(2))); },
+         LinkStatus::echo_mismatch, UsbLink::kMismatch},
+        {"refused", [] {}, [&] { return link_code(link.write_data(program_with(0), 7)); }, LinkStatus::refused,
+         int(FT_INVALID_PARAMETER)},
+    };
+    for (const Case& c : cases) {
+        pedal.set_reply_delay(0.0);
+        c.fault();
+        EXPECT_EQ(c.run(), c.code) << c.name;
+        EXPECT_EQ(link.last_result().status, c.status)
+            << c.name << ": " << link_status_name(link.last_result().status);
+        pedal.set_reply_delay(0.0);
+    }
+    // A short count and a driver status are never the same number: 18 bytes
+    // taken is write_failed with bytes 18, not the busy code's meaning.
+    driver.fail_next_write(FT_OK, 18);
+    link_code(link.set_arp_data(0, 0, 0, 0, program_with(0).bytes));
+    EXPECT_EQ(link.last_result().bytes, 18u);
+    EXPECT_EQ(link.last_result().driver, FT_OK);
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST_F(OpsArpTest, PreviewSendsStoreFlagZeroAndSaveStoresIntoTheLibrary)
     edited.set_step_count(5, false);
     const ops::ArpTarget target{Engine::X, kAlgorithmArpeggiator, uint8_t(arp_selector(1))};
 
-    EXPECT_EQ(ops::preview_sequence(link, report, target, edited), 0);
+    EXPECT_TRUE(ops::preview_sequence(link, report, target, edited).ok());
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(std::vector<uint8_t>(requests[0].head.begin(), requests[0].head.begin() + 5),
               (std::vector<uint8_t>{0xC8, 0, 0, 6, 2}));
@@ -95,7 +95,7 @@ TEST_F(OpsArpTest, PreviewSendsStoreFlagZeroAndSaveStoresIntoTheLibrary)
     EXPECT_EQ(ArpSequence::from_bytes(pedal.memory().arp(6, 1).data(), kArpSequenceSize), before);
 
     // The store, then the library's copy read back to verify it (SET_ARPDATA has no answer).
-    EXPECT_EQ(ops::save_sequence(link, report, target, edited), 0);
+    EXPECT_TRUE(ops::save_sequence(link, report, target, edited).ok());
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(std::vector<uint8_t>(requests[1].head.begin(), requests[1].head.begin() + 5),
               (std::vector<uint8_t>{0xC8, 0, 1, 6, 2}));
@@ -116,7 +116,7 @@ TEST_F(OpsArpTest, ASaveThePedalDidNotKeepIsReportedOffline)
     const ops::ArpTarget target{Engine::Y, kAlgorithmArpeggiator, uint8_t(arp_selector(2))};
     const auto before = pedal.memory().arp(6, 2);
     pedal.set_no_answer(true);
-    EXPECT_NE(ops::save_sequence(link, report, target, ramp(400, false)), 0);
+    EXPECT_FALSE(ops::save_sequence(link, report, target, ramp(400, false)).ok());
     EXPECT_EQ(pedal.memory().arp(6, 2), before);
     EXPECT_EQ(report.lines, std::vector<std::string>{" Arp sequence read/write OFFLINE."});
 }
@@ -141,7 +141,7 @@ TEST_F(OpsArpTest, ASilentPedalGivesTheOfflineLineAndNoSequenceFromTheStaleBuffe
     const ops::SequenceFetch half = ops::fetch_chosen_sequence(link, report, p, Engine::X);
     EXPECT_FALSE(half.ok());
     EXPECT_FALSE(half.sequence.has_value());
-    EXPECT_NE(half.code, 0);
+    EXPECT_FALSE(half.link.ok());
 
     EXPECT_EQ(report.lines, (std::vector<std::string>{" Arp sequence read/write OFFLINE.",
                                                       " Arp sequence read/write OFFLINE."}));
@@ -149,7 +149,7 @@ TEST_F(OpsArpTest, ASilentPedalGivesTheOfflineLineAndNoSequenceFromTheStaleBuffe
     // With no pedal at all a save fails too, and says so rather than "saved".
     driver.detach_all();
     report.lines.clear();
-    EXPECT_NE(ops::save_sequence(link, report, {Engine::Y, 31, 0}, ramp(0, true)), 0);
+    EXPECT_FALSE(ops::save_sequence(link, report, {Engine::Y, 31, 0}, ramp(0, true)).ok());
     EXPECT_EQ(report.lines, std::vector<std::string>{" Arp sequence read/write OFFLINE."});
     EXPECT_TRUE(report.dialogs.empty());
 }

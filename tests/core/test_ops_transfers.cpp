@@ -161,7 +161,7 @@ TEST_F(OpsTest, AStoreThatFailsTwiceOrTimesOutIsAFailure)
     ops::StoreResult r = ops::write_slot(link, report, 3, edited());
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.retried);
-    EXPECT_EQ(r.code, UsbLink::kMismatch);
+    EXPECT_EQ(r.link.status, LinkStatus::echo_mismatch);
     EXPECT_EQ(report.label, "Write error");
     EXPECT_EQ(report.bar, ops::Bar::Error);
     EXPECT_TRUE(report.has("   Write operation failed."));
@@ -172,7 +172,7 @@ TEST_F(OpsTest, AStoreThatFailsTwiceOrTimesOutIsAFailure)
     console.clear();
     pedal.set_no_answer(true);
     r = ops::write_slot(link, report, 3, edited());
-    EXPECT_EQ(r.code, UsbLink::kTimeout);
+    EXPECT_EQ(r.link.status, LinkStatus::timeout);
     EXPECT_FALSE(r.retried);
     EXPECT_EQ(console.find("Auto-retry"), std::string::npos);
 }
@@ -180,21 +180,21 @@ TEST_F(OpsTest, AStoreThatFailsTwiceOrTimesOutIsAFailure)
 TEST_F(OpsTest, PreviewsReachThePedalAndAPedalThatStopsAnsweringIsOffline)
 {
     ops::EditedPreset p = edited();
-    EXPECT_EQ(ops::preview_edit(link, report, parameters, p).code, 0);
+    EXPECT_TRUE(ops::preview_edit(link, report, parameters, p).ok());
     EXPECT_EQ(std::memcmp(&pedal.playing().parameters, &p.parameters, kPresetParametersSize), 0);
-    EXPECT_EQ(ops::preview_edit(link, report, program_y, p).code, 0);
+    EXPECT_TRUE(ops::preview_edit(link, report, program_y, p).ok());
     EXPECT_EQ(std::memcmp(&pedal.playing().program_y, &p.program_y, kDspProgramSize), 0);
     EXPECT_EQ(report.lines, (std::vector<std::string>{"  parameter change ok.", "  parameter change ok."}));
 
     p.parameters.algorithm_y = 33;   // ARP.FI: its sequence comes back
     p.parameters.sp1_y = 1;
     const ops::PreviewResult seq = ops::preview_edit(link, report, sequence_y, p);
-    EXPECT_EQ(seq.code, 0);
+    EXPECT_TRUE(seq.ok());
     EXPECT_TRUE(seq.sequence.has_value());
 
     pedal.vanish_now();
     report.lines.clear();
-    EXPECT_NE(ops::preview_edit(link, report, parameters, p).code, 0);
+    EXPECT_FALSE(ops::preview_edit(link, report, parameters, p).ok());
     EXPECT_EQ(report.lines, std::vector<std::string>{"  parameter change OFFLINE."});
 }
 

@@ -186,6 +186,60 @@ TEST(SerialPort, SecondOpenIsRefusedWhileTheFirstIsHeld)
     EXPECT_EQ(second.close(b), FT_INVALID_HANDLE);
 }
 
+// Another program holding the port is named by its process id, and the link
+// says so once per operation.
+TEST(SerialPort, AnotherProgramHoldingThePortIsNamed)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    DevicesFile file("holder");
+    file.add(pty.slave + "\tBrakwell Tessivar\tTSV0003");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SerialDriver holder;
+        FtHandle h = 0;
+        const char said = holder.open_path(pty.slave, &h) == FT_OK ? 'y' : 'n';
+        if (::write(ready[1], &said, 1) != 1) _exit(1);
+        for (;;) pause();
+    }
+    char said = 0;
+    ASSERT_EQ(::read(ready[0], &said, 1), 1);
+    ASSERT_EQ(said, 'y');
+
+    SerialDriver second;
+    FtHandle b = 0;
+    EXPECT_EQ(second.open_by_description("Brakwell Tessivar", &b), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(second.port_holder(), int(child));
+
+    UsbLink link(second);
+    std::string console;
+    std::vector<std::string> notices;
+    link.set_console([&](const std::string& text) { console += text; });
+    link.set_in_use_notice([&](const LinkResult& r) { notices.push_back(in_use_text(r.holder_pid)); });
+    {
+        const UsbLink::Hold hold = link.hold();
+        EXPECT_FALSE(link.get_pedal_state());
+        EXPECT_FALSE(link.read_preset(1));
+    }
+    EXPECT_EQ(link.last_result().status, LinkStatus::in_use);
+    EXPECT_EQ(link.last_result().holder_pid, int(child));
+    ASSERT_EQ(notices.size(), 1u) << "once per operation";
+    EXPECT_EQ(notices[0], "The pedal is in use by another program (pid " + std::to_string(child) + ").");
+    EXPECT_EQ(console, "Device FAILED to open, error code : 3 \n\nDevice FAILED to open, error code : 3 \n\n");
+
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    // Free again once the other program has ended.
+    EXPECT_EQ(second.open_by_description("Brakwell Tessivar", &b), FT_OK);
+    EXPECT_EQ(second.port_holder(), 0);
+    second.close(b);
+}
+
 TEST(SerialPort, RawBytesBothWaysWithQueueCounts)
 {
     Pty pty;
@@ -420,7 +474,7 @@ TEST_F(LinkOverPty, SetupStateAndPreset)
         for (size_t i = 0; i < kDspProgramSize; ++i) p.bytes[i] = uint8_t(i ^ 0xA5);
         return p;
     }();
-    EXPECT_EQ(link.store_preset(9, pedal.slot(9)->parameters, make_title("Stored"), x, x), 0) << console;
+    EXPECT_EQ(link_code(link.store_preset(9, pedal.slot(9)->parameters, make_title("Stored"), x, x)), 0) << console;
     EXPECT_EQ(std::memcmp(pedal.slot(9)->program_x.bytes, x.bytes, kDspProgramSize), 0);
 }
 

@@ -431,7 +431,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     int stored = -1;
     {
         Korvane::WriteGuard guard(w);
-        stored = w.usb->store_preset(5, params, make_title("Kept"), x, x);
+        stored = link_code(w.usb->store_preset(5, params, make_title("Kept"), x, x));
     }
     Fl::remove_timeout(leave, &w);
     EXPECT_EQ(stored, 0);

@@ -82,7 +82,7 @@ TEST_F(UsbControllerTest, TransfersMoveTheIndicator)
     EXPECT_EQ(usb->progress->value(), 75.0f);
 
     const PedalSlot* slot = pedal.slot(4);
-    EXPECT_EQ(usb->store_preset(4, slot->parameters, make_title("Moved"), slot->program_x, slot->program_y), 0);
+    EXPECT_EQ(link_code(usb->store_preset(4, slot->parameters, make_title("Moved"), slot->program_x, slot->program_y)), 0);
     EXPECT_EQ(usb->progress->value(), 100.0f);
     EXPECT_STREQ(usb->progress->label(), "w o r k i n g ...");
 
@@ -112,7 +112,7 @@ struct Nested {
 void try_during_wait(void* data)
 {
     auto* n = static_cast<Nested*>(data);
-    if (n->runs++ == 0) n->result = n->usb->read_preset(1);
+    if (n->runs++ == 0) n->result = n->usb->read_preset(1).has_value();
 }
 
 TEST_F(UsbControllerTest, EventsRunDuringAWaitAndCannotStartASecondExchange)
@@ -198,7 +198,7 @@ TEST(UsbControllerOnAPort, TheWaitRunsTheToolkitAndWakesOnTheReply)
                   "Last Slot   ");
         DspProgram x{};
         for (size_t i = 0; i < kDspProgramSize; ++i) x.bytes[i] = uint8_t(i * 11);
-        EXPECT_EQ(usb.store_preset(4, default_parameters(), make_title("Port"), x, x), 0);
+        EXPECT_EQ(link_code(usb.store_preset(4, default_parameters(), make_title("Port"), x, x)), 0);
         EXPECT_EQ(std::memcmp(pedal.model.slot(4)->program_y.bytes, x.bytes, kDspProgramSize), 0);
         EXPECT_GE(pedal.served, 3);
     }
