@@ -65,8 +65,8 @@ pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
   for _ in $(seq 1 200); do [[ "$(shown_windows)" -le "$before" ]] && break; sleep 0.1; done
   settle 1
 }
-# Waits until the pointer is over the main window (keys go to the window
-# under the pointer: there is no window manager).
+# Waits until the pointer is over the main window, and gives it the keyboard
+# focus (there is no window manager to do either).
 pointer_in_window() {
   local geo wx wy ww wh px py
   geo="$(xdotool getwindowgeometry "$win" 2>/dev/null)"
@@ -76,8 +76,12 @@ pointer_in_window() {
   wh="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\2/p' <<<"$geo")"
   for _ in $(seq 1 50); do
     eval "$(xdotool getmouselocation --shell 2>/dev/null | grep -E '^[XY]=' | sed 's/^/p/')"
-    [[ -n "${pX:-}" && "$pX" -ge "$wx" && "$pX" -lt $((wx + ww)) && "$pY" -ge "$wy" && "$pY" -lt $((wy + wh)) ]] &&
+    if [[ -n "${pX:-}" && "$pX" -ge "$wx" && "$pX" -lt $((wx + ww)) && "$pY" -ge "$wy" && "$pY" -lt $((wy + wh)) ]]; then
+      # The keyboard focus too: a window of an earlier test on this display
+      # may have taken it and gone, leaving it nowhere.
+      xdotool windowfocus "$win" 2>/dev/null || true
       return 0
+    fi
     xdotool mousemove --window "$win" 700 470
     sleep 0.1
   done
