@@ -3,7 +3,15 @@
 #include "platform/Platform.h"
 #include "widgets/LiteralLabel.h"
 
+#include <algorithm>
+#include <memory>
+
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 
@@ -15,8 +23,73 @@ void Dialogs::alert(const std::string& text) { fl_alert("%s", literal_label(text
 
 void Dialogs::message(const std::string& text) { fl_message("%s", literal_label(text).c_str()); }
 
+namespace {
+
+// A question whose first button is "Cancel" asks before something is done
+// that cannot be undone (a reset, an overwrite, a discarded edit). The
+// toolkit's own question makes the second button the one Enter presses, so
+// these get a dialog of their own where Enter and Escape both answer Cancel.
+struct Pick {
+    int* answer;
+    int index;
+};
+
+int cautious_choice(const std::string& text, const char* b0, const char* b1, const char* b2)
+{
+    const std::string label = literal_label(text);
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    int text_w = 0, text_h = 0;
+    fl_measure(label.c_str(), text_w, text_h);
+    const int w = std::max(410, std::min(text_w, 900) + 80);
+    const int box_h = std::max(text_h, 50);
+    const int h = box_h + 55;
+
+    int answer = -1;
+    Pick picks[3] = {{&answer, 0}, {&answer, 1}, {&answer, 2}};
+    Fl_Window win(w, h, "Question");
+    Fl_Box icon(10, 10, 50, 50, "?");
+    icon.box(FL_THIN_UP_BOX);
+    icon.labelfont(FL_TIMES_BOLD);
+    icon.labelsize(34);
+    icon.color(FL_WHITE);
+    icon.labelcolor(FL_BLUE);
+    Fl_Box message(70, 10, w - 80, box_h);
+    message.copy_label(label.c_str());
+    message.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+    // Laid out as the toolkit's question: the first button on the right.
+    const char* names[3] = {b0, b1, b2};
+    std::unique_ptr<Fl_Button> buttons[3];
+    int x = w - 100;
+    for (int i = 0; i < 3; ++i) {
+        if (!names[i]) continue;
+        if (i == 0) buttons[i] = std::make_unique<Fl_Return_Button>(x, h - 33, 90, 23);
+        else buttons[i] = std::make_unique<Fl_Button>(x, h - 33, 90, 23);
+        buttons[i]->copy_label(names[i]);
+        buttons[i]->callback(
+            [](Fl_Widget*, void* data) {
+                const auto* p = static_cast<Pick*>(data);
+                *p->answer = p->index;
+            },
+            &picks[i]);
+        x -= 100;
+    }
+    win.end();
+    // The close box and Escape are Cancel too.
+    win.callback([](Fl_Widget*, void* data) { *static_cast<int*>(data) = 0; }, &answer);
+    win.set_modal();
+    win.hotspot(buttons[0].get());
+    buttons[0]->take_focus();
+    win.show();
+    while (answer < 0 && win.shown()) Fl::wait();
+    win.hide();
+    return answer < 0 ? 0 : answer;
+}
+
+} // namespace
+
 int Dialogs::choice(const std::string& text, const char* b0, const char* b1, const char* b2)
 {
+    if (b0 && b1 && std::string(b0) == "Cancel") return cautious_choice(text, b0, b1, b2);
     return fl_choice("%s", b0, b1, b2, literal_label(text).c_str());
 }
 

@@ -14,7 +14,8 @@ public:
     virtual ~Dialogs() = default;
     virtual void alert(const std::string& text);            // fl_alert
     virtual void message(const std::string& text);          // fl_message
-    // fl_choice: returns 0, 1 or 2 for the button pressed (b0 is the leftmost).
+    // fl_choice: returns 0, 1 or 2 for the button pressed. A question whose
+    // b0 is "Cancel" takes Enter, Escape and the close box as Cancel (0).
     virtual int choice(const std::string& text, const char* b0, const char* b1, const char* b2);
     // Native file chooser. Returns the chosen paths (empty when cancelled).
     virtual std::vector<std::string> choose_files(const std::string& title, const std::string& filter,

@@ -41,6 +41,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Menu_Item.H>
@@ -511,9 +512,12 @@ void Korvane::draw()
         fl_draw(pedal_in_use_.empty() ? "Pedal not found." : pedal_in_use_.c_str(), 15, 45);
     }
 
-    fl_font(FL_HELVETICA, 12);
-    fl_color(kCaptionColor);
-    fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+    // The maker's notice, unless the MIDI panel lies over its place.
+    if (!(midi_conf_panel && midi_conf_panel->visible())) {
+        fl_font(FL_HELVETICA, 12);
+        fl_color(kCaptionColor);
+        fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+    }
 }
 
 int Korvane::handle(int event)
@@ -595,12 +599,14 @@ void Korvane::tab_changed()
             dashboard->deactivate();
         }
     }
+    place_compare();
     redraw();
 }
 
 void Korvane::infographic_toggled()
 {
     if (infographic_button->value()) {
+        end_compare();
         dashboard->deactivate();
         if (!dashboard->visible()) {
             tabs->value(dashboard);
@@ -611,18 +617,25 @@ void Korvane::infographic_toggled()
     } else if (!modal_panel_shown()) {
         dashboard->activate();
     }
+    place_compare();
     redraw();
 }
 
 void Korvane::templates_toggled()
 {
     if (templates_button->value()) {
+        end_compare();
         dashboard->set_template_controls_active(false);
+        unlock(template_locked_);
+        template_locked_ = lock_under(template_panel, dashboard);
         template_panel->show();
     } else {
         template_panel->hide();
+        unlock(template_locked_);
+        template_locked_.clear();
         dashboard->set_template_controls_active(true);
     }
+    place_compare();
     redraw();
 }
 
@@ -715,7 +728,8 @@ bool Korvane::connect(bool interactive)
     if (!r.online()) {
         // What the slots hold is no longer known: nothing counts as unsaved.
         history_.forget_stored();
-        compare_button->deactivate();
+        compare_ready_ = false;
+        place_compare();
         refresh_unsaved_mark();
     }
     text_board->scroll_to_status_lines();
@@ -752,6 +766,7 @@ bool Korvane::connect(bool interactive)
 
 void Korvane::show_update_mode(bool at_start)
 {
+    end_compare();
     dashboard->deactivate();
     preset_panel->deactivate();
     transport_panel->deactivate();
@@ -760,6 +775,7 @@ void Korvane::show_update_mode(bool at_start)
     update_panel->set_installed_version(firmware_major(), firmware_minor(), firmware_patch());
     update_panel->ready_buttons();
     update_panel->show();
+    place_compare();
     if (at_start) {
         templates_button->deactivate();
         connect_button->deactivate();
@@ -784,6 +800,7 @@ void Korvane::leave_update_mode()
     connect_button->activate();
     menu_button->activate();
     quit_button->activate();
+    place_compare();
 }
 
 bool Korvane::read_everything()
@@ -850,13 +867,13 @@ void Korvane::arp_follow_parameters()
     if (p.algorithm_y == kAlgorithmArpeggiator) arp_editor->set_scale(Engine::Y, p.sp2_y);
 }
 
-ops::ArpTarget Korvane::arp_target(Engine e) const
+ops::ArpTarget Korvane::arp_target(Engine e, bool for_save) const
 {
     const PresetParameters& p = dashboard->params;
     ops::ArpTarget t;
     t.engine = e;
     t.algorithm = arp_editor->core(e).algorithm();
-    const int picked = arp_editor->picked_sequence(e);
+    const int picked = for_save ? arp_editor->picked_sequence(e) : -1;
     t.selector = picked >= 0 ? uint8_t(arp_selector(picked)) : (e == Engine::X ? p.sp1_x : p.sp1_y);
     return t;
 }
@@ -889,14 +906,39 @@ void Korvane::quit_cb(Fl_Widget*, void* data)
     w->end_process(0);
 }
 
-// The close box (and Escape) only hide the window, so that the event loop ends.
+// The close box only hides the window, so that the event loop ends. Escape
+// reaches here too: it closes what lies on top and never ends the program.
 void Korvane::close_cb(Fl_Widget*, void* data)
 {
     auto* w = static_cast<Korvane*>(data);
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
+        w->escape_pressed();
+        return;
+    }
     if (w->refuse_leaving()) return;
     // An unsaved edit is asked about first, as Quit does.
     if (!w->discard_changes_ok()) return;
     w->hide();
+}
+
+void Korvane::escape_pressed()
+{
+    if (busy_ > 0) return;
+    // As each one's Cancel: nothing is sent or kept.
+    if (glo_conf_panel->visible()) {
+        close_config_panel(glo_conf_panel);
+    } else if (midi_conf_panel->visible()) {
+        close_config_panel(midi_conf_panel);
+    } else if (preset_prompt->visible()) {
+        preview_added_preset();
+        close_preset_prompt();
+    } else if (template_panel->visible()) {
+        templates_button->value(0);
+        templates_toggled();
+    } else if (infographic_button->value()) {
+        infographic_button->value(0);
+        infographic_toggled();
+    }
 }
 
 void Korvane::write_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_write(); }
@@ -959,8 +1001,7 @@ Korvane* menu_window(void* data) { return static_cast<Korvane*>(data); }
 
 void menu_firmware_cb(Fl_Widget*, void* data)
 {
-    // The last moment the pedal can still be read before its update.
-    menu_window(data)->safety_backup("updating the firmware");
+    menu_window(data)->firmware_menu_backup();
     dialogs().message(ops::firmware_instructions_text());
 }
 void menu_factory_cb(Fl_Widget*, void* data) { menu_window(data)->factory_reset(); }
@@ -1078,7 +1119,6 @@ void Korvane::hold_controls(std::initializer_list<Fl_Widget*> controls, bool hol
 void Korvane::update_library()
 {
     if (busy_ > 0) return;
-    if (!safety_backup("updating the algorithm library")) return;
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);
@@ -1088,8 +1128,10 @@ void Korvane::update_library()
                            static_cast<Fl_Widget*>(preset_selector), static_cast<Fl_Widget*>(connect_button),
                            static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button),
                            static_cast<Fl_Widget*>(templates_button)};
-    const ops::LibraryUpdateResult r = ops::update_library(*usb, *reporter_, data_dir(), serial_number,
-                                                           [&](bool hold) { hold_controls(controls, hold); });
+    // The pedal is looked for and the user asked before the safety backup.
+    const ops::LibraryUpdateResult r =
+        ops::update_library(*usb, *reporter_, data_dir(), serial_number, [&](bool hold) { hold_controls(controls, hold); },
+                            [this] { return safety_backup("updating the algorithm library"); });
     if (r.outcome == ops::MaintenanceOutcome::NotFound) {
         transport_panel->deactivate();
         write_button->deactivate();
@@ -1100,7 +1142,6 @@ void Korvane::update_library()
 void Korvane::factory_reset()
 {
     if (busy_ > 0) return;
-    if (!discard_changes_ok() || !safety_backup("a factory reset")) return;
     Exchange exchange(*this);
     // Quit and the close box wait until the pedal has been written.
     WriteGuard writing(*this);
@@ -1111,7 +1152,8 @@ void Korvane::factory_reset()
                            static_cast<Fl_Widget*>(quit_button)};
     const ops::FactoryResetResult r =
         ops::factory_reset(*usb, *reporter_, data_dir(), serial_number, work_image(), globals_bytes(),
-                           [&](bool hold) { hold_controls(controls, hold); });
+                           [&](bool hold) { hold_controls(controls, hold); },
+                           [this] { return discard_changes_ok() && safety_backup("a factory reset"); });
     switch (r.outcome) {
     case ops::MaintenanceOutcome::NotFound:
         transport_panel->deactivate();
@@ -1142,13 +1184,44 @@ ops::EditedPreset Korvane::edited_preset() const
     return p;
 }
 
-void Korvane::set_main_controls_active(bool active)
+Korvane::Locked Korvane::lock_main_controls()
 {
+    Locked locked;
     for (Fl_Widget* w : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(connect_button),
                          static_cast<Fl_Widget*>(menu_button), static_cast<Fl_Widget*>(quit_button)}) {
-        if (active) w->activate();
-        else w->deactivate();
+        locked.emplace_back(w, w->active() != 0);
+        w->deactivate();
     }
+    return locked;
+}
+
+Korvane::Locked Korvane::lock_under(const Fl_Widget* panel, Fl_Group* group)
+{
+    Locked locked;
+    const auto overlaps = [panel](const Fl_Widget* w) {
+        return w->x() < panel->x() + panel->w() && panel->x() < w->x() + w->w() && w->y() < panel->y() + panel->h() &&
+               panel->y() < w->y() + w->h();
+    };
+    for (int i = 0; i < group->children(); ++i) {
+        Fl_Widget* c = group->child(i);
+        if (c == panel || !c->visible() || !c->active() || !overlaps(c) || dynamic_cast<Fl_Box*>(c)) continue;
+        Fl_Group* inner = c->as_group();
+        if (inner && inner->children() > 0 && !dynamic_cast<Fl_Text_Display*>(c)) {
+            for (const auto& l : lock_under(panel, inner)) locked.push_back(l);
+            continue;
+        }
+        locked.emplace_back(c, true);
+        c->deactivate();
+    }
+    return locked;
+}
+
+void Korvane::unlock(const Locked& locked)
+{
+    // Each control gets back its own state: one that another control
+    // locked (the help picture, a panel) stays locked.
+    for (const auto& [w, was_active] : locked)
+        if (was_active) w->activate();
 }
 
 void Korvane::on_write()
@@ -1157,13 +1230,14 @@ void Korvane::on_write()
     Exchange exchange(*this);
     WriteGuard writing(*this);
     // The edited preset cannot change while it is written.
-    set_main_controls_active(false);
+    const Locked locked = lock_main_controls();
     const ops::StoreResult stored = ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());
-    set_main_controls_active(true);
+    unlock(locked);
     if (stored.ok()) {
         // The slot now holds the edit.
         history_.mark_stored(edit_state());
-        compare_button->activate();
+        compare_ready_ = true;
+        place_compare();
         refresh_unsaved_mark();
     }
     redraw();
@@ -1271,8 +1345,8 @@ void Korvane::start_history(bool stored)
     control_pending_ = false;
     const EditState now = edit_state();
     history_.start(now, stored ? std::optional<EditState>(now) : std::nullopt);
-    if (stored && online_) compare_button->activate();
-    else compare_button->deactivate();
+    compare_ready_ = stored && online_;
+    place_compare();
     refresh_unsaved_mark();
 }
 
@@ -1287,8 +1361,19 @@ bool Korvane::safety_backup(const std::string& what, const std::vector<std::stri
 {
     const ops::GuardResult g = ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_),
                                                       what, ops::OnBackupFailure::Ask, never_remove);
-    if (g.backup.ok) backed_up_serial_ = serial_number;
+    if (g.backup.ok) {
+        backed_up_serial_ = serial_number;
+        written_since_backup_ = false;
+    }
     return g.proceed;
+}
+
+void Korvane::firmware_menu_backup()
+{
+    if (!online_ || serial_number.empty()) return;
+    // Opening the entry again (and again) must not push older backups out.
+    if (backed_up_serial_ == serial_number && !written_since_backup_) return;
+    safety_backup("updating the firmware");
 }
 
 bool Korvane::firmware_backup_ok()
@@ -1480,6 +1565,25 @@ void Korvane::switch_compare(bool on)
     redraw();
 }
 
+bool Korvane::overlay_shown() const
+{
+    return modal_panel_shown() || (template_panel && template_panel->visible()) ||
+           (infographic_button && infographic_button->value()) || (preset_prompt && preset_prompt->visible());
+}
+
+void Korvane::place_compare()
+{
+    if (!compare_button) return;
+    // Compare belongs to the Dashboard: on another page or under a panel it
+    // would lie over that page's or panel's own controls.
+    const bool shown = tabs->value() == dashboard && !overlay_shown();
+    if (!shown && comparing_ && busy_ == 0) switch_compare(false);
+    if (shown) compare_button->show();
+    else compare_button->hide();
+    if (shown && compare_ready_) compare_button->activate();
+    else compare_button->deactivate();
+}
+
 void Korvane::compare_cb(Fl_Widget* w, void* data)
 {
     auto* k = static_cast<Korvane*>(data);
@@ -1530,14 +1634,14 @@ void Korvane::run_slot_action(int source)
     {
         Exchange exchange(*this);
         WriteGuard writing(*this);
-        set_main_controls_active(false);
+        Locked locked = lock_main_controls();
+        locked.emplace_back(transport_panel, transport_panel->active() != 0);
         transport_panel->deactivate();
         const ops::ProgramBuilder build = ops::library_program_builder(program_library());
         r = swap ? ops::swap_slots(*usb, *reporter_, from, to, build, ops::auto_backup_folder(presets_folder_),
                                    ops::OnBackupFailure::Ask)
                  : ops::copy_slot(*usb, *reporter_, from, to, build);
-        transport_panel->activate();
-        set_main_controls_active(true);
+        unlock(locked);
     }
     // The rows show what the slots hold now (as far as it is known).
     auto show_slot = [&](int slot, const PresetRecord& record) {
@@ -1621,7 +1725,7 @@ void Korvane::on_preset_prompt()
         dialogs().message(offline_tips_text());
         break;
     case KV_PresetPrompt::Action::Cancel:
-        preview_edited_preset();
+        preview_added_preset();
         close_preset_prompt();
         break;
     }
@@ -1630,9 +1734,11 @@ void Korvane::on_preset_prompt()
 
 void Korvane::open_preset_prompt()
 {
+    end_compare();
     dashboard->deactivate();
     preset_panel->deactivate();
     preset_prompt->open();
+    place_compare();
 }
 
 void Korvane::close_preset_prompt()
@@ -1641,6 +1747,7 @@ void Korvane::close_preset_prompt()
     preset_panel->activate();
     dashboard->activate();
     preset_panel->show_count();
+    place_compare();
     redraw();
 }
 
@@ -1733,7 +1840,7 @@ bool Korvane::add_preset_file(const std::string& path)
     dashboard->load_parameters(file.record.parameters);
     transport_panel->set_switches_from_flags(slot, file.record.parameters.flags);
     transport_panel->set_slot_name(slot, file.record.title);
-    preview_edited_preset();
+    preview_added_preset();
     close_preset_prompt();
     return true;
 }
@@ -1773,6 +1880,14 @@ void Korvane::preview_picked_preset()
     transport_panel->set_switches_from_flags(slot, preset_panel->loaded_parameters.flags);
     preview_edited_preset();
     restart_history();
+}
+
+void Korvane::preview_added_preset()
+{
+    if (busy_ > 0) return;
+    Exchange exchange(*this);
+    ops::preview_added(*usb, edited_preset());
+    redraw();
 }
 
 void Korvane::preview_edited_preset()
@@ -1843,7 +1958,11 @@ void Korvane::restore_presets()
         "Browse Backup File (.bkp)", "*.bkp", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), false);
     if (!chosen.empty()) {
         const AlgorithmLibrary& library = restore_library();
-        if (library.usable()) {
+        if (!read_backup_file(chosen.front()).ok()) {
+            // A file that is not a backup is refused before anything is
+            // backed up or sent (the restore reports it).
+            ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
+        } else if (library.usable()) {
             if (safety_backup("restoring the presets from a backup", {chosen.front()})) {
                 WriteGuard writing(*this);
                 ops::restore(*usb, *reporter_, chosen.front(), work_image(), ops::library_programs(library));
@@ -1871,7 +1990,10 @@ void Korvane::on_template_panel()
     template_panel->reset();
     template_panel->hide();
     templates_button->value(0);
+    unlock(template_locked_);
+    template_locked_.clear();
     dashboard->set_template_controls_active(true);
+    place_compare();
     dashboard->apply_template(item);
     redraw();
 }
@@ -1922,10 +2044,13 @@ void Korvane::on_arp_editor()
         if (r.ok()) {
             arp_editor->sequence_read(e, *r.sequence);
         } else {
-            // Nothing came back: the panel and the preset stay on the sequence shown.
+            // Nothing came back: the panel and the preset stay on the sequence
+            // shown, and the pedal, which may already play the new one, is
+            // switched back to it.
             dashboard->set_option(e, 0, position_before);
             selector = before;
             arp_editor->sequence_not_read(e);
+            (void)usb->change_core(p);
         }
         dashboard->redraw();
         break;
@@ -1940,9 +2065,9 @@ void Korvane::on_arp_editor()
     case ArpAction::SaveY: {
         // The pedal's library changes: the main controls wait for it.
         WriteGuard writing(*this);
-        set_main_controls_active(false);
-        const LinkResult saved = ops::save_sequence(*usb, *reporter_, arp_target(e), panel.record());
-        set_main_controls_active(true);
+        const Locked locked = lock_main_controls();
+        const LinkResult saved = ops::save_sequence(*usb, *reporter_, arp_target(e, true), panel.record());
+        unlock(locked);
         if (saved.ok()) {
             arp_editor->show_saved(true);
             redraw();
@@ -2073,6 +2198,7 @@ void Korvane::cancel_firmware_update()
 
 void Korvane::end_update_step()
 {
+    place_compare();
     text_board->scroll_to_status_lines();
     Fl_Progress* bar = usb->progress;
     bar->resize(385, 565, 200, 26);
@@ -2140,6 +2266,9 @@ void Korvane::open_midi_settings()
 
 void Korvane::show_config_panel(Fl_Widget* panel)
 {
+    // Compare ends before the controls are locked, so that none of them is
+    // unlocked under the panel when the edit comes back.
+    end_compare();
     // The template chooser and the help picture would lie over the panel.
     if (templates_button->value()) {
         templates_button->value(0);
@@ -2156,12 +2285,15 @@ void Korvane::show_config_panel(Fl_Widget* panel)
         config_locked_.emplace_back(w, w->active() != 0);
         w->deactivate();
     }
+    // Whatever else the panel lies over (the status board, Quit) waits too.
+    for (const auto& locked : lock_under(panel, this)) config_locked_.push_back(locked);
     preset_panel->hide();
     preset_selector->hide();
     write_button->hide();
     templates_button->hide();
     usb->progress->hide();
     panel->show();
+    place_compare();
     redraw();
 }
 
@@ -2178,6 +2310,7 @@ void Korvane::close_config_panel(Fl_Widget* panel)
         templates_button->show();
         usb->progress->show();
     }
+    place_compare();
     text_board->scroll_to_status_lines();
     redraw();
 }

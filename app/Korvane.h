@@ -36,6 +36,7 @@
 class Fl_Box;
 class Fl_Button;
 class Fl_Choice;
+class Fl_Group;
 class Fl_Native_File_Chooser;
 class Fl_PNG_Image;
 class Fl_Tabs;
@@ -147,6 +148,8 @@ public:
 
     // True while a pedal exchange runs; controls that start one are held back.
     bool exchange_running() const { return busy_ > 0; }
+    // Every preset has been read from the pedal since the last connect began.
+    bool online() const { return online_; }
 
     // Held by every operation that writes to the pedal (a store, a restore,
     // firmware pages, library blocks) for as long as it runs. Meanwhile Quit
@@ -154,8 +157,16 @@ public:
     // would leave a slot or a block half written. A read may be abandoned.
     class WriteGuard {
     public:
-        explicit WriteGuard(Korvane& w) : w_(w) { ++w_.writing_; }
-        ~WriteGuard() { --w_.writing_; }
+        explicit WriteGuard(Korvane& w) : w_(w)
+        {
+            ++w_.writing_;
+            w_.written_since_backup_ = true;
+        }
+        ~WriteGuard()
+        {
+            --w_.writing_;
+            w_.written_since_backup_ = true;
+        }
         WriteGuard(const WriteGuard&) = delete;
         WriteGuard& operator=(const WriteGuard&) = delete;
 
@@ -198,6 +209,10 @@ public:
     // `never_remove`: the backup being restored, which the pruning of old
     // safety backups must keep.
     bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
+    // Menu > Update Firmware: the last moment the pedal can be read before
+    // its update. Backed up when a pedal was read and no backup of it from
+    // this run already holds what it holds now (nothing written since).
+    void firmware_menu_backup();
     // Ctrl+Z, Ctrl+Shift+Z / Ctrl+Y: one edit back or forward, shown in the
     // panels and played on the pedal with the previews the edit sent.
     bool undo_edit();
@@ -310,9 +325,11 @@ private:
     // The Arp Editor page set up for the Dashboard's preset (tab selected,
     // preset read); inactive while the global or MIDI settings are open.
     void prepare_arp_editor();
-    // Where the arp editor's shown sequence of an engine goes: the slot picked
-    // on its panel, else the sequence the preset plays.
-    ops::ArpTarget arp_target(Engine e) const;
+    // Where the arp editor's shown sequence of an engine goes: the sequence
+    // the preset plays, or for a save the slot picked on its panel.
+    // Previews always go under the preset's own selector; only a save
+    // (for_save) goes to the slot picked on the panel.
+    ops::ArpTarget arp_target(Engine e, bool for_save = false) const;
     ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
 
     // The update panel's three buttons, and the step that ends each of them.
@@ -328,8 +345,16 @@ private:
 
     // The preset as the Dashboard holds it, titled as the selected slot.
     ops::EditedPreset edited_preset() const;
-    // The Dashboard, Connect, Menu and Quit, while a preset is written.
-    void set_main_controls_active(bool active);
+    // The Dashboard, Connect, Menu and Quit, locked while a preset is
+    // written; unlock gives each the state it had before.
+    using Locked = std::vector<std::pair<Fl_Widget*, bool>>;
+    Locked lock_main_controls();
+    void unlock(const Locked& locked);
+    // Locks every control of `group` (and of the groups in it) that lies
+    // under `panel`, so that nothing shown over by a panel takes clicks.
+    Locked lock_under(const Fl_Widget* panel, Fl_Group* group);
+    // Escape: closes the panel, prompt, chooser or picture on top, as its Cancel would.
+    void escape_pressed();
     void read_selected_slot();
     // The editor's state as a history step.
     EditState edit_state() const;
@@ -344,6 +369,11 @@ private:
     bool firmware_backup_ok();
     void end_compare();
     void switch_compare(bool on);
+    // A panel, the template chooser, the offline prompt or the help picture lies over the page.
+    bool overlay_shown() const;
+    // Compare shown and usable only on the Dashboard with nothing over it,
+    // and only while the selected slot's stored preset is known.
+    void place_compare();
     // The Arp Editor's panels show a step's sequences; with preview, the
     // pedal hears each one that changed.
     void show_sequences_of(const EditState& s, bool preview);
@@ -371,6 +401,9 @@ private:
     void preview_picked_preset();
     // The edited preset played on the pedal (nothing stored).
     void preview_edited_preset();
+    // After Add from a file and Cancel: the edited preset played again,
+    // DSP-Y's program first, no sequence fetched.
+    void preview_added_preset();
     // Asks before an offline preset of the same name is replaced; the
     // entry to replace, or nothing (no match); false when cancelled.
     bool confirm_replace(const std::string& name, std::optional<size_t>& match);
@@ -397,6 +430,8 @@ private:
     void preview_mapping();
     // Controls locked while a settings panel is open, with whether each was active.
     std::vector<std::pair<Fl_Widget*, bool>> config_locked_;
+    // Dashboard controls under the template chooser while it is shown.
+    std::vector<std::pair<Fl_Widget*, bool>> template_locked_;
 
     // Callbacks; each gets the window as user data.
     static void connect_cb(Fl_Widget*, void*);
@@ -424,10 +459,12 @@ private:
     bool online_ = false;   // every preset has been read from the pedal since the last connect began
     EditHistory history_;
     bool comparing_ = false;
+    bool compare_ready_ = false;    // the selected slot's stored preset is known (online)
     EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
     bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
     bool unsaved_shown_ = false;     // the caption below is drawn
     std::string backed_up_serial_;  // the pedal whose presets the last safety backup holds
+    bool written_since_backup_ = true;   // a write to the pedal ran since that backup
 };
 
 } // namespace kv

@@ -5,7 +5,7 @@
 //
 // A file to load is checked before anything is sent: it must be exactly 34
 // bytes and hold only what the settings panels could have produced (CC
-// numbers 0..99, each used once, AUX action codes 0..15); otherwise it is a
+// numbers 0..99, each used once, AUX action codes 0..15 or 255 for no selection); otherwise it is a
 // bad file (status 2) and the pedal is not even asked.
 
 #include "cli/Commands.h"

@@ -37,12 +37,9 @@ int cmd_restore(Session& s)
     const ops::RestoreResult r = ops::restore_image(s.link(), s.report(), file.image, ops::library_programs(*library));
     if (!r.ok()) {
         if (r.write.failure == ops::WriteAllResult::Failure::Store)
-            s.err("korvane restore: storing slot " + std::to_string(r.write.slot + 1) + " failed (code " +
-                  std::to_string(link_code(r.write.link)) + "); " +
-                  (r.write.slot == 0 ? std::string("no slot was changed.")
-                                     : (r.write.slot == 1 ? std::string("slot 1 holds")
-                                                          : "slots 1 to " + std::to_string(r.write.slot) + " hold") +
-                                           " the backup's presets, the others are unchanged."));
+            s.err("korvane restore: storing slot " + std::to_string(r.write.slot + 1) +
+                  " failed (code " + std::to_string(link_code(r.write.link)) + "); " +
+                  ops::restored_slots_text(r.write.slot));
         else
             s.err("korvane restore: the presets read back differ from the backup.");
         return kFailed;

@@ -64,7 +64,8 @@ const std::vector<Command>& commands()
          "(\"-\": standard output).\n" KV_OUTPUT_RULES
          "load FILE: writes FILE's record to the pedal and reads it back to verify.\n"
          "A file that is not 34 bytes, or that holds a CC number above 99, one CC\n"
-         "number for two functions or an AUX action code above 15, is refused\n"
+         "number for two functions or an AUX action code above 15 (other than 255,\n"
+         "no selection), is refused\n"
          "(status 2) and nothing is sent.\n",
          kOptYes | kOptJson, cmd_globals},
         {"firmware", "FILE.fdt", "send a firmware package to a pedal waiting in update mode",

@@ -189,7 +189,9 @@ void KV_MidiConfPanel::draw()
     if (!confirm_allowed_) {
         fl_color(kRefusedColor);
         fl_font(FL_HELVETICA, 12);
-        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + 395, Y + 572);
+        // In the free space under the right column, wrapped inside the panel.
+        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + 390, Y + 450, w() - 405, 40,
+                FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
     }
 }
 

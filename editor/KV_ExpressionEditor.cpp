@@ -26,7 +26,7 @@ const char* const kHelp =
     "Turn the knob you want to map to the expression/ramping until you reach the desired 'Toe' value.\n     2. Press "
     "and hold that same knob, after 2 seconds the screen will display the expression setting.\n     3. While still "
     "holding down the knob, turn it until you reach the desired 'Heel' value.\n     4. Release the knob. The knob is "
-    "now mapped to the expresion/ramping, along with the desired\n         Toe and Heel values.\n\n     Note : To "
+    "now mapped to the expression/ramping, along with the desired\n         Toe and Heel values.\n\n     Note : To "
     "unmap a knob from the expression/ramping set Heel value = Toe value";
 
 const char* const kSpeedFirst =
@@ -55,9 +55,11 @@ KV_ExpressionEditor::KV_ExpressionEditor(int x, int y, int w, int h, const char*
         const int cx = x + column(e);
         for (int ki = 0; ki < 3; ++ki) {
             const Knob k = Knob(ki);
-            auto* map = new Fl_Check_Button(cx + 45, y + kMapRow[ki], 20, 25, kKnobNames[ki]);
+            // The caption, left of the box, stays clear of the page's edge
+            // and of the divider between the engines.
+            auto* map = new Fl_Check_Button(cx + 65, y + kMapRow[ki], 20, 25, kKnobNames[ki]);
             map->align(FL_ALIGN_LEFT);
-            map->labelsize(13);
+            map->labelsize(12);
             map->labelcolor(FL_WHITE);
             map->selection_color(FL_RED);
             map_buttons_[idx(e)][idx(k)] = map;

@@ -559,12 +559,16 @@ void KV_Parameters::engage_pressed(Engine e)
 
 void KV_Parameters::routing_pressed(Routing r)
 {
-    // Radio trio: pressing the button that is already on changes nothing.
-    const bool changed = params.routing() != uint8_t(r);
+    // Radio trio: pressing the button that is already on changes nothing,
+    // not even the routing remembered for when a combination ends.
+    if (params.routing() == uint8_t(r)) {
+        show_routing(params.routing());
+        return;
+    }
     show_routing(uint8_t(r));
     params.set_routing(r);
     remembered_routing = params.routing_bits();
-    if (changed && live) request(parameters);
+    if (live) request(parameters);
 }
 
 void KV_Parameters::pre_post_pressed(bool post)

@@ -1,5 +1,7 @@
 #include "ops/Backup.h"
 
+#include <algorithm>
+
 #include "library/core/BackupFile.h"
 #include "ops/Texts.h"
 #include "platform/AtomicFile.h"
@@ -151,6 +153,19 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
     report.status(when, "  File write operation OK.", "  > Backup file created.");
     report.progress(100, "Backup complete", Bar::Level);
     return r;
+}
+
+std::string restored_slots_text(int failed_slot)
+{
+    const int failed = std::clamp(failed_slot, 0, kSlotCount - 1) + 1;   // as the user counts
+    std::string text;
+    if (failed == 2) text = "slot 1 holds the backup's preset; ";
+    else if (failed > 2) text = "slots 1 to " + std::to_string(failed - 1) + " hold the backup's presets; ";
+    text += "slot " + std::to_string(failed) + " may hold the backup's preset or its old one";
+    if (failed == kSlotCount - 1) text += "; slot " + std::to_string(kSlotCount) + " is unchanged";
+    else if (failed < kSlotCount - 1)
+        text += "; slots " + std::to_string(failed + 1) + " to " + std::to_string(kSlotCount) + " are unchanged";
+    return text + ".";
 }
 
 RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, PresetImage image,

@@ -119,6 +119,12 @@ RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, 
 // "Restore complete" / "Preset restore error" at 100.
 RestoreResult restore_image(UsbLink& link, Reporter& report, ConstPresetImage image, const ProgramsFor& programs);
 
+// What the slots hold after the store of `failed_slot` (0 to 31) failed
+// during a restore: the slots before it hold the backup's presets, the
+// failed one may already hold its new preset, the rest are unchanged.
+// "slot 1 may hold the backup's preset or its old one; slots 2 to 32 are unchanged."
+std::string restored_slots_text(int failed_slot);
+
 // The alert after a failed restore and after a failed backup transfer.
 std::string restore_failed_text();
 std::string backup_failed_text();

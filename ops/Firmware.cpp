@@ -221,7 +221,7 @@ PackageRead browse_firmware_package(Reporter& report, const std::string& path)
 
 std::string firmware_instructions_text()
 {
-    return "To update your pedal's firmware do the following :\n\n  1. Download the latest fimrware package.\n\n  2. "
+    return "To update your pedal's firmware do the following :\n\n  1. Download the latest firmware package.\n\n  2. "
            "Shutdown this software and remove power from your pedal.\n\n  3. Hold down both footswitches while "
            "re-applying power.\n      Release when the screen displays FIRMWARE UPDATE.\n\n  4. Make sure the pedal "
            "is connected to your computer.\n\n  5. Start this software again. A prompt window will pop up, load the "
@@ -341,7 +341,8 @@ CancelResult cancel_update(UsbLink& link, Reporter& report, const PedalInfo& bef
     r.outcome = CancelOutcome::Left;
     r.read = read_everything(link, report, image);
     if (r.read.ok()) {
-        report.status("  Ready.");
+        // Stamped, like the line before it, with the time Cancel was pressed.
+        report.status(when, "  Ready.", "");
         report.progress(100, "Read complete", Bar::Level);
     }
     return r;

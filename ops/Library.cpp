@@ -84,17 +84,16 @@ int write_group(UsbLink& link, Reporter& report, const BlockGroup& g, LibraryUpd
     for (int k = 0; k < count; ++k) {
         const uint8_t* block = g.data.data() + size_t(k) * kLibraryBlockSize;
         const int number = g.first_block + k;
-        bool ok = link.write_library_block(number, block);
-        // A failed exchange counts, whatever its buffer holds.
-        if (!ok) ++errors;
-        if (ok && std::memcmp(link.buffer(), block, kLibraryBlockSize) == 0) {
+        // A failed exchange gets the same one retry as an echo that differs.
+        auto written = [&] { return link.write_library_block(number, block) &&
+                                    std::memcmp(link.buffer(), block, kLibraryBlockSize) == 0; };
+        if (written()) {
             link.console(g.success_line);
             ++result.blocks_written;
-        } else if (ok) {
+        } else {
             link.console("--> Auto-retry triggered.\n");
             ++result.retries;
-            ok = link.write_library_block(number, block);
-            if (ok && std::memcmp(link.buffer(), block, kLibraryBlockSize) == 0) {
+            if (written()) {
                 link.console("--> Auto-retry successful.\n");
                 ++result.blocks_written;
             } else {
@@ -184,7 +183,8 @@ LibraryFilesRead read_library_files(const std::string& folder)
 }
 
 LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::string& data_folder,
-                                   std::string& serial_number, const std::function<void(bool)>& hold)
+                                   std::string& serial_number, const std::function<void(bool)>& hold,
+                                   const BeforeWriting& before_writing)
 {
     LibraryUpdateResult r;
     if (!link.setup_device(serial_number)) {
@@ -200,7 +200,8 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
         r.outcome = MaintenanceOutcome::BadFile;
         return r;
     }
-    if (report.choice("Proceed to update the Algorithm Library in your pedal?", "Cancel", "Proceed", nullptr) != 1) {
+    if (report.choice("Proceed to update the Algorithm Library in your pedal?", "Cancel", "Proceed", nullptr) != 1 ||
+        (before_writing && !before_writing())) {
         r.outcome = MaintenanceOutcome::Declined;
         return r;
     }
@@ -248,7 +249,8 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
 
 FactoryResetResult factory_reset(UsbLink& link, Reporter& report, const std::string& data_folder,
                                  std::string& serial_number, PresetImage image,
-                                 std::span<uint8_t, kGlobalsSize> globals, const std::function<void(bool)>& hold)
+                                 std::span<uint8_t, kGlobalsSize> globals, const std::function<void(bool)>& hold,
+                                 const BeforeWriting& before_writing)
 {
     FactoryResetResult r;
     if (!link.setup_device(serial_number)) {
@@ -256,7 +258,8 @@ FactoryResetResult factory_reset(UsbLink& link, Reporter& report, const std::str
         r.outcome = MaintenanceOutcome::NotFound;
         return r;
     }
-    if (report.choice("Proceed to reset your pedal to factory setting?", "Cancel", "Proceed", nullptr) != 1) {
+    if (report.choice("Proceed to reset your pedal to factory setting?", "Cancel", "Proceed", nullptr) != 1 ||
+        (before_writing && !before_writing())) {
         r.outcome = MaintenanceOutcome::Declined;
         return r;
     }

@@ -81,9 +81,14 @@ struct LibraryUpdateResult {
     int retries = 0;
 };
 
+// Runs once the pedal was found and the user said Proceed, before anything
+// is written (the window's safety backup); false stops there (Declined).
+using BeforeWriting = std::function<bool()>;
+
 // The menu's " > Update Library".
 LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::string& data_folder,
-                                   std::string& serial_number, const std::function<void(bool)>& hold = {});
+                                   std::string& serial_number, const std::function<void(bool)>& hold = {},
+                                   const BeforeWriting& before_writing = {});
 
 struct FactoryResetResult {
     MaintenanceOutcome outcome = MaintenanceOutcome::NotFound;
@@ -97,6 +102,7 @@ struct FactoryResetResult {
 // record; afterwards `image` holds the presets read back from the pedal.
 FactoryResetResult factory_reset(UsbLink& link, Reporter& report, const std::string& data_folder,
                                  std::string& serial_number, PresetImage image,
-                                 std::span<uint8_t, kGlobalsSize> globals, const std::function<void(bool)>& hold = {});
+                                 std::span<uint8_t, kGlobalsSize> globals, const std::function<void(bool)>& hold = {},
+                                 const BeforeWriting& before_writing = {});
 
 } // namespace kv::ops

@@ -143,4 +143,15 @@ EngineSequences preview_offline(UsbLink& link, const EditedPreset& p)
     return fetch_sequences(link, p.parameters);
 }
 
+void preview_added(UsbLink& link, const EditedPreset& p)
+{
+    link.change_core(p.parameters);
+    link.pause(kOfflinePreviewGap, false);
+    link.write_data(p.program_y, 1);
+    link.pause(kOfflinePreviewGap, false);
+    link.change_core(p.parameters);
+    link.pause(kOfflinePreviewGap, false);
+    link.write_data(p.program_x, 0);
+}
+
 } // namespace kv::ops

@@ -76,4 +76,10 @@ LinkResult preview_parameters(UsbLink& link, Reporter& report, const PresetParam
 // sequences of its engines. Nothing is reported; nothing is stored.
 EngineSequences preview_offline(UsbLink& link, const EditedPreset& preset);
 
+// The edited preset played again after an offline preset was added from a
+// file or the prompt was cancelled: Change Core, Write Data Y, Change Core,
+// Write Data X with 50 ms between them (no events). No arp sequence is
+// fetched; nothing is reported or stored.
+void preview_added(UsbLink& link, const EditedPreset& preset);
+
 } // namespace kv::ops

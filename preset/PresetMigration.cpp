@@ -6,8 +6,8 @@ namespace kv {
 
 std::optional<MigrationRule> migration_rule(uint8_t firmware_version, uint8_t pedal_mode)
 {
-    const int major = firmware_version >> 4;
-    const int minor = firmware_version & 0x0F;
+    const int major = version_major(firmware_version);
+    const int minor = version_minor(firmware_version);
     const int patch = pedal_mode & 0x7F;
     if (major <= 1) return MigrationRule::A;
     if (major == 2 && minor == 0) return patch <= 7 ? MigrationRule::B : MigrationRule::C;

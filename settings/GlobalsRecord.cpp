@@ -238,9 +238,10 @@ std::vector<std::string> record_problems(const GlobalsRecord& r)
     std::vector<std::string> out;
     for (size_t c = 0; c < kAuxContacts; ++c) {
         const uint8_t code = r.bytes[c];
-        if (code >= kAuxActionCount)
+        // 255 is how the pedal and the panel say "no selection".
+        if (code >= kAuxActionCount && code != kAuxNoSelection)
             out.push_back(std::string(aux_contact_name(AuxContact(c))) + ": AUX action code " + std::to_string(code) +
-                          " is out of range (0 to 15)");
+                          " is out of range (0 to 15, or 255 for none)");
     }
     for (int k = 0; k < kCcFunctionCount; ++k)
         if (r.cc(k) > kCcMax)

@@ -19,6 +19,17 @@ public:
             released = true;
             this->do_callback(this, this->user_data());
         }
+        if (event == FL_KEYBOARD) {
+            // A key that moves the value commits at once, as a release does:
+            // the owner never keeps a value the pedal has not heard.
+            const double before = this->value();
+            const int taken = Valuator::handle(event);
+            if (taken && this->value() != before) {
+                released = true;
+                this->do_callback(this, this->user_data());
+            }
+            return taken;
+        }
         return Valuator::handle(event);
     }
 

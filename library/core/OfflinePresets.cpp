@@ -158,6 +158,7 @@ std::vector<std::string> OfflineLibrary::load()
     std::vector<std::string> problems;
     entries_.clear();
     lines_.clear();
+    unreadable_.clear();
     list_problem_.clear();
     const FileRead list = read_file_limited(list_path(), kPresetListReadLimit);
     if (!list) {
@@ -176,14 +177,24 @@ std::vector<std::string> OfflineLibrary::load()
         const FileRead preset = read_file_limited(path, kPresetFileReadLimit);
         if (!preset) {
             // A preset deleted by hand is left out quietly.
-            if (preset.error != FileError::NotFound) problems.push_back(read_failure_message(path, preset.error));
+            if (preset.error != FileError::NotFound) {
+                problems.push_back(read_failure_message(path, preset.error));
+                unreadable_.push_back(path);
+            }
             continue;
         }
         const std::string_view body(reinterpret_cast<const char*>(preset.bytes.data()), preset.bytes.size());
         const auto first = lines_of(body);
         if (first.empty() || first.front().empty()) continue;
         std::string name(first.front());
-        if (name.size() > kMaxPresetNameLength) name.resize(kMaxPresetNameLength);
+        if (name.size() > kMaxPresetNameLength) {
+            // Such a file cannot be loaded (its name line is refused), so it
+            // is not offered: one message, and its line goes when a Remove
+            // next rewrites the list.
+            problems.push_back("cannot list " + path + ": name line longer than " +
+                               std::to_string(kMaxPresetNameLength) + " characters");
+            continue;
+        }
         entries_.push_back({name, path});
     }
     return problems;
@@ -288,8 +299,15 @@ OfflineLibrary::Change OfflineLibrary::remove(size_t index)
     bool still_listed = false;
     for (size_t i = 0; i < entries_.size(); ++i)
         if (i != index && entries_[i].path == path) still_listed = true;
-    std::vector<std::string> kept = lines_;
-    if (!still_listed) std::erase(kept, path);
+    // The list is written from the remaining items: a line whose file is
+    // gone, or could not be used, goes with it. Only a file that is there but
+    // could not be read (a FIFO, too large, no permission) keeps its line.
+    std::vector<std::string> kept;
+    for (const std::string& line : lines_) {
+        bool keep = std::find(unreadable_.begin(), unreadable_.end(), line) != unreadable_.end();
+        for (size_t i = 0; i < entries_.size() && !keep; ++i) keep = i != index && entries_[i].path == line;
+        if (keep) kept.push_back(line);
+    }
     std::string text;
     for (const auto& l : kept) text += l + "\n";
     const WriteResult list = write_file_atomically(

@@ -103,9 +103,10 @@ public:
     size_t size() const { return entries_.size(); }
 
     // Reads "presets.lst". A file it names that is missing, or whose name line
-    // is empty, is left out (its line is kept for the next rewrite); names are
-    // cut to 38 characters. Returns "cannot read ..." for each file refused
-    // for another reason (a FIFO, a device, too large).
+    // is empty, is left out (its line goes when a Remove next rewrites the list).
+    // Returns "cannot read ..." for each file refused for another reason (a
+    // FIFO, a device, too large) and "cannot list ..." for one whose name line
+    // is longer than 38 characters, which could not be loaded.
     //
     // A list that exists but cannot be read (too large, not a regular file,
     // no permission) leaves the library empty and locked: store, adopt and
@@ -134,7 +135,7 @@ public:
     // The same for a file already in the folder under the name's file name
     // (nothing is written, the file is only listed).
     Change adopt(std::string_view name, std::optional<size_t> replacing = {});
-    // Rewrites the list without the entry, then deletes its file when it is
+    // Rewrites the list from the remaining entries, then deletes its file when it is
     // a preset file of this folder. When the list cannot be written nothing
     // changes.
     Change remove(size_t index);
@@ -156,6 +157,8 @@ private:
     std::vector<OfflineEntry> entries_;
     // Every line of the list, those whose file could not be read included.
     std::vector<std::string> lines_;
+    // Lines whose file is there but could not be read when the list loaded.
+    std::vector<std::string> unreadable_;
 };
 
 }  // namespace kv

@@ -286,4 +286,22 @@ TEST_F(BackupTest, RestoreOfAFileThatIsNot1504BytesSendsNothing)
 }
 
 }  // namespace
+// After a failed store the user is told what each slot holds: those stored
+// before hold the backup, the failed one may hold either, the rest are as
+// they were, for the first and the last slot too.
+TEST(RestoreSlotsText, SaysWhatEverySlotHoldsAfterAFailedStore)
+{
+    const std::pair<int, const char*> cases[] = {
+        {0, "slot 1 may hold the backup's preset or its old one; slots 2 to 32 are unchanged."},
+        {1, "slot 1 holds the backup's preset; slot 2 may hold the backup's preset or its old one; "
+            "slots 3 to 32 are unchanged."},
+        {6, "slots 1 to 6 hold the backup's presets; slot 7 may hold the backup's preset or its old one; "
+            "slots 8 to 32 are unchanged."},
+        {30, "slots 1 to 30 hold the backup's presets; slot 31 may hold the backup's preset or its old one; "
+             "slot 32 is unchanged."},
+        {31, "slots 1 to 31 hold the backup's presets; slot 32 may hold the backup's preset or its old one."},
+    };
+    for (const auto& [slot, text] : cases) EXPECT_EQ(ops::restored_slots_text(slot), text) << slot;
+}
+
 }  // namespace kv

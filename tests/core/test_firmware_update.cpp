@@ -435,6 +435,32 @@ TEST_F(FirmwareUpdateTest, CancelSendsOneMessageAndReadsThePedal)
     EXPECT_EQ(*report.last_labelled()->label, "Read complete");
 }
 
+// Both lines of a Cancel carry the time the button was pressed, however long
+// the pause and the reading after it take.
+TEST_F(FirmwareUpdateTest, CancelsLinesCarryTheTimeCancelWasPressed)
+{
+    struct Stamping : testing_support::RecordingReporter {
+        int seconds = 0;
+        std::vector<int> stamps;
+        LocalTime now() override
+        {
+            LocalTime t;
+            t.second = seconds++;
+            return t;
+        }
+        void status(const LocalTime& when, std::string_view first, std::string_view second) override
+        {
+            stamps.push_back(when.second);
+            RecordingReporter::status(when, first, second);
+        }
+    } stamping;
+    const ops::PedalInfo before = found(2, 5, 0);
+    const auto r = ops::cancel_update(sim.link, stamping, before, ops::PresetImage(image.data(), image.size()), {});
+    ASSERT_EQ(r.outcome, ops::CancelOutcome::Left);
+    ASSERT_EQ(stamping.lines, (std::vector<std::string>{"  Firmware update cancelled by user.", "  Ready."}));
+    EXPECT_EQ(stamping.stamps, (std::vector<int>{0, 0}));
+}
+
 TEST_F(FirmwareUpdateTest, CancelThatCannotReachThePedalKeepsUpdateMode)
 {
     const ops::PedalInfo before = found(2, 5, 0);

@@ -172,7 +172,7 @@ TEST(GlobalsRecordTest, RecordsThePanelsWouldRefuseAreNamed)
     r.bytes[5 + 1] = 14;     // DSP-Y on DSP-X's 14
     const auto p = record_problems(r);
     ASSERT_EQ(p.size(), 3u);
-    EXPECT_EQ(p[0], "TIP + RING: AUX action code 16 is out of range (0 to 15)");
+    EXPECT_EQ(p[0], "TIP + RING: AUX action code 16 is out of range (0 to 15, or 255 for none)");
     EXPECT_EQ(p[1], "CC number 120 of X-SPEED is above 99");
     EXPECT_EQ(p[2], "CC 14 is used by both DSP-X and DSP-Y");
 }

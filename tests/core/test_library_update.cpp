@@ -123,6 +123,25 @@ TEST_F(LibraryUpdateTest, EveryBlockIsWrittenAndEchoedWithOneRetryAfterAMismatch
     EXPECT_EQ(*report.last_labelled()->label, "Library update OK");
 }
 
+// A block whose exchange fails (nothing or too little went out, or no echo
+// came back) is given the same one retry as a block whose echo differs.
+TEST_F(LibraryUpdateTest, ABlockWhoseExchangeFailsIsRetriedOnce)
+{
+    // Armed once the user said Proceed: the first block's address byte fails.
+    hold = [this](bool on) {
+        if (on) sim.driver.fail_next_write(FT_IO_ERROR, 0);
+    };
+    const auto r = run();
+    ASSERT_EQ(r.outcome, ops::MaintenanceOutcome::Done);
+    EXPECT_EQ(r.errors, 0);
+    EXPECT_EQ(r.retries, 1);
+    EXPECT_EQ(r.blocks_written, 38 + 5 + 2);
+    AlgorithmLibrary library(kBin + "/error_log.fvc");
+    ASSERT_TRUE(library.usable());
+    EXPECT_EQ(std::memcmp(sim.pedal.memory().library[0].data(), library.image(0).data(), 512), 0);
+    EXPECT_NE(sim.console.find("--> Auto-retry successful.\n"), std::string::npos);
+}
+
 TEST_F(LibraryUpdateTest, DisplayProgressAndPaddingFollowTheFileLength)
 {
     Bytes display(1000);

@@ -212,6 +212,43 @@ TEST_F(OpsTest, OfflinePreviewSendsBothProgramsWithTheGaps)
 
 // --- migration after a firmware update --------------------------------------------
 
+// The version byte carries the major number in bits 4 to 6 and the minor in
+// bits 0 to 3; bit 7 is no part of it. Every byte from 0x80 up reads as the
+// byte without bit 7 does (a blank pedal's 0xFF is 7.15: nothing to migrate).
+TEST(PresetMigration, VersionBytesWithBit7SetReadAsTheirLowSevenBits)
+{
+    for (int v = 0x80; v <= 0xFF; ++v) {
+        const uint8_t byte = uint8_t(v);
+        const uint8_t low = uint8_t(v & 0x7F);
+        for (uint8_t mode : {uint8_t(0x80), uint8_t(0x87), uint8_t(0x88)}) {
+            EXPECT_EQ(migration_rule(byte, mode), migration_rule(low, mode)) << std::hex << v;
+        }
+        EXPECT_EQ(version_major(byte), (v >> 4) & 7) << std::hex << v;
+        EXPECT_EQ(version_minor(byte), v & 15) << std::hex << v;
+    }
+    EXPECT_EQ(migration_rule(0x90, 0x80), MigrationRule::A);    // 1.0
+    EXPECT_EQ(migration_rule(0xA0, 0x87), MigrationRule::B);    // 2.0.7
+    EXPECT_EQ(migration_rule(0xA2, 0x80), MigrationRule::D);    // 2.2
+    EXPECT_FALSE(migration_rule(0xFF, 0x80).has_value());       // 7.15
+    EXPECT_FALSE(migration_rule(0xB0, 0x80).has_value());       // 3.0
+}
+
+// Adding an offline preset from a file, and Cancel, play the edited preset
+// again DSP-Y first: C3, C6, C3, C5, and no sequence is asked for.
+TEST_F(OpsTest, AddedPresetIsPlayedDspYFirstWithoutAnArpFetch)
+{
+    ops::EditedPreset p = edited();
+    p.parameters.algorithm_x = 31;   // an arp algorithm: preview_offline would fetch its sequence
+    std::vector<uint8_t> commands;
+    pedal.set_request_observer([&](const PedalRequest& q) {
+        if (q.name.find("messageId") == std::string::npos) commands.push_back(q.command);   // Write Data's first part
+    });
+    ops::preview_added(link, p);
+    EXPECT_EQ(commands, (std::vector<uint8_t>{0xC3, 0xC6, 0xC3, 0xC5}));
+    EXPECT_EQ(std::memcmp(&pedal.playing().program_x, &p.program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal.playing().program_y, &p.program_y, kDspProgramSize), 0);
+}
+
 TEST(PresetMigration, RulesByTheirExamples)
 {
     EXPECT_EQ(migration_rule(0x15, 0x80), MigrationRule::A);

@@ -92,6 +92,21 @@ check "globals without an action is a usage error" test "$status" -eq 2
 "$korvane" globals frob >/dev/null 2>&1; status=$?
 check "an unknown action is a usage error" test "$status" -eq 2
 
+# An AUX list with no selection is kept as 255 by the pedal and the Global
+# panel: such a record goes out with save and comes back with load.
+python3 - "$work/g.bin" "$work/none.bin" <<'PY'
+import sys
+b = bytearray(open(sys.argv[1], "rb").read())
+b[0] = 255; b[2] = 255
+open(sys.argv[2], "wb").write(b)
+PY
+"$korvane" globals load --yes "$work/none.bin" >/dev/null 2>"$work/none.err"; status=$?
+check "a record with AUX 255 (no selection) loads" test "$status" -eq 0
+"$korvane" globals save "$work/none-back.bin" >/dev/null 2>&1
+check "and saved again it is the same bytes" cmp -s "$work/none.bin" "$work/none-back.bin"
+"$korvane" globals load --yes "$work/none-back.bin" >/dev/null 2>&1; status=$?
+check "the saved file loads again" test "$status" -eq 0
+
 stop_sim
 "$korvane" globals show >/dev/null 2>&1; status=$?
 check "no pedal: show exits 1" test "$status" -eq 1

@@ -74,6 +74,9 @@ start_sim --serial TSV0888K --state "$work/pedal.state" --corrupt-echo 1
 "$korvane" restore --yes "$default" >/dev/null 2>"$work/rf.err"; status=$?
 check "a restore whose store fails exits 1" test "$status" -eq 1
 check "it names the slot that failed" grep -q "storing slot 1 failed" "$work/rf.err"
+check "it says what the slots hold, right for the first slot too" \
+  grep -qF "slot 1 may hold the backup's preset or its old one; slots 2 to 32 are unchanged." "$work/rf.err"
+check "and never counts slots 1 to 0" bash -c "! grep -q 'slots 1 to 0' '$work/rf.err'"
 check "and reports the restore error" grep -q "Preset restore failed. Please try again." "$work/rf.err"
 
 # A pedal that drops off the bus after connecting: the backup fails, says so,

@@ -142,4 +142,19 @@ shot global-settings-after-restart
 click 802 557
 settle 0.5
 
+# Escape closes the settings panel as Cancel does, and never ends the program.
+sets="$(set_globals_seen)"
+open_from_menu 11
+key Escape
+settle 0.5
+check "Escape over Global Settings leaves the program running" kill -0 "$app_pid"
+check "Escape sends nothing" test "$(set_globals_seen)" -eq "$sets"
+check "after Escape the menu opens the panel again (it was closed)" open_from_menu 12
+key Escape
+settle 0.5
+check "Escape over MIDI Settings leaves the program running" kill -0 "$app_pid"
+check "and the Menu works again" open_from_menu 11
+click 802 557
+settle 0.5
+
 [[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }

@@ -33,6 +33,19 @@ answer() {
   xdotool key Return
   settle 1
 }
+# Answers the question that is open with its action button, left of
+# Cancel (Return would be Cancel there).
+proceed() {
+  local q w h
+  check "$1: the question opens" wait_windows 2
+  settle 0.5
+  [[ -n "${2:-}" ]] && shot "$2"
+  q="$(xdotool search --onlyvisible --name '^Question$' 2>/dev/null | head -n1)"
+  eval "$(xdotool getwindowgeometry --shell "$q" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+  w="${WIDTH:-0}"; h="${HEIGHT:-0}"
+  xdotool mousemove --window "$q" $((w - 155)) $((h - 22)) click 1
+  settle 1
+}
 
 # --- 1. Cancel ------------------------------------------------------------------
 echo "# update mode at start-up, then Cancel"
@@ -99,7 +112,7 @@ check "the chooser closes" test -z "$(xdotool search --onlyvisible --name '^Brow
 shot update-2-package
 click "$update_x" "$update_y"
 # The pedal waits in update mode, where it cannot be backed up: asked first.
-answer "the question about going on without a safety backup" update-3-no-backup
+proceed "the question about going on without a safety backup" update-3-no-backup
 answer "update done message" update-3-done
 wait_text "$app_out" "Read parameters & title successful"
 settle 1
@@ -116,7 +129,7 @@ echo "# Menu -> Update Library"
 click "$menu_x" "$menu_y"
 settle 0.8
 xdotool key Down Down Down Down Down Down Down Down Return
-answer "the question" library-1-question
+proceed "the question" library-1-question
 answer "library updated message" library-2-done
 check "all 45 blocks reached the pedal" test "$(grep -c 'Library block .* data' "$sim_log")" -eq 45
 board="$work/board3.txt"
@@ -127,10 +140,19 @@ shot library-3-editor
 # --- 4. Factory Reset from the menu ---------------------------------------------------
 echo "# Menu -> Factory Reset"
 reads="$(count_of "$app_out" "Read parameters & title successful")"
+# Return answers the question with Cancel: nothing is backed up or stored.
+stores="$(count_of "$sim_log" "Store preset")"
+read_alls="$(count_of "$sim_log" " byte: c4")"
 click "$menu_x" "$menu_y"
 settle 0.8
 xdotool key Down Down Down Down Down Down Down Return
-answer "the question" reset-1-question
+answer "the question, with Return" reset-0-question
+check "Return is Cancel: no preset stored" test "$(count_of "$sim_log" "Store preset")" -eq "$stores"
+check "Return is Cancel: no safety backup read the pedal" test "$(count_of "$sim_log" " byte: c4")" -eq "$read_alls"
+click "$menu_x" "$menu_y"
+settle 0.8
+xdotool key Down Down Down Down Down Down Down Return
+proceed "the question" reset-1-question
 answer "restored message" reset-2-done
 wait_text "$app_out" "Read parameters & title successful" $((reads + 1))
 settle 1

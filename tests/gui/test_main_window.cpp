@@ -22,12 +22,14 @@
 #include "link/InProcessDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
+#include "ops/Firmware.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "sim/PedalModel.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Tabs.H>
@@ -332,6 +334,62 @@ int dark_pixels(Korvane& w, int x, int y, int width, int height)
     for (size_t i = 0; i + 2 < rgb.size(); i += 3)
         if (rgb[i] + rgb[i + 1] + rgb[i + 2] < 3 * 100) ++n;
     return n;
+}
+
+// Every caption of the expression page's mapping boxes is whole: it starts
+// inside the page and, for DSP-X, right of the divider between the engines.
+TEST_F(MainWindowTest, ExpressionMappingCaptionsClearTheEdgeAndTheDivider)
+{
+    Korvane& w = start();
+    pick_tab(w.expression_editor);
+    const KV_ExpressionEditor& page = *w.expression_editor;
+    const int divider_end = page.x() + 350;
+    int captions = 0;
+    for (int i = 0; i < page.children(); ++i) {
+        const auto* b = dynamic_cast<const Fl_Check_Button*>(page.child(i));
+        if (!b || !b->label()) continue;
+        ++captions;
+        fl_font(b->labelfont(), b->labelsize());
+        const int left = b->x() - int(fl_width(b->label())) - 2;
+        EXPECT_GE(left, page.x() + 4) << b->label() << " at " << b->x();
+        if (b->x() > divider_end) {
+            EXPECT_GE(left, divider_end + 4) << b->label() << " at " << b->x();
+        }
+    }
+    EXPECT_EQ(captions, 6);
+}
+
+// The MIDI panel's notice after a failed read is drawn inside the panel.
+TEST_F(MainWindowTest, MidiPanelsFailedReadNoticeStaysInsideThePanel)
+{
+    Korvane& w = start();
+    w.open_midi_settings();   // no pedal: the read fails, Confirm is off
+    ASSERT_TRUE(w.midi_conf_panel->visible());
+    settle(w);
+    w.redraw();
+    Fl::flush();
+    w.make_current();
+    const int W = w.w(), H = w.h();
+    std::vector<uchar> rgb(size_t(W) * size_t(H) * 3);
+    fl_read_image(rgb.data(), 0, 0, W, H);
+    const Fl_Widget* p = w.midi_conf_panel;
+    int inside = 0, outside = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const uchar* c = &rgb[(size_t(y) * size_t(W) + size_t(x)) * 3];
+            if (!(c[0] > 200 && c[1] > 70 && c[1] < 130 && c[2] > 70 && c[2] < 130)) continue;   // the notice's colour
+            const bool in = x >= p->x() && x < p->x() + p->w() && y >= p->y() && y < p->y() + p->h();
+            (in ? inside : outside) += 1;
+        }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(outside, 0);
+}
+
+// The texts the program shows are spelt right.
+TEST_F(MainWindowTest, ShownTextsHaveNoMisspellings)
+{
+    for (const std::string& text : {ops::firmware_instructions_text(), std::string(KV_ExpressionEditor::help_text())})
+        for (const char* wrong : {"fimrware", "expresion"}) EXPECT_EQ(text.find(wrong), std::string::npos) << wrong;
 }
 
 TEST_F(MainWindowTest, SaveCaptionsGoWhileAPanelIsShownOverTheEditor)

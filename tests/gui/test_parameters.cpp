@@ -486,6 +486,29 @@ TEST_F(Dashboard, CombinationsForceRoutingAndEndingThemRestoresTheUsersChoice)
     EXPECT_EQ(panel->params.routing(), uint8_t(Routing::Mixture));
 }
 
+// Clicking the routing button that is already on (the one a combination
+// forced) changes nothing: when the combination ends, the routing the user
+// chose comes back.
+TEST_F(Dashboard, ARoutingButtonAlreadyOnLeavesTheRememberedRoutingAlone)
+{
+    const std::pair<Fl_Check_Button*, Routing> chosen[] = {
+        {panel->cascade_button, Routing::Cascade}, {panel->split_button, Routing::LrSplit}};
+    for (const auto& [button, routing] : chosen) {
+        pick(Engine::Y, kDimension);
+        pick(Engine::X, kAlgorithmBitCrusher);
+        press(button);
+        pick(Engine::X, kAlgorithmDrum);
+        pick(Engine::Y, kAlgorithmHorn);   // the rotary pair forces Mixture
+        ASSERT_EQ(panel->params.routing(), uint8_t(Routing::Mixture));
+        seen.clear();
+        press(panel->mixture_button);
+        EXPECT_TRUE(seen.empty());   // nothing changed, nothing sent
+        EXPECT_TRUE(panel->mixture_button->value());
+        pick(Engine::Y, kDimension);
+        EXPECT_EQ(panel->params.routing(), uint8_t(routing)) << int(routing);
+    }
+}
+
 TEST_F(Dashboard, RotaryKeyboardAndShiftLinkedKnobs)
 {
     // No rotary engine: Control changes nothing.
