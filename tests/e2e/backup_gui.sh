@@ -15,10 +15,10 @@ start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 
 # Menu > Backup by keys (headings and separators are skipped), then one of
-# the question's buttons, placed from the dialog's own position:
+# the question's buttons, placed from the dialog's bottom right corner:
 # "Save as..." left, "Continue", "Cancel" right.
-backup_and_press() {   # backup_and_press BUTTON_X_IN_DIALOG SHOT
-  local dialog="" geo dx dy
+backup_and_press() {   # backup_and_press BUTTON_X_FROM_RIGHT SHOT
+  local dialog="" geo dx dy dw dh
   click 990 614
   settle 0.8
   xdotool key Down Down Down Down Down Down Down Down Down Return
@@ -33,7 +33,9 @@ backup_and_press() {   # backup_and_press BUTTON_X_IN_DIALOG SHOT
   geo="$(xdotool getwindowgeometry "$dialog")"
   dx="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1/p' <<<"$geo")"
   dy="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\2/p' <<<"$geo")"
-  xdotool mousemove "$((dx + $1))" "$((dy + 62))" click 1
+  dw="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\1/p' <<<"$geo")"
+  dh="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\2/p' <<<"$geo")"
+  xdotool mousemove "$((dx + dw - $1))" "$((dy + dh - 24))" click 1
 }
 dismiss_message() {   # the "Backup complete" message
   for _ in $(seq 1 100); do
@@ -47,16 +49,16 @@ dismiss_message() {   # the "Backup complete" message
 backups() { ls "$presets"/Tessivar_Backup_*.bkp 2>/dev/null | wc -l; }
 
 echo "# Continue, twice"
-backup_and_press 367 backup-1-question || exit 1
+backup_and_press 132 backup-1-question || exit 1
 dismiss_message
 check "a backup named by date and time" \
   bash -c "ls '$presets' | grep -qE '^Tessivar_Backup_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.bkp\$'"
-backup_and_press 367 backup-2-question || exit 1
+backup_and_press 132 backup-2-question || exit 1
 dismiss_message
 check "a second backup at once: two files" test "$(backups)" -eq 2
 
 echo "# Save as..."
-backup_and_press 265 backup-3-question || exit 1
+backup_and_press 234 backup-3-question || exit 1
 chooser=""
 for _ in $(seq 1 100); do
   chooser="$(xdotool search --onlyvisible --name '^Save Backup As$' 2>/dev/null | head -n1)"
