@@ -9,6 +9,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -91,6 +92,46 @@ int Dialogs::choice(const std::string& text, const char* b0, const char* b1, con
 {
     if (b0 && b1 && std::string(b0) == "Cancel") return cautious_choice(text, b0, b1, b2);
     return fl_choice("%s", b0, b1, b2, literal_label(text).c_str());
+}
+
+int Dialogs::choose(const std::string& text, const std::vector<std::string>& buttons)
+{
+    if (buttons.size() <= 3) {
+        const char* b[3] = {nullptr, nullptr, nullptr};
+        for (size_t i = 0; i < buttons.size(); ++i) b[i] = buttons[i].c_str();
+        return choice(text, b[0], b[1], b[2]);
+    }
+    // More buttons than the toolkit's question has: a small window of our own.
+    const int bw = 100, gap = 10;
+    const int W = std::max(360, int(buttons.size()) * (bw + gap) + gap);
+    Fl_Double_Window win(W, 130, "Question");
+    const std::string label = literal_label(text);
+    Fl_Box box(gap, gap, W - 2 * gap, 70, label.c_str());
+    box.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+    int answer = 0;
+    struct Pick {
+        int* answer;
+        int index;
+    };
+    std::vector<Pick> picks;
+    for (size_t i = 0; i < buttons.size(); ++i) picks.push_back({&answer, int(i)});
+    std::vector<std::unique_ptr<Fl_Button>> keep;
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        const int x = W - int(buttons.size() - i) * (bw + gap);
+        keep.push_back(std::make_unique<Fl_Button>(x, 90, bw, 28, buttons[i].c_str()));
+        keep.back()->callback(
+            [](Fl_Widget* w, void* data) {
+                const Pick* p = static_cast<const Pick*>(data);
+                *p->answer = p->index;
+                w->window()->hide();
+            },
+            &picks[i]);
+    }
+    win.end();
+    win.set_modal();
+    win.show();
+    while (win.shown()) Fl::wait();
+    return answer;
 }
 
 std::vector<std::string> Dialogs::choose_files(const std::string& title, const std::string& filter,

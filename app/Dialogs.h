@@ -17,6 +17,9 @@ public:
     // fl_choice: returns 0, 1 or 2 for the button pressed. A question whose
     // b0 is "Cancel" takes Enter, Escape and the close box as Cancel (0).
     virtual int choice(const std::string& text, const char* b0, const char* b1, const char* b2);
+    // A question with any number of buttons, left to right; the index of the
+    // one pressed (Escape or closing the window: the first, which is "Cancel").
+    virtual int choose(const std::string& text, const std::vector<std::string>& buttons);
     // Native file chooser. Returns the chosen paths (empty when cancelled).
     virtual std::vector<std::string> choose_files(const std::string& title, const std::string& filter,
                                                   const std::string& start_dir, bool multiple);
@@ -54,6 +57,10 @@ public:
         int a = choice_answers.front();
         choice_answers.erase(choice_answers.begin());
         return a;
+    }
+    int choose(const std::string& text, const std::vector<std::string>&) override
+    {
+        return choice(text, nullptr, nullptr, nullptr);
     }
     std::vector<std::string> choose_files(const std::string& title, const std::string&, const std::string&,
                                           bool) override

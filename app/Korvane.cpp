@@ -5,6 +5,8 @@
 
 #include "app/Dialogs.h"
 #include "app/FirstPaint.h"
+#include "app/LibraryController.h"
+#include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
 #include "widgets/Artwork.h"
@@ -38,6 +40,8 @@
 #include "widgets/Palette.h"
 #include "widgets/SafeChoice.h"
 #include "widgets/TextInput.h"
+#include "widgets/Zoom.h"
+#include "app/Desktop.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -189,8 +193,13 @@ void Korvane::build(const KorvaneSetup& setup)
 
     install_main_window_dispatch();
 
-    // 9. Show the window and look for the pedal.
+    // 9. Show the window, at the zoom this screen wants, and look for the pedal.
     end();
+    set_desktop_identity(*this);
+    set_tooltips(*this);
+    const ZoomChoice zoom = start_zoom(w(), h());
+    if (zoom.factor != 1.0) zoom_window(*this, zoom.factor, false);
+    std::printf("Window zoom %s (%s).\n", zoom_text(zoom.factor).c_str(), zoom.source.c_str());
     show();
     resize(x(), y(), w(), h());
     if (setup.connect_at_start) {
@@ -260,6 +269,14 @@ void Korvane::build_widgets()
         arp_editor->callback(panel_cb, this);
         arp_editor->show_text = [](const std::string& text) { dialogs().message(text); };
         arp_editor->hide();
+
+        library_page = new KV_LibraryPanel(370, 63, W - 370, 590, " Library ");
+        library_page->labelfont(0);
+        library_page->labelsize(13);
+        library_page->labelcolor(kTabLabelColor);
+        library_page->callback(panel_cb, this);
+        library_page->hide();
+        library_controller_ = std::make_unique<LibraryController>(*this, *library_page);
     }
     tabs->end();
     tabs->value(dashboard);
@@ -410,6 +427,7 @@ void Korvane::fill_default_globals()
 
 Korvane::~Korvane()
 {
+    reset_zoom();
     // The images are not widgets: detach them before anything draws again.
     if (backdrop_box) backdrop_box->image(nullptr);
     delete app_logo;
@@ -471,52 +489,53 @@ void Korvane::draw()
         if (p) draw_child(*p);
     }
 
-    fl_font(FL_HELVETICA, 9);
+    fl_font(FL_HELVETICA, zoomed_font(9));
     fl_color(FL_WHITE);
-    fl_draw("TM", 872, 23);
+    fl_draw("TM", zoomed(872), zoomed(23));
 
-    if (image_usable(app_logo)) app_logo->draw(720, 12, 150, 39);
-    if (image_usable(maker_logo)) maker_logo->draw(952, 16, 130, 50);
+    if (image_usable(app_logo)) zoomed_image(app_logo)->draw(zoomed(720), zoomed(12), zoomed(150), zoomed(39));
+    if (image_usable(maker_logo)) zoomed_image(maker_logo)->draw(zoomed(952), zoomed(16), zoomed(130), zoomed(50));
 
     if (infographic_button && infographic_button->value() && image_usable(infographic_image))
-        infographic_image->draw(43, 68, 1044, 542);
+        zoomed_image(infographic_image)->draw(zoomed(43), zoomed(68), zoomed(1044), zoomed(542));
 
     if (dashboard && dashboard->visible() && !modal_panel_shown()) {
-        fl_font(FL_HELVETICA_BOLD, 14);
+        fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
         fl_color(kCaptionColor);
-        fl_draw("Save preset in pedal", 385, 520);
-        fl_draw("Save preset in computer", 880, 520);
+        fl_draw("Save preset in pedal", zoomed(385), zoomed(520));
+        fl_draw("Save preset in computer", zoomed(880), zoomed(520));
         if (unsaved_shown_) {
-            fl_font(FL_HELVETICA_BOLD, 12);
+            fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
             fl_color(fl_rgb_color(160, 0, 0));
-            fl_draw(kUnsavedCaption, 545, 520);
+            fl_draw(kUnsavedCaption, zoomed(545), zoomed(520));
         }
     }
 
-    fl_font(FL_HELVETICA_BOLD, 12);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
     fl_color(FL_WHITE);
-    fl_draw("PRESET               AUTO      BYPASS", 161, 83);
-    fl_draw("BANK-                   TITLES                STOMP   ON", 70, 103);
-    fl_draw("PC#        PATCH                                                MODE      PC (MIDI)", 20, 123);
-    fl_draw("Device Info :", 15, 20);
+    draw_spaced("PRESET               AUTO      BYPASS", zoomed(161), zoomed(83), 12);
+    draw_spaced("BANK-                   TITLES                STOMP   ON", zoomed(70), zoomed(103), 12);
+    draw_spaced("PC#        PATCH                                                MODE      PC (MIDI)", zoomed(20), zoomed(123), 12);
+    fl_draw("Device Info :", zoomed(15), zoomed(20));
 
-    fl_font(FL_HELVETICA, 13);
-    fl_draw("(12 char max)", 145, 123);
+    fl_font(FL_HELVETICA, zoomed_font(13));
+    fl_draw("(12 char max)", zoomed(145), zoomed(123));
 
-    fl_font(FL_HELVETICA, 18);
+    fl_font(FL_HELVETICA, zoomed_font(18));
     fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
     if (!serial_number.empty()) {
         std::string line = std::string("Serial No. ") + serial_number;
-        fl_draw(line.c_str(), 15, 45);
+        fl_draw(line.c_str(), zoomed(15), zoomed(45));
     } else {
-        fl_draw(pedal_in_use_.empty() ? "Pedal not found." : pedal_in_use_.c_str(), 15, 45);
+        fl_draw(pedal_in_use_.empty() ? "Pedal not found." : pedal_in_use_.c_str(), zoomed(15), zoomed(45));
     }
 
     // The maker's notice, unless the MIDI panel lies over its place.
     if (!(midi_conf_panel && midi_conf_panel->visible())) {
-        fl_font(FL_HELVETICA, 12);
+        fl_font(FL_HELVETICA, zoomed_font(12));
         fl_color(kCaptionColor);
-        fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - 175, 632, 165, 14, FL_ALIGN_RIGHT);
+        fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - zoomed(175), zoomed(632), zoomed(165), zoomed(14),
+                FL_ALIGN_RIGHT);
     }
 }
 
@@ -555,7 +574,7 @@ bool Korvane::modal_panel_shown() const
 void Korvane::tab_changed()
 {
     if (!dashboard->visible()) {
-        dashboard->labelsize(13);
+        set_labelsize(*dashboard, 13);
         preset_panel->hide();
         preset_selector->hide();
         write_button->hide();
@@ -564,20 +583,26 @@ void Korvane::tab_changed()
         infographic_button->value(0);
         if (!modal_panel_shown()) dashboard->activate();
         const bool config_open = glo_conf_panel->visible() || midi_conf_panel->visible();
-        if (!expression_editor->visible()) {
-            expression_editor->labelsize(13);
-            arp_editor->labelsize(16);
+        set_labelsize(*library_page, library_page->visible() ? 16 : 13);
+        if (library_page->visible()) {
+            set_labelsize(*expression_editor, 13);
+            set_labelsize(*arp_editor, 13);
+            library_controller_->opened();
+        } else if (!expression_editor->visible()) {
+            set_labelsize(*expression_editor, 13);
+            set_labelsize(*arp_editor, 16);
             prepare_arp_editor();
         } else {
-            expression_editor->labelsize(16);
-            arp_editor->labelsize(13);
+            set_labelsize(*expression_editor, 16);
+            set_labelsize(*arp_editor, 13);
             expression_editor->load_mapping(dashboard->params);
             if (config_open) expression_editor->deactivate();
         }
     } else {
-        dashboard->labelsize(16);
-        expression_editor->labelsize(13);
-        arp_editor->labelsize(13);
+        set_labelsize(*dashboard, 16);
+        set_labelsize(*expression_editor, 13);
+        set_labelsize(*arp_editor, 13);
+        set_labelsize(*library_page, 13);
         if (!glo_conf_panel->visible() && !midi_conf_panel->visible()) {
             preset_selector->show();
             write_button->show();
@@ -695,6 +720,7 @@ bool Korvane::connect(bool interactive)
 
     const ops::ConnectResult r = ops::connect(*usb, *reporter_, interactive, work_image(), access_hint_);
     serial_number = r.pedal.serial_number;
+    refresh_window_title(*this, false);
     switch (r.outcome) {
     case ops::ConnectOutcome::NotFound:
         if (interactive) {
@@ -961,6 +987,7 @@ void Korvane::panel_cb(Fl_Widget* w, void* data)
     else if (w == k->template_panel) k->on_template_panel();
     else if (w == k->expression_editor) k->on_expression_editor();
     else if (w == k->arp_editor) k->on_arp_editor();
+    else if (w == k->library_page) k->library_controller_->on_page();
     else if (w == k->glo_conf_panel) k->on_glo_conf_panel();
     else if (w == k->midi_conf_panel) k->on_midi_conf_panel();
     else if (w == k->update_panel) k->on_update_panel();
@@ -987,6 +1014,7 @@ void menu_info_cb(Fl_Widget* w, void* data)
     case 2: dialogs().open_page(kSoftwarePage); break;
     case 3: dialogs().open_page(kContactPage); break;
     case 4: dialogs().open_page(kWarrantyPage); break;
+    case 5: dialogs().message(keyboard_text()); break;
     default: break;
     }
 }
@@ -1022,7 +1050,7 @@ Fl_Menu_Item menu_item(const char* text, Fl_Callback* cb, void* data, int flags,
     m.flags = flags;
     m.labeltype_ = FL_NORMAL_LABEL;
     m.labelfont_ = font;
-    m.labelsize_ = size;
+    m.labelsize_ = size > 0 ? zoomed_font(size) : size;
     m.labelcolor_ = FL_BLACK;
     return m;
 }
@@ -1033,10 +1061,8 @@ std::string Korvane::about_text()
 {
     return std::string("  Korvane - version.2.5.1\n") +
            "  Editor and librarian for the Brakwell Tessivar.\n"
-           "  \xC2\xA9 2026 Brakwell Audio. All rights reserved.\n" +
-           "\n  Windows :  XP, Vista, 7, 8.x, 10\n\n  OS X :  12 (Monterey), 11 (Big Sur), 10.15 (Catalina)\n"
-           "            - compatibility with older versions has not been verified.\n\n" +
-           "  Support : " + kSupportEmail + "\n" + "  Web : " + kMakerSite + "\n";
+           "  \xC2\xA9 2026 Brakwell Audio. All rights reserved.\n\n" + system_text() +
+           "\n  Support : " + kSupportEmail + "\n" + "  Web : " + kMakerSite + "\n";
 }
 
 void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
@@ -1066,6 +1092,9 @@ void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
         menu_item(" > Global Settings", menu_global_cb, this, pedal),
         menu_item(" > MIDI Settings", menu_midi_cb, this, pedal),
         menu_item("", nullptr, nullptr, separator, FL_HELVETICA, 0),
+        // Next to Quit, so that the entries above keep their places for
+        // those who pick them by keys.
+        menu_item(" > Keyboard", menu_info_cb, code(5), 0),
         menu_item(" > Quit", quit_cb, this, 0),
         Fl_Menu_Item{},
     };
@@ -1283,6 +1312,12 @@ void Korvane::on_transport_panel()
     case KV_TransportPanel::slot_swap:
         run_slot_action(transport_panel->toggle_source);
         return;
+    case KV_TransportPanel::slot_drop:
+        library_controller_->slot_dropped(transport_panel->slot_action.from, transport_panel->slot_action.to);
+        return;
+    case KV_TransportPanel::slot_export:
+        library_controller_->export_slots(transport_panel->slot_action.from, transport_panel->slot_action.to);
+        return;
     default:
         read_selected_slot();
         return;
@@ -1399,12 +1434,13 @@ void Korvane::refresh_unsaved_mark()
         damage(FL_DAMAGE_ALL);   // the caption beside "Save preset in pedal"
     }
     transport_panel->set_unsaved_mark(unsaved);
+    refresh_window_title(*this, unsaved);
 }
 
 bool Korvane::discard_changes_ok()
 {
     if (comparing_) end_compare();
-    if (!unsaved_changes()) return true;
+    if (!unsaved_changes() || auditioning_) return true;
     std::string title = title_text(transport_panel->edit_name);
     while (!title.empty() && title.front() == ' ') title.erase(title.begin());
     if (title.empty()) title = "Preset " + std::to_string(transport_panel->current_slot + 1);
@@ -1428,6 +1464,7 @@ void Korvane::note_edit()
 
 bool Korvane::edit_key(int event)
 {
+    if (window_shortcut(*this, event)) return true;
     if (event == FL_KEYUP && control_pending_ &&
         (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
         control_pending_ = false;
@@ -1606,7 +1643,7 @@ std::string slot_and_title(int slot, const PresetTitle& title)
 }
 } // namespace
 
-void Korvane::run_slot_action(int source)
+void Korvane::run_slot_action(int source, bool asked)
 {
     if (busy_ > 0 || !online_) return;
     const auto [from, to] = transport_panel->slot_action;
@@ -1620,7 +1657,7 @@ void Korvane::run_slot_action(int source)
                    " holds now is overwritten.";
     const int selected = transport_panel->current_slot;
     const bool selected_changes = selected == to || (swap && selected == from);
-    if (dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
+    if (!asked && dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
     // The selected slot is read again afterwards, which replaces the edit.
     if (selected_changes && !discard_changes_ok()) return;
     if (!program_library().usable()) {
@@ -1674,8 +1711,7 @@ std::string Korvane::offline_tips_text()
            "    --------------------------------------------------------------\n"
            "    The currently displayed parameter setting is saved as an offline preset in your computer.\n\n"
            "    Tips : For every preset saved, an individual 'preset file' is created in this directory:\n\n"
-           "             (Windows) -  C:/Brakwell/Korvane/presets\n"
-           "             (Mac)        -  Documents/Brakwell/Korvane/presets\n\n"
+           "             " + home_drive() + "/Brakwell/Korvane/presets\n\n"
            "             You can share your favorite presets with other Tessivar users by sharing\n"
            "             with them these preset files.\n\n"
            "2. Add Preset from file(s).\n"
@@ -2137,9 +2173,9 @@ void Korvane::update_firmware_now()
     update_panel->update_button->deactivate();
     // The bar grows across the panel while the pages go.
     Fl_Progress* bar = usb->progress;
-    bar->resize(500, 530, 440, 45);
+    place(*bar, 500, 530, 440, 45);
     bar->labelfont(FL_HELVETICA_BOLD);
-    bar->labelsize(18);
+    set_labelsize(*bar, 18);
     usb->redraw();
     redraw();
 
@@ -2201,9 +2237,9 @@ void Korvane::end_update_step()
     place_compare();
     text_board->scroll_to_status_lines();
     Fl_Progress* bar = usb->progress;
-    bar->resize(385, 565, 200, 26);
+    place(*bar, 385, 565, 200, 26);
     bar->labelfont(FL_HELVETICA);
-    bar->labelsize(14);
+    set_labelsize(*bar, 14);
     usb->redraw();
     redraw();
 }

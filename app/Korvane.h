@@ -48,6 +48,8 @@ namespace kv {
 class KV_ArpEditor;
 class KV_ExpressionEditor;
 class KV_GloConfPanel;
+class KV_LibraryPanel;
+class LibraryController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -273,6 +275,7 @@ public:
     KV_MidiConfPanel* midi_conf_panel = nullptr;
     KV_ExpressionEditor* expression_editor = nullptr;
     KV_ArpEditor* arp_editor = nullptr;
+    KV_LibraryPanel* library_page = nullptr;   // the "Library" tab (app/LibraryController.h)
     Fl_Button* connect_button = nullptr;
     Fl_Button* menu_button = nullptr;
     Fl_Button* quit_button = nullptr;
@@ -295,6 +298,11 @@ public:
     int item_of_preset[4][8] = {};
 
 private:
+    friend class LibraryController;
+    std::unique_ptr<LibraryController> library_controller_;
+    // The Library page steps to another preset while the editor holds,
+    // unchanged, the one it picked before: nothing to lose, nothing asked.
+    bool auditioning_ = false;
     // Marks an exchange as running for its lifetime (nests).
     class Exchange {
     public:
@@ -386,7 +394,8 @@ private:
 
     // A copy or swap picked in a preset row's menu: asked, run, the rows
     // updated, and the selected slot read again when it was one of them.
-    void run_slot_action(int source);
+    // `asked`: the user has already chosen the action (a slot dropped on another).
+    void run_slot_action(int source, bool asked = false);
 
     // The offline list and its prompt.
     void open_preset_prompt();

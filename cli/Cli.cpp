@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -197,6 +198,7 @@ Terminal process_terminal()
     return t;
 }
 
+
 int run(const std::vector<std::string>& args, const Terminal& terminal)
 {
     Terminal t = terminal;
@@ -219,6 +221,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.json = parsed.options & kOptJson;
     session.allow_downgrade = parsed.options & kOptAllowDowngrade;
     session.force = parsed.options & kOptForce;
+    session.values = parsed.values;
+    session.flags = parsed.flags;
     session.port = port;
     // One operation: the pedal's port stays open and locked until it ends.
     const UsbLink::Hold hold = session.link().hold();

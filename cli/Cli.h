@@ -24,7 +24,10 @@
 #include "ops/Reporter.h"
 
 #include <array>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -52,6 +55,10 @@ struct Command {
     const char* help;       // more lines for `korvane list --help` (may be "")
     unsigned options;       // Option bits
     int (*run)(Session&);
+    // The command's own options, blank-separated: those that take a value
+    // ("--search --tag") and those that do not ("--json --all").
+    const char* value_options = "";
+    const char* flag_options = "";
 };
 
 // Every command, in the order `korvane --help` lists them.
@@ -74,6 +81,16 @@ public:
     bool allow_downgrade = false;    // --allow-downgrade
     bool force = false;              // --force: store presets that break the editor's rules as they are
     std::string port;                // --port, empty: the device list
+    // The command's own options as given: values of value options (the last
+    // one given counts) and the flags present.
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+    bool flag(const std::string& name) const { return flags.count(name) > 0; }
+    std::optional<std::string> value(const std::string& name) const
+    {
+        const auto it = values.find(name);
+        return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
 
     virtual UsbLink& link() = 0;
     virtual ops::Reporter& report() = 0;

@@ -100,6 +100,43 @@ const std::vector<Command>& commands()
          "half way, `korvane restore --yes FILE` with that backup puts both back.\n"
          "Asks first; --yes answers.\n",
          kOptYes | kOptNoBackup, cmd_swap},
+        {"move", "FROM TO", "move a preset to another slot, shifting the slots between",
+         "The preset of slot FROM (1-32) goes to slot TO; the presets between move one\n"
+         "slot towards FROM (as dragging a slot onto another on the preset pages and\n"
+         "choosing \"Move here\"). Each rewritten slot is stored and read back to verify\n"
+         "it. First all presets are saved in the presets folder's autobackup/; if that\n"
+         "fails nothing is stored unless --no-backup is given. A failure names the slots\n"
+         "already rewritten and the backup that puts the pedal back. Asks first; --yes\n"
+         "answers.\n",
+         kOptYes | kOptNoBackup, cmd_move},
+        {"presets",
+         "list | tag NAME TAG... | untag NAME TAG... | note NAME TEXT | "
+         "export FILE.tessivar.json (NAME... | --all | --slots A-B) | import FILE.tessivar.json",
+         "list, search, tag and annotate the offline presets; export and import .tessivar.json",
+         "list: one line an offline preset (a star for favourites, name, DSP-X and DSP-Y\n"
+         "algorithms, tags). --search keeps presets whose name, algorithms, tags or\n"
+         "notes hold every word of TEXT (letter case ignored); --tag and --favourites\n"
+         "filter further; --json prints a list of objects (name, title, algorithm_x,\n"
+         "algorithm_y, tags, favourite, notes, added).\n"
+         "tag / untag / note: the library's tags and notes of a preset, kept in\n"
+         "library.json in the presets folder (the preset files are not changed).\n"
+         "export: writes the presets named, all of them (--all) or the pedal's slots A\n"
+         "to B (--slots, read from the pedal) in the readable format of docs/formats.md.\n"
+         "FILE \"-\" writes to standard output.\n" KV_OUTPUT_RULES
+         "import: adds the file's presets to the offline library from their records; a\n"
+         "name already there gets \" (2)\". A preset without a record, or whose decoded\n"
+         "fields disagree with its record, is refused with the reason (status 2) and the\n"
+         "others are imported.\n",
+         0, cmd_presets, "--search --tag --slots", "--favourites --json --all"},
+        {"setlist", "list | show NAME | save NAME PRESET... | write NAME FIRST_SLOT",
+         "list, show and save setlists; write one into consecutive slots",
+         "A setlist is an ordered list of offline presets (setlists/NAME.json in the\n"
+         "presets folder). save: makes one from presets of the library. write: stores\n"
+         "its presets into consecutive slots from FIRST_SLOT (1-32), each read back to\n"
+         "verify it, after a safety backup of all presets (see move). Every preset is\n"
+         "found and checked before anything is sent. A failure names the slots done\n"
+         "and the backup to go back to. Asks first; --yes answers.\n",
+         kOptYes | kOptNoBackup, cmd_setlist},
     };
     return table;
 }

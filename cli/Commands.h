@@ -21,5 +21,8 @@ int cmd_factory_reset(Session& s);
 const Command* find_command(std::string_view name);
 int cmd_copy(Session& s);
 int cmd_swap(Session& s);
+int cmd_move(Session& s);
+int cmd_presets(Session& s);
+int cmd_setlist(Session& s);
 
 } // namespace kv::cli

@@ -29,6 +29,23 @@ constexpr OptionName kOptions[] = {
     {kOptForce, "--force", "--force", "store presets that break the editor's rules as they are"},
 };
 
+// The blank-separated words of a command's own option lists.
+std::vector<std::string> words(const char* list)
+{
+    std::vector<std::string> out;
+    std::string w;
+    for (const char* c = list ? list : ""; ; ++c) {
+        if (*c == ' ' || *c == '\0') {
+            if (!w.empty()) out.push_back(w);
+            w.clear();
+            if (*c == '\0') break;
+        } else {
+            w += *c;
+        }
+    }
+    return out;
+}
+
 const Command* command_of(const CLI::App* app)
 {
     for (const Command& c : commands())
@@ -65,6 +82,8 @@ std::string usage_line(const Command& c)
     std::string line = std::string("korvane ") + c.name;
     for (const OptionName& o : kOptions)
         if (c.options & o.bit) line += std::string(" [") + o.usage + "]";
+    for (const std::string& v : words(c.value_options)) line += " [" + v + " VALUE]";
+    for (const std::string& f : words(c.flag_options)) line += " [" + f + "]";
     line += " [--port PATH] [--verbose]";
     if (*c.operands) line += std::string(" ") + c.operands;
     return line;
@@ -102,6 +121,12 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
             b->app->add_flag_callback(
                 o.names, [&parsed, bit = o.bit] { parsed.options |= bit; }, o.description);
         }
+        for (const std::string& v : words(c.value_options))
+            b->app->add_option_function<std::string>(
+                   v, [&parsed, v](const std::string& value) { parsed.values[v] = value; }, "see below")
+                ->type_name("VALUE");
+        for (const std::string& f : words(c.flag_options))
+            b->app->add_flag_callback(f, [&parsed, f] { parsed.flags.insert(f); }, "see below");
         b->app->add_option("--port", parsed.port, "talk to the pedal on this serial port instead of searching")
             ->type_name("PATH");
         b->app->add_flag("-v,--verbose", parsed.verbose, "print every USB step on standard error");

@@ -7,6 +7,8 @@
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,8 @@ struct ParsedLine {
     std::vector<std::string> operands;
     std::string port;
     unsigned options = 0;   // Option bits given
+    std::map<std::string, std::string> values;   // the command's own value options given
+    std::set<std::string> flags;                 // and its own flags
     bool verbose = false;
 };
 

@@ -1,4 +1,5 @@
 #include "config/KV_GloConfPanel.h"
+#include "widgets/Zoom.h"
 
 #include "widgets/SafeChoice.h"
 
@@ -188,44 +189,44 @@ void KV_GloConfPanel::draw()
     const int Y = y();
 
     fl_color(FL_WHITE);
-    fl_font(FL_HELVETICA_BOLD, 17);
-    fl_draw("G L O B A L   S E T T I N G", X + 178, Y + 35);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(17));
+    draw_spaced("G L O B A L   S E T T I N G", X + zoomed(178), Y + zoomed(35), 17);
 
-    fl_font(FL_HELVETICA_BOLD, 14);
-    fl_draw("AUX Switches Configuration", X + 40, Y + 74);
-    fl_draw("Fave Preset", X + 40, Y + 228);
-    fl_draw("Preset Pages", X + 40, Y + 300);
-    fl_draw("Input Pad", X + 40, Y + 355);
-    fl_draw("Footswitch B/X", X + 40, Y + 401);
-    fl_draw("Tempo LED", X + 40, Y + 445);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
+    fl_draw("AUX Switches Configuration", X + zoomed(40), Y + zoomed(74));
+    fl_draw("Fave Preset", X + zoomed(40), Y + zoomed(228));
+    fl_draw("Preset Pages", X + zoomed(40), Y + zoomed(300));
+    fl_draw("Input Pad", X + zoomed(40), Y + zoomed(355));
+    fl_draw("Footswitch B/X", X + zoomed(40), Y + zoomed(401));
+    fl_draw("Tempo LED", X + zoomed(40), Y + zoomed(445));
 
-    fl_font(FL_HELVETICA, 13);
+    fl_font(FL_HELVETICA, zoomed_font(13));
     static const char* const titles[kAuxContacts] = {"T I P", "TIP + RING", "R I N G"};
     for (size_t c = 0; c < kAuxContacts; ++c) {
         const Fl_Choice* list = aux_lists[c];
         fl_color(FL_WHITE);
-        fl_draw(titles[c], list->x(), Y + 87, list->w(), 16, FL_ALIGN_CENTER);
+        fl_draw(titles[c], list->x(), Y + zoomed(87), list->w(), zoomed(16), FL_ALIGN_CENTER);
         const std::string_view hint = aux_hint(AuxContact(c), list->value());
         if (!hint.empty()) {
             const std::string text(hint);
             fl_color(kHelpColor);
-            fl_draw(text.c_str(), list->x(), Y + 144, list->w(), 16, FL_ALIGN_CENTER);
+            fl_draw(text.c_str(), list->x(), Y + zoomed(144), list->w(), zoomed(16), FL_ALIGN_CENTER);
         }
     }
 
     fl_color(kHelpColor);
-    fl_font(FL_HELVETICA, 12);
-    fl_draw("- instantly call your most often-used preset with a", X + 208, Y + 220);
-    fl_draw("  single tap.", X + 208, Y + 237);
-    fl_draw("- how many preset pages you want to access and use?", X + 203, Y + 303);
+    fl_font(FL_HELVETICA, zoomed_font(12));
+    fl_draw("- instantly call your most often-used preset with a", X + zoomed(208), Y + zoomed(220));
+    fl_draw("  single tap.", X + zoomed(208), Y + zoomed(237));
+    fl_draw("- how many preset pages you want to access and use?", X + zoomed(203), Y + zoomed(303));
 
     fl_color(FL_WHITE);
-    fl_rectf(X + 15, Y + 262, 530, 2);
+    fl_rectf(X + zoomed(15), Y + zoomed(262), zoomed(530), zoomed(2));
 
     if (!confirm_allowed_) {
         fl_color(kRefusedColor);
-        fl_font(FL_HELVETICA, 12);
-        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + 15, Y + 512, w() - 30, 16,
+        fl_font(FL_HELVETICA, zoomed_font(12));
+        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + zoomed(15), Y + zoomed(512), w() - zoomed(30), zoomed(16),
                 FL_ALIGN_CENTER);
     }
 }

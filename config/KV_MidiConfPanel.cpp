@@ -1,4 +1,5 @@
 #include "config/KV_MidiConfPanel.h"
+#include "widgets/Zoom.h"
 
 #include "widgets/SafeChoice.h"
 
@@ -158,40 +159,40 @@ void KV_MidiConfPanel::draw()
     const int Y = y();
 
     fl_color(FL_WHITE);
-    fl_font(FL_HELVETICA_BOLD, 17);
-    fl_draw("M I D I  C C #  M A P P I N G", X + 230, Y + 30);
-    fl_font(FL_HELVETICA_BOLD, 14);
-    fl_draw("Action", X + 20, Y + 65);
-    fl_draw("Action", X + 390, Y + 65);
-    fl_draw("CC# (0-99)        CC Value Range", X + 105, Y + 65);
-    fl_draw("CC# (0-99)     CC Value Range", X + 460, Y + 65);
-    fl_draw("MIDI Channel", X + 70, Y + 557);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(17));
+    fl_draw("M I D I  C C #  M A P P I N G", X + zoomed(230), Y + zoomed(30));
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
+    fl_draw("Action", X + zoomed(20), Y + zoomed(65));
+    fl_draw("Action", X + zoomed(390), Y + zoomed(65));
+    draw_spaced("CC# (0-99)        CC Value Range", X + zoomed(105), Y + zoomed(65), 14);
+    draw_spaced("CC# (0-99)     CC Value Range", X + zoomed(460), Y + zoomed(65), 14);
+    fl_draw("MIDI Channel", X + zoomed(70), Y + zoomed(557));
 
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     for (int k = 0; k < kCcFunctionCount; ++k) {
         const Fl_Int_Input* f = cc_fields[size_t(k)];
         const bool left = k < kLeftRows;
-        const int base = f->y() + 16;
+        const int base = f->y() + zoomed(16);
         fl_color(FL_WHITE);
-        fl_draw(std::string(cc_function_name(k)).c_str(), X + (left ? 20 : 390), base);
-        fl_draw(std::string(cc_value_range(k)).c_str(), f->x() + f->w() + 12, base);
+        fl_draw(std::string(cc_function_name(k)).c_str(), X + zoomed(left ? 20 : 390), base);
+        fl_draw(std::string(cc_value_range(k)).c_str(), f->x() + f->w() + zoomed(12), base);
         if (cc_range_ends_in_k(k)) {
             fl_color(kDimColor);
-            fl_draw("K", X + 590, base);
+            fl_draw("K", X + zoomed(590), base);
         }
     }
 
     fl_color(FL_WHITE);
-    fl_rectf(X + 15, Y + 80, 655, 1);
-    fl_rectf(X + 15, Y + 520, 655, 1);
-    fl_rectf(X + 370, Y + 45, 1, 535);
+    fl_rectf(X + zoomed(15), Y + zoomed(80), zoomed(655), zoomed(1));
+    fl_rectf(X + zoomed(15), Y + zoomed(520), zoomed(655), zoomed(1));
+    fl_rectf(X + zoomed(370), Y + zoomed(45), zoomed(1), zoomed(535));
 
     if (!confirm_allowed_) {
         fl_color(kRefusedColor);
-        fl_font(FL_HELVETICA, 12);
+        fl_font(FL_HELVETICA, zoomed_font(12));
         // In the free space under the right column, wrapped inside the panel.
-        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + 390, Y + 450, w() - 405, 40,
-                FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + zoomed(390), Y + zoomed(450),
+                w() - zoomed(405), zoomed(40), FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "editor/KV_ExpressionEditor.h"
+#include "widgets/Zoom.h"
 
 #include "preset/Scales.h"
 #include "widgets/Palette.h"
@@ -244,35 +245,35 @@ void KV_ExpressionEditor::draw()
     const int Y = y();
 
     fl_color(FL_WHITE);
-    fl_font(FL_HELVETICA_BOLD, 19);
-    fl_draw("D S P - Y", X + 35, Y + 75);
-    fl_draw("D S P - X", X + 580, Y + 75);
-    fl_font(FL_HELVETICA, 14);
-    fl_draw("Expression / Ramp Mapping", X + 265, Y + 85);
-    fl_draw("Auto-Ramp Speed", X + 293, Y + 340);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(19));
+    fl_draw("D S P - Y", X + zoomed(35), Y + zoomed(75));
+    fl_draw("D S P - X", X + zoomed(580), Y + zoomed(75));
+    fl_font(FL_HELVETICA, zoomed_font(14));
+    fl_draw("Expression / Ramp Mapping", X + zoomed(265), Y + zoomed(85));
+    fl_draw("Auto-Ramp Speed", X + zoomed(293), Y + zoomed(340));
 
     fl_color(kRuleLight);
-    fl_rectf(X + 20, Y + 95, 660, 2);
-    fl_rectf(X + 20, Y + 350, 660, 2);
-    fl_rectf(X + 348, Y + 95, 2, 215);
-    fl_rectf(X + 348, Y + 350, 2, 160);
+    fl_rectf(X + zoomed(20), Y + zoomed(95), zoomed(660), zoomed(2));
+    fl_rectf(X + zoomed(20), Y + zoomed(350), zoomed(660), zoomed(2));
+    fl_rectf(X + zoomed(348), Y + zoomed(95), zoomed(2), zoomed(215));
+    fl_rectf(X + zoomed(348), Y + zoomed(350), zoomed(2), zoomed(160));
 
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     for (Engine e : {Engine::Y, Engine::X}) {
         for (int ki = 0; ki < 3; ++ki) {
             const Knob k = Knob(ki);
             const ValueSlider* heel = heel_[idx(e)][idx(k)];
             const ValueSlider* toe = toe_[idx(e)][idx(k)];
             fl_color(FL_WHITE);
-            fl_draw("Heel", heel->x() - 40, heel->y() + 13);
-            fl_draw("Toe", toe->x() - 40, toe->y() + 13);
+            fl_draw("Heel", heel->x() - zoomed(40), heel->y() + zoomed(13));
+            fl_draw("Toe", toe->x() - zoomed(40), toe->y() + zoomed(13));
             const Fl_Light_Button* slow = slow_[idx(e)][idx(k)];
-            fl_draw(kKnobNames[ki], slow->x() - 64, slow->y() + 17);
+            fl_draw(kKnobNames[ki], slow->x() - zoomed(64), slow->y() + zoomed(17));
             if (!map_buttons_[idx(e)][idx(k)]->value()) {
                 fl_color(FL_RED);
-                fl_font(FL_HELVETICA_BOLD, 12);
-                fl_draw("UN-MAPPED", heel->x() + 77, heel->y() + 14);
-                fl_font(FL_HELVETICA, 12);
+                fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
+                fl_draw("UN-MAPPED", heel->x() + zoomed(77), heel->y() + zoomed(14));
+                fl_font(FL_HELVETICA, zoomed_font(12));
             }
         }
     }

@@ -1,4 +1,5 @@
 #include "editor/KV_Parameters.h"
+#include "widgets/Zoom.h"
 
 #include "platform/Clock.h"
 #include "platform/DataPaths.h"
@@ -829,20 +830,20 @@ void KV_Parameters::draw_engine_marks(Engine e)
     if (is_rotary_algorithm(id)) {
         const Slider* s = knob(e, params.rotor_fast(e) ? Knob::Depth : Knob::Speed);
         fl_color(kRotorMark);
-        fl_rectf(s->x() - 8, s->y() - 10, s->w() + 14, 2);
-        fl_rectf(s->x() - 8, s->y() - 10, 2, 15);
-        fl_rectf(s->x() + s->w() + 6, s->y() - 10, 2, 15);
+        fl_rectf(s->x() - zoomed(8), s->y() - zoomed(10), s->w() + zoomed(14), zoomed(2));
+        fl_rectf(s->x() - zoomed(8), s->y() - zoomed(10), zoomed(2), zoomed(15));
+        fl_rectf(s->x() + s->w() + zoomed(6), s->y() - zoomed(10), zoomed(2), zoomed(15));
     }
     if (id == kAlgorithmParaEq) {
         fl_color(kParaEqCaption);
-        fl_font(FL_HELVETICA, 11);
+        fl_font(FL_HELVETICA, zoomed_font(11));
         const Slider* speed = knob(e, Knob::Speed);
         const Slider* depth = knob(e, Knob::Depth);
         // The centre mark stands on the slider itself; knob_moved repaints
         // it after the slider has drawn over it.
-        for (const Slider* s : {speed, depth}) fl_rectf(s->x() + 69, s->y(), 2, s->h());
-        fl_draw(kParaEqSpeedCaption, speed->x(), speed->y() - 4);
-        fl_draw(kParaEqDepthCaption, depth->x(), depth->y() - 4);
+        for (const Slider* s : {speed, depth}) fl_rectf(s->x() + zoomed(69), s->y(), zoomed(2), s->h());
+        fl_draw(kParaEqSpeedCaption, speed->x(), speed->y() - zoomed(4));
+        fl_draw(kParaEqDepthCaption, depth->x(), depth->y() - zoomed(4));
     }
 }
 
@@ -854,40 +855,39 @@ void KV_Parameters::draw()
     Fl_Group::draw();
     if (!full) return;
 
-    const int ox = x() - kHomeX, oy = y() - kHomeY;
     fl_push_clip(x(), y(), w(), h());
 
     Fl_PNG_Image* banner = combination == 1 ? banner_rotary_ : combination == 2 ? banner_vinyl_
                            : combination == 3 ? banner_junk_ : nullptr;
     const bool combined = combination >= 1 && combination <= 3;
-    if (banner) banner->draw(546 + ox, 215 + oy, 350, 27);
+    if (banner) zoomed_image(banner)->draw(zoomed(546 - kHomeX) + x(), zoomed(215 - kHomeY) + y(), zoomed(350), zoomed(27));
 
-    fl_font(FL_HELVETICA_BOLD, 16);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(16));
     fl_color(combined ? kCodeCombined : kCodeIdle);
     const int code_dx_x = combination == 1 ? 107 : combination == 2 ? 85 : combination == 3 ? 95 : 3;
-    fl_draw(algorithm_code(current_algorithm_y), algorithm_menu_y->x() + 3, algorithm_menu_y->y() - 8);
-    fl_draw(algorithm_code(current_algorithm_x), algorithm_menu_x->x() + code_dx_x, algorithm_menu_x->y() - 8);
+    fl_draw(algorithm_code(current_algorithm_y), algorithm_menu_y->x() + zoomed(3), algorithm_menu_y->y() - zoomed(8));
+    fl_draw(algorithm_code(current_algorithm_x), algorithm_menu_x->x() + zoomed(code_dx_x), algorithm_menu_x->y() - zoomed(8));
 
     draw_engine_marks(Engine::Y);
     draw_engine_marks(Engine::X);
 
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(kCaption);
-    fl_draw(params.engaged_y() ? "E N G A G E D" : "B Y P A S S E D", 547 + ox, 288 + oy);
-    fl_draw(params.engaged_x() ? "E N G A G E D" : "B Y P A S S E D", (params.engaged_x() ? 739 : 740) + ox, 288 + oy);
+    fl_draw(params.engaged_y() ? "E N G A G E D" : "B Y P A S S E D", zoomed(547 - kHomeX) + x(), zoomed(288 - kHomeY) + y());
+    fl_draw(params.engaged_x() ? "E N G A G E D" : "B Y P A S S E D", zoomed((params.engaged_x() ? 739 : 740) - kHomeX) + x(), zoomed(288 - kHomeY) + y());
 
-    fl_font(FL_HELVETICA, 30);
-    fl_draw("Y                        X", 607 + ox, 125 + oy);
+    fl_font(FL_HELVETICA, zoomed_font(30));
+    draw_spaced("Y                        X", zoomed(607 - kHomeX) + x(), zoomed(125 - kHomeY) + y(), 30);
 
-    fl_font(FL_HELVETICA_BOLD, 13);
-    fl_draw("DSP", 577 + ox, 416 + oy);
-    fl_draw("Routing", 577 + ox, 433 + oy);
-    fl_draw("Pre/Post", 577 + ox, 470 + oy);
-    fl_draw("Cascade       Mixture       LR-split", 654 + ox, 434 + oy);
-    fl_draw("Pre            Post", 675 + ox, 476 + oy);
-    fl_draw("MASTER VOLUME", volume_bar->x(), volume_bar->y() + 37);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(13));
+    fl_draw("DSP", zoomed(577 - kHomeX) + x(), zoomed(416 - kHomeY) + y());
+    fl_draw("Routing", zoomed(577 - kHomeX) + x(), zoomed(433 - kHomeY) + y());
+    fl_draw("Pre/Post", zoomed(577 - kHomeX) + x(), zoomed(470 - kHomeY) + y());
+    draw_spaced("Cascade       Mixture       LR-split", zoomed(654 - kHomeX) + x(), zoomed(434 - kHomeY) + y(), 13);
+    draw_spaced("Pre            Post", zoomed(675 - kHomeX) + x(), zoomed(476 - kHomeY) + y(), 13);
+    fl_draw("MASTER VOLUME", volume_bar->x(), volume_bar->y() + zoomed(37));
     // Right of the typed volume, which would hide it at bar x + 250.
-    fl_draw("dB", volume_text->x() + volume_text->w() + 4, volume_bar->y() + 38);
+    fl_draw("dB", volume_text->x() + volume_text->w() + zoomed(4), volume_bar->y() + zoomed(38));
 
     fl_pop_clip();
 }

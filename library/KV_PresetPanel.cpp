@@ -1,4 +1,6 @@
 #include "library/KV_PresetPanel.h"
+#include "widgets/SafeChoice.h"
+#include "widgets/Zoom.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Int_Input.H>
@@ -9,7 +11,7 @@ namespace kv {
 
 KV_PresetPanel::KV_PresetPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
 {
-    preset_list = new Fl_Choice(x + 10, y + 10, 205, 24);
+    preset_list = new SafeChoice(x + 10, y + 10, 205, 24);
     preset_list->textsize(13);
     preset_list->callback(list_cb, this);
     add_button = new Fl_Toggle_Button(x + 220, y + 10, 22, 22, "+");
@@ -37,9 +39,9 @@ KV_PresetPanel::~KV_PresetPanel() = default;
 void KV_PresetPanel::draw()
 {
     Fl_Group::draw();
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(FL_BLACK);
-    fl_draw("Number of presets in library : ", x() + 15, y() + 50);
+    fl_draw("Number of presets in library : ", x() + zoomed(15), y() + zoomed(50));
 }
 
 std::string KV_PresetPanel::item_label(const std::string& name)
@@ -63,13 +65,19 @@ int KV_PresetPanel::load_list(const std::string& list_path)
 
 void KV_PresetPanel::refresh()
 {
+    // The whole menu at once: add() walks the menu for every item it adds
+    // (quadratic in the list's length) and would read "/", "|", "&" and "_"
+    // in a name. The items point into item_labels_, kept with the panel.
+    // clear() lets go of a menu the widget did not make only through menu().
     preset_list->clear();
-    for (const OfflineEntry& e : library.entries()) {
-        // add() would read "/", "|", "&" and "_" in the text; the label is
-        // set afterwards as it is.
-        const int i = preset_list->add("item");
-        preset_list->replace(i, item_label(e.name).c_str());
-    }
+    preset_list->menu(nullptr);
+    item_labels_.clear();
+    item_labels_.reserve(library.size());
+    for (const OfflineEntry& e : library.entries()) item_labels_.push_back(item_label(e.name));
+    menu_items_.assign(item_labels_.size() + 1, Fl_Menu_Item{});
+    for (size_t i = 0; i < item_labels_.size(); ++i) menu_items_[i].label(item_labels_[i].c_str());
+    if (!item_labels_.empty()) preset_list->menu(menu_items_.data());
+    preset_list->value(-1);   // menu() would show the first item as picked
     preset_count = int(library.size());
     show_count();
     redraw();

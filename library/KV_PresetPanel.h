@@ -11,6 +11,7 @@
 #include "preset/PresetRecord.h"
 
 #include <FL/Fl_Group.H>
+#include <FL/Fl_Menu_Item.H>
 
 #include <string>
 #include <vector>
@@ -83,6 +84,10 @@ public:
     static constexpr size_t kMaxNameLength = kMaxPresetNameLength;
 
 private:
+    // The drop-down's menu and the labels its items point to.
+    std::vector<std::string> item_labels_;
+    std::vector<Fl_Menu_Item> menu_items_;
+
     static void list_cb(Fl_Widget*, void* panel);
     static void add_cb(Fl_Widget*, void* panel);
     static void remove_cb(Fl_Widget*, void* panel);

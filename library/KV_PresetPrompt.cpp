@@ -1,4 +1,5 @@
 #include "library/KV_PresetPrompt.h"
+#include "widgets/Zoom.h"
 
 #include "widgets/TextInput.h"
 
@@ -38,13 +39,13 @@ KV_PresetPrompt::~KV_PresetPrompt() = default;
 void KV_PresetPrompt::draw()
 {
     Fl_Group::draw();
-    fl_font(FL_HELVETICA_BOLD, 13);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(13));
     fl_color(FL_WHITE);
-    fl_draw("Option 1 :", x() + 20, y() + 36);
-    fl_draw("OR", x() + 160, y() + 102);
-    fl_draw("Option 2 :", x() + 20, y() + 136);
-    fl_font(FL_HELVETICA, 13);
-    fl_draw("Save current settings as preset.", x() + 93, y() + 36);
+    fl_draw("Option 1 :", x() + zoomed(20), y() + zoomed(36));
+    fl_draw("OR", x() + zoomed(160), y() + zoomed(102));
+    fl_draw("Option 2 :", x() + zoomed(20), y() + zoomed(136));
+    fl_font(FL_HELVETICA, zoomed_font(13));
+    fl_draw("Save current settings as preset.", x() + zoomed(93), y() + zoomed(36));
 }
 
 void KV_PresetPrompt::open()

@@ -1,4 +1,5 @@
 #include "library/KV_TemplatePanel.h"
+#include "widgets/Zoom.h"
 
 #include "widgets/SafeChoice.h"
 
@@ -38,13 +39,13 @@ void KV_TemplatePanel::choice_cb(Fl_Widget*, void* data)
 void KV_TemplatePanel::draw()
 {
     Fl_Group::draw();
-    fl_font(FL_HELVETICA, 12);
+    fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(fl_color_average(fl_rgb_color(0x99, 0x66, 0x00), FL_WHITE, 0.67f));
-    fl_draw("< click the button again to exit without making changes >", x() + 28, y() + 20);
+    fl_draw("< click the button again to exit without making changes >", x() + zoomed(28), y() + zoomed(20));
     fl_color(fl_rgb_color(0xC0, 0xC0, 0xC0));
-    fl_draw("C.A.T are not presets. These are templates of a certain class", x() + 15, y() + 85);
-    fl_draw("of algorithms built by combining two specific algorithms and", x() + 15, y() + 102);
-    fl_draw("DSP routing.", x() + 15, y() + 119);
+    fl_draw("C.A.T are not presets. These are templates of a certain class", x() + zoomed(15), y() + zoomed(85));
+    fl_draw("of algorithms built by combining two specific algorithms and", x() + zoomed(15), y() + zoomed(102));
+    fl_draw("DSP routing.", x() + zoomed(15), y() + zoomed(119));
 }
 
 } // namespace kv

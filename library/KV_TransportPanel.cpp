@@ -1,10 +1,13 @@
 #include "library/KV_TransportPanel.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <vector>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Window.H>
 
 #include "widgets/Input.h"
 #include "widgets/SafeChoice.h"
@@ -251,7 +254,7 @@ void KV_TransportPanel::set_unsaved_mark(bool on)
 
 void KV_TransportPanel::request_slot_action(int source, int from, int to)
 {
-    if ((source != slot_copy && source != slot_swap) || from == to || from < 0 || from >= kSlots || to < 0 ||
+    if ((source != slot_copy && source != slot_swap && source != slot_drop) || from == to || from < 0 || from >= kSlots || to < 0 ||
         to >= kSlots)
         return;
     slot_action = {from, to};
@@ -311,6 +314,15 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
         }
         items.push_back(Fl_Menu_Item{});
     }
+    // Sharing: this preset, or the whole pedal, as a .tessivar.json file.
+    picks.emplace_back(slot_export, index);
+    picks.emplace_back(slot_export, -1);
+    for (size_t k = picks.size() - 2; k < picks.size(); ++k) {
+        Fl_Menu_Item item{};
+        item.text = k + 2 == picks.size() ? "Export this preset..." : "Export all 32 presets...";
+        item.user_data_ = reinterpret_cast<void*>(intptr_t(k + 1));
+        items.push_back(item);
+    }
     items.push_back(Fl_Menu_Item{});
 
     install_menu_guard();
@@ -319,6 +331,14 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
     if (!picked || picked->user_data() == nullptr) return;
     const size_t which = size_t(reinterpret_cast<intptr_t>(picked->user_data())) - 1;
     if (which >= picks.size()) return;
+    if (picks[which].first == slot_export) {
+        // from..to: the slots to export.
+        slot_action = picks[which].second < 0 ? SlotAction{0, kSlots - 1} : SlotAction{index, index};
+        toggle_source = slot_export;
+        do_callback();
+        toggle_source = slot_selected;
+        return;
+    }
     request_slot_action(picks[which].first, index, picks[which].second);
 }
 
@@ -330,6 +350,27 @@ int KV_TransportPanel::handle(int event)
             open_slot_menu(row, Fl::event_x(), Fl::event_y());
             return 1;
         }
+    }
+    // Drag and drop by the program label: the label takes no clicks itself.
+    if (event == FL_PUSH && Fl::event_button() == FL_LEFT_MOUSE && active_r()) {
+        const int row = row_at(Fl::event_x(), Fl::event_y());
+        if (row >= 0 && slots[size_t(row)].bank_button->active() &&
+            Fl::event_x() < slots[size_t(row)].program_label->x() + slots[size_t(row)].program_label->w()) {
+            drag_from_ = row;
+            return 1;
+        }
+    }
+    if (drag_from_ >= 0 && event == FL_DRAG) {
+        if (window()) window()->cursor(FL_CURSOR_MOVE);
+        return 1;
+    }
+    if (drag_from_ >= 0 && event == FL_RELEASE) {
+        const int from = drag_from_;
+        drag_from_ = -1;
+        if (window()) window()->cursor(FL_CURSOR_DEFAULT);
+        const int to = row_at(Fl::event_x(), Fl::event_y());
+        if (to >= 0 && to != from && slots[size_t(to)].bank_button->active()) request_slot_action(slot_drop, from, to);
+        return 1;
     }
     return Fl_Scroll::handle(event);
 }
@@ -380,6 +421,25 @@ int KV_TransportPanel::slot_of(const Fl_Widget* w, Member Slot::*member) const
     for (int i = 0; i < kSlots; ++i)
         if (slots[size_t(i)].*member == w) return i;
     return -1;
+}
+
+bool KV_TransportPanel::step_selection(int delta)
+{
+    const int target = current_slot + delta;
+    if (target < 0 || target >= kSlots || !active_r()) return false;
+    Fl_Button* b = slots[size_t(target)].bank_button;
+    if (!b->active()) return false;
+    bank_pressed(target);
+    Fl_Widget* row = slots[size_t(current_slot)].bank_button;
+    row->take_focus();
+    // Into view, with the row above or below it when there is one.
+    const int margin = current_slot == 0 || current_slot == kSlots - 1 ? 0 : row->h();
+    const int top = y(), bottom = y() + h();
+    if (row->y() - margin < top) scroll_to(xposition(), std::max(0, yposition() - (top - (row->y() - margin))));
+    else if (row->y() + row->h() + margin > bottom)
+        scroll_to(xposition(), yposition() + (row->y() + row->h() + margin - bottom));
+    redraw();
+    return current_slot == target;
 }
 
 void KV_TransportPanel::bank_cb(Fl_Widget* w, void* data)

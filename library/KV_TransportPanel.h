@@ -44,6 +44,8 @@ public:
         bypass_toggled = 2,  // the selected slot's B switch changed (flags bit 5)
         slot_copy = 3,       // the row menu asked to copy slot_action.from over slot_action.to
         slot_swap = 4,       // the row menu asked to swap slot_action.from and slot_action.to
+        slot_drop = 5,       // slot_action.from was dragged onto slot_action.to: the owner asks what to do
+        slot_export = 6,     // the row menu asked to export slots slot_action.from to slot_action.to
     };
     static constexpr uint8_t kStompMask = 0x40;
     static constexpr uint8_t kBypassMask = 0x20;
@@ -69,6 +71,12 @@ public:
     // name is set. Out-of-range indices are ignored (returns false).
     bool select_slot(int index);
 
+    // Up/Down on the list: the slot `delta` rows from the selected one is
+    // picked as a click on its bank button picks it (asked first through
+    // may_select, then read by the owner), gets the focus and is scrolled
+    // into view. False when there is no such slot or it cannot be picked.
+    bool step_selection(int delta);
+
     // Shows a 12-character name in slot `index` (as " " + name), copies it
     // into edit_name and makes the slot's bank button active. Names shorter
     // than 12 characters are padded with spaces, longer ones cut.
@@ -93,7 +101,8 @@ public:
 
     // --- reorganising slots ---
     // A right click on a row whose preset has been read opens a menu with
-    // "Copy to" and "Swap with" submenus listing the other slots. The pick is
+    // "Copy to" and "Swap with" submenus listing the other slots, then
+    // "Export this preset..." and "Export all 32 presets..." (slot_export). The pick is
     // handed to the owner as slot_action with toggle_source slot_copy or
     // slot_swap; the panel itself changes nothing.
     struct SlotAction {
@@ -103,6 +112,9 @@ public:
     SlotAction slot_action;
     // Runs the owner's callback for a copy or swap, as the menu does.
     void request_slot_action(int source, int from, int to);
+    // Dragging a row by its program label ("PC.n") onto another row that
+    // has been read reports slot_drop; the owner asks "Move here", "Swap",
+    // "Copy" or "Cancel".
     // The row under window point (x, y), or -1.
     int row_at(int x, int y) const;
     // Shows the menu of row `index` at (x, y) and runs what is picked.
@@ -149,6 +161,7 @@ private:
     void set_program_label(int index, bool marked);
 
     std::array<PresetTitle, kSlots> names_{};
+    int drag_from_ = -1;   // the row whose label the mouse went down on
     int marked_slot_ = -1;
 };
 

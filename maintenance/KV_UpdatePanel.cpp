@@ -1,4 +1,5 @@
 #include "maintenance/KV_UpdatePanel.h"
+#include "widgets/Zoom.h"
 
 #include "platform/DataPaths.h"
 #include "platform/Platform.h"
@@ -96,8 +97,9 @@ void KV_UpdatePanel::ready_buttons()
 
 std::string KV_UpdatePanel::chooser_directory()
 {
-    const std::string profile = get_env("USERPROFILE").value_or("");
-    return profile + (get_env("LOCALAPPDATA") ? "/Downloads" : "/My Documents/Downloads");
+    // Where a downloaded firmware package usually is: the Downloads folder.
+    const std::string profile = user_profile();
+    return is_directory(profile + "/Downloads") ? profile + "/Downloads" : profile;
 }
 
 KV_UpdatePanel::~KV_UpdatePanel()
@@ -123,14 +125,14 @@ void KV_UpdatePanel::draw()
 {
     Fl_Group::draw();
     fl_color(fl_rgb_color(30, 20, 20));
-    fl_line_style(FL_SOLID, 8);
-    fl_rect(x() + 10, y() + 10, w() - 19, h() - 19);
+    fl_line_style(FL_SOLID, zoomed(8));
+    fl_rect(x() + zoomed(10), y() + zoomed(10), w() - zoomed(19), h() - zoomed(19));
     fl_line_style(0);
-    fl_font(FL_HELVETICA_BOLD, 16);
-    fl_draw("-  FIRMWARE UPDATE  -", x() + 135, y() + 35);
-    fl_font(FL_HELVETICA, 13);
-    fl_draw("Firmware", x() + 78, y() + 65);
-    fl_draw("is currently installed in your pedal.", x() + 180, y() + 65);
+    fl_font(FL_HELVETICA_BOLD, zoomed_font(16));
+    fl_draw("-  FIRMWARE UPDATE  -", x() + zoomed(135), y() + zoomed(35));
+    fl_font(FL_HELVETICA, zoomed_font(13));
+    fl_draw("Firmware", x() + zoomed(78), y() + zoomed(65));
+    fl_draw("is currently installed in your pedal.", x() + zoomed(180), y() + zoomed(65));
 }
 
 } // namespace kv

@@ -148,8 +148,7 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
     if (!written) return cannot_write(written.message(), BackupResult::Outcome::WriteFailed);
 
     r.outcome = BackupResult::Outcome::Written;
-    report.message("Backup complete.\n\nBackup file location : (Mac) - Documents/Brakwell/Korvane/presets/\n\n"
-                   "                                : (Win) - C:/Brakwell/Korvane/presets/");
+    report.message("Backup complete.\n\nBackup file : " + path);
     report.status(when, "  File write operation OK.", "  > Backup file created.");
     report.progress(100, "Backup complete", Bar::Level);
     return r;

@@ -2,7 +2,11 @@
 // The commit-on-release flag the value controls share: a left-button release
 // sets `released` and runs the callback once before the toolkit handles the
 // release, so that the owner commits a drag once instead of on every
-// movement. Everything else is the toolkit's.
+// movement. A key that moves the value commits the same way, once per key.
+// A focus given from the keyboard is framed (widgets/FocusMark.h).
+// Everything else is the toolkit's.
+
+#include "widgets/FocusMark.h"
 
 #include <FL/Fl.H>
 
@@ -30,7 +34,15 @@ public:
             }
             return taken;
         }
-        return Valuator::handle(event);
+        const int taken = Valuator::handle(event);
+        if (event == FL_FOCUS || event == FL_UNFOCUS) repaint_focus_area(*this);
+        return taken;
+    }
+
+    void draw() override
+    {
+        Valuator::draw();
+        draw_focus_mark(*this);
     }
 
     // True from a left-button release until the owner's callback clears it.

@@ -1,7 +1,13 @@
 #include "widgets/SafeChoice.h"
 
+#include "widgets/Zoom.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Window.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <cmath>
 
 #include <cstring>
 #include <typeinfo>
@@ -92,5 +98,53 @@ void install_menu_guard()
 }
 
 int menu_guard_dropped_keys() { return dropped; }
+
+void SafeChoice::draw()
+{
+    if (zoom_factor() == 1.0 || Fl::scheme()) {
+        Fl_Choice::draw();
+        return;
+    }
+    const int dx = Fl::box_dx(FL_DOWN_BOX), dy = Fl::box_dy(FL_DOWN_BOX);
+    const int H = h() - 2 * dy;
+    const int W = std::min(zoomed(20), H);
+    const int X = x() + w() - W - dx, Y = y() + dy;
+    // The field: the text background, or the widget's colour lightened when
+    // the text would not read on it; then the raised arrow box at its right.
+    const bool text_reads = fl_contrast(textcolor(), FL_BACKGROUND2_COLOR) == textcolor();
+    draw_box(FL_DOWN_BOX, text_reads ? FL_BACKGROUND2_COLOR : fl_lighter(color()));
+    draw_box(FL_UP_BOX, X, Y, W, H, color());
+    const int side = std::max(1, (W - 4) / 3);
+    const int ax = X + (W - 2 * side - 1) / 2, ay = Y + (H - side - 1) / 2;
+    fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
+    fl_polygon(ax, ay, ax + 2 * side, ay, ax + side, ay + side);
+    // The chosen item, clipped to the field.
+    if (const Fl_Menu_Item* chosen = mvalue()) {
+        Fl_Menu_Item item = *chosen;
+        if (active_r()) item.activate();
+        else item.deactivate();
+        const int fw = w() - W - 2 * dx;
+        // The item's text starts where it starts at 100 %, scaled: the
+        // toolkit's fixed margin and the widths of leading spaces do not
+        // grow with the font.
+        int shift = 0;
+        if (const char* text = item.label()) {
+            int spaces = 0;
+            while (text[spaces] == ' ') ++spaces;
+            const int base_size = std::max(1, int(std::lround(textsize() / zoom_factor())));
+            fl_font(textfont(), base_size);
+            const double at_base = 3 + fl_width(text, spaces);
+            fl_font(textfont(), textsize());
+            const double now = 3 + fl_width(text, spaces);
+            shift = int(std::lround(at_base * zoom_factor() - now));
+        }
+        fl_push_clip(x() + dx, Y, fw, H);
+        fl_draw_shortcut = 2;   // underline the & letter, as the toolkit's menus do
+        item.draw(x() + dx + shift, Y, fw - shift, H, this);
+        fl_draw_shortcut = 0;
+        fl_pop_clip();
+    }
+    draw_label();
+}
 
 }  // namespace kv

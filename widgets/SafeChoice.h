@@ -31,13 +31,16 @@ void install_menu_guard();
 int menu_guard_dropped_keys();
 
 // An Fl_Choice that installs the guard when it is built. Items, values,
-// callbacks and looks are the toolkit's own.
+// callbacks and looks are the toolkit's own, except that away from 100 %
+// its arrow box grows with the window's zoom (the toolkit keeps it at 20
+// pixels at most).
 class SafeChoice : public Fl_Choice {
 public:
     SafeChoice(int x, int y, int w, int h, const char* label = nullptr) : Fl_Choice(x, y, w, h, label)
     {
         install_menu_guard();
     }
+    void draw() override;
 };
 
 }  // namespace kv

@@ -1,4 +1,5 @@
 #include "arp/ui/KV_ArpCore.h"
+#include "widgets/Zoom.h"
 
 #include "preset/Catalogue.h"
 #include "widgets/Palette.h"
@@ -286,7 +287,7 @@ void KV_ArpCore::grid_changed()
     }
     for (ValueSlider* s : sliders) {
         s->step(on ? kArpGridStep : 1.0);
-        s->textsize(on ? 12 : 13);
+        set_textsize(*s, on ? 12 : 13);
     }
     if (on && notify_) {
         // Drawn by hand, now on the grid: every level to its nearest line,
@@ -331,7 +332,7 @@ void KV_ArpCore::lay_out_sliders()
     for (int k = 0; k < kArpSteps; ++k) {
         ValueSlider* s = sliders[size_t(k)];
         if (k < steps_) {
-            s->resize(x() + kSliderLeft + k * l.spacing, y() + kSliderTop, l.width, kSliderHeight);
+            place_within(*this, *s, kSliderLeft + k * l.spacing, kSliderTop, l.width, kSliderHeight);
             s->show();
         } else {
             s->hide();
@@ -356,35 +357,35 @@ void KV_ArpCore::draw()
 {
     Fl_Group::draw();
 
-    fl_font(FL_HELVETICA, 13);
+    fl_font(FL_HELVETICA, zoomed_font(13));
     fl_color(kSlotTextColor);
     for (int k = 0; k < kArpUserSequences; ++k) {
         const Fl_Button* b = sequence_buttons[size_t(k)];
-        fl_draw(("Slot " + std::to_string(k + 1)).c_str(), b->x() - 43, b->y() + 17);
+        fl_draw(("Slot " + std::to_string(k + 1)).c_str(), b->x() - zoomed(43), b->y() + zoomed(17));
     }
     if (!labels_) return;
 
-    fl_font(FL_HELVETICA, 13);
+    fl_font(FL_HELVETICA, zoomed_font(13));
     fl_color(FL_YELLOW);
     const char* snap[] = {"S", "N", "A", "P"};
-    for (int i = 0; i < 4; ++i) fl_draw(snap[i], x() + 39, y() + 134 + 18 * i);
+    for (int i = 0; i < 4; ++i) fl_draw(snap[i], x() + zoomed(39), y() + zoomed(134 + 18 * i));
     const char* grid[] = {"G", "R", "I", "D"};
-    for (int i = 0; i < 4; ++i) fl_draw(grid[i], x() + 39, y() + 215 + 18 * i);
+    for (int i = 0; i < 4; ++i) fl_draw(grid[i], x() + zoomed(39), y() + zoomed(215 + 18 * i));
 
-    fl_font(FL_HELVETICA, 14);
+    fl_font(FL_HELVETICA, zoomed_font(14));
     const char* steps[] = {"S", "T", "E", "P", "S"};
-    for (int i = 0; i < 5; ++i) fl_draw(steps[i], x() + 648, y() + 157 + 25 * i);
+    for (int i = 0; i < 5; ++i) fl_draw(steps[i], x() + zoomed(648), y() + zoomed(157 + 25 * i));
 
     const StepLayout& l = kLayouts[steps_ - kArpMinSteps];
-    fl_font(FL_HELVETICA, 13);
+    fl_font(FL_HELVETICA, zoomed_font(13));
     fl_color(FL_WHITE);
-    for (int k = 0; k < steps_; ++k) fl_draw(std::to_string(k + 1).c_str(), x() + l.numbers_x + k * l.spacing, y() + 328);
+    for (int k = 0; k < steps_; ++k) fl_draw(std::to_string(k + 1).c_str(), x() + zoomed(l.numbers_x + k * l.spacing), y() + zoomed(328));
 
     const int a = arp_index(algorithm_);
     if (a >= 0 && a < kArpAlgorithmCount) {
-        fl_font(FL_HELVETICA, 14);
+        fl_font(FL_HELVETICA, zoomed_font(14));
         fl_color(FL_YELLOW);
-        fl_draw(kTitles[a].text, x() + kTitles[a].x, y() + 363);
+        fl_draw(kTitles[a].text, x() + zoomed(kTitles[a].x), y() + zoomed(363));
     }
 }
 

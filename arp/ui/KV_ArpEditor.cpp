@@ -1,4 +1,5 @@
 #include "arp/ui/KV_ArpEditor.h"
+#include "widgets/Zoom.h"
 
 #include "preset/Catalogue.h"
 
@@ -409,64 +410,64 @@ void KV_ArpEditor::report(ArpAction a)
 
 void KV_ArpEditor::draw()
 {
-    if (damage() & ~FL_DAMAGE_CHILD) fl_rectf(x(), y(), w(), h() - kFooterHeight, color());
+    if (damage() & ~FL_DAMAGE_CHILD) fl_rectf(x(), y(), w(), h() - zoomed(kFooterHeight), color());
     Fl_Group::draw();
 
     const int X = x();
     const int Y = y();
     fl_color(kRuleGrey);
-    fl_rectf(X + 20, Y + 42, 660, 2);
-    fl_rectf(X + 41, Y + 358, 25, 2);
-    fl_rectf(X + 242, Y + 358, 228, 2);
-    fl_rectf(X + 40, Y + 358, 2, 155);
-    fl_rectf(X + 470, Y + 358, 2, 155);
+    fl_rectf(X + zoomed(20), Y + zoomed(42), zoomed(660), zoomed(2));
+    fl_rectf(X + zoomed(41), Y + zoomed(358), zoomed(25), zoomed(2));
+    fl_rectf(X + zoomed(242), Y + zoomed(358), zoomed(228), zoomed(2));
+    fl_rectf(X + zoomed(40), Y + zoomed(358), zoomed(2), zoomed(155));
+    fl_rectf(X + zoomed(470), Y + zoomed(358), zoomed(2), zoomed(155));
 
-    fl_font(FL_HELVETICA, 17);
+    fl_font(FL_HELVETICA, zoomed_font(17));
     fl_color(kHeadingColor);
-    fl_draw("ARP SEQUENCE EDITOR", X + 255, Y + 30);
-    fl_font(FL_HELVETICA, 14);
+    fl_draw("ARP SEQUENCE EDITOR", X + zoomed(255), Y + zoomed(30));
+    fl_font(FL_HELVETICA, zoomed_font(14));
     fl_color(FL_YELLOW);
-    fl_draw("Default factory sequences", X + 503, Y + 365);
-    fl_font(FL_HELVETICA, 13);
+    fl_draw("Default factory sequences", X + zoomed(503), Y + zoomed(365));
+    fl_font(FL_HELVETICA, zoomed_font(13));
     fl_color(kQuietCaptionColor);
-    fl_draw("< click to load >                                  < click to write >", X + 109, Y + 510);
+    draw_spaced("< click to load >                                  < click to write >", X + zoomed(109), Y + zoomed(510), 13);
 
     // Which sequence button the slot choice writes to.
     const int b = slot_choice->value();
     if (b >= 1 && b <= kArpUserSequences) {
         fl_color(FL_YELLOW);
-        fl_line(X + 222, Y + 363 + 30 * b, slot_choice->x() - 7, slot_choice->y() + 13);
+        fl_line(X + zoomed(222), Y + zoomed(363 + 30 * b), slot_choice->x() - zoomed(7), slot_choice->y() + zoomed(13));
     }
 
     if (!arp_available_) {
-        if (usable(alert_image_)) alert_image_->draw(X + 15, Y + 45);
+        if (usable(alert_image_)) zoomed_image(alert_image_)->draw(X + zoomed(15), Y + zoomed(45));
         return;
     }
-    if (random_shown() && usable(random_image_)) random_image_->draw(X + 172, Y + 180);
+    if (random_shown() && usable(random_image_)) zoomed_image(random_image_)->draw(X + zoomed(172), Y + zoomed(180));
     draw_captions();
-    if (usable(arrow_image_)) arrow_image_->draw(slot_choice->x() + 32, slot_choice->y() - 75);
+    if (usable(arrow_image_)) zoomed_image(arrow_image_)->draw(slot_choice->x() + zoomed(32), slot_choice->y() - zoomed(75));
 }
 
 void KV_ArpEditor::draw_captions()
 {
     const std::string& cx = captions_[0];
     const std::string& cy = captions_[1];
-    const int line_x = edit_x_button->y() + 20;
-    const int line_y = edit_y_button->y() + 20;
+    const int line_x = edit_x_button->y() + zoomed(20);
+    const int line_y = edit_y_button->y() + zoomed(20);
     if (shown_ == Engine::X) {
-        fl_font(FL_HELVETICA, 17);
+        fl_font(FL_HELVETICA, zoomed_font(17));
         fl_color(FL_YELLOW);
-        fl_draw(cx.c_str(), edit_x_button->x() + 135, line_x);
-        fl_font(FL_HELVETICA, 15);
+        fl_draw(cx.c_str(), edit_x_button->x() + zoomed(135), line_x);
+        fl_font(FL_HELVETICA, zoomed_font(15));
         fl_color(kQuietCaptionColor);
-        fl_draw(cy.c_str(), edit_y_button->x() - 195, line_y);
+        fl_draw(cy.c_str(), edit_y_button->x() - zoomed(195), line_y);
     } else {
-        fl_font(FL_HELVETICA, 17);
+        fl_font(FL_HELVETICA, zoomed_font(17));
         fl_color(FL_YELLOW);
-        fl_draw(cy.c_str(), edit_y_button->x() - 210, line_y);
-        fl_font(FL_HELVETICA, 15);
+        fl_draw(cy.c_str(), edit_y_button->x() - zoomed(210), line_y);
+        fl_font(FL_HELVETICA, zoomed_font(15));
         fl_color(kQuietCaptionColor);
-        fl_draw(cx.c_str(), edit_x_button->x() + 135, line_x);
+        fl_draw(cx.c_str(), edit_x_button->x() + zoomed(135), line_x);
     }
 }
 

@@ -195,7 +195,8 @@ std::vector<std::string> OfflineLibrary::load()
                                std::to_string(kMaxPresetNameLength) + " characters");
             continue;
         }
-        entries_.push_back({name, path});
+        const PresetFile decoded = decode_preset_file(preset.bytes);
+        entries_.push_back({name, path, decoded.ok() ? std::optional<PresetRecord>(decoded.record) : std::nullopt});
     }
     return problems;
 }
@@ -264,7 +265,8 @@ OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optiona
     // new name: one item per file.
     std::erase_if(entries_, [&](const OfflineEntry& e) { return e.path == path; });
     std::erase(lines_, path);
-    entries_.push_back({std::string(name), path});
+    const PresetFile written = read_preset_file(path);
+    entries_.push_back({std::string(name), path, written.ok() ? std::optional<PresetRecord>(written.record) : std::nullopt});
     lines_.push_back(path);
 
     const std::string text = list_text();

@@ -87,6 +87,9 @@ std::string preset_file_problem_text(const PresetFile& file, const std::string& 
 struct OfflineEntry {
     std::string name;   // what the list shows
     std::string path;   // the preset file
+    // The record read with the list (load) or stored (store); nothing when
+    // the file's bytes could not be decoded.
+    std::optional<PresetRecord> record;
 };
 
 class OfflineLibrary {

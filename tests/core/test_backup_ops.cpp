@@ -124,6 +124,9 @@ TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
     EXPECT_EQ(slurp(path), pedal_image());
     ASSERT_EQ(report.messages().size(), 1u);
     EXPECT_EQ(report.messages()[0].rfind("Backup complete.", 0), 0u);
+    // The message names the file it wrote, not another system's folders.
+    EXPECT_NE(report.messages()[0].find(path), std::string::npos) << report.messages()[0];
+    EXPECT_EQ(report.messages()[0].find("C:/"), std::string::npos);
     EXPECT_EQ(report.lines, (std::vector<std::string>{"  File write operation OK.", "  > Backup file created."}));
     EXPECT_EQ(report.label, "Backup complete");
 

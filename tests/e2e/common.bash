@@ -108,7 +108,8 @@ start_app() {
   (cd "$work" && exec "$korvane") >"$app_out" 2>&1 &
   app_pid=$!
   pids+=("$app_pid")
-  win="$(timeout 30 xdotool search --sync --name "^Brakwell - Korvane 2.5.1\$" | head -n1)" || true
+  # The title carries the pedal's serial and an unsaved mark ("*") as well.
+  win="$(timeout 30 xdotool search --sync --name '^\*?Brakwell - Korvane 2\.5\.1( - .*)?$' | head -n1)" || true
   [[ -n "$win" ]] || { echo "main window did not appear"; cat "$app_out"; return 1; }
   settle
 }
@@ -119,7 +120,7 @@ stop_app() { e2e_stop "$app_pid"; }
 settle() { sleep "${1:-1}"; }
 
 # Visible top-level windows of the display.
-window_count() { xdotool search --onlyvisible --class '^FLTK$' 2>/dev/null | wc -l; }
+window_count() { xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | wc -l; }
 
 # Waits until the number of visible windows is at least n.
 wait_windows() {

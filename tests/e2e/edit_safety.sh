@@ -29,7 +29,7 @@ quit_x=1040; quit_y=614
 dialog_button() {   # dialog_button cancel|action
   local id geo w h
   for _ in $(seq 1 50); do
-    id="$(xdotool search --onlyvisible --class '^FLTK$' 2>/dev/null | grep -v "^$win\$" | tail -n1)"
+    id="$(xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | grep -v "^$win\$" | tail -n1)"
     [[ -n "$id" ]] && break
     sleep 0.1
   done

@@ -26,7 +26,7 @@ check "a dialog comes up at start" wait_windows 1
 settle 2
 shot locked-at-start
 xdotool key Return
-win="$(timeout 30 xdotool search --sync --name "^Brakwell - Korvane 2.5.1\$" | head -n1)" || true
+win="$(timeout 30 xdotool search --sync --name '^\*?Brakwell - Korvane 2\.5\.1( - .*)?$' | head -n1)" || true
 check "then the main window" test -n "$win"
 wait_text "$work/app.out" "Read parameters & title successful"
 settle 1

@@ -10,7 +10,9 @@
 
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
+#include "app/Desktop.h"
 #include "app/Korvane.h"
+#include "platform/Platform.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
 #include "link/InProcessDriver.h"
@@ -255,7 +257,7 @@ TEST_F(MaintenanceTest, MenuOffersThePedalEntriesOnlyWhileThePresetListIsActive)
 {
     Korvane& w = start();
     auto entries = w.main_menu_entries();
-    ASSERT_EQ(entries.size(), 19u);
+    ASSERT_EQ(entries.size(), 20u);
     auto active = [&](const std::string& text) {
         for (const auto& e : w.main_menu_entries())
             if (e.text == text) return e.active;
@@ -270,6 +272,8 @@ TEST_F(MaintenanceTest, MenuOffersThePedalEntriesOnlyWhileThePresetListIsActive)
 
     EXPECT_TRUE(w.pick_menu_entry(" > About Korvane"));
     EXPECT_EQ(dialogs_.shown.back().text.rfind("  Korvane - version.2.5.1\n", 0), 0u);
+    EXPECT_TRUE(w.pick_menu_entry(" > Keyboard"));
+    EXPECT_EQ(dialogs_.shown.back().text, keyboard_text());
     EXPECT_TRUE(w.pick_menu_entry(" > Check for updates"));
     EXPECT_EQ(dialogs_.shown.back().kind, "page");
     EXPECT_TRUE(w.pick_menu_entry(" > Serial Number"));
@@ -340,6 +344,20 @@ TEST(DialogText, TheSupportAddressReachesTheToolkitWhole)
     EXPECT_EQ(literal_label("> < Direct support email : support@brakwell.com >"),
               "> < Direct support email : support@@brakwell.com >");
     EXPECT_NE(Korvane::about_text().find(kSupportEmail), std::string::npos);
+}
+
+TEST(DialogText, HelpTextsNameThisSystemAndItsFolders)
+{
+    const std::string about = Korvane::about_text();
+    EXPECT_NE(about.find("Linux"), std::string::npos) << about;
+    for (const char* foreign : {"Windows", "OS X", "Vista", "Monterey"})
+        EXPECT_EQ(about.find(foreign), std::string::npos) << foreign;
+    const std::string tips = Korvane::offline_tips_text();
+    EXPECT_NE(tips.find(home_drive() + "/Brakwell/Korvane/presets"), std::string::npos) << tips;
+    for (const char* foreign : {"C:/", "(Mac)", "(Windows)"}) EXPECT_EQ(tips.find(foreign), std::string::npos) << foreign;
+    const std::string keys = keyboard_text();
+    for (const char* key : {"Tab", "Ctrl+S", "Ctrl+D", "Ctrl+Z", "Ctrl+R", "F10", "Ctrl+Plus", "Ctrl+Minus", "Ctrl+0"})
+        EXPECT_NE(keys.find(key), std::string::npos) << key;
 }
 
 } // namespace

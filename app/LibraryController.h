@@ -1,0 +1,58 @@
+#pragma once
+// The Library page's side of the main window: fills the page from the
+// offline library and its metadata, and carries out what the page reports:
+// a picked row is loaded and previewed exactly as a pick in the offline
+// drop-down (the drop-down's own path, with its unsaved-changes question);
+// stars, tags and notes go into the metadata file; export and import of
+// .tessivar.json files; setlists made and sent to the pedal; a row dragged
+// onto a slot of the preset pages is written there. It also answers a slot
+// dragged onto another slot ("Move here" / "Swap" / "Copy" / "Cancel").
+
+#include "library/core/LibraryMeta.h"
+#include "library/core/SharingFormat.h"
+#include "preset/EditHistory.h"
+
+#include <optional>
+
+#include <string>
+
+namespace kv {
+
+class Korvane;
+class KV_LibraryPanel;
+
+class LibraryController {
+public:
+    LibraryController(Korvane& window, KV_LibraryPanel& page);
+
+    // The page came into view: rows again from the offline list (which the
+    // drop-down may have changed) and the metadata (read the first time).
+    void opened();
+    // The page's callback.
+    void on_page();
+    // A slot of the preset pages was dragged onto another.
+    void slot_dropped(int from, int to);
+    // The presets of slots first to last (as read from the pedal) into a
+    // .tessivar.json file in the presets folder.
+    void export_slots(int first, int last);
+
+private:
+    void refresh_rows();
+    bool save_meta();
+    void export_selected();
+    void write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped);
+    void import_file();
+    void save_setlist();
+    void send_setlist();
+    void write_entry_to_slot(size_t entry, int slot);
+    void move_slot(int from, int to);
+
+    Korvane& w_;
+    KV_LibraryPanel& page_;
+    LibraryMeta meta_;
+    bool meta_loaded_ = false;
+    // The editor's state right after the page's last pick.
+    std::optional<EditState> last_pick_;
+};
+
+} // namespace kv

@@ -1,0 +1,136 @@
+// `korvane setlist ...`: setlists of library presets, and sending one into
+// consecutive slots of the pedal.
+
+#include "cli/Commands.h"
+#include "cli/PresetData.h"
+#include "library/core/LibraryMeta.h"
+#include "library/core/OfflinePresets.h"
+#include "ops/SlotRun.h"
+#include "preset/RecordCheck.h"
+
+namespace kv::cli {
+
+namespace {
+
+int write(Session& s, const Command& me, const std::string& folder)
+{
+    if (s.args.size() != 2) return s.usage_error(me, "setlist write takes a setlist and the first slot");
+    const auto first = parse_slot(s.args[1]);
+    if (!first) return s.usage_error(me, "the first slot is a number from 1 to 32");
+    const SetlistRead read = read_setlist(folder, s.args[0]);
+    if (!read.setlist) {
+        s.err("korvane setlist: " + read.error + ".");
+        return kUsage;
+    }
+    const Setlist& list = *read.setlist;
+    if (list.presets.empty()) {
+        s.err("korvane setlist: \"" + list.name + "\" is empty.");
+        return kUsage;
+    }
+    if (*first + int(list.presets.size()) > kSlotCount) {
+        s.err("korvane setlist: \"" + list.name + "\" has " + std::to_string(list.presets.size()) +
+              " presets; from slot " + s.args[1] + " they do not fit below slot 32.");
+        return kUsage;
+    }
+    // Every preset is found and checked before anything is sent.
+    OfflineLibrary library(folder);
+    for (const std::string& p : library.load()) s.err("korvane setlist: " + p);
+    std::vector<PresetRecord> records;
+    for (const std::string& name : list.presets) {
+        const auto i = library.find(name);
+        if (!i || !library.entries()[*i].record) {
+            s.err("korvane setlist: \"" + name + "\" of \"" + list.name + "\" is not in the offline library; nothing was sent.");
+            return kUsage;
+        }
+        const PresetRecord& r = *library.entries()[*i].record;
+        if (const std::string problem = record_problem(r); !problem.empty() && !s.force) {
+            s.err("korvane setlist: \"" + name + "\": " + problem + "; nothing was sent (--force stores it as it is).");
+            return kUsage;
+        }
+        records.push_back(r);
+    }
+    const auto programs = algorithm_library(s, "setlist");
+    if (!programs) return kFailed;
+    const int last = *first + int(records.size());
+    if (!s.connect()) return kFailed;
+    if (!s.confirm("Write setlist \"" + list.name + "\" (" + std::to_string(records.size()) + " presets) into slots " +
+                   std::to_string(*first + 1) + "-" + std::to_string(last) + "?"))
+        return kUsage;
+    if (!s.safety_backup_possible("sending a setlist")) return kFailed;
+    const ops::SlotRunResult r =
+        ops::write_slots(s.link(), s.report(), *first, records, ops::library_program_builder(*programs),
+                         s.safety_backup_folder(), ops::OnBackupFailure::Refuse, "Setlist \"" + list.name + "\"");
+    if (r.ok()) {
+        s.out("Setlist \"" + list.name + "\" written into slots " + std::to_string(*first + 1) + "-" +
+              std::to_string(last) + " (verified).");
+        return kOk;
+    }
+    if (r.outcome == ops::SlotRunResult::Outcome::Refused) {
+        s.err("korvane setlist: nothing was stored: the safety backup failed. Give --no-backup to go on without one.");
+        return kFailed;
+    }
+    s.err("korvane setlist: storing slot " + std::to_string(r.failed_slot + 1) + " failed (code " +
+          std::to_string(r.code) + "). Slots written and verified: " + ops::slot_list_text(r.done) + ".");
+    if (!r.backup_path.empty())
+        s.err("  the pedal as it was is in " + r.backup_path + "; put it back with: korvane restore --yes " +
+              r.backup_path);
+    return kFailed;
+}
+
+}  // namespace
+
+int cmd_setlist(Session& s)
+{
+    const Command& me = *find_command("setlist");
+    if (s.args.empty()) return s.usage_error(me, "setlist takes list, show, save or write");
+    const std::string verb = s.args[0];
+    s.args.erase(s.args.begin());
+    const std::string folder = presets_folder_path();
+    if (folder.empty()) {
+        s.err("korvane setlist: there is no home folder, so there is no presets folder.");
+        return kUsage;
+    }
+    if (verb == "list") {
+        if (!s.args.empty()) return s.usage_error(me, "setlist list takes no arguments");
+        std::vector<std::string> problems;
+        for (const Setlist& l : list_setlists(folder, &problems))
+            s.out(l.name + "\t" + std::to_string(l.presets.size()) + " preset(s)");
+        for (const std::string& p : problems) s.err("korvane setlist: " + p);
+        return kOk;
+    }
+    if (verb == "show") {
+        if (s.args.size() != 1) return s.usage_error(me, "setlist show takes a setlist");
+        const SetlistRead r = read_setlist(folder, s.args[0]);
+        if (!r.setlist) {
+            s.err("korvane setlist: " + r.error + ".");
+            return kUsage;
+        }
+        int n = 0;
+        for (const std::string& p : r.setlist->presets) s.out(std::to_string(++n) + "\t" + p);
+        return kOk;
+    }
+    if (verb == "save") {
+        if (s.args.size() < 2) return s.usage_error(me, "setlist save takes a setlist and presets");
+        OfflineLibrary library(folder);
+        library.load();
+        Setlist l{s.args[0], {}};
+        for (size_t i = 1; i < s.args.size(); ++i) {
+            const auto e = library.find(s.args[i]);
+            if (!e) {
+                s.err("korvane setlist: there is no offline preset called \"" + s.args[i] + "\".");
+                return kUsage;
+            }
+            l.presets.push_back(library.entries()[*e].name);
+        }
+        if (const std::string error = write_setlist(folder, l); !error.empty()) {
+            s.err("korvane setlist: " + error);
+            return kUsage;
+        }
+        s.out("Setlist \"" + l.name + "\" saved (" + std::to_string(l.presets.size()) + " presets).");
+        return kOk;
+    }
+    if (verb == "write") return write(s, me, folder);
+    return s.usage_error(me, "unknown setlist command '" + verb + "'");
+}
+
+} // namespace kv::cli
