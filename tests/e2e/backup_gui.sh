@@ -14,14 +14,17 @@ start_sim || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 
-# Menu > Backup by keys (headings and separators are skipped), then one of
+# Menu > Backup, then one of
 # the question's buttons, placed from the dialog's bottom right corner:
 # "Save as..." left, "Continue", "Cancel" right.
 backup_and_press() {   # backup_and_press BUTTON_X_FROM_RIGHT SHOT
   local dialog="" geo dx dy dw dh
   click 990 614
   settle 0.8
-  xdotool key Down Down Down Down Down Down Down Down Down Return
+  # The menu opens under the pointer: its "> Backup" item.
+  xdotool mousemove 1033 492
+  settle 0.3
+  xdotool click 1
   for _ in $(seq 1 100); do
     dialog="$(xdotool search --onlyvisible --class '^FLTK$' 2>/dev/null | grep -v "^$win\$" | tail -n1)"
     [[ -n "$dialog" ]] && break
