@@ -26,7 +26,7 @@ backup_and_press() {   # backup_and_press BUTTON_X_FROM_RIGHT SHOT
   settle 0.3
   xdotool click 1
   for _ in $(seq 1 100); do
-    dialog="$(xdotool search --onlyvisible --class '^FLTK$' 2>/dev/null | grep -v "^$win\$" | tail -n1)"
+    dialog="$(xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | grep -v "^$win\$" | tail -n1)"
     [[ -n "$dialog" ]] && break
     sleep 0.1
   done
