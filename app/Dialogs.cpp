@@ -149,6 +149,20 @@ std::vector<std::string> Dialogs::choose_files(const std::string& title, const s
     return out;
 }
 
+std::string Dialogs::choose_save_file(const std::string& title, const std::string& filter,
+                                      const std::string& start_dir, const std::string& suggested_name)
+{
+    Fl_Native_File_Chooser chooser;
+    chooser.title(title.c_str());
+    chooser.filter(filter.c_str());
+    chooser.directory(start_dir.c_str());
+    chooser.preset_file(suggested_name.c_str());
+    chooser.type(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
+    chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::NEW_FOLDER);
+    if (chooser.show() != 0 || !chooser.filename()) return {};
+    return chooser.filename();
+}
+
 bool Dialogs::open_page(const std::string& url)
 {
     char msg[256];

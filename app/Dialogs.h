@@ -23,6 +23,11 @@ public:
     // Native file chooser. Returns the chosen paths (empty when cancelled).
     virtual std::vector<std::string> choose_files(const std::string& title, const std::string& filter,
                                                   const std::string& start_dir, bool multiple);
+    // Native file chooser for a file to write, in start_dir with
+    // suggested_name filled in; asks before an existing file is replaced.
+    // Returns the path (empty when cancelled).
+    virtual std::string choose_save_file(const std::string& title, const std::string& filter,
+                                         const std::string& start_dir, const std::string& suggested_name);
     // Opens a web page in the default browser.
     virtual bool open_page(const std::string& url);
 };
@@ -41,6 +46,7 @@ public:
     std::vector<Shown> shown;
     std::vector<int> choice_answers;                     // consumed front first; default 0
     std::vector<std::vector<std::string>> file_answers;  // consumed front first; default none
+    std::string suggested;                               // the name the last save chooser suggested
 
     void alert(const std::string& text) override { shown.push_back({"alert", text}); }
     void message(const std::string& text) override { shown.push_back({"message", text}); }
@@ -64,6 +70,17 @@ public:
         auto a = file_answers.front();
         file_answers.erase(file_answers.begin());
         return a;
+    }
+    // Answered from file_answers too (its first path).
+    std::string choose_save_file(const std::string& title, const std::string&, const std::string& start_dir,
+                                 const std::string& suggested_name) override
+    {
+        shown.push_back({"save", title});
+        suggested = start_dir + suggested_name;
+        if (file_answers.empty()) return {};
+        auto a = file_answers.front();
+        file_answers.erase(file_answers.begin());
+        return a.empty() ? std::string() : a.front();
     }
     bool open_page(const std::string& url) override
     {

@@ -4,6 +4,7 @@
 #include "app/Korvane.h"
 
 #include "app/Dialogs.h"
+#include "app/FirstPaint.h"
 #include "app/LibraryController.h"
 #include "app/SettingsController.h"
 #include "app/MaintenanceController.h"
@@ -208,7 +209,11 @@ void Korvane::build(const KorvaneSetup& setup)
     std::printf("Window zoom %s (%s).\n", zoom_text(zoom.factor).c_str(), zoom.source.c_str());
     show();
     resize(x(), y(), w(), h());
-    if (setup.connect_at_start) connect(false);
+    if (setup.connect_at_start) {
+        // Drawn now: the pause before Read All takes no events.
+        paint_before_waiting(*this);
+        connect(false);
+    }
 }
 
 void Korvane::load_artwork()

@@ -25,6 +25,7 @@
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Toggle_Button.H>
 
+#include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -109,8 +110,19 @@ void MaintenanceController::backup_presets()
 {
     if (w_.busy_ > 0) return;
     Korvane::Exchange exchange(w_);
-    if (dialogs().choice(ops::kBackupQuestion, "Cancel", "Continue", nullptr) != 1) return;
-    ops::backup(*w_.usb, *w_.reporter_, backup_file_path(w_.presets_folder_, local_time_now()));
+    // Continue: a new file named by date and time in the presets folder;
+    // Save as...: wherever the user says.
+    const int answer = dialogs().choice(ops::kBackupQuestion, "Cancel", "Continue", "Save as\u2026");
+    std::string path;
+    if (answer == 1) {
+        path = backup_file_path(w_.presets_folder_, local_time_now());
+    } else if (answer == 2) {
+        path = dialogs().choose_save_file("Save Backup As", "Backup\t*.bkp", w_.presets_folder_,
+                                          backup_file_name(local_time_now()));
+        if (!path.empty() && std::filesystem::path(path).extension().empty()) path += ".bkp";
+    }
+    if (path.empty()) return;
+    ops::backup(*w_.usb, *w_.reporter_, path);
     w_.redraw();
 }
 

@@ -2,7 +2,8 @@
 // line runs it and the toolkit is never started, so no display is needed.
 // Alone, it builds the main window (which looks for the pedal before it
 // returns), runs the event loop until the window closes, and returns the
-// loop's result.
+// loop's result. Without a display it says that the commands need none and
+// exits with the usage status.
 
 #include "app/Korvane.h"
 #include "cli/Cli.h"
@@ -12,12 +13,21 @@
 
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
+#include <FL/x.H>
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
     if (argc > 1) return kv::cli::run(argc, argv);
+
+    // The toolkit would end the program with a bare "Can't open display".
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fputs(kv::cli::no_display_text().c_str(), stderr);
+        return kv::cli::kUsage;
+    }
+    fl_open_display(display);
 
     // Console lines show at once even when standard output is a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
+#include "cli/Parser.h"
 #include "cli/Terminal.h"
+#include "cli/TerminalReporter.h"
 #include "link/DeviceAccess.h"
 #include "link/SerialDriver.h"
 #include "ops/AutoBackup.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -20,71 +23,6 @@
 namespace kv::cli {
 
 namespace {
-
-// Status-board lines come without their stamp and with the board's two
-// leading blanks taken off.
-std::string trimmed(std::string_view line)
-{
-    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-    return std::string(line);
-}
-
-class TerminalReporter : public ops::Reporter {
-public:
-    explicit TerminalReporter(const Terminal& t) : t_(t) {}
-    bool confirmed = false;   // the user agreed to overwrite the pedal (--yes or asked)
-
-    LocalTime now() override { return local_time_now(); }
-    void status(const LocalTime&, std::string_view first, std::string_view second) override
-    {
-        t_.err(trimmed(first));
-        if (!second.empty()) t_.err(trimmed(second));
-    }
-    void status_uncounted(const LocalTime&, std::string_view line) override { t_.err(trimmed(line)); }
-    void progress(double, std::optional<std::string_view>, ops::Bar) override {}
-    void alert(std::string_view text) override { t_.err(std::string(text)); }
-    void message(std::string_view text) override { t_.err(std::string(text)); }
-    // The operations ask "Cancel" first and the action second: the answer
-    // is the action when the command was confirmed before it started.
-    int choice(std::string_view text, const char*, const char*, const char*) override
-    {
-        t_.err(std::string(text));
-        return confirmed ? 1 : 0;
-    }
-
-private:
-    const Terminal& t_;
-};
-
-// A bar on standard error for the long transfers, redrawn in place.
-class TerminalProgress : public LinkProgress {
-public:
-    explicit TerminalProgress(const Terminal& t) : t_(t) {}
-    ~TerminalProgress() override { finish(); }
-    void set_value(double value) override { value_ = value; }
-    void set_label(const std::string& label) override { label_ = label; }
-    void redraw() override
-    {
-        const int filled = int(value_ / 100.0 * 30 + 0.5);
-        std::string bar = "\r[" + std::string(size_t(std::clamp(filled, 0, 30)), '#') +
-                          std::string(size_t(30 - std::clamp(filled, 0, 30)), ' ') + "] ";
-        char pct[16];
-        std::snprintf(pct, sizeof pct, "%3.0f%% ", value_);
-        std::fputs((bar + pct + label_ + "\x1b[K").c_str(), stderr);
-        drawn_ = true;
-    }
-    void finish()
-    {
-        if (drawn_) std::fputs("\n", stderr);
-        drawn_ = false;
-    }
-
-private:
-    const Terminal& t_;
-    double value_ = 0;
-    std::string label_;
-    bool drawn_ = false;
-};
 
 bool write_stdout(std::span<const uint8_t> bytes)
 {
@@ -115,23 +53,21 @@ public:
         } else {
             link_->set_console([](const std::string&) {});
         }
-        if (t_.progress_bar) {
-            progress_ = std::make_unique<TerminalProgress>(t_);
-            link_->set_progress(progress_.get());
-        }
         link_->set_in_use_notice([this](const LinkResult& r) { err(in_use_text(r.holder_pid)); });
     }
 
     UsbLink& link() override { return *link_; }
     ops::Reporter& report() override { return reporter_; }
 
-    bool confirm(const std::string& what) override
+    bool confirm(const std::string& what, const char* instead_of_yes) override
     {
-        if (yes) return reporter_.confirmed = true;
+        if (yes && !instead_of_yes) return reporter_.confirmed = true;
         if (!t_.interactive) {
-            err("korvane: " + what + ": not done without --yes (no terminal to ask on).");
+            err("korvane: " + what + ": not done without " + (instead_of_yes ? instead_of_yes : "--yes") +
+                " (no terminal to ask on).");
             return false;
         }
+        asked_ = true;
         err(what + " [y/N] ");
         const std::string answer = t_.read_answer ? t_.read_answer() : std::string();
         reporter_.confirmed = answer == "y" || answer == "Y" || answer == "yes";
@@ -142,15 +78,14 @@ public:
     void out(std::string_view line) override { t_.out(std::string(line)); }
     bool out_bytes(std::span<const uint8_t> bytes) override
     {
-        if (progress_) progress_->finish();
+        reporter_.end_count();
         if (t_.out_bytes ? t_.out_bytes(bytes) : write_stdout(bytes)) return true;
         err("korvane: cannot write to standard output.");
         return false;
     }
     void err(std::string_view line) override
     {
-        if (progress_) progress_->finish();
-        t_.err(std::string(line));
+        reporter_.err(std::string(line));
     }
 
 private:
@@ -158,46 +93,7 @@ private:
     TerminalReporter reporter_;
     std::unique_ptr<FtDriver> own_driver_;
     std::unique_ptr<UsbLink> link_;
-    std::unique_ptr<TerminalProgress> progress_;
 };
-
-void print_overview(const Terminal& t)
-{
-    t.out("Usage: korvane                      open the editor window");
-    t.out("       korvane COMMAND [OPTIONS] [ARGUMENTS]");
-    t.out("");
-    t.out("Commands:");
-    for (const Command& c : commands()) {
-        std::string name = c.name;
-        name.resize(std::max<size_t>(name.size(), 16), ' ');
-        t.out("  " + name + "  " + c.summary);
-    }
-    t.out("");
-    t.out("Options:");
-    t.out("  --port PATH       talk to the pedal on this serial port instead of searching");
-    t.out("  --yes             answer yes to the question before the pedal is overwritten");
-    t.out("  --verbose         print every USB step on standard error");
-    t.out("  --no-backup       no safety backup before the pedal's presets are overwritten");
-    t.out("  --force           store presets that break the editor's rules as they are");
-    t.out("  --help            this text; `korvane COMMAND --help` tells about one command");
-    t.out("");
-    t.out("Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file.");
-}
-
-void print_command_help(const Terminal& t, const Command& c)
-{
-    t.out(std::string("Usage: ") + c.usage + " [--port PATH] [--verbose]");
-    t.out("");
-    t.out(std::string(c.summary) + ".");
-    std::string help = c.help;
-    size_t start = 0;
-    while (start < help.size()) {
-        size_t nl = help.find('\n', start);
-        if (nl == std::string::npos) nl = help.size();
-        t.out(help.substr(start, nl - start));
-        start = nl + 1;
-    }
-}
 
 } // namespace
 
@@ -266,8 +162,17 @@ bool Session::output_target_ok(const Command& c, const std::string& path)
 int Session::usage_error(const Command& c, std::string_view what)
 {
     err("korvane " + std::string(c.name) + ": " + std::string(what));
-    err(std::string("Usage: ") + c.usage);
+    err("Usage: " + usage_line(c));
     return kUsage;
+}
+
+std::string no_display_text()
+{
+    const char* name = std::getenv("DISPLAY");
+    const std::string which = name && *name ? std::string("could not open display ") + name
+                                            : std::string("no display: DISPLAY is not set");
+    return "korvane: the editor window needs a display (" + which + ").\n"
+           "The commands work without one: `korvane --help` lists them, e.g. `korvane list`.\n";
 }
 
 Terminal process_terminal()
@@ -293,22 +198,6 @@ Terminal process_terminal()
     return t;
 }
 
-namespace {
-
-// True when `option` is one of the blank-separated words of `list`.
-bool listed(const char* list, const std::string& option)
-{
-    const std::string_view l(list ? list : "");
-    size_t i = 0;
-    while (i < l.size()) {
-        const size_t j = std::min(l.find(' ', i), l.size());
-        if (l.substr(i, j - i) == option) return true;
-        i = j + 1;
-    }
-    return false;
-}
-
-}  // namespace
 
 int run(const std::vector<std::string>& args, const Terminal& terminal)
 {
@@ -316,87 +205,28 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     if (!t.out) t.out = process_terminal().out;
     if (!t.err) t.err = process_terminal().err;
 
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        print_overview(t);
-        return args.empty() ? kUsage : kOk;
-    }
-    const Command* command = nullptr;
-    for (const Command& c : commands())
-        if (args[0] == c.name) command = &c;
-    if (!command) {
-        t.err("korvane: unknown command '" + args[0] + "'. `korvane --help` lists the commands.");
-        return kUsage;
-    }
-
-    std::vector<std::string> rest;
-    std::map<std::string, std::string> values;
-    std::set<std::string> flags;
-    std::string port;
-    bool yes = false, verbose = false, help = false, options_end = false, no_backup = false, force = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (options_end || a.empty() || a[0] != '-' || a == "-") {
-            rest.push_back(a);
-        } else if (a == "--") {
-            options_end = true;
-        } else if (a == "--yes" || a == "-y") {
-            yes = true;
-        } else if (a == "--verbose" || a == "-v") {
-            verbose = true;
-        } else if (a == "--no-backup") {
-            no_backup = true;
-        } else if (a == "--force") {
-            force = true;
-        } else if (a == "--help" || a == "-h") {
-            help = true;
-        } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
-            if (a == "--port") {
-                if (i + 1 >= args.size()) {
-                    t.err("korvane " + std::string(command->name) + ": --port needs a serial port path");
-                    return kUsage;
-                }
-                port = args[++i];
-            } else {
-                port = a.substr(7);
-            }
-        } else if (const std::string key = a.substr(0, a.find('=')); listed(command->value_options, key)) {
-            if (key.size() < a.size()) {
-                values[key] = a.substr(key.size() + 1);
-            } else if (i + 1 < args.size()) {
-                values[key] = args[++i];
-            } else {
-                t.err("korvane " + std::string(command->name) + ": " + key + " needs a value");
-                t.err(std::string("Usage: ") + command->usage);
-                return kUsage;
-            }
-        } else if (listed(command->flag_options, a)) {
-            flags.insert(a);
-        } else {
-            t.err("korvane " + std::string(command->name) + ": unknown option '" + a + "'");
-            t.err(std::string("Usage: ") + command->usage);
-            return kUsage;
-        }
-    }
-    if (help) {
-        print_command_help(t, *command);
-        return kOk;
-    }
+    const ParsedLine parsed = parse_command_line(args, t);
+    if (!parsed.command) return parsed.status;
+    const std::string& port = parsed.port;
+    const bool verbose = parsed.verbose;
     // What killed runs left behind in our folders goes first.
     if (const std::string drive = home_drive(); !drive.empty())
         ops::remove_leftovers(drive + "/Brakwell/Korvane/presets/", std::time(nullptr));
 
     TerminalSession session(t, port, verbose);
-    session.args = std::move(rest);
-    session.yes = yes;
+    session.args = parsed.operands;
+    session.yes = parsed.options & kOptYes;
     session.verbose = verbose;
-    session.no_backup = no_backup;
-    session.force = force;
+    session.no_backup = parsed.options & kOptNoBackup;
+    session.json = parsed.options & kOptJson;
+    session.allow_downgrade = parsed.options & kOptAllowDowngrade;
+    session.force = parsed.options & kOptForce;
+    session.values = parsed.values;
+    session.flags = parsed.flags;
     session.port = port;
-    session.values = std::move(values);
-    session.flags = std::move(flags);
     // One operation: the pedal's port stays open and locked until it ends.
     const UsbLink::Hold hold = session.link().hold();
-    return command->run(session);
+    return parsed.command->run(session);
 }
 
 int run(int argc, char** argv)

@@ -5,19 +5,19 @@
 // arguments, asks before overwriting the pedal, and prints.
 //
 // Standard output carries the command's result; standard error its status
-// lines, errors and (on a terminal) a progress bar; the link's console lines
-// only with --verbose, on standard error. Exit status: 0 success, 1 the
-// pedal operation failed (not found, timeout, verification), 2 a usage
-// error or a bad file. Commands that overwrite the pedal ask on a terminal;
-// --yes answers for them; without a terminal and without --yes they refuse
-// with status 2.
+// lines, errors and (on a terminal) the progress counts; the link's console
+// lines only with --verbose, on standard error. Exit status: 0 success, 1 the
+// pedal operation failed (not found, timeout, verification), 2 a usage error
+// or a bad file, 3 the user answered no. Commands that overwrite the pedal
+// ask on a terminal; --yes answers for them; without a terminal and without
+// --yes they refuse with status 2.
 //
-// Options known to every command: --port PATH (that serial port instead of
-// the device list), --yes, --verbose, --help, --no-backup (commands that
-// overwrite the pedal's presets take a safety backup first and refuse when it
-// fails; --no-backup goes on without one) and --force (restore and write
-// refuse a file whose presets break the editor's rules, status 2, unless
-// --force is given).
+// Options every command takes: --port PATH (that serial port instead of the
+// device list), --verbose and --help. The others only where the command's
+// table entry names them (Command::options); the parser (cli/Parser.cpp)
+// declares, checks and documents them from that one place. --force (restore,
+// write): presets that break the editor's rules are stored as they are
+// (refused with status 2 otherwise).
 
 #include "link/UsbLink.h"
 #include "ops/Connect.h"
@@ -35,15 +35,25 @@
 
 namespace kv::cli {
 
-enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2 };
+enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2, kDeclined = 3 };
 
 class Session;
 
+// The options a command takes beyond --port, --verbose and --help.
+enum Option : unsigned {
+    kOptYes = 1u << 0,              // --yes: answers the question before the pedal is overwritten
+    kOptNoBackup = 1u << 1,         // --no-backup: no safety backup first
+    kOptJson = 1u << 2,             // --json: the result as JSON on standard output
+    kOptAllowDowngrade = 1u << 3,   // --allow-downgrade: an older firmware package is sent too
+    kOptForce = 1u << 4,            // --force: presets that break the editor's rules are stored as they are
+};
+
 struct Command {
-    const char* name;      // "list"
-    const char* usage;     // "korvane list"
-    const char* summary;   // one line for `korvane --help`
-    const char* help;      // more lines for `korvane list --help` (may be "")
+    const char* name;       // "list"
+    const char* operands;   // what follows the options: "SLOT FILE.lop" (may be "")
+    const char* summary;    // one line for `korvane --help`
+    const char* help;       // more lines for `korvane list --help` (may be "")
+    unsigned options;       // Option bits
     int (*run)(Session&);
     // The command's own options, blank-separated: those that take a value
     // ("--search --tag") and those that do not ("--json --all").
@@ -54,6 +64,10 @@ struct Command {
 // Every command, in the order `korvane --help` lists them.
 const std::vector<Command>& commands();
 
+// "korvane swap [--yes] [--no-backup] [--port PATH] [--verbose] A B": every
+// option the command takes, then its operands.
+std::string usage_line(const Command& c);
+
 // What a command gets: its arguments, the options, the link and the reporter.
 class Session {
 public:
@@ -63,6 +77,8 @@ public:
     bool yes = false;
     bool verbose = false;
     bool no_backup = false;          // --no-backup: no safety backup before overwriting
+    bool json = false;               // --json
+    bool allow_downgrade = false;    // --allow-downgrade
     bool force = false;              // --force: store presets that break the editor's rules as they are
     std::string port;                // --port, empty: the device list
     // The command's own options as given: values of value options (the last
@@ -94,7 +110,13 @@ public:
     // Before a command overwrites the pedal: true with --yes; on a terminal
     // asks "<what> [y/N]"; otherwise says that --yes is needed and returns
     // false (the command then returns kUsage without sending anything).
-    virtual bool confirm(const std::string& what) = 0;
+    // A question that --yes does not answer (a firmware downgrade) names the
+    // option that does, `instead_of_yes`; the command then checks it itself.
+    virtual bool confirm(const std::string& what, const char* instead_of_yes) = 0;
+    bool confirm(const std::string& what) { return confirm(what, nullptr); }
+    // The exit status after confirm() said no: kDeclined when the user
+    // answered no, kUsage when there was no terminal to ask on.
+    int declined() const { return asked_ ? kDeclined : kUsage; }
 
     // Where the safety backup goes before this command overwrites the
     // pedal's presets: the presets folder's autobackup/ (created), or empty
@@ -126,7 +148,14 @@ public:
 
     // A usage error: says it and the command's usage on standard error; kUsage.
     int usage_error(const Command& c, std::string_view what);
+
+protected:
+    bool asked_ = false;   // confirm() put its question to someone
 };
+
+// What `korvane` without a command says when there is no display to open
+// the window on (lines ending in newlines).
+std::string no_display_text();
 
 // Runs `korvane ARGS...` (argv[0] is the program). Returns the exit status.
 int run(int argc, char** argv);

@@ -3,6 +3,7 @@
 // global sequence library (the Arp Editor's S A V E).
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 
 #include "arp/ArpSequence.h"
 #include "arp/FactoryArpTable.h"
@@ -74,6 +75,19 @@ std::optional<double> shown_level(const std::string& text)
     return v;
 }
 
+// The levels of a sequence's steps, as "[12.0, 40.5, ...]".
+std::string json_levels(const ArpSequence& seq)
+{
+    const ArpReading r = read_arp_sequence(seq, kArpSteps);
+    std::string out = "[";
+    char b[16];
+    for (int k = 0; k < r.step_count; ++k) {
+        std::snprintf(b, sizeof b, "%s%.1f", k ? ", " : "", r.shown[size_t(k)]);
+        out += b;
+    }
+    return out + "]";
+}
+
 std::string describe(const ArpSequence& seq)
 {
     const ArpReading r = read_arp_sequence(seq, kArpSteps);
@@ -95,26 +109,35 @@ int arp_show(Session& s)
 
     const PresetParameters p = image_parameters(s.image.data(), *slot - 1);
     int result = kOk;
+    std::string json = "{" + json_member("slot", std::to_string(*slot)) + ", \"engines\": [";
     for (Engine e : {Engine::X, Engine::Y}) {
         const AlgorithmId id = p.algorithm(e);
-        std::string line = std::string(e == Engine::X ? "DSP-X  " : "DSP-Y  ") + algorithm_code(id);
+        const char* engine = e == Engine::X ? "DSP-X" : "DSP-Y";
+        std::string line = std::string(engine) + "  " + algorithm_code(id);
+        json += std::string(e == Engine::X ? "\n  {" : ",\n  {") + json_member("engine", json_string(engine)) + ", " +
+                json_member("algorithm", json_string(algorithm_code(id)));
         if (!is_arp_algorithm(id)) {
-            s.out(line + "  no sequence");
+            json += ", \"sequence\": null}";
+            if (!s.json) s.out(line + "  no sequence");
             continue;
         }
         const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
         const int position = code_to_position(id, 0, selector);
         line += std::string("  ") + kSequenceNames[std::min(std::max(position, 0), 4)];
         const auto seq = ops::fetch_sequence(s.link(), p, e);
+        const char* name = kSequenceNames[std::min(std::max(position, 0), 4)];
+        json += ", " + json_member("sequence", json_string(name));
         if (!seq) {
-            s.err("korvane arp: the pedal did not send " + std::string(e == Engine::X ? "DSP-X" : "DSP-Y") +
-                  "'s sequence.");
+            s.err("korvane arp: the pedal did not send " + std::string(engine) + "'s sequence.");
+            json += ", \"levels\": null}";
             result = kFailed;
             continue;
         }
         // The random sequence is the pedal's own: nothing to show of it.
-        s.out(position >= 4 ? line : line + "  " + describe(*seq));
+        json += ", " + json_member("levels", position >= 4 ? std::string("null") : json_levels(*seq)) + "}";
+        if (!s.json) s.out(position >= 4 ? line : line + "  " + describe(*seq));
     }
+    if (s.json) s.out(json + "\n]}");
     return result;
 }
 
@@ -155,7 +178,7 @@ int arp_save(Session& s)
 
     const std::string target = std::string(algorithm_info(*id).menu_entry) + " " + kSequenceNames[*number - 1];
     if (!s.connect()) return kFailed;
-    if (!s.confirm("Store the " + from + " as " + target + " in the pedal's sequence library?")) return kUsage;
+    if (!s.confirm("Store the " + from + " as " + target + " in the pedal's sequence library?")) return s.declined();
     const ops::ArpTarget where{Engine::X, *id, uint8_t(arp_selector(*number - 1))};
     if (!ops::save_sequence(s.link(), s.report(), where, seq).ok()) {
         s.err("korvane arp: the pedal did not take the sequence.");

@@ -28,7 +28,7 @@ int cmd_copy(Session& s)
     }
     if (!s.connect()) return kFailed;
     if (!s.confirm("Copy " + slot_description(s.image, *from) + " over " + slot_description(s.image, *to) + "?"))
-        return kUsage;
+        return s.declined();
 
     const ops::SlotMoveResult r = ops::copy_slot(s.link(), s.report(), *from, *to, ops::library_program_builder(library));
     if (!r.ok()) return kFailed;

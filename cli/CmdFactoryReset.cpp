@@ -12,7 +12,7 @@ int cmd_factory_reset(Session& s)
     const Command& me = *find_command("factory-reset");
     if (!s.args.empty()) return s.usage_error(me, "factory-reset takes no arguments");
     if (!s.connect()) return kFailed;
-    if (!s.confirm("Reset the pedal " + s.pedal.serial_number + " to its factory presets and settings?")) return kUsage;
+    if (!s.confirm("Reset the pedal " + s.pedal.serial_number + " to its factory presets and settings?")) return s.declined();
     if (!s.safety_backup("a factory reset")) return kFailed;
     std::array<uint8_t, kGlobalsSize> globals{};
     const ops::FactoryResetResult r =

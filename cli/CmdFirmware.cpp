@@ -7,6 +7,9 @@
 #include "platform/DataPaths.h"
 #include "preset/AlgorithmLibrary.h"
 
+#include <filesystem>
+#include <tuple>
+
 namespace kv::cli {
 
 int cmd_firmware(Session& s)
@@ -14,6 +17,11 @@ int cmd_firmware(Session& s)
     const Command& me = *find_command("firmware");
     if (s.args.size() != 1) return s.usage_error(me, "firmware takes one package file (.fdt)");
     const std::string path = s.args[0];
+    std::error_code missing;
+    if (!std::filesystem::exists(path, missing)) {
+        s.err("korvane firmware: " + path + ": no such file");
+        return kUsage;
+    }
 
     const ops::PackageRead package = ops::browse_firmware_package(s.report(), path);
     if (!package.ok()) {
@@ -37,9 +45,18 @@ int cmd_firmware(Session& s)
     }
     s.out("Pedal: Serial No. " + found.pedal.serial_number + "  Firmware " + found.pedal.firmware_text() +
           " (update mode)");
-    if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " +
-                   package.package->version_text() + "?"))
-        return kUsage;
+    const ops::FirmwarePackage& p = *package.package;
+    const bool older = std::tuple(p.major(), p.minor(), int(p.patch)) <
+                       std::tuple(found.pedal.major(), found.pedal.minor(), found.pedal.patch());
+    const std::string package_version =
+        std::to_string(p.major()) + "." + std::to_string(p.minor()) + "." + std::to_string(int(p.patch));
+    if (older && !s.allow_downgrade &&
+        !s.confirm("The package holds firmware " + package_version + ", older than the pedal's " +
+                       found.pedal.firmware_text() + ". Go back to " + package_version + "?",
+                   "--allow-downgrade"))
+        return s.declined();
+    if (!s.confirm("Replace the pedal's firmware " + found.pedal.firmware_text() + " with " + p.version_text() + "?"))
+        return s.declined();
     if (!s.no_backup) {
         // In update mode the pedal cannot be read: no safety backup can be taken now.
         s.err("korvane firmware: nothing was sent: a pedal in update mode cannot be read for a safety backup.");

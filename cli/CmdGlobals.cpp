@@ -9,6 +9,7 @@
 // bad file (status 2) and the pedal is not even asked.
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "ops/Settings.h"
 #include "platform/AtomicFile.h"
 #include "platform/SafeFile.h"
@@ -36,6 +37,18 @@ int show(Session& s)
     if (s.args.size() != 1) return s.usage_error(*find_command("globals"), "globals show takes no file");
     const std::optional<GlobalsRecord> r = read_from_pedal(s);
     if (!r) return kFailed;
+    if (s.json) {
+        // The same names and values as the lines, as one object.
+        std::string out = "{";
+        for (const std::string& line : describe(*r)) {
+            const size_t colon = line.find(": ");
+            if (colon == std::string::npos) continue;
+            out += std::string(out.size() > 1 ? ",\n " : "\n ") +
+                   json_member(line.substr(0, colon), json_string(line.substr(colon + 2)));
+        }
+        s.out(out + "\n}");
+        return kOk;
+    }
     for (const std::string& line : describe(*r)) s.out(line);
     return kOk;
 }
@@ -80,7 +93,7 @@ int load(Session& s)
         s.err("korvane globals: nothing was sent.");
         return kUsage;
     }
-    if (!s.confirm("Overwrite the pedal's global settings with " + path + "?")) return kUsage;
+    if (!s.confirm("Overwrite the pedal's global settings with " + path + "?")) return s.declined();
     if (!s.connect()) return kFailed;
 
     switch (ops::load_globals(s.link(), record)) {

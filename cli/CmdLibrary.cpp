@@ -13,7 +13,7 @@ int cmd_library(Session& s)
     if (!s.args.empty()) return s.usage_error(me, "library takes no arguments");
     // The pedal must run normally: update mode reads these bytes otherwise.
     if (!s.connect()) return kFailed;
-    if (!s.confirm("Rewrite the algorithm library of the pedal " + s.pedal.serial_number + "?")) return kUsage;
+    if (!s.confirm("Rewrite the algorithm library of the pedal " + s.pedal.serial_number + "?")) return s.declined();
     if (!s.safety_backup("updating the algorithm library")) return kFailed;
     const ops::LibraryUpdateResult r = ops::update_library(s.link(), s.report(), data_dir(), s.pedal.serial_number);
     switch (r.outcome) {

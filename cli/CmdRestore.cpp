@@ -30,7 +30,7 @@ int cmd_restore(Session& s)
     }
     const auto library = algorithm_library(s, "restore");
     if (!library) return kFailed;
-    if (!s.confirm("Overwrite all 32 presets of the pedal with " + s.args[0] + "?")) return kUsage;
+    if (!s.confirm("Overwrite all 32 presets of the pedal with " + s.args[0] + "?")) return s.declined();
     if (!s.connect()) return kFailed;
     if (!s.safety_backup("restoring the presets from a backup", {s.args[0]})) return kFailed;
 

@@ -28,7 +28,7 @@ int cmd_swap(Session& s)
     }
     if (!s.connect()) return kFailed;
     if (!s.confirm("Swap " + slot_description(s.image, *a) + " and " + slot_description(s.image, *b) + "?"))
-        return kUsage;
+        return s.declined();
 
     if (!s.safety_backup_possible("swapping two presets")) return kFailed;
     const std::string folder = s.safety_backup_folder();

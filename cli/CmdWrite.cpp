@@ -32,7 +32,7 @@ int cmd_write(Session& s)
     }
     const auto library = algorithm_library(s, "write");
     if (!library) return kFailed;
-    if (!s.confirm("Overwrite slot " + s.args[0] + " of the pedal with " + path + "?")) return kUsage;
+    if (!s.confirm("Overwrite slot " + s.args[0] + " of the pedal with " + path + "?")) return s.declined();
     if (!s.connect()) return kFailed;
 
     ops::EditedPreset preset;

@@ -11,12 +11,12 @@ namespace kv::cli {
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table = {
-        {"list", "korvane list", "read all presets and print the pedal's 32 slots",
+        {"list", "", "read all presets and print the pedal's 32 slots",
          "Prints the pedal's serial number and firmware version, then one line a slot:\n"
          "slot (1-32), bank-patch, title, the S (auto stomp) and B (bypass on program\n"
          "change) switches, and the algorithms of DSP-X and DSP-Y.\n",
-         cmd_list},
-        {"arp", "korvane arp show SLOT | korvane arp save ALGORITHM SEQUENCE (LEVEL... | factory N)",
+         kOptJson, cmd_list},
+        {"arp", "show SLOT | save ALGORITHM SEQUENCE (LEVEL... | factory N)",
          "show a preset's arp sequences, or store one into the pedal's sequence library",
          "arp show SLOT: for each engine of preset SLOT (1-32), its algorithm and, for\n"
          "an arp algorithm, the sequence it plays: the number of steps and each step's\n"
@@ -27,15 +27,15 @@ const std::vector<Command>& commands()
          "which every preset playing that sequence uses.\n"
          "arp save ALGORITHM SEQUENCE factory N: stores the algorithm's factory\n"
          "sequence N (1-4) from bin/arpdata.bin instead. Asks first; --yes answers.\n",
-         cmd_arp},
-        {"backup", "korvane backup [FILE]", "save the pedal's 32 presets into a backup file",
+         kOptYes | kOptJson, cmd_arp},
+        {"backup", "[FILE]", "save the pedal's 32 presets into a backup file",
          "Reads all presets and writes them into FILE (1504 bytes). Without FILE the\n"
-         "backup goes into the presets folder as Tessivar_Backup_MM-DD-YYYY.bkp, replacing\n"
-         "one of the same day. Prints the path written. A transfer that fails leaves an\n"
-         "earlier file of that name as it was. FILE \"-\" writes the 1504 bytes to\n"
-         "standard output.\n" KV_OUTPUT_RULES,
-         cmd_backup},
-        {"restore", "korvane restore --yes FILE", "write the 32 presets of a backup file into the pedal",
+         "backup goes into the presets folder as Tessivar_Backup_YYYY-MM-DD_HH-MM-SS.bkp\n"
+         "(with _2, _3 ... added should that name be taken: no backup replaces another).\n"
+         "Prints the path written. A transfer that fails leaves an earlier file of that\n"
+         "name as it was. FILE \"-\" writes the 1504 bytes to standard output.\n" KV_OUTPUT_RULES,
+         0, cmd_backup},
+        {"restore", "FILE", "write the 32 presets of a backup file into the pedal",
          "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
          "the 32 presets slot by slot and verifies them by reading all back. Exit status 1\n"
          "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n"
@@ -44,18 +44,18 @@ const std::vector<Command>& commands()
          "A file whose presets break the editor's rules (an algorithm or option code\n"
          "out of range, reserved speed bits, an unprintable title) is refused with the\n"
          "first reason (status 2) unless --force is given.\n",
-         cmd_restore},
-        {"read", "korvane read SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
+         kOptYes | kOptNoBackup | kOptForce, cmd_restore},
+        {"read", "SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
          "Reads the preset of SLOT and writes it as an offline preset file named after\n"
          "FILE (without its folder and .lop). Prints the path written. FILE \"-\" writes\n"
          "the preset file, named after the preset's title, to standard output.\n" KV_OUTPUT_RULES,
-         cmd_read},
-        {"write", "korvane write --yes SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
+         0, cmd_read},
+        {"write", "SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
          "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
          "pedal's echo and by reading the slot back, with one retry after a mismatch.\n"
          "A preset that breaks the editor's rules is refused (status 2) unless --force.\n",
-         cmd_write},
-        {"globals", "korvane globals show | save FILE | load [--yes] FILE",
+         kOptYes | kOptForce, cmd_write},
+        {"globals", "show | save FILE | load FILE",
          "print, save or load the pedal's global settings and MIDI CC map",
          "show: every setting by name with its value, one a line (AUX switch actions,\n"
          "favourite preset, preset pages, input pad, MIDI channel, footswitch B/X,\n"
@@ -67,36 +67,40 @@ const std::vector<Command>& commands()
          "number for two functions or an AUX action code above 15 (other than 255,\n"
          "no selection), is refused\n"
          "(status 2) and nothing is sent.\n",
-         cmd_globals},
-        {"firmware", "korvane firmware FILE.fdt", "send a firmware package to a pedal waiting in update mode",
-         "The package is checked first; a bad one is refused (status 2) and nothing is sent.\n"
+         kOptYes | kOptJson, cmd_globals},
+        {"firmware", "FILE.fdt", "send a firmware package to a pedal waiting in update mode",
+         "The package is checked first; a missing or bad one is refused (status 2) and\n"
+         "nothing is sent. A package older than the pedal's firmware asks once more;\n"
+         "without a terminal --allow-downgrade answers that question (--yes does not).\n"
+         "A pedal in update mode cannot be read for a safety backup: run `korvane backup`\n"
+         "before starting it in update mode, then give --no-backup.\n"
          "Start the pedal in update mode by holding down both footswitches while powering\n"
          "it up. Each page is echoed and compared; presets stored under older firmware are\n"
          "converted afterwards. Then run `korvane library --yes`.\n",
-         cmd_firmware},
-        {"library", "korvane library", "write the algorithm library from the program's data files into the pedal",
+         kOptYes | kOptNoBackup | kOptAllowDowngrade, cmd_firmware},
+        {"library", "", "write the algorithm library from the program's data files into the pedal",
          "Writes the 38 algorithm programs, the display data and the factory arp sequences\n"
          "(error_log.fvc, dispdata.bin, arpdata.bin in the data folder), each block echoed\n"
          "and compared with one retry. Missing or short files are refused before sending.\n",
-         cmd_library},
-        {"factory-reset", "korvane factory-reset", "restore the pedal's factory presets and global settings",
+         kOptYes | kOptNoBackup, cmd_library},
+        {"factory-reset", "", "restore the pedal's factory presets and global settings",
          "Stores the 32 presets of factoryset.fap, reads them back to verify them, then\n"
          "writes the factory global settings. Every preset of the pedal is overwritten.\n",
-         cmd_factory_reset},
-        {"copy", "korvane copy [--yes] FROM TO", "copy the preset of one slot over another",
+         kOptYes | kOptNoBackup, cmd_factory_reset},
+        {"copy", "FROM TO", "copy the preset of one slot over another",
          "Stores the preset of slot FROM (1-32), with its title and its S and B\n"
          "switches, into slot TO, then reads TO back to verify it. What TO held is\n"
          "overwritten: asks first; --yes answers.\n",
-         cmd_copy},
-        {"swap", "korvane swap [--yes] [--no-backup] A B", "exchange the presets of two slots",
+         kOptYes, cmd_copy},
+        {"swap", "A B", "exchange the presets of two slots",
          "The presets of slots A and B (1-32), with their titles and S and B\n"
          "switches, change places; each slot is read back to verify it. First all\n"
          "presets are saved in the presets folder's autobackup/ (see README); if that\n"
          "fails nothing is stored unless --no-backup is given. Should the swap stop\n"
          "half way, `korvane restore --yes FILE` with that backup puts both back.\n"
          "Asks first; --yes answers.\n",
-         cmd_swap},
-        {"move", "korvane move [--yes] [--no-backup] FROM TO", "move a preset to another slot, shifting the slots between",
+         kOptYes | kOptNoBackup, cmd_swap},
+        {"move", "FROM TO", "move a preset to another slot, shifting the slots between",
          "The preset of slot FROM (1-32) goes to slot TO; the presets between move one\n"
          "slot towards FROM (as dragging a slot onto another on the preset pages and\n"
          "choosing \"Move here\"). Each rewritten slot is stored and read back to verify\n"
@@ -104,11 +108,10 @@ const std::vector<Command>& commands()
          "fails nothing is stored unless --no-backup is given. A failure names the slots\n"
          "already rewritten and the backup that puts the pedal back. Asks first; --yes\n"
          "answers.\n",
-         cmd_move},
+         kOptYes | kOptNoBackup, cmd_move},
         {"presets",
-         "korvane presets list [--search TEXT] [--tag TAG] [--favourites] [--json] | tag NAME TAG... | "
-         "untag NAME TAG... | note NAME TEXT | export FILE.tessivar.json (NAME... | --all | --slots A-B) | "
-         "import FILE.tessivar.json",
+         "list | tag NAME TAG... | untag NAME TAG... | note NAME TEXT | "
+         "export FILE.tessivar.json (NAME... | --all | --slots A-B) | import FILE.tessivar.json",
          "list, search, tag and annotate the offline presets; export and import .tessivar.json",
          "list: one line an offline preset (a star for favourites, name, DSP-X and DSP-Y\n"
          "algorithms, tags). --search keeps presets whose name, algorithms, tags or\n"
@@ -124,8 +127,8 @@ const std::vector<Command>& commands()
          "name already there gets \" (2)\". A preset without a record, or whose decoded\n"
          "fields disagree with its record, is refused with the reason (status 2) and the\n"
          "others are imported.\n",
-         cmd_presets, "--search --tag --slots", "--favourites --json --all"},
-        {"setlist", "korvane setlist list | show NAME | save NAME PRESET... | write [--yes] [--no-backup] NAME FIRST_SLOT",
+         0, cmd_presets, "--search --tag --slots", "--favourites --json --all"},
+        {"setlist", "list | show NAME | save NAME PRESET... | write NAME FIRST_SLOT",
          "list, show and save setlists; write one into consecutive slots",
          "A setlist is an ordered list of offline presets (setlists/NAME.json in the\n"
          "presets folder). save: makes one from presets of the library. write: stores\n"
@@ -133,7 +136,7 @@ const std::vector<Command>& commands()
          "verify it, after a safety backup of all presets (see move). Every preset is\n"
          "found and checked before anything is sent. A failure names the slots done\n"
          "and the backup to go back to. Asks first; --yes answers.\n",
-         cmd_setlist},
+         kOptYes | kOptNoBackup, cmd_setlist},
     };
     return table;
 }

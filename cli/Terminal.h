@@ -28,6 +28,9 @@ struct Terminal {
     // error are terminals); a progress bar is drawn when stderr is one.
     bool interactive = false;
     bool progress_bar = false;
+    // Where a progress count ("slot 7/32") goes when progress_bar is set;
+    // null: standard error, redrawn in place.
+    std::function<void(const std::string&)> count_line;
     // Reads one answer line; null: standard input.
     std::function<std::string()> read_answer;
 };

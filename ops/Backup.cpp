@@ -79,6 +79,7 @@ WriteAllResult write_all(UsbLink& link, Reporter& report, ConstPresetImage image
             return r;
         }
         report.progress(100, kWorkingLabel, Bar::Level);
+        report.count("slot", slot + 1, kSlotCount);
         link.pause(kStoreGap, true);
     }
     if (!read_all_matches(link, image)) r.failure = WriteAllResult::Failure::Verify;

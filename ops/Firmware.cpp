@@ -284,6 +284,7 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
         char label[16];
         std::snprintf(label, sizeof label, "%3.0f%%", double(value));
         report.progress(value, std::string_view(label), Bar::Level);
+        report.count("page", r.pages_sent, r.pages_total);
     }
 
     // Its outcome is on the console only: the pages are in the pedal.

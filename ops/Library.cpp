@@ -73,6 +73,8 @@ struct BlockGroup {
     std::span<const uint8_t> data;   // whole blocks
     const char* success_line;
     std::function<double(int k, int count)> progress_after;
+    int blocks_before;   // blocks of the update before this group
+    int blocks_total;    // blocks of the whole update
 };
 
 int write_group(UsbLink& link, Reporter& report, const BlockGroup& g, LibraryUpdateResult& result)
@@ -102,6 +104,7 @@ int write_group(UsbLink& link, Reporter& report, const BlockGroup& g, LibraryUpd
         }
         const double value = g.progress_after(k, count);
         report.progress(value, percent_label(value), Bar::Level);
+        report.count("block", g.blocks_before + k + 1, g.blocks_total);
     }
     return errors;
 }
@@ -211,17 +214,21 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
 
     // After a failed group the next one is still written.
     int errors = 0;
+    const int algorithm_blocks = int(algorithms.size() / kLibraryBlockSize);
+    const int display_blocks = int(f.display.size() / kLibraryBlockSize);
+    const int total = algorithm_blocks + display_blocks + int(f.arp.size() / kLibraryBlockSize);
     errors += write_group(link, report,
                           {0, algorithms, "--> Algorithm write successful.\n\n",
-                           [](int k, int) { return double(k) * 80.0 / 38.0; }},
+                           [](int k, int) { return double(k) * 80.0 / 38.0; }, 0, total},
                           r);
     errors += write_group(link, report,
                           {kFirstDisplayBlock, f.display, "--> Display data write successful.\n\n",
-                           [](int k, int count) { return 80.0 + double(k) * 16.0 / double(count); }},
+                           [](int k, int count) { return 80.0 + double(k) * 16.0 / double(count); },
+                           algorithm_blocks, total},
                           r);
     errors += write_group(link, report,
                           {kFirstArpBlock, f.arp, "--> Arp data write successful.\n\n",
-                           [](int k, int) { return 96.0 + double(k); }},
+                           [](int k, int) { return 96.0 + double(k); }, algorithm_blocks + display_blocks, total},
                           r);
     r.errors = errors;
 

@@ -39,6 +39,15 @@ public:
     virtual void alert(std::string_view text) = 0;
     virtual void message(std::string_view text) = 0;
     virtual int choice(std::string_view text, const char* b0, const char* b1, const char* b2) = 0;
+    // How far a transfer of many like parts has come: `done` of `total`
+    // `unit`s ("slot", 7, 32). The command line shows the count; the window
+    // has its progress bar and ignores it.
+    virtual void count(std::string_view unit, int done, int total)
+    {
+        (void)unit;
+        (void)done;
+        (void)total;
+    }
 
     void status(std::string_view first, std::string_view second = {}) { status(now(), first, second); }
 };

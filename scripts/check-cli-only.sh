@@ -39,7 +39,7 @@ check "alone it says it has no window (2)" bash -c "[ $status -eq 2 ] && grep -q
 check "--help lists the commands" bash -c "'$korvane' --help | grep -q 'Commands:'"
 check "list shows 32 slots" bash -c "[ \"\$('$korvane' list 2>/dev/null | wc -l)\" -ge 32 ]"
 check "read 1" "$korvane" read 1 "$work/one.lop"
-check "write 3" "$korvane" write --yes --no-backup 3 "$work/one.lop"
+check "write 3" "$korvane" write --yes 3 "$work/one.lop"
 check "backup" "$korvane" backup "$work/all.bkp"
 check "restore" "$korvane" restore --yes --no-backup "$work/all.bkp"
 check "globals save" "$korvane" globals save "$work/globals.bin"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the editor. When no Tessivar is
+# Installs what is missing, builds the editor, the simulated pedal and the
+# sample firmware package (not the tests), and starts the editor. When no Tessivar is
 # plugged in, a simulated pedal (tessivar-sim) is started first and the editor
 # is pointed at it; it stops when the editor closes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/build.sh
+bash scripts/build.sh korvane tessivar-sim sample-firmware   # the test programs: scripts/test.sh
 
 pedal_attached() {
   local tty product

@@ -30,7 +30,7 @@ std::string sim_usage()
            "                      line is removed again on exit; lines of ended processes are\n"
            "                      tidied away\n"
            "  --serial S          serial number of the bridge (default TSV0417A)\n"
-           "  --version X.Y.Z     firmware version the pedal reports (default 2.5.0;\n"
+           "  --firmware X.Y.Z    firmware version the pedal reports (default 2.5.0;\n"
            "                      major and minor 0-15, patch 0-127)\n"
            "  --update-mode       power up in firmware update mode\n"
            "  --pace              deliver bytes at the wire rate of 115200 baud 8N1\n"
@@ -52,7 +52,8 @@ std::string sim_usage()
            "  --late MS           start every answer MS milliseconds late\n"
            "  --vanish-after N    drop off the bus after answering N requests (0: at once):\n"
            "                      the tty closes and the devices line goes\n"
-           "  --help              this text\n";
+           "  --help              this text\n"
+           "  --version           the program's version\n";
 }
 
 bool parse_sim_options(const std::vector<std::string>& args, SimOptions* out, std::string* error)
@@ -88,6 +89,8 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions* out, st
         std::string v;
         if (name == "--help" || name == "-h") {
             if (!flag(&o.help)) return fail(name + " takes no value");
+        } else if (name == "--version") {
+            if (!flag(&o.show_version)) return fail(name + " takes no value");
         } else if (name == "--update-mode") {
             if (!flag(&o.update_mode)) return fail(name + " takes no value");
         } else if (name == "--pace") {
@@ -108,9 +111,9 @@ bool parse_sim_options(const std::vector<std::string>& args, SimOptions* out, st
                     return fail("--serial: at most 15 characters, no tabs or line breaks");
                 o.serial_number = v;
             }
-        } else if (name == "--version") {
+        } else if (name == "--firmware") {
             if (!take(&v) || !parse_firmware_version(v, &o.version))
-                return fail("--version needs X.Y.Z (major and minor 0-15, patch 0-127)");
+                return fail("--firmware needs X.Y.Z (major and minor 0-15, patch 0-127)");
             o.version_given = true;
         } else if (name == "--spoil-header") {
             if (!take(&v) || !parse_count(v, 1000000, &o.spoil_header)) return fail("--spoil-header needs a count");

@@ -11,7 +11,7 @@ namespace kv {
 struct SimOptions {
     std::string devices_file;                 // --devices FILE
     std::string serial_number = kDefaultSerialNumber;   // --serial S
-    FirmwareVersion version{};                // --version X.Y.Z
+    FirmwareVersion version{};                // --firmware X.Y.Z
     bool version_given = false;
     bool update_mode = false;                 // --update-mode
     bool pace = false;                        // --pace
@@ -25,6 +25,7 @@ struct SimOptions {
     int late_ms = 0;                          // --late MS
     int vanish_after = -1;                    // --vanish-after N
     bool help = false;                        // --help
+    bool show_version = false;                // --version
 };
 
 // Parses the arguments after the program name. Options take their value as

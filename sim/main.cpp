@@ -486,5 +486,9 @@ int main(int argc, char** argv)
         std::fputs(kv::sim_usage().c_str(), stdout);
         return 0;
     }
+    if (opt.show_version) {
+        std::puts("tessivar-sim " KORVANE_VERSION);
+        return 0;
+    }
     return run(opt);
 }

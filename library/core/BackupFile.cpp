@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace kv {
 
@@ -27,16 +29,24 @@ int error_code(FileError e)
 
 }  // namespace
 
-std::string backup_file_name(const LocalTime& date)
+std::string backup_file_name(const LocalTime& date, int copy)
 {
-    char b[64];
-    std::snprintf(b, sizeof b, "Tessivar_Backup_%02d-%02d-%d.bkp", date.month, date.day, date.year);
-    return b;
+    char b[96];
+    std::snprintf(b, sizeof b, "Tessivar_Backup_%04d-%02d-%02d_%02d-%02d-%02d", date.year, date.month, date.day,
+                  date.hour, date.minute, date.second);
+    std::string name = b;
+    if (copy > 1) name += "_" + std::to_string(copy);
+    return name + ".bkp";
 }
 
 std::string backup_file_path(const std::string& folder, const LocalTime& date)
 {
-    return folder + backup_file_name(date);
+    for (int copy = 1;; ++copy) {
+        const std::string path = folder + backup_file_name(date, copy);
+        std::error_code e;
+        if (std::filesystem::symlink_status(path, e).type() == std::filesystem::file_type::not_found) return path;
+        if (copy >= 1000) return path;   // then the write itself says what is wrong
+    }
 }
 
 BackupFile read_backup_file(const std::string& path)

@@ -2,9 +2,10 @@
 // Backup files: all 32 presets of the pedal in one file of exactly 1504
 // bytes, the image that Read All delivers (32 parameter blocks of 35 bytes,
 // slot 0 first, then the 32 titles of 12 bytes), with no header, version or
-// checksum. A backup is named from the local date,
-// "Tessivar_Backup_MM-DD-YYYY.bkp", in the presets folder, so a second backup
-// on the same day replaces the first.
+// checksum. A backup is named from the local date and time, in sortable
+// order, "Tessivar_Backup_YYYY-MM-DD_HH-MM-SS.bkp", in the presets folder;
+// when that name is taken the next free "..._2.bkp", "..._3.bkp" is used, so
+// a backup never replaces another.
 //
 // A file read for a restore must be exactly 1504 bytes: anything shorter or
 // longer is refused before a byte goes to the pedal. Reading goes through
@@ -24,9 +25,10 @@ namespace kv {
 constexpr size_t kBackupFileSize = kPresetImageSize;   // 1504
 constexpr size_t kBackupFileReadLimit = 64 * 1024;      // far above 1504; a bigger file is refused unread
 
-// "Tessivar_Backup_" + month "-" day "-" year + ".bkp" (two-digit month and day).
-std::string backup_file_name(const LocalTime& date);
-// folder (ending with "/") + backup_file_name(date).
+// "Tessivar_Backup_YYYY-MM-DD_HH-MM-SS.bkp"; copy 2 and later end "_<copy>.bkp".
+std::string backup_file_name(const LocalTime& date, int copy = 1);
+// folder (ending with "/") + the first backup_file_name(date, copy) that is
+// not there yet.
 std::string backup_file_path(const std::string& folder, const LocalTime& date);
 
 struct BackupFile {

@@ -249,7 +249,7 @@ TEST_F(CliSlotsTest, ACommandOpensThePedalOnceAndAPedalInUseIsNamed)
     const std::vector<std::vector<std::string>> commands = {
         {"list"},
         {"read", "1", file},
-        {"write", "--yes", "--no-backup", "3", file},
+        {"write", "--yes", "3", file},
         {"copy", "--yes", "7", "12"},
         {"swap", "--yes", "--no-backup", "1", "2"},
         {"backup", image},

@@ -413,8 +413,15 @@ TEST_F(FilesTest, BackupFilesAreNamedByDateAndMustBeExactly1504Bytes)
     d.year = 2025;
     d.month = 3;
     d.day = 7;
-    EXPECT_EQ(backup_file_name(d), "Tessivar_Backup_03-07-2025.bkp");
-    EXPECT_EQ(backup_file_path(dir_, d), dir_ + "Tessivar_Backup_03-07-2025.bkp");
+    d.hour = 9;
+    d.minute = 5;
+    d.second = 3;
+    EXPECT_EQ(backup_file_name(d), "Tessivar_Backup_2025-03-07_09-05-03.bkp");
+    // A name that is taken is never reused: the next free copy number follows.
+    EXPECT_EQ(backup_file_path(dir_, d), dir_ + "Tessivar_Backup_2025-03-07_09-05-03.bkp");
+    put(dir_ + "Tessivar_Backup_2025-03-07_09-05-03.bkp", Bytes(4));
+    put(dir_ + "Tessivar_Backup_2025-03-07_09-05-03_2.bkp", Bytes(4));
+    EXPECT_EQ(backup_file_path(dir_, d), dir_ + "Tessivar_Backup_2025-03-07_09-05-03_3.bkp");
 
     Bytes image(kBackupFileSize);
     for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(i * 13);

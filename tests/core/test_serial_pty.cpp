@@ -522,7 +522,7 @@ TEST(TessivarSim, RealExchangeThroughThePseudoTerminal)
     if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "tessivar-sim has not been built at " << exe;
 
     DevicesFile file("sim");
-    SimProcess sim(exe, {"--devices", file.path(), "--serial", "TSV9999Z", "--version", "2.5.4"});
+    SimProcess sim(exe, {"--devices", file.path(), "--serial", "TSV9999Z", "--firmware", "2.5.4"});
     ASSERT_TRUE(sim.running());
     // The simulator lists its port once it serves it.
     for (int i = 0; i < 500 && file.text().find("Brakwell Tessivar") == std::string::npos; ++i) usleep(10000);

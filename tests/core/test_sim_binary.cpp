@@ -108,7 +108,7 @@ TEST(SimBinary, AnswersOnItsPtyAndCleansUpItsDevicesLine)
     { std::ofstream(devices) << foreign; }
 
     SimProcess sim;
-    ASSERT_TRUE(sim.start({"--devices", devices.string(), "--version", "2.3.1", "--serial", "TSV0999Z"}));
+    ASSERT_TRUE(sim.start({"--devices", devices.string(), "--firmware", "2.3.1", "--serial", "TSV0999Z"}));
     const std::string banner = read_for(sim.out, 200, 900, true);
     const std::string prefix = "tessivar-sim: serving on ";
     ASSERT_EQ(banner.rfind(prefix, 0), 0u) << banner;
@@ -206,7 +206,7 @@ TEST(SimBinary, RefusesABadOption)
 {
     if (!std::filesystem::exists(kSim)) GTEST_SKIP() << "tessivar-sim not built";
     SimProcess sim;
-    ASSERT_TRUE(sim.start({"--version", "1.2"}));
+    ASSERT_TRUE(sim.start({"--firmware", "1.2"}));
     int status = 0;
     ASSERT_EQ(::waitpid(sim.pid, &status, 0), sim.pid);
     sim.pid = -1;

@@ -152,7 +152,7 @@ TEST(SimOptions, ParsesEveryOptionInBothForms)
 {
     kv::SimOptions o;
     std::string error;
-    ASSERT_TRUE(kv::parse_sim_options({"--devices", "/tmp/d", "--serial=TSV0500B", "--version", "3.0.1", "--update-mode",
+    ASSERT_TRUE(kv::parse_sim_options({"--devices", "/tmp/d", "--serial=TSV0500B", "--firmware", "3.0.1", "--update-mode",
                                        "--pace", "--state", "s.bin", "--log=-", "--data-dir", "bin", "--no-answer",
                                        "--short-answer", "--corrupt-echo", "3", "--late=1500", "--vanish-after", "0"},
                                       &o, &error))
@@ -181,7 +181,7 @@ TEST(SimOptions, ParsesEveryOptionInBothForms)
 TEST(SimOptions, RefusesWhatItCannotUse)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--devices"},           {"--version", "2.3"},      {"--version", "16.0.0"}, {"--late", "-5"},
+        {"--devices"},           {"--firmware", "2.3"},     {"--firmware", "16.0.0"}, {"--late", "-5"},
         {"--corrupt-echo", "x"}, {"--vanish-after", ""},    {"--frobnicate"},        {"--pace=1"},
         {"--serial", "ABCDEFGHIJKLMNOP"}, {"--serial", "A\tB"}, {"extra"},
     };
@@ -195,7 +195,7 @@ TEST(SimOptions, RefusesWhatItCannotUse)
     std::string error;
     ASSERT_TRUE(kv::parse_sim_options({"--help"}, &o, &error));
     EXPECT_TRUE(o.help);
-    for (const char* name : {"--devices", "--serial", "--version", "--update-mode", "--pace", "--state", "--log",
+    for (const char* name : {"--devices", "--serial", "--firmware", "--update-mode", "--pace", "--state", "--log",
                              "--data-dir", "--no-answer", "--short-answer", "--corrupt-echo", "--late", "--vanish-after"})
         EXPECT_NE(kv::sim_usage().find(name), std::string::npos) << name;
 }

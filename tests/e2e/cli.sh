@@ -12,12 +12,14 @@ tty="$(cut -f1 "$devices" | head -n1)"
 
 "$korvane" list >"$work/list.out" 2>"$work/list.err"; status=$?
 check "list exits 0" test "$status" -eq 0
-check "list prints the serial number and the firmware first" \
-  grep -qx "Serial No. TSV0777K  Firmware 2.5.0" <(head -n1 "$work/list.out")
+check "list names the serial number and the firmware on standard error" \
+  grep -qx "Serial No. TSV0777K  Firmware 2.5.0" "$work/list.err"
+check "list prints a header line first" grep -qE '^ #  PC +Bank  Title' <(head -n1 "$work/list.out")
 check "list prints 32 slots" test "$(tail -n +2 "$work/list.out" | wc -l)" -eq 32
-check "slot 1 is 1-A with its title and both algorithms" \
-  grep -qE '^ 1   1-A  Lush Chorus +- -  X: CHORUS  Y: DIME\.C' "$work/list.out"
-check "slot 32 is 16-B" grep -qE '^32  16-B  ' "$work/list.out"
+check "slot 1 is PC.0, 1-A with its title and both algorithms" \
+  grep -qE '^ 1  PC\.0    1-A  Lush Chorus +- -  X: CHORUS  Y: DIME\.C' "$work/list.out"
+check "slot 20 is PC.19, 10-B" grep -qE '^20  PC\.19  10-B  ' "$work/list.out"
+check "slot 32 is PC.31, 16-B" grep -qE '^32  PC\.31  16-B  ' "$work/list.out"
 check "the link's console stays quiet without --verbose" bash -c "! grep -q 'ReadAll' '$work/list.err'"
 check "the simulator saw Get Pedal State, ReadAll and Read preset 0" \
   in_order "$sim_log" " byte: c0" " byte: c4" " byte: 00"

@@ -87,7 +87,7 @@ check "setlist write exits 0" test "$status" -eq 0
 "$korvane" list >"$work/list.out" 2>/dev/null
 check "slots 5-9 hold the setlist" python3 - "$work/list.out" <<'PY'
 import sys
-titles = [l[10:22].rstrip() for l in open(sys.argv[1]).read().splitlines()[5:10]]
+titles = [l[17:29].rstrip() for l in open(sys.argv[1]).read().splitlines()[5:10]]
 assert titles == ["Lush Chorus", "Talk Box", "Old Record", "Junk Shop", "Surf Trem"], titles
 PY
 
@@ -109,8 +109,8 @@ check "move says how many slots were rewritten" grep -qF "29 slot(s) rewritten a
 "$korvane" list >"$work/after.out" 2>/dev/null
 check "slots 3-30 moved up one, 2 is now 30" python3 - "$work/before.out" "$work/after.out" <<'PY'
 import sys
-b = [l[10:22] for l in open(sys.argv[1]).read().splitlines()[1:33]]
-a = [l[10:22] for l in open(sys.argv[2]).read().splitlines()[1:33]]
+b = [l[17:29] for l in open(sys.argv[1]).read().splitlines()[1:33]]
+a = [l[17:29] for l in open(sys.argv[2]).read().splitlines()[1:33]]
 assert a[0] == b[0] and a[30:] == b[30:]
 assert a[1:29] == b[2:30], (a, b)
 assert a[29] == b[1]

@@ -15,7 +15,7 @@ start_sim --serial TSV0999K --state "$work/pedal.state" --pace
 check "a backup to restore from" test "$(stat -c %s "$work/before.bkp")" -eq 1504
 # Something to restore over: slot 1 copied into slot 2.
 "$korvane" read 1 "$work/one.lop" >/dev/null 2>&1
-"$korvane" write --yes --no-backup 2 "$work/one.lop" >/dev/null 2>&1
+"$korvane" write --yes 2 "$work/one.lop" >/dev/null 2>&1
 
 "$korvane" restore --yes --no-backup --verbose "$work/before.bkp" >"$work/first.out" 2>"$work/first.err" &
 first=$!
@@ -25,7 +25,7 @@ for _ in $(seq 1 200); do
   grep -q "Device opened" "$work/first.err" 2>/dev/null && break
   sleep 0.02
 done
-"$korvane" write --yes --no-backup 5 "$work/one.lop" >"$work/second.out" 2>"$work/second.err"; status=$?
+"$korvane" write --yes 5 "$work/one.lop" >"$work/second.out" 2>"$work/second.err"; status=$?
 check "the second program ends with status 1" test "$status" -eq 1
 check "it is told which program has the pedal" \
   grep -qxF "The pedal is in use by another program (pid $first)." "$work/second.err"

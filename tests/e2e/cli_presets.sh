@@ -15,10 +15,17 @@ presets="$HOMEDRIVE/Brakwell/Korvane/presets"
 # Backup to the default dated name in the presets folder.
 "$korvane" backup >"$work/b1.out" 2>"$work/b1.err"; status=$?
 check "backup exits 0" test "$status" -eq 0
-default="$presets/Tessivar_Backup_$(date +%m-%d-%Y).bkp"
-check "backup prints the dated path in the presets folder" grep -qxF "$default" "$work/b1.out"
+default="$(cat "$work/b1.out")"
+check "backup prints the path in the presets folder, named by date and time" \
+  grep -qE "^$presets/Tessivar_Backup_$(date +%Y-%m-%d)_[0-9]{2}-[0-9]{2}-[0-9]{2}\.bkp\$" "$work/b1.out"
 check "the backup is 1504 bytes" test "$(stat -c %s "$default")" -eq 1504
 check "no temporary file is left beside it" test "$(ls -A "$presets" | wc -l)" -eq 1
+# Backups within one second never replace each other.
+"$korvane" backup >"$work/b2.out" 2>/dev/null
+"$korvane" backup >"$work/b3.out" 2>/dev/null
+check "three backups, three files" test "$(ls -A "$presets" | wc -l)" -eq 3
+check "each backup printed its own file" test "$(cat "$work/b1.out" "$work/b2.out" "$work/b3.out" | sort -u | wc -l)" -eq 3
+rm -f "$(cat "$work/b2.out")" "$(cat "$work/b3.out")"
 
 # One slot out to an offline preset file and back into another slot.
 "$korvane" read 1 "$work/Lush One.lop" >"$work/r.out" 2>"$work/r.err"; status=$?
@@ -32,7 +39,7 @@ check "write --yes exits 0" test "$status" -eq 0
 check "write reports the store" grep -q "Write (Store) operation successful." "$work/w.err"
 "$korvane" list >"$work/list.out" 2>/dev/null
 check "slot 5 now carries slot 1's title" \
-  bash -c "[ \"\$(sed -n 2p '$work/list.out' | cut -c11-22)\" = \"\$(sed -n 6p '$work/list.out' | cut -c11-22)\" ]"
+  bash -c "[ \"\$(sed -n 2p '$work/list.out' | cut -c18-29)\" = \"\$(sed -n 6p '$work/list.out' | cut -c18-29)\" ]"
 
 # Restore puts everything back as the backup had it.
 "$korvane" restore --yes "$default" >"$work/rs.out" 2>"$work/rs.err"; status=$?

@@ -30,22 +30,26 @@ picture() {   # picture NAME: the main window as NAME.png in the shots folder
   import -window "$win" "$shots/$1.png" 2>/dev/null
   echo "     window picture $shots/$1.png"
 }
-# Picks an algorithm with the pointer: the menu's group, then its item.
+# Picks an algorithm with the pointer: the menu's group, then its item. The
+# menu is waited for (its submenus open inside the same windows).
 pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
   local before id geo gx=99999 gy=0 gw=0 x y w
   before="$(shown_windows)"
   click "$1" "$2"
-  for _ in $(seq 1 100); do [[ "$(shown_windows)" -gt "$before" ]] && break; sleep 0.1; done
-  settle 0.5
+  for _ in $(seq 1 200); do [[ "$(shown_windows)" -gt "$before" ]] && break; sleep 0.1; done
   # The leftmost of the small shown windows without a name is the top menu
   # (the root window has no name either).
-  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-    [[ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] || continue
-    geo="$(xdotool getwindowgeometry "$id" 2>/dev/null)"
-    x="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1/p' <<<"$geo")"
-    y="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\2/p' <<<"$geo")"
-    w="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\1/p' <<<"$geo")"
-    [[ -n "$x" && -n "$w" && "$w" -gt 50 && "$w" -lt 600 && "$x" -lt "$gx" ]] && { gx=$x; gy=$y; gw=$w; }
+  for _ in $(seq 1 50); do
+    for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+      [[ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] || continue
+      geo="$(xdotool getwindowgeometry "$id" 2>/dev/null)"
+      x="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1/p' <<<"$geo")"
+      y="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\2/p' <<<"$geo")"
+      w="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\1/p' <<<"$geo")"
+      [[ -n "$x" && -n "$w" && "$w" -gt 50 && "$w" -lt 600 && "$x" -lt "$gx" ]] && { gx=$x; gy=$y; gw=$w; }
+    done
+    [[ "$gw" -gt 0 ]] && break
+    sleep 0.1
   done
   [[ "$gw" -gt 0 ]] || { echo "     no menu window"; return 1; }
   # Rows are 19 pixels: the title, the rule, then each group after a spacer.
@@ -58,12 +62,50 @@ pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
   xdotool mousemove "$((gx + gw + 40))" "$((row + 19 * $4))"
   settle 0.3
   xdotool click 1
-  for _ in $(seq 1 50); do [[ "$(shown_windows)" -le "$before" ]] && break; sleep 0.1; done
+  for _ in $(seq 1 200); do [[ "$(shown_windows)" -le "$before" ]] && break; sleep 0.1; done
   settle 1
+}
+# Waits until the pointer is over the main window, and gives it the keyboard
+# focus (there is no window manager to do either).
+pointer_in_window() {
+  local geo wx wy ww wh px py
+  geo="$(xdotool getwindowgeometry "$win" 2>/dev/null)"
+  wx="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1/p' <<<"$geo")"
+  wy="$(sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\2/p' <<<"$geo")"
+  ww="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\1/p' <<<"$geo")"
+  wh="$(sed -nE 's/.*Geometry: ([0-9]+)x([0-9]+).*/\2/p' <<<"$geo")"
+  for _ in $(seq 1 50); do
+    eval "$(xdotool getmouselocation --shell 2>/dev/null | grep -E '^[XY]=' | sed 's/^/p/')"
+    if [[ -n "${pX:-}" && "$pX" -ge "$wx" && "$pX" -lt $((wx + ww)) && "$pY" -ge "$wy" && "$pY" -lt $((wy + wh)) ]]; then
+      # The keyboard focus too: a window of an earlier test on this display
+      # may have taken it and gone, leaving it nowhere.
+      xdotool windowfocus "$win" 2>/dev/null || true
+      return 0
+    fi
+    xdotool mousemove --window "$win" 700 470
+    sleep 0.1
+  done
+  return 1
+}
+# Presses keys until the simulator has logged TEXT N times: a key lost to
+# a window not yet under the pointer is pressed again, one received is not.
+press_until() {   # press_until TEXT N KEY...
+  local text="$1" n="$2" try
+  shift 2
+  for try in 1 2 3; do
+    pointer_in_window
+    xdotool key "$@"
+    for _ in $(seq 1 100); do
+      [[ "$(count_of "$sim_log" "$text")" -ge "$n" ]] && return 0
+      sleep 0.1
+    done
+  done
+  echo "     gave up waiting for '$text' x$n"
+  return 1
 }
 shown_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 
-start_sim --version 2.5.3 --serial TSV0999Z || exit 1
+start_sim --firmware 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 settle 1
@@ -89,9 +131,7 @@ check "no bracket over DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154
 # Keys go to the window under the pointer (no window manager): put it over
 # the Dashboard once the menus have gone.
 xdotool mousemove --window "$win" 700 470
-settle 0.5
-xdotool key ctrl
-check "Control: one more block sent" wait_text "$sim_log" "Change Core (Preview)" 3
+check "Control: one more block sent" press_until "Change Core (Preview)" 3 ctrl
 check "Control: both rotors fast in it" test "$(core_byte 3 4)" = "11"
 settle 0.5
 picture dashboard-rotary-fast
@@ -103,10 +143,10 @@ check "Control: SLOW SPEED brackets gone" test "$(count_near "$png" 382 145 154 
 # A tempo algorithm on DSP-X (Chopper: Amplitude, third item) and a tempo
 # typed past its limit.
 pick "${menu_x[@]}" 0 2
+check "Chopper sent" wait_text "$sim_log" "Change Core (Preview)" 4
 click 896 180   # DSP-X speed value (slider 756, 155: input at 879, 170)
 # (No Control+A: Control toggles the rotors while DSP-Y still runs HORN.)
-xdotool key End BackSpace BackSpace BackSpace BackSpace 7 0 0 Return
-check "Chopper and the typed tempo sent" wait_text "$sim_log" "Change Core (Preview)" 5
+check "the typed tempo sent" press_until "Change Core (Preview)" 5 End BackSpace BackSpace BackSpace BackSpace 7 0 0 Return
 check "Chopper: Cascade again" test $(( 0x$(core_byte 4 1) & 0x0C )) -eq 0
 check "Chopper starts at 180 BPM (raw 682)" test "$(core_byte 4 6) $(core_byte 4 7)" = "aa 02"
 check "700 typed: 600 BPM sent (raw 205)" test "$(core_byte 5 6) $(core_byte 5 7)" = "cd 00"

@@ -143,8 +143,8 @@ stop_app
 
 list="$work/list.txt"
 "$korvane" list >"$list" 2>"$work/list.err"
-slot2="$(sed -n '3p' "$list" | cut -c11-24)"
-slot5="$(sed -n '6p' "$list" | cut -c11-24)"
+slot2="$(sed -n '3p' "$list" | cut -c18-31)"
+slot5="$(sed -n '6p' "$list" | cut -c18-31)"
 check "slot 5 holds slot 2's preset ($slot2)" test "$slot2" == "$slot5"
 
 echo "# swap from the command line leaves a safety backup"

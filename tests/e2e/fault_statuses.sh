@@ -12,7 +12,7 @@ source "$(dirname "$0")/common.bash"
 e2e_init "$1"
 unset DISPLAY
 
-# name|echoed|arguments (run as: korvane <arguments> --yes). "echoed": the
+# name|echoed|arguments (run as: korvane <arguments>). "echoed": the
 # pedal echoes the written data back, so corrupted echoes must fail it;
 # a command whose data is not echoed is untouched by that fault.
 # Files the commands use: an offline preset and a backup read from a clean
@@ -29,26 +29,21 @@ check "settings file for globals load" test "$(stat -c %s "$work/settings.glo" 2
 head -c 1504 /dev/zero | tr '\0' 'o' >"$work/older.bkp"
 
 # A firmware package for 2.3.5: two images of 12 pages each.
-python3 - "$work/update.fdt" <<'PY'
-import sys
-data = bytes((i * 7 + 3) % 256 for i in range(2 * 12 * 256))
-with open(sys.argv[1], "wb") as f:
-    f.write(b"Z\n5\n1\nA note\n" + data)
-PY
+"$build/tools/make_firmware_package" "$work/update.fdt" --firmware 2.3.5 --image-bytes 3072 --note "A note" >/dev/null
 
-# name|echoed|simulator options|arguments (run as: korvane <arguments>
-# --yes). "echoed": the pedal echoes the written data back, so corrupted
+# name|echoed|simulator options|arguments (run as: korvane <arguments>;
+# --yes where the command asks). "echoed": the pedal echoes the written data back, so corrupted
 # echoes must fail it; a command whose data is not echoed (or only read) is
 # untouched by that fault.
 commands=(
-  "arp save|no||arp save ARPGTR 3 60 40 20 0"
-  "write|yes||write 7 $work/slot.lop"
-  "restore|yes||restore $work/full.bkp"
+  "arp save|no||arp save --yes ARPGTR 3 60 40 20 0"
+  "write|yes||write --yes 7 $work/slot.lop"
+  "restore|yes||restore --yes $work/full.bkp"
   "backup|no||backup $work/fault.bkp"
-  "globals load|no||globals load $work/settings.glo"
-  "library|yes||library"
-  "factory-reset|yes||factory-reset"
-  "firmware|yes|--update-mode|firmware --no-backup $work/update.fdt"
+  "globals load|no||globals load --yes $work/settings.glo"
+  "library|yes||library --yes"
+  "factory-reset|yes||factory-reset --yes"
+  "firmware|yes|--update-mode|firmware --yes --no-backup --allow-downgrade $work/update.fdt"
 )
 
 # Request parts the simulator logged ("... 3 bytes: c7 00 00"); a store or a
@@ -61,7 +56,7 @@ for entry in "${commands[@]}"; do
   read -r -a simargs <<<"$simopts"
 
   start_sim "${simargs[@]}"
-  timeout 120 "$korvane" "${args[@]}" --yes >"$work/clean.out" 2>&1; status=$?
+  timeout 120 "$korvane" "${args[@]}" >"$work/clean.out" 2>&1; status=$?
   check "$name: clean run exits 0" test "$status" -eq 0
   total=$(parts_in "$sim_log")
   stop_sim
@@ -71,7 +66,7 @@ for entry in "${commands[@]}"; do
     cp "$work/older.bkp" "$work/fault.bkp"
     # shellcheck disable=SC2086
     start_sim "${simargs[@]}" $fault
-    timeout 120 "$korvane" "${args[@]}" --yes >"$work/fault.out" 2>&1; status=$?
+    timeout 120 "$korvane" "${args[@]}" >"$work/fault.out" 2>&1; status=$?
     echo "STATUS | $name | $fault | $status"
     check "$name / $fault: ends by itself (status $status)" test "$status" -lt 124
     # Commands that store presets: write reads the slot back (one retry), a

@@ -48,7 +48,7 @@ mkdir -p "$elsewhere"
 cd "$elsewhere" || exit 1
 
 echo "# the installed simulated pedal powers up with the installed factory data"
-start_sim --version 2.5.3 --serial TSV0777K || exit 1
+start_sim --firmware 2.5.3 --serial TSV0777K || exit 1
 check "simulator: factory data from the installed folder" \
   grep -qF "factory data from $prefix/share/korvane/bin" "$sim_log"
 check "simulator: no built-in stand-ins" test "$(count_of "$sim_log" "(built-in")" -eq 0
@@ -97,8 +97,8 @@ if (cd "$elsewhere" && env -u DISPLAY timeout 10 "$korvane" list --help >/dev/nu
   (cd "$elsewhere" && timeout 60 "$korvane" list) >"$work/list.out" 2>"$work/list.err"
   code=$?
   check "korvane list exits with 0" test "$code" -eq 0
-  check "korvane list names the simulated pedal" grep -q 'TSV0777K' "$work/list.out"
-  check "korvane list prints the 32 slots" test "$(grep -cE '^ *[0-9]+ +[0-9]+-[AB] ' "$work/list.out")" -eq 32
+  check "korvane list names the simulated pedal" grep -q 'TSV0777K' "$work/list.err"
+  check "korvane list prints the 32 slots" test "$(grep -cE '^ *[0-9]+  PC\.[0-9]+ +[0-9]+-[AB] ' "$work/list.out")" -eq 32
   check "korvane list talked to the pedal" test "$(grep -c ' byte: ' "$sim_log" || true)" -gt "$before"
 else
   echo "# (no 'korvane list' in this program yet: skipped)"

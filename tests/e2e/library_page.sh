@@ -130,7 +130,7 @@ shot slot-moved
 stop_app
 
 DISPLAY= "$korvane" list >"$work/after.out" 2>/dev/null
-title_of() { sed -n "$(($1 + 1))p" "$work/after.out" | cut -c11-22 | sed 's/ *$//'; }
+title_of() { sed -n "$(($1 + 1))p" "$work/after.out" | cut -c18-29 | sed 's/ *$//'; }
 check "slot 6 holds the dragged preset" test "$(title_of 6)" = "$(tail -c 12 "$presets/$second.lop" | sed 's/ *$//')"
 check "the move put Slow Rotary (slot 2) into slot 4" test "$(title_of 4)" = "Slow Rotary"
 check "and shifted slots 3-4 up one" bash -c "[ '$(title_of 2)' = 'Fast Rotary' ] && [ '$(title_of 3)' = 'Vintage Vibe' ]"

@@ -22,12 +22,8 @@ cancel_x=789; cancel_y=457
 browse_x=719; browse_y=217
 menu_x=990; menu_y=614
 
-python3 - "$work/good.fdt" <<'PY'
-import sys
-data = bytes((i * 7 + 3) % 256 for i in range(3000))
-with open(sys.argv[1], "wb") as f:
-    f.write(b"Z\n5\n2\nFaster taps\nNew arp sequences\n" + data)
-PY
+"$build/tools/make_firmware_package" "$work/good.fdt" --firmware 2.3.5 --image-bytes 1500 \
+  --note "Faster taps" --note "New arp sequences" >/dev/null
 
 # Dismisses the one dialog that is open with Return.
 answer() {
@@ -53,7 +49,7 @@ proceed() {
 
 # --- 1. Cancel ------------------------------------------------------------------
 echo "# update mode at start-up, then Cancel"
-start_sim --update-mode --version 2.4.1 || exit 1
+start_sim --update-mode --firmware 2.4.1 || exit 1
 start_app || exit 1
 answer "MIDI-cables alert"
 shot cancel-1-panel
@@ -89,7 +85,7 @@ stop_sim
 
 # --- 2. Update Now ---------------------------------------------------------------
 echo "# update mode again: Browse, then Update Now"
-start_sim --update-mode --version 2.2.0 || exit 1
+start_sim --update-mode --firmware 2.2.0 || exit 1
 start_app || exit 1
 answer "MIDI-cables alert"
 click "$browse_x" "$browse_y"

@@ -31,7 +31,9 @@ for f in /usr/bin/korvane /usr/bin/tessivar-sim \
          /usr/share/korvane/bin/arpdata.bin /usr/share/korvane/bin/dispdata.bin \
          /usr/share/applications/korvane.desktop \
          /usr/share/icons/hicolor/48x48/apps/korvane.png /usr/share/icons/hicolor/128x128/apps/korvane.png \
-         /usr/share/icons/hicolor/256x256/apps/korvane.png /usr/lib/udev/rules.d/60-korvane.rules; do
+         /usr/share/icons/hicolor/256x256/apps/korvane.png /usr/lib/udev/rules.d/60-korvane.rules \
+         /usr/share/man/man1/korvane.1.gz /usr/share/man/man1/tessivar-sim.1.gz \
+         /usr/share/doc/korvane/README.md /usr/share/doc/korvane/copyright /usr/share/doc/korvane/changelog.gz; do
   check "holds $f" grep -qxF "$f" "$work/files"
 done
 check "every artwork and data file is packed" \
@@ -66,6 +68,23 @@ kill -TERM "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
 check "packed simulator powers up with the packed data" \
   grep -qF "factory data from $work/root/usr/share/korvane/bin" "$work/sim.log"
+
+# The manual pages say what the programs say.
+man_text() { MANWIDTH=200 man -l "$1" 2>/dev/null | col -b; }
+if command -v man >/dev/null; then
+  man_text "$work/root/usr/share/man/man1/korvane.1.gz" >"$work/korvane.man"
+  check "korvane(1) names the version" grep -q "korvane 2.5.1" "$work/korvane.man"
+  check "korvane(1) holds every command's usage" \
+    test "$(grep -c '^ *Usage: korvane [a-z-]* ' "$work/korvane.man")" -ge 12
+  check "korvane(1) names firmware's --allow-downgrade" grep -q -- "--allow-downgrade" "$work/korvane.man"
+  man_text "$work/root/usr/share/man/man1/tessivar-sim.1.gz" >"$work/sim.man"
+  check "tessivar-sim(1) names --firmware" grep -q -- "--firmware" "$work/sim.man"
+fi
+if command -v lintian >/dev/null; then
+  lintian "$deb" >"$work/lintian.txt" 2>/dev/null
+  sed 's/^/     lintian: /' "$work/lintian.txt"
+  check "lintian reports no errors" bash -c "! grep -q '^E: ' '$work/lintian.txt'"
+fi
 
 if [[ "$failures" -ne 0 ]]; then
   echo "$failures check(s) failed"

@@ -49,7 +49,7 @@ exchange() {
     exec 3<&-
 }
 
-start_sim --update-mode --version 2.2.0
+start_sim --update-mode --firmware 2.2.0
 [ "$(exchange c0 2)" = "2200" ] || fail "update-mode state"
 exchange c82305 0
 sleep 0.1

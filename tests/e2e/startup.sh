@@ -18,7 +18,7 @@ connect_y=614
 
 # --- 1. online -------------------------------------------------------------------
 echo "# online start-up against the simulated pedal (firmware 2.5.3)"
-start_sim --version 2.5.3 --serial TSV0999Z || exit 1
+start_sim --firmware 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 settle 1
@@ -95,7 +95,7 @@ stop_app
 
 # --- 3. update mode --------------------------------------------------------------
 echo "# start-up with the pedal in update mode (firmware 2.4.1)"
-start_sim --update-mode --version 2.4.1 || exit 1
+start_sim --update-mode --firmware 2.4.1 || exit 1
 start_app || exit 1
 check "the MIDI-cables alert opens" wait_windows 2
 settle 1
@@ -111,7 +111,7 @@ stop_sim
 
 # --- 4. firmware too old --------------------------------------------------------------
 echo "# start-up with firmware 2.2.9: refused, the program closes"
-start_sim --version 2.2.9 || exit 1
+start_sim --firmware 2.2.9 || exit 1
 start_app || exit 1
 check "the not-compatible alert opens" wait_windows 2
 settle 1

@@ -4,6 +4,7 @@
 // and that failed writes, bad files and cancelled questions lose nothing.
 
 // GoogleTest and the pedal model before the toolkit: the X11 headers define None and Bool.
+#include <filesystem>
 #include <gtest/gtest.h>
 #include "sim/PedalModel.h"
 
@@ -404,11 +405,40 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     dialogs_.choice_answers = {0};
     w.backup_presets();
     EXPECT_EQ(dialogs_.shown.back().text, ops::kBackupQuestion);
-    const std::string path = backup_file_path(folder_, local_time_now());
-    EXPECT_FALSE(exists(path));
+    const auto backups = [&] {
+        std::vector<std::string> found;
+        for (const auto& e : std::filesystem::directory_iterator(folder_))
+            if (e.path().filename().string().rfind("Tessivar_Backup_", 0) == 0) found.push_back(e.path().string());
+        return found;
+    };
+    EXPECT_TRUE(backups().empty());
     dialogs_.choice_answers = {1};
     w.backup_presets();
-    ASSERT_TRUE(exists(path));
+    ASSERT_EQ(backups().size(), 1u);
+    const std::string path = backups().front();
+    // Another at once never replaces it.
+    dialogs_.choice_answers = {1};
+    w.backup_presets();
+    ASSERT_EQ(backups().size(), 2u);
+    EXPECT_EQ(slurp(backups().front()), slurp(backups().back()));
+    for (const std::string& b : backups())
+        if (b != path) std::filesystem::remove(b);
+    // Save as...: the chooser opens in the presets folder with the dated
+    // name; the file goes where it says, ".bkp" added to a bare name.
+    dialogs_.choice_answers = {2};
+    dialogs_.file_answers = {{folder_ + "Before the gig"}};
+    const size_t before_save = dialogs_.shown.size();
+    w.backup_presets();
+    ASSERT_GT(dialogs_.shown.size(), before_save + 1);
+    EXPECT_EQ(dialogs_.shown[before_save + 1].kind, "save");   // after the question
+    EXPECT_EQ(dialogs_.suggested.rfind(folder_ + "Tessivar_Backup_", 0), 0u) << dialogs_.suggested;
+    ASSERT_TRUE(exists(folder_ + "Before the gig.bkp"));
+    EXPECT_EQ(slurp(folder_ + "Before the gig.bkp"), slurp(path));
+    std::filesystem::remove(folder_ + "Before the gig.bkp");
+    // Save as... cancelled writes nothing.
+    dialogs_.choice_answers = {2};
+    w.backup_presets();
+    EXPECT_EQ(backups().size(), 1u);
     const Bytes backup = slurp(path);
     ASSERT_EQ(backup.size(), kPresetImageSize);
     EXPECT_EQ(0, std::memcmp(backup.data() + slot_title_offset(9), pedal_.memory().slots[9].title.text, 12));
