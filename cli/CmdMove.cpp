@@ -40,7 +40,7 @@ int cmd_move(Session& s)
         s.err("korvane move: the presets could not be read; nothing was stored.");
         return kFailed;
     }
-    s.err("korvane move: storing slot " + std::to_string(r.failed_slot + 1) + " failed (code " + std::to_string(r.code) +
+    s.err("korvane move: storing slot " + std::to_string(r.failed_slot + 1) + " failed (code " + std::to_string(link_code(r.link)) +
           "). Slots written and verified: " + ops::slot_list_text(r.done) + ".");
     if (!r.backup_path.empty())
         s.err("  the pedal as it was is in " + r.backup_path + "; put it back with: korvane restore --yes " + r.backup_path);

@@ -70,7 +70,7 @@ int write(Session& s, const Command& me, const std::string& folder)
         return kFailed;
     }
     s.err("korvane setlist: storing slot " + std::to_string(r.failed_slot + 1) + " failed (code " +
-          std::to_string(r.code) + "). Slots written and verified: " + ops::slot_list_text(r.done) + ".");
+          std::to_string(link_code(r.link)) + "). Slots written and verified: " + ops::slot_list_text(r.done) + ".");
     if (!r.backup_path.empty())
         s.err("  the pedal as it was is in " + r.backup_path + "; put it back with: korvane restore --yes " +
               r.backup_path);

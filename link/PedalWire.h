@@ -9,6 +9,7 @@
 #include "arp/ArpSequence.h"
 #include "preset/PresetRecord.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -32,6 +33,9 @@ constexpr size_t kFirmwarePageSize = 256;
 constexpr int kFirmwarePages = 256;
 constexpr size_t kFirmwareImageSize = kFirmwarePageSize * kFirmwarePages;   // 64 KiB
 constexpr size_t kReadAllSize = kPresetImageSize;                           // 512 + 512 + 96 + 384
+// One library block and one firmware page as they travel, and as their echoes come back.
+using LibraryBlock = std::array<uint8_t, kLibraryBlockSize>;
+using FirmwarePage = std::array<uint8_t, kFirmwarePageSize>;
 
 // Requests and request heads, command byte included.
 constexpr size_t kStoreHeaderSize = 1 + kPresetRecordSize;         // 48, then two programs

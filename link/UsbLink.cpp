@@ -775,7 +775,7 @@ LinkResult UsbLink::store_preset(int slot, const PresetParameters& params, const
     return result_;
 }
 
-bool UsbLink::write_library_block(int block, const uint8_t* data)
+bool UsbLink::write_library_block(int block, const uint8_t* data, LibraryBlock* echo)
 {
     if (!data) return refuse(LinkStatus::refused).ok();
     if (block < 0 || block >= kLibraryBlocks) {
@@ -788,13 +788,15 @@ bool UsbLink::write_library_block(int block, const uint8_t* data)
     if (!exchange({.lines = kLibraryAddressLines, .out = 1, .drain = true}).ok()) return false;
     std::memcpy(buffer_, data, kLibraryBlockSize);
     // A short echo leaves part of the sent block in the buffer, where it
-    // would pass the caller's comparison: only a whole echo counts.
-    return exchange({.lines = kLibraryBlockLines, .out = kLibraryBlockSize, .on_write_failure = Purge::always,
-                     .reply = kLibraryBlockSize, .limit = kEchoLimit})
-        .ok();
+    // would pass the caller's comparison: only a whole echo is handed out.
+    const bool whole = exchange({.lines = kLibraryBlockLines, .out = kLibraryBlockSize,
+                                 .on_write_failure = Purge::always, .reply = kLibraryBlockSize, .limit = kEchoLimit})
+                           .ok();
+    if (whole && echo) std::memcpy(echo->data(), buffer_, kLibraryBlockSize);
+    return whole;
 }
 
-LinkResult UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
+LinkResult UsbLink::write_firmware_page(uint16_t address, const uint8_t* data, FirmwarePage* echo)
 {
     if (!data) return refuse(LinkStatus::refused);
     Exchange ex(*this, OpenLine::WithCode);
@@ -805,7 +807,9 @@ LinkResult UsbLink::write_firmware_page(uint16_t address, const uint8_t* data)
     if (!exchange({.lines = kFirmwareAddressLines, .out = kFirmwareAddressSize, .drain = true}).ok())
         return result_;
     std::memcpy(buffer_, data, kFirmwarePageSize);
-    return exchange({.lines = kFirmwarePageLines, .out = kFirmwarePageSize, .reply = kFirmwarePageSize});
+    const LinkResult r = exchange({.lines = kFirmwarePageLines, .out = kFirmwarePageSize, .reply = kFirmwarePageSize});
+    if (r.ok() && echo) std::memcpy(echo->data(), buffer_, kFirmwarePageSize);
+    return r;
 }
 
 bool UsbLink::set_version(uint8_t version, uint8_t patch)

@@ -203,12 +203,12 @@ public:
     // 0x40 | slot: header, then each program echoed back and compared.
     LinkResult store_preset(int slot, const PresetParameters& params, const PresetTitle& title,
                      const DspProgram& program_x, const DspProgram& program_y);
-    // 0x80 | block (0..63): one 512-byte library block; its echo is left in
-    // buffer(). True when the echo arrived whole.
-    bool write_library_block(int block, const uint8_t* data);
-    // Update mode, 0xC7 + address (little-endian), then a 256-byte page whose
-    // echo is left in buffer().
-    LinkResult write_firmware_page(uint16_t address, const uint8_t* data);
+    // 0x80 | block (0..63): one 512-byte library block, echoed back. True
+    // when the echo arrived whole; it is copied into *echo then.
+    bool write_library_block(int block, const uint8_t* data, LibraryBlock* echo = nullptr);
+    // Update mode, 0xC7 + address (little-endian), then a 256-byte page,
+    // echoed back into *echo when it arrived whole.
+    LinkResult write_firmware_page(uint16_t address, const uint8_t* data, FirmwarePage* echo = nullptr);
     // Update mode, 0xC8 + version + patch. True when written whole.
     bool set_version(uint8_t version, uint8_t patch);
     // Update mode, 0xCF: leave update mode. True when written whole.

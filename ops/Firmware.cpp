@@ -264,7 +264,8 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
 
     for (int i = 0; i < r.pages_total; ++i) {
         const std::vector<uint8_t> page = package.page(serial, i);
-        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data()).ok()) {
+        FirmwarePage echo{};
+        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
             // A timeout too: nothing says the page arrived.
             report.alert(page_failed_text());
             report.progress(100, "Update failed", Bar::Error);
@@ -272,7 +273,7 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
             r.outcome = FirmwareOutcome::PageFailed;
             return r;
         }
-        if (std::memcmp(link.buffer(), page.data(), kFirmwarePageSize) != 0) {
+        if (std::memcmp(echo.data(), page.data(), kFirmwarePageSize) != 0) {
             report.alert(echo_mismatch_text());
             report.status(when, "  > Update aborted due to errors. Please try again.", "");
             report.progress(100, "Update aborted", Bar::Error);

@@ -85,8 +85,9 @@ int write_group(UsbLink& link, Reporter& report, const BlockGroup& g, LibraryUpd
         const uint8_t* block = g.data.data() + size_t(k) * kLibraryBlockSize;
         const int number = g.first_block + k;
         // A failed exchange gets the same one retry as an echo that differs.
-        auto written = [&] { return link.write_library_block(number, block) &&
-                                    std::memcmp(link.buffer(), block, kLibraryBlockSize) == 0; };
+        LibraryBlock echo{};
+        auto written = [&] { return link.write_library_block(number, block, &echo) &&
+                                    std::memcmp(echo.data(), block, kLibraryBlockSize) == 0; };
         if (written()) {
             link.console(g.success_line);
             ++result.blocks_written;

@@ -24,7 +24,6 @@ SlotRunResult run(UsbLink& link, Reporter& report, const std::vector<std::pair<i
         if (!stored.ok()) {
             r.failed_slot = slot;
             r.link = stored.link;
-            r.code = link_code(stored.link);
             r.outcome = stored.stored ? SlotRunResult::Outcome::VerifyFailed : SlotRunResult::Outcome::StoreFailed;
             report.alert(read_write_failed_text());
             std::string second = "  > Preset " + std::to_string(slot + 1) + " failed; rewritten and verified: " +
@@ -89,14 +88,15 @@ SlotRunResult move_slot(UsbLink& link, Reporter& report, int from, int to, const
     } else {
         // No backup: read the slots concerned, one by one.
         for (int s = std::min(from, to); s <= std::max(from, to); ++s) {
-            if (!link.read_preset(s)) {
+            const std::optional<PresetRecord> read = link.read_preset(s);
+            if (!read) {
                 r.outcome = SlotRunResult::Outcome::ReadFailed;
                 report.alert(read_write_failed_text());
                 report.status("  Move operation failed.", "  > No changes has been made. Please try again.");
                 report.progress(100, "Move error", Bar::Error);
                 return r;
             }
-            set_image_record(image.data(), s, record_from_bytes(link.buffer()));
+            set_image_record(image.data(), s, *read);
         }
     }
     const auto plan = move_plan(image.data(), from, to);

@@ -33,7 +33,6 @@ struct SlotRunResult {
     std::vector<PresetRecord> records;   // what each slot of `done` now holds
     int failed_slot = -1;
     LinkResult link;              // the failed store's (or read-back's) result
-    int code = 0;                 // the same as the protocol's integer
     std::string backup_path;      // the safety backup, when one was made
     bool ok() const { return outcome == Outcome::Done; }
 };
