@@ -1,5 +1,8 @@
 #include "library/KV_LibraryPanel.h"
 
+#include "widgets/SafeChoice.h"
+#include "widgets/Zoom.h"
+
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -60,10 +63,8 @@ public:
         type(SELECT_MULTI);
         cols(KV_LibraryPanel::kColumns);
         col_header(1);
-        col_header_height(22);
         row_header(0);
-        row_height_all(kRowHeight);
-        for (int c = 0; c < KV_LibraryPanel::kColumns; ++c) col_width(c, kWidths[c]);
+        size_cells();
         color(FL_WHITE);
         selection_color(fl_rgb_color(142, 211, 211));
         end();
@@ -79,12 +80,19 @@ public:
     }
     int current = -1;   // the row last picked
 
+    // The window's zoom moves and sizes the table; its rows and columns follow.
+    void resize(int x, int y, int w, int h) override
+    {
+        Fl_Table_Row::resize(x, y, w, h);
+        if (zoom_factor() != sized_at_) size_cells();
+    }
+
 protected:
     void draw_cell(TableContext context, int R, int C, int X, int Y, int W, int H) override
     {
         switch (context) {
         case CONTEXT_STARTPAGE:
-            fl_font(FL_HELVETICA, 12);
+            fl_font(FL_HELVETICA, zoomed_font(12));
             return;
         case CONTEXT_COL_HEADER: {
             fl_push_clip(X, Y, W, H);
@@ -92,7 +100,7 @@ protected:
             fl_color(FL_BLACK);
             std::string text = KV_LibraryPanel::kHeadings[C];
             if (panel_.query.sort == kSortOf[C]) text += panel_.query.descending ? "  v" : "  ^";
-            fl_draw(text.c_str(), X + 4, Y, W - 6, H, FL_ALIGN_LEFT, nullptr, 0);
+            fl_draw(text.c_str(), X + zoomed(4), Y, W - zoomed(6), H, FL_ALIGN_LEFT, nullptr, 0);
             fl_pop_clip();
             return;
         }
@@ -116,10 +124,11 @@ protected:
             default: text = row.added.substr(0, 10); break;   // the date; the time sorts
             }
             fl_color(ink);
-            if (C == 0) fl_font(FL_HELVETICA_BOLD, 16);
+            if (C == 0) fl_font(FL_HELVETICA_BOLD, zoomed_font(16));
             // No symbols: "@" in a name is drawn as it is.
-            fl_draw(text.c_str(), X + 4, Y, W - 6, H, C == 0 ? FL_ALIGN_CENTER : FL_ALIGN_LEFT, nullptr, 0);
-            if (C == 0) fl_font(FL_HELVETICA, 12);
+            fl_draw(text.c_str(), X + zoomed(4), Y, W - zoomed(6), H, C == 0 ? FL_ALIGN_CENTER : FL_ALIGN_LEFT,
+                    nullptr, 0);
+            if (C == 0) fl_font(FL_HELVETICA, zoomed_font(12));
             fl_color(fl_rgb_color(220, 220, 220));
             fl_line(X, Y + H - 1, X + W, Y + H - 1);
             fl_pop_clip();
@@ -211,7 +220,16 @@ protected:
     }
 
 private:
+    void size_cells()
+    {
+        sized_at_ = zoom_factor();
+        col_header_height(zoomed(22));
+        row_height_all(zoomed(kRowHeight));
+        for (int c = 0; c < KV_LibraryPanel::kColumns; ++c) col_width(c, zoomed(kWidths[c]));
+    }
+
     KV_LibraryPanel& panel_;
+    double sized_at_ = 1.0;
     int press_x_ = 0, press_y_ = 0;
     int press_row_ = -1, press_col_ = -1;
     TableContext press_context_ = CONTEXT_NONE;
@@ -262,7 +280,7 @@ KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) 
     search->when(FL_WHEN_CHANGED);
     search->callback(filter_cb, this);
     search->tooltip("Name, algorithm, tag or notes; every word must occur");
-    tag_filter = new Fl_Choice(left + 360, Y + 10, 140, 25, "Tag");
+    tag_filter = new SafeChoice(left + 360, Y + 10, 140, 25, "Tag");
     tag_filter->callback(filter_cb, this);
     favourites = new Fl_Check_Button(left + 515, Y + 10, 110, 25, "Favourites");
     favourites->callback(filter_cb, this);
@@ -294,7 +312,7 @@ KV_LibraryPanel::KV_LibraryPanel(int X, int Y, int W, int H, const char* label) 
     setlist_input = new Fl_Input(left + 55, sy, 180, 25, "Setlist");
     setlist_save_button = new Fl_Button(left + 245, sy, 210, 25, "Make setlist of selected rows");
     setlist_save_button->callback(button_cb, this);
-    setlist_choice = new Fl_Choice(left + 55, sy + 30, 180, 25, "Send");
+    setlist_choice = new SafeChoice(left + 55, sy + 30, 180, 25, "Send");
     setlist_choice->callback(button_cb, this);
     first_slot_input = new Fl_Int_Input(left + 430, sy + 30, 40, 25, "from slot");
     first_slot_input->value("1");
