@@ -25,6 +25,7 @@
 #include "platform/Clock.h"
 #include "preset/AlgorithmLibrary.h"
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -159,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const ops::EditedPreset p = preset_from(plan);
             const ops::SequenceFetch f =
                 ops::fetch_chosen_sequence(link, report, p.parameters, op & 0x20 ? Engine::Y : Engine::X);
-            fuzz::fuzz_check(!f.sequence || f.code == 0, "a sequence only from a complete reply");
+            fuzz::fuzz_check(!f.sequence || f.link.ok(), "a sequence only from a complete reply");
             break;
         }
         case 6: {
@@ -241,8 +242,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         default: {
             ops::read_everything(link, report, image, 0.5, op & 0x10);
-            const uint8_t reference[kPresetImageTitlesOffset] = {};
-            link.read_all_to_backup(nullptr, reference);
+            const std::array<uint8_t, kPresetImageSize> reference{};
+            ops::read_all_matches(link, reference);
             break;
         }
         }
