@@ -32,7 +32,7 @@ void ArpController::on_arp_editor()
     // A factory sequence is loaded into the panel with or without a pedal;
     // only hearing it needs one.
     if (action == ArpAction::FactoryX || action == ArpAction::FactoryY) {
-        const auto seq = ops::factory_sequence(w_.arp_editor->factory_table(), *w_.reporter_, panel.algorithm(),
+        const auto seq = ops::factory_sequence(w_.arp_editor->factory_table(), *w_.session_.reporter, panel.algorithm(),
                                                w_.arp_editor->factory_number() - 1, data_dir());
         if (!seq) {
             w_.arp_editor->factory_not_loaded();
@@ -41,7 +41,7 @@ void ArpController::on_arp_editor()
         w_.arp_editor->load_factory(e, *seq);
     }
     // Offline the panel keeps the edit; nothing is sent and nothing is said.
-    if (!w_.transport_panel->active() || w_.busy_ > 0) {
+    if (!w_.transport_panel->active() || w_.session_.busy > 0) {
         w_.note_edit();
         return;
     }
@@ -59,7 +59,7 @@ void ArpController::on_arp_editor()
         const int chosen = std::max(panel.sequence_index(), 0);
         // The Dashboard's SP1 list shows the sequence too; it sends nothing.
         w_.dashboard->set_option(e, 0, code_to_position(p.algorithm(e), 0, arp_selector(chosen)));
-        const ops::SequenceFetch r = ops::fetch_chosen_sequence(*w_.usb, *w_.reporter_, p, e);
+        const ops::SequenceFetch r = ops::fetch_chosen_sequence(*w_.session_.link, *w_.session_.reporter, p, e);
         if (r.ok()) {
             w_.arp_editor->sequence_read(e, *r.sequence);
         } else {
@@ -78,14 +78,14 @@ void ArpController::on_arp_editor()
     case ArpAction::PreviewY:
     case ArpAction::FactoryX:
     case ArpAction::FactoryY:
-        ops::preview_sequence(*w_.usb, *w_.reporter_, w_.arp_target(e), panel.record());
+        ops::preview_sequence(*w_.session_.link, *w_.session_.reporter, w_.arp_target(e), panel.record());
         break;
     case ArpAction::SaveX:
     case ArpAction::SaveY: {
         // The pedal's library changes: the main controls wait for it.
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
-        const LinkResult saved = ops::save_sequence(*w_.usb, *w_.reporter_, w_.arp_target(e, true), panel.record());
+        const LinkResult saved = ops::save_sequence(*w_.session_.link, *w_.session_.reporter, w_.arp_target(e, true), panel.record());
         w_.unlock(locked);
         if (saved.ok()) {
             w_.arp_editor->show_saved(true);

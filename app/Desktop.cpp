@@ -155,7 +155,7 @@ void refresh_window_title(Korvane& window, bool unsaved)
 {
     // The pedal's serial is outside text: the title bar shows it as it is
     // (the toolkit's label symbols do not apply to a window's title).
-    const std::string t = window_title(window.serial_number, unsaved);
+    const std::string t = window_title(window.pedal_info().serial_number, unsaved);
     if (!window.label() || t != window.label()) window.copy_label(t.c_str());
 }
 

@@ -166,28 +166,30 @@ Korvane::Korvane(int width, int height, const char* title, const KorvaneSetup& s
 void Korvane::build(const KorvaneSetup& setup)
 {
     if (setup.driver) {
-        driver_ = setup.driver;
+        session_.driver = setup.driver;
     } else {
-        own_driver_ = std::make_unique<SerialDriver>();
-        driver_ = own_driver_.get();
+        session_.own_driver = std::make_unique<SerialDriver>();
+        session_.driver = session_.own_driver.get();
     }
-    clock_ = setup.clock ? setup.clock : &system_clock();
+    session_.clock = setup.clock ? setup.clock : &system_clock();
     exit_ = setup.exit;
-    access_hint_ = setup.access_hint;
+    session_.access_hint = setup.access_hint;
     settings_ = std::make_unique<SettingsController>(*this);
     maintenance_ = std::make_unique<MaintenanceController>(*this);
     offline_ = std::make_unique<OfflineController>(*this);
     arp_ = std::make_unique<ArpController>(*this);
     connection_ = std::make_unique<ConnectionController>(*this);
+    session_.read_selected_slot = [this] { read_selected_slot(); };
+    session_.run_slot_action = [this](int source, bool asked) { run_slot_action(source, asked); };
     callback(close_cb, this);
 
     use_layout_fonts();
 
     // 1. The window's group takes the children from here on; the data folder.
     begin();
-    presets_folder_ = presets_folder();
+    session_.presets_folder = presets_folder();
     // What killed runs left behind there goes first.
-    ops::remove_leftovers(presets_folder_, std::time(nullptr));
+    ops::remove_leftovers(session_.presets_folder, std::time(nullptr));
 
     // 2. Artwork; a missing file gives an empty image and nothing is said.
     load_artwork();
@@ -259,7 +261,7 @@ void Korvane::build_widgets()
         dashboard->labelsize(16);
         dashboard->labelcolor(kTabLabelColor);
         dashboard->callback(panel_cb, this);
-        dashboard->set_clock(*clock_);
+        dashboard->set_clock(*session_.clock);
         dashboard->show_tips = [](const char* text) { dialogs().message(text); };
 
         expression_editor = new KV_ExpressionEditor(370, 63, W - 370, 590, " Expression ");
@@ -388,19 +390,20 @@ void Korvane::build_widgets()
     template_panel->callback(panel_cb, this);
     template_panel->hide();
 
-    usb = new KV_UsbController(625, 445, 200, 24, *driver_, *clock_);
-    reporter_ = std::make_unique<WindowReporter>(*text_board, *usb);
+    usb = new KV_UsbController(625, 445, 200, 24, *session_.driver, *session_.clock);
+    session_.link = usb;
+    session_.reporter = std::make_unique<WindowReporter>(*text_board, *session_.link);
     // Another program has the pedal: said once per operation, on the board.
     usb->set_in_use_notice([this](const LinkResult& r) {
-        reporter_->status("  " + in_use_text(r.holder_pid), "  > Close the other program, then try again.");
-        pedal_in_use_ = r.holder_pid > 0 ? "Pedal in use (pid " + std::to_string(r.holder_pid) + ")." : "Pedal in use.";
+        session_.reporter->status("  " + in_use_text(r.holder_pid), "  > Close the other program, then try again.");
+        session_.pedal_in_use = r.holder_pid > 0 ? "Pedal in use (pid " + std::to_string(r.holder_pid) + ")." : "Pedal in use.";
     });
 
     backup_chooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     backup_chooser->title("Browse Backup File (.bkp)");
     backup_chooser->filter("*.bkp");
     // The presets folder, without its closing slash.
-    backup_chooser->directory(presets_folder_.substr(0, presets_folder_.size() - 1).c_str());
+    backup_chooser->directory(session_.presets_folder.substr(0, session_.presets_folder.size() - 1).c_str());
 
     connect_panel_dialogs();
 }
@@ -426,10 +429,7 @@ void Korvane::fill_tables()
 
 void Korvane::fill_default_globals()
 {
-    globals[0] = globals[1] = globals[2] = 0;
-    globals[3] = 96;
-    globals[4] = 0;
-    for (int k = 0; k <= 28; ++k) globals[5 + k] = uint8_t(14 + k);
+    session_.globals = GlobalsRecord::startup();
 }
 
 Korvane::~Korvane()
@@ -511,7 +511,7 @@ void Korvane::draw()
         fl_color(kCaptionColor);
         fl_draw("Save preset in pedal", zoomed(385), zoomed(520));
         fl_draw("Save preset in computer", zoomed(880), zoomed(520));
-        if (unsaved_shown_) {
+        if (session_.unsaved_shown) {
             fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
             fl_color(fl_rgb_color(160, 0, 0));
             fl_draw(kUnsavedCaption, zoomed(545), zoomed(520));
@@ -530,11 +530,11 @@ void Korvane::draw()
 
     fl_font(FL_HELVETICA, zoomed_font(18));
     fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
-    if (!serial_number.empty()) {
-        std::string line = std::string("Serial No. ") + serial_number;
+    if (!session_.pedal.serial_number.empty()) {
+        std::string line = std::string("Serial No. ") + session_.pedal.serial_number;
         fl_draw(line.c_str(), zoomed(15), zoomed(45));
     } else {
-        fl_draw(pedal_in_use_.empty() ? "Pedal not found." : pedal_in_use_.c_str(), zoomed(15), zoomed(45));
+        fl_draw(session_.pedal_in_use.empty() ? "Pedal not found." : session_.pedal_in_use.c_str(), zoomed(15), zoomed(45));
     }
 
     // The maker's notice, unless the MIDI panel lies over its place.
@@ -548,7 +548,7 @@ void Korvane::draw()
 
 int Korvane::handle(int event)
 {
-    if (busy_ > 0) {
+    if (session_.busy > 0) {
         switch (event) {
         case FL_PUSH:
             // Quit still ends the program at once.
@@ -619,7 +619,7 @@ void Korvane::tab_changed()
             if (!update_panel->visible()) {
                 preset_selector->activate();
                 // WRITE only stores into a pedal that has been read.
-                if (online_) write_button->activate();
+                if (session_.online) write_button->activate();
                 templates_button->activate();
                 preset_panel->activate();
             } else {
@@ -695,14 +695,7 @@ std::string Korvane::firmware_text() const { return pedal_info().firmware_text()
 
 bool Korvane::firmware_supported(uint8_t version_byte) { return ops::PedalInfo::supported(version_byte); }
 
-ops::PedalInfo Korvane::pedal_info() const
-{
-    ops::PedalInfo p;
-    p.serial_number = serial_number;
-    p.firmware_version = firmware_version;
-    p.pedal_mode = pedal_mode;
-    return p;
-}
+ops::PedalInfo Korvane::pedal_info() const { return session_.pedal; }
 
 void Korvane::end_process(int code)
 {
@@ -715,14 +708,14 @@ void Korvane::end_process(int code)
 }
 
 
-Korvane::Exchange::Exchange(Korvane& w) : w_(w), hold_(*w.usb) { ++w_.busy_; }
+Korvane::Exchange::Exchange(Korvane& w) : w_(w), hold_(*w.session_.link) { ++w_.session_.busy; }
 
 bool Korvane::connect(bool interactive) { return connection_->connect(interactive); }
 
 bool Korvane::read_everything()
 {
     Exchange exchange(*this);
-    const ops::EverythingRead r = ops::read_everything(*usb, *reporter_, work_image());
+    const ops::EverythingRead r = ops::read_everything(*session_.link, *session_.reporter, session_.work_image());
     show_everything_read(r);
     return r.ok();
 }
@@ -733,8 +726,8 @@ void Korvane::show_everything_read(const ops::EverythingRead& r)
 
     // Names and switches, slot 31 down to 0.
     for (int s = 31; s >= 0; --s) {
-        transport_panel->set_slot_name(s, image_title(work_buffer, s));
-        transport_panel->set_switches_from_flags(s, work_buffer[slot_parameters_offset(s)]);
+        transport_panel->set_slot_name(s, image_title(session_.image.data(), s));
+        transport_panel->set_switches_from_flags(s, session_.image[slot_parameters_offset(s)]);
     }
     if (r.outcome == ops::ReadOutcome::PedalGone) {
         // The pedal went away after Read All: offline, nothing to store into.
@@ -751,7 +744,7 @@ void Korvane::show_everything_read(const ops::EverythingRead& r)
     transport_panel->set_switches_from_flags(0, r.slot0.parameters.flags);
 
     write_button->activate();
-    online_ = true;
+    session_.online = true;
     show_sequences(r.sequences);
     prepare_arp_editor();
     start_history(true);
@@ -839,7 +832,7 @@ void Korvane::close_cb(Fl_Widget*, void* data)
 
 void Korvane::escape_pressed()
 {
-    if (busy_ > 0) return;
+    if (session_.busy > 0) return;
     // As each one's Cancel: nothing is sent or kept.
     if (glo_conf_panel->visible()) {
         settings_->close_config_panel(glo_conf_panel);
@@ -970,7 +963,7 @@ void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
         menu_item(" > Register your pedal", menu_info_cb, code(4), 0),
         menu_item("", nullptr, nullptr, separator, FL_HELVETICA, 0),
         menu_item("                   P E D A L", menu_info_cb, code(0), heading, FL_HELVETICA_BOLD_ITALIC),
-        menu_item(" > Serial Number", menu_serial_cb, &serial_number, pedal),
+        menu_item(" > Serial Number", menu_serial_cb, &session_.pedal.serial_number, pedal),
         menu_item(" > Update Firmware", menu_firmware_cb, this, pedal),
         menu_item(" > Factory Reset", menu_factory_cb, this, pedal),
         menu_item(" > Update Library", menu_library_cb, this, pedal),
@@ -1014,7 +1007,7 @@ bool Korvane::pick_menu_entry(const std::string& text)
 
 void Korvane::on_menu()
 {
-    if (busy_ > 0) return;
+    if (session_.busy > 0) return;
     // Built afresh, so that the pedal entries show the state of now. The
     // pop-up needs the same guard against the toolkit's menu fault as the
     // preset selector (installed once for the process).
@@ -1082,17 +1075,17 @@ void Korvane::unlock(const Locked& locked)
 
 void Korvane::on_write()
 {
-    if (busy_ > 0) return;
+    if (session_.busy > 0) return;
     Exchange exchange(*this);
     WriteGuard writing(*this);
     // The edited preset cannot change while it is written.
     const Locked locked = lock_main_controls();
-    const ops::StoreResult stored = ops::write_slot(*usb, *reporter_, transport_panel->current_slot, edited_preset());
+    const ops::StoreResult stored = ops::write_slot(*session_.link, *session_.reporter, transport_panel->current_slot, edited_preset());
     unlock(locked);
     if (stored.ok()) {
         // The slot now holds the edit.
-        history_.mark_stored(edit_state());
-        compare_ready_ = true;
+        session_.history.mark_stored(edit_state());
+        session_.compare_ready = true;
         place_compare();
         refresh_unsaved_mark();
     }
@@ -1102,10 +1095,10 @@ void Korvane::on_write()
 void Korvane::on_dashboard()
 {
     // Only a pedal that has been found hears the edits.
-    if (transport_panel->active() && busy_ == 0) {
+    if (transport_panel->active() && session_.busy == 0) {
         Exchange exchange(*this);
         const PreviewRequest request = dashboard->preview_request;
-        const ops::PreviewResult r = ops::preview_edit(*usb, *reporter_, request, edited_preset());
+        const ops::PreviewResult r = ops::preview_edit(*session_.link, *session_.reporter, request, edited_preset());
         if (r.sequence && (request == sequence_x || request == sequence_y)) {
             ops::EngineSequences seqs;
             seqs[request == sequence_x ? 0 : 1] = r.sequence;
@@ -1117,9 +1110,9 @@ void Korvane::on_dashboard()
     // An edited preset is no longer the offline one picked.
     if (dashboard->live) preset_panel->clear_selection();
     // A sequence fetched for the edit is part of its step.
-    if ((dashboard->preview_request == sequence_x || dashboard->preview_request == sequence_y) && !comparing_ &&
-        !control_pending_)
-        history_.amend(edit_state());
+    if ((dashboard->preview_request == sequence_x || dashboard->preview_request == sequence_y) && !session_.comparing &&
+        !session_.control_pending)
+        session_.history.amend(edit_state());
     else
         note_edit();
     redraw();
@@ -1131,7 +1124,7 @@ void Korvane::on_transport_panel()
     case KV_TransportPanel::stomp_toggled:
     case KV_TransportPanel::bypass_toggled:
         // The switch goes into the edited preset; WRITE stores it.
-        if (comparing_) set_compare(false);
+        if (session_.comparing) set_compare(false);
         dashboard->params.flags = transport_panel->apply_toggle(dashboard->params.flags);
         note_edit();
         return;
@@ -1153,12 +1146,12 @@ void Korvane::on_transport_panel()
 
 void Korvane::read_selected_slot()
 {
-    if (busy_ > 0) return;
+    if (session_.busy > 0) return;
     Exchange exchange(*this);
     const int slot = transport_panel->current_slot;
     if (!slot_valid(slot)) return;
     preset_selector->value(item_of_preset[slot / 8][slot % 8]);
-    const ops::SlotRead r = ops::read_slot(*usb, *reporter_, slot);
+    const ops::SlotRead r = ops::read_slot(*session_.link, *session_.reporter, slot);
     if (r.ok) {
         dashboard->load_record(r.record);
         expression_editor->load_mapping(dashboard->params);
@@ -1195,46 +1188,46 @@ void Korvane::show_sequences_of(const EditState& s, bool preview)
         panel.load(ArpSequence::from_bytes(want.data(), want.size()));
         panel.redraw();
         // The pedal plays what the panel shows, as after a level edit there.
-        if (preview && online_ && transport_panel->active() && is_arp_algorithm(dashboard->params.algorithm(e))) {
+        if (preview && session_.online && transport_panel->active() && is_arp_algorithm(dashboard->params.algorithm(e))) {
             Exchange exchange(*this);
-            ops::preview_sequence(*usb, *reporter_, arp_target(e), panel.record());
+            ops::preview_sequence(*session_.link, *session_.reporter, arp_target(e), panel.record());
         }
     }
 }
 
 void Korvane::start_history(bool stored)
 {
-    control_pending_ = false;
+    session_.control_pending = false;
     const EditState now = edit_state();
-    history_.start(now, stored ? std::optional<EditState>(now) : std::nullopt);
-    compare_ready_ = stored && online_;
+    session_.history.start(now, stored ? std::optional<EditState>(now) : std::nullopt);
+    session_.compare_ready = stored && session_.online;
     place_compare();
     refresh_unsaved_mark();
 }
 
 void Korvane::restart_history()
 {
-    control_pending_ = false;
-    history_.start(edit_state(), history_.stored());
+    session_.control_pending = false;
+    session_.history.start(edit_state(), session_.history.stored());
     refresh_unsaved_mark();
 }
 
 bool Korvane::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
 {
-    const ops::GuardResult g = ops::guard_with_backup(*usb, *reporter_, ops::auto_backup_folder(presets_folder_),
+    const ops::GuardResult g = ops::guard_with_backup(*session_.link, *session_.reporter, ops::auto_backup_folder(session_.presets_folder),
                                                       what, ops::OnBackupFailure::Ask, never_remove);
     if (g.backup.ok) {
-        backed_up_serial_ = serial_number;
-        written_since_backup_ = false;
+        session_.backed_up_serial = session_.pedal.serial_number;
+        session_.written_since_backup = false;
     }
     return g.proceed;
 }
 
 void Korvane::firmware_menu_backup()
 {
-    if (!online_ || serial_number.empty()) return;
+    if (!session_.online || session_.pedal.serial_number.empty()) return;
     // Opening the entry again (and again) must not push older backups out.
-    if (backed_up_serial_ == serial_number && !written_since_backup_) return;
+    if (session_.backed_up_serial == session_.pedal.serial_number && !session_.written_since_backup) return;
     safety_backup("updating the firmware");
 }
 
@@ -1242,7 +1235,7 @@ bool Korvane::firmware_backup_ok()
 {
     // A pedal in update mode cannot be read: the backup is the one taken
     // from this pedal earlier (Menu > Update Firmware, or any other).
-    if (!serial_number.empty() && backed_up_serial_ == serial_number) return true;
+    if (!session_.pedal.serial_number.empty() && session_.backed_up_serial == session_.pedal.serial_number) return true;
     return dialogs().choice(ops::backup_failed_question("updating the firmware",
                                                         "the pedal waits in update mode, where its presets cannot "
                                                         "be read (choose Menu > Update Firmware before starting it "
@@ -1250,14 +1243,14 @@ bool Korvane::firmware_backup_ok()
                             "Cancel", "Continue", nullptr) == 1;
 }
 
-bool Korvane::unsaved_changes() const { return history_.unsaved(comparing_ ? compare_edit_ : edit_state()); }
+bool Korvane::unsaved_changes() const { return session_.history.unsaved(session_.comparing ? session_.compare_edit : edit_state()); }
 
 void Korvane::refresh_unsaved_mark()
 {
     if (!transport_panel || !dashboard) return;
     const bool unsaved = unsaved_changes();
-    if (unsaved != unsaved_shown_) {
-        unsaved_shown_ = unsaved;
+    if (unsaved != session_.unsaved_shown) {
+        session_.unsaved_shown = unsaved;
         damage(FL_DAMAGE_ALL);   // the caption beside "Save preset in pedal"
     }
     transport_panel->set_unsaved_mark(unsaved);
@@ -1266,8 +1259,8 @@ void Korvane::refresh_unsaved_mark()
 
 bool Korvane::discard_changes_ok()
 {
-    if (comparing_) end_compare();
-    if (!unsaved_changes() || auditioning_) return true;
+    if (session_.comparing) end_compare();
+    if (!unsaved_changes() || session_.auditioning) return true;
     std::string title = title_text(transport_panel->edit_name);
     while (!title.empty() && title.front() == ' ') title.erase(title.begin());
     if (title.empty()) title = "Preset " + std::to_string(transport_panel->current_slot + 1);
@@ -1276,26 +1269,26 @@ bool Korvane::discard_changes_ok()
 
 void Korvane::note_edit()
 {
-    if (comparing_) return;
+    if (session_.comparing) return;
     // The Control key that toggles the rotors is also the undo shortcut's:
     // its toggle becomes a step only once the key is let go without a Z or Y.
     if (Fl::event() == FL_KEYBOARD && (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
-        control_pending_ = true;
+        session_.control_pending = true;
         refresh_unsaved_mark();
         return;
     }
-    control_pending_ = false;
-    history_.record(edit_state());
+    session_.control_pending = false;
+    session_.history.record(edit_state());
     refresh_unsaved_mark();
 }
 
 bool Korvane::edit_key(int event)
 {
     if (window_shortcut(*this, event)) return true;
-    if (event == FL_KEYUP && control_pending_ &&
+    if (event == FL_KEYUP && session_.control_pending &&
         (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
-        control_pending_ = false;
-        history_.record(edit_state());
+        session_.control_pending = false;
+        session_.history.record(edit_state());
         return false;
     }
     if (event != FL_KEYBOARD && event != FL_SHORTCUT) return false;
@@ -1307,23 +1300,23 @@ bool Korvane::edit_key(int event)
     else return false;
     // A text field keeps its own undo.
     if (Fl::focus() && dynamic_cast<Fl_Input_*>(Fl::focus())) return false;
-    if (busy_ == 0 && !modal_panel_shown() && !comparing_) step_history(forward);
+    if (session_.busy == 0 && !modal_panel_shown() && !session_.comparing) step_history(forward);
     return true;
 }
 
-bool Korvane::undo_edit() { return busy_ == 0 && !comparing_ && step_history(false); }
+bool Korvane::undo_edit() { return session_.busy == 0 && !session_.comparing && step_history(false); }
 
-bool Korvane::redo_edit() { return busy_ == 0 && !comparing_ && step_history(true); }
+bool Korvane::redo_edit() { return session_.busy == 0 && !session_.comparing && step_history(true); }
 
 bool Korvane::step_history(bool forward)
 {
     // What the pedal plays now: the editor's state, a pending rotor toggle included.
     const EditState now = edit_state();
-    const bool pending = control_pending_;
-    control_pending_ = false;
-    const std::optional<EditState> target = forward ? history_.redo() : history_.undo();
+    const bool pending = session_.control_pending;
+    session_.control_pending = false;
+    const std::optional<EditState> target = forward ? session_.history.redo() : session_.history.undo();
     if (!target) {
-        if (pending) history_.record(now);
+        if (pending) session_.history.record(now);
         return false;
     }
     show_edit_state(*target);
@@ -1355,14 +1348,14 @@ void Korvane::show_edit_state(const EditState& s)
 void Korvane::preview_between(const EditState& from, const EditState& to)
 {
     // Only a pedal that has been found hears the edits.
-    if (!transport_panel->active() || !online_ || busy_ > 0) return;
+    if (!transport_panel->active() || !session_.online || session_.busy > 0) return;
     Exchange exchange(*this);
     bool first = true;
     for (const PreviewRequest request : previews_between(from, to)) {
         // The pedal needs the same gap between transfers as after an edit.
         if (!first) usb->pause(0.02, false);
         first = false;
-        const ops::PreviewResult r = ops::preview_edit(*usb, *reporter_, request, edited_preset());
+        const ops::PreviewResult r = ops::preview_edit(*session_.link, *session_.reporter, request, edited_preset());
         if (r.sequence && (request == sequence_x || request == sequence_y)) {
             ops::EngineSequences seqs;
             seqs[request == sequence_x ? 0 : 1] = r.sequence;
@@ -1373,14 +1366,14 @@ void Korvane::preview_between(const EditState& from, const EditState& to)
 
 void Korvane::end_compare()
 {
-    if (!comparing_) return;
+    if (!session_.comparing) return;
     switch_compare(false);
 }
 
 void Korvane::set_compare(bool on)
 {
-    if (on == comparing_ || busy_ > 0) {
-        compare_button->value(comparing_ ? 1 : 0);
+    if (on == session_.comparing || session_.busy > 0) {
+        compare_button->value(session_.comparing ? 1 : 0);
         return;
     }
     switch_compare(on);
@@ -1388,15 +1381,15 @@ void Korvane::set_compare(bool on)
 
 void Korvane::switch_compare(bool on)
 {
-    const auto& stored = history_.stored();
-    if (on && (!online_ || !stored)) {
+    const auto& stored = session_.history.stored();
+    if (on && (!session_.online || !stored)) {
         compare_button->value(0);
         return;
     }
     const int slot = transport_panel->current_slot;
     if (on) {
-        compare_edit_ = edit_state();
-        comparing_ = true;
+        session_.compare_edit = edit_state();
+        session_.comparing = true;
         show_edit_state(*stored);
         // The stored preset is only listened to: nothing in it can be edited
         // or written, on the Dashboard or on the expression and arp pages
@@ -1407,8 +1400,8 @@ void Korvane::switch_compare(bool on)
         write_button->deactivate();
         status("  Compare: Preset " + std::to_string(slot + 1) + " as stored in your pedal.");
     } else {
-        comparing_ = false;
-        show_edit_state(compare_edit_);
+        session_.comparing = false;
+        show_edit_state(session_.compare_edit);
         dashboard->activate();
         if (!modal_panel_shown()) {
             expression_editor->activate();
@@ -1417,13 +1410,13 @@ void Korvane::switch_compare(bool on)
         write_button->activate();
         status("  Compare off: your edit is played again.");
     }
-    compare_button->value(comparing_ ? 1 : 0);
+    compare_button->value(session_.comparing ? 1 : 0);
     {
         Exchange exchange(*this);
-        const ops::EngineSequences seqs = ops::preview_offline(*usb, edited_preset());
+        const ops::EngineSequences seqs = ops::preview_offline(*session_.link, edited_preset());
         show_sequences(seqs);
     }
-    if (!on) show_sequences_of(compare_edit_, true);
+    if (!on) show_sequences_of(session_.compare_edit, true);
     text_board->scroll_to_status_lines();
     refresh_unsaved_mark();
     redraw();
@@ -1441,10 +1434,10 @@ void Korvane::place_compare()
     // Compare belongs to the Dashboard: on another page or under a panel it
     // would lie over that page's or panel's own controls.
     const bool shown = tabs->value() == dashboard && !overlay_shown();
-    if (!shown && comparing_ && busy_ == 0) switch_compare(false);
+    if (!shown && session_.comparing && session_.busy == 0) switch_compare(false);
     if (shown) compare_button->show();
     else compare_button->hide();
-    if (shown && compare_ready_) compare_button->activate();
+    if (shown && session_.compare_ready) compare_button->activate();
     else compare_button->deactivate();
 }
 
@@ -1472,7 +1465,7 @@ std::string slot_and_title(int slot, const PresetTitle& title)
 
 void Korvane::run_slot_action(int source, bool asked)
 {
-    if (busy_ > 0 || !online_) return;
+    if (session_.busy > 0 || !session_.online) return;
     const auto [from, to] = transport_panel->slot_action;
     if (!slot_valid(from) || !slot_valid(to) || from == to) return;
     const bool swap = source == KV_TransportPanel::slot_swap;
@@ -1502,14 +1495,14 @@ void Korvane::run_slot_action(int source, bool asked)
         locked.emplace_back(transport_panel, transport_panel->active() != 0);
         transport_panel->deactivate();
         const ops::ProgramBuilder build = ops::library_program_builder(program_library());
-        r = swap ? ops::swap_slots(*usb, *reporter_, from, to, build, ops::auto_backup_folder(presets_folder_),
+        r = swap ? ops::swap_slots(*session_.link, *session_.reporter, from, to, build, ops::auto_backup_folder(session_.presets_folder),
                                    ops::OnBackupFailure::Ask)
-                 : ops::copy_slot(*usb, *reporter_, from, to, build);
+                 : ops::copy_slot(*session_.link, *session_.reporter, from, to, build);
         unlock(locked);
     }
     // The rows show what the slots hold now (as far as it is known).
     auto show_slot = [&](int slot, const PresetRecord& record) {
-        set_image_record(work_buffer, slot, record);
+        set_image_record(session_.image.data(), slot, record);
         transport_panel->set_slot_name(slot, record.title);
         transport_panel->set_switches_from_flags(slot, record.parameters.flags);
     };
@@ -1603,9 +1596,7 @@ void Korvane::connect_panel_dialogs()
 
 GlobalsRecord Korvane::globals_record() const
 {
-    GlobalsRecord r;
-    std::memcpy(r.bytes.data(), globals, sizeof globals);
-    return r;
+    return session_.globals;
 }
 
 void Korvane::open_global_settings() { settings_->open_global_settings(); }
@@ -1616,9 +1607,9 @@ void Korvane::preview_mapping()
 {
     commit_mapping(dashboard->params, expression_editor->working(), expression_editor->change_code());
     // Offline (the preset list inactive) the block keeps the edit and nothing is sent.
-    if (transport_panel->active() && busy_ == 0) {
+    if (transport_panel->active() && session_.busy == 0) {
         Exchange exchange(*this);
-        ops::preview_parameters(*usb, *reporter_, dashboard->params);
+        ops::preview_parameters(*session_.link, *session_.reporter, dashboard->params);
     }
     redraw();
 }

@@ -20,6 +20,7 @@
 #include "platform/Clock.h"
 #include "settings/GlobalsRecord.h"
 #include "preset/EditHistory.h"
+#include "app/Session.h"
 
 #include <FL/Fl_Double_Window.H>
 
@@ -66,6 +67,7 @@ class KV_UpdatePanel;
 class KV_UsbController;
 
 class WindowReporter;
+struct KorvaneTestAccess;
 
 // The maker's pages and support address, as the dialogs name them.
 constexpr const char* kDownloadPage = ops::kDownloadPage;
@@ -154,9 +156,9 @@ public:
     int status_lines() const;
 
     // True while a pedal exchange runs; controls that start one are held back.
-    bool exchange_running() const { return busy_ > 0; }
+    bool exchange_running() const { return session_.busy > 0; }
     // Every preset has been read from the pedal since the last connect began.
-    bool online() const { return online_; }
+    bool online() const { return session_.online; }
 
     // Held by every operation that writes to the pedal (a store, a restore,
     // firmware pages, library blocks) for as long as it runs. Meanwhile Quit
@@ -166,13 +168,13 @@ public:
     public:
         explicit WriteGuard(Korvane& w) : w_(w)
         {
-            ++w_.writing_;
-            w_.written_since_backup_ = true;
+            ++w_.session_.writing;
+            w_.session_.written_since_backup = true;
         }
         ~WriteGuard()
         {
-            --w_.writing_;
-            w_.written_since_backup_ = true;
+            --w_.session_.writing;
+            w_.session_.written_since_backup = true;
         }
         WriteGuard(const WriteGuard&) = delete;
         WriteGuard& operator=(const WriteGuard&) = delete;
@@ -180,20 +182,20 @@ public:
     private:
         Korvane& w_;
     };
-    bool writing_to_pedal() const { return writing_ > 0; }
+    bool writing_to_pedal() const { return session_.writing > 0; }
     static constexpr const char* kWaitForWriteText = "  Please wait: the pedal is being written.";
 
     // --- state read by the panels' handlers and by tests ---
-    int firmware_major() const { return firmware_version >> 4; }
-    int firmware_minor() const { return firmware_version & 0x0F; }
-    int firmware_patch() const { return pedal_mode & 0x7F; }
-    bool pedal_normal() const { return (pedal_mode & 0x80) != 0; }
+    int firmware_major() const { return session_.pedal.major(); }
+    int firmware_minor() const { return session_.pedal.minor(); }
+    int firmware_patch() const { return session_.pedal.patch(); }
+    bool pedal_normal() const { return session_.pedal.normal(); }
     // "%d.%d.%d" of the version the pedal reported.
     std::string firmware_text() const;
     ops::PedalInfo pedal_info() const;
     // True when a firmware version byte is one the program works with (2.3.0 and later).
     static bool firmware_supported(uint8_t version_byte);
-    const std::string& presets_folder_path() const { return presets_folder_; }
+    const std::string& presets_folder_path() const { return session_.presets_folder; }
 
     // The texts of the dialogs.
     static std::string usb_problem_text();
@@ -224,12 +226,12 @@ public:
     // panels and played on the pedal with the previews the edit sent.
     bool undo_edit();
     bool redo_edit();
-    const EditHistory& edit_history() const { return history_; }
+    const EditHistory& edit_history() const { return session_.history; }
     // Compare: the pedal plays the selected slot's stored preset and the
     // panels show it (nothing is stored); off again, the edit comes back,
     // on the pedal too.
     void set_compare(bool on);
-    bool comparing() const { return comparing_; }
+    bool comparing() const { return session_.comparing; }
     // After an edit of any panel: a new undo step (unless nothing changed)
     // and the unsaved mark brought up to date.
     void note_edit();
@@ -293,12 +295,6 @@ public:
     KV_TemplatePanel* template_panel = nullptr;
     Fl_Native_File_Chooser* backup_chooser = nullptr;
 
-    uint8_t work_buffer[1504] = {};
-    std::string serial_number;   // empty when no pedal was found
-    std::string pedal_in_use_;   // "Pedal in use (pid N)." when the last connect found it held by another program
-    uint8_t firmware_version = 0;
-    uint8_t pedal_mode = 0;
-    uint8_t globals[34] = {};
     int preset_of_item[39] = {};
     int item_of_preset[4][8] = {};
 
@@ -310,21 +306,19 @@ private:
     friend class OfflineController;
     friend class ArpController;
     friend class ConnectionController;
+    friend struct KorvaneTestAccess;
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
     std::unique_ptr<MaintenanceController> maintenance_;
     std::unique_ptr<OfflineController> offline_;
     std::unique_ptr<ArpController> arp_;
     std::unique_ptr<ConnectionController> connection_;
-    // The Library page steps to another preset while the editor holds,
-    // unchanged, the one it picked before: nothing to lose, nothing asked.
-    bool auditioning_ = false;
     // Marks an exchange as running for its lifetime (nests).
     class Exchange {
     public:
         // The pedal's port stays open and locked for the whole operation.
         explicit Exchange(Korvane& w);
-        ~Exchange() { --w_.busy_; }
+        ~Exchange() { --w_.session_.busy; }
         Exchange(const Exchange&) = delete;
         Exchange& operator=(const Exchange&) = delete;
 
@@ -352,9 +346,6 @@ private:
     // Previews always go under the preset's own selector; only a save
     // (for_save) goes to the slot picked on the panel.
     ops::ArpTarget arp_target(Engine e, bool for_save = false) const;
-    ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
-
-    std::span<uint8_t, 34> globals_bytes() { return std::span<uint8_t, 34>(globals, 34); }
     // The main menu as it stands now, ending with its terminator.
     void fill_main_menu(std::vector<Fl_Menu_Item>& items);
 
@@ -433,24 +424,8 @@ private:
     static void templates_cb(Fl_Widget*, void*);
     static void panel_cb(Fl_Widget*, void*);
 
-    std::unique_ptr<FtDriver> own_driver_;
-    std::unique_ptr<WindowReporter> reporter_;
-    std::string (*access_hint_)() = nullptr;
-    FtDriver* driver_ = nullptr;
-    Clock* clock_ = nullptr;
+    PedalSession session_;
     std::function<void(int)> exit_;
-    std::string presets_folder_;
-    int busy_ = 0;
-    int writing_ = 0;   // WriteGuards alive
-    bool online_ = false;   // every preset has been read from the pedal since the last connect began
-    EditHistory history_;
-    bool comparing_ = false;
-    bool compare_ready_ = false;    // the selected slot's stored preset is known (online)
-    EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
-    bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
-    bool unsaved_shown_ = false;     // the caption below is drawn
-    std::string backed_up_serial_;  // the pedal whose presets the last safety backup holds
-    bool written_since_backup_ = true;   // a write to the pedal ran since that backup
 };
 
 } // namespace kv
