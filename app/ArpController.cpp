@@ -6,6 +6,8 @@
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "editor/KV_Parameters.h"
+#include "config/KV_GloConfPanel.h"
+#include "config/KV_MidiConfPanel.h"
 #include "library/KV_TransportPanel.h"
 #include "link/ui/KV_UsbController.h"
 #include "ops/Arp.h"
@@ -78,14 +80,14 @@ void ArpController::on_arp_editor()
     case ArpAction::PreviewY:
     case ArpAction::FactoryX:
     case ArpAction::FactoryY:
-        ops::preview_sequence(*w_.session_.link, *w_.session_.reporter, w_.arp_target(e), panel.record());
+        ops::preview_sequence(*w_.session_.link, *w_.session_.reporter, arp_target(e), panel.record());
         break;
     case ArpAction::SaveX:
     case ArpAction::SaveY: {
         // The pedal's library changes: the main controls wait for it.
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
-        const LinkResult saved = ops::save_sequence(*w_.session_.link, *w_.session_.reporter, w_.arp_target(e, true), panel.record());
+        const LinkResult saved = ops::save_sequence(*w_.session_.link, *w_.session_.reporter, arp_target(e, true), panel.record());
         w_.unlock(locked);
         if (saved.ok()) {
             w_.arp_editor->show_saved(true);
@@ -99,6 +101,43 @@ void ArpController::on_arp_editor()
     }
     w_.note_edit();
     w_.redraw();
+}
+
+void ArpController::show_sequences(const ops::EngineSequences& sequences)
+{
+    const PresetParameters& p = w_.dashboard->params;
+    for (Engine e : {Engine::X, Engine::Y}) {
+        const auto& seq = sequences[size_t(index_of(e))];
+        if (!seq) continue;   // not an arp algorithm, or not read: the page keeps what it showed
+        const AlgorithmId id = p.algorithm(e);
+        if (!is_arp_algorithm(id)) continue;   // a sequence asked for by a tempo algorithm
+        const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
+        w_.arp_editor->show_sequence(id, code_to_position(id, 0, selector), e, *seq);
+    }
+}
+
+void ArpController::prepare_arp_editor()
+{
+    w_.arp_editor->prepare(w_.dashboard->params);
+    if (w_.glo_conf_panel->visible() || w_.midi_conf_panel->visible()) w_.arp_editor->deactivate();
+}
+
+void ArpController::arp_follow_parameters()
+{
+    const PresetParameters& p = w_.dashboard->params;
+    if (p.algorithm_x == kAlgorithmArpeggiator) w_.arp_editor->set_scale(Engine::X, p.sp2_x);
+    if (p.algorithm_y == kAlgorithmArpeggiator) w_.arp_editor->set_scale(Engine::Y, p.sp2_y);
+}
+
+ops::ArpTarget ArpController::arp_target(Engine e, bool for_save) const
+{
+    const PresetParameters& p = w_.dashboard->params;
+    ops::ArpTarget t;
+    t.engine = e;
+    t.algorithm = w_.arp_editor->core(e).algorithm();
+    const int picked = for_save ? w_.arp_editor->picked_sequence(e) : -1;
+    t.selector = picked >= 0 ? uint8_t(arp_selector(picked)) : (e == Engine::X ? p.sp1_x : p.sp1_y);
+    return t;
 }
 
 } // namespace kv

@@ -11,6 +11,7 @@
 #include "app/OfflineController.h"
 #include "app/ArpController.h"
 #include "app/ConnectionController.h"
+#include "app/PresetsController.h"
 #include "library/KV_LibraryPanel.h"
 #include "app/WindowReporter.h"
 #include "app/KV_TextBoard.h"
@@ -179,8 +180,9 @@ void Korvane::build(const KorvaneSetup& setup)
     offline_ = std::make_unique<OfflineController>(*this);
     arp_ = std::make_unique<ArpController>(*this);
     connection_ = std::make_unique<ConnectionController>(*this);
-    session_.read_selected_slot = [this] { read_selected_slot(); };
-    session_.run_slot_action = [this](int source, bool asked) { run_slot_action(source, asked); };
+    presets_ = std::make_unique<PresetsController>(*this, session_);
+    session_.read_selected_slot = [this] { presets_->read_selected_slot(); };
+    session_.run_slot_action = [this](int source, bool asked) { presets_->run_slot_action(source, asked); };
     callback(close_cb, this);
 
     use_layout_fonts();
@@ -365,7 +367,9 @@ void Korvane::build_widgets()
     compare_button->labelfont(0);
     compare_button->labelsize(14);
     compare_button->tooltip("hear the preset as stored in the pedal; click again for your edit");
-    compare_button->callback(compare_cb, this);
+    compare_button->callback(
+        [](Fl_Widget* b, void* k) { static_cast<Korvane*>(k)->set_compare(static_cast<Fl_Button*>(b)->value() != 0); },
+        this);
     compare_button->deactivate();
 
     // Another slot replaces the edit: asked first when it is unsaved.
@@ -671,14 +675,6 @@ void Korvane::templates_toggled()
     redraw();
 }
 
-void Korvane::preset_selected()
-{
-    const int item = preset_selector->value();
-    if (item < 0 || item >= int(sizeof preset_of_item / sizeof preset_of_item[0])) return;
-    transport_panel->select_slot(preset_of_item[item]);
-    redraw();
-}
-
 // ---------------------------------------------------------------------------
 // Status board
 
@@ -718,73 +714,6 @@ bool Korvane::read_everything()
     const ops::EverythingRead r = ops::read_everything(*session_.link, *session_.reporter, session_.work_image());
     show_everything_read(r);
     return r.ok();
-}
-
-void Korvane::show_everything_read(const ops::EverythingRead& r)
-{
-    if (r.outcome == ops::ReadOutcome::ReadAllFailed) return;   // the slots keep what they showed
-
-    // Names and switches, slot 31 down to 0.
-    for (int s = 31; s >= 0; --s) {
-        transport_panel->set_slot_name(s, image_title(session_.image.data(), s));
-        transport_panel->set_switches_from_flags(s, session_.image[slot_parameters_offset(s)]);
-    }
-    if (r.outcome == ops::ReadOutcome::PedalGone) {
-        // The pedal went away after Read All: offline, nothing to store into.
-        write_button->deactivate();
-        return;
-    }
-
-    // Slot 0 selected. Selecting shows the name of the slot selected
-    // before; slot 0's own name is put back at once.
-    preset_selector->value(item_of_preset[0][0]);
-    transport_panel->select_slot(0);
-    transport_panel->set_slot_name(0, r.slot0.title);
-    dashboard->load_record(r.slot0);
-    transport_panel->set_switches_from_flags(0, r.slot0.parameters.flags);
-
-    write_button->activate();
-    session_.online = true;
-    show_sequences(r.sequences);
-    prepare_arp_editor();
-    start_history(true);
-}
-
-void Korvane::show_sequences(const ops::EngineSequences& sequences)
-{
-    const PresetParameters& p = dashboard->params;
-    for (Engine e : {Engine::X, Engine::Y}) {
-        const auto& seq = sequences[size_t(index_of(e))];
-        if (!seq) continue;   // not an arp algorithm, or not read: the page keeps what it showed
-        const AlgorithmId id = p.algorithm(e);
-        if (!is_arp_algorithm(id)) continue;   // a sequence asked for by a tempo algorithm
-        const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
-        arp_editor->show_sequence(id, code_to_position(id, 0, selector), e, *seq);
-    }
-}
-
-void Korvane::prepare_arp_editor()
-{
-    arp_editor->prepare(dashboard->params);
-    if (glo_conf_panel->visible() || midi_conf_panel->visible()) arp_editor->deactivate();
-}
-
-void Korvane::arp_follow_parameters()
-{
-    const PresetParameters& p = dashboard->params;
-    if (p.algorithm_x == kAlgorithmArpeggiator) arp_editor->set_scale(Engine::X, p.sp2_x);
-    if (p.algorithm_y == kAlgorithmArpeggiator) arp_editor->set_scale(Engine::Y, p.sp2_y);
-}
-
-ops::ArpTarget Korvane::arp_target(Engine e, bool for_save) const
-{
-    const PresetParameters& p = dashboard->params;
-    ops::ArpTarget t;
-    t.engine = e;
-    t.algorithm = arp_editor->core(e).algorithm();
-    const int picked = for_save ? arp_editor->picked_sequence(e) : -1;
-    t.selector = picked >= 0 ? uint8_t(arp_selector(picked)) : (e == Engine::X ? p.sp1_x : p.sp1_y);
-    return t;
 }
 
 // ---------------------------------------------------------------------------
@@ -849,7 +778,7 @@ void Korvane::escape_pressed()
     }
 }
 
-void Korvane::write_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->on_write(); }
+void Korvane::write_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->presets_->on_write(); }
 
 void Korvane::selector_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->preset_selected(); }
 
@@ -862,12 +791,12 @@ void Korvane::templates_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)
 void Korvane::panel_cb(Fl_Widget* w, void* data)
 {
     auto* k = static_cast<Korvane*>(data);
-    if (w == k->dashboard) k->on_dashboard();
+    if (w == k->dashboard) k->presets_->on_dashboard();
     else if (w == k->transport_panel) k->on_transport_panel();
     else if (w == k->preset_panel) k->offline_->on_preset_panel();
     else if (w == k->preset_prompt) k->offline_->on_preset_prompt();
-    else if (w == k->template_panel) k->on_template_panel();
-    else if (w == k->expression_editor) k->on_expression_editor();
+    else if (w == k->template_panel) k->presets_->on_template_panel();
+    else if (w == k->expression_editor) k->presets_->on_expression_editor();
     else if (w == k->arp_editor) k->arp_->on_arp_editor();
     else if (w == k->library_page) k->library_controller_->on_page();
     else if (w == k->glo_conf_panel) k->settings_->on_glo_conf_panel();
@@ -1023,16 +952,6 @@ void Korvane::on_menu()
 // ---------------------------------------------------------------------------
 // What each panel's callback asks for
 
-ops::EditedPreset Korvane::edited_preset() const
-{
-    ops::EditedPreset p;
-    p.parameters = dashboard->params;
-    p.title = transport_panel->edit_name;
-    p.program_x = dashboard->program_x;
-    p.program_y = dashboard->program_y;
-    return p;
-}
-
 Korvane::Locked Korvane::lock_main_controls()
 {
     Locked locked;
@@ -1073,144 +992,8 @@ void Korvane::unlock(const Locked& locked)
         if (was_active) w->activate();
 }
 
-void Korvane::on_write()
-{
-    if (session_.busy > 0) return;
-    Exchange exchange(*this);
-    WriteGuard writing(*this);
-    // The edited preset cannot change while it is written.
-    const Locked locked = lock_main_controls();
-    const ops::StoreResult stored = ops::write_slot(*session_.link, *session_.reporter, transport_panel->current_slot, edited_preset());
-    unlock(locked);
-    if (stored.ok()) {
-        // The slot now holds the edit.
-        session_.history.mark_stored(edit_state());
-        session_.compare_ready = true;
-        place_compare();
-        refresh_unsaved_mark();
-    }
-    redraw();
-}
-
-void Korvane::on_dashboard()
-{
-    // Only a pedal that has been found hears the edits.
-    if (transport_panel->active() && session_.busy == 0) {
-        Exchange exchange(*this);
-        const PreviewRequest request = dashboard->preview_request;
-        const ops::PreviewResult r = ops::preview_edit(*session_.link, *session_.reporter, request, edited_preset());
-        if (r.sequence && (request == sequence_x || request == sequence_y)) {
-            ops::EngineSequences seqs;
-            seqs[request == sequence_x ? 0 : 1] = r.sequence;
-            show_sequences(seqs);
-        }
-    }
-    // The Arpeggiator's grid is labelled with the scale the block now holds.
-    if (dashboard->preview_request == parameters) arp_follow_parameters();
-    // An edited preset is no longer the offline one picked.
-    if (dashboard->live) preset_panel->clear_selection();
-    // A sequence fetched for the edit is part of its step.
-    if ((dashboard->preview_request == sequence_x || dashboard->preview_request == sequence_y) && !session_.comparing &&
-        !session_.control_pending)
-        session_.history.amend(edit_state());
-    else
-        note_edit();
-    redraw();
-}
-
-void Korvane::on_transport_panel()
-{
-    switch (transport_panel->toggle_source) {
-    case KV_TransportPanel::stomp_toggled:
-    case KV_TransportPanel::bypass_toggled:
-        // The switch goes into the edited preset; WRITE stores it.
-        if (session_.comparing) set_compare(false);
-        dashboard->params.flags = transport_panel->apply_toggle(dashboard->params.flags);
-        note_edit();
-        return;
-    case KV_TransportPanel::slot_copy:
-    case KV_TransportPanel::slot_swap:
-        run_slot_action(transport_panel->toggle_source);
-        return;
-    case KV_TransportPanel::slot_drop:
-        library_controller_->slot_dropped(transport_panel->slot_action.from, transport_panel->slot_action.to);
-        return;
-    case KV_TransportPanel::slot_export:
-        library_controller_->export_slots(transport_panel->slot_action.from, transport_panel->slot_action.to);
-        return;
-    default:
-        read_selected_slot();
-        return;
-    }
-}
-
-void Korvane::read_selected_slot()
-{
-    if (session_.busy > 0) return;
-    Exchange exchange(*this);
-    const int slot = transport_panel->current_slot;
-    if (!slot_valid(slot)) return;
-    preset_selector->value(item_of_preset[slot / 8][slot % 8]);
-    const ops::SlotRead r = ops::read_slot(*session_.link, *session_.reporter, slot);
-    if (r.ok) {
-        dashboard->load_record(r.record);
-        expression_editor->load_mapping(dashboard->params);
-        transport_panel->set_slot_name(slot, r.record.title);
-        transport_panel->set_switches_from_flags(slot, r.record.parameters.flags);
-        show_sequences(r.sequences);
-        prepare_arp_editor();
-        preset_panel->clear_selection();
-        start_history(true);
-    }
-    redraw();
-}
-
 // ---------------------------------------------------------------------------
 // Unsaved changes, undo and Compare
-
-EditState Korvane::edit_state() const
-{
-    EditState s;
-    s.parameters = dashboard->params;
-    s.title = transport_panel->edit_name;
-    s.program_x = dashboard->program_x;
-    s.program_y = dashboard->program_y;
-    for (Engine e : {Engine::X, Engine::Y}) s.sequences[size_t(index_of(e))] = arp_editor->core(e).record().bytes;
-    return s;
-}
-
-void Korvane::show_sequences_of(const EditState& s, bool preview)
-{
-    for (Engine e : {Engine::X, Engine::Y}) {
-        KV_ArpCore& panel = arp_editor->core(e);
-        const auto& want = s.sequences[size_t(index_of(e))];
-        if (panel.record().bytes == want) continue;
-        panel.load(ArpSequence::from_bytes(want.data(), want.size()));
-        panel.redraw();
-        // The pedal plays what the panel shows, as after a level edit there.
-        if (preview && session_.online && transport_panel->active() && is_arp_algorithm(dashboard->params.algorithm(e))) {
-            Exchange exchange(*this);
-            ops::preview_sequence(*session_.link, *session_.reporter, arp_target(e), panel.record());
-        }
-    }
-}
-
-void Korvane::start_history(bool stored)
-{
-    session_.control_pending = false;
-    const EditState now = edit_state();
-    session_.history.start(now, stored ? std::optional<EditState>(now) : std::nullopt);
-    session_.compare_ready = stored && session_.online;
-    place_compare();
-    refresh_unsaved_mark();
-}
-
-void Korvane::restart_history()
-{
-    session_.control_pending = false;
-    session_.history.start(edit_state(), session_.history.stored());
-    refresh_unsaved_mark();
-}
 
 bool Korvane::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
 {
@@ -1243,283 +1026,6 @@ bool Korvane::firmware_backup_ok()
                             "Cancel", "Continue", nullptr) == 1;
 }
 
-bool Korvane::unsaved_changes() const { return session_.history.unsaved(session_.comparing ? session_.compare_edit : edit_state()); }
-
-void Korvane::refresh_unsaved_mark()
-{
-    if (!transport_panel || !dashboard) return;
-    const bool unsaved = unsaved_changes();
-    if (unsaved != session_.unsaved_shown) {
-        session_.unsaved_shown = unsaved;
-        damage(FL_DAMAGE_ALL);   // the caption beside "Save preset in pedal"
-    }
-    transport_panel->set_unsaved_mark(unsaved);
-    refresh_window_title(*this, unsaved);
-}
-
-bool Korvane::discard_changes_ok()
-{
-    if (session_.comparing) end_compare();
-    if (!unsaved_changes() || session_.auditioning) return true;
-    std::string title = title_text(transport_panel->edit_name);
-    while (!title.empty() && title.front() == ' ') title.erase(title.begin());
-    if (title.empty()) title = "Preset " + std::to_string(transport_panel->current_slot + 1);
-    return dialogs().choice("Discard the changes to " + title + "?", "Cancel", "Discard", nullptr) == 1;
-}
-
-void Korvane::note_edit()
-{
-    if (session_.comparing) return;
-    // The Control key that toggles the rotors is also the undo shortcut's:
-    // its toggle becomes a step only once the key is let go without a Z or Y.
-    if (Fl::event() == FL_KEYBOARD && (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
-        session_.control_pending = true;
-        refresh_unsaved_mark();
-        return;
-    }
-    session_.control_pending = false;
-    session_.history.record(edit_state());
-    refresh_unsaved_mark();
-}
-
-bool Korvane::edit_key(int event)
-{
-    if (window_shortcut(*this, event)) return true;
-    if (event == FL_KEYUP && session_.control_pending &&
-        (Fl::event_key() == FL_Control_L || Fl::event_key() == FL_Control_R)) {
-        session_.control_pending = false;
-        session_.history.record(edit_state());
-        return false;
-    }
-    if (event != FL_KEYBOARD && event != FL_SHORTCUT) return false;
-    if (!(Fl::event_state() & FL_CTRL)) return false;
-    const int key = Fl::event_key();
-    bool forward = false;
-    if (key == 'z') forward = (Fl::event_state() & FL_SHIFT) != 0;
-    else if (key == 'y') forward = true;
-    else return false;
-    // A text field keeps its own undo.
-    if (Fl::focus() && dynamic_cast<Fl_Input_*>(Fl::focus())) return false;
-    if (session_.busy == 0 && !modal_panel_shown() && !session_.comparing) step_history(forward);
-    return true;
-}
-
-bool Korvane::undo_edit() { return session_.busy == 0 && !session_.comparing && step_history(false); }
-
-bool Korvane::redo_edit() { return session_.busy == 0 && !session_.comparing && step_history(true); }
-
-bool Korvane::step_history(bool forward)
-{
-    // What the pedal plays now: the editor's state, a pending rotor toggle included.
-    const EditState now = edit_state();
-    const bool pending = session_.control_pending;
-    session_.control_pending = false;
-    const std::optional<EditState> target = forward ? session_.history.redo() : session_.history.undo();
-    if (!target) {
-        if (pending) session_.history.record(now);
-        return false;
-    }
-    show_edit_state(*target);
-    preview_between(now, *target);
-    // The sequences shown then (a fetch above may have replaced them).
-    show_sequences_of(*target, true);
-    refresh_unsaved_mark();
-    redraw();
-    return true;
-}
-
-void Korvane::show_edit_state(const EditState& s)
-{
-    dashboard->load_parameters(s.parameters);
-    // Exactly the step's bytes, also those loading would have repaired.
-    dashboard->params = s.parameters;
-    dashboard->title = s.title;
-    dashboard->program_x = s.program_x;
-    dashboard->program_y = s.program_y;
-    const int slot = transport_panel->current_slot;
-    transport_panel->set_slot_name(slot, s.title);
-    transport_panel->set_switches_from_flags(slot, s.parameters.flags);
-    expression_editor->load_mapping(dashboard->params);
-    prepare_arp_editor();
-    arp_follow_parameters();
-    dashboard->redraw();
-}
-
-void Korvane::preview_between(const EditState& from, const EditState& to)
-{
-    // Only a pedal that has been found hears the edits.
-    if (!transport_panel->active() || !session_.online || session_.busy > 0) return;
-    Exchange exchange(*this);
-    bool first = true;
-    for (const PreviewRequest request : previews_between(from, to)) {
-        // The pedal needs the same gap between transfers as after an edit.
-        if (!first) usb->pause(0.02, false);
-        first = false;
-        const ops::PreviewResult r = ops::preview_edit(*session_.link, *session_.reporter, request, edited_preset());
-        if (r.sequence && (request == sequence_x || request == sequence_y)) {
-            ops::EngineSequences seqs;
-            seqs[request == sequence_x ? 0 : 1] = r.sequence;
-            show_sequences(seqs);
-        }
-    }
-}
-
-void Korvane::end_compare()
-{
-    if (!session_.comparing) return;
-    switch_compare(false);
-}
-
-void Korvane::set_compare(bool on)
-{
-    if (on == session_.comparing || session_.busy > 0) {
-        compare_button->value(session_.comparing ? 1 : 0);
-        return;
-    }
-    switch_compare(on);
-}
-
-void Korvane::switch_compare(bool on)
-{
-    const auto& stored = session_.history.stored();
-    if (on && (!session_.online || !stored)) {
-        compare_button->value(0);
-        return;
-    }
-    const int slot = transport_panel->current_slot;
-    if (on) {
-        session_.compare_edit = edit_state();
-        session_.comparing = true;
-        show_edit_state(*stored);
-        // The stored preset is only listened to: nothing in it can be edited
-        // or written, on the Dashboard or on the expression and arp pages
-        // (an edit made there would be dropped when the edit comes back).
-        dashboard->deactivate();
-        expression_editor->deactivate();
-        arp_editor->deactivate();
-        write_button->deactivate();
-        status("  Compare: Preset " + std::to_string(slot + 1) + " as stored in your pedal.");
-    } else {
-        session_.comparing = false;
-        show_edit_state(session_.compare_edit);
-        dashboard->activate();
-        if (!modal_panel_shown()) {
-            expression_editor->activate();
-            arp_editor->activate();
-        }
-        write_button->activate();
-        status("  Compare off: your edit is played again.");
-    }
-    compare_button->value(session_.comparing ? 1 : 0);
-    {
-        Exchange exchange(*this);
-        const ops::EngineSequences seqs = ops::preview_offline(*session_.link, edited_preset());
-        show_sequences(seqs);
-    }
-    if (!on) show_sequences_of(session_.compare_edit, true);
-    text_board->scroll_to_status_lines();
-    refresh_unsaved_mark();
-    redraw();
-}
-
-bool Korvane::overlay_shown() const
-{
-    return modal_panel_shown() || (template_panel && template_panel->visible()) ||
-           (infographic_button && infographic_button->value()) || (preset_prompt && preset_prompt->visible());
-}
-
-void Korvane::place_compare()
-{
-    if (!compare_button) return;
-    // Compare belongs to the Dashboard: on another page or under a panel it
-    // would lie over that page's or panel's own controls.
-    const bool shown = tabs->value() == dashboard && !overlay_shown();
-    if (!shown && session_.comparing && session_.busy == 0) switch_compare(false);
-    if (shown) compare_button->show();
-    else compare_button->hide();
-    if (shown && session_.compare_ready) compare_button->activate();
-    else compare_button->deactivate();
-}
-
-void Korvane::compare_cb(Fl_Widget* w, void* data)
-{
-    auto* k = static_cast<Korvane*>(data);
-    k->set_compare(static_cast<Fl_Button*>(w)->value() != 0);
-}
-
-namespace {
-// The algorithm library the copied and swapped presets' programs are built
-// from, read once (the same file the Dashboard reads).
-const AlgorithmLibrary& program_library()
-{
-    static const AlgorithmLibrary library(data_path(AlgorithmLibrary::kFileName));
-    return library;
-}
-
-std::string slot_and_title(int slot, const PresetTitle& title)
-{
-    std::string t = title_text(title);
-    return "Preset " + std::to_string(slot + 1) + " (\"" + t + "\")";
-}
-} // namespace
-
-void Korvane::run_slot_action(int source, bool asked)
-{
-    if (session_.busy > 0 || !session_.online) return;
-    const auto [from, to] = transport_panel->slot_action;
-    if (!slot_valid(from) || !slot_valid(to) || from == to) return;
-    const bool swap = source == KV_TransportPanel::slot_swap;
-    const std::string question =
-        swap ? "Swap " + slot_and_title(from, transport_panel->slot_name(from)) + " and " +
-                   slot_and_title(to, transport_panel->slot_name(to)) + "?"
-             : "Copy " + slot_and_title(from, transport_panel->slot_name(from)) + " over " +
-                   slot_and_title(to, transport_panel->slot_name(to)) + "?\n\nWhat Preset " + std::to_string(to + 1) +
-                   " holds now is overwritten.";
-    const int selected = transport_panel->current_slot;
-    const bool selected_changes = selected == to || (swap && selected == from);
-    if (!asked && dialogs().choice(question, "Cancel", swap ? "Swap" : "Copy", nullptr) != 1) return;
-    // The selected slot is read again afterwards, which replaces the edit.
-    if (selected_changes && !discard_changes_ok()) return;
-    if (!program_library().usable()) {
-        dialogs().alert("The algorithm library (" + data_path(AlgorithmLibrary::kFileName) +
-                        ") could not be read: presets cannot be copied or swapped without it.");
-        return;
-    }
-
-    const PresetTitle kept_name = transport_panel->edit_name;
-    ops::SlotMoveResult r;
-    {
-        Exchange exchange(*this);
-        WriteGuard writing(*this);
-        Locked locked = lock_main_controls();
-        locked.emplace_back(transport_panel, transport_panel->active() != 0);
-        transport_panel->deactivate();
-        const ops::ProgramBuilder build = ops::library_program_builder(program_library());
-        r = swap ? ops::swap_slots(*session_.link, *session_.reporter, from, to, build, ops::auto_backup_folder(session_.presets_folder),
-                                   ops::OnBackupFailure::Ask)
-                 : ops::copy_slot(*session_.link, *session_.reporter, from, to, build);
-        unlock(locked);
-    }
-    // The rows show what the slots hold now (as far as it is known).
-    auto show_slot = [&](int slot, const PresetRecord& record) {
-        set_image_record(session_.image.data(), slot, record);
-        transport_panel->set_slot_name(slot, record.title);
-        transport_panel->set_switches_from_flags(slot, record.parameters.flags);
-    };
-    if (r.ok()) {
-        if (swap) {
-            show_slot(to, r.first);
-            show_slot(from, r.second);
-        } else {
-            show_slot(to, r.first);
-        }
-    } else if (swap && r.slots_changed > 0) {
-        show_slot(to, r.first);
-    }
-    transport_panel->edit_name = kept_name;
-    if (selected_changes && r.slots_changed > 0) read_selected_slot();
-    redraw();
-}
 
 // ---------------------------------------------------------------------------
 // Offline presets
@@ -1556,28 +1062,6 @@ void Korvane::update_library() { maintenance_->update_library(); }
 void Korvane::factory_reset() { maintenance_->factory_reset(); }
 
 
-void Korvane::on_template_panel()
-{
-    // A template picks both engines' algorithms (each previewed as picking
-    // it by hand would be), then the chooser closes.
-    const int item = template_panel->template_index;
-    template_panel->reset();
-    template_panel->hide();
-    templates_button->value(0);
-    unlock(template_locked_);
-    template_locked_.clear();
-    dashboard->set_template_controls_active(true);
-    place_compare();
-    dashboard->apply_template(item);
-    redraw();
-}
-
-void Korvane::on_expression_editor()
-{
-    preview_mapping();
-    note_edit();
-}
-
 // ---------------------------------------------------------------------------
 // Pedal configuration
 
@@ -1603,15 +1087,65 @@ void Korvane::open_global_settings() { settings_->open_global_settings(); }
 
 void Korvane::open_midi_settings() { settings_->open_midi_settings(); }
 
-void Korvane::preview_mapping()
+// ---------------------------------------------------------------------------
+// The presets on the pedal and the edit (app/PresetsController.h)
+
+void Korvane::preset_selected() { presets_->preset_selected(); }
+
+void Korvane::show_everything_read(const ops::EverythingRead& r) { presets_->show_everything_read(r); }
+
+void Korvane::read_selected_slot() { presets_->read_selected_slot(); }
+
+void Korvane::run_slot_action(int source, bool asked) { presets_->run_slot_action(source, asked); }
+
+ops::EditedPreset Korvane::edited_preset() const { return presets_->edited_preset(); }
+
+EditState Korvane::edit_state() const { return presets_->edit_state(); }
+
+void Korvane::start_history(bool stored) { presets_->start_history(stored); }
+
+void Korvane::restart_history() { presets_->restart_history(); }
+
+bool Korvane::unsaved_changes() const { return presets_->unsaved_changes(); }
+
+void Korvane::refresh_unsaved_mark()
 {
-    commit_mapping(dashboard->params, expression_editor->working(), expression_editor->change_code());
-    // Offline (the preset list inactive) the block keeps the edit and nothing is sent.
-    if (transport_panel->active() && session_.busy == 0) {
-        Exchange exchange(*this);
-        ops::preview_parameters(*session_.link, *session_.reporter, dashboard->params);
-    }
-    redraw();
+    if (presets_) presets_->refresh_unsaved_mark();
 }
+
+bool Korvane::discard_changes_ok() { return presets_->discard_changes_ok(); }
+
+void Korvane::note_edit() { presets_->note_edit(); }
+
+bool Korvane::edit_key(int event) { return presets_->edit_key(event); }
+
+bool Korvane::undo_edit() { return presets_->undo_edit(); }
+
+bool Korvane::redo_edit() { return presets_->redo_edit(); }
+
+void Korvane::end_compare() { presets_->end_compare(); }
+
+void Korvane::set_compare(bool on) { presets_->set_compare(on); }
+
+void Korvane::place_compare() { presets_->place_compare(); }
+
+void Korvane::on_transport_panel()
+{
+    // A slot dragged onto another, or slots exported, are the Library's.
+    const auto [from, to] = transport_panel->slot_action;
+    switch (transport_panel->toggle_source) {
+    case KV_TransportPanel::slot_drop: library_controller_->slot_dropped(from, to); return;
+    case KV_TransportPanel::slot_export: library_controller_->export_slots(from, to); return;
+    default: presets_->on_transport_panel(); return;
+    }
+}
+
+void Korvane::show_sequences(const ops::EngineSequences& sequences) { arp_->show_sequences(sequences); }
+
+void Korvane::prepare_arp_editor() { arp_->prepare_arp_editor(); }
+
+void Korvane::arp_follow_parameters() { arp_->arp_follow_parameters(); }
+
+ops::ArpTarget Korvane::arp_target(Engine e, bool for_save) const { return arp_->arp_target(e, for_save); }
 
 } // namespace kv

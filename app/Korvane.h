@@ -56,6 +56,7 @@ class MaintenanceController;
 class OfflineController;
 class ArpController;
 class ConnectionController;
+class PresetsController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -306,6 +307,7 @@ private:
     friend class OfflineController;
     friend class ArpController;
     friend class ConnectionController;
+    friend class PresetsController;
     friend struct KorvaneTestAccess;
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
@@ -313,6 +315,7 @@ private:
     std::unique_ptr<OfflineController> offline_;
     std::unique_ptr<ArpController> arp_;
     std::unique_ptr<ConnectionController> connection_;
+    std::unique_ptr<PresetsController> presets_;
     // Marks an exchange as running for its lifetime (nests).
     class Exchange {
     public:
@@ -341,10 +344,7 @@ private:
     // The Arp Editor page set up for the Dashboard's preset (tab selected,
     // preset read); inactive while the global or MIDI settings are open.
     void prepare_arp_editor();
-    // Where the arp editor's shown sequence of an engine goes: the sequence
-    // the preset plays, or for a save the slot picked on its panel.
-    // Previews always go under the preset's own selector; only a save
-    // (for_save) goes to the slot picked on the panel.
+    // Where the Arp Editor's shown sequence of an engine goes (app/ArpController.h).
     ops::ArpTarget arp_target(Engine e, bool for_save = false) const;
     // The main menu as it stands now, ending with its terminator.
     void fill_main_menu(std::vector<Fl_Menu_Item>& items);
@@ -374,21 +374,9 @@ private:
     // in this run, or the user chose to go on without one.
     bool firmware_backup_ok();
     void end_compare();
-    void switch_compare(bool on);
-    // A panel, the template chooser, the offline prompt or the help picture lies over the page.
-    bool overlay_shown() const;
     // Compare shown and usable only on the Dashboard with nothing over it,
     // and only while the selected slot's stored preset is known.
     void place_compare();
-    // The Arp Editor's panels show a step's sequences; with preview, the
-    // pedal hears each one that changed.
-    void show_sequences_of(const EditState& s, bool preview);
-    // Puts a history step into the panels (sends nothing).
-    void show_edit_state(const EditState& s);
-    // Plays `to` on the pedal when it played `from` (skipped offline).
-    void preview_between(const EditState& from, const EditState& to);
-    bool step_history(bool forward);
-    static void compare_cb(Fl_Widget*, void*);
 
     // A copy or swap picked in a preset row's menu: asked, run, the rows
     // updated, and the selected slot read again when it was one of them.
@@ -398,15 +386,10 @@ private:
 
     // What each panel's callback (and Menu, WRITE) asks the window to do.
     void on_menu();
-    void on_write();
-    void on_dashboard();
     void on_transport_panel();
-    void on_template_panel();
-    void on_expression_editor();
 
-    // The settings panels' dialogs and the expression editor's previews.
+    // The settings panels' and the expression editor's dialogs.
     void connect_panel_dialogs();
-    void preview_mapping();
     // Dashboard controls under the template chooser while it is shown.
     std::vector<std::pair<Fl_Widget*, bool>> template_locked_;
 
