@@ -332,7 +332,15 @@ private:
 
     void build(const KorvaneSetup& setup);
     void load_artwork();
+    // The widgets, in the order they were always built (app/KorvaneLayout.cpp).
     void build_widgets();
+    void build_backdrop();
+    void build_pages();
+    void build_bottom_controls();
+    void build_settings_panels();
+    void build_preset_controls();
+    void build_link();
+    static void use_layout_fonts();
     void fill_selector();
     void fill_tables();
     void fill_default_globals();
@@ -370,9 +378,6 @@ private:
     // A preset that is not the slot's was loaded (an offline preset): a new
     // history, the slot's content still the reference for "unsaved".
     void restart_history();
-    // Before the firmware transfer: a safety backup of this pedal was taken
-    // in this run, or the user chose to go on without one.
-    bool firmware_backup_ok();
     void end_compare();
     // Compare shown and usable only on the Dashboard with nothing over it,
     // and only while the selected slot's stored preset is known.

@@ -12,6 +12,7 @@
 #include "library/core/BackupFile.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
+#include "ops/AutoBackup.h"
 #include "ops/Backup.h"
 #include "ops/Firmware.h"
 #include "ops/Library.h"
@@ -68,7 +69,7 @@ void MaintenanceController::update_library()
     // The pedal is looked for and the user asked before the safety backup.
     const ops::LibraryUpdateResult r =
         ops::update_library(*w_.session_.link, *w_.session_.reporter, data_dir(), w_.session_.pedal.serial_number, [&](bool hold) { hold_controls(controls, hold); },
-                            [this] { return w_.safety_backup("updating the algorithm library"); });
+                            [this] { return safety_backup("updating the algorithm library"); });
     if (r.outcome == ops::MaintenanceOutcome::NotFound) {
         w_.transport_panel->deactivate();
         w_.write_button->deactivate();
@@ -90,7 +91,7 @@ void MaintenanceController::factory_reset()
     const ops::FactoryResetResult r =
         ops::factory_reset(*w_.session_.link, *w_.session_.reporter, data_dir(), w_.session_.pedal.serial_number, w_.session_.work_image(), w_.session_.globals_bytes(),
                            [&](bool hold) { hold_controls(controls, hold); },
-                           [this] { return w_.discard_changes_ok() && w_.safety_backup("a factory reset"); });
+                           [this] { return w_.discard_changes_ok() && safety_backup("a factory reset"); });
     switch (r.outcome) {
     case ops::MaintenanceOutcome::NotFound:
         w_.transport_panel->deactivate();
@@ -155,7 +156,7 @@ void MaintenanceController::restore_presets()
             // backed up or sent (the restore reports it).
             ops::restore(*w_.session_.link, *w_.session_.reporter, chosen.front(), w_.session_.work_image(), ops::library_programs(library));
         } else if (library.usable()) {
-            if (w_.safety_backup("restoring the presets from a backup", {chosen.front()})) {
+            if (safety_backup("restoring the presets from a backup", {chosen.front()})) {
                 Korvane::WriteGuard writing(w_);
                 ops::restore(*w_.session_.link, *w_.session_.reporter, chosen.front(), w_.session_.work_image(), ops::library_programs(library));
             }
@@ -196,7 +197,7 @@ void MaintenanceController::browse_firmware()
 
 void MaintenanceController::update_firmware_now()
 {
-    if (!w_.firmware_backup_ok()) {
+    if (!firmware_backup_ok()) {
         end_update_step();
         return;
     }
@@ -276,6 +277,37 @@ void MaintenanceController::end_update_step()
     set_labelsize(*bar, 14);
     w_.usb->redraw();
     w_.redraw();
+}
+
+bool MaintenanceController::safety_backup(const std::string& what, const std::vector<std::string>& never_remove)
+{
+    const ops::GuardResult g = ops::guard_with_backup(*w_.session_.link, *w_.session_.reporter, ops::auto_backup_folder(w_.session_.presets_folder),
+                                                      what, ops::OnBackupFailure::Ask, never_remove);
+    if (g.backup.ok) {
+        w_.session_.backed_up_serial = w_.session_.pedal.serial_number;
+        w_.session_.written_since_backup = false;
+    }
+    return g.proceed;
+}
+
+void MaintenanceController::firmware_menu_backup()
+{
+    if (!w_.session_.online || w_.session_.pedal.serial_number.empty()) return;
+    // Opening the entry again (and again) must not push older backups out.
+    if (w_.session_.backed_up_serial == w_.session_.pedal.serial_number && !w_.session_.written_since_backup) return;
+    safety_backup("updating the firmware");
+}
+
+bool MaintenanceController::firmware_backup_ok()
+{
+    // A pedal in update mode cannot be read: the backup is the one taken
+    // from this pedal earlier (Menu > Update Firmware, or any other).
+    if (!w_.session_.pedal.serial_number.empty() && w_.session_.backed_up_serial == w_.session_.pedal.serial_number) return true;
+    return dialogs().choice(ops::backup_failed_question("updating the firmware",
+                                                        "the pedal waits in update mode, where its presets cannot "
+                                                        "be read (choose Menu > Update Firmware before starting it "
+                                                        "in update mode to back them up)."),
+                            "Cancel", "Continue", nullptr) == 1;
 }
 
 } // namespace kv
