@@ -26,9 +26,9 @@
 
 namespace kv {
 
-bool ConnectionController::connect(bool interactive)
+std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactive)
 {
-    if (w_.session_.busy > 0) return false;
+    if (w_.session_.busy > 0) return std::nullopt;
     Korvane::Exchange exchange(w_);
     w_.session_.online = false;
     w_.session_.pedal.serial_number.clear();
@@ -55,8 +55,7 @@ bool ConnectionController::connect(bool interactive)
     case ops::ConnectOutcome::TooOld:
         w_.session_.pedal.firmware_version = r.pedal.firmware_version;
         w_.session_.pedal.pedal_mode = r.pedal.pedal_mode;
-        w_.end_process(0);
-        return false;
+        return r.outcome;
     case ops::ConnectOutcome::ReadFailed:
     case ops::ConnectOutcome::Online:
         w_.session_.pedal.firmware_version = r.pedal.firmware_version;
@@ -103,7 +102,7 @@ bool ConnectionController::connect(bool interactive)
         }
     }
     w_.redraw();
-    return r.online();
+    return r.outcome;
 }
 
 void ConnectionController::show_update_mode(bool at_start)

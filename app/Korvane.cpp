@@ -3,76 +3,46 @@
 
 #include "app/Korvane.h"
 
-#include "app/Dialogs.h"
-#include "app/FirstPaint.h"
-#include "app/LibraryController.h"
-#include "app/SettingsController.h"
-#include "app/MaintenanceController.h"
-#include "app/OfflineController.h"
 #include "app/ArpController.h"
 #include "app/ConnectionController.h"
-#include "app/PresetsController.h"
-#include "library/KV_LibraryPanel.h"
-#include "app/WindowReporter.h"
+#include "app/Desktop.h"
+#include "app/FirstPaint.h"
 #include "app/KV_TextBoard.h"
-#include "widgets/Artwork.h"
+#include "app/LibraryController.h"
+#include "app/MaintenanceController.h"
+#include "app/OfflineController.h"
+#include "app/PresetsController.h"
 #include "app/Resources.h"
-#include "arp/ui/KV_ArpCore.h"
+#include "app/SettingsController.h"
+#include "app/WindowReporter.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "config/KV_GloConfPanel.h"
 #include "config/KV_MidiConfPanel.h"
 #include "editor/KV_ExpressionEditor.h"
 #include "editor/KV_Parameters.h"
+#include "library/KV_LibraryPanel.h"
 #include "library/KV_PresetPanel.h"
 #include "library/KV_PresetPrompt.h"
 #include "library/KV_TemplatePanel.h"
 #include "library/KV_TransportPanel.h"
-#include "library/core/BackupFile.h"
-#include "library/core/OfflinePresets.h"
 #include "link/SerialDriver.h"
 #include "link/ui/KV_UsbController.h"
 #include "maintenance/KV_UpdatePanel.h"
-#include "ops/Firmware.h"
-#include "ops/Library.h"
-#include "ops/Settings.h"
 #include "ops/AutoBackup.h"
-#include "ops/Slots.h"
-#include "ops/Texts.h"
-#include "ops/Transfers.h"
 #include "platform/DataPaths.h"
-#include "platform/Platform.h"
-#include "preset/AlgorithmLibrary.h"
-#include "settings/ExpressionMapping.h"
-#include "widgets/Palette.h"
-#include "widgets/SafeChoice.h"
-#include "widgets/TextInput.h"
 #include "widgets/Zoom.h"
-#include "app/Desktop.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
-#include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
-#include <FL/Fl_Menu_Item.H>
-#include <FL/Fl_Input_.H>
-#include <FL/Fl_Native_File_Chooser.H>
-#include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Progress.H>
-#include <FL/Fl_Shared_Image.H>
 #include <FL/Fl_Tabs.H>
-#include <FL/Fl_Toggle_Button.H>
-#include <FL/fl_draw.H>
+#include <FL/Fl_Text_Display.H>
 
-#include <algorithm>
-#include <ctime>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <initializer_list>
-#include <iterator>
-#include <optional>
+#include <ctime>
 
 namespace kv {
 
@@ -139,24 +109,24 @@ void Korvane::build(const KorvaneSetup& setup)
 
     use_layout_fonts();
 
-    // 1. The window's group takes the children from here on; the data folder.
+    // The window's group takes the children from here on; the data folder.
     begin();
     session_.presets_folder = presets_folder();
     // What killed runs left behind there goes first.
     ops::remove_leftovers(session_.presets_folder, std::time(nullptr));
 
-    // 2. Artwork; a missing file gives an empty image and nothing is said.
+    // Artwork; a missing file gives an empty image and nothing is said.
     load_artwork();
 
-    // 3 to 7. The widgets, the selector and its tables.
+    // The widgets, the selector and its tables.
     build_widgets();
 
-    // 8. The global record starts from the pedal's factory map.
+    // The global record starts from the pedal's factory map.
     fill_default_globals();
 
     install_main_window_dispatch();
 
-    // 9. Show the window, at the zoom this screen wants, and look for the pedal.
+    // Show the window, at the zoom this screen wants; start() looks for the pedal.
     end();
     set_desktop_identity(*this);
     set_tooltips(*this);
@@ -165,11 +135,6 @@ void Korvane::build(const KorvaneSetup& setup)
     std::printf("Window zoom %s (%s).\n", zoom_text(zoom.factor).c_str(), zoom.source.c_str());
     show();
     resize(x(), y(), w(), h());
-    if (setup.connect_at_start) {
-        // Drawn now: the pause before Read All takes no events.
-        paint_before_waiting(*this);
-        connect(false);
-    }
 }
 
 void Korvane::fill_default_globals()
@@ -336,7 +301,24 @@ void Korvane::end_process(int code)
 
 Korvane::Exchange::Exchange(Korvane& w) : w_(w), hold_(*w.session_.link) { ++w_.session_.busy; }
 
-bool Korvane::connect(bool interactive) { return connection_->connect(interactive); }
+bool Korvane::connect(bool interactive)
+{
+    const std::optional<ops::ConnectOutcome> found = connection_->connect(interactive);
+    // A pedal whose firmware is too old cannot be edited: the Connect
+    // button ends the program (the alert has said so); at the start the
+    // caller of start() decides.
+    if (found == ops::ConnectOutcome::TooOld && interactive) end_process(0);
+    last_connect_ = found;
+    return found == ops::ConnectOutcome::Online;
+}
+
+Korvane::StartResult Korvane::start()
+{
+    // Drawn now: the pause before Read All takes no events.
+    paint_before_waiting(*this);
+    connect(false);
+    return last_connect_ == ops::ConnectOutcome::TooOld ? StartResult::EndProgram : StartResult::Running;
+}
 
 bool Korvane::read_everything()
 {

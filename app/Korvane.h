@@ -7,8 +7,9 @@
 // the window runs the pedal operation and loads the results back.
 //
 // The constructor creates the data folder, loads the artwork, builds the
-// panels, shows the window and runs the start-up connect sequence before it
-// returns; that sequence may end the process (firmware too old).
+// panels and shows the window; it sends nothing to the pedal. start() then
+// runs the start-up connect sequence and says whether the program goes on
+// (a pedal whose firmware is too old ends it: the caller's decision).
 
 #include "link/FtDriver.h"
 #include "link/UsbLink.h"
@@ -79,15 +80,14 @@ constexpr int kWindowHeight = 650;
 // Drawn beside "Save preset in pedal" while the edit differs from the slot.
 constexpr const char* kUnsavedCaption = "*  edited, not saved";
 
-// How the window reaches the pedal, tells time and ends the process. The
-// program passes nothing (the serial-port driver, the system clock and
-// std::exit); tests pass an in-process driver, a manual clock and a hook that
-// records the exit.
+// How the window reaches the pedal, tells time and ends the process (Quit,
+// or Connect finding a firmware too old). The program passes nothing (the
+// serial-port driver, the system clock and std::exit); tests pass an
+// in-process driver, a manual clock and a hook that records the exit.
 struct KorvaneSetup {
     FtDriver* driver = nullptr;                 // null: the program's own serial-port driver
     Clock* clock = nullptr;                     // null: system_clock()
     std::function<void(int code)> exit;         // null: std::exit
-    bool connect_at_start = true;               // run the connect sequence in the constructor
     // Asked for one more status line when no pedal could be opened (a pedal
     // that is there but may not be opened); null: none.
     std::string (*access_hint)() = nullptr;
@@ -106,8 +106,16 @@ public:
     int handle(int event) override;
 
     // --- the connect sequence ---
+    // What the start-up connect sequence leaves the program to do.
+    enum class StartResult {
+        Running,      // the window goes on (online, offline or in update mode)
+        EndProgram,   // the pedal's firmware is too old (the alert was shown): end with status 0
+    };
+    // Draws the window and runs the connect sequence, not interactive. The
+    // constructor sends nothing; the program calls this once after it.
+    StartResult start();
     // Finds the pedal and reads it: the Connect button runs it interactive,
-    // the constructor not. Returns true when the pedal was read (online).
+    // start() not. Returns true when the pedal was read (online).
     bool connect(bool interactive);
     // Reads all presets into the window and the panels, then slot 0 into the
     // Dashboard. False when Read All failed (already reported).
@@ -414,6 +422,7 @@ private:
 
     PedalSession session_;
     std::function<void(int)> exit_;
+    std::optional<ops::ConnectOutcome> last_connect_;   // what the last connect sequence found
 };
 
 } // namespace kv

@@ -285,6 +285,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         // The Dashboard clears focus_y when it loads a block: the last edit,
         // made on DSP-Y as the slot's block says, puts it back.
         ui(*window_).dashboard->params.set_focus(Engine::Y);

@@ -67,6 +67,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         Fl::flush();
         commands_.clear();
         dialogs_.shown.clear();

@@ -100,6 +100,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exit_codes_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         return *window_;
     }
 
@@ -632,6 +633,7 @@ TEST_F(ConnectTest, LongSerialNumbersAreKeptWhole)
     setup.driver = &driver_;
     setup.clock = &clock_;
     window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+    start_window(*window_, setup);
     EXPECT_EQ(ui(*window_).serial_number, "ABCDEFGHIJKLMNO");
     EXPECT_TRUE(board_has(*window_, "  Ready."));
 }

@@ -73,6 +73,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exits_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         return *window_;
     }
 

@@ -758,6 +758,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         ui(*window_).dashboard->set_clock(clock_);
     }
     void TearDown() override

@@ -88,6 +88,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exit_codes_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         Fl::check();
         requests_.clear();
         return *window_;

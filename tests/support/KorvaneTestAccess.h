@@ -1,6 +1,7 @@
 #pragma once
 // How the window tests reach the main window's widgets and shared state,
-// which the window keeps private: `ui(w).dashboard`, `ui(w).globals[3]`.
+// which the window keeps private: `ui(w).dashboard`, `ui(w).globals[3]`;
+// and how they start a window once it is built.
 // Each member refers to the window's own pointer or bytes, so a test sees
 // (and may replace, as the window would) exactly what the window holds.
 
@@ -59,5 +60,13 @@ struct KorvaneTestAccess {
 
 inline KorvaneTestAccess ui(Korvane& k) { return KorvaneTestAccess(k); }
 inline KorvaneTestAccess ui(const Korvane& k) { return KorvaneTestAccess(const_cast<Korvane&>(k)); }
+
+// Starts a built window as the program does (the start-up connect
+// sequence). Where the program would end (firmware too old), the setup's
+// exit hook hears status 0, as it did when the window ended the process.
+inline void start_window(Korvane& k, const KorvaneSetup& setup)
+{
+    if (k.start() == Korvane::StartResult::EndProgram && setup.exit) setup.exit(0);
+}
 
 } // namespace kv
