@@ -167,6 +167,36 @@ TEST_F(ConnectTest, FirmwareFrom230UpIsAcceptedWhateverThePatch)
     }
 }
 
+// Building the window draws nothing on the wire; start() runs the connect
+// sequence and leaves ending the program (firmware too old) to its caller.
+TEST_F(ConnectTest, BuildingTheWindowSendsNothingAndStartLeavesTheEndToItsCaller)
+{
+    struct Case {
+        FirmwareVersion v;
+        Korvane::StartResult result;
+    };
+    for (const Case& c : {Case{{2, 5, 1}, Korvane::StartResult::Running}, Case{{2, 2, 9}, Korvane::StartResult::EndProgram}}) {
+        SCOPED_TRACE(format_firmware_version(c.v));
+        window_.reset();
+        commands_.clear();
+        exit_codes_.clear();
+        driver_.detach_all();
+        pedal_.set_firmware_version(c.v);
+        driver_.attach(kPedalDescription, "TV12345", &pedal_);
+        KorvaneSetup setup;
+        setup.driver = &driver_;
+        setup.clock = &clock_;
+        setup.exit = [this](int code) { exit_codes_.push_back(code); };
+        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        EXPECT_TRUE(commands_.empty());
+        EXPECT_EQ(window_->status_lines(), 0);
+        EXPECT_EQ(window_->start(), c.result);
+        ASSERT_FALSE(commands_.empty());
+        EXPECT_EQ(commands_.front(), 0xC0);
+        EXPECT_TRUE(exit_codes_.empty());
+    }
+}
+
 // --- online -----------------------------------------------------------------
 
 TEST_F(ConnectTest, StartUpReadsStateAllPresetsAndSlotZeroAndCountsTwoLines)
