@@ -200,6 +200,8 @@ void reading_order(std::vector<Fl_Widget*>& v)
     }
 }
 
+} // namespace
+
 // The window's Tab order: the preset list, the tab labels, the shown page
 // (with the templates button over it) in reading order, then the Save
 // controls under it, Connect, Menu, Quit and INFOGRAPHIC. While a panel is
@@ -242,6 +244,8 @@ std::vector<Fl_Widget*> tab_order(Korvane& k)
         focusable_in(w, order);
     return order;
 }
+
+namespace {
 
 // Tab and Shift+Tab along tab_order(); the first widget after the focus
 // that takes it. True when the key was taken.

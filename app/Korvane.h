@@ -272,6 +272,8 @@ public:
     void update_library();
     void factory_reset();
 
+
+private:
     // Widgets and panels, owned by the window.
     Fl_Box* backdrop_box = nullptr;
     Fl_Box* header_box = nullptr;
@@ -304,10 +306,10 @@ public:
     KV_TemplatePanel* template_panel = nullptr;
     Fl_Native_File_Chooser* backup_chooser = nullptr;
 
+    // The preset selector's items and the slots they stand for.
     int preset_of_item[39] = {};
     int item_of_preset[4][8] = {};
 
-private:
     // The controllers of the areas, each in its own file.
     friend class LibraryController;
     friend class SettingsController;
@@ -317,6 +319,11 @@ private:
     friend class ConnectionController;
     friend class PresetsController;
     friend struct KorvaneTestAccess;
+    // The desktop's side of the window (app/Desktop.h) reaches its controls.
+    friend void zoom_window(Korvane& window, double factor, bool remember);
+    friend bool window_shortcut(Korvane& window, int event);
+    friend void set_tooltips(Korvane& window);
+    friend std::vector<Fl_Widget*> tab_order(Korvane& window);
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
     std::unique_ptr<MaintenanceController> maintenance_;
