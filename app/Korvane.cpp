@@ -385,15 +385,9 @@ void Korvane::preset_selected() { presets_->preset_selected(); }
 
 void Korvane::show_everything_read(const ops::EverythingRead& r) { presets_->show_everything_read(r); }
 
-void Korvane::read_selected_slot() { presets_->read_selected_slot(); }
-
-void Korvane::run_slot_action(int source, bool asked) { presets_->run_slot_action(source, asked); }
-
 ops::EditedPreset Korvane::edited_preset() const { return presets_->edited_preset(); }
 
 EditState Korvane::edit_state() const { return presets_->edit_state(); }
-
-void Korvane::start_history(bool stored) { presets_->start_history(stored); }
 
 void Korvane::restart_history() { presets_->restart_history(); }
 

@@ -1,10 +1,13 @@
 #pragma once
-// The program's one window. It builds every panel once and owns them for the
-// life of the process, holds the state the panels share (the link to the
-// pedal, the pedal's serial number, firmware version and mode, the global
-// record, the image of all presets) and is the only place where panels meet:
-// every panel reports through its callback with the window as user data, and
-// the window runs the pedal operation and loads the results back.
+// The program's one window (the main window). It builds every panel once
+// and owns them for the life of the process, owns the pedal session that
+// the panels' controllers share (app/Session.h: the link, the pedal's
+// serial number, firmware version and mode, the global record, the image of
+// all presets, the edit's history) and is the only place where panels meet:
+// every panel reports through its callback with the window as user data,
+// and the window hands it to the controller of its area, which runs the
+// pedal operation and loads the results back. Controllers never call each
+// other; what one offers another goes through the window or the session.
 //
 // The constructor creates the data folder, loads the artwork, builds the
 // panels and shows the window; it sends nothing to the pedal. start() then
@@ -272,7 +275,6 @@ public:
     void update_library();
     void factory_reset();
 
-
 private:
     // Widgets and panels, owned by the window.
     Fl_Box* backdrop_box = nullptr;
@@ -384,12 +386,8 @@ private:
     Locked lock_under(const Fl_Widget* panel, Fl_Group* group);
     // Escape: closes the panel, prompt, chooser or picture on top, as its Cancel would.
     void escape_pressed();
-    void read_selected_slot();
     // The editor's state as a history step.
     EditState edit_state() const;
-    // A preset was loaded into the editor: a new history; `stored` says the
-    // loaded preset is what the selected slot holds.
-    void start_history(bool stored);
     // A preset that is not the slot's was loaded (an offline preset): a new
     // history, the slot's content still the reference for "unsaved".
     void restart_history();
@@ -398,13 +396,7 @@ private:
     // and only while the selected slot's stored preset is known.
     void place_compare();
 
-    // A copy or swap picked in a preset row's menu: asked, run, the rows
-    // updated, and the selected slot read again when it was one of them.
-    // `asked`: the user has already chosen the action (a slot dropped on another).
-    void run_slot_action(int source, bool asked = false);
-
-
-    // What each panel's callback (and Menu, WRITE) asks the window to do.
+    // What Menu and the preset pages ask the window to do.
     void on_menu();
     void on_transport_panel();
 

@@ -33,7 +33,9 @@ public:
     // What reading all presets found, shown in the rows and the editor.
     void show_everything_read(const ops::EverythingRead& r);
     void read_selected_slot();
-    // See Korvane::run_slot_action.
+    // A copy or swap picked in a preset row's menu: asked, run, the rows
+    // updated, and the selected slot read again when it was one of them.
+    // `asked`: the user has already chosen the action (a slot dropped on another).
     void run_slot_action(int source, bool asked = false);
 
     // --- the edit ---
