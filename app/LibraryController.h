@@ -8,6 +8,7 @@
 // onto a slot of the preset pages is written there. It also answers a slot
 // dragged onto another slot ("Move here" / "Swap" / "Copy" / "Cancel").
 
+#include "library/KV_LibraryPanel.h"
 #include "library/core/LibraryMeta.h"
 #include "library/core/SharingFormat.h"
 #include "preset/EditHistory.h"
@@ -29,7 +30,7 @@ public:
     // drop-down may have changed) and the metadata (read the first time).
     void opened();
     // The page's callback.
-    void on_page();
+    void on_page(KV_LibraryPanel::Action action);
     // A slot of the preset pages was dragged onto another.
     void slot_dropped(int from, int to);
     // The presets of slots first to last (as read from the pedal) into a

@@ -99,10 +99,7 @@ protected:
     void edit(const std::function<void(KV_Parameters&)>& change, std::vector<PreviewRequest> previews)
     {
         change(dash());
-        for (PreviewRequest r : previews) {
-            dash().preview_request = r;
-            dash().do_callback();
-        }
+        for (PreviewRequest r : previews) dash().on_preview(r);
     }
     // DSP-X's program as the editor builds it for its block.
     void rebuild_program_x(KV_Parameters& d)
