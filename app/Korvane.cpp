@@ -1085,6 +1085,7 @@ void Korvane::on_write()
 
 void Korvane::on_dashboard(PreviewRequest request)
 {
+    using enum PreviewRequest;
     // Only a pedal that has been found hears the edits.
     if (transport_panel->active() && busy_ == 0) {
         Exchange exchange(*this);
@@ -1342,6 +1343,7 @@ void Korvane::preview_between(const EditState& from, const EditState& to)
     if (!transport_panel->active() || !online_ || busy_ > 0) return;
     Exchange exchange(*this);
     bool first = true;
+    using enum PreviewRequest;
     for (const PreviewRequest request : previews_between(from, to)) {
         // The pedal needs the same gap between transfers as after an edit.
         if (!first) usb->pause(0.02, false);

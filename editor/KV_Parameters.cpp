@@ -38,8 +38,8 @@ constexpr int kSwapGapMs = 50;    // between the two engines' programs after a s
 
 const Fl_Color kEngagedMenuText = fl_rgb_color(230, 93, 0);
 
-PreviewRequest program_request(Engine e) { return e == Engine::X ? program_x : program_y; }
-PreviewRequest sequence_request(Engine e) { return e == Engine::X ? sequence_x : sequence_y; }
+PreviewRequest program_request(Engine e) { return e == Engine::X ? PreviewRequest::program_x : PreviewRequest::program_y; }
+PreviewRequest sequence_request(Engine e) { return e == Engine::X ? PreviewRequest::sequence_x : PreviewRequest::sequence_y; }
 
 } // namespace
 
@@ -220,7 +220,7 @@ void KV_Parameters::algorithm_picked(Engine e)
     params.set_focus_y(false);
 
     if (live) {
-        request(parameters);
+        request(PreviewRequest::parameters);
         pause_ms(kGapMs);
         request(program_request(e));
         if (is_tempo_algorithm(id)) {
@@ -280,7 +280,7 @@ void KV_Parameters::knob_moved(Engine e, Knob k)
     if (current_algorithm(e) == kAlgorithmParaEq && k != Knob::Tweak) repaint_area(s->x(), s->y(), s->w(), s->h());
     if (s->released) {
         s->released = false;
-        if (live) request(parameters);
+        if (live) request(PreviewRequest::parameters);
     }
 }
 
@@ -302,7 +302,7 @@ void KV_Parameters::knob_typed(Engine e, Knob k)
     params.set_focus(e);
     if (k == Knob::Speed) params.clear_focus_bit1();
     rotor_follows(e, k);
-    if (live) request(parameters);
+    if (live) request(PreviewRequest::parameters);
 }
 
 // ---------------------------------------------------------------------------
@@ -320,7 +320,7 @@ void KV_Parameters::sp_picked(Engine e, int sp)
     params.set_focus(e);
     patcher_.patch(sp, code, program(e), AlgorithmId(id));
     if (live) {
-        request(parameters);
+        request(PreviewRequest::parameters);
         pause_ms(kGapMs);
         if (sp == 0) {
             request(is_arp_algorithm(id) ? sequence_request(e) : program_request(e));
@@ -355,7 +355,7 @@ void KV_Parameters::tap_picked(Engine e)
     params.set_tap_divide(e, uint8_t(position));
     params.set_tap_on(e, position != kTapDisabled);
     params.set_focus(e);
-    if (live) request(parameters);
+    if (live) request(PreviewRequest::parameters);
 }
 
 void KV_Parameters::engage_pressed(Engine e)
@@ -363,7 +363,7 @@ void KV_Parameters::engage_pressed(Engine e)
     params.set_engaged(e, engage_button(e)->value() != 0);
     show_engaged(e);
     params.set_focus(e);
-    if (live) request(parameters);
+    if (live) request(PreviewRequest::parameters);
     repaint();
 }
 
@@ -378,7 +378,7 @@ void KV_Parameters::routing_pressed(Routing r)
     show_routing(uint8_t(r));
     params.set_routing(r);
     remembered_routing = params.routing_bits();
-    if (live) request(parameters);
+    if (live) request(PreviewRequest::parameters);
 }
 
 void KV_Parameters::pre_post_pressed(bool post)
@@ -387,7 +387,7 @@ void KV_Parameters::pre_post_pressed(bool post)
     pre_button->value(!post);
     post_button->value(post);
     params.set_post(post);
-    if (changed && live) request(parameters);
+    if (changed && live) request(PreviewRequest::parameters);
 }
 
 void KV_Parameters::volume_moved()
@@ -398,7 +398,7 @@ void KV_Parameters::volume_moved()
     if (volume_bar->released) {
         volume_bar->released = false;
         std::printf("Vol = %d\n", params.volume);
-        if (live) request(parameters);
+        if (live) request(PreviewRequest::parameters);
     }
 }
 
@@ -408,7 +408,7 @@ void KV_Parameters::volume_typed()
     show_volume(t.position);
     params.volume = t.code;
     std::printf("Vol = %d\n", params.volume);
-    if (live) request(parameters);
+    if (live) request(PreviewRequest::parameters);
 }
 
 // ---------------------------------------------------------------------------
@@ -526,7 +526,7 @@ void KV_Parameters::swap_engines()
     std::swap_ranges(bytes + 19, bytes + 25, bytes + 25);  // expression levels
 
     live = true;
-    request(parameters);
+    request(PreviewRequest::parameters);
     params.set_focus_y(false);
     pause_ms(kGapMs);
     request(PreviewRequest::program_x);
@@ -587,7 +587,7 @@ int KV_Parameters::handle(int event)
                 link = true;
             } else if (key == FL_Control_L || key == FL_Control_R) {
                 params.toggle_rotor_fast_both();
-                request(parameters);
+                request(PreviewRequest::parameters);
                 repaint();
             }
         }

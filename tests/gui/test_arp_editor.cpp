@@ -611,11 +611,11 @@ TEST_F(ArpEditorTest, TheDashboardsScaleRelabelsTheArpeggiatorGrid)
     requests_.clear();
     // The Dashboard switches DSP-Y to Pentatonic, then to Phrygian.
     w.dashboard->params.sp2_y = 1;
-    w.dashboard->on_preview(parameters);
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_STREQ(y.grid_labels[0]->label(), "10");
     EXPECT_STREQ(y.grid_labels[2]->label(), "5");
     w.dashboard->params.sp2_y = 2;
-    w.dashboard->on_preview(parameters);
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_STREQ(y.grid_labels[1]->label(), "8");
     for (const PedalRequest& r : requests_) EXPECT_NE(r.command, 0xC8);   // relabelling sends no sequence
 }

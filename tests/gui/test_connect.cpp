@@ -528,12 +528,12 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
 {
     Korvane& w = start();
     commands_.clear();
-    w.dashboard->on_preview(parameters);
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC3});
     EXPECT_TRUE(board_has(w, "  parameter change ok."));
 
     pedal_.vanish_now();
-    w.dashboard->on_preview(program_x);
+    w.dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(board_has(w, "  parameter change OFFLINE."));
 
     driver_.detach_all();
@@ -541,7 +541,7 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
     ASSERT_FALSE(w.transport_panel->active());
     const int lines = w.status_lines();
     commands_.clear();
-    w.dashboard->on_preview(program_x);
+    w.dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(w.status_lines(), lines);
 }

@@ -52,6 +52,9 @@
 namespace kv {
 namespace {
 
+// The requests by their names, as the Dashboard reports them.
+using enum PreviewRequest;
+
 // Mouse events delivered straight to a widget, as the toolkit would.
 int mouse(Fl_Widget* w, int event, int x, int y)
 {

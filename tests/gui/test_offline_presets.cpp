@@ -338,7 +338,7 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
     w.preset_panel->select(1);
     w.preset_panel->load_selected();
     ASSERT_EQ(w.preset_panel->selected(), 1);
-    w.dashboard->on_preview(parameters);
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(w.preset_panel->selected(), -1);
 
     // "X" with nothing selected.

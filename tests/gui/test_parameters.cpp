@@ -42,6 +42,9 @@
 namespace kv {
 namespace {
 
+// The requests by their names, as the Dashboard reports them.
+using enum PreviewRequest;
+
 constexpr int kTrmolo = 0, kChopper = 2, kDctrem = 3, kFormant = 8, kDimension = 10, kFlanger = 14,
               kEnvPhaser = 18, kArpFilter = 32;
 
