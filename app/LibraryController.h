@@ -29,7 +29,7 @@ public:
     // The page came into view: rows again from the offline list (which the
     // drop-down may have changed) and the metadata (read the first time).
     void opened();
-    // The page's callback.
+    // What the page reported (on_action).
     void on_page(KV_LibraryPanel::Action action);
     // A slot of the preset pages was dragged onto another.
     void slot_dropped(int from, int to);

@@ -25,7 +25,7 @@ public:
     void restore_presets();
     void update_library();
     void factory_reset();
-    // The update panel's callback.
+    // The update panel's buttons (on_request).
     void on_update_panel(UpdateRequest request);
 
 private:

@@ -24,7 +24,7 @@ public:
     // A failed read opens the panel as it was left, with Confirm off.
     void open_global_settings();
     void open_midi_settings();
-    // The panels' callbacks: Confirm or Cancel was pressed.
+    // The panels' answers (on_answer): Confirm or Cancel was pressed.
     void on_glo_conf_panel(ConfAnswer answer);
     void on_midi_conf_panel(ConfAnswer answer);
     // Hides the panel and gives the locked controls back their state.
