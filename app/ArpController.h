@@ -10,13 +10,14 @@
 namespace kv {
 
 class Korvane;
+enum class ArpAction : int;
 
 class ArpController {
 public:
     explicit ArpController(Korvane& window) : w_(window) {}
 
-    // The page's callback.
-    void on_arp_editor();
+    // What the page asked for.
+    void on_arp_editor(ArpAction action);
 
     // Sequences the pedal sent for the Dashboard's preset: each engine's
     // panel shows its own.

@@ -111,7 +111,8 @@ void Korvane::build(const KorvaneSetup& setup)
     connection_ = std::make_unique<ConnectionController>(*this);
     presets_ = std::make_unique<PresetsController>(*this, session_);
     session_.read_selected_slot = [this] { presets_->read_selected_slot(); };
-    session_.run_slot_action = [this](int source, bool asked) { presets_->run_slot_action(source, asked); };
+    session_.run_slot_action = [this](KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots,
+                                      bool asked) { presets_->run_slot_action(event, slots, asked); };
     callback(close_cb, this);
 
     use_layout_fonts();
@@ -284,25 +285,6 @@ void Korvane::infographic_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(dat
 
 void Korvane::templates_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->templates_toggled(); }
 
-void Korvane::panel_cb(Fl_Widget* w, void* data)
-{
-    auto* k = static_cast<Korvane*>(data);
-    if (w == k->dashboard) k->presets_->on_dashboard();
-    else if (w == k->transport_panel) k->on_transport_panel();
-    else if (w == k->preset_panel) k->offline_->on_preset_panel();
-    else if (w == k->preset_prompt) k->offline_->on_preset_prompt();
-    else if (w == k->template_panel) k->presets_->on_template_panel();
-    else if (w == k->expression_editor) k->presets_->on_expression_editor();
-    else if (w == k->arp_editor) k->arp_->on_arp_editor();
-    else if (w == k->library_page) k->library_controller_->on_page();
-    else if (w == k->glo_conf_panel) k->settings_->on_glo_conf_panel();
-    else if (w == k->midi_conf_panel) k->settings_->on_midi_conf_panel();
-    else if (w == k->update_panel) k->maintenance_->on_update_panel();
-}
-
-
-
-
 // ---------------------------------------------------------------------------
 // Locking controls while an operation runs
 
@@ -414,14 +396,14 @@ void Korvane::set_compare(bool on) { presets_->set_compare(on); }
 
 void Korvane::place_compare() { presets_->place_compare(); }
 
-void Korvane::on_transport_panel()
+void Korvane::on_transport_panel(const KV_TransportPanel::SlotRequest& request)
 {
     // A slot dragged onto another, or slots exported, are the Library's.
-    const auto [from, to] = transport_panel->slot_action;
-    switch (transport_panel->toggle_source) {
-    case KV_TransportPanel::slot_drop: library_controller_->slot_dropped(from, to); return;
-    case KV_TransportPanel::slot_export: library_controller_->export_slots(from, to); return;
-    default: presets_->on_transport_panel(); return;
+    using Event = KV_TransportPanel::SlotEvent;
+    switch (request.event) {
+    case Event::slot_drop: library_controller_->slot_dropped(request.slots.from, request.slots.to); return;
+    case Event::slot_export: library_controller_->export_slots(request.slots.from, request.slots.to); return;
+    default: presets_->on_transport_panel(request); return;
     }
 }
 

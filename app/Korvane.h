@@ -4,9 +4,10 @@
 // the panels' controllers share (app/Session.h: the link, the pedal's
 // serial number, firmware version and mode, the global record, the image of
 // all presets, the edit's history) and is the only place where panels meet:
-// every panel reports through its callback with the window as user data,
-// and the window hands it to the controller of its area, which runs the
-// pedal operation and loads the results back. Controllers never call each
+// every panel announces what happened through its typed callbacks
+// (on_preview, on_request, on_action, ...), which the window wires to the
+// handler of the controller that owns the flow; that runs the pedal
+// operation and loads the results back. Controllers never call each
 // other; what one offers another goes through the window or the session.
 //
 // The constructor creates the data folder, loads the artwork, builds the
@@ -14,6 +15,7 @@
 // runs the start-up connect sequence and says whether the program goes on
 // (a pedal whose firmware is too old ends it: the caller's decision).
 
+#include "library/KV_TransportPanel.h"
 #include "link/FtDriver.h"
 #include "link/UsbLink.h"
 #include "ops/Arp.h"
@@ -398,7 +400,7 @@ private:
 
     // What Menu and the preset pages ask the window to do.
     void on_menu();
-    void on_transport_panel();
+    void on_transport_panel(const KV_TransportPanel::SlotRequest& request);
 
     // The settings panels' and the expression editor's dialogs.
     void connect_panel_dialogs();
@@ -417,7 +419,6 @@ private:
     static void tabs_cb(Fl_Widget*, void*);
     static void infographic_cb(Fl_Widget*, void*);
     static void templates_cb(Fl_Widget*, void*);
-    static void panel_cb(Fl_Widget*, void*);
 
     PedalSession session_;
     std::function<void(int)> exit_;

@@ -140,7 +140,7 @@ void Korvane::build_pages()
         dashboard->labelfont(0);
         dashboard->labelsize(16);
         dashboard->labelcolor(kTabLabelColor);
-        dashboard->callback(panel_cb, this);
+        dashboard->on_preview = [this](PreviewRequest r) { presets_->on_dashboard(r); };
         dashboard->set_clock(*session_.clock);
         dashboard->show_tips = [](const char* text) { dialogs().message(text); };
 
@@ -148,14 +148,14 @@ void Korvane::build_pages()
         expression_editor->labelfont(0);
         expression_editor->labelsize(13);
         expression_editor->labelcolor(kTabLabelColor);
-        expression_editor->callback(panel_cb, this);
+        expression_editor->on_edit = [this](Engine e) { presets_->on_expression_editor(e); };
         expression_editor->hide();
 
         arp_editor = new KV_ArpEditor(370, 63, W - 370, 590, " Arp Editor ");
         arp_editor->labelfont(0);
         arp_editor->labelsize(13);
         arp_editor->labelcolor(kTabLabelColor);
-        arp_editor->callback(panel_cb, this);
+        arp_editor->on_action = [this](ArpAction a) { arp_->on_arp_editor(a); };
         arp_editor->show_text = [](const std::string& text) { dialogs().message(text); };
         arp_editor->hide();
 
@@ -163,7 +163,7 @@ void Korvane::build_pages()
         library_page->labelfont(0);
         library_page->labelsize(13);
         library_page->labelcolor(kTabLabelColor);
-        library_page->callback(panel_cb, this);
+        library_page->on_action = [this](KV_LibraryPanel::Action a) { library_controller_->on_page(a); };
         library_page->hide();
         library_controller_ = std::make_unique<LibraryController>(*this, *library_page);
     }
@@ -178,12 +178,12 @@ void Korvane::build_bottom_controls()
     preset_panel = new KV_PresetPanel(775, 530, 280, 60);
     preset_panel->box(FL_PLASTIC_DOWN_BOX);
     preset_panel->color(darkened(45));
-    preset_panel->callback(panel_cb, this);
+    preset_panel->on_action = [this](KV_PresetPanel::Action a) { offline_->on_preset_panel(a); };
 
     preset_prompt = new KV_PresetPrompt(551, H - 383, 340, 220);
     preset_prompt->box(FL_EMBOSSED_BOX);
     preset_prompt->color(darkened(39));
-    preset_prompt->callback(panel_cb, this);
+    preset_prompt->on_action = [this](KV_PresetPrompt::Action a) { offline_->on_preset_prompt(a); };
     preset_prompt->hide();
 
     text_board = new KV_TextBoard(375, H - 50, 515, 48);
@@ -213,19 +213,19 @@ void Korvane::build_settings_panels()
     update_panel = new KV_UpdatePanel(489, 95, 460, 400);
     update_panel->box(FL_EMBOSSED_BOX);
     update_panel->color(FL_WHITE);
-    update_panel->callback(panel_cb, this);
+    update_panel->on_request = [this](UpdateRequest r) { maintenance_->on_update_panel(r); };
     update_panel->hide();
 
     glo_conf_panel = new KV_GloConfPanel(442, 65, 562, 535);
     glo_conf_panel->box(FL_EMBOSSED_BOX);
     glo_conf_panel->color(darkened(39));
-    glo_conf_panel->callback(panel_cb, this);
+    glo_conf_panel->on_answer = [this](ConfAnswer a) { settings_->on_glo_conf_panel(a); };
     glo_conf_panel->hide();
 
     midi_conf_panel = new KV_MidiConfPanel(380, 64, 680, 583);
     midi_conf_panel->box(FL_EMBOSSED_BOX);
     midi_conf_panel->color(darkened(39));
-    midi_conf_panel->callback(panel_cb, this);
+    midi_conf_panel->on_answer = [this](ConfAnswer a) { settings_->on_midi_conf_panel(a); };
     midi_conf_panel->hide();
 }
 
@@ -234,7 +234,7 @@ void Korvane::build_settings_panels()
 void Korvane::build_preset_controls()
 {
     transport_panel = new KV_TransportPanel(5, 135, 360, 470);
-    transport_panel->callback(panel_cb, this);
+    transport_panel->on_request = [this](const KV_TransportPanel::SlotRequest& r) { on_transport_panel(r); };
 
     // A toolkit menu crashes on some keys once the pointer has left it: the
     // selector installs the guard that stops them (widgets/SafeChoice.h).
@@ -283,7 +283,7 @@ void Korvane::build_preset_controls()
     template_panel = new KV_TemplatePanel(542, 100, 360, 140);
     template_panel->box(FL_EMBOSSED_BOX);
     template_panel->color(darkened(39));
-    template_panel->callback(panel_cb, this);
+    template_panel->on_pick = [this](int item) { presets_->on_template_panel(item); };
     template_panel->hide();
 }
 

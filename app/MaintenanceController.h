@@ -14,6 +14,7 @@ class Fl_Widget;
 namespace kv {
 
 class Korvane;
+enum class UpdateRequest;
 
 class MaintenanceController {
 public:
@@ -26,8 +27,8 @@ public:
     void restore_presets();
     void update_library();
     void factory_reset();
-    // The update panel's callback.
-    void on_update_panel();
+    // The update panel's buttons (on_request).
+    void on_update_panel(UpdateRequest request);
     // See Korvane::safety_backup and Korvane::firmware_menu_backup.
     bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
     void firmware_menu_backup();

@@ -117,12 +117,12 @@ void PresetsController::on_write()
     w_.redraw();
 }
 
-void PresetsController::on_dashboard()
+void PresetsController::on_dashboard(PreviewRequest request)
 {
+    using enum PreviewRequest;
     // Only a pedal that has been found hears the edits.
     if (w_.transport_panel->active() && s_.busy == 0) {
         Korvane::Exchange exchange(w_);
-        const PreviewRequest request = w_.dashboard->preview_request;
         const ops::PreviewResult r = ops::preview_edit(*s_.link, *s_.reporter, request, edited_preset());
         if (r.sequence && (request == sequence_x || request == sequence_y)) {
             ops::EngineSequences seqs;
@@ -131,34 +131,37 @@ void PresetsController::on_dashboard()
         }
     }
     // The Arpeggiator's grid is labelled with the scale the block now holds.
-    if (w_.dashboard->preview_request == parameters) w_.arp_follow_parameters();
+    if (request == parameters) w_.arp_follow_parameters();
     // An edited preset is no longer the offline one picked.
     if (w_.dashboard->live) w_.preset_panel->clear_selection();
     // A sequence fetched for the edit is part of its step.
-    if ((w_.dashboard->preview_request == sequence_x || w_.dashboard->preview_request == sequence_y) && !s_.comparing &&
-        !s_.control_pending)
+    if ((request == sequence_x || request == sequence_y) && !s_.comparing && !s_.control_pending)
         s_.history.amend(edit_state());
     else
         note_edit();
     w_.redraw();
 }
 
-void PresetsController::on_transport_panel()
+void PresetsController::on_transport_panel(const KV_TransportPanel::SlotRequest& request)
 {
-    switch (w_.transport_panel->toggle_source) {
-    case KV_TransportPanel::stomp_toggled:
-    case KV_TransportPanel::bypass_toggled:
+    using Event = KV_TransportPanel::SlotEvent;
+    switch (request.event) {
+    case Event::stomp_toggled:
+    case Event::bypass_toggled:
         // The switch goes into the edited preset; WRITE stores it.
         if (s_.comparing) set_compare(false);
-        w_.dashboard->params.flags = w_.transport_panel->apply_toggle(w_.dashboard->params.flags);
+        w_.dashboard->params.flags = w_.transport_panel->apply_toggle(request.event, w_.dashboard->params.flags);
         note_edit();
         return;
-    case KV_TransportPanel::slot_copy:
-    case KV_TransportPanel::slot_swap:
-        run_slot_action(w_.transport_panel->toggle_source);
+    case Event::slot_copy:
+    case Event::slot_swap:
+        run_slot_action(request.event, request.slots);
+        return;
+    case Event::slot_selected:
+        read_selected_slot();
         return;
     default:
-        read_selected_slot();
+        // Drops and exports are the Library's (the window hands them there).
         return;
     }
 }
@@ -336,6 +339,7 @@ void PresetsController::preview_between(const EditState& from, const EditState& 
     if (!w_.transport_panel->active() || !s_.online || s_.busy > 0) return;
     Korvane::Exchange exchange(w_);
     bool first = true;
+    using enum PreviewRequest;
     for (const PreviewRequest request : previews_between(from, to)) {
         // The pedal needs the same gap between transfers as after an edit.
         if (!first) w_.usb->pause(0.02, false);
@@ -426,12 +430,13 @@ void PresetsController::place_compare()
     else w_.compare_button->deactivate();
 }
 
-void PresetsController::run_slot_action(int source, bool asked)
+void PresetsController::run_slot_action(KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots,
+                                        bool asked)
 {
     if (s_.busy > 0 || !s_.online) return;
-    const auto [from, to] = w_.transport_panel->slot_action;
+    const auto [from, to] = slots;
     if (!slot_valid(from) || !slot_valid(to) || from == to) return;
-    const bool swap = source == KV_TransportPanel::slot_swap;
+    const bool swap = event == KV_TransportPanel::SlotEvent::slot_swap;
     const std::string question =
         swap ? "Swap " + slot_and_title(from, w_.transport_panel->slot_name(from)) + " and " +
                    slot_and_title(to, w_.transport_panel->slot_name(to)) + "?"
@@ -484,11 +489,10 @@ void PresetsController::run_slot_action(int source, bool asked)
     w_.redraw();
 }
 
-void PresetsController::on_template_panel()
+void PresetsController::on_template_panel(int item)
 {
     // A template picks both engines' algorithms (each previewed as picking
     // it by hand would be), then the chooser closes.
-    const int item = w_.template_panel->template_index;
     w_.template_panel->reset();
     w_.template_panel->hide();
     w_.templates_button->value(0);
@@ -500,15 +504,15 @@ void PresetsController::on_template_panel()
     w_.redraw();
 }
 
-void PresetsController::on_expression_editor()
+void PresetsController::on_expression_editor(Engine edited)
 {
-    preview_mapping();
+    preview_mapping(edited);
     note_edit();
 }
 
-void PresetsController::preview_mapping()
+void PresetsController::preview_mapping(Engine edited)
 {
-    commit_mapping(w_.dashboard->params, w_.expression_editor->working(), w_.expression_editor->change_code());
+    commit_mapping(w_.dashboard->params, w_.expression_editor->working(), edited == Engine::X ? kChangeX : kChangeY);
     // Offline (the preset list inactive) the block keeps the edit and nothing is sent.
     if (w_.transport_panel->active() && s_.busy == 0) {
         Korvane::Exchange exchange(w_);

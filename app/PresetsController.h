@@ -8,6 +8,7 @@
 // follows them. Each action calls ops/ and puts the result into the widgets
 // in one place; what the pedal reports reaches the window's reporter.
 
+#include "library/KV_TransportPanel.h"
 #include "ops/Connect.h"
 #include "ops/Transfers.h"
 #include "preset/EditHistory.h"
@@ -24,11 +25,14 @@ public:
     // --- the widgets' events ---
     void preset_selected();       // the selector picked an item
     void on_write();
-    void on_dashboard();
-    // A switch toggled, a slot copied or swapped, or a slot picked.
-    void on_transport_panel();
-    void on_template_panel();
-    void on_expression_editor();
+    // The Dashboard's edit and the preview it asks for (on_preview).
+    void on_dashboard(PreviewRequest request);
+    // A switch toggled, a slot copied or swapped, or a slot picked (on_request).
+    void on_transport_panel(const KV_TransportPanel::SlotRequest& request);
+    // A template picked in the chooser (on_pick).
+    void on_template_panel(int item);
+    // The expression page edited an engine's mapping (on_edit).
+    void on_expression_editor(Engine edited);
 
     // What reading all presets found, shown in the rows and the editor.
     void show_everything_read(const ops::EverythingRead& r);
@@ -36,7 +40,7 @@ public:
     // A copy or swap picked in a preset row's menu: asked, run, the rows
     // updated, and the selected slot read again when it was one of them.
     // `asked`: the user has already chosen the action (a slot dropped on another).
-    void run_slot_action(int source, bool asked = false);
+    void run_slot_action(KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots, bool asked = false);
 
     // --- the edit ---
     ops::EditedPreset edited_preset() const;
@@ -61,7 +65,7 @@ private:
     void show_sequences_of(const EditState& s, bool preview);
     void switch_compare(bool on);
     bool overlay_shown() const;
-    void preview_mapping();
+    void preview_mapping(Engine edited);
 
     Korvane& w_;
     PedalSession& s_;

@@ -10,6 +10,7 @@
 #include "ops/Backup.h"
 #include "ops/Connect.h"
 #include "platform/Clock.h"
+#include "library/KV_TransportPanel.h"
 #include "preset/EditHistory.h"
 #include "preset/PresetRecord.h"
 #include "settings/GlobalsRecord.h"
@@ -75,8 +76,9 @@ struct PedalSession {
     // --- what the presets on the pedal offer the other controllers ---
     // Reads the selected slot into the editor again.
     std::function<void()> read_selected_slot;
-    // A copy or swap of the preset pages' slot action; `asked`: already chosen.
-    std::function<void(int source, bool asked)> run_slot_action;
+    // A copy or swap of two slots; `asked`: the user has already chosen it.
+    std::function<void(KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots, bool asked)>
+        run_slot_action;
 };
 
 } // namespace kv

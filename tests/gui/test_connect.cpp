@@ -531,8 +531,7 @@ TEST_F(ConnectTest, PickingASlotReadsItAndWriteStoresTheDashboardThere)
     Korvane& w = start();
     const int before = w.status_lines();
     ui(w).transport_panel->select_slot(5);
-    ui(w).transport_panel->toggle_source = KV_TransportPanel::slot_selected;
-    ui(w).transport_panel->do_callback();
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
     EXPECT_EQ(ui(w).dashboard->params.depth_y, 42);
     EXPECT_EQ(title_text(ui(w).dashboard->title), "Slot Six");
     EXPECT_TRUE(board_has(w, "  Read operation from Preset 6 OK."));
@@ -540,8 +539,7 @@ TEST_F(ConnectTest, PickingASlotReadsItAndWriteStoresTheDashboardThere)
 
     ui(w).dashboard->params.depth_y = 43;
     ui(w).transport_panel->slots[5].s_switch->value(1);
-    ui(w).transport_panel->toggle_source = KV_TransportPanel::stomp_toggled;
-    ui(w).transport_panel->do_callback();
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::stomp_toggled, {}});
     ui(w).write_button->do_callback();
     EXPECT_TRUE(board_has(w, "  Write (Store) operation successful."));
     EXPECT_STREQ(ui(w).usb->progress->label(), "Write complete");
@@ -562,14 +560,12 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
 {
     Korvane& w = start();
     commands_.clear();
-    ui(w).dashboard->preview_request = parameters;
-    ui(w).dashboard->do_callback();
+    ui(w).dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC3});
     EXPECT_TRUE(board_has(w, "  parameter change ok."));
 
     pedal_.vanish_now();
-    ui(w).dashboard->preview_request = program_x;
-    ui(w).dashboard->do_callback();
+    ui(w).dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(board_has(w, "  parameter change OFFLINE."));
 
     driver_.detach_all();
@@ -577,7 +573,7 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
     ASSERT_FALSE(ui(w).transport_panel->active());
     const int lines = w.status_lines();
     commands_.clear();
-    ui(w).dashboard->do_callback();
+    ui(w).dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(w.status_lines(), lines);
 }
@@ -589,8 +585,7 @@ TEST_F(ConnectTest, ATemplatePutsItsPairOnBothEnginesPreviewsItAndClosesTheChoos
     ui(w).templates_button->do_callback();
     ASSERT_TRUE(ui(w).template_panel->visible());
     commands_.clear();
-    ui(w).template_panel->template_index = 2;   // the vinyl pair
-    ui(w).template_panel->do_callback();
+    ui(w).template_panel->on_pick(2);   // the vinyl pair
     EXPECT_EQ(ui(w).dashboard->params.algorithm_x, kComboTemplates[1].algorithm_x);
     EXPECT_EQ(ui(w).dashboard->params.algorithm_y, kComboTemplates[1].algorithm_y);
     EXPECT_FALSE(ui(w).template_panel->visible());

@@ -335,14 +335,12 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
 
     // Reading a slot of the pedal, or an edit, takes the selection away.
     ui(w).transport_panel->select_slot(3);
-    ui(w).transport_panel->toggle_source = KV_TransportPanel::slot_selected;
-    ui(w).transport_panel->do_callback();
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
     EXPECT_EQ(ui(w).preset_panel->selected(), -1);
     ui(w).preset_panel->select(1);
     ui(w).preset_panel->load_selected();
     ASSERT_EQ(ui(w).preset_panel->selected(), 1);
-    ui(w).dashboard->preview_request = parameters;
-    ui(w).dashboard->do_callback();
+    ui(w).dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(ui(w).preset_panel->selected(), -1);
 
     // "X" with nothing selected.
