@@ -1,6 +1,7 @@
 #include "ops/Slots.h"
 
 #include "ops/Backup.h"
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
 
@@ -40,15 +41,14 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
 
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
         r.outcome = outcome;
-        report.alert(read_write_failed_text());
-        report.status(when, "  Copy operation failed.", second);
-        report.progress(100, "Copy error", Bar::Error);
+        report_failure(report, when,
+                       {.alert = read_write_failed_text(), .first = "  Copy operation failed.", .second = second, .label = "Copy error"});
         return r;
     };
 
     const std::optional<PresetRecord> from_record = link.read_preset(from);
     if (!from_record)
-        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+        return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.first = *from_record;
 
     const RecordStore stored = store_record_verified(link, to, r.first, build);
@@ -79,17 +79,16 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
     const LocalTime when = report.now();
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
         r.outcome = outcome;
-        report.alert(read_write_failed_text());
-        report.status(when, "  Swap operation failed.", second);
-        report.progress(100, "Swap error", Bar::Error);
+        report_failure(report, when,
+                       {.alert = read_write_failed_text(), .first = "  Swap operation failed.", .second = second, .label = "Swap error"});
         return r;
     };
 
     const std::optional<PresetRecord> record_a = link.read_preset(a);
-    if (!record_a) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    if (!record_a) return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.first = *record_a;
     const std::optional<PresetRecord> record_b = link.read_preset(b);
-    if (!record_b) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    if (!record_b) return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.second = *record_b;
 
     // Where the presets are kept when a store fails half way.
