@@ -47,8 +47,8 @@ public:
         slot_drop = 5,       // slot_action.from was dragged onto slot_action.to: the owner asks what to do
         slot_export = 6,     // the row menu asked to export slots slot_action.from to slot_action.to
     };
-    static constexpr uint8_t kStompMask = 0x40;
-    static constexpr uint8_t kBypassMask = 0x20;
+    static constexpr uint8_t kStompMask = bits::kAutoStomp;
+    static constexpr uint8_t kBypassMask = bits::kBypassOnPc;
 
     // One row's widgets, owned by the panel.
     struct Slot {

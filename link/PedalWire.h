@@ -8,6 +8,7 @@
 
 #include "arp/ArpSequence.h"
 #include "preset/PresetRecord.h"
+#include "settings/GlobalsRecord.h"
 
 #include <array>
 #include <cstddef>
@@ -24,7 +25,7 @@ constexpr double kWireBytesPerSecond = kWireBaud / 10.0;   // 11520
 
 // Answers and blocks.
 constexpr size_t kPedalStateSize = 2;                                  // version, mode/patch
-constexpr size_t kGlobalsSize = 34;                                    // the global record
+constexpr size_t kGlobalsSize = kGlobalsRecordSize;                    // the global record
 constexpr size_t kGlobalsHeadSize = 3;                                 // record bytes 0..2 travel last
 constexpr size_t kGlobalsTailSize = kGlobalsSize - kGlobalsHeadSize;   // bytes 3..33 travel first
 constexpr int kLibraryBlocks = 64;

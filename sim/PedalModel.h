@@ -17,6 +17,7 @@
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
 #include "preset/Catalogue.h"
+#include "preset/PedalVersion.h"
 #include "preset/PresetRecord.h"
 
 #include <array>
@@ -45,7 +46,7 @@ struct FirmwareVersion {
     int patch = 0;   // 0..127
 
     // The first Get Pedal State byte: major in bits 7..4, minor in bits 3..0.
-    uint8_t version_byte() const { return uint8_t(((major & 0x0F) << 4) | (minor & 0x0F)); }
+    uint8_t version_byte() const { return kv::version_byte(major, minor); }
     bool operator==(const FirmwareVersion&) const = default;
 };
 
