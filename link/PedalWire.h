@@ -7,6 +7,8 @@
 // sequences in arp/ArpSequence.h.
 
 #include "arp/ArpSequence.h"
+#include "arp/FactoryArpTable.h"
+#include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
 #include "settings/GlobalsRecord.h"
 
@@ -34,6 +36,13 @@ constexpr size_t kFirmwarePageSize = 256;
 constexpr int kFirmwarePages = 256;
 constexpr size_t kFirmwareImageSize = kFirmwarePageSize * kFirmwarePages;   // 64 KiB
 constexpr size_t kReadAllSize = kPresetImageSize;                           // 512 + 512 + 96 + 384
+// The pedal's arp library: Sequence I..IV of each arp algorithm, laid out as
+// the factory table (arp/FactoryArpTable.h), in the last library blocks.
+constexpr size_t kArpTableSize = kArpFactoryTableSize;   // 896
+// The library blocks: the algorithm images, the display data right after
+// them, and the arp table in the last blocks.
+constexpr int kFirstDisplayBlock = kAlgorithmCount;   // 38
+constexpr int kFirstArpBlock = kLibraryBlocks - int((kArpTableSize + kLibraryBlockSize - 1) / kLibraryBlockSize);   // 62
 // One library block and one firmware page as they travel, and as their echoes come back.
 using LibraryBlock = std::array<uint8_t, kLibraryBlockSize>;
 using FirmwarePage = std::array<uint8_t, kFirmwarePageSize>;

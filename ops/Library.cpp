@@ -176,12 +176,12 @@ LibraryFilesRead read_library_files(const std::string& folder)
     std::copy(display.bytes.begin(), display.bytes.end(), files.display.begin());
 
     const FileRead arp = read_file_limited(in_folder(folder, kArpDataFile), kDataFileLimit);
-    if (!arp || arp.bytes.size() < kArpTableBytes) {
+    if (!arp || arp.bytes.size() < kArpTableSize) {
         r.bad_file = kArpDataFile;
         return r;
     }
     files.arp.assign(2 * kLibraryBlockSize, 0);
-    std::copy_n(arp.bytes.begin(), kArpTableBytes, files.arp.begin());
+    std::copy_n(arp.bytes.begin(), kArpTableSize, files.arp.begin());
     r.files = std::move(files);
     return r;
 }
@@ -223,7 +223,7 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
     const int total = algorithm_blocks + display_blocks + int(f.arp.size() / kLibraryBlockSize);
     errors += write_group(link, report,
                           {0, algorithms, "--> Algorithm write successful.\n\n",
-                           [](int k, int) { return double(k) * 80.0 / 38.0; }, 0, total},
+                           [](int k, int) { return double(k) * 80.0 / double(kAlgorithmCount); }, 0, total},
                           r);
     errors += write_group(link, report,
                           {kFirstDisplayBlock, f.display, "--> Display data write successful.\n\n",

@@ -32,14 +32,6 @@ namespace kv {
 
 constexpr char kDefaultSerialNumber[] = "TSV0417A";
 
-// The pedal's arp library: Sequence I..IV of each arp algorithm, laid out as
-// the factory table (arp/FactoryArpTable.h), in the last library blocks.
-constexpr size_t kArpTableSize = kArpFactoryTableSize;   // 896
-// The library blocks: the algorithm images, the display data right after
-// them, and the arp table in the last blocks.
-constexpr int kFirstDisplayBlock = kAlgorithmCount;   // 38
-constexpr int kFirstArpBlock = kLibraryBlocks - int((kArpTableSize + kLibraryBlockSize - 1) / kLibraryBlockSize);   // 62
-
 struct FirmwareVersion {
     int major = 2;   // 0..15
     int minor = 5;   // 0..15
