@@ -10,6 +10,7 @@
 #include "preset/AlgorithmLibrary.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ public:
     int working = 0;
 };
 
-class BackupTest : public ::testing::Test {
+class BackupTest : public ::testing::Test, protected testing_support::PedalOnLink {
 protected:
     BackupTest()
     {
@@ -106,10 +107,6 @@ protected:
         return out;
     }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
     AlgorithmLibrary library;
     Reporter report;
     std::string dir_;
