@@ -4,26 +4,16 @@ namespace kv::cli {
 
 int exit_status(ops::MaintenanceOutcome outcome, bool read_back)
 {
-    switch (outcome) {
-    case ops::MaintenanceOutcome::Done: return exit_status(read_back);
-    case ops::MaintenanceOutcome::BadFile:
-    case ops::MaintenanceOutcome::Declined: return kUsage;
-    case ops::MaintenanceOutcome::NotFound:
-    case ops::MaintenanceOutcome::Failed: break;
-    }
-    return kFailed;
+    using Outcome = ops::MaintenanceOutcome;
+    if (outcome == Outcome::Done) return exit_status(read_back);
+    return outcome == Outcome::BadFile || outcome == Outcome::Declined ? kUsage : kFailed;
 }
 
 int exit_status(ops::FirmwareOutcome outcome, bool read_back)
 {
-    switch (outcome) {
-    case ops::FirmwareOutcome::Updated: return exit_status(read_back);
-    case ops::FirmwareOutcome::PackageGone:
-    case ops::FirmwareOutcome::NoLibrary: return kUsage;
-    case ops::FirmwareOutcome::PageFailed:
-    case ops::FirmwareOutcome::EchoMismatch: break;
-    }
-    return kFailed;
+    using Outcome = ops::FirmwareOutcome;
+    if (outcome == Outcome::Updated) return exit_status(read_back);
+    return outcome == Outcome::PackageGone || outcome == Outcome::NoLibrary ? kUsage : kFailed;
 }
 
 } // namespace kv::cli
