@@ -22,7 +22,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -248,6 +250,31 @@ TEST_F(CliSlotsTest, ACommandOpensThePedalOnceAndAPedalInUseIsNamed)
     }
     driver.set_held_by(0);
     EXPECT_EQ(run({"list"}), 0) << err;
+}
+
+// Each slot command asks before it overwrites anything; a "no" at the
+// terminal stores nothing, takes no safety backup and ends with status 3
+// (the user declined), a "yes" goes on.
+TEST_F(CliSlotsTest, EverySlotCommandAnsweredNoStoresNothingAndExitsThree)
+{
+    const std::vector<std::vector<std::string>> commands = {{"copy", "3", "12"}, {"swap", "3", "12"}, {"move", "3", "12"}};
+    auto backups = [this] {
+        std::error_code ignored;
+        const auto files = std::filesystem::directory_iterator(backup_folder(), ignored);
+        return std::distance(begin(files), end(files));
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const auto before = backups();
+        answer = "n";
+        EXPECT_EQ(run(args), 3) << err;
+        EXPECT_NE(err.find("[y/N]"), std::string::npos) << err;
+        EXPECT_FALSE(stored_any());
+        EXPECT_EQ(backups(), before);
+        answer = "y";
+        EXPECT_EQ(run(args), 0) << err;
+        EXPECT_TRUE(stored_any());
+    }
 }
 
 TEST_F(CliSlotsTest, UsageErrorsSendNothing)

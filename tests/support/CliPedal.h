@@ -2,7 +2,8 @@
 // `korvane` run in this process against the simulated pedal behind the
 // in-process driver (serial number "TV000001"), on a hand-driven clock: what
 // a run printed on standard output and standard error, the bytes it wrote to
-// standard output, and every request the pedal saw during it.
+// standard output, and every request the pedal saw during it. With `answer`
+// set, someone at a terminal answers every question with it.
 
 #include "cli/Terminal.h"
 #include "link/InProcessDriver.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +46,10 @@ public:
             bytes.insert(bytes.end(), b.begin(), b.end());
             return true;
         };
+        if (answer) {
+            t.interactive = true;
+            t.read_answer = [this] { return *answer; };
+        }
         return cli::run(args, t);
     }
 
@@ -66,6 +72,7 @@ public:
     InProcessDriver driver{clock};
     std::vector<PedalRequest> requests;
     std::function<void(const PedalRequest&)> on_request;
+    std::optional<std::string> answer;
     std::string out, err;
     std::vector<uint8_t> bytes;
 };
