@@ -22,8 +22,8 @@ int cmd_move(Session& s)
         .question =
             [](Session& s, int from, int to) {
                 return "Move " + slot_description(s.image, from) + " to slot " + s.args[1] + " (slots " +
-                       std::to_string(std::min(from, to) + 1) + "-" + std::to_string(std::max(from, to) + 1) +
-                       " are rewritten)?";
+                    std::to_string(std::min(from, to) + 1) + "-" + std::to_string(std::max(from, to) + 1) +
+                    " are rewritten)?";
             },
         .backup_before = "moving a preset",
     };
@@ -44,7 +44,8 @@ int cmd_move(Session& s)
             return int(kFailed);
         }
         s.err("korvane move: storing slot " + std::to_string(r.failed_slot + 1) + " failed (code " +
-              std::to_string(link_code(r.link)) + "). Slots written and verified: " + ops::slot_list_text(r.done) + ".");
+              std::to_string(link_code(r.link)) + "). Slots written and verified: " + ops::slot_list_text(r.done) +
+              ".");
         if (!r.backup_path.empty())
             s.err("  the pedal as it was is in " + r.backup_path + "; put it back with: korvane restore --yes " +
                   r.backup_path);

@@ -26,8 +26,8 @@ int cmd_swap(Session& s)
         const ops::SlotMoveResult r =
             ops::swap_slots(s.link(), s.report(), a, b, build, folder, ops::OnBackupFailure::Refuse);
         if (r.ok()) {
-            s.out("Preset " + std::to_string(a + 1) + " now holds \"" + printable_title(r.second.title) + "\", preset " +
-                  std::to_string(b + 1) + " \"" + printable_title(r.first.title) + "\" (verified).");
+            s.out("Preset " + std::to_string(a + 1) + " now holds \"" + printable_title(r.second.title) +
+                  "\", preset " + std::to_string(b + 1) + " \"" + printable_title(r.first.title) + "\" (verified).");
             return int(kOk);
         }
         if (r.outcome == ops::SlotMoveResult::Outcome::Refused) {
@@ -36,7 +36,8 @@ int cmd_swap(Session& s)
         }
         if (r.slots_changed > 0 || r.failed_slot >= 0) {
             if (!r.backup_path.empty()) {
-                s.err("korvane swap: the swap stopped half way. Both presets as they were are in " + r.backup_path + ";");
+                s.err("korvane swap: the swap stopped half way. Both presets as they were are in " + r.backup_path +
+                      ";");
                 s.err("  put them back with: korvane restore --yes " + r.backup_path);
             } else {
                 s.err("korvane swap: the swap stopped half way. The two presets as they were (47 bytes each, hex):");

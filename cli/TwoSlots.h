@@ -15,9 +15,9 @@
 namespace kv::cli {
 
 struct TwoSlotCommand {
-    const char* name;                // "swap"
-    const char* count_error;         // usage error for anything but two arguments
-    const char* same_error;          // usage error for one slot given twice
+    const char* name;          // "swap"
+    const char* count_error;   // usage error for anything but two arguments
+    const char* same_error;    // usage error for one slot given twice
     // The library, or nothing (said on standard error): each command has its own words.
     std::optional<AlgorithmLibrary> (*library)(Session& s, const char* name);
     // The question before the pedal is overwritten.

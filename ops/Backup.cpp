@@ -120,11 +120,12 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
         r.error = error;
         // The system's reason first (a full disk, a read-only folder), then
         // what it means for the backup.
-        report_failure(report, when,
-                       {.alert = error + "\n\nFailed to create the backup file; any earlier file of that name is unchanged.",
-                        .first = "  Backup operation failed.",
-                        .second = "  > " + error,
-                        .label = "Backup failed"});
+        report_failure(
+            report, when,
+            {.alert = error + "\n\nFailed to create the backup file; any earlier file of that name is unchanged.",
+             .first = "  Backup operation failed.",
+             .second = "  > " + error,
+             .label = "Backup failed"});
         return r;
     };
 
@@ -189,12 +190,13 @@ RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, 
         r.outcome = RestoreResult::Outcome::FileError;
         r.file_error = file.error;
         r.reason = file.reason;
-        report_failure(report, when,
-                       {.alert = backup_file_problem_text(),
-                        .first = "  Failed to open selected backup file - Error code : " + std::to_string(file.error) + ".",
-                        .second = "  > " + file.reason,
-                        .label = "File error",
-                        .bar_first = true});
+        report_failure(
+            report, when,
+            {.alert = backup_file_problem_text(),
+             .first = "  Failed to open selected backup file - Error code : " + std::to_string(file.error) + ".",
+             .second = "  > " + file.reason,
+             .label = "File error",
+             .bar_first = true});
         return r;
     }
     std::memcpy(image.data(), file.image.data(), kPresetImageSize);

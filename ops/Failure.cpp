@@ -27,7 +27,8 @@ void report_failure(Reporter& report, const Failure& failure) { show(report, nul
 void report_usb_problem(Reporter& report, const LocalTime& when)
 {
     report.alert(usb_problem_text());
-    report.status(when, "  USB communication problem detected.", "  > Recycle power to your pedal then click 'Connect'.");
+    report.status(when, "  USB communication problem detected.",
+                  "  > Recycle power to your pedal then click 'Connect'.");
 }
 
 } // namespace kv::ops

@@ -10,12 +10,12 @@
 namespace kv::ops {
 
 struct Failure {
-    std::string_view alert{};    // the dialog's text; empty: no dialog
-    std::string_view first{};    // the status lines (second may be empty)
+    std::string_view alert{};   // the dialog's text; empty: no dialog
+    std::string_view first{};   // the status lines (second may be empty)
     std::string_view second{};
-    std::string_view label{};    // the bar's label
-    double value = 100;          // where the bar stands
-    bool bar_first = false;      // the bar turns red before the lines are written
+    std::string_view label{};   // the bar's label
+    double value = 100;         // where the bar stands
+    bool bar_first = false;     // the bar turns red before the lines are written
 };
 
 // The dialog, then the lines stamped `when` and the red bar (with bar_first,

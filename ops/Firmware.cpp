@@ -107,11 +107,12 @@ int reported_error(const PackageRead& r) { return r.fault == PackageFault::Unrea
 
 void report_file_error(Reporter& report, const LocalTime& when, const PackageRead& r)
 {
-    report_failure(report, when,
-                   {.alert = file_error_text(),
-                    .first = "  > Failed to open firmware package file - Error code : " + std::to_string(reported_error(r)) + ".",
-                    .label = "File error",
-                    .bar_first = true});
+    report_failure(
+        report, when,
+        {.alert = file_error_text(),
+         .first = "  > Failed to open firmware package file - Error code : " + std::to_string(reported_error(r)) + ".",
+         .label = "File error",
+         .bar_first = true});
 }
 
 } // namespace
@@ -273,8 +274,9 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
         FirmwarePage echo{};
         if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
             // A timeout too: nothing says the page arrived.
-            report_failure(report, when,
-                           {.alert = page_failed_text(), .first = kUpdateFailedLine, .label = "Update failed", .bar_first = true});
+            report_failure(
+                report, when,
+                {.alert = page_failed_text(), .first = kUpdateFailedLine, .label = "Update failed", .bar_first = true});
             r.outcome = FirmwareOutcome::PageFailed;
             return r;
         }

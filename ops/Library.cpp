@@ -198,9 +198,9 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
     }
     const LibraryFilesRead files = read_library_files(data_folder);
     if (!files.files) {
-        report_failure(report, {.alert = library_file_text(files.bad_file),
-                                .first = kLibraryFailedLine,
-                                .label = "Library update error"});
+        report_failure(
+            report,
+            {.alert = library_file_text(files.bad_file), .first = kLibraryFailedLine, .label = "Library update error"});
         r.outcome = MaintenanceOutcome::BadFile;
         return r;
     }

@@ -36,9 +36,10 @@ bool send_globals(UsbLink& link, Reporter& report, const GlobalsRecord& record)
         report.status("  Global Config. setup complete.");
         report.progress(100, "Global setup complete", Bar::Level);
     } else {
-        report_failure(report, {.alert = set_globals_failed_text(),
-                                .first = "  > Global Config. setup failed. Please try again.",
-                                .label = "error"});
+        report_failure(report,
+                       {.alert = set_globals_failed_text(),
+                        .first = "  > Global Config. setup failed. Please try again.",
+                        .label = "error"});
     }
     return ok;
 }

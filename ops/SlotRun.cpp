@@ -92,10 +92,11 @@ SlotRunResult move_slot(UsbLink& link, Reporter& report, int from, int to, const
             const std::optional<PresetRecord> read = link.read_preset(s);
             if (!read) {
                 r.outcome = SlotRunResult::Outcome::ReadFailed;
-                report_failure(report, {.alert = read_write_failed_text(),
-                                        .first = "  Move operation failed.",
-                                        .second = kNoChangesLine,
-                                        .label = "Move error"});
+                report_failure(report,
+                               {.alert = read_write_failed_text(),
+                                .first = "  Move operation failed.",
+                                .second = kNoChangesLine,
+                                .label = "Move error"});
                 return r;
             }
             set_image_record(image.data(), s, *read);

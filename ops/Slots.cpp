@@ -42,13 +42,15 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
         r.outcome = outcome;
         report_failure(report, when,
-                       {.alert = read_write_failed_text(), .first = "  Copy operation failed.", .second = second, .label = "Copy error"});
+                       {.alert = read_write_failed_text(),
+                        .first = "  Copy operation failed.",
+                        .second = second,
+                        .label = "Copy error"});
         return r;
     };
 
     const std::optional<PresetRecord> from_record = link.read_preset(from);
-    if (!from_record)
-        return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
+    if (!from_record) return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.first = *from_record;
 
     const RecordStore stored = store_record_verified(link, to, r.first, build);
@@ -80,7 +82,10 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
         r.outcome = outcome;
         report_failure(report, when,
-                       {.alert = read_write_failed_text(), .first = "  Swap operation failed.", .second = second, .label = "Swap error"});
+                       {.alert = read_write_failed_text(),
+                        .first = "  Swap operation failed.",
+                        .second = second,
+                        .label = "Swap error"});
         return r;
     };
 

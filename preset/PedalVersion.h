@@ -32,7 +32,10 @@ constexpr uint8_t version_byte(int major, int minor)
 
 constexpr int mode_patch(uint8_t mode) { return mode & kModePatchMask; }
 constexpr bool mode_normal(uint8_t mode) { return (mode & kModeNormal) != 0; }
-constexpr uint8_t mode_byte(bool normal, int patch) { return uint8_t((normal ? kModeNormal : 0) | (patch & kModePatchMask)); }
+constexpr uint8_t mode_byte(bool normal, int patch)
+{
+    return uint8_t((normal ? kModeNormal : 0) | (patch & kModePatchMask));
+}
 
 // The firmware this program works with: 2.3.0 and later by the shown reading
 // (majors 3 to 15 whatever the minor).

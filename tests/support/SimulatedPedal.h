@@ -69,8 +69,7 @@ public:
 // hand-driven clock that only the link's waits move; the link's console
 // lines are kept.
 struct PedalOnLink {
-    explicit PedalOnLink(const std::string& serial_number = "TV000001")
-        : driver{pedal, clock, 0.0, serial_number}
+    explicit PedalOnLink(const std::string& serial_number = "TV000001") : driver{pedal, clock, 0.0, serial_number}
     {
         link.set_console([this](const std::string& s) { console += s; });
     }
