@@ -11,6 +11,7 @@
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/SimulatedPedal.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -69,17 +70,7 @@ protected:
             slot.title = make_title("Slot " + std::to_string(s));
         }
     }
-    void SetUp() override
-    {
-        dir_ = ::testing::TempDir() + "korvane_backup_XXXXXX";
-        ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-        dir_ += "/";
-    }
-    void TearDown() override
-    {
-        const std::string cmd = "rm -rf '" + dir_ + "'";
-        (void)std::system(cmd.c_str());
-    }
+    void SetUp() override { ASSERT_TRUE(scratch_.ok()); }
 
     // The pedal's presets as a backup holds them.
     Bytes pedal_image() const
@@ -109,7 +100,8 @@ protected:
 
     AlgorithmLibrary library;
     Reporter report;
-    std::string dir_;
+    test::ScratchFolder scratch_{"korvane_backup_"};
+    std::string dir_ = scratch_.path() + "/";
 };
 
 TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)
