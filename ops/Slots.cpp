@@ -17,6 +17,20 @@ std::string quoted_title(const PresetRecord& r) { return "\"" + title_text(r.tit
 
 bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
 
+// A copy or a swap ("Copy", "Swap") that failed: the read / write dialog,
+// "  <name> operation failed." with `second`, and "<name> error" on the bar.
+SlotMoveResult failed(Reporter& report, const LocalTime& when, SlotMoveResult r, SlotMoveResult::Outcome outcome,
+                      const std::string& name, const std::string& second)
+{
+    r.outcome = outcome;
+    report_failure(report, when,
+                   {.alert = read_write_failed_text(),
+                    .first = "  " + name + " operation failed.",
+                    .second = second,
+                    .label = name + " error"});
+    return r;
+}
+
 } // namespace
 
 RecordStore store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
@@ -40,13 +54,7 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
     if (!slots_ok(from, to)) return r;
 
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
-        r.outcome = outcome;
-        report_failure(report, when,
-                       {.alert = read_write_failed_text(),
-                        .first = "  Copy operation failed.",
-                        .second = second,
-                        .label = "Copy error"});
-        return r;
+        return failed(report, when, r, outcome, "Copy", second);
     };
 
     const std::optional<PresetRecord> from_record = link.read_preset(from);
@@ -80,13 +88,7 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
 
     const LocalTime when = report.now();
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
-        r.outcome = outcome;
-        report_failure(report, when,
-                       {.alert = read_write_failed_text(),
-                        .first = "  Swap operation failed.",
-                        .second = second,
-                        .label = "Swap error"});
-        return r;
+        return failed(report, when, r, outcome, "Swap", second);
     };
 
     const std::optional<PresetRecord> record_a = link.read_preset(a);
