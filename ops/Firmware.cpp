@@ -1,6 +1,7 @@
 #include "ops/Firmware.h"
 
 #include "ops/Backup.h"
+#include "ops/Failure.h"
 #include "ops/Library.h"
 #include "ops/Settings.h"
 #include "ops/Texts.h"
@@ -98,16 +99,20 @@ PackageRead refused(PackageFault fault, int error_number)
     return r;
 }
 
+constexpr const char* kUpdateFailedLine = "  > Firmware update operation failed. Please try again.";
+
 // The error code a refused package is reported with: the system's for a file
 // that could not be read, EINVAL for one whose contents are not a package.
 int reported_error(const PackageRead& r) { return r.fault == PackageFault::Unreadable ? r.error_number : EINVAL; }
 
 void report_file_error(Reporter& report, const LocalTime& when, const PackageRead& r)
 {
-    report.alert(file_error_text());
-    report.progress(100, "File error", Bar::Error);
-    report.status(when, "  > Failed to open firmware package file - Error code : " + std::to_string(reported_error(r)) + ".",
-                  "");
+    report_failure(
+        report, when,
+        {.alert = file_error_text(),
+         .first = "  > Failed to open firmware package file - Error code : " + std::to_string(reported_error(r)) + ".",
+         .label = "File error",
+         .bar_first = true});
 }
 
 } // namespace
@@ -249,9 +254,11 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
     r.rule = migration_rule(request.before.firmware_version, request.before.pedal_mode);
     AlgorithmLibrary library;
     if (r.rule && !library.load(request.library_path)) {
-        report.alert(library_file_text(AlgorithmLibrary::kFileName));
-        report.progress(100, "Update failed", Bar::Error);
-        report.status(when, "  > Firmware update operation failed. Please try again.", "");
+        report_failure(report, when,
+                       {.alert = library_file_text(AlgorithmLibrary::kFileName),
+                        .first = kUpdateFailedLine,
+                        .label = "Update failed",
+                        .bar_first = true});
         r.outcome = FirmwareOutcome::NoLibrary;
         return r;
     }
@@ -267,16 +274,17 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
         FirmwarePage echo{};
         if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
             // A timeout too: nothing says the page arrived.
-            report.alert(page_failed_text());
-            report.progress(100, "Update failed", Bar::Error);
-            report.status(when, "  > Firmware update operation failed. Please try again.", "");
+            report_failure(
+                report, when,
+                {.alert = page_failed_text(), .first = kUpdateFailedLine, .label = "Update failed", .bar_first = true});
             r.outcome = FirmwareOutcome::PageFailed;
             return r;
         }
         if (std::memcmp(echo.data(), page.data(), kFirmwarePageSize) != 0) {
-            report.alert(echo_mismatch_text());
-            report.status(when, "  > Update aborted due to errors. Please try again.", "");
-            report.progress(100, "Update aborted", Bar::Error);
+            report_failure(report, when,
+                           {.alert = echo_mismatch_text(),
+                            .first = "  > Update aborted due to errors. Please try again.",
+                            .label = "Update aborted"});
             r.outcome = FirmwareOutcome::EchoMismatch;
             return r;
         }

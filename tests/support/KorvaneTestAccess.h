@@ -5,11 +5,15 @@
 // Each member refers to the window's own pointer or bytes, so a test sees
 // (and may replace, as the window would) exactly what the window holds.
 
+#include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "tests/support/BoardLines.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kv {
 
@@ -68,5 +72,14 @@ inline void start_window(Korvane& k, const KorvaneSetup& setup)
 {
     if (k.start() == Korvane::StartResult::EndProgram && setup.exit) setup.exit(0);
 }
+
+namespace test {
+
+// The status board of a main window (tests/support/BoardLines.h), reached
+// through the access above.
+inline std::vector<std::string> board_lines(const Korvane& w) { return board_lines(ui(w)); }
+inline bool board_has(const Korvane& w, std::string_view text) { return board_has(ui(w), text); }
+
+} // namespace test
 
 } // namespace kv
