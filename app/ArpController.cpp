@@ -23,9 +23,8 @@ constexpr double kArpSavedShown = 1.0;
 
 } // namespace
 
-void ArpController::on_arp_editor()
+void ArpController::on_arp_editor(ArpAction action)
 {
-    const ArpAction action = w_.arp_editor->action();
     const Engine e = engine_of(action);
     KV_ArpCore& panel = w_.arp_editor->core(e);
 

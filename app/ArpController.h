@@ -6,13 +6,14 @@
 namespace kv {
 
 class Korvane;
+enum class ArpAction : int;
 
 class ArpController {
 public:
     explicit ArpController(Korvane& window) : w_(window) {}
 
-    // The page's callback.
-    void on_arp_editor();
+    // What the page asked for.
+    void on_arp_editor(ArpAction action);
 
 private:
     Korvane& w_;

@@ -258,7 +258,7 @@ void Korvane::build_widgets()
         dashboard->labelfont(0);
         dashboard->labelsize(16);
         dashboard->labelcolor(kTabLabelColor);
-        dashboard->callback(panel_cb, this);
+        dashboard->on_preview = [this](PreviewRequest r) { on_dashboard(r); };
         dashboard->set_clock(*clock_);
         dashboard->show_tips = [](const char* text) { dialogs().message(text); };
 
@@ -266,14 +266,14 @@ void Korvane::build_widgets()
         expression_editor->labelfont(0);
         expression_editor->labelsize(13);
         expression_editor->labelcolor(kTabLabelColor);
-        expression_editor->callback(panel_cb, this);
+        expression_editor->on_edit = [this](Engine e) { on_expression_editor(e); };
         expression_editor->hide();
 
         arp_editor = new KV_ArpEditor(370, 63, W - 370, 590, " Arp Editor ");
         arp_editor->labelfont(0);
         arp_editor->labelsize(13);
         arp_editor->labelcolor(kTabLabelColor);
-        arp_editor->callback(panel_cb, this);
+        arp_editor->on_action = [this](ArpAction a) { arp_->on_arp_editor(a); };
         arp_editor->show_text = [](const std::string& text) { dialogs().message(text); };
         arp_editor->hide();
 
@@ -281,7 +281,7 @@ void Korvane::build_widgets()
         library_page->labelfont(0);
         library_page->labelsize(13);
         library_page->labelcolor(kTabLabelColor);
-        library_page->callback(panel_cb, this);
+        library_page->on_action = [this](KV_LibraryPanel::Action a) { library_controller_->on_page(a); };
         library_page->hide();
         library_controller_ = std::make_unique<LibraryController>(*this, *library_page);
     }
@@ -291,12 +291,12 @@ void Korvane::build_widgets()
     preset_panel = new KV_PresetPanel(775, 530, 280, 60);
     preset_panel->box(FL_PLASTIC_DOWN_BOX);
     preset_panel->color(darkened(45));
-    preset_panel->callback(panel_cb, this);
+    preset_panel->on_action = [this](KV_PresetPanel::Action a) { offline_->on_preset_panel(a); };
 
     preset_prompt = new KV_PresetPrompt(551, H - 383, 340, 220);
     preset_prompt->box(FL_EMBOSSED_BOX);
     preset_prompt->color(darkened(39));
-    preset_prompt->callback(panel_cb, this);
+    preset_prompt->on_action = [this](KV_PresetPrompt::Action a) { offline_->on_preset_prompt(a); };
     preset_prompt->hide();
 
     text_board = new KV_TextBoard(375, H - 50, 515, 48);
@@ -322,23 +322,23 @@ void Korvane::build_widgets()
     update_panel = new KV_UpdatePanel(489, 95, 460, 400);
     update_panel->box(FL_EMBOSSED_BOX);
     update_panel->color(FL_WHITE);
-    update_panel->callback(panel_cb, this);
+    update_panel->on_request = [this](UpdateRequest r) { maintenance_->on_update_panel(r); };
     update_panel->hide();
 
     glo_conf_panel = new KV_GloConfPanel(442, 65, 562, 535);
     glo_conf_panel->box(FL_EMBOSSED_BOX);
     glo_conf_panel->color(darkened(39));
-    glo_conf_panel->callback(panel_cb, this);
+    glo_conf_panel->on_answer = [this](ConfAnswer a) { settings_->on_glo_conf_panel(a); };
     glo_conf_panel->hide();
 
     midi_conf_panel = new KV_MidiConfPanel(380, 64, 680, 583);
     midi_conf_panel->box(FL_EMBOSSED_BOX);
     midi_conf_panel->color(darkened(39));
-    midi_conf_panel->callback(panel_cb, this);
+    midi_conf_panel->on_answer = [this](ConfAnswer a) { settings_->on_midi_conf_panel(a); };
     midi_conf_panel->hide();
 
     transport_panel = new KV_TransportPanel(5, 135, 360, 470);
-    transport_panel->callback(panel_cb, this);
+    transport_panel->on_request = [this](const KV_TransportPanel::SlotRequest& r) { on_transport_panel(r); };
 
     // A toolkit menu crashes on some keys once the pointer has left it: the
     // selector installs the guard that stops them (widgets/SafeChoice.h).
@@ -385,7 +385,7 @@ void Korvane::build_widgets()
     template_panel = new KV_TemplatePanel(542, 100, 360, 140);
     template_panel->box(FL_EMBOSSED_BOX);
     template_panel->color(darkened(39));
-    template_panel->callback(panel_cb, this);
+    template_panel->on_pick = [this](int item) { on_template_panel(item); };
     template_panel->hide();
 
     usb = new KV_UsbController(625, 445, 200, 24, *driver_, *clock_);
@@ -866,22 +866,6 @@ void Korvane::infographic_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(dat
 
 void Korvane::templates_cb(Fl_Widget*, void* data) { static_cast<Korvane*>(data)->templates_toggled(); }
 
-void Korvane::panel_cb(Fl_Widget* w, void* data)
-{
-    auto* k = static_cast<Korvane*>(data);
-    if (w == k->dashboard) k->on_dashboard();
-    else if (w == k->transport_panel) k->on_transport_panel();
-    else if (w == k->preset_panel) k->offline_->on_preset_panel();
-    else if (w == k->preset_prompt) k->offline_->on_preset_prompt();
-    else if (w == k->template_panel) k->on_template_panel();
-    else if (w == k->expression_editor) k->on_expression_editor();
-    else if (w == k->arp_editor) k->arp_->on_arp_editor();
-    else if (w == k->library_page) k->library_controller_->on_page();
-    else if (w == k->glo_conf_panel) k->settings_->on_glo_conf_panel();
-    else if (w == k->midi_conf_panel) k->settings_->on_midi_conf_panel();
-    else if (w == k->update_panel) k->maintenance_->on_update_panel();
-}
-
 // ---------------------------------------------------------------------------
 // The main menu
 
@@ -1099,12 +1083,12 @@ void Korvane::on_write()
     redraw();
 }
 
-void Korvane::on_dashboard()
+void Korvane::on_dashboard(PreviewRequest request)
 {
+    using enum PreviewRequest;
     // Only a pedal that has been found hears the edits.
     if (transport_panel->active() && busy_ == 0) {
         Exchange exchange(*this);
-        const PreviewRequest request = dashboard->preview_request;
         const ops::PreviewResult r = ops::preview_edit(*usb, *reporter_, request, edited_preset());
         if (r.sequence && (request == sequence_x || request == sequence_y)) {
             ops::EngineSequences seqs;
@@ -1113,11 +1097,11 @@ void Korvane::on_dashboard()
         }
     }
     // The Arpeggiator's grid is labelled with the scale the block now holds.
-    if (dashboard->preview_request == parameters) arp_follow_parameters();
+    if (request == parameters) arp_follow_parameters();
     // An edited preset is no longer the offline one picked.
     if (dashboard->live) preset_panel->clear_selection();
     // A sequence fetched for the edit is part of its step.
-    if ((dashboard->preview_request == sequence_x || dashboard->preview_request == sequence_y) && !comparing_ &&
+    if ((request == sequence_x || request == sequence_y) && !comparing_ &&
         !control_pending_)
         history_.amend(edit_state());
     else
@@ -1125,27 +1109,28 @@ void Korvane::on_dashboard()
     redraw();
 }
 
-void Korvane::on_transport_panel()
+void Korvane::on_transport_panel(const KV_TransportPanel::SlotRequest& request)
 {
-    switch (transport_panel->toggle_source) {
-    case KV_TransportPanel::stomp_toggled:
-    case KV_TransportPanel::bypass_toggled:
+    using Event = KV_TransportPanel::SlotEvent;
+    switch (request.event) {
+    case Event::stomp_toggled:
+    case Event::bypass_toggled:
         // The switch goes into the edited preset; WRITE stores it.
         if (comparing_) set_compare(false);
-        dashboard->params.flags = transport_panel->apply_toggle(dashboard->params.flags);
+        dashboard->params.flags = transport_panel->apply_toggle(request.event, dashboard->params.flags);
         note_edit();
         return;
-    case KV_TransportPanel::slot_copy:
-    case KV_TransportPanel::slot_swap:
-        run_slot_action(transport_panel->toggle_source);
+    case Event::slot_copy:
+    case Event::slot_swap:
+        run_slot_action(request.event, request.slots);
         return;
-    case KV_TransportPanel::slot_drop:
-        library_controller_->slot_dropped(transport_panel->slot_action.from, transport_panel->slot_action.to);
+    case Event::slot_drop:
+        library_controller_->slot_dropped(request.slots.from, request.slots.to);
         return;
-    case KV_TransportPanel::slot_export:
-        library_controller_->export_slots(transport_panel->slot_action.from, transport_panel->slot_action.to);
+    case Event::slot_export:
+        library_controller_->export_slots(request.slots.from, request.slots.to);
         return;
-    default:
+    case Event::slot_selected:
         read_selected_slot();
         return;
     }
@@ -1358,6 +1343,7 @@ void Korvane::preview_between(const EditState& from, const EditState& to)
     if (!transport_panel->active() || !online_ || busy_ > 0) return;
     Exchange exchange(*this);
     bool first = true;
+    using enum PreviewRequest;
     for (const PreviewRequest request : previews_between(from, to)) {
         // The pedal needs the same gap between transfers as after an edit.
         if (!first) usb->pause(0.02, false);
@@ -1470,12 +1456,12 @@ std::string slot_and_title(int slot, const PresetTitle& title)
 }
 } // namespace
 
-void Korvane::run_slot_action(int source, bool asked)
+void Korvane::run_slot_action(KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots, bool asked)
 {
     if (busy_ > 0 || !online_) return;
-    const auto [from, to] = transport_panel->slot_action;
+    const auto [from, to] = slots;
     if (!slot_valid(from) || !slot_valid(to) || from == to) return;
-    const bool swap = source == KV_TransportPanel::slot_swap;
+    const bool swap = event == KV_TransportPanel::SlotEvent::slot_swap;
     const std::string question =
         swap ? "Swap " + slot_and_title(from, transport_panel->slot_name(from)) + " and " +
                    slot_and_title(to, transport_panel->slot_name(to)) + "?"
@@ -1563,11 +1549,10 @@ void Korvane::update_library() { maintenance_->update_library(); }
 void Korvane::factory_reset() { maintenance_->factory_reset(); }
 
 
-void Korvane::on_template_panel()
+void Korvane::on_template_panel(int item)
 {
     // A template picks both engines' algorithms (each previewed as picking
     // it by hand would be), then the chooser closes.
-    const int item = template_panel->template_index;
     template_panel->reset();
     template_panel->hide();
     templates_button->value(0);
@@ -1579,9 +1564,9 @@ void Korvane::on_template_panel()
     redraw();
 }
 
-void Korvane::on_expression_editor()
+void Korvane::on_expression_editor(Engine edited)
 {
-    preview_mapping();
+    preview_mapping(edited);
     note_edit();
 }
 
@@ -1612,9 +1597,9 @@ void Korvane::open_global_settings() { settings_->open_global_settings(); }
 
 void Korvane::open_midi_settings() { settings_->open_midi_settings(); }
 
-void Korvane::preview_mapping()
+void Korvane::preview_mapping(Engine edited)
 {
-    commit_mapping(dashboard->params, expression_editor->working(), expression_editor->change_code());
+    commit_mapping(dashboard->params, expression_editor->working(), edited == Engine::X ? kChangeX : kChangeY);
     // Offline (the preset list inactive) the block keeps the edit and nothing is sent.
     if (transport_panel->active() && busy_ == 0) {
         Exchange exchange(*this);

@@ -3,13 +3,16 @@
 // life of the process, holds the state the panels share (the link to the
 // pedal, the pedal's serial number, firmware version and mode, the global
 // record, the image of all presets) and is the only place where panels meet:
-// every panel reports through its callback with the window as user data, and
-// the window runs the pedal operation and loads the results back.
+// every panel announces what happened through its typed callbacks (on_preview,
+// on_request, on_action, ...), which the window wires to the handler of the
+// controller that owns the flow; that runs the pedal operation and loads the
+// results back.
 //
 // The constructor creates the data folder, loads the artwork, builds the
 // panels, shows the window and runs the start-up connect sequence before it
 // returns; that sequence may end the process (firmware too old).
 
+#include "library/KV_TransportPanel.h"
 #include "link/FtDriver.h"
 #include "link/UsbLink.h"
 #include "ops/Arp.h"
@@ -402,20 +405,20 @@ private:
     // A copy or swap picked in a preset row's menu: asked, run, the rows
     // updated, and the selected slot read again when it was one of them.
     // `asked`: the user has already chosen the action (a slot dropped on another).
-    void run_slot_action(int source, bool asked = false);
+    void run_slot_action(KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots, bool asked = false);
 
 
     // What each panel's callback (and Menu, WRITE) asks the window to do.
     void on_menu();
     void on_write();
-    void on_dashboard();
-    void on_transport_panel();
-    void on_template_panel();
-    void on_expression_editor();
+    void on_dashboard(PreviewRequest request);
+    void on_transport_panel(const KV_TransportPanel::SlotRequest& request);
+    void on_template_panel(int item);
+    void on_expression_editor(Engine edited);
 
     // The settings panels' dialogs and the expression editor's previews.
     void connect_panel_dialogs();
-    void preview_mapping();
+    void preview_mapping(Engine edited);
     // Dashboard controls under the template chooser while it is shown.
     std::vector<std::pair<Fl_Widget*, bool>> template_locked_;
 
@@ -431,7 +434,6 @@ private:
     static void tabs_cb(Fl_Widget*, void*);
     static void infographic_cb(Fl_Widget*, void*);
     static void templates_cb(Fl_Widget*, void*);
-    static void panel_cb(Fl_Widget*, void*);
 
     std::unique_ptr<FtDriver> own_driver_;
     std::unique_ptr<WindowReporter> reporter_;

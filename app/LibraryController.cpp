@@ -82,10 +82,10 @@ bool LibraryController::save_meta()
     return false;
 }
 
-void LibraryController::on_page()
+void LibraryController::on_page(KV_LibraryPanel::Action action)
 {
     const OfflineLibrary& library = w_.preset_panel->library;
-    switch (page_.action) {
+    switch (action) {
     case KV_LibraryPanel::Action::Picked:
         // The drop-down's own pick: load, question, preview.
         if (page_.picked_entry < library.size()) {
@@ -381,8 +381,8 @@ void LibraryController::slot_dropped(int from, int to)
     switch (answer) {
     case 1:
     case 2:
-        w_.transport_panel->slot_action = {from, to};
-        w_.run_slot_action(answer == 1 ? KV_TransportPanel::slot_copy : KV_TransportPanel::slot_swap, true);
+        w_.run_slot_action(answer == 1 ? KV_TransportPanel::SlotEvent::slot_copy : KV_TransportPanel::SlotEvent::slot_swap,
+                           {from, to}, true);
         break;
     case 3:
         move_slot(from, to);

@@ -8,6 +8,7 @@
 // onto a slot of the preset pages is written there. It also answers a slot
 // dragged onto another slot ("Move here" / "Swap" / "Copy" / "Cancel").
 
+#include "library/KV_LibraryPanel.h"
 #include "library/core/LibraryMeta.h"
 #include "library/core/SharingFormat.h"
 #include "preset/EditHistory.h"
@@ -28,8 +29,8 @@ public:
     // The page came into view: rows again from the offline list (which the
     // drop-down may have changed) and the metadata (read the first time).
     void opened();
-    // The page's callback.
-    void on_page();
+    // What the page reported (on_action).
+    void on_page(KV_LibraryPanel::Action action);
     // A slot of the preset pages was dragged onto another.
     void slot_dropped(int from, int to);
     // The presets of slots first to last (as read from the pedal) into a

@@ -174,12 +174,14 @@ void MaintenanceController::restore_presets()
     w_.redraw();
 }
 
-void MaintenanceController::on_update_panel()
+void MaintenanceController::on_update_panel(UpdateRequest request)
 {
     if (w_.busy_ > 0) return;
-    if (w_.update_panel->update_button->value()) update_firmware_now();
-    else if (w_.update_panel->cancel_button->value()) cancel_firmware_update();
-    else browse_firmware();
+    switch (request) {
+    case UpdateRequest::update_now: update_firmware_now(); break;
+    case UpdateRequest::cancel: cancel_firmware_update(); break;
+    case UpdateRequest::browse: browse_firmware(); break;
+    }
 }
 
 void MaintenanceController::browse_firmware()

@@ -12,6 +12,7 @@ class Fl_Widget;
 namespace kv {
 
 class Korvane;
+enum class UpdateRequest;
 
 class MaintenanceController {
 public:
@@ -24,8 +25,8 @@ public:
     void restore_presets();
     void update_library();
     void factory_reset();
-    // The update panel's callback.
-    void on_update_panel();
+    // The update panel's buttons (on_request).
+    void on_update_panel(UpdateRequest request);
 
 private:
     // The update panel's three buttons, and the step that ends each of them.

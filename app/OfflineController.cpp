@@ -27,9 +27,9 @@
 
 namespace kv {
 
-void OfflineController::on_preset_panel()
+void OfflineController::on_preset_panel(KV_PresetPanel::Action action)
 {
-    switch (w_.preset_panel->action) {
+    switch (action) {
     case KV_PresetPanel::Action::AddPressed:
         open_preset_prompt();
         break;
@@ -48,9 +48,9 @@ void OfflineController::on_preset_panel()
     w_.redraw();
 }
 
-void OfflineController::on_preset_prompt()
+void OfflineController::on_preset_prompt(KV_PresetPrompt::Action action)
 {
-    switch (w_.preset_prompt->action) {
+    switch (action) {
     case KV_PresetPrompt::Action::Save:
         save_typed_preset();
         break;

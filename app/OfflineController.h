@@ -4,6 +4,9 @@
 // "Add" opens the prompt) and the prompt over it (save the edit under a
 // typed name, add presets from files, tips, Cancel).
 
+#include "library/KV_PresetPanel.h"
+#include "library/KV_PresetPrompt.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -16,9 +19,9 @@ class OfflineController {
 public:
     explicit OfflineController(Korvane& window) : w_(window) {}
 
-    // The drop-down's and the prompt's callbacks.
-    void on_preset_panel();
-    void on_preset_prompt();
+    // What the drop-down and the prompt report.
+    void on_preset_panel(KV_PresetPanel::Action action);
+    void on_preset_prompt(KV_PresetPrompt::Action action);
     // Escape over the prompt: as its Cancel.
     void cancel_prompt()
     {

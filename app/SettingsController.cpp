@@ -23,11 +23,11 @@
 
 namespace kv {
 
-void SettingsController::on_glo_conf_panel()
+void SettingsController::on_glo_conf_panel(ConfAnswer answer)
 {
     // Confirm is off after a failed read: what the panel holds may no longer
     // be what the pedal has.
-    if (w_.glo_conf_panel->confirm_pressed() && w_.glo_conf_panel->confirm_allowed()) {
+    if (answer == ConfAnswer::confirm && w_.glo_conf_panel->confirm_allowed()) {
         GlobalsRecord record = w_.globals_record();
         record.apply(w_.glo_conf_panel->settings());
         send_globals(record);
@@ -35,9 +35,9 @@ void SettingsController::on_glo_conf_panel()
     close_config_panel(w_.glo_conf_panel);
 }
 
-void SettingsController::on_midi_conf_panel()
+void SettingsController::on_midi_conf_panel(ConfAnswer answer)
 {
-    if (w_.midi_conf_panel->confirm_pressed() && w_.midi_conf_panel->confirm_allowed()) {
+    if (answer == ConfAnswer::confirm && w_.midi_conf_panel->confirm_allowed()) {
         GlobalsRecord record = w_.globals_record();
         record.apply(w_.midi_conf_panel->settings());
         send_globals(record);

@@ -4,6 +4,7 @@
 // read from the pedal and the other controls locked; Confirm sends the
 // record with the panel's settings applied, Cancel (and Escape) closes it.
 
+#include "config/KV_ConfPanel.h"
 #include "settings/GlobalsRecord.h"
 
 #include <utility>
@@ -23,9 +24,9 @@ public:
     // A failed read opens the panel as it was left, with Confirm off.
     void open_global_settings();
     void open_midi_settings();
-    // The panels' callbacks: Confirm or Cancel was pressed.
-    void on_glo_conf_panel();
-    void on_midi_conf_panel();
+    // The panels' answers (on_answer): Confirm or Cancel was pressed.
+    void on_glo_conf_panel(ConfAnswer answer);
+    void on_midi_conf_panel(ConfAnswer answer);
     // Hides the panel and gives the locked controls back their state.
     void close_config_panel(Fl_Widget* panel);
 

@@ -89,6 +89,52 @@ std::string usage_line(const Command& c)
     return line;
 }
 
+namespace {
+
+// One command as CLI11 sees it: its options, flags, operands and help, each
+// writing into `parsed` when given.
+CLI::App* declare_command(CLI::App& app, const Command& c, ParsedLine& parsed)
+{
+    CLI::App* sub = app.add_subcommand(c.name, c.summary);
+    sub->group("Commands");
+    std::string footer = c.help;
+    while (!footer.empty() && footer.back() == '\n') footer.pop_back();
+    sub->footer(footer);
+    sub->get_formatter()->column_width(22);
+    for (const OptionName& o : kOptions) {
+        if (!(c.options & o.bit)) continue;
+        sub->add_flag_callback(
+            o.names, [&parsed, bit = o.bit] { parsed.options |= bit; }, o.description);
+    }
+    for (const std::string& v : words(c.value_options))
+        sub->add_option_function<std::string>(
+               v, [&parsed, v](const std::string& value) { parsed.values[v] = value; }, "see below")
+            ->type_name("VALUE");
+    for (const std::string& f : words(c.flag_options))
+        sub->add_flag_callback(f, [&parsed, f] { parsed.flags.insert(f); }, "see below");
+    sub->add_option("--port", parsed.port, "talk to the pedal on this serial port instead of searching")
+        ->type_name("PATH");
+    sub->add_flag("-v,--verbose", parsed.verbose, "print every USB step on standard error");
+    if (*c.operands) sub->add_option(c.operands, parsed.operands, "")->type_name("");
+    return sub;
+}
+
+// CLI11's complaint in our words: lower case after "korvane COMMAND: ", an
+// unknown command named as such, and the command's usage line after it.
+void report_parse_error(const CLI::ParseError& e, const Command* c, const std::vector<std::string>& args,
+                        const Terminal& t)
+{
+    std::string what = e.what();
+    if (!what.empty() && what[0] >= 'A' && what[0] <= 'Z' && what.compare(0, 2, "I ") != 0)
+        what[0] = char(what[0] - 'A' + 'a');
+    if (!c && !args.empty() && args[0].rfind("-", 0) != 0)
+        what = "unknown command '" + args[0] + "'. `korvane --help` lists the commands.";
+    t.err(std::string("korvane") + (c ? std::string(" ") + c->name : std::string()) + ": " + what);
+    if (c) t.err("Usage: " + usage_line(*c));
+}
+
+} // namespace
+
 ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
 {
     ParsedLine parsed;
@@ -107,33 +153,8 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
     };
     std::vector<std::unique_ptr<Bound>> bound;
 
-    for (const Command& c : commands()) {
-        auto b = std::make_unique<Bound>();
-        b->command = &c;
-        b->app = app.add_subcommand(c.name, c.summary);
-        b->app->group("Commands");
-        std::string footer = c.help;
-        while (!footer.empty() && footer.back() == '\n') footer.pop_back();
-        b->app->footer(footer);
-        b->app->get_formatter()->column_width(22);
-        for (const OptionName& o : kOptions) {
-            if (!(c.options & o.bit)) continue;
-            b->app->add_flag_callback(
-                o.names, [&parsed, bit = o.bit] { parsed.options |= bit; }, o.description);
-        }
-        for (const std::string& v : words(c.value_options))
-            b->app->add_option_function<std::string>(
-                   v, [&parsed, v](const std::string& value) { parsed.values[v] = value; }, "see below")
-                ->type_name("VALUE");
-        for (const std::string& f : words(c.flag_options))
-            b->app->add_flag_callback(f, [&parsed, f] { parsed.flags.insert(f); }, "see below");
-        b->app->add_option("--port", parsed.port, "talk to the pedal on this serial port instead of searching")
-            ->type_name("PATH");
-        b->app->add_flag("-v,--verbose", parsed.verbose, "print every USB step on standard error");
-        if (*c.operands)
-            b->app->add_option(c.operands, parsed.operands, "")->type_name("");
-        bound.push_back(std::move(b));
-    }
+    for (const Command& c : commands())
+        bound.push_back(std::make_unique<Bound>(Bound{&c, declare_command(app, c, parsed)}));
 
     // After "--" everything is an operand, even "-x.lop". CLI11 (2.1) would
     // hand what follows "--" to the program instead of the command, so the
@@ -165,13 +186,7 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
         const CLI::App* where = nullptr;
         for (const auto& b : bound)
             if (b->app->parsed()) where = b->app;
-        const Command* c = where ? command_of(where) : nullptr;
-        std::string what = e.what();
-        if (!what.empty() && what[0] >= 'A' && what[0] <= 'Z' && what.compare(0, 2, "I ") != 0) what[0] = char(what[0] - 'A' + 'a');
-        if (!c && !args.empty() && args[0].rfind("-", 0) != 0)
-            what = "unknown command '" + args[0] + "'. `korvane --help` lists the commands.";
-        t.err(std::string("korvane") + (c ? std::string(" ") + c->name : std::string()) + ": " + what);
-        if (c) t.err("Usage: " + usage_line(*c));
+        report_parse_error(e, where ? command_of(where) : nullptr, args, t);
         parsed.status = kUsage;
         return parsed;
     }

@@ -3,10 +3,8 @@
 
 #include "widgets/SafeChoice.h"
 
-#include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
-#include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
 #include <string>
@@ -17,7 +15,6 @@ namespace {
 
 constexpr Fl_Color kHelpColor = 0x9a9a9a00;
 constexpr Fl_Color kListColor = 0x3a3a3a00;
-constexpr Fl_Color kRefusedColor = 0xff606000;
 
 Fl_Choice* make_list(int x, int y, int w)
 {
@@ -52,7 +49,7 @@ void select(Fl_Choice* c, int index)
 
 } // namespace
 
-KV_GloConfPanel::KV_GloConfPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
+KV_GloConfPanel::KV_GloConfPanel(int x, int y, int w, int h, const char* label) : KV_ConfPanel(x, y, w, h, label)
 {
     box(FL_EMBOSSED_BOX);
     static const uint8_t defaults[kAuxContacts] = {3, 10, 2};   // Bank Down, Tap Tempo, Bank Up
@@ -86,12 +83,7 @@ KV_GloConfPanel::KV_GloConfPanel(int x, int y, int w, int h, const char* label) 
     preset_button->callback(pair_cb, tap_tempo_button);
     tap_tempo_button->callback(pair_cb, preset_button);
 
-    confirm_button = new Fl_Toggle_Button(x + 145, y + 480, 120, 25, "Confirm");
-    confirm_button->labelsize(14);
-    confirm_button->callback(confirm_cb, this);
-    cancel_button = new Fl_Button(x + 300, y + 480, 120, 25, "Cancel");
-    cancel_button->labelsize(14);
-    cancel_button->callback(cancel_cb, this);
+    add_answer_buttons(x + 145, x + 300, y + 480);
     end();
 
     apply_favourite_rule();
@@ -128,16 +120,6 @@ GlobalSettings KV_GloConfPanel::settings() const
     return s;
 }
 
-void KV_GloConfPanel::set_confirm_allowed(bool allowed)
-{
-    confirm_allowed_ = allowed;
-    if (allowed) confirm_button->activate();
-    else confirm_button->deactivate();
-    redraw();
-}
-
-bool KV_GloConfPanel::confirm_pressed() const { return confirm_button->value() != 0; }
-
 void KV_GloConfPanel::apply_favourite_rule()
 {
     std::array<uint8_t, kAuxContacts> aux{};
@@ -165,21 +147,6 @@ void KV_GloConfPanel::pair_cb(Fl_Widget* w, void* partner)
         return;
     }
     static_cast<Fl_Check_Button*>(partner)->value(0);
-}
-
-void KV_GloConfPanel::confirm_cb(Fl_Widget*, void* data)
-{
-    auto* p = static_cast<KV_GloConfPanel*>(data);
-    p->confirm_button->value(1);
-    p->do_callback();
-    p->confirm_button->value(0);
-}
-
-void KV_GloConfPanel::cancel_cb(Fl_Widget*, void* data)
-{
-    auto* p = static_cast<KV_GloConfPanel*>(data);
-    p->confirm_button->value(0);
-    p->do_callback();
 }
 
 void KV_GloConfPanel::draw()
@@ -223,12 +190,7 @@ void KV_GloConfPanel::draw()
     fl_color(FL_WHITE);
     fl_rectf(X + zoomed(15), Y + zoomed(262), zoomed(530), zoomed(2));
 
-    if (!confirm_allowed_) {
-        fl_color(kRefusedColor);
-        fl_font(FL_HELVETICA, zoomed_font(12));
-        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + zoomed(15), Y + zoomed(512), w() - zoomed(30), zoomed(16),
-                FL_ALIGN_CENTER);
-    }
+    draw_refusal(X + zoomed(15), Y + zoomed(512), w() - zoomed(30), zoomed(16), FL_ALIGN_CENTER);
 }
 
 } // namespace kv

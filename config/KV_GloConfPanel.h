@@ -5,29 +5,21 @@
 // footswitch B/X does and whether the tempo LED blinks.
 //
 // The panel only holds controls. The main window opens it (reads the pedal,
-// load()s the panel, shows it) and, when the panel calls back, tells Confirm
-// from Cancel by confirm_pressed(), which is true only during the callback of
-// Confirm. Controls keep their state between showings: Cancel undoes nothing,
-// and an opening whose read failed shows what was left.
-//
-// An opening whose read failed turns Confirm off (set_confirm_allowed): the
-// panel then holds values the pedal may no longer have, and sending them
-// would overwrite whatever was changed on the pedal meanwhile.
+// load()s the panel, shows it) and hears Confirm or Cancel through on_answer
+// (config/KV_ConfPanel.h). Controls keep their state between showings:
+// Cancel undoes nothing, and an opening whose read failed shows what was left.
 
+#include "config/KV_ConfPanel.h"
 #include "settings/GlobalsRecord.h"
-#include "widgets/DialogHooks.h"
-
-#include <FL/Fl_Group.H>
 
 #include <array>
 
-class Fl_Button;
 class Fl_Check_Button;
 class Fl_Choice;
 
 namespace kv {
 
-class KV_GloConfPanel : public Fl_Group {
+class KV_GloConfPanel : public KV_ConfPanel {
 public:
     KV_GloConfPanel(int x, int y, int w, int h, const char* label = nullptr);
     ~KV_GloConfPanel() override;
@@ -39,11 +31,6 @@ public:
     // What the controls show (an empty list gives kAuxNoSelection).
     GlobalSettings settings() const;
 
-    void set_confirm_allowed(bool allowed);
-    bool confirm_allowed() const { return confirm_allowed_; }
-    // True while the panel's callback runs for Confirm.
-    bool confirm_pressed() const;
-
     std::array<Fl_Choice*, kAuxContacts> aux_lists{};   // TIP, TIP + RING, RING
     Fl_Choice* fave_list = nullptr;
     Fl_Choice* pages_list = nullptr;
@@ -52,19 +39,10 @@ public:
     Fl_Check_Button* preset_button = nullptr;
     Fl_Check_Button* tap_tempo_button = nullptr;
     Fl_Check_Button* blinking_off_button = nullptr;
-    Fl_Button* confirm_button = nullptr;
-    Fl_Button* cancel_button = nullptr;
-
-    DialogHooks dialogs;
-
 private:
     void apply_favourite_rule();
     static void aux_cb(Fl_Widget*, void*);
     static void pair_cb(Fl_Widget*, void*);
-    static void confirm_cb(Fl_Widget*, void*);
-    static void cancel_cb(Fl_Widget*, void*);
-
-    bool confirm_allowed_ = true;
 };
 
 } // namespace kv

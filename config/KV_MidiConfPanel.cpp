@@ -6,7 +6,6 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Int_Input.H>
-#include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
 #include <string>
@@ -19,7 +18,6 @@ constexpr int kLeftRows = 16;
 constexpr int kRowPitch = 26;
 constexpr Fl_Color kDimColor = 0x8a8a8a00;
 constexpr Fl_Color kListColor = 0x3a3a3a00;
-constexpr Fl_Color kRefusedColor = 0xff606000;
 
 const char* const kHelp =
     "MIDI CC NUmber Mapping\n~~~~~~~~~~~~~~~~~~~~\n\nIn most cases you can just use the default CC number mapping\n"
@@ -34,7 +32,7 @@ const char* const kHelp =
 
 const char* KV_MidiConfPanel::help_text() { return kHelp; }
 
-KV_MidiConfPanel::KV_MidiConfPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
+KV_MidiConfPanel::KV_MidiConfPanel(int x, int y, int w, int h, const char* label) : KV_ConfPanel(x, y, w, h, label)
 {
     box(FL_EMBOSSED_BOX);
     map_ = GlobalsRecord::startup().cc_map();
@@ -64,12 +62,7 @@ KV_MidiConfPanel::KV_MidiConfPanel(int x, int y, int w, int h, const char* label
 
     help_button = new Fl_Button(x + w - 40, y + 15, 20, 20, "?");
     help_button->callback(help_cb, this);
-    confirm_button = new Fl_Toggle_Button(x + 395, y + 538, 120, 25, "Confirm");
-    confirm_button->labelsize(14);
-    confirm_button->callback(confirm_cb, this);
-    cancel_button = new Fl_Button(x + 535, y + 538, 120, 25, "Cancel");
-    cancel_button->labelsize(14);
-    cancel_button->callback(cancel_cb, this);
+    add_answer_buttons(x + 395, x + 535, y + 538);
     end();
 }
 
@@ -115,16 +108,6 @@ void KV_MidiConfPanel::commit_field(int row)
     show_number(row);
 }
 
-void KV_MidiConfPanel::set_confirm_allowed(bool allowed)
-{
-    confirm_allowed_ = allowed;
-    if (allowed) confirm_button->activate();
-    else confirm_button->deactivate();
-    redraw();
-}
-
-bool KV_MidiConfPanel::confirm_pressed() const { return confirm_button->value() != 0; }
-
 void KV_MidiConfPanel::field_cb(Fl_Widget* w, void* data)
 {
     auto* p = static_cast<KV_MidiConfPanel*>(data);
@@ -135,21 +118,6 @@ void KV_MidiConfPanel::field_cb(Fl_Widget* w, void* data)
 void KV_MidiConfPanel::help_cb(Fl_Widget*, void* data)
 {
     static_cast<KV_MidiConfPanel*>(data)->dialogs.show_message(kHelp);
-}
-
-void KV_MidiConfPanel::confirm_cb(Fl_Widget*, void* data)
-{
-    auto* p = static_cast<KV_MidiConfPanel*>(data);
-    p->confirm_button->value(1);
-    p->do_callback();
-    p->confirm_button->value(0);
-}
-
-void KV_MidiConfPanel::cancel_cb(Fl_Widget*, void* data)
-{
-    auto* p = static_cast<KV_MidiConfPanel*>(data);
-    p->confirm_button->value(0);
-    p->do_callback();
 }
 
 void KV_MidiConfPanel::draw()
@@ -187,13 +155,9 @@ void KV_MidiConfPanel::draw()
     fl_rectf(X + zoomed(15), Y + zoomed(520), zoomed(655), zoomed(1));
     fl_rectf(X + zoomed(370), Y + zoomed(45), zoomed(1), zoomed(535));
 
-    if (!confirm_allowed_) {
-        fl_color(kRefusedColor);
-        fl_font(FL_HELVETICA, zoomed_font(12));
-        // In the free space under the right column, wrapped inside the panel.
-        fl_draw("Settings could not be read from the pedal: Confirm is off.", X + zoomed(390), Y + zoomed(450),
-                w() - zoomed(405), zoomed(40), FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
-    }
+    // In the free space under the right column, wrapped inside the panel.
+    draw_refusal(X + zoomed(390), Y + zoomed(450), w() - zoomed(405), zoomed(40),
+                 FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
 }
 
 } // namespace kv

@@ -9,14 +9,12 @@
 // refused with an alert and the field shows its previous number again. So the
 // working copy never holds a CC number twice.
 //
-// Confirm and Cancel reach the main window through the panel's callback,
-// told apart by confirm_pressed(), as on the global settings panel; an
-// opening whose read failed turns Confirm off (set_confirm_allowed).
+// Confirm and Cancel reach the main window through on_answer, and an
+// opening whose read failed turns Confirm off, as on the global settings
+// panel (config/KV_ConfPanel.h).
 
+#include "config/KV_ConfPanel.h"
 #include "settings/GlobalsRecord.h"
-#include "widgets/DialogHooks.h"
-
-#include <FL/Fl_Group.H>
 
 #include <array>
 
@@ -26,7 +24,7 @@ class Fl_Int_Input;
 
 namespace kv {
 
-class KV_MidiConfPanel : public Fl_Group {
+class KV_MidiConfPanel : public KV_ConfPanel {
 public:
     KV_MidiConfPanel(int x, int y, int w, int h, const char* label = nullptr);
     ~KV_MidiConfPanel() override;
@@ -43,30 +41,18 @@ public:
     // field's callback does).
     void commit_field(int row);
 
-    void set_confirm_allowed(bool allowed);
-    bool confirm_allowed() const { return confirm_allowed_; }
-    bool confirm_pressed() const;
-
     // The help text of the "?" button.
     static const char* help_text();
 
     std::array<Fl_Int_Input*, kCcFunctionCount> cc_fields{};
     Fl_Choice* channel_list = nullptr;
     Fl_Button* help_button = nullptr;
-    Fl_Button* confirm_button = nullptr;
-    Fl_Button* cancel_button = nullptr;
-
-    DialogHooks dialogs;
-
 private:
     void show_number(int row);
     static void field_cb(Fl_Widget*, void*);
     static void help_cb(Fl_Widget*, void*);
-    static void confirm_cb(Fl_Widget*, void*);
-    static void cancel_cb(Fl_Widget*, void*);
 
     CcMap map_{};
-    bool confirm_allowed_ = true;
 };
 
 } // namespace kv

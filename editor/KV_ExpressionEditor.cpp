@@ -214,9 +214,7 @@ void KV_ExpressionEditor::speed_clicked(Engine e, Knob k, bool fast)
 
 void KV_ExpressionEditor::notify(Engine e)
 {
-    change_code_ = e == Engine::X ? kChangeX : kChangeY;
-    if (notify_) do_callback();
-    change_code_ = kNoChange;
+    if (notify_ && on_edit) on_edit(e);
 }
 
 void KV_ExpressionEditor::control_cb(Fl_Widget*, void* data)

@@ -4,7 +4,7 @@
 // the preset being edited. DSP-Y is on the left half, DSP-X on the right.
 //
 // The page edits a working copy (settings/ExpressionMapping.h) and after
-// every edit calls its owner, with change_code() saying which engine the edit
+// every edit tells its owner through on_edit which engine the edit
 // concerned; the owner commits the copy into the Dashboard's block and
 // previews it. Loading never calls the owner: the notify switch is off
 // while the controls are filled.
@@ -20,6 +20,7 @@
 #include "widgets/TabPage.h"
 
 #include <array>
+#include <functional>
 
 class Fl_Button;
 class Fl_Check_Button;
@@ -47,8 +48,8 @@ public:
     // The last block loaded, with the working copy committed into it.
     PresetParameters mapping() const;
     bool loaded() const { return loaded_; }
-    // During the owner's callback: kChangeX or kChangeY; kNoChange otherwise.
-    int change_code() const { return change_code_; }
+    // The user edited the working copy; the engine the edit concerned.
+    std::function<void(Engine edited)> on_edit;
 
     // The help text of the "?" button.
     static const char* help_text();
@@ -95,7 +96,6 @@ private:
     AlgorithmId algorithm_x_ = 0;
     AlgorithmId algorithm_y_ = 0;
     bool notify_ = true;
-    int change_code_ = kNoChange;
     bool loaded_ = false;
 };
 

@@ -8,9 +8,9 @@
 // The panel owns the current parameter block (`params`) and the two working
 // program images, and keeps them consistent with the controls: every edit
 // updates the block at once. While `live` is set, each edit then tells the
-// owner what to send by setting `preview_request` and running the panel's
-// callback, one request per callback, with the pauses the pedal needs
-// between transfers taken on the panel's Clock (see set_clock). Loading a
+// owner what to send through on_preview, one request per call, with the
+// pauses the pedal needs between transfers taken on the panel's Clock (see
+// set_clock). Loading a
 // block or swapping the engines runs with `live` cleared, so loading never
 // sends anything. A slider edit is committed (a request) once, when the mouse
 // button is released over it.
@@ -96,6 +96,9 @@ public:
     // Number of blocks loaded so far (a read that changed nothing still counts).
     int loads() const { return loads_; }
 
+    // What to send after an edit (while `live`, and for swaps and templates).
+    std::function<void(PreviewRequest)> on_preview;
+
     // The rotary tips message; the toolkit's message box unless replaced.
     std::function<void(const char* text)> show_tips;
     static const char* const kRotaryTips;
@@ -108,7 +111,6 @@ public:
     DspProgram program_y{};
     bool live = true;
     bool link = false;                 // left Shift held while an engine runs HORN or DRUM
-    PreviewRequest preview_request = parameters;
     int combination = 0;               // 0 none, 1 rotary, 2 vinyl, 3 junk
     uint8_t remembered_routing = 0;    // routing bits (0x00, 0x04, 0x08) the user last chose
     int last_sp_value = 0;             // code, parameter (0-2) and engine (0 X, 1 Y) of the last option edit

@@ -426,8 +426,7 @@ void KV_LibraryPanel::show_meta(int row)
 
 void KV_LibraryPanel::notify(Action a)
 {
-    action = a;
-    do_callback();
+    if (on_action) on_action(a);
 }
 
 void KV_LibraryPanel::row_picked(int row)

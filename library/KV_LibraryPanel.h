@@ -7,8 +7,8 @@
 // preset. Below: export of the selected rows, import, and setlists built
 // from the selected rows and sent to the pedal.
 //
-// The panel only shows and collects: every user action ends in its callback
-// with `action` saying what, and the owner (the Library controller of the
+// The panel only shows and collects: every user action ends in on_action
+// saying what, with the details in the fields below, and the owner (the Library controller of the
 // main window) loads, previews, writes files and talks to the pedal. Rows
 // come from set_rows(); the search is library/core/LibrarySearch.h.
 
@@ -16,6 +16,7 @@
 
 #include <FL/Fl_Group.H>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,7 @@ public:
     // Selects the shown row holding `entry` (only it) and scrolls it into view.
     void select_entry(size_t entry);
 
-    Action action = Action::Picked;
+    std::function<void(Action)> on_action;
     size_t picked_entry = 0;
     std::string edited_tags;     // MetaSaved: "live, clean"
     std::string edited_notes;

@@ -121,8 +121,7 @@ void KV_PresetPanel::load_selected()
     } else {
         load_error = preset_file_problem_text(f, path);
     }
-    action = Action::Picked;
-    do_callback();
+    if (on_action) on_action(Action::Picked);
 }
 
 std::string KV_PresetPanel::name_of(int index) const
@@ -142,16 +141,14 @@ void KV_PresetPanel::list_cb(Fl_Widget*, void* panel) { static_cast<KV_PresetPan
 void KV_PresetPanel::add_cb(Fl_Widget*, void* panel)
 {
     auto* p = static_cast<KV_PresetPanel*>(panel);
-    p->action = Action::AddPressed;
-    p->do_callback();
+    if (p->on_action) p->on_action(Action::AddPressed);
     p->add_button->value(0);
 }
 
 void KV_PresetPanel::remove_cb(Fl_Widget*, void* panel)
 {
     auto* p = static_cast<KV_PresetPanel*>(panel);
-    p->action = Action::RemovePressed;
-    p->do_callback();
+    if (p->on_action) p->on_action(Action::RemovePressed);
     p->remove_button->value(0);
 }
 

@@ -4,7 +4,7 @@
 // "X" (remove the selected one) and the number of presets in the library.
 // The list is loaded from "presets.lst" at start-up. The files themselves are
 // kept by `library` (library/core/OfflinePresets.h); the panel shows its
-// entries and reports what the user did through its callback, whose owner
+// entries and reports what the user did through on_action, whose owner
 // (the main window) asks the questions and previews the picked preset.
 
 #include "library/core/OfflinePresets.h"
@@ -13,6 +13,7 @@
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Menu_Item.H>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ namespace kv {
 
 class KV_PresetPanel : public Fl_Group {
 public:
-    // What the callback reports.
+    // What on_action reports.
     enum class Action {
         Picked,          // load_selected ran: loaded_* hold the preset, or load_error says why not
         AddPressed,      // "+": open the save prompt
@@ -54,8 +55,8 @@ public:
     int selected() const;
 
     // Reads the selected item's file into loaded_parameters and loaded_title
-    // (or sets load_error), then runs the callback with Action::Picked. The
-    // callback of preset_list.
+    // (or sets load_error), then reports Action::Picked. The callback of
+    // preset_list.
     void load_selected();
 
     // Name and file of item i of the list, or empty.
@@ -74,7 +75,8 @@ public:
     PresetParameters loaded_parameters{};
     PresetTitle loaded_title{};
 
-    Action action = Action::Picked;
+    // What the user did; the owner reads the panel's state for the details.
+    std::function<void(Action)> on_action;
     std::string load_error;                   // after Picked: why nothing was loaded (empty: loaded)
     // "cannot read <path>: <reason>" for each file the last load_list refused
     // (missing files are not listed: they are left out quietly).

@@ -62,8 +62,7 @@ void KV_PresetPrompt::open()
 
 void KV_PresetPrompt::report(Action a)
 {
-    action = a;
-    do_callback();
+    if (on_action) on_action(a);
 }
 
 void KV_PresetPrompt::save_cb(Fl_Widget*, void* prompt)

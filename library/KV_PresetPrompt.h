@@ -1,12 +1,13 @@
 #pragma once
 // The prompt that "+" opens: save the edited preset on the computer under a
 // typed name (option 1) or add presets from existing files (option 2). Hidden
-// until "+" is pressed. It only collects the choice: its callback tells the
+// until "+" is pressed. It only collects the choice: on_action tells the
 // owner (the main window) which button was pressed, and the owner does the
 // file work, asks the questions and closes it.
 
 #include <FL/Fl_Group.H>
 
+#include <functional>
 #include <string>
 
 class Fl_Toggle_Button;
@@ -42,7 +43,7 @@ public:
     Fl_Button* cancel_button = nullptr;
     TextInput* name_input = nullptr;
     int file_index = -1;   // which chosen file is being added
-    Action action = Action::Cancel;
+    std::function<void(Action)> on_action;
     bool name_typed = false;   // the user typed into name_input since open()
 
 private:

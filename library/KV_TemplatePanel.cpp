@@ -33,7 +33,7 @@ void KV_TemplatePanel::choice_cb(Fl_Widget*, void* data)
     auto* panel = static_cast<KV_TemplatePanel*>(data);
     // value() is -1 when nothing is picked.
     panel->template_index = panel->template_choice->value();
-    panel->do_callback();
+    if (panel->on_pick) panel->on_pick(panel->template_index);
 }
 
 void KV_TemplatePanel::draw()

@@ -195,14 +195,14 @@ void KV_TransportPanel::set_switches_from_flags(int index, uint8_t flags)
     set_switches(index, (flags & kStompMask) != 0, (flags & kBypassMask) != 0);
 }
 
-uint8_t KV_TransportPanel::apply_toggle(uint8_t flags) const
+uint8_t KV_TransportPanel::apply_toggle(SlotEvent toggled, uint8_t flags) const
 {
     uint8_t mask = 0;
     bool on = false;
-    if (toggle_source == stomp_toggled) {
+    if (toggled == SlotEvent::stomp_toggled) {
         mask = kStompMask;
         on = stomp_on(current_slot);
-    } else if (toggle_source == bypass_toggled) {
+    } else if (toggled == SlotEvent::bypass_toggled) {
         mask = kBypassMask;
         on = bypass_on(current_slot);
     }
@@ -230,8 +230,7 @@ void KV_TransportPanel::bank_pressed(int index)
     }
     set_unsaved_mark(false);
     select_slot(index);
-    toggle_source = slot_selected;
-    do_callback();
+    report(SlotEvent::slot_selected, {});
 }
 
 void KV_TransportPanel::set_program_label(int index, bool marked)
@@ -252,15 +251,12 @@ void KV_TransportPanel::set_unsaved_mark(bool on)
     if (marked_slot_ >= 0) set_program_label(marked_slot_, true);
 }
 
-void KV_TransportPanel::request_slot_action(int source, int from, int to)
+void KV_TransportPanel::request_slot_action(SlotEvent event, int from, int to)
 {
-    if ((source != slot_copy && source != slot_swap && source != slot_drop) || from == to || from < 0 || from >= kSlots || to < 0 ||
-        to >= kSlots)
+    if ((event != SlotEvent::slot_copy && event != SlotEvent::slot_swap && event != SlotEvent::slot_drop) || from == to ||
+        from < 0 || from >= kSlots || to < 0 || to >= kSlots)
         return;
-    slot_action = {from, to};
-    toggle_source = source;
-    do_callback();
-    toggle_source = slot_selected;
+    report(event, {from, to});
 }
 
 int KV_TransportPanel::row_at(int x, int y) const
@@ -281,7 +277,7 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
     // rules, so the characters those give a meaning ('@' symbols, '&'
     // shortcuts) and control characters are shown as blanks.
     std::vector<std::string> texts;
-    std::vector<std::pair<int, int>> picks;   // source, target
+    std::vector<std::pair<SlotEvent, int>> picks;   // what, target
     for (int kind = 0; kind < 2; ++kind) {
         for (int t = 0; t < kSlots; ++t) {
             if (t == index) continue;
@@ -293,7 +289,7 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
                                (t % 2 == 0 ? "A" : "B") + ")";
             if (slots[size_t(t)].bank_button->active() && !title.empty()) item += "   " + title;
             texts.push_back(item);
-            picks.emplace_back(kind == 0 ? slot_copy : slot_swap, t);
+            picks.emplace_back(kind == 0 ? SlotEvent::slot_copy : SlotEvent::slot_swap, t);
         }
     }
     // The menu as the toolkit's item array: a submenu title, its items and a
@@ -315,8 +311,8 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
         items.push_back(Fl_Menu_Item{});
     }
     // Sharing: this preset, or the whole pedal, as a .tessivar.json file.
-    picks.emplace_back(slot_export, index);
-    picks.emplace_back(slot_export, -1);
+    picks.emplace_back(SlotEvent::slot_export, index);
+    picks.emplace_back(SlotEvent::slot_export, -1);
     for (size_t k = picks.size() - 2; k < picks.size(); ++k) {
         Fl_Menu_Item item{};
         item.text = k + 2 == picks.size() ? "Export this preset..." : "Export all 32 presets...";
@@ -331,12 +327,9 @@ void KV_TransportPanel::open_slot_menu(int index, int x, int y)
     if (!picked || picked->user_data() == nullptr) return;
     const size_t which = size_t(reinterpret_cast<intptr_t>(picked->user_data())) - 1;
     if (which >= picks.size()) return;
-    if (picks[which].first == slot_export) {
+    if (picks[which].first == SlotEvent::slot_export) {
         // from..to: the slots to export.
-        slot_action = picks[which].second < 0 ? SlotAction{0, kSlots - 1} : SlotAction{index, index};
-        toggle_source = slot_export;
-        do_callback();
-        toggle_source = slot_selected;
+        report(SlotEvent::slot_export, picks[which].second < 0 ? SlotAction{0, kSlots - 1} : SlotAction{index, index});
         return;
     }
     request_slot_action(picks[which].first, index, picks[which].second);
@@ -369,17 +362,15 @@ int KV_TransportPanel::handle(int event)
         drag_from_ = -1;
         if (window()) window()->cursor(FL_CURSOR_DEFAULT);
         const int to = row_at(Fl::event_x(), Fl::event_y());
-        if (to >= 0 && to != from && slots[size_t(to)].bank_button->active()) request_slot_action(slot_drop, from, to);
+        if (to >= 0 && to != from && slots[size_t(to)].bank_button->active()) request_slot_action(SlotEvent::slot_drop, from, to);
         return 1;
     }
     return Fl_Scroll::handle(event);
 }
 
-void KV_TransportPanel::switch_toggled(int source)
+void KV_TransportPanel::report(SlotEvent event, SlotAction range)
 {
-    toggle_source = source;
-    do_callback();
-    toggle_source = slot_selected;
+    if (on_request) on_request(SlotRequest{event, range});
 }
 
 void KV_TransportPanel::show_name(int index)
@@ -451,12 +442,12 @@ void KV_TransportPanel::bank_cb(Fl_Widget* w, void* data)
 
 void KV_TransportPanel::stomp_cb(Fl_Widget*, void* data)
 {
-    static_cast<KV_TransportPanel*>(data)->switch_toggled(stomp_toggled);
+    static_cast<KV_TransportPanel*>(data)->report(SlotEvent::stomp_toggled, {});
 }
 
 void KV_TransportPanel::bypass_cb(Fl_Widget*, void* data)
 {
-    static_cast<KV_TransportPanel*>(data)->switch_toggled(bypass_toggled);
+    static_cast<KV_TransportPanel*>(data)->report(SlotEvent::bypass_toggled, {});
 }
 
 void KV_TransportPanel::name_cb(Fl_Widget* w, void* data)

@@ -4,9 +4,9 @@
 // the program label, the bank button that selects the slot, the preset name
 // field and the S (auto stomp) and B (bypass on program change) switches.
 //
-// The panel talks only to its owner: every user action ends in the panel's
-// callback (set with callback(), user data the owner) with `toggle_source`
-// saying why, and the owner decides what is read from or written to the pedal.
+// The panel talks only to its owner: every user action ends in on_request,
+// a SlotRequest saying what happened and to which slots, and the owner
+// decides what is read from or written to the pedal.
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -37,16 +37,25 @@ public:
     // The text every name field shows until a name is set.
     static constexpr const char* kEmptyName = "       < empty >";
 
-    // Why the panel's callback runs (toggle_source).
-    enum ToggleSource : int {
-        slot_selected = 0,   // the user selected a slot: the owner reads it
+    // What the panel tells its owner.
+    enum class SlotEvent : int {
+        slot_selected = 0,   // the user selected a slot (current_slot): the owner reads it
         stomp_toggled = 1,   // the selected slot's S switch changed (flags bit 6)
         bypass_toggled = 2,  // the selected slot's B switch changed (flags bit 5)
-        slot_copy = 3,       // the row menu asked to copy slot_action.from over slot_action.to
-        slot_swap = 4,       // the row menu asked to swap slot_action.from and slot_action.to
-        slot_drop = 5,       // slot_action.from was dragged onto slot_action.to: the owner asks what to do
-        slot_export = 6,     // the row menu asked to export slots slot_action.from to slot_action.to
+        slot_copy = 3,       // the row menu asked to copy slots.from over slots.to
+        slot_swap = 4,       // the row menu asked to swap slots.from and slots.to
+        slot_drop = 5,       // slots.from was dragged onto slots.to: the owner asks what to do
+        slot_export = 6,     // the row menu asked to export slots slots.from to slots.to
     };
+    struct SlotAction {
+        int from = -1;
+        int to = -1;
+    };
+    struct SlotRequest {
+        SlotEvent event = SlotEvent::slot_selected;
+        SlotAction slots;   // the copy, swap, drop and export events
+    };
+    std::function<void(const SlotRequest&)> on_request;
     static constexpr uint8_t kStompMask = 0x40;
     static constexpr uint8_t kBypassMask = 0x20;
 
@@ -92,9 +101,9 @@ public:
     void set_switches(int index, bool stomp, bool bypass);
     // S from bit 6 and B from bit 5 of a preset's flags byte.
     void set_switches_from_flags(int index, uint8_t flags);
-    // `flags` with the bit of the switch named by toggle_source set from the
+    // `flags` with the bit of the switch the event names set from the
     // selected slot's switch (S: bit 6 only, B: bit 5 only; otherwise unchanged).
-    uint8_t apply_toggle(uint8_t flags) const;
+    uint8_t apply_toggle(SlotEvent toggled, uint8_t flags) const;
 
     // edit_name as text (12 characters, space-padded).
     std::string edit_name_text() const;
@@ -103,15 +112,10 @@ public:
     // A right click on a row whose preset has been read opens a menu with
     // "Copy to" and "Swap with" submenus listing the other slots, then
     // "Export this preset..." and "Export all 32 presets..." (slot_export). The pick is
-    // handed to the owner as slot_action with toggle_source slot_copy or
-    // slot_swap; the panel itself changes nothing.
-    struct SlotAction {
-        int from = -1;
-        int to = -1;
-    };
-    SlotAction slot_action;
-    // Runs the owner's callback for a copy or swap, as the menu does.
-    void request_slot_action(int source, int from, int to);
+    // handed to the owner as a slot_copy or slot_swap request; the panel
+    // itself changes nothing.
+    // Asks the owner for a copy, swap or drop, as the menu does.
+    void request_slot_action(SlotEvent event, int from, int to);
     // Dragging a row by its program label ("PC.n") onto another row that
     // has been read reports slot_drop; the owner asks "Move here", "Swap",
     // "Copy" or "Cancel".
@@ -125,7 +129,7 @@ public:
     int handle(int event) override;
 
     // Asked before a click selects another slot (index 0 to 31): false keeps
-    // the current selection and runs no callback. Null: always allowed.
+    // the current selection and tells the owner nothing. Null: always allowed.
     std::function<bool(int index)> may_select;
 
     // The mark beside the selected slot's program label that says the edited
@@ -138,7 +142,6 @@ public:
     int current_slot = 0;
     PresetTitle edit_name{};   // 12 characters, space-padded, no terminator
     std::array<Slot, kSlots> slots{};
-    int toggle_source = slot_selected;
 
     // Row geometry (relative to the panel), for tests and the owner.
     static int row_y(int index);   // top of slot `index`'s row
@@ -154,7 +157,7 @@ private:
     int slot_of(const Fl_Widget* w, Member Slot::*member) const;
 
     void bank_pressed(int index);
-    void switch_toggled(int source);
+    void report(SlotEvent event, SlotAction range);
     void name_edited(int index);
     void show_name(int index);
 

@@ -44,17 +44,19 @@ KV_UpdatePanel::KV_UpdatePanel(int x, int y, int w, int h, const char* label) : 
     notes_display->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, w - 50 - 25);
     notes_display->hide();
     end();
-    // The three buttons report through the panel's callback; the owner tells
-    // them apart by the two toggles.
+    // The three buttons report through on_request.
     update_button->callback(button_cb, this);
     cancel_button->callback(button_cb, this);
     browse_button->callback(button_cb, this);
 }
 
-void KV_UpdatePanel::button_cb(Fl_Widget*, void* data)
+void KV_UpdatePanel::button_cb(Fl_Widget* w, void* data)
 {
     auto* panel = static_cast<KV_UpdatePanel*>(data);
-    panel->do_callback();
+    const UpdateRequest request = w == panel->update_button   ? UpdateRequest::update_now
+                                  : w == panel->cancel_button ? UpdateRequest::cancel
+                                                              : UpdateRequest::browse;
+    if (panel->on_request) panel->on_request(request);
     // The toggles spring back once the owner has run: a Cancel that could not
     // reach the pedal must not make the next Browse look like a Cancel.
     panel->update_button->value(0);

@@ -2,12 +2,13 @@
 // The firmware update panel, shown over the editor when the pedal is found in
 // update mode. It tells which firmware the pedal reports and, once a package
 // has been read, its version and release notes; browsing for a package,
-// transferring it and leaving update mode are run by the main window on the
-// panel's callback (the owner tells the three buttons apart by the two
-// toggles, which spring back once it has run).
+// transferring it and leaving update mode are run by the main window, which
+// hears the three buttons through on_request (the two toggles spring back
+// once it has run).
 
 #include <FL/Fl_Group.H>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ class Fl_Text_Buffer;
 class Fl_Text_Display;
 
 namespace kv {
+
+// Which of the panel's buttons was pressed.
+enum class UpdateRequest { browse, update_now, cancel };
 
 class KV_UpdatePanel : public Fl_Group {
 public:
@@ -45,6 +49,9 @@ public:
     static std::string chooser_directory();
     static constexpr const char* kChooserTitle = "Browse Firmware (.fdt)";
     static constexpr const char* kChooserFilter = "*.fdt";
+
+    // "Browse", "Update Now" or "Cancel" was pressed.
+    std::function<void(UpdateRequest)> on_request;
 
     Fl_Toggle_Button* update_button = nullptr;
     Fl_Toggle_Button* cancel_button = nullptr;

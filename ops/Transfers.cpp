@@ -95,6 +95,7 @@ StoreResult write_slot(UsbLink& link, Reporter& report, int slot, const EditedPr
 
 PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest request, const EditedPreset& p)
 {
+    using enum PreviewRequest;
     PreviewResult r;
     switch (request) {
     case program_x:

@@ -74,6 +74,7 @@ std::optional<EditState> EditHistory::redo()
 
 std::vector<PreviewRequest> previews_between(const EditState& from, const EditState& to)
 {
+    using enum PreviewRequest;
     std::vector<PreviewRequest> out;
     if (!same_bytes(from.parameters.data(), to.parameters.data(), kPresetParametersSize)) out.push_back(parameters);
     for (Engine e : {Engine::X, Engine::Y}) {

@@ -5,7 +5,7 @@
 
 namespace kv {
 
-enum PreviewRequest : int {
+enum class PreviewRequest : int {
     parameters = 0,
     program_x = 1,
     program_y = 2,

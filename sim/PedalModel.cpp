@@ -343,23 +343,10 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
         note("Store preset " + std::to_string(target_) + " X-Data", last_reply_length_);
         expect(Pending::StoreY, kDspProgramSize);
         return;
-    case Pending::StoreY: {
-        answer(part_, true, reply);
-        note("Store preset " + std::to_string(target_) + " Y-Data", last_reply_length_);
-        // The preset is written whole once both programs are in; slots above
-        // 31 have no storage, their transfer is followed but kept nowhere.
-        if (PedalSlot* s = slot(target_); s != nullptr && store_header_.size() == kStoreHeaderSize) {
-            const PresetRecord record = record_from_bytes(store_header_.data() + 1);
-            s->parameters = record.parameters;
-            s->title = record.title;
-            s->program_x = store_x_;
-            std::memcpy(s->program_y.bytes, part_.data(), kDspProgramSize);
-            changed();
-        }
-        store_header_.clear();
+    case Pending::StoreY:
+        complete_store(reply);
         finish_request();
         return;
-    }
     case Pending::LibraryAddress:
         target_ = command_ & cmd::kTargetMask;
         note("Library block " + std::to_string(target_) + " address", 0);
@@ -405,6 +392,24 @@ void PedalModel::complete_part(std::vector<uint8_t>& reply)
     }
 }
 
+// The last part of a store: the preset is written whole once both programs
+// are in; slots above 31 have no storage, their transfer is followed but kept
+// nowhere.
+void PedalModel::complete_store(std::vector<uint8_t>& reply)
+{
+    answer(part_, true, reply);
+    note("Store preset " + std::to_string(target_) + " Y-Data", last_reply_length_);
+    if (PedalSlot* s = slot(target_); s != nullptr && store_header_.size() == kStoreHeaderSize) {
+        const PresetRecord record = record_from_bytes(store_header_.data() + 1);
+        s->parameters = record.parameters;
+        s->title = record.title;
+        s->program_x = store_x_;
+        std::memcpy(s->program_y.bytes, part_.data(), kDspProgramSize);
+        changed();
+    }
+    store_header_.clear();
+}
+
 void PedalModel::handle_single(std::vector<uint8_t>& reply)
 {
     const uint8_t c = command_;
@@ -415,16 +420,7 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         return;
     }
     if (command_in_update_mode_) {
-        if (c == cmd::kSetVersion) {
-            const uint8_t v = part_[1];
-            memory_.version = FirmwareVersion{(v >> 4) & 0x0F, v & 0x0F, part_[2] & 0x7F};
-            update_mode_ = false;   // the pedal restarts on its new firmware
-            changed();
-            note("Set Version", 0);
-        } else if (c == cmd::kSendOneMessage) {
-            update_mode_ = false;
-            note("'Send One Message'", 0);
-        }
+        handle_update_single();
         return;
     }
 
@@ -451,30 +447,12 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         changed();
         note("SET_GLOBALS", 0);
         break;
-    case cmd::kChangeCore: {
-        const PresetParameters before = playing_.parameters;
-        std::memcpy(&playing_.parameters, part_.data() + 1, kPresetParametersSize);
-        // An engine that changes algorithm or sequence starts playing that
-        // sequence from the library; other edits keep a previewed sequence.
-        const PresetParameters& now = playing_.parameters;
-        if (now.algorithm_x != before.algorithm_x || now.sp1_x != before.sp1_x)
-            playing_.arp_x = arp_for(memory_, now.algorithm_x, now.sp1_x);
-        if (now.algorithm_y != before.algorithm_y || now.sp1_y != before.sp1_y)
-            playing_.arp_y = arp_for(memory_, now.algorithm_y, now.sp1_y);
-        note("Change Core (Preview)", 0);
+    case cmd::kChangeCore:
+        change_core();
         break;
-    }
-    case cmd::kReadAll: {
-        std::vector<uint8_t> out(kReadAllSize);
-        for (int s = 0; s < kSlotCount; ++s) {
-            const PedalSlot& sl = memory_.slots[size_t(s)];
-            set_image_parameters(out.data(), s, sl.parameters);
-            set_image_title(out.data(), s, sl.title);
-        }
-        answer(out, false, reply);
-        note("ReadAll", last_reply_length_);
+    case cmd::kReadAll:
+        read_all(reply);
         break;
-    }
     case cmd::kGetArpData: {
         // [1] arp algorithm index, [2] engine, [3] sequence selector
         ArpBytes seq{};
@@ -484,26 +462,71 @@ void PedalModel::handle_single(std::vector<uint8_t>& reply)
         note("GET_ARPDATA", last_reply_length_);
         break;
     }
-    case cmd::kSetArpData: {
-        // [1] engine, [2] store flag, [3] arp algorithm index, [4] selector, [5..36] sequence
-        const uint8_t engine = part_[1];
-        const bool store = part_[2] != 0;
-        const uint8_t a = part_[3];
-        const int s = arp_sequence_of_selector(part_[4]);
-        ArpBytes seq{};
-        std::memcpy(seq.data(), part_.data() + 5, kArpSequenceSize);
-        if (engine == 0) playing_.arp_x = seq;
-        else if (engine == 1) playing_.arp_y = seq;
-        if (store && a < kArpAlgorithmCount && s >= 0 && s < kArpUserSequences) {
-            memory_.set_arp(a, s, seq);
-            changed();
-        }
-        note(store ? "SET_ARPDATA (store)" : "SET_ARPDATA (preview)", 0);
+    case cmd::kSetArpData:
+        set_arp_data();
         break;
-    }
     default:
         break;
     }
 }
 
+
+// Set Version ends update mode: the pedal restarts on its new firmware.
+void PedalModel::handle_update_single()
+{
+    if (command_ == cmd::kSetVersion) {
+        const uint8_t v = part_[1];
+        memory_.version = FirmwareVersion{(v >> 4) & 0x0F, v & 0x0F, part_[2] & 0x7F};
+        update_mode_ = false;
+        changed();
+        note("Set Version", 0);
+    } else if (command_ == cmd::kSendOneMessage) {
+        update_mode_ = false;
+        note("'Send One Message'", 0);
+    }
+}
+
+// An engine that changes algorithm or sequence starts playing that sequence
+// from the library; other edits keep a previewed sequence.
+void PedalModel::change_core()
+{
+    const PresetParameters before = playing_.parameters;
+    std::memcpy(&playing_.parameters, part_.data() + 1, kPresetParametersSize);
+    const PresetParameters& now = playing_.parameters;
+    if (now.algorithm_x != before.algorithm_x || now.sp1_x != before.sp1_x)
+        playing_.arp_x = arp_for(memory_, now.algorithm_x, now.sp1_x);
+    if (now.algorithm_y != before.algorithm_y || now.sp1_y != before.sp1_y)
+        playing_.arp_y = arp_for(memory_, now.algorithm_y, now.sp1_y);
+    note("Change Core (Preview)", 0);
+}
+
+void PedalModel::read_all(std::vector<uint8_t>& reply)
+{
+    std::vector<uint8_t> out(kReadAllSize);
+    for (int s = 0; s < kSlotCount; ++s) {
+        const PedalSlot& sl = memory_.slots[size_t(s)];
+        set_image_parameters(out.data(), s, sl.parameters);
+        set_image_title(out.data(), s, sl.title);
+    }
+    answer(out, false, reply);
+    note("ReadAll", last_reply_length_);
+}
+
+// [1] engine, [2] store flag, [3] arp algorithm index, [4] selector, [5..36] sequence
+void PedalModel::set_arp_data()
+{
+    const uint8_t engine = part_[1];
+    const bool store = part_[2] != 0;
+    const uint8_t a = part_[3];
+    const int s = arp_sequence_of_selector(part_[4]);
+    ArpBytes seq{};
+    std::memcpy(seq.data(), part_.data() + 5, kArpSequenceSize);
+    if (engine == 0) playing_.arp_x = seq;
+    else if (engine == 1) playing_.arp_y = seq;
+    if (store && a < kArpAlgorithmCount && s >= 0 && s < kArpUserSequences) {
+        memory_.set_arp(a, s, seq);
+        changed();
+    }
+    note(store ? "SET_ARPDATA (store)" : "SET_ARPDATA (preview)", 0);
+}
 }  // namespace kv

@@ -233,6 +233,11 @@ private:
     void start_command(uint8_t first);
     void complete_part(std::vector<uint8_t>& reply);
     void handle_single(std::vector<uint8_t>& reply);
+    void handle_update_single();
+    void complete_store(std::vector<uint8_t>& reply);
+    void change_core();
+    void read_all(std::vector<uint8_t>& reply);
+    void set_arp_data();
     void answer(const std::vector<uint8_t>& bytes, bool echo, std::vector<uint8_t>& reply);
     void note(const std::string& name, size_t reply_length, bool known = true);
     void finish_request();

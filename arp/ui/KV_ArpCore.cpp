@@ -234,7 +234,7 @@ void KV_ArpCore::sequence_clicked(int k)
     previous_index_ = index_;
     index_ = k;
     light(index_);
-    report(kSequenceChosen);
+    report(Change::sequence_chosen);
 }
 
 void KV_ArpCore::slider_moved(int k)
@@ -243,7 +243,7 @@ void KV_ArpCore::slider_moved(int k)
     store_level(k);
     if (s->released) {
         s->released = false;
-        report(kDataChanged);
+        report(Change::data_changed);
     }
 }
 
@@ -253,7 +253,7 @@ void KV_ArpCore::steps_changed()
     lay_out_sliders();
     if (notify_) {
         record_.set_step_count(steps_, tremolo());
-        report(kDataChanged);
+        report(Change::data_changed);
     }
     redraw_page();
 }
@@ -269,7 +269,7 @@ void KV_ArpCore::reverse()
         b->value(v);
     }
     record_.reverse(n, tremolo());
-    report(kDataChanged);
+    report(Change::data_changed);
     redraw_page();
 }
 
@@ -299,7 +299,7 @@ void KV_ArpCore::grid_changed()
         }
         notify_ = true;
         if (steps_ < kArpSteps) record_.set_step_count(steps_, tremolo());
-        report(kDataChanged);
+        report(Change::data_changed);
     }
     redraw_page();
 }
@@ -340,11 +340,10 @@ void KV_ArpCore::lay_out_sliders()
     }
 }
 
-void KV_ArpCore::report(ChangeKind kind)
+void KV_ArpCore::report(Change change)
 {
     if (!notify_) return;
-    change_kind_ = kind;
-    do_callback();
+    if (on_change) on_change(change);
 }
 
 void KV_ArpCore::redraw_page()

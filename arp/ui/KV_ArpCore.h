@@ -4,9 +4,9 @@
 // of steps, a reverse button and a snap grid. It keeps the 32-byte record of
 // the sequence on screen in step with its sliders.
 //
-// The panel talks only to its page: every edit ends in the panel's callback
-// with change_kind() telling what happened (another sequence chosen, or the
-// data changed); the page and the main window decide what is sent. While the
+// The panel talks only to its page: every edit ends in on_change telling
+// what happened (another sequence chosen, or the data changed); the page and
+// the main window decide what is sent. While the
 // panel is loaded by the program its notify switch is off, so loading never
 // reports anything.
 
@@ -16,6 +16,7 @@
 #include <FL/Fl_Group.H>
 
 #include <array>
+#include <functional>
 
 class Fl_Box;
 class Fl_Button;
@@ -29,8 +30,8 @@ class ValueSlider;
 
 class KV_ArpCore : public Fl_Group {
 public:
-    // What the last report was about.
-    enum ChangeKind : int { kSequenceChosen = 0, kDataChanged = 1 };
+    // What a report is about.
+    enum class Change { sequence_chosen, data_changed };
     static constexpr int kNoSequence = -1;     // after the slot choice's first entry
     static constexpr int kRandomSequence = 4;  // the fixed random sequence: nothing to edit
 
@@ -71,8 +72,10 @@ public:
     int step_count() const { return steps_; }
     bool snap_grid() const;
     bool labels_shown() const { return labels_; }
-    ChangeKind change_kind() const { return change_kind_; }
     bool tremolo() const { return algorithm_ == kFirstArpAlgorithm; }
+
+    // The user chose another sequence or changed the shown one.
+    std::function<void(Change)> on_change;
 
     // The controls, for the page's tests and the window's key handling.
     std::array<Fl_Button*, kArpUserSequences> sequence_buttons{};
@@ -103,7 +106,7 @@ private:
     void lay_out_sliders();
     void set_steps_shown(int n);
     void store_level(int k);
-    void report(ChangeKind kind);
+    void report(Change change);
     // The panel's captions change with it; the page under it repaints.
     void redraw_page();
 
@@ -115,7 +118,6 @@ private:
     int steps_ = kArpSteps;
     bool labels_ = false;
     bool notify_ = true;
-    ChangeKind change_kind_ = kSequenceChosen;
 };
 
 } // namespace kv

@@ -96,7 +96,7 @@ KV_ArpEditor::KV_ArpEditor(int x, int y, int w, int h, const char* label) : TabP
 
     for (Engine e : {Engine::X, Engine::Y}) {
         auto* c = new KV_ArpCore(x, y, 700, 590);
-        c->callback(core_cb, this);
+        c->on_change = [this, e](KV_ArpCore::Change change) { core_reported(e, change); };
         cores_[size_t(index_of(e))] = c;
     }
     core(Engine::Y).hide();
@@ -315,16 +315,10 @@ int KV_ArpEditor::picked_sequence(Engine e) const
 // ---------------------------------------------------------------------------
 // The page's own controls
 
-void KV_ArpEditor::core_cb(Fl_Widget* w, void* data)
-{
-    auto* self = static_cast<KV_ArpEditor*>(data);
-    self->core_reported(w == self->cores_[1] ? Engine::Y : Engine::X);
-}
-
-void KV_ArpEditor::core_reported(Engine e)
+void KV_ArpEditor::core_reported(Engine e, KV_ArpCore::Change change)
 {
     const bool x = e == Engine::X;
-    if (core(e).change_kind() == KV_ArpCore::kDataChanged) {
+    if (change == KV_ArpCore::Change::data_changed) {
         report(x ? ArpAction::PreviewX : ArpAction::PreviewY);
         return;
     }
@@ -401,8 +395,7 @@ void KV_ArpEditor::sync_slot_controls()
 
 void KV_ArpEditor::report(ArpAction a)
 {
-    action_ = a;
-    do_callback();
+    if (on_action) on_action(a);
 }
 
 // ---------------------------------------------------------------------------

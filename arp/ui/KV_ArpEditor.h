@@ -5,8 +5,8 @@
 // the four factory sequences, a slot choice and S A V E, which stores the
 // shown sequence into the pedal's global sequence library.
 //
-// The page never talks to the pedal. Each user action leaves an action code
-// (action()) and runs the page's callback; the main window runs the exchange
+// The page never talks to the pedal. Each user action is handed to
+// on_action as an action code; the main window runs the exchange
 // and hands the result back through the calls below. Until the page has been
 // prepared for a preset in which an engine runs an arp algorithm it is inert
 // and shows only the arp_alert picture.
@@ -86,7 +86,6 @@ public:
     void reset_factory_choice();
 
     // --- state ---
-    ArpAction action() const { return action_; }
     int factory_number() const { return factory_number_; }   // 1..4 with FactoryX/Y
     KV_ArpCore& core(Engine e) { return *cores_[size_t(index_of(e))]; }
     const KV_ArpCore& core(Engine e) const { return *cores_[size_t(index_of(e))]; }
@@ -99,6 +98,9 @@ public:
     const std::string& caption(Engine e) const { return captions_[size_t(index_of(e))]; }
     // The algorithm last handed over for the engine.
     AlgorithmId engine_algorithm(Engine e) const { return algorithms_[size_t(index_of(e))]; }
+
+    // What the user asked for; the window runs it.
+    std::function<void(ArpAction)> on_action;
 
     // How the help and tips texts are shown; the window routes them to its dialogs.
     std::function<void(const std::string&)> show_text;
@@ -114,7 +116,6 @@ public:
     Fl_Box* save_box = nullptr;
 
 private:
-    static void core_cb(Fl_Widget*, void*);
     static void edit_cb(Fl_Widget*, void*);
     static void factory_cb(Fl_Widget*, void*);
     static void slot_cb(Fl_Widget*, void*);
@@ -122,7 +123,7 @@ private:
     static void help_cb(Fl_Widget*, void*);
     static void tips_cb(Fl_Widget*, void*);
 
-    void core_reported(Engine e);
+    void core_reported(Engine e, KV_ArpCore::Change change);
     // Shows one engine's panel with its EDIT button lit, and the slot choice
     // and S A V E as that panel allows.
     void show_engine(Engine e);
@@ -137,7 +138,6 @@ private:
     std::array<bool, 2> random_{};
     Engine shown_ = Engine::X;
     bool arp_available_ = false;
-    ArpAction action_ = ArpAction::SequenceX;
     int factory_number_ = 0;
     FactoryArpTable factory_;
 

@@ -17,6 +17,9 @@
 namespace kv {
 namespace {
 
+// The requests by their names, as the Dashboard reports them.
+using enum PreviewRequest;
+
 class EditHistoryTest : public ::testing::Test {
 protected:
     EditState state_of(const PresetParameters& p, const std::string& title = "Edited")

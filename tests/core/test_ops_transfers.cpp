@@ -180,21 +180,21 @@ TEST_F(OpsTest, AStoreThatFailsTwiceOrTimesOutIsAFailure)
 TEST_F(OpsTest, PreviewsReachThePedalAndAPedalThatStopsAnsweringIsOffline)
 {
     ops::EditedPreset p = edited();
-    EXPECT_TRUE(ops::preview_edit(link, report, parameters, p).ok());
+    EXPECT_TRUE(ops::preview_edit(link, report, PreviewRequest::parameters, p).ok());
     EXPECT_EQ(std::memcmp(&pedal.playing().parameters, &p.parameters, kPresetParametersSize), 0);
-    EXPECT_TRUE(ops::preview_edit(link, report, program_y, p).ok());
+    EXPECT_TRUE(ops::preview_edit(link, report, PreviewRequest::program_y, p).ok());
     EXPECT_EQ(std::memcmp(&pedal.playing().program_y, &p.program_y, kDspProgramSize), 0);
     EXPECT_EQ(report.lines, (std::vector<std::string>{"  parameter change ok.", "  parameter change ok."}));
 
     p.parameters.algorithm_y = 33;   // ARP.FI: its sequence comes back
     p.parameters.sp1_y = 1;
-    const ops::PreviewResult seq = ops::preview_edit(link, report, sequence_y, p);
+    const ops::PreviewResult seq = ops::preview_edit(link, report, PreviewRequest::sequence_y, p);
     EXPECT_TRUE(seq.ok());
     EXPECT_TRUE(seq.sequence.has_value());
 
     pedal.vanish_now();
     report.lines.clear();
-    EXPECT_FALSE(ops::preview_edit(link, report, parameters, p).ok());
+    EXPECT_FALSE(ops::preview_edit(link, report, PreviewRequest::parameters, p).ok());
     EXPECT_EQ(report.lines, std::vector<std::string>{"  parameter change OFFLINE."});
 }
 

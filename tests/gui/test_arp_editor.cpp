@@ -48,9 +48,7 @@ protected:
         window_ = std::make_unique<Fl_Double_Window>(720, 600);
         core_ = new KV_ArpCore(0, 0, 700, 590);
         window_->end();
-        core_->callback([](Fl_Widget*, void* d) { static_cast<ArpCoreTest*>(d)->reports_.push_back(
-                                                      static_cast<ArpCoreTest*>(d)->core_->change_kind()); },
-                        this);
+        core_->on_change = [this](KV_ArpCore::Change change) { reports_.push_back(change); };
         core_->enable();
     }
     KV_ArpCore& core() { return *core_; }
@@ -83,7 +81,7 @@ protected:
 
     std::unique_ptr<Fl_Double_Window> window_;
     KV_ArpCore* core_ = nullptr;
-    std::vector<int> reports_;
+    std::vector<KV_ArpCore::Change> reports_;
 };
 
 ArpSequence levels(std::initializer_list<int> ls, bool tremolo)
@@ -126,7 +124,7 @@ TEST_F(ArpCoreTest, EditsKeepTheRecordAsThePedalReadsIt)
     drag(2, 100);
     EXPECT_EQ(core().record().level(2), 4095);
     EXPECT_EQ(core().record().second(2), 4095);
-    EXPECT_EQ(reports_, (std::vector<int>{KV_ArpCore::kDataChanged, KV_ArpCore::kDataChanged}));
+    EXPECT_EQ(reports_, (std::vector<KV_ArpCore::Change>{KV_ArpCore::Change::data_changed, KV_ArpCore::Change::data_changed}));
 
     // 5 steps writes the marker; 8 again restores bytes 30-31 from 28-29.
     reports_.clear();
@@ -168,7 +166,7 @@ TEST_F(ArpCoreTest, ReverseSwapsThePlayedStepsOnly)
     EXPECT_EQ(r.level(6), 700);
     EXPECT_EQ(r.bytes[31], 0x20);   // the marker stays
     EXPECT_NEAR(core().sliders[0]->value(), 600 / 40.95, 1e-9);
-    EXPECT_EQ(reports_, std::vector<int>{KV_ArpCore::kDataChanged});
+    EXPECT_EQ(reports_, std::vector<KV_ArpCore::Change>{KV_ArpCore::Change::data_changed});
 
     // 8 steps: step 1 gets a clean pair from the old step 8's level.
     ArpSequence eight = levels({100, 200, 300, 400, 500, 600, 700, 800}, false);
@@ -586,8 +584,7 @@ TEST_F(ArpEditorTest, ReadingASlotHandsItsSequencesToThePage)
     Korvane& w = start();
     open_page();
     w.transport_panel->select_slot(5);
-    w.transport_panel->toggle_source = KV_TransportPanel::slot_selected;
-    w.transport_panel->do_callback();
+    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
 
     EXPECT_EQ(page().shown_engine(), Engine::X);
     EXPECT_FALSE(page().edit_y_button->active());
@@ -614,12 +611,11 @@ TEST_F(ArpEditorTest, TheDashboardsScaleRelabelsTheArpeggiatorGrid)
     requests_.clear();
     // The Dashboard switches DSP-Y to Pentatonic, then to Phrygian.
     w.dashboard->params.sp2_y = 1;
-    w.dashboard->preview_request = parameters;
-    w.dashboard->do_callback();
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_STREQ(y.grid_labels[0]->label(), "10");
     EXPECT_STREQ(y.grid_labels[2]->label(), "5");
     w.dashboard->params.sp2_y = 2;
-    w.dashboard->do_callback();
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_STREQ(y.grid_labels[1]->label(), "8");
     for (const PedalRequest& r : requests_) EXPECT_NE(r.command, 0xC8);   // relabelling sends no sequence
 }

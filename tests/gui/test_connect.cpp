@@ -499,8 +499,7 @@ TEST_F(ConnectTest, PickingASlotReadsItAndWriteStoresTheDashboardThere)
     Korvane& w = start();
     const int before = w.status_lines();
     w.transport_panel->select_slot(5);
-    w.transport_panel->toggle_source = KV_TransportPanel::slot_selected;
-    w.transport_panel->do_callback();
+    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
     EXPECT_EQ(w.dashboard->params.depth_y, 42);
     EXPECT_EQ(title_text(w.dashboard->title), "Slot Six");
     EXPECT_TRUE(board_has(w, "  Read operation from Preset 6 OK."));
@@ -508,8 +507,7 @@ TEST_F(ConnectTest, PickingASlotReadsItAndWriteStoresTheDashboardThere)
 
     w.dashboard->params.depth_y = 43;
     w.transport_panel->slots[5].s_switch->value(1);
-    w.transport_panel->toggle_source = KV_TransportPanel::stomp_toggled;
-    w.transport_panel->do_callback();
+    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::stomp_toggled, {}});
     w.write_button->do_callback();
     EXPECT_TRUE(board_has(w, "  Write (Store) operation successful."));
     EXPECT_STREQ(w.usb->progress->label(), "Write complete");
@@ -530,14 +528,12 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
 {
     Korvane& w = start();
     commands_.clear();
-    w.dashboard->preview_request = parameters;
-    w.dashboard->do_callback();
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC3});
     EXPECT_TRUE(board_has(w, "  parameter change ok."));
 
     pedal_.vanish_now();
-    w.dashboard->preview_request = program_x;
-    w.dashboard->do_callback();
+    w.dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(board_has(w, "  parameter change OFFLINE."));
 
     driver_.detach_all();
@@ -545,7 +541,7 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
     ASSERT_FALSE(w.transport_panel->active());
     const int lines = w.status_lines();
     commands_.clear();
-    w.dashboard->do_callback();
+    w.dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(w.status_lines(), lines);
 }
@@ -557,8 +553,7 @@ TEST_F(ConnectTest, ATemplatePutsItsPairOnBothEnginesPreviewsItAndClosesTheChoos
     w.templates_button->do_callback();
     ASSERT_TRUE(w.template_panel->visible());
     commands_.clear();
-    w.template_panel->template_index = 2;   // the vinyl pair
-    w.template_panel->do_callback();
+    w.template_panel->on_pick(2);   // the vinyl pair
     EXPECT_EQ(w.dashboard->params.algorithm_x, kComboTemplates[1].algorithm_x);
     EXPECT_EQ(w.dashboard->params.algorithm_y, kComboTemplates[1].algorithm_y);
     EXPECT_FALSE(w.template_panel->visible());

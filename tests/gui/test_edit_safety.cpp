@@ -52,6 +52,9 @@
 namespace kv {
 namespace {
 
+// The requests by their names, as the Dashboard reports them.
+using enum PreviewRequest;
+
 // Mouse events delivered straight to a widget, as the toolkit would.
 int mouse(Fl_Widget* w, int event, int x, int y)
 {
@@ -99,10 +102,7 @@ protected:
     void edit(const std::function<void(KV_Parameters&)>& change, std::vector<PreviewRequest> previews)
     {
         change(dash());
-        for (PreviewRequest r : previews) {
-            dash().preview_request = r;
-            dash().do_callback();
-        }
+        for (PreviewRequest r : previews) dash().on_preview(r);
     }
     // DSP-X's program as the editor builds it for its block.
     void rebuild_program_x(KV_Parameters& d)

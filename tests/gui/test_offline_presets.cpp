@@ -333,14 +333,12 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
 
     // Reading a slot of the pedal, or an edit, takes the selection away.
     w.transport_panel->select_slot(3);
-    w.transport_panel->toggle_source = KV_TransportPanel::slot_selected;
-    w.transport_panel->do_callback();
+    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
     EXPECT_EQ(w.preset_panel->selected(), -1);
     w.preset_panel->select(1);
     w.preset_panel->load_selected();
     ASSERT_EQ(w.preset_panel->selected(), 1);
-    w.dashboard->preview_request = parameters;
-    w.dashboard->do_callback();
+    w.dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(w.preset_panel->selected(), -1);
 
     // "X" with nothing selected.

@@ -42,6 +42,9 @@
 namespace kv {
 namespace {
 
+// The requests by their names, as the Dashboard reports them.
+using enum PreviewRequest;
+
 constexpr int kTrmolo = 0, kChopper = 2, kDctrem = 3, kFormant = 8, kDimension = 10, kFlanger = 14,
               kEnvPhaser = 18, kArpFilter = 32;
 
@@ -96,12 +99,7 @@ protected:
         panel = new KV_Parameters(375, 62, 690, 484, " Dashboard ");
         win->end();
         panel->set_clock(clock);
-        panel->callback(
-            [](Fl_Widget*, void* data) {
-                auto* self = static_cast<Dashboard*>(data);
-                self->seen.push_back({self->panel->preview_request, self->clock.now(), self->panel->params});
-            },
-            this);
+        panel->on_preview = [this](PreviewRequest r) { seen.push_back({r, clock.now(), panel->params}); };
         panel->show_tips = [this](const char* text) { tips.push_back(text); };
         win->show();
         Fl::check();
@@ -727,9 +725,7 @@ TEST(TemplatePanel, PickingRecordsTheItemAndResetShowsTheChooserAgain)
     auto* tp = new KV_TemplatePanel(20, 20, 360, 140);
     win.end();
     std::vector<int> picked;
-    tp->callback([](Fl_Widget* w, void* data) {
-        static_cast<std::vector<int>*>(data)->push_back(static_cast<KV_TemplatePanel*>(w)->template_index);
-    }, &picked);
+    tp->on_pick = [&picked](int item) { picked.push_back(item); };
     tp->template_choice->value(3);
     tp->template_choice->do_callback();
     EXPECT_EQ(picked, (std::vector<int>{3}));

@@ -36,14 +36,10 @@ protected:
         win = std::make_unique<Fl_Double_Window>(0, 0, 1070, 650, "pages");
         panel = new KV_TransportPanel(5, 135, 360, 470);
         win->end();
-        panel->callback(
-            [](Fl_Widget* w, void* data) {
-                auto* self = static_cast<Panel*>(data);
-                auto* p = static_cast<KV_TransportPanel*>(w);
-                self->reasons.push_back(p->toggle_source);
-                self->slots_seen.push_back(p->current_slot);
-            },
-            this);
+        panel->on_request = [this](const KV_TransportPanel::SlotRequest& r) {
+            reasons.push_back(int(r.event));
+            slots_seen.push_back(panel->current_slot);
+        };
         win->show();
         Fl::check();
     }
@@ -128,7 +124,6 @@ TEST_F(Panel, ConstructedWithThirtyTwoLabelledSlotsOnFourPages)
     EXPECT_EQ(panel->slots[10].bank_button->label(), std::string(" 6 - A"));
     EXPECT_EQ(panel->slots[18].bank_button->label(), std::string("10 - A"));
     EXPECT_EQ(panel->current_slot, 0);
-    EXPECT_EQ(panel->toggle_source, 0);
     EXPECT_EQ(name12(panel->edit_name), "            ");
 }
 
@@ -260,28 +255,24 @@ TEST_F(Panel, SwitchesReportWhichOneAndStandForTheirOwnFlagBits)
     read_all();
     panel->select_slot(4);
     std::vector<uint8_t> flags_seen;
-    panel->callback(
-        [](Fl_Widget* w, void* data) {
-            auto* p = static_cast<KV_TransportPanel*>(w);
-            static_cast<std::vector<uint8_t>*>(data)->push_back(uint8_t(p->toggle_source));
-            static_cast<std::vector<uint8_t>*>(data)->push_back(p->apply_toggle(0x00));
-            static_cast<std::vector<uint8_t>*>(data)->push_back(p->apply_toggle(0xFF));
-        },
-        &flags_seen);
+    panel->on_request = [this, &flags_seen](const KV_TransportPanel::SlotRequest& r) {
+        flags_seen.push_back(uint8_t(r.event));
+        flags_seen.push_back(panel->apply_toggle(r.event, 0x00));
+        flags_seen.push_back(panel->apply_toggle(r.event, 0xFF));
+    };
 
     click(panel->slots[4].s_switch);   // S on
     EXPECT_TRUE(panel->stomp_on(4));
     click(panel->slots[4].b_switch);   // B on
     click(panel->slots[4].s_switch);   // S off
     EXPECT_EQ(flags_seen, (std::vector<uint8_t>{1, 0x40, 0xFF, 2, 0x20, 0xFF, 1, 0x00, 0xBF}));
-    EXPECT_EQ(panel->toggle_source, 0);   // back to 0 between callbacks
 
     // Switches of slots that are not selected cannot be clicked.
     click(panel->slots[6].s_switch);
     EXPECT_EQ(flags_seen.size(), 9u);
     EXPECT_FALSE(panel->stomp_on(6));
     // Outside a toggle the flags are left alone.
-    EXPECT_EQ(panel->apply_toggle(0x5A), 0x5A);
+    EXPECT_EQ(panel->apply_toggle(KV_TransportPanel::SlotEvent::slot_selected, 0x5A), 0x5A);
 }
 
 TEST_F(Panel, SwitchesFollowBitsSixAndFiveOfAPresetsFlags)

@@ -346,9 +346,7 @@ TEST_F(WindowFlowTest, WriteAndCopyGiveEachControlItsOwnStateBack)
         {"copy",
          [this] {
              dialogs_.choice_answers = {1};
-             w().transport_panel->slot_action = {3, 4};
-             w().transport_panel->toggle_source = KV_TransportPanel::slot_copy;
-             w().transport_panel->do_callback();
+             w().transport_panel->request_slot_action(KV_TransportPanel::SlotEvent::slot_copy, 3, 4);
          }},
     };
     for (const Case& c : cases) {
