@@ -187,10 +187,10 @@ public:
     static constexpr const char* kWaitForWriteText = "  Please wait: the pedal is being written.";
 
     // --- state read by the panels' handlers and by tests ---
-    int firmware_major() const { return firmware_version >> 4; }
-    int firmware_minor() const { return firmware_version & 0x0F; }
-    int firmware_patch() const { return pedal_mode & 0x7F; }
-    bool pedal_normal() const { return (pedal_mode & 0x80) != 0; }
+    int firmware_major() const { return shown_version_major(firmware_version); }
+    int firmware_minor() const { return version_minor(firmware_version); }
+    int firmware_patch() const { return mode_patch(pedal_mode); }
+    bool pedal_normal() const { return mode_normal(pedal_mode); }
     // "%d.%d.%d" of the version the pedal reported.
     std::string firmware_text() const;
     ops::PedalInfo pedal_info() const;

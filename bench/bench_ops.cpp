@@ -246,7 +246,7 @@ int main(int argc, char** argv)
          [&] {
              const ops::LibraryFilesRead files = ops::read_library_files(find_data_folder());
              const int blocks = kAlgorithmCount + (files.files ? files.files->display_blocks() : 0) +
-                                (kLibraryBlocks - ops::kFirstArpBlock);
+                                (kLibraryBlocks - kFirstArpBlock);
              return repeat({{1 + 2.0 * kLibraryBlockSize}}, blocks);
          }(),
          [&](UsbLink& link) {

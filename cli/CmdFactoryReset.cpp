@@ -2,6 +2,7 @@
 // record back into the pedal.
 
 #include "cli/Commands.h"
+#include "cli/ExitStatus.h"
 #include "ops/Library.h"
 #include "platform/DataPaths.h"
 
@@ -18,18 +19,11 @@ int cmd_factory_reset(Session& s)
     const ops::FactoryResetResult r =
         ops::factory_reset(s.link(), s.report(), data_dir(), s.pedal.serial_number,
                            ops::PresetImage(s.image.data(), s.image.size()), globals);
-    switch (r.outcome) {
-    case ops::MaintenanceOutcome::Done:
+    if (r.outcome == ops::MaintenanceOutcome::Done)
         s.out("Factory reset: 32 presets stored and verified, global settings restored.");
-        return r.read.ok() ? kOk : kFailed;
-    case ops::MaintenanceOutcome::BadFile:
-    case ops::MaintenanceOutcome::Declined:
-        return kUsage;
-    default:
-        if (r.outcome == ops::MaintenanceOutcome::Failed)
-            s.err("korvane factory-reset: stopped after " + std::to_string(r.stored) + " presets.");
-        return kFailed;
-    }
+    else if (r.outcome == ops::MaintenanceOutcome::Failed)
+        s.err("korvane factory-reset: stopped after " + std::to_string(r.stored) + " presets.");
+    return exit_status(r.outcome, r.read.ok());
 }
 
 } // namespace kv::cli

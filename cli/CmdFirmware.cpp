@@ -3,6 +3,7 @@
 // for, so a bad package never reaches it.
 
 #include "cli/Commands.h"
+#include "cli/ExitStatus.h"
 #include "ops/Firmware.h"
 #include "platform/DataPaths.h"
 #include "preset/AlgorithmLibrary.h"
@@ -71,23 +72,16 @@ int cmd_firmware(Session& s)
     std::array<uint8_t, kGlobalsSize> globals{};
     const ops::FirmwareResult r =
         ops::update_firmware(s.link(), s.report(), request, ops::PresetImage(s.image.data(), s.image.size()), globals);
-    switch (r.outcome) {
-    case ops::FirmwareOutcome::Updated:
+    if (r.outcome == ops::FirmwareOutcome::Updated) {
         s.out("Firmware updated: " + std::to_string(r.pages_sent) + " pages sent, " + package.package->version_text() +
               (r.migration.rewritten > 0 ? ", " + std::to_string(r.migration.rewritten) + " presets converted" : "") +
               ".");
         s.out("Next: korvane library --yes");
-        return r.migration.read.ok() ? kOk : kFailed;
-    case ops::FirmwareOutcome::PackageGone:
-    case ops::FirmwareOutcome::NoLibrary:
-        return kUsage;
-    case ops::FirmwareOutcome::PageFailed:
-    case ops::FirmwareOutcome::EchoMismatch:
+    } else if (r.outcome == ops::FirmwareOutcome::PageFailed || r.outcome == ops::FirmwareOutcome::EchoMismatch) {
         s.err("korvane firmware: stopped after " + std::to_string(r.pages_sent) + " of " +
               std::to_string(r.pages_total) + " pages; the pedal stays in update mode.");
-        return kFailed;
     }
-    return kFailed;
+    return exit_status(r.outcome, r.migration.read.ok());
 }
 
 } // namespace kv::cli

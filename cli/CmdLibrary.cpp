@@ -2,6 +2,7 @@
 // factory arp sequences from the program's data folder into the pedal.
 
 #include "cli/Commands.h"
+#include "cli/ExitStatus.h"
 #include "ops/Library.h"
 #include "platform/DataPaths.h"
 
@@ -16,19 +17,11 @@ int cmd_library(Session& s)
     if (!s.confirm("Rewrite the algorithm library of the pedal " + s.pedal.serial_number + "?")) return s.declined();
     if (!s.safety_backup("updating the algorithm library")) return kFailed;
     const ops::LibraryUpdateResult r = ops::update_library(s.link(), s.report(), data_dir(), s.pedal.serial_number);
-    switch (r.outcome) {
-    case ops::MaintenanceOutcome::Done:
+    if (r.outcome == ops::MaintenanceOutcome::Done)
         s.out("Library updated: " + std::to_string(r.blocks_written) + " blocks written and verified.");
-        return kOk;
-    case ops::MaintenanceOutcome::BadFile:
-        return kUsage;
-    case ops::MaintenanceOutcome::Declined:
-        return kUsage;
-    default:
-        if (r.outcome == ops::MaintenanceOutcome::Failed)
-            s.err("korvane library: " + std::to_string(r.errors) + " block(s) failed.");
-        return kFailed;
-    }
+    else if (r.outcome == ops::MaintenanceOutcome::Failed)
+        s.err("korvane library: " + std::to_string(r.errors) + " block(s) failed.");
+    return exit_status(r.outcome);
 }
 
 } // namespace kv::cli

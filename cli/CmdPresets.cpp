@@ -127,8 +127,8 @@ std::string preset_name_of_slot(const PresetRecord& r, int slot)
 std::optional<std::pair<int, int>> slot_range(const std::string& text)
 {
     const size_t dash = text.find('-');
-    const auto a = parse_slot(text.substr(0, dash));
-    const auto b = dash == std::string::npos ? a : parse_slot(text.substr(dash + 1));
+    const auto a = slot_argument(text.substr(0, dash));
+    const auto b = dash == std::string::npos ? a : slot_argument(text.substr(dash + 1));
     if (!a || !b || *b < *a) return std::nullopt;
     return std::make_pair(*a, *b);
 }

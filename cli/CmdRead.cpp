@@ -36,7 +36,7 @@ int cmd_read(Session& s)
 {
     const Command& me = *find_command("read");
     if (s.args.size() != 2) return s.usage_error(me, "read takes a slot (1-32) and a file");
-    const auto slot = parse_slot(s.args[0]);
+    const auto slot = slot_argument(s.args[0]);
     if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
     const std::string& path = s.args[1];
     const bool to_stdout = path == "-";

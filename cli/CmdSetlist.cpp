@@ -15,7 +15,7 @@ namespace {
 int write(Session& s, const Command& me, const std::string& folder)
 {
     if (s.args.size() != 2) return s.usage_error(me, "setlist write takes a setlist and the first slot");
-    const auto first = parse_slot(s.args[1]);
+    const auto first = slot_argument(s.args[1]);
     if (!first) return s.usage_error(me, "the first slot is a number from 1 to 32");
     const SetlistRead read = read_setlist(folder, s.args[0]);
     if (!read.setlist) {

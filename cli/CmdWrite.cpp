@@ -13,7 +13,7 @@ int cmd_write(Session& s)
 {
     const Command& me = *find_command("write");
     if (s.args.size() != 2) return s.usage_error(me, "write takes a slot (1-32) and a file");
-    const auto slot = parse_slot(s.args[0]);
+    const auto slot = slot_argument(s.args[0]);
     if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
     const std::string& path = s.args[1];
     // The file is checked before anything is sent.

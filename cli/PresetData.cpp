@@ -5,18 +5,6 @@
 
 namespace kv::cli {
 
-std::optional<int> parse_slot(const std::string& text)
-{
-    if (text.empty() || text.size() > 2) return std::nullopt;
-    int n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    if (n < 1 || n > kSlotCount) return std::nullopt;
-    return n - 1;
-}
-
 std::string presets_folder_path() { return ensure_data_folder(home_drive()); }
 
 std::optional<AlgorithmLibrary> algorithm_library(Session& s, const char* command)

@@ -1,9 +1,11 @@
 #pragma once
 // What the preset commands (backup, restore, read, write) share: the slot
-// argument, the presets folder, and the engine programs stored with a preset,
-// built from the algorithm library as the Dashboard builds them.
+// argument (cli/SlotArgs.h), the presets folder, and the engine programs
+// stored with a preset, built from the algorithm library as the Dashboard
+// builds them.
 
 #include "cli/Cli.h"
+#include "cli/SlotArgs.h"
 #include "ops/Backup.h"
 #include "preset/AlgorithmLibrary.h"
 
@@ -11,9 +13,6 @@
 #include <string>
 
 namespace kv::cli {
-
-// "1" to "32" to slot 0 to 31; nothing for anything else.
-std::optional<int> parse_slot(const std::string& text);
 
 // The presets folder (created when missing), ending with "/"; empty when
 // there is no home folder (nothing is created then).

@@ -1,5 +1,5 @@
 #pragma once
-// What the slot commands (copy, swap) share: a slot typed as 1 to 32, how a
+// What the commands that name slots share: a slot typed as 1 to 32, how a
 // slot is named in a question, and a title or record fit for a terminal.
 
 #include "cli/Cli.h"

@@ -56,8 +56,8 @@ public:
         SlotAction slots;   // the copy, swap, drop and export events
     };
     std::function<void(const SlotRequest&)> on_request;
-    static constexpr uint8_t kStompMask = 0x40;
-    static constexpr uint8_t kBypassMask = 0x20;
+    static constexpr uint8_t kStompMask = bits::kAutoStomp;
+    static constexpr uint8_t kBypassMask = bits::kBypassOnPc;
 
     // One row's widgets, owned by the panel.
     struct Slot {

@@ -7,7 +7,10 @@
 // sequences in arp/ArpSequence.h.
 
 #include "arp/ArpSequence.h"
+#include "arp/FactoryArpTable.h"
+#include "preset/Catalogue.h"
 #include "preset/PresetRecord.h"
+#include "settings/GlobalsRecord.h"
 
 #include <array>
 #include <cstddef>
@@ -24,7 +27,7 @@ constexpr double kWireBytesPerSecond = kWireBaud / 10.0;   // 11520
 
 // Answers and blocks.
 constexpr size_t kPedalStateSize = 2;                                  // version, mode/patch
-constexpr size_t kGlobalsSize = 34;                                    // the global record
+constexpr size_t kGlobalsSize = kGlobalsRecordSize;                    // the global record
 constexpr size_t kGlobalsHeadSize = 3;                                 // record bytes 0..2 travel last
 constexpr size_t kGlobalsTailSize = kGlobalsSize - kGlobalsHeadSize;   // bytes 3..33 travel first
 constexpr int kLibraryBlocks = 64;
@@ -33,6 +36,13 @@ constexpr size_t kFirmwarePageSize = 256;
 constexpr int kFirmwarePages = 256;
 constexpr size_t kFirmwareImageSize = kFirmwarePageSize * kFirmwarePages;   // 64 KiB
 constexpr size_t kReadAllSize = kPresetImageSize;                           // 512 + 512 + 96 + 384
+// The pedal's arp library: Sequence I..IV of each arp algorithm, laid out as
+// the factory table (arp/FactoryArpTable.h), in the last library blocks.
+constexpr size_t kArpTableSize = kArpFactoryTableSize;   // 896
+// The library blocks: the algorithm images, the display data right after
+// them, and the arp table in the last blocks.
+constexpr int kFirstDisplayBlock = kAlgorithmCount;   // 38
+constexpr int kFirstArpBlock = kLibraryBlocks - int((kArpTableSize + kLibraryBlockSize - 1) / kLibraryBlockSize);   // 62
 // One library block and one firmware page as they travel, and as their echoes come back.
 using LibraryBlock = std::array<uint8_t, kLibraryBlockSize>;
 using FirmwarePage = std::array<uint8_t, kFirmwarePageSize>;

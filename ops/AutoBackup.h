@@ -34,6 +34,7 @@
 #include "ops/Reporter.h"
 #include "platform/Platform.h"
 #include "preset/PresetRecord.h"
+#include "settings/GlobalsRecord.h"
 
 #include <array>
 #include <ctime>
@@ -45,7 +46,6 @@ namespace kv::ops {
 constexpr int kAutoBackupsKept = 10;
 constexpr const char* kAutoBackupFolder = "autobackup";
 constexpr const char* kAutoBackupPrefix = "Tessivar_AutoBackup_";
-constexpr size_t kGlobalsRecordSize = 34;
 
 // "<presets folder>/autobackup/" for a presets folder with or without its
 // trailing slash.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "library/core/BackupFile.h"
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "platform/AtomicFile.h"
 #include "preset/AlgorithmLibrary.h"
@@ -119,9 +120,12 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
         r.error = error;
         // The system's reason first (a full disk, a read-only folder), then
         // what it means for the backup.
-        report.alert(error + "\n\nFailed to create the backup file; any earlier file of that name is unchanged.");
-        report.status(when, "  Backup operation failed.", "  > " + error);
-        report.progress(100, "Backup failed", Bar::Error);
+        report_failure(
+            report, when,
+            {.alert = error + "\n\nFailed to create the backup file; any earlier file of that name is unchanged.",
+             .first = "  Backup operation failed.",
+             .second = "  > " + error,
+             .label = "Backup failed"});
         return r;
     };
 
@@ -139,9 +143,11 @@ BackupResult backup(UsbLink& link, Reporter& report, const std::string& path)
     if (!transferred && !file_failed) {
         out.abandon();
         r.outcome = BackupResult::Outcome::TransferFailed;
-        report.alert(backup_failed_text());
-        report.status(when, "  Backup operation failed.", "  > No backup file was written. Please try again.");
-        report.progress(100, "Backup failed", Bar::Error);
+        report_failure(report, when,
+                       {.alert = backup_failed_text(),
+                        .first = "  Backup operation failed.",
+                        .second = "  > No backup file was written. Please try again.",
+                        .label = "Backup failed"});
         return r;
     }
     const WriteResult written = out.commit();
@@ -184,10 +190,13 @@ RestoreResult restore(UsbLink& link, Reporter& report, const std::string& path, 
         r.outcome = RestoreResult::Outcome::FileError;
         r.file_error = file.error;
         r.reason = file.reason;
-        report.alert(backup_file_problem_text());
-        report.progress(100, "File error", Bar::Error);
-        report.status(when, "  Failed to open selected backup file - Error code : " + std::to_string(file.error) + ".",
-                      "  > " + file.reason);
+        report_failure(
+            report, when,
+            {.alert = backup_file_problem_text(),
+             .first = "  Failed to open selected backup file - Error code : " + std::to_string(file.error) + ".",
+             .second = "  > " + file.reason,
+             .label = "File error",
+             .bar_first = true});
         return r;
     }
     std::memcpy(image.data(), file.image.data(), kPresetImageSize);
@@ -206,9 +215,10 @@ RestoreResult restore_image(UsbLink& link, Reporter& report, ConstPresetImage im
         report.progress(100, "Restore complete", Bar::Level);
     } else {
         r.outcome = RestoreResult::Outcome::WriteFailed;
-        report.alert(restore_failed_text());
-        report.status(when, "  > Preset restore failed. Please try again.", {});
-        report.progress(100, "Preset restore error", Bar::Error);
+        report_failure(report, when,
+                       {.alert = restore_failed_text(),
+                        .first = "  > Preset restore failed. Please try again.",
+                        .label = "Preset restore error"});
     }
     return r;
 }

@@ -1,5 +1,6 @@
 #include "ops/Connect.h"
 
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "preset/Catalogue.h"
 
@@ -13,13 +14,6 @@ std::string PedalInfo::firmware_text() const
     char b[32];
     std::snprintf(b, sizeof b, "%d.%d.%d", major(), minor(), patch());
     return b;
-}
-
-bool PedalInfo::supported(uint8_t version_byte)
-{
-    const int major = version_byte >> 4;
-    const int minor = version_byte & 0x0F;
-    return major > 2 || (major == 2 && minor >= 3);
 }
 
 std::optional<ArpSequence> fetch_sequence(UsbLink& link, const PresetParameters& params, Engine engine,
@@ -45,16 +39,6 @@ EngineSequences fetch_sequences(UsbLink& link, const PresetParameters& params)
     return out;
 }
 
-namespace {
-
-void usb_problem(Reporter& report, const LocalTime& when)
-{
-    report.alert(usb_problem_text());
-    report.status(when, "  USB communication problem detected.", "  > Recycle power to your pedal then click 'Connect'.");
-}
-
-} // namespace
-
 EverythingRead read_everything(UsbLink& link, Reporter& report, PresetImage image, double pause_seconds,
                                bool read_all)
 {
@@ -64,7 +48,7 @@ EverythingRead read_everything(UsbLink& link, Reporter& report, PresetImage imag
 
     const LocalTime when = report.now();
     if (read_all && !link.read_all(image)) {
-        usb_problem(report, when);
+        report_usb_problem(report, when);
         r.outcome = ReadOutcome::ReadAllFailed;
         return r;
     }
@@ -73,7 +57,7 @@ EverythingRead read_everything(UsbLink& link, Reporter& report, PresetImage imag
         r.slot0 = *slot0;
     } else if (!link.get_pedal_state()) {
         // Neither the preset nor the state: the pedal has gone since Read All.
-        usb_problem(report, report.now());
+        report_usb_problem(report, report.now());
         r.outcome = ReadOutcome::PedalGone;
         return r;
     } else {
@@ -114,7 +98,7 @@ ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetI
 
     const std::optional<PedalState> state = link.get_pedal_state();
     if (!state) {
-        usb_problem(report, report.now());
+        report_usb_problem(report, report.now());
         r.outcome = ConnectOutcome::UsbProblem;
         return r;
     }

@@ -11,6 +11,7 @@
 #include "arp/ArpSequence.h"
 #include "link/UsbLink.h"
 #include "ops/Reporter.h"
+#include "preset/PedalVersion.h"
 #include "preset/PresetRecord.h"
 
 #include <array>
@@ -27,15 +28,15 @@ struct PedalInfo {
     uint8_t firmware_version = 0;
     uint8_t pedal_mode = 0;
 
-    int major() const { return firmware_version >> 4; }
-    int minor() const { return firmware_version & 0x0F; }
-    int patch() const { return pedal_mode & 0x7F; }
+    int major() const { return shown_version_major(firmware_version); }
+    int minor() const { return version_minor(firmware_version); }
+    int patch() const { return mode_patch(pedal_mode); }
     // Bit 7 of the mode byte: normal operation (clear: update mode).
-    bool normal() const { return (pedal_mode & 0x80) != 0; }
+    bool normal() const { return mode_normal(pedal_mode); }
     // "%d.%d.%d" of major, minor and patch.
     std::string firmware_text() const;
     // 2.3.0 and later (majors 3 to 15 whatever the minor).
-    static bool supported(uint8_t version_byte);
+    static bool supported(uint8_t version_byte) { return version_supported(version_byte); }
 };
 
 using PresetImage = std::span<uint8_t, kPresetImageSize>;

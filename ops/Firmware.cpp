@@ -1,6 +1,7 @@
 #include "ops/Firmware.h"
 
 #include "ops/Backup.h"
+#include "ops/Failure.h"
 #include "ops/Library.h"
 #include "ops/Settings.h"
 #include "ops/Texts.h"
@@ -98,16 +99,20 @@ PackageRead refused(PackageFault fault, int error_number)
     return r;
 }
 
+constexpr const char* kUpdateFailedLine = "  > Firmware update operation failed. Please try again.";
+
 // The error code a refused package is reported with: the system's for a file
 // that could not be read, EINVAL for one whose contents are not a package.
 int reported_error(const PackageRead& r) { return r.fault == PackageFault::Unreadable ? r.error_number : EINVAL; }
 
 void report_file_error(Reporter& report, const LocalTime& when, const PackageRead& r)
 {
-    report.alert(file_error_text());
-    report.progress(100, "File error", Bar::Error);
-    report.status(when, "  > Failed to open firmware package file - Error code : " + std::to_string(reported_error(r)) + ".",
-                  "");
+    report_failure(
+        report, when,
+        {.alert = file_error_text(),
+         .first = "  > Failed to open firmware package file - Error code : " + std::to_string(reported_error(r)) + ".",
+         .label = "File error",
+         .bar_first = true});
 }
 
 } // namespace
@@ -228,6 +233,62 @@ std::string firmware_instructions_text()
            "firmware\n      file you've just downloaded and click 'Update'.";
 }
 
+namespace {
+
+// Every page in order, each checked against its echo. False (the outcome and
+// the failure reported) at the first page that fails.
+bool send_pages(UsbLink& link, Reporter& report, const LocalTime& when, const FirmwarePackage& package,
+                const std::string& serial, FirmwareResult& r)
+{
+    for (int i = 0; i < r.pages_total; ++i) {
+        const std::vector<uint8_t> page = package.page(serial, i);
+        FirmwarePage echo{};
+        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
+            // A timeout too: nothing says the page arrived.
+            report_failure(
+                report, when,
+                {.alert = page_failed_text(), .first = kUpdateFailedLine, .label = "Update failed", .bar_first = true});
+            r.outcome = FirmwareOutcome::PageFailed;
+            return false;
+        }
+        if (std::memcmp(echo.data(), page.data(), kFirmwarePageSize) != 0) {
+            report_failure(report, when,
+                           {.alert = echo_mismatch_text(),
+                            .first = "  > Update aborted due to errors. Please try again.",
+                            .label = "Update aborted"});
+            r.outcome = FirmwareOutcome::EchoMismatch;
+            return false;
+        }
+        ++r.pages_sent;
+        const float value = float(i + 1) * 100.0f / float(r.pages_total);
+        char label[16];
+        std::snprintf(label, sizeof label, "%3.0f%%", double(value));
+        report.progress(value, std::string_view(label), Bar::Level);
+        report.count("page", r.pages_sent, r.pages_total);
+    }
+    return true;
+}
+
+// The presets read back on the new firmware: through the migration rule
+// (with the global record's AUX codes where the rule says so) or as they are.
+void read_back_after_update(UsbLink& link, Reporter& report, const AlgorithmLibrary& library, PresetImage image,
+                            std::span<uint8_t, kGlobalsSize> globals, FirmwareResult& r)
+{
+    if (!r.rule) {
+        r.migration.read = read_everything(link, report, image);
+        return;
+    }
+    r.migration = read_everything_migrating(link, report, *r.rule, image, library_program_builder(library));
+    if (migrates_aux_codes(*r.rule)) {
+        GlobalsRecord record;
+        std::memcpy(record.bytes.data(), globals.data(), kGlobalsSize);
+        r.aux_migrated = migrate_aux_codes(link, report, record).ok();
+        std::memcpy(globals.data(), record.bytes.data(), kGlobalsSize);
+    }
+}
+
+} // namespace
+
 FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUpdate& request, PresetImage image,
                                std::span<uint8_t, kGlobalsSize> globals)
 {
@@ -249,60 +310,24 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
     r.rule = migration_rule(request.before.firmware_version, request.before.pedal_mode);
     AlgorithmLibrary library;
     if (r.rule && !library.load(request.library_path)) {
-        report.alert(library_file_text(AlgorithmLibrary::kFileName));
-        report.progress(100, "Update failed", Bar::Error);
-        report.status(when, "  > Firmware update operation failed. Please try again.", "");
+        report_failure(report, when,
+                       {.alert = library_file_text(AlgorithmLibrary::kFileName),
+                        .first = kUpdateFailedLine,
+                        .label = "Update failed",
+                        .bar_first = true});
         r.outcome = FirmwareOutcome::NoLibrary;
         return r;
     }
 
-    const std::string& serial = request.before.serial_number;
-    char line[64];
-    std::snprintf(line, sizeof line, "Number of pages = %d\n", int(package.pages_needed()));
-    link.console(line);
+    link.console("Number of pages = " + std::to_string(int(package.pages_needed())) + "\n");
     r.pages_total = package.pages_sent();
-
-    for (int i = 0; i < r.pages_total; ++i) {
-        const std::vector<uint8_t> page = package.page(serial, i);
-        FirmwarePage echo{};
-        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
-            // A timeout too: nothing says the page arrived.
-            report.alert(page_failed_text());
-            report.progress(100, "Update failed", Bar::Error);
-            report.status(when, "  > Firmware update operation failed. Please try again.", "");
-            r.outcome = FirmwareOutcome::PageFailed;
-            return r;
-        }
-        if (std::memcmp(echo.data(), page.data(), kFirmwarePageSize) != 0) {
-            report.alert(echo_mismatch_text());
-            report.status(when, "  > Update aborted due to errors. Please try again.", "");
-            report.progress(100, "Update aborted", Bar::Error);
-            r.outcome = FirmwareOutcome::EchoMismatch;
-            return r;
-        }
-        ++r.pages_sent;
-        const float value = float(i + 1) * 100.0f / float(r.pages_total);
-        char label[16];
-        std::snprintf(label, sizeof label, "%3.0f%%", double(value));
-        report.progress(value, std::string_view(label), Bar::Level);
-        report.count("page", r.pages_sent, r.pages_total);
-    }
+    if (!send_pages(link, report, when, package, request.before.serial_number, r)) return r;
 
     // Its outcome is on the console only: the pages are in the pedal.
     r.version_set = link.set_version(package.version, package.patch);
     link.pause(kAfterVersionPause, false);
 
-    if (r.rule) {
-        r.migration = read_everything_migrating(link, report, *r.rule, image, library_program_builder(library));
-        if (migrates_aux_codes(*r.rule)) {
-            GlobalsRecord record;
-            std::memcpy(record.bytes.data(), globals.data(), kGlobalsSize);
-            r.aux_migrated = migrate_aux_codes(link, report, record).ok();
-            std::memcpy(globals.data(), record.bytes.data(), kGlobalsSize);
-        }
-    } else {
-        r.migration.read = read_everything(link, report, image);
-    }
+    read_back_after_update(link, report, library, image, globals, r);
     r.outcome = FirmwareOutcome::Updated;
 
     report.progress(100, "100%", Bar::Level);

@@ -26,6 +26,7 @@
 #include "ops/Connect.h"
 #include "ops/Migration.h"
 #include "ops/Reporter.h"
+#include "preset/PedalVersion.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -58,8 +59,8 @@ struct FirmwarePackage {
     std::vector<std::string> notes;   // release notes, without their newlines
     std::vector<uint8_t> data;        // both images
 
-    int major() const { return (version >> 4) & 0x07; }
-    int minor() const { return version & 0x0F; }
+    int major() const { return version_major(version); }
+    int minor() const { return version_minor(version); }
     // "Firmware %d.%d.%d".
     std::string version_text() const;
     // Bytes in each image: half the data, cut to a whole number.

@@ -1,6 +1,7 @@
 #include "ops/Library.h"
 
 #include "ops/Backup.h"
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "platform/SafeFile.h"
 
@@ -57,6 +58,8 @@ std::string percent_label(double value)
     std::snprintf(b, sizeof b, "%3.0f%%", value);
     return b;
 }
+
+constexpr const char* kLibraryFailedLine = "  > Library update failed. Please try again.";
 
 void pedal_not_found(Reporter& report, const std::string& alert_text)
 {
@@ -173,12 +176,12 @@ LibraryFilesRead read_library_files(const std::string& folder)
     std::copy(display.bytes.begin(), display.bytes.end(), files.display.begin());
 
     const FileRead arp = read_file_limited(in_folder(folder, kArpDataFile), kDataFileLimit);
-    if (!arp || arp.bytes.size() < kArpTableBytes) {
+    if (!arp || arp.bytes.size() < kArpTableSize) {
         r.bad_file = kArpDataFile;
         return r;
     }
     files.arp.assign(2 * kLibraryBlockSize, 0);
-    std::copy_n(arp.bytes.begin(), kArpTableBytes, files.arp.begin());
+    std::copy_n(arp.bytes.begin(), kArpTableSize, files.arp.begin());
     r.files = std::move(files);
     return r;
 }
@@ -195,9 +198,9 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
     }
     const LibraryFilesRead files = read_library_files(data_folder);
     if (!files.files) {
-        report.alert(library_file_text(files.bad_file));
-        report.status("  > Library update failed. Please try again.");
-        report.progress(100, "Library update error", Bar::Error);
+        report_failure(
+            report,
+            {.alert = library_file_text(files.bad_file), .first = kLibraryFailedLine, .label = "Library update error"});
         r.outcome = MaintenanceOutcome::BadFile;
         return r;
     }
@@ -220,7 +223,7 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
     const int total = algorithm_blocks + display_blocks + int(f.arp.size() / kLibraryBlockSize);
     errors += write_group(link, report,
                           {0, algorithms, "--> Algorithm write successful.\n\n",
-                           [](int k, int) { return double(k) * 80.0 / 38.0; }, 0, total},
+                           [](int k, int) { return double(k) * 80.0 / double(kAlgorithmCount); }, 0, total},
                           r);
     errors += write_group(link, report,
                           {kFirstDisplayBlock, f.display, "--> Display data write successful.\n\n",
@@ -240,9 +243,8 @@ LibraryUpdateResult update_library(UsbLink& link, Reporter& report, const std::s
         report.progress(100, "Library update OK", Bar::Level);
         r.outcome = MaintenanceOutcome::Done;
     } else {
-        report.alert(library_failed_text());
-        report.status(when, "  > Library update failed. Please try again.", "");
-        report.progress(100, "Library update error", Bar::Error);
+        report_failure(report, when,
+                       {.alert = library_failed_text(), .first = kLibraryFailedLine, .label = "Library update error"});
         r.outcome = MaintenanceOutcome::Failed;
     }
     return r;
@@ -304,8 +306,9 @@ FactoryResetResult factory_reset(UsbLink& link, Reporter& report, const std::str
             report.status(when, "  > Factory reset successful.", "");
             report.progress(100, "Factory reset OK", Bar::Level);
         } else {
-            report.status(when, "  > Factory reset failed. Please try again.", "");
-            report.progress(100, "Factory reset error", Bar::Error);
+            // Its dialog came with the failure itself.
+            report_failure(report, when,
+                           {.first = "  > Factory reset failed. Please try again.", .label = "Factory reset error"});
         }
     }
 

@@ -36,11 +36,8 @@ constexpr const char* kDisplayDataFile = "dispdata.bin";
 constexpr const char* kArpDataFile = "arpdata.bin";
 constexpr const char* kFactoryPresetsFile = "factoryset.fap";
 
-// Library blocks.
-constexpr int kFirstDisplayBlock = 38;
-constexpr int kFirstArpBlock = 62;
+// Library blocks (the first of each part: link/PedalWire.h).
 constexpr int kMaxDisplayBlocks = kFirstArpBlock - kFirstDisplayBlock;   // 24
-constexpr size_t kArpTableBytes = 896;
 
 // The global record of a factory-fresh pedal.
 std::array<uint8_t, kGlobalsSize> factory_globals_record();

@@ -1,5 +1,6 @@
 #include "ops/Migration.h"
 
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
 
@@ -12,8 +13,7 @@ MigrationResult read_everything_migrating(UsbLink& link, Reporter& report, Migra
     link.pause(1.0, false);
     const LocalTime when = report.now();
     if (!link.read_all(image)) {
-        report.alert(usb_problem_text());
-        report.status(when, "  USB communication problem detected.", "  > Recycle power to your pedal then click 'Connect'.");
+        report_usb_problem(report, when);
         r.read.outcome = ReadOutcome::ReadAllFailed;
         return r;
     }

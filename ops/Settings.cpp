@@ -1,6 +1,7 @@
 #include "ops/Settings.h"
 
 #include "link/PedalWire.h"
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 
 namespace kv::ops {
@@ -35,9 +36,10 @@ bool send_globals(UsbLink& link, Reporter& report, const GlobalsRecord& record)
         report.status("  Global Config. setup complete.");
         report.progress(100, "Global setup complete", Bar::Level);
     } else {
-        report.alert(set_globals_failed_text());
-        report.status("  > Global Config. setup failed. Please try again.");
-        report.progress(100, "error", Bar::Error);
+        report_failure(report,
+                       {.alert = set_globals_failed_text(),
+                        .first = "  > Global Config. setup failed. Please try again.",
+                        .label = "error"});
     }
     return ok;
 }

@@ -1,5 +1,6 @@
 #include "ops/SlotRun.h"
 
+#include "ops/Failure.h"
 #include "ops/Slots.h"
 #include "ops/Texts.h"
 
@@ -91,9 +92,11 @@ SlotRunResult move_slot(UsbLink& link, Reporter& report, int from, int to, const
             const std::optional<PresetRecord> read = link.read_preset(s);
             if (!read) {
                 r.outcome = SlotRunResult::Outcome::ReadFailed;
-                report.alert(read_write_failed_text());
-                report.status("  Move operation failed.", "  > No changes has been made. Please try again.");
-                report.progress(100, "Move error", Bar::Error);
+                report_failure(report,
+                               {.alert = read_write_failed_text(),
+                                .first = "  Move operation failed.",
+                                .second = kNoChangesLine,
+                                .label = "Move error"});
                 return r;
             }
             set_image_record(image.data(), s, *read);

@@ -1,6 +1,7 @@
 #include "ops/Slots.h"
 
 #include "ops/Backup.h"
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
 
@@ -15,6 +16,20 @@ std::string preset_name(int slot) { return "Preset " + std::to_string(slot + 1);
 std::string quoted_title(const PresetRecord& r) { return "\"" + title_text(r.title) + "\""; }
 
 bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
+
+// A copy or a swap ("Copy", "Swap") that failed: the read / write dialog,
+// "  <name> operation failed." with `second`, and "<name> error" on the bar.
+SlotMoveResult failed(Reporter& report, const LocalTime& when, SlotMoveResult r, SlotMoveResult::Outcome outcome,
+                      const std::string& name, const std::string& second)
+{
+    r.outcome = outcome;
+    report_failure(report, when,
+                   {.alert = read_write_failed_text(),
+                    .first = "  " + name + " operation failed.",
+                    .second = second,
+                    .label = name + " error"});
+    return r;
+}
 
 } // namespace
 
@@ -39,16 +54,11 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
     if (!slots_ok(from, to)) return r;
 
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
-        r.outcome = outcome;
-        report.alert(read_write_failed_text());
-        report.status(when, "  Copy operation failed.", second);
-        report.progress(100, "Copy error", Bar::Error);
-        return r;
+        return failed(report, when, r, outcome, "Copy", second);
     };
 
     const std::optional<PresetRecord> from_record = link.read_preset(from);
-    if (!from_record)
-        return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    if (!from_record) return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.first = *from_record;
 
     const RecordStore stored = store_record_verified(link, to, r.first, build);
@@ -78,18 +88,14 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
 
     const LocalTime when = report.now();
     auto fail = [&](SlotMoveResult::Outcome outcome, const std::string& second) {
-        r.outcome = outcome;
-        report.alert(read_write_failed_text());
-        report.status(when, "  Swap operation failed.", second);
-        report.progress(100, "Swap error", Bar::Error);
-        return r;
+        return failed(report, when, r, outcome, "Swap", second);
     };
 
     const std::optional<PresetRecord> record_a = link.read_preset(a);
-    if (!record_a) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    if (!record_a) return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.first = *record_a;
     const std::optional<PresetRecord> record_b = link.read_preset(b);
-    if (!record_b) return fail(SlotMoveResult::Outcome::ReadFailed, "  > No changes has been made. Please try again.");
+    if (!record_b) return fail(SlotMoveResult::Outcome::ReadFailed, kNoChangesLine);
     r.second = *record_b;
 
     // Where the presets are kept when a store fails half way.

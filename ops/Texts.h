@@ -9,6 +9,9 @@ namespace kv::ops {
 constexpr const char* kDownloadPage = "https://www.brakwell.com/downloads";
 constexpr const char* kSupportEmail = "support@brakwell.com";
 
+// The second status line of a transfer that failed before it changed anything.
+constexpr const char* kNoChangesLine = "  > No changes has been made. Please try again.";
+
 // The advice the transfer failure dialogs end with ("\n\n> If problem
 // persisted try one or more of the following :..."), then the support line.
 std::string recovery_advice();

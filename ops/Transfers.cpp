@@ -1,5 +1,6 @@
 #include "ops/Transfers.h"
 
+#include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "preset/Catalogue.h"
 
@@ -30,9 +31,12 @@ SlotRead read_slot(UsbLink& link, Reporter& report, int slot)
                       "  > Param setting as was saved in your pedal is now displayed.");
         report.progress(0, "Read complete", Bar::Level);
     } else {
-        report.alert(read_write_failed_text());
-        report.status(when, "  Read operation failed.", "  > No changes has been made. Please try again.");
-        report.progress(0, "Read error", Bar::Error);
+        report_failure(report, when,
+                       {.alert = read_write_failed_text(),
+                        .first = "  Read operation failed.",
+                        .second = kNoChangesLine,
+                        .label = "Read error",
+                        .value = 0});
     }
     report.progress(0, "r e a d y", Bar::Level);
     return r;
@@ -86,9 +90,11 @@ StoreResult write_slot(UsbLink& link, Reporter& report, int slot, const EditedPr
     } else {
         // A store that failed twice, or once without a retry, is a failure:
         // the dialog first, then the lines.
-        report.alert(read_write_failed_text());
-        report.status(when, "   Write operation failed.", "  > No changes has been made. Please try again.");
-        report.progress(100, "Write error", Bar::Error);
+        report_failure(report, when,
+                       {.alert = read_write_failed_text(),
+                        .first = "   Write operation failed.",
+                        .second = kNoChangesLine,
+                        .label = "Write error"});
     }
     return r;
 }
@@ -112,7 +118,7 @@ PreviewResult preview_edit(UsbLink& link, Reporter& report, PreviewRequest reque
         const uint8_t algorithm = x ? p.parameters.algorithm_x : p.parameters.algorithm_y;
         const uint8_t selector = x ? p.parameters.sp1_x : p.parameters.sp1_y;
         ArpSequence got;
-        r.link = link.get_arp_data(uint8_t(algorithm - 31), selector, x ? 0 : 1, &got);
+        r.link = link.get_arp_data(uint8_t(algorithm - kFirstArpAlgorithm), selector, x ? 0 : 1, &got);
         if (r.link.ok()) r.sequence = got;
         break;
     }

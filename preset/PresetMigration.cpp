@@ -8,7 +8,7 @@ std::optional<MigrationRule> migration_rule(uint8_t firmware_version, uint8_t pe
 {
     const int major = version_major(firmware_version);
     const int minor = version_minor(firmware_version);
-    const int patch = pedal_mode & 0x7F;
+    const int patch = mode_patch(pedal_mode);
     if (major <= 1) return MigrationRule::A;
     if (major == 2 && minor == 0) return patch <= 7 ? MigrationRule::B : MigrationRule::C;
     if (major == 2 && minor == 1) return MigrationRule::C;

@@ -5,6 +5,7 @@
 // firmware update every stored preset is passed through the rule of the
 // version the pedal had before, and the ones it changes are stored again.
 
+#include "preset/PedalVersion.h"
 #include "preset/PresetRecord.h"
 
 #include <cstdint>
@@ -19,15 +20,10 @@ enum class MigrationRule {
     D,   // 2.2.x
 };
 
-// The parts of a firmware version byte as the firmware packages lay it out:
-// the major number in bits 4 to 6, the minor number in bits 0 to 3; bit 7 is
-// no part of the version (a blank pedal reports 0xFF, which reads as 7.15,
-// and needs no migration).
-constexpr int version_major(uint8_t version_byte) { return (version_byte >> 4) & 0x07; }
-constexpr int version_minor(uint8_t version_byte) { return version_byte & 0x0F; }
-
 // The rule for the firmware the pedal ran before an update (its Get Pedal
-// State bytes); none for 2.3.0 and later, whose presets need nothing. The
+// State bytes, the major number read as the packages lay it out: a blank
+// pedal's 0xFF is 7.15 and needs no migration); none for 2.3.0 and later,
+// whose presets need nothing. The
 // AUX codes of the global record move for rules A to C.
 std::optional<MigrationRule> migration_rule(uint8_t firmware_version, uint8_t pedal_mode);
 bool migrates_aux_codes(MigrationRule rule);

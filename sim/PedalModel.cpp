@@ -153,8 +153,7 @@ void PedalModel::set_firmware_version(const FirmwareVersion& v)
 
 std::array<uint8_t, 2> PedalModel::pedal_state_bytes() const
 {
-    return {memory_.version.version_byte(),
-            uint8_t((update_mode_ ? 0x00 : 0x80) | (memory_.version.patch & 0x7F))};
+    return {memory_.version.version_byte(), mode_byte(!update_mode_, memory_.version.patch)};
 }
 
 void PedalModel::set_memory(const PedalMemory& m)
@@ -476,7 +475,7 @@ void PedalModel::handle_update_single()
 {
     if (command_ == cmd::kSetVersion) {
         const uint8_t v = part_[1];
-        memory_.version = FirmwareVersion{(v >> 4) & 0x0F, v & 0x0F, part_[2] & 0x7F};
+        memory_.version = FirmwareVersion{shown_version_major(v), version_minor(v), mode_patch(part_[2])};
         update_mode_ = false;
         changed();
         note("Set Version", 0);

@@ -17,6 +17,7 @@
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
 #include "preset/Catalogue.h"
+#include "preset/PedalVersion.h"
 #include "preset/PresetRecord.h"
 
 #include <array>
@@ -31,21 +32,13 @@ namespace kv {
 
 constexpr char kDefaultSerialNumber[] = "TSV0417A";
 
-// The pedal's arp library: Sequence I..IV of each arp algorithm, laid out as
-// the factory table (arp/FactoryArpTable.h), in the last library blocks.
-constexpr size_t kArpTableSize = kArpFactoryTableSize;   // 896
-// The library blocks: the algorithm images, the display data right after
-// them, and the arp table in the last blocks.
-constexpr int kFirstDisplayBlock = kAlgorithmCount;   // 38
-constexpr int kFirstArpBlock = kLibraryBlocks - int((kArpTableSize + kLibraryBlockSize - 1) / kLibraryBlockSize);   // 62
-
 struct FirmwareVersion {
     int major = 2;   // 0..15
     int minor = 5;   // 0..15
     int patch = 0;   // 0..127
 
     // The first Get Pedal State byte: major in bits 7..4, minor in bits 3..0.
-    uint8_t version_byte() const { return uint8_t(((major & 0x0F) << 4) | (minor & 0x0F)); }
+    uint8_t version_byte() const { return kv::version_byte(major, minor); }
     bool operator==(const FirmwareVersion&) const = default;
 };
 

@@ -10,6 +10,8 @@
 #include "preset/AlgorithmLibrary.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SimulatedPedal.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +48,7 @@ public:
     int working = 0;
 };
 
-class BackupTest : public ::testing::Test {
+class BackupTest : public ::testing::Test, protected testing_support::PedalOnLink {
 protected:
     BackupTest()
     {
@@ -68,17 +70,7 @@ protected:
             slot.title = make_title("Slot " + std::to_string(s));
         }
     }
-    void SetUp() override
-    {
-        dir_ = ::testing::TempDir() + "korvane_backup_XXXXXX";
-        ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-        dir_ += "/";
-    }
-    void TearDown() override
-    {
-        const std::string cmd = "rm -rf '" + dir_ + "'";
-        (void)std::system(cmd.c_str());
-    }
+    void SetUp() override { ASSERT_TRUE(scratch_.ok()); }
 
     // The pedal's presets as a backup holds them.
     Bytes pedal_image() const
@@ -106,13 +98,10 @@ protected:
         return out;
     }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
     AlgorithmLibrary library;
     Reporter report;
-    std::string dir_;
+    test::ScratchFolder scratch_{"korvane_backup_"};
+    std::string dir_ = scratch_.path() + "/";
 };
 
 TEST_F(BackupTest, BackupIsThePedalsMemoryAndAFailedTransferKeepsTheEarlierFile)

@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "preset/Catalogue.h"
 #include "sim/PedalModel.h"
+#include "tests/support/CliPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +20,10 @@
 namespace kv {
 namespace {
 
-class CliArpTest : public ::testing::Test {
+class CliArpTest : public ::testing::Test, protected test::CliPedal {
 protected:
     CliArpTest()
     {
-        driver.attach(kPedalDescription, "TV000001", &pedal);
-        pedal.set_request_observer([this](const PedalRequest& r) { requests.push_back(r); });
         auto& p = pedal.memory().slots[4].parameters;   // preset 5
         p.algorithm_x = 37;
         p.sp1_x = 4;   // Sequence III
@@ -33,28 +32,9 @@ protected:
     }
     int run(std::vector<std::string> args, bool yes = false)
     {
-        out.clear();
-        err.clear();
-        requests.clear();
         if (yes) args.push_back("--yes");
-        cli::Terminal t;
-        t.driver = &driver;
-        t.clock = &clock;
-        t.out = [this](const std::string& s) { out += s + "\n"; };
-        t.err = [this](const std::string& s) { err += s + "\n"; };
-        return cli::run(args, t);
+        return CliPedal::run(args);
     }
-    bool sent(uint8_t command) const
-    {
-        for (const auto& r : requests)
-            if (r.command == command) return true;
-        return false;
-    }
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{clock};
-    std::vector<PedalRequest> requests;
-    std::string out, err;
 };
 
 TEST_F(CliArpTest, ShowPrintsTheSequencesAPresetPlays)

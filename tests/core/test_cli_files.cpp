@@ -15,6 +15,8 @@
 #include "settings/GlobalsRecord.h"
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
+#include "tests/support/CliPedal.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -41,49 +43,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CliFilesTest : public ::testing::Test {
+class CliFilesTest : public ::testing::Test, protected test::CliPedal {
 protected:
     CliFilesTest()
     {
-        char tmpl[] = "/tmp/kv_cli_files_XXXXXX";
-        drive = mkdtemp(tmpl);
-        setenv("HOMEDRIVE", drive.c_str(), 1);
         pedal.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
-        driver.attach(kPedalDescription, "TV000001", &pedal);
-        pedal.set_request_observer([this](const PedalRequest& r) {
-            requests.push_back(r.name);
-            if (on_request) on_request(r);
-        });
         for (int s = 0; s < kSlotCount; ++s) pedal.memory().slots[s].title = make_title("Slot " + std::to_string(s + 1));
     }
-    ~CliFilesTest() override
-    {
-        if (std::system(("rm -rf '" + drive + "'").c_str()) != 0) std::fputs("could not remove the test folder\n", stderr);
-    }
 
-    int run(std::vector<std::string> args)
-    {
-        out.clear();
-        err.clear();
-        bytes.clear();
-        requests.clear();
-        cli::Terminal t;
-        t.driver = &driver;
-        t.clock = &clock;
-        t.out = [this](const std::string& s) { out += s + "\n"; };
-        t.err = [this](const std::string& s) { err += s + "\n"; };
-        t.out_bytes = [this](std::span<const uint8_t> b) {
-            bytes.insert(bytes.end(), b.begin(), b.end());
-            return true;
-        };
-        return cli::run(args, t);
-    }
-    bool stored_any() const
-    {
-        for (const auto& r : requests)
-            if (r.rfind("Store preset", 0) == 0) return true;
-        return false;
-    }
     std::vector<uint8_t> memory_image() const
     {
         std::vector<uint8_t> image(kPresetImageSize);
@@ -94,13 +61,8 @@ protected:
         return image;
     }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{clock};
-    std::vector<std::string> requests;
-    std::function<void(const PedalRequest&)> on_request;
-    std::string out, err, drive;
-    std::vector<uint8_t> bytes;
+    test::ScratchHome home{"kv_cli_files_", false};
+    const std::string drive = home.path();
 };
 
 std::string kind(const std::string& path)

@@ -12,6 +12,8 @@
 #include "platform/SafeFile.h"
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
+#include "tests/support/CliPedal.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -20,62 +22,29 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace kv {
 namespace {
 
-class CliSlotsTest : public ::testing::Test {
+class CliSlotsTest : public ::testing::Test, protected test::CliPedal {
 protected:
     CliSlotsTest()
     {
-        char tmpl[] = "/tmp/kv_cli_slots_XXXXXX";
-        drive = mkdtemp(tmpl);
-        setenv("HOMEDRIVE", drive.c_str(), 1);
         // The pedal's presets hold the programs that bin/'s library builds, as
         // a pedal whose presets were stored by this program does.
         pedal.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
-        driver.attach(kPedalDescription, "TV000001", &pedal);
-        pedal.set_request_observer([this](const PedalRequest& r) {
-            requests.push_back(r.name);
-            if (on_request) on_request(r);
-        });
         for (int s = 0; s < kSlotCount; ++s) pedal.memory().slots[s].title = make_title("Slot " + std::to_string(s + 1));
         pedal.memory().slots[6].parameters.flags |= bits::kAutoStomp | bits::kBypassOnPc;
     }
-    ~CliSlotsTest() override
-    {
-        if (std::system(("rm -rf '" + drive + "'").c_str()) != 0) std::fputs("could not remove the test folder\n", stderr);
-    }
-
-    int run(std::vector<std::string> args)
-    {
-        out.clear();
-        err.clear();
-        requests.clear();
-        cli::Terminal t;
-        t.driver = &driver;
-        t.clock = &clock;
-        t.out = [this](const std::string& s) { out += s + "\n"; };
-        t.err = [this](const std::string& s) { err += s + "\n"; };
-        return cli::run(args, t);
-    }
-    bool stored() const
-    {
-        for (const auto& r : requests)
-            if (r.rfind("Store preset", 0) == 0) return true;
-        return false;
-    }
     std::string backup_folder() const { return drive + "/Brakwell/Korvane/presets/autobackup/"; }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{clock};
-    std::vector<std::string> requests;
-    std::function<void(const PedalRequest&)> on_request;
-    std::string out, err, drive;
+    test::ScratchHome home{"kv_cli_slots_", false};
+    const std::string drive = home.path();
 };
 
 TEST_F(CliSlotsTest, CopyAndSwapMoveWholePresetsAfterAsking)
@@ -84,7 +53,7 @@ TEST_F(CliSlotsTest, CopyAndSwapMoveWholePresetsAfterAsking)
 
     // Without --yes and no terminal: refused, nothing stored.
     EXPECT_EQ(run({"copy", "7", "12"}), 2);
-    EXPECT_FALSE(stored());
+    EXPECT_FALSE(stored_any());
     EXPECT_NE(err.find("Copy preset 7 (\"Slot 7\") over preset 12 (\"Slot 12\")"), std::string::npos);
 
     ASSERT_EQ(run({"copy", "--yes", "7", "12"}), 0) << err;
@@ -117,7 +86,7 @@ TEST_F(CliSlotsTest, SwapRefusesWithoutItsSafetyBackupUnlessToldNotToMakeOne)
     std::fclose(f);
 
     EXPECT_EQ(run({"swap", "--yes", "3", "4"}), 1);
-    EXPECT_FALSE(stored());
+    EXPECT_FALSE(stored_any());
     EXPECT_NE(err.find("Safety backup failed."), std::string::npos);
     EXPECT_NE(err.find("Give --no-backup to swap without one."), std::string::npos);
     EXPECT_TRUE(pedal.memory() == before);
@@ -197,7 +166,7 @@ TEST_F(CliSlotsTest, RestoreLeavesASafetyBackupOfThePedalAsItWas)
     ASSERT_NE(f, nullptr);
     std::fclose(f);
     EXPECT_EQ(run({"restore", "--yes", file}), 1);
-    EXPECT_FALSE(stored());
+    EXPECT_FALSE(stored_any());
     EXPECT_NE(err.find("Give --no-backup to go on without one."), std::string::npos) << err;
     ASSERT_EQ(run({"restore", "--yes", "--no-backup", file}), 0) << err;
     EXPECT_EQ(title_text(pedal.memory().slots[7].title), "Restored 7");
@@ -281,6 +250,31 @@ TEST_F(CliSlotsTest, ACommandOpensThePedalOnceAndAPedalInUseIsNamed)
     }
     driver.set_held_by(0);
     EXPECT_EQ(run({"list"}), 0) << err;
+}
+
+// Each slot command asks before it overwrites anything; a "no" at the
+// terminal stores nothing, takes no safety backup and ends with status 3
+// (the user declined), a "yes" goes on.
+TEST_F(CliSlotsTest, EverySlotCommandAnsweredNoStoresNothingAndExitsThree)
+{
+    const std::vector<std::vector<std::string>> commands = {{"copy", "3", "12"}, {"swap", "3", "12"}, {"move", "3", "12"}};
+    auto backups = [this] {
+        std::error_code ignored;
+        const auto files = std::filesystem::directory_iterator(backup_folder(), ignored);
+        return std::distance(begin(files), end(files));
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const auto before = backups();
+        answer = "n";
+        EXPECT_EQ(run(args), 3) << err;
+        EXPECT_NE(err.find("[y/N]"), std::string::npos) << err;
+        EXPECT_FALSE(stored_any());
+        EXPECT_EQ(backups(), before);
+        answer = "y";
+        EXPECT_EQ(run(args), 0) << err;
+        EXPECT_TRUE(stored_any());
+    }
 }
 
 TEST_F(CliSlotsTest, UsageErrorsSendNothing)

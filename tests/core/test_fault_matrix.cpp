@@ -25,6 +25,7 @@
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -66,11 +67,7 @@ const char* fault_name(Fault f)
 
 // One simulated pedal, its link and a recording reporter, on a test clock
 // that only the link's waits move.
-struct Bench {
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
+struct Bench : testing_support::PedalOnLink {
     test::RecordingReporter report;
     long pumps = 0;
     int parts = 0;            // request parts the pedal has seen

@@ -2,7 +2,7 @@
 // whole updates and cancels against the simulated pedal in update mode, on a
 // hand-driven clock.
 
-#include "maintenance_support.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include "ops/Backup.h"
 #include "ops/Firmware.h"

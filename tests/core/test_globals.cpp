@@ -12,6 +12,7 @@
 #include "settings/GlobalsRecord.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -236,19 +237,13 @@ TEST(ExpressionMappingTest, CommitSetsTheChangeCodeAndKeepsTheRotaryBits)
 
 // --- against the simulated pedal ------------------------------------------------------
 
-class SettingsOpsTest : public ::testing::Test {
+class SettingsOpsTest : public ::testing::Test, protected testing_support::PedalOnLink {
 protected:
     void SetUp() override
     {
-        link.set_console([this](const std::string& s) { console += s; });
         pedal.set_request_observer([this](const PedalRequest& r) { commands.push_back(r.command); });
     }
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
     RecordingReporter report;
-    std::string console;
     std::vector<uint8_t> commands;
 };
 

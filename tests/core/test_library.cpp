@@ -23,6 +23,7 @@
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -37,13 +38,6 @@ namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string temp_folder()
-{
-    char tmpl[] = "/tmp/kv_library_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return d ? std::string(d) + "/" : std::string("/tmp/");
-}
 
 std::string read_text(const std::string& path)
 {
@@ -195,7 +189,8 @@ TEST(SharingFormat, ImportRulesRefuseOnePresetWithItsReasonAndKeepTheOthers)
 
 TEST(LibraryMeta, SavedLoadedAndADamagedFileIsKeptAsideNotDropped)
 {
-    const std::string folder = temp_folder();
+    const test::ScratchFolder scratch{"kv_library_"};
+    const std::string folder = scratch.path() + "/";
     {
         LibraryMeta m(folder);
         EXPECT_TRUE(m.load().ok);   // no file yet: an empty library
@@ -394,7 +389,8 @@ protected:
     AlgorithmLibrary library{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
     ops::ProgramBuilder build = ops::library_program_builder(library);
     std::function<void(const PedalRequest&)> on_request;
-    std::string folder = temp_folder();
+    test::ScratchFolder scratch{"kv_library_"};
+    std::string folder = scratch.path() + "/";
 };
 
 TEST_F(SlotRunTest, AMoveShiftsTheSlotsBetweenAndEachIsVerifiedAfterABackup)

@@ -3,7 +3,7 @@
 // retry, files refused before anything is sent, and the factory presets and
 // global record restored.
 
-#include "maintenance_support.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include "ops/Backup.h"
 #include "ops/Library.h"

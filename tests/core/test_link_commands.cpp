@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "preset/PresetRecord.h"
 #include "sim/PedalModel.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -91,11 +92,10 @@ PresetParameters parameters_with(uint8_t seed)
 }
 
 // The link wired to the simulated pedal, with a pump that moves the clock by 1 ms.
-class LinkTest : public ::testing::Test {
+class LinkTest : public ::testing::Test, protected testing_support::PedalOnLink {
 protected:
     LinkTest()
     {
-        link.set_console([this](const std::string& s) { console += s; });
         link.set_event_pump([this] {
             ++pumps;
             clock.advance(step);
@@ -106,12 +106,7 @@ protected:
     // Seconds the last operation took on the link's clock.
     double elapsed_since(double t0) { return clock.now() - t0; }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
     RecordingProgress progress;
-    std::string console;
     int pumps = 0;
     double step = 0.001;
 };

@@ -4,6 +4,7 @@
 #include "library/core/BackupFile.h"
 #include "library/core/OfflinePresets.h"
 #include "platform/AtomicFile.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -27,17 +28,7 @@ using Bytes = std::vector<uint8_t>;
 
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = ::testing::TempDir() + "korvane_files_XXXXXX";
-        ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-        dir_ += "/";
-    }
-    void TearDown() override
-    {
-        const std::string cmd = "rm -rf '" + dir_ + "'";
-        (void)std::system(cmd.c_str());
-    }
+    void SetUp() override { ASSERT_TRUE(scratch_.ok()); }
 
     static Bytes slurp(const std::string& path)
     {
@@ -71,7 +62,8 @@ protected:
         return r;
     }
 
-    std::string dir_;
+    test::ScratchFolder scratch_{"korvane_files_"};
+    std::string dir_ = scratch_.path() + "/";
 };
 
 // Writes of at most `bytes` bytes per file for the life of the object (the

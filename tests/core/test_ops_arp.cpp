@@ -12,6 +12,7 @@
 #include "preset/Catalogue.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -30,23 +31,17 @@ ArpSequence ramp(int base, bool tremolo)
     return s;
 }
 
-class OpsArpTest : public ::testing::Test {
+class OpsArpTest : public ::testing::Test, protected testing_support::PedalOnLink {
 protected:
     OpsArpTest()
     {
-        link.set_console([this](const std::string& s) { console += s; });
         link.set_event_pump([this] {
             ++pumps;
             clock.advance(0.001);
         });
         pedal.set_request_observer([this](const PedalRequest& r) { requests.push_back(r); });
     }
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
     RecordingReporter report;
-    std::string console;
     std::vector<PedalRequest> requests;
     int pumps = 0;
 };

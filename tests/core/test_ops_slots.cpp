@@ -17,6 +17,7 @@
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/ScratchHome.h"
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,6 @@ struct RecordingReporter : test::RecordingReporter {
         return q;
     }
 };
-
-std::string temp_folder()
-{
-    char tmpl[] = "/tmp/kv_slots_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return d ? std::string(d) : std::string("/tmp");
-}
 
 bool write_file(const std::string& path)
 {
@@ -131,7 +125,8 @@ protected:
     std::vector<std::string> requests;
     std::function<void(const PedalRequest&)> on_request;
     std::string console;
-    std::string folder = temp_folder();
+    test::ScratchFolder scratch{"kv_slots_"};
+    std::string folder = scratch.path();
 };
 
 TEST_F(SlotsTest, CopyStoresTheRecordWithTitleSwitchesAndProgramsAndReadsItBack)

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "sim/PedalModel.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SimulatedPedal.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,10 @@ DspProgram program_with(uint8_t seed)
     return p;
 }
 
-class OpsTest : public ::testing::Test {
+class OpsTest : public ::testing::Test, protected testing_support::PedalOnLink {
 protected:
     OpsTest()
     {
-        link.set_console([this](const std::string& s) { console += s; });
         link.set_event_pump([this] { clock.advance(0.001); });
     }
 
@@ -50,12 +50,7 @@ protected:
         return p;
     }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock};
-    UsbLink link{driver, clock};
     RecordingReporter report;
-    std::string console;
 };
 
 TEST_F(OpsTest, ConnectReadsTheImageSlotZeroAndReportsReady)

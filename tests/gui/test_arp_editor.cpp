@@ -22,6 +22,8 @@
 #include "platform/Clock.h"
 #include "preset/Catalogue.h"
 #include "widgets/ValueSlider.h"
+#include "tests/support/BoardLines.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -231,29 +233,13 @@ TEST_F(ArpCoreTest, TheArpeggiatorLabelsItsGridWithTheScale)
 
 // --- the page in the main window against the simulated pedal ----------------------
 
-std::vector<std::string> board_lines(const Korvane& w)
-{
-    std::vector<std::string> out;
-    const std::string all = w.text_board->contents();
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t nl = all.find('\n', start);
-        if (nl == std::string::npos) nl = all.size();
-        const std::string line = all.substr(start, nl - start);
-        out.push_back(line.size() >= 12 ? line.substr(12) : line);
-        start = nl + 1;
-    }
-    return out;
-}
+using test::board_lines;
 
 class ArpEditorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_arp_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) { requests_.push_back(r); });
         // Slot 0 plays Arp Filter Sequence II on DSP-X and the Arpeggiator
@@ -270,8 +256,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        const std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
 
     Korvane& start()
@@ -311,7 +295,8 @@ protected:
         c->do_callback();
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_arp_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

@@ -21,6 +21,7 @@
 #include "link/ui/KV_UsbController.h"
 #include "platform/Clock.h"
 #include "widgets/ValueSlider.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -43,10 +44,7 @@ class ConfigPanelsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_config_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
         driver_.attach(kPedalDescription, "TV12345", &pedal_);
@@ -55,8 +53,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
 
     Korvane& start()
@@ -136,7 +132,8 @@ protected:
         return n;
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_config_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

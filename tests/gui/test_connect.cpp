@@ -23,6 +23,8 @@
 #include "preset/ComboTemplates.h"
 #include "library/KV_TemplatePanel.h"
 #include "preset/ProgramImage.h"
+#include "tests/support/BoardLines.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -40,45 +42,15 @@
 namespace kv {
 namespace {
 
-std::vector<std::string> board_lines(const Korvane& w)
-{
-    std::vector<std::string> out;
-    std::string all = w.text_board->contents();
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t nl = all.find('\n', start);
-        if (nl == std::string::npos) nl = all.size();
-        // Drop the "[hh:mm:ss] :" stamp (12 characters).
-        std::string line = all.substr(start, nl - start);
-        out.push_back(line.size() >= 12 ? line.substr(12) : line);
-        start = nl + 1;
-    }
-    return out;
-}
-
-bool board_has(const Korvane& w, const std::string& text)
-{
-    for (const auto& l : board_lines(w))
-        if (l == text) return true;
-    return false;
-}
-
-int count_kind(const RecordingDialogs& d, const std::string& kind)
-{
-    int n = 0;
-    for (const auto& s : d.shown)
-        if (s.kind == kind) ++n;
-    return n;
-}
+using test::board_has;
+using test::board_lines;
+using test::count_kind;
 
 class ConnectTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_connect_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
     }
@@ -86,8 +58,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
 
     // Builds the window, which runs the start-up connect sequence.
@@ -104,7 +74,8 @@ protected:
 
     void set_version(int major, int minor, int patch) { pedal_.set_firmware_version({major, minor, patch}); }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_connect_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

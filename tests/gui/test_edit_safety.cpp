@@ -29,6 +29,7 @@
 #include "preset/Catalogue.h"
 #include "widgets/Input.h"
 #include "widgets/Slider.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -71,10 +72,7 @@ class EditSafetyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_safety_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         pedal_.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
         for (int s = 0; s < kSlotCount; ++s) pedal_.memory().slots[s].title = make_title("Sound " + std::to_string(s + 1));
@@ -92,7 +90,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        (void)std::system(("rm -rf '" + home_ + "'").c_str());
     }
     KV_TransportPanel& pages() { return *window_->transport_panel; }
     KV_Parameters& dash() { return *window_->dashboard; }
@@ -175,7 +172,8 @@ protected:
         pages().open_slot_menu(row, 100, 100);
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_safety_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

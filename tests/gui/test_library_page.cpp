@@ -19,6 +19,7 @@
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -42,10 +43,7 @@ class LibraryPageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_library_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         folder_ = home_ + "/Brakwell/Korvane/presets/";
         set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) {
@@ -57,8 +55,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        const std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
     Korvane& start()
     {
@@ -110,7 +106,9 @@ protected:
         w.transport_panel->open_slot_menu(slot, 10, 10);
     }
 
-    std::string home_, folder_;
+    test::ScratchHome scratch_{"korvane_library_"};
+    std::string home_ = scratch_.path();
+    std::string folder_;
     RecordingDialogs dialogs_;
     ManualClock clock_;
     PedalModel pedal_{clock_};

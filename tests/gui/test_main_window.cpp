@@ -26,6 +26,7 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "sim/PedalModel.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -50,18 +51,13 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_window_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
     }
     void TearDown() override
     {
         window_.reset();
         set_dialogs(nullptr);
-        std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
 
     // A window with no pedal attached; the start-up connect finds nothing.
@@ -81,7 +77,8 @@ protected:
         window_->tab_changed();
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_window_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     InProcessDriver driver_{clock_};
     RecordingDialogs dialogs_;

@@ -23,6 +23,8 @@
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
 #include "widgets/LiteralLabel.h"
+#include "tests/support/BoardLines.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -41,27 +43,14 @@
 namespace kv {
 namespace {
 
-bool board_has(const Korvane& w, const std::string& line)
-{
-    return w.text_board->contents().find("] :" + line + "\n") != std::string::npos;
-}
-
-int count_kind(const RecordingDialogs& d, const std::string& kind)
-{
-    int n = 0;
-    for (const auto& s : d.shown)
-        if (s.kind == kind) ++n;
-    return n;
-}
+using test::board_has;
+using test::count_kind;
 
 class MaintenanceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_maint_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
         driver_.attach(kPedalDescription, "TSV0417A", &pedal_);
@@ -70,7 +59,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        (void)std::system(("rm -rf '" + home_ + "'").c_str());
     }
 
     Korvane& start()
@@ -100,7 +88,8 @@ protected:
         b->do_callback();
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_maint_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

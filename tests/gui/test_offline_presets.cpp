@@ -23,6 +23,7 @@
 #include "preset/AlgorithmLibrary.h"
 #include "preset/ProgramImage.h"
 #include "widgets/TextInput.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -75,10 +76,7 @@ class OfflineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_offline_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         folder_ = home_ + "/Brakwell/Korvane/presets/";
         set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
@@ -87,8 +85,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        const std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
 
     Korvane& start()
@@ -142,7 +138,9 @@ protected:
         return false;
     }
 
-    std::string home_, folder_;
+    test::ScratchHome scratch_{"korvane_offline_"};
+    std::string home_ = scratch_.path();
+    std::string folder_;
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

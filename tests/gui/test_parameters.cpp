@@ -19,6 +19,7 @@
 #include "preset/Scales.h"
 #include "widgets/Scrollbar.h"
 #include "widgets/Slider.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -743,10 +744,7 @@ class DashboardInWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_dashboard_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         KorvaneSetup setup;
         setup.driver = &driver_;
@@ -759,8 +757,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        std::string cmd = "rm -rf '" + home_ + "'";
-        (void)std::system(cmd.c_str());
     }
     void settle()
     {
@@ -792,7 +788,8 @@ protected:
         std::fclose(f);
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_dashboard_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     InProcessDriver driver_{clock_};
     RecordingDialogs dialogs_;

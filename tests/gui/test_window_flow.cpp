@@ -31,6 +31,7 @@
 #include "platform/Clock.h"
 #include "widgets/Slider.h"
 #include "widgets/ValueSlider.h"
+#include "tests/support/ScratchHome.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -61,10 +62,7 @@ class WindowFlowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = ::testing::TempDir() + "korvane_flow_XXXXXX";
-        ASSERT_NE(mkdtemp(home_.data()), nullptr);
-        setenv("HOMEDRIVE", home_.c_str(), 1);
-        setenv("USERPROFILE", home_.c_str(), 1);
+        ASSERT_TRUE(scratch_.ok());
         set_dialogs(&dialogs_);
         pedal_.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
         // Slot 0 plays Arp Filter Sequence II on DSP-X.
@@ -78,7 +76,6 @@ protected:
     {
         window_.reset();
         set_dialogs(nullptr);
-        (void)std::system(("rm -rf '" + home_ + "'").c_str());
     }
     Korvane& start()
     {
@@ -141,7 +138,8 @@ protected:
         return n;
     }
 
-    std::string home_;
+    test::ScratchHome scratch_{"korvane_flow_"};
+    std::string home_ = scratch_.path();
     ManualClock clock_;
     PedalModel pedal_{clock_};
     InProcessDriver driver_{clock_};

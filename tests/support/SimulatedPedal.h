@@ -1,7 +1,8 @@
 #pragma once
-// What the maintenance tests share: a reporter that records everything an
+// The simulated pedal on a link as the tests of the pedal operations use it,
+// and for the maintenance tests a reporter that records everything an
 // operation shows (every progress step too) and answers its questions from a
-// queue, and the link wired to the simulated pedal on a hand-driven clock.
+// queue.
 
 #include "link/InProcessDriver.h"
 #include "link/UsbLink.h"
@@ -11,6 +12,7 @@
 #include "tests/support/RecordingReporter.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,12 +65,29 @@ public:
     std::vector<Progress> progresses;
 };
 
-// The simulated pedal behind the in-process driver; each pass of the event
-// pump moves the clock by 1 ms. Every request the pedal completes is kept.
-struct SimulatedPedal {
-    SimulatedPedal()
+// The simulated pedal behind the in-process driver and a link on it, on a
+// hand-driven clock that only the link's waits move; the link's console
+// lines are kept.
+struct PedalOnLink {
+    explicit PedalOnLink(const std::string& serial_number = "TV000001") : driver{pedal, clock, 0.0, serial_number}
     {
         link.set_console([this](const std::string& s) { console += s; });
+    }
+    PedalOnLink(const PedalOnLink&) = delete;
+    PedalOnLink& operator=(const PedalOnLink&) = delete;
+
+    ManualClock clock;
+    PedalModel pedal{clock};
+    InProcessDriver driver;
+    UsbLink link{driver, clock};
+    std::string console;
+};
+
+// The same for the maintenance tests: each pass of the event pump moves the
+// clock by 1 ms. Every request the pedal completes is kept.
+struct SimulatedPedal : PedalOnLink {
+    SimulatedPedal() : PedalOnLink("TSV0417A")
+    {
         link.set_event_pump([this] { clock.advance(0.001); });
         pedal.set_request_observer([this](const PedalRequest& r) {
             requests.push_back(r);
@@ -83,11 +102,6 @@ struct SimulatedPedal {
         return n;
     }
 
-    ManualClock clock;
-    PedalModel pedal{clock};
-    InProcessDriver driver{pedal, clock, 0.0, "TSV0417A"};
-    UsbLink link{driver, clock};
-    std::string console;
     std::vector<PedalRequest> requests;
     std::function<void(const PedalRequest&)> on_request;
 };
