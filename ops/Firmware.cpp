@@ -233,6 +233,62 @@ std::string firmware_instructions_text()
            "firmware\n      file you've just downloaded and click 'Update'.";
 }
 
+namespace {
+
+// Every page in order, each checked against its echo. False (the outcome and
+// the failure reported) at the first page that fails.
+bool send_pages(UsbLink& link, Reporter& report, const LocalTime& when, const FirmwarePackage& package,
+                const std::string& serial, FirmwareResult& r)
+{
+    for (int i = 0; i < r.pages_total; ++i) {
+        const std::vector<uint8_t> page = package.page(serial, i);
+        FirmwarePage echo{};
+        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
+            // A timeout too: nothing says the page arrived.
+            report_failure(
+                report, when,
+                {.alert = page_failed_text(), .first = kUpdateFailedLine, .label = "Update failed", .bar_first = true});
+            r.outcome = FirmwareOutcome::PageFailed;
+            return false;
+        }
+        if (std::memcmp(echo.data(), page.data(), kFirmwarePageSize) != 0) {
+            report_failure(report, when,
+                           {.alert = echo_mismatch_text(),
+                            .first = "  > Update aborted due to errors. Please try again.",
+                            .label = "Update aborted"});
+            r.outcome = FirmwareOutcome::EchoMismatch;
+            return false;
+        }
+        ++r.pages_sent;
+        const float value = float(i + 1) * 100.0f / float(r.pages_total);
+        char label[16];
+        std::snprintf(label, sizeof label, "%3.0f%%", double(value));
+        report.progress(value, std::string_view(label), Bar::Level);
+        report.count("page", r.pages_sent, r.pages_total);
+    }
+    return true;
+}
+
+// The presets read back on the new firmware: through the migration rule
+// (with the global record's AUX codes where the rule says so) or as they are.
+void read_back_after_update(UsbLink& link, Reporter& report, const AlgorithmLibrary& library, PresetImage image,
+                            std::span<uint8_t, kGlobalsSize> globals, FirmwareResult& r)
+{
+    if (!r.rule) {
+        r.migration.read = read_everything(link, report, image);
+        return;
+    }
+    r.migration = read_everything_migrating(link, report, *r.rule, image, library_program_builder(library));
+    if (migrates_aux_codes(*r.rule)) {
+        GlobalsRecord record;
+        std::memcpy(record.bytes.data(), globals.data(), kGlobalsSize);
+        r.aux_migrated = migrate_aux_codes(link, report, record).ok();
+        std::memcpy(globals.data(), record.bytes.data(), kGlobalsSize);
+    }
+}
+
+} // namespace
+
 FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUpdate& request, PresetImage image,
                                std::span<uint8_t, kGlobalsSize> globals)
 {
@@ -263,54 +319,15 @@ FirmwareResult update_firmware(UsbLink& link, Reporter& report, const FirmwareUp
         return r;
     }
 
-    const std::string& serial = request.before.serial_number;
-    char line[64];
-    std::snprintf(line, sizeof line, "Number of pages = %d\n", int(package.pages_needed()));
-    link.console(line);
+    link.console("Number of pages = " + std::to_string(int(package.pages_needed())) + "\n");
     r.pages_total = package.pages_sent();
-
-    for (int i = 0; i < r.pages_total; ++i) {
-        const std::vector<uint8_t> page = package.page(serial, i);
-        FirmwarePage echo{};
-        if (!link.write_firmware_page(uint16_t(i * int(kFirmwarePageSize)), page.data(), &echo).ok()) {
-            // A timeout too: nothing says the page arrived.
-            report_failure(
-                report, when,
-                {.alert = page_failed_text(), .first = kUpdateFailedLine, .label = "Update failed", .bar_first = true});
-            r.outcome = FirmwareOutcome::PageFailed;
-            return r;
-        }
-        if (std::memcmp(echo.data(), page.data(), kFirmwarePageSize) != 0) {
-            report_failure(report, when,
-                           {.alert = echo_mismatch_text(),
-                            .first = "  > Update aborted due to errors. Please try again.",
-                            .label = "Update aborted"});
-            r.outcome = FirmwareOutcome::EchoMismatch;
-            return r;
-        }
-        ++r.pages_sent;
-        const float value = float(i + 1) * 100.0f / float(r.pages_total);
-        char label[16];
-        std::snprintf(label, sizeof label, "%3.0f%%", double(value));
-        report.progress(value, std::string_view(label), Bar::Level);
-        report.count("page", r.pages_sent, r.pages_total);
-    }
+    if (!send_pages(link, report, when, package, request.before.serial_number, r)) return r;
 
     // Its outcome is on the console only: the pages are in the pedal.
     r.version_set = link.set_version(package.version, package.patch);
     link.pause(kAfterVersionPause, false);
 
-    if (r.rule) {
-        r.migration = read_everything_migrating(link, report, *r.rule, image, library_program_builder(library));
-        if (migrates_aux_codes(*r.rule)) {
-            GlobalsRecord record;
-            std::memcpy(record.bytes.data(), globals.data(), kGlobalsSize);
-            r.aux_migrated = migrate_aux_codes(link, report, record).ok();
-            std::memcpy(globals.data(), record.bytes.data(), kGlobalsSize);
-        }
-    } else {
-        r.migration.read = read_everything(link, report, image);
-    }
+    read_back_after_update(link, report, library, image, globals, r);
     r.outcome = FirmwareOutcome::Updated;
 
     report.progress(100, "100%", Bar::Level);

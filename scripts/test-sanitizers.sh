@@ -12,5 +12,4 @@ cmake --build build-asan -j"$(nproc)"
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
-cd build-asan
-xvfb-run -a -s "-screen 0 1280x800x24 -noreset" ctest --output-on-failure -j2 -E '^e2e_(package_deb|install)$'
+bash scripts/ctest-displays.sh build-asan -E '^e2e_(package_deb|install)$'

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test once (the
-# panels and the end-to-end scripts under a virtual X display): the command
-# to run after a change.
+# panels and the end-to-end scripts on virtual X displays, several side by
+# side: scripts/ctest-displays.sh): the command to run after a change.
 #
 #   scripts/test.sh          the whole suite once
 #   scripts/test.sh --full   then all of it again in a build with AddressSanitizer
@@ -15,7 +15,7 @@ full=0
 if [[ "${1:-}" == "--full" ]]; then full=1; shift; fi
 bash scripts/deps.sh
 bash scripts/build.sh
-(cd build && xvfb-run -a -s "-screen 0 1280x800x24 -noreset" ctest --output-on-failure -j2 "$@")
+bash scripts/ctest-displays.sh build "$@"
 ((full)) || exit 0
 
 # The same tests once more under the sanitizers.

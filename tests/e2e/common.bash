@@ -119,6 +119,19 @@ stop_app() { e2e_stop "$app_pid"; }
 # Lets the program finish what it is doing and repaint.
 settle() { sleep "${1:-1}"; }
 
+# Runs a command again until it succeeds, for up to SECONDS (default 20):
+# for checks of what the program shows, which it shows when it gets to it,
+# sooner on a quiet machine than on a busy one.
+eventually() {   # eventually [-t SECONDS] command...
+  local seconds=20 end
+  if [[ "$1" == -t ]]; then seconds="$2"; shift 2; fi
+  end=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < end)) || return 1
+    sleep 0.2
+  done
+}
+
 # Visible top-level windows of the display.
 window_count() { xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | wc -l; }
 

@@ -30,6 +30,13 @@ picture() {   # picture NAME: the main window as NAME.png in the shots folder
   import -window "$win" "$shots/$1.png" 2>/dev/null
   echo "     window picture $shots/$1.png"
 }
+# Takes the picture NAME and compares the count of pixels near a colour in a
+# rectangle: shows NAME X Y W H R G B OP N (OP as test's: -gt, -lt). Used as
+# `eventually shows ...`: the picture is taken again until the window shows it.
+shows() {
+  import -window "$win" "$shots/$1.png" 2>/dev/null || return 1
+  test "$(count_near "$shots/$1.png" "$2" "$3" "$4" "$5" "$6" "$7" "$8")" "$9" "${10}"
+}
 # Picks an algorithm with the pointer: the menu's group, then its item. The
 # menu is waited for (its submenus open inside the same windows).
 pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
@@ -109,8 +116,7 @@ start_sim --firmware 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
 settle 1
-picture dashboard-start
-check "no banner before a combination" test "$(count_near "$shots/dashboard-start.png" 650 220 50 18 45 45 45)" -lt 20
+check "no banner before a combination" eventually shows dashboard-start 650 220 50 18 45 45 45 -lt 20
 
 # Horn on DSP-Y, Drum on DSP-X: Miscellany is four groups below Amplitude,
 # Horn its ninth item and Drum its tenth.
@@ -120,9 +126,8 @@ pick "${menu_x[@]}" 4 9
 check "Drum: the block, then DSP-X's program reach the pedal" wait_text "$sim_log" "Write Data (Preview) DSP-X  512" 1
 check "the rotary pair is sent with Mixture" test $(( 0x$(core_byte 2 1) & 0x0C )) -eq 4
 check "both rotors slow" test $(( 0x$(core_byte 2 4) & 0x11 )) -eq 0
-picture dashboard-rotary
+check "rotary banner drawn over the menus" eventually shows dashboard-rotary 650 220 50 18 45 45 45 -gt 100
 png="$shots/dashboard-rotary.png"
-check "rotary banner drawn over the menus" test "$(count_near "$png" 650 220 50 18 45 45 45)" -gt 100
 check "tips button shown" test "$(count_near "$png" 701 293 38 38 255 204 0)" -gt 20
 # Slow rotors: the orange brackets stand over both SLOW SPEED sliders.
 check "bracket over DSP-Y's SLOW SPEED" test "$(count_near "$png" 382 145 154 2 255 102 0)" -gt 100
@@ -133,10 +138,8 @@ check "no bracket over DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154
 xdotool mousemove --window "$win" 700 470
 check "Control: one more block sent" press_until "Change Core (Preview)" 3 ctrl
 check "Control: both rotors fast in it" test "$(core_byte 3 4)" = "11"
-settle 0.5
-picture dashboard-rotary-fast
+check "Control: bracket moves to DSP-Y's FAST SPEED" eventually shows dashboard-rotary-fast 537 145 154 2 255 102 0 -gt 100
 png="$shots/dashboard-rotary-fast.png"
-check "Control: bracket moves to DSP-Y's FAST SPEED" test "$(count_near "$png" 537 145 154 2 255 102 0)" -gt 100
 check "Control: bracket moves to DSP-X's FAST SPEED" test "$(count_near "$png" 904 145 154 2 255 102 0)" -gt 100
 check "Control: SLOW SPEED brackets gone" test "$(count_near "$png" 382 145 154 2 255 102 0)" -lt 10
 
@@ -150,22 +153,17 @@ check "the typed tempo sent" press_until "Change Core (Preview)" 5 End BackSpace
 check "Chopper: Cascade again" test $(( 0x$(core_byte 4 1) & 0x0C )) -eq 0
 check "Chopper starts at 180 BPM (raw 682)" test "$(core_byte 4 6) $(core_byte 4 7)" = "aa 02"
 check "700 typed: 600 BPM sent (raw 205)" test "$(core_byte 5 6) $(core_byte 5 7)" = "cd 00"
-settle 0.5
-picture dashboard-tempo
+check "rotary banner gone with the combination" eventually shows dashboard-tempo 650 220 50 18 45 45 45 -lt 20
 png="$shots/dashboard-tempo.png"
-check "rotary banner gone with the combination" test "$(count_near "$png" 650 220 50 18 45 45 45)" -lt 20
-
 check "DSP-Y's rotor still fast" test "$(count_near "$png" 537 145 154 2 255 102 0)" -gt 100
 
 click 720 112   # SWAP
 check "SWAP: both programs sent" wait_text "$sim_log" "Write Data (Preview) DSP-Y  512" 2
 check "SWAP: the block first" wait_text "$sim_log" "Change Core (Preview)" 6
 check "SWAP: DSP-Y's arp sequence asked for last" wait_text "$sim_log" "GET_ARPDATA" 2
-settle 0.5
-picture dashboard-swapped
-png="$shots/dashboard-swapped.png"
 # HORN moved to DSP-X (the rotor bits stay with their engine).
-check "SWAP: HORN's bracket now on DSP-X" test "$(count_near "$png" 748 145 310 2 255 102 0)" -gt 100
+check "SWAP: HORN's bracket now on DSP-X" eventually shows dashboard-swapped 748 145 310 2 255 102 0 -gt 100
+png="$shots/dashboard-swapped.png"
 check "SWAP: no bracket left on DSP-Y" test "$(count_near "$png" 382 145 310 2 255 102 0)" -lt 10
 
 stop_app

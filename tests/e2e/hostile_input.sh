@@ -70,6 +70,10 @@ done
 echo "# the simulator ends promptly on SIGTERM at any moment of its start"
 for delay in 0 0.02 0.1; do
   sim_bg --devices "$devices" --data-dir "$bad_bin" --state "$work/fifo"
+  # Until the fork has become the simulator, a SIGTERM reaches this shell's
+  # copy, which can lose it between its trap and exec (on a busy machine):
+  # the earliest moment is the simulator's first one.
+  timeout 5 bash -c "until [[ /proc/$spid/exe -ef '$sim' ]] || ! kill -0 $spid 2>/dev/null; do sleep 0.002; done"
   sleep "$delay"
   term_within "$spid" 5
   check "SIGTERM after ${delay}s: ended" test "$term_code" != timeout
