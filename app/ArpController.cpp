@@ -6,6 +6,8 @@
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "editor/KV_Parameters.h"
+#include "config/KV_GloConfPanel.h"
+#include "config/KV_MidiConfPanel.h"
 #include "library/KV_TransportPanel.h"
 #include "link/ui/KV_UsbController.h"
 #include "ops/Arp.h"
@@ -31,7 +33,7 @@ void ArpController::on_arp_editor(ArpAction action)
     // A factory sequence is loaded into the panel with or without a pedal;
     // only hearing it needs one.
     if (action == ArpAction::FactoryX || action == ArpAction::FactoryY) {
-        const auto seq = ops::factory_sequence(w_.arp_editor->factory_table(), *w_.reporter_, panel.algorithm(),
+        const auto seq = ops::factory_sequence(w_.arp_editor->factory_table(), *w_.session_.reporter, panel.algorithm(),
                                                w_.arp_editor->factory_number() - 1, data_dir());
         if (!seq) {
             w_.arp_editor->factory_not_loaded();
@@ -40,7 +42,7 @@ void ArpController::on_arp_editor(ArpAction action)
         w_.arp_editor->load_factory(e, *seq);
     }
     // Offline the panel keeps the edit; nothing is sent and nothing is said.
-    if (!w_.transport_panel->active() || w_.busy_ > 0) {
+    if (!w_.transport_panel->active() || w_.session_.busy > 0) {
         w_.note_edit();
         return;
     }
@@ -58,7 +60,7 @@ void ArpController::on_arp_editor(ArpAction action)
         const int chosen = std::max(panel.sequence_index(), 0);
         // The Dashboard's SP1 list shows the sequence too; it sends nothing.
         w_.dashboard->set_option(e, 0, code_to_position(p.algorithm(e), 0, arp_selector(chosen)));
-        const ops::SequenceFetch r = ops::fetch_chosen_sequence(*w_.usb, *w_.reporter_, p, e);
+        const ops::SequenceFetch r = ops::fetch_chosen_sequence(*w_.session_.link, *w_.session_.reporter, p, e);
         if (r.ok()) {
             w_.arp_editor->sequence_read(e, *r.sequence);
         } else {
@@ -77,14 +79,14 @@ void ArpController::on_arp_editor(ArpAction action)
     case ArpAction::PreviewY:
     case ArpAction::FactoryX:
     case ArpAction::FactoryY:
-        ops::preview_sequence(*w_.usb, *w_.reporter_, w_.arp_target(e), panel.record());
+        ops::preview_sequence(*w_.session_.link, *w_.session_.reporter, arp_target(e), panel.record());
         break;
     case ArpAction::SaveX:
     case ArpAction::SaveY: {
         // The pedal's library changes: the main controls wait for it.
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
-        const LinkResult saved = ops::save_sequence(*w_.usb, *w_.reporter_, w_.arp_target(e, true), panel.record());
+        const LinkResult saved = ops::save_sequence(*w_.session_.link, *w_.session_.reporter, arp_target(e, true), panel.record());
         w_.unlock(locked);
         if (saved.ok()) {
             w_.arp_editor->show_saved(true);
@@ -98,6 +100,43 @@ void ArpController::on_arp_editor(ArpAction action)
     }
     w_.note_edit();
     w_.redraw();
+}
+
+void ArpController::show_sequences(const ops::EngineSequences& sequences)
+{
+    const PresetParameters& p = w_.dashboard->params;
+    for (Engine e : {Engine::X, Engine::Y}) {
+        const auto& seq = sequences[size_t(index_of(e))];
+        if (!seq) continue;   // not an arp algorithm, or not read: the page keeps what it showed
+        const AlgorithmId id = p.algorithm(e);
+        if (!is_arp_algorithm(id)) continue;   // a sequence asked for by a tempo algorithm
+        const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
+        w_.arp_editor->show_sequence(id, code_to_position(id, 0, selector), e, *seq);
+    }
+}
+
+void ArpController::prepare_arp_editor()
+{
+    w_.arp_editor->prepare(w_.dashboard->params);
+    if (w_.glo_conf_panel->visible() || w_.midi_conf_panel->visible()) w_.arp_editor->deactivate();
+}
+
+void ArpController::arp_follow_parameters()
+{
+    const PresetParameters& p = w_.dashboard->params;
+    if (p.algorithm_x == kAlgorithmArpeggiator) w_.arp_editor->set_scale(Engine::X, p.sp2_x);
+    if (p.algorithm_y == kAlgorithmArpeggiator) w_.arp_editor->set_scale(Engine::Y, p.sp2_y);
+}
+
+ops::ArpTarget ArpController::arp_target(Engine e, bool for_save) const
+{
+    const PresetParameters& p = w_.dashboard->params;
+    ops::ArpTarget t;
+    t.engine = e;
+    t.algorithm = w_.arp_editor->core(e).algorithm();
+    const int picked = for_save ? w_.arp_editor->picked_sequence(e) : -1;
+    t.selector = picked >= 0 ? uint8_t(arp_selector(picked)) : (e == Engine::X ? p.sp1_x : p.sp1_y);
+    return t;
 }
 
 } // namespace kv

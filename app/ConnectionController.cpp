@@ -26,16 +26,16 @@
 
 namespace kv {
 
-bool ConnectionController::connect(bool interactive)
+std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactive)
 {
-    if (w_.busy_ > 0) return false;
+    if (w_.session_.busy > 0) return std::nullopt;
     Korvane::Exchange exchange(w_);
-    w_.online_ = false;
-    w_.serial_number.clear();
-    w_.pedal_in_use_.clear();
+    w_.session_.online = false;
+    w_.session_.pedal.serial_number.clear();
+    w_.session_.pedal_in_use.clear();
 
-    const ops::ConnectResult r = ops::connect(*w_.usb, *w_.reporter_, interactive, w_.work_image(), w_.access_hint_);
-    w_.serial_number = r.pedal.serial_number;
+    const ops::ConnectResult r = ops::connect(*w_.session_.link, *w_.session_.reporter, interactive, w_.session_.work_image(), w_.session_.access_hint);
+    w_.session_.pedal.serial_number = r.pedal.serial_number;
     refresh_window_title(w_, false);
     switch (r.outcome) {
     case ops::ConnectOutcome::NotFound:
@@ -48,19 +48,18 @@ bool ConnectionController::connect(bool interactive)
         w_.transport_panel->activate();
         break;
     case ops::ConnectOutcome::UpdateMode:
-        w_.firmware_version = r.pedal.firmware_version;
-        w_.pedal_mode = r.pedal.pedal_mode;
+        w_.session_.pedal.firmware_version = r.pedal.firmware_version;
+        w_.session_.pedal.pedal_mode = r.pedal.pedal_mode;
         show_update_mode(!interactive);
         break;
     case ops::ConnectOutcome::TooOld:
-        w_.firmware_version = r.pedal.firmware_version;
-        w_.pedal_mode = r.pedal.pedal_mode;
-        w_.end_process(0);
-        return false;
+        w_.session_.pedal.firmware_version = r.pedal.firmware_version;
+        w_.session_.pedal.pedal_mode = r.pedal.pedal_mode;
+        return r.outcome;
     case ops::ConnectOutcome::ReadFailed:
     case ops::ConnectOutcome::Online:
-        w_.firmware_version = r.pedal.firmware_version;
-        w_.pedal_mode = r.pedal.pedal_mode;
+        w_.session_.pedal.firmware_version = r.pedal.firmware_version;
+        w_.session_.pedal.pedal_mode = r.pedal.pedal_mode;
         w_.transport_panel->activate();
         leave_update_mode();
         w_.show_everything_read(r.read);
@@ -69,8 +68,8 @@ bool ConnectionController::connect(bool interactive)
 
     if (!r.online()) {
         // What the slots hold is no longer known: nothing counts as unsaved.
-        w_.history_.forget_stored();
-        w_.compare_ready_ = false;
+        w_.session_.history.forget_stored();
+        w_.session_.compare_ready = false;
         w_.place_compare();
         w_.refresh_unsaved_mark();
     }
@@ -84,7 +83,7 @@ bool ConnectionController::connect(bool interactive)
             w_.tab_changed();
         }
     } else {
-        w_.preset_panel->load_list(presets_list_path(w_.presets_folder_));
+        w_.preset_panel->load_list(presets_list_path(w_.session_.presets_folder));
         std::string shown;
         for (const std::string& problem : w_.preset_panel->load_problems) {
             std::fprintf(stderr, "korvane: %s\n", problem.c_str());
@@ -103,7 +102,7 @@ bool ConnectionController::connect(bool interactive)
         }
     }
     w_.redraw();
-    return r.online();
+    return r.outcome;
 }
 
 void ConnectionController::show_update_mode(bool at_start)

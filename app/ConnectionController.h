@@ -4,6 +4,10 @@
 // panel while the pedal waits in update mode and brings the editor back
 // when it has left it.
 
+#include "ops/Connect.h"
+
+#include <optional>
+
 namespace kv {
 
 class Korvane;
@@ -12,8 +16,10 @@ class ConnectionController {
 public:
     explicit ConnectionController(Korvane& window) : w_(window) {}
 
-    // Returns true when the pedal was read (online).
-    bool connect(bool interactive);
+    // What the sequence found; nothing when another exchange was running.
+    // A firmware too old is only reported: ending the program is the
+    // caller's decision.
+    std::optional<ops::ConnectOutcome> connect(bool interactive);
 
 private:
     void show_update_mode(bool at_start);

@@ -155,7 +155,7 @@ void refresh_window_title(Korvane& window, bool unsaved)
 {
     // The pedal's serial is outside text: the title bar shows it as it is
     // (the toolkit's label symbols do not apply to a window's title).
-    const std::string t = window_title(window.serial_number, unsaved);
+    const std::string t = window_title(window.pedal_info().serial_number, unsaved);
     if (!window.label() || t != window.label()) window.copy_label(t.c_str());
 }
 
@@ -200,6 +200,8 @@ void reading_order(std::vector<Fl_Widget*>& v)
     }
 }
 
+} // namespace
+
 // The window's Tab order: the preset list, the tab labels, the shown page
 // (with the templates button over it) in reading order, then the Save
 // controls under it, Connect, Menu, Quit and INFOGRAPHIC. While a panel is
@@ -242,6 +244,8 @@ std::vector<Fl_Widget*> tab_order(Korvane& k)
         focusable_in(w, order);
     return order;
 }
+
+namespace {
 
 // Tab and Shift+Tab along tab_order(); the first widget after the focus
 // that takes it. True when the key was taken.

@@ -1,16 +1,19 @@
 #pragma once
-// The program's one window. It builds every panel once and owns them for the
-// life of the process, holds the state the panels share (the link to the
-// pedal, the pedal's serial number, firmware version and mode, the global
-// record, the image of all presets) and is the only place where panels meet:
-// every panel announces what happened through its typed callbacks (on_preview,
-// on_request, on_action, ...), which the window wires to the handler of the
-// controller that owns the flow; that runs the pedal operation and loads the
-// results back.
+// The program's one window (the main window). It builds every panel once
+// and owns them for the life of the process, owns the pedal session that
+// the panels' controllers share (app/Session.h: the link, the pedal's
+// serial number, firmware version and mode, the global record, the image of
+// all presets, the edit's history) and is the only place where panels meet:
+// every panel announces what happened through its typed callbacks
+// (on_preview, on_request, on_action, ...), which the window wires to the
+// handler of the controller that owns the flow; that runs the pedal
+// operation and loads the results back. Controllers never call each
+// other; what one offers another goes through the window or the session.
 //
 // The constructor creates the data folder, loads the artwork, builds the
-// panels, shows the window and runs the start-up connect sequence before it
-// returns; that sequence may end the process (firmware too old).
+// panels and shows the window; it sends nothing to the pedal. start() then
+// runs the start-up connect sequence and says whether the program goes on
+// (a pedal whose firmware is too old ends it: the caller's decision).
 
 #include "library/KV_TransportPanel.h"
 #include "link/FtDriver.h"
@@ -23,6 +26,7 @@
 #include "platform/Clock.h"
 #include "settings/GlobalsRecord.h"
 #include "preset/EditHistory.h"
+#include "app/Session.h"
 
 #include <FL/Fl_Double_Window.H>
 
@@ -58,6 +62,7 @@ class MaintenanceController;
 class OfflineController;
 class ArpController;
 class ConnectionController;
+class PresetsController;
 class KV_MidiConfPanel;
 class KV_Parameters;
 class KV_PresetPanel;
@@ -69,6 +74,7 @@ class KV_UpdatePanel;
 class KV_UsbController;
 
 class WindowReporter;
+struct KorvaneTestAccess;
 
 // The maker's pages and support address, as the dialogs name them.
 constexpr const char* kDownloadPage = ops::kDownloadPage;
@@ -79,15 +85,14 @@ constexpr int kWindowHeight = 650;
 // Drawn beside "Save preset in pedal" while the edit differs from the slot.
 constexpr const char* kUnsavedCaption = "*  edited, not saved";
 
-// How the window reaches the pedal, tells time and ends the process. The
-// program passes nothing (the serial-port driver, the system clock and
-// std::exit); tests pass an in-process driver, a manual clock and a hook that
-// records the exit.
+// How the window reaches the pedal, tells time and ends the process (Quit,
+// or Connect finding a firmware too old). The program passes nothing (the
+// serial-port driver, the system clock and std::exit); tests pass an
+// in-process driver, a manual clock and a hook that records the exit.
 struct KorvaneSetup {
     FtDriver* driver = nullptr;                 // null: the program's own serial-port driver
     Clock* clock = nullptr;                     // null: system_clock()
     std::function<void(int code)> exit;         // null: std::exit
-    bool connect_at_start = true;               // run the connect sequence in the constructor
     // Asked for one more status line when no pedal could be opened (a pedal
     // that is there but may not be opened); null: none.
     std::string (*access_hint)() = nullptr;
@@ -106,8 +111,16 @@ public:
     int handle(int event) override;
 
     // --- the connect sequence ---
+    // What the start-up connect sequence leaves the program to do.
+    enum class StartResult {
+        Running,      // the window goes on (online, offline or in update mode)
+        EndProgram,   // the pedal's firmware is too old (the alert was shown): end with status 0
+    };
+    // Draws the window and runs the connect sequence, not interactive. The
+    // constructor sends nothing; the program calls this once after it.
+    StartResult start();
     // Finds the pedal and reads it: the Connect button runs it interactive,
-    // the constructor not. Returns true when the pedal was read (online).
+    // start() not. Returns true when the pedal was read (online).
     bool connect(bool interactive);
     // Reads all presets into the window and the panels, then slot 0 into the
     // Dashboard. False when Read All failed (already reported).
@@ -157,9 +170,9 @@ public:
     int status_lines() const;
 
     // True while a pedal exchange runs; controls that start one are held back.
-    bool exchange_running() const { return busy_ > 0; }
+    bool exchange_running() const { return session_.busy > 0; }
     // Every preset has been read from the pedal since the last connect began.
-    bool online() const { return online_; }
+    bool online() const { return session_.online; }
 
     // Held by every operation that writes to the pedal (a store, a restore,
     // firmware pages, library blocks) for as long as it runs. Meanwhile Quit
@@ -169,13 +182,13 @@ public:
     public:
         explicit WriteGuard(Korvane& w) : w_(w)
         {
-            ++w_.writing_;
-            w_.written_since_backup_ = true;
+            ++w_.session_.writing;
+            w_.session_.written_since_backup = true;
         }
         ~WriteGuard()
         {
-            --w_.writing_;
-            w_.written_since_backup_ = true;
+            --w_.session_.writing;
+            w_.session_.written_since_backup = true;
         }
         WriteGuard(const WriteGuard&) = delete;
         WriteGuard& operator=(const WriteGuard&) = delete;
@@ -183,20 +196,20 @@ public:
     private:
         Korvane& w_;
     };
-    bool writing_to_pedal() const { return writing_ > 0; }
+    bool writing_to_pedal() const { return session_.writing > 0; }
     static constexpr const char* kWaitForWriteText = "  Please wait: the pedal is being written.";
 
     // --- state read by the panels' handlers and by tests ---
-    int firmware_major() const { return shown_version_major(firmware_version); }
-    int firmware_minor() const { return version_minor(firmware_version); }
-    int firmware_patch() const { return mode_patch(pedal_mode); }
-    bool pedal_normal() const { return mode_normal(pedal_mode); }
+    int firmware_major() const { return session_.pedal.major(); }
+    int firmware_minor() const { return session_.pedal.minor(); }
+    int firmware_patch() const { return session_.pedal.patch(); }
+    bool pedal_normal() const { return session_.pedal.normal(); }
     // "%d.%d.%d" of the version the pedal reported.
     std::string firmware_text() const;
     ops::PedalInfo pedal_info() const;
     // True when a firmware version byte is one the program works with (2.3.0 and later).
     static bool firmware_supported(uint8_t version_byte);
-    const std::string& presets_folder_path() const { return presets_folder_; }
+    const std::string& presets_folder_path() const { return session_.presets_folder; }
 
     // The texts of the dialogs.
     static std::string usb_problem_text();
@@ -227,12 +240,12 @@ public:
     // panels and played on the pedal with the previews the edit sent.
     bool undo_edit();
     bool redo_edit();
-    const EditHistory& edit_history() const { return history_; }
+    const EditHistory& edit_history() const { return session_.history; }
     // Compare: the pedal plays the selected slot's stored preset and the
     // panels show it (nothing is stored); off again, the edit comes back,
     // on the pedal too.
     void set_compare(bool on);
-    bool comparing() const { return comparing_; }
+    bool comparing() const { return session_.comparing; }
     // After an edit of any panel: a new undo step (unless nothing changed)
     // and the unsaved mark brought up to date.
     void note_edit();
@@ -264,6 +277,7 @@ public:
     void update_library();
     void factory_reset();
 
+private:
     // Widgets and panels, owned by the window.
     Fl_Box* backdrop_box = nullptr;
     Fl_Box* header_box = nullptr;
@@ -296,16 +310,10 @@ public:
     KV_TemplatePanel* template_panel = nullptr;
     Fl_Native_File_Chooser* backup_chooser = nullptr;
 
-    uint8_t work_buffer[1504] = {};
-    std::string serial_number;   // empty when no pedal was found
-    std::string pedal_in_use_;   // "Pedal in use (pid N)." when the last connect found it held by another program
-    uint8_t firmware_version = 0;
-    uint8_t pedal_mode = 0;
-    uint8_t globals[34] = {};
+    // The preset selector's items and the slots they stand for.
     int preset_of_item[39] = {};
     int item_of_preset[4][8] = {};
 
-private:
     // The controllers of the areas, each in its own file.
     friend class LibraryController;
     friend class SettingsController;
@@ -313,21 +321,26 @@ private:
     friend class OfflineController;
     friend class ArpController;
     friend class ConnectionController;
+    friend class PresetsController;
+    friend struct KorvaneTestAccess;
+    // The desktop's side of the window (app/Desktop.h) reaches its controls.
+    friend void zoom_window(Korvane& window, double factor, bool remember);
+    friend bool window_shortcut(Korvane& window, int event);
+    friend void set_tooltips(Korvane& window);
+    friend std::vector<Fl_Widget*> tab_order(Korvane& window);
     std::unique_ptr<LibraryController> library_controller_;
     std::unique_ptr<SettingsController> settings_;
     std::unique_ptr<MaintenanceController> maintenance_;
     std::unique_ptr<OfflineController> offline_;
     std::unique_ptr<ArpController> arp_;
     std::unique_ptr<ConnectionController> connection_;
-    // The Library page steps to another preset while the editor holds,
-    // unchanged, the one it picked before: nothing to lose, nothing asked.
-    bool auditioning_ = false;
+    std::unique_ptr<PresetsController> presets_;
     // Marks an exchange as running for its lifetime (nests).
     class Exchange {
     public:
         // The pedal's port stays open and locked for the whole operation.
         explicit Exchange(Korvane& w);
-        ~Exchange() { --w_.busy_; }
+        ~Exchange() { --w_.session_.busy; }
         Exchange(const Exchange&) = delete;
         Exchange& operator=(const Exchange&) = delete;
 
@@ -338,7 +351,15 @@ private:
 
     void build(const KorvaneSetup& setup);
     void load_artwork();
+    // The widgets, in the order they were always built (app/KorvaneLayout.cpp).
     void build_widgets();
+    void build_backdrop();
+    void build_pages();
+    void build_bottom_controls();
+    void build_settings_panels();
+    void build_preset_controls();
+    void build_link();
+    static void use_layout_fonts();
     void fill_selector();
     void fill_tables();
     void fill_default_globals();
@@ -350,14 +371,8 @@ private:
     // The Arp Editor page set up for the Dashboard's preset (tab selected,
     // preset read); inactive while the global or MIDI settings are open.
     void prepare_arp_editor();
-    // Where the arp editor's shown sequence of an engine goes: the sequence
-    // the preset plays, or for a save the slot picked on its panel.
-    // Previews always go under the preset's own selector; only a save
-    // (for_save) goes to the slot picked on the panel.
+    // Where the Arp Editor's shown sequence of an engine goes (app/ArpController.h).
     ops::ArpTarget arp_target(Engine e, bool for_save = false) const;
-    ops::PresetImage work_image() { return ops::PresetImage(work_buffer, sizeof work_buffer); }
-
-    std::span<uint8_t, 34> globals_bytes() { return std::span<uint8_t, 34>(globals, 34); }
     // The main menu as it stands now, ending with its terminator.
     void fill_main_menu(std::vector<Fl_Menu_Item>& items);
 
@@ -373,52 +388,22 @@ private:
     Locked lock_under(const Fl_Widget* panel, Fl_Group* group);
     // Escape: closes the panel, prompt, chooser or picture on top, as its Cancel would.
     void escape_pressed();
-    void read_selected_slot();
     // The editor's state as a history step.
     EditState edit_state() const;
-    // A preset was loaded into the editor: a new history; `stored` says the
-    // loaded preset is what the selected slot holds.
-    void start_history(bool stored);
     // A preset that is not the slot's was loaded (an offline preset): a new
     // history, the slot's content still the reference for "unsaved".
     void restart_history();
-    // Before the firmware transfer: a safety backup of this pedal was taken
-    // in this run, or the user chose to go on without one.
-    bool firmware_backup_ok();
     void end_compare();
-    void switch_compare(bool on);
-    // A panel, the template chooser, the offline prompt or the help picture lies over the page.
-    bool overlay_shown() const;
     // Compare shown and usable only on the Dashboard with nothing over it,
     // and only while the selected slot's stored preset is known.
     void place_compare();
-    // The Arp Editor's panels show a step's sequences; with preview, the
-    // pedal hears each one that changed.
-    void show_sequences_of(const EditState& s, bool preview);
-    // Puts a history step into the panels (sends nothing).
-    void show_edit_state(const EditState& s);
-    // Plays `to` on the pedal when it played `from` (skipped offline).
-    void preview_between(const EditState& from, const EditState& to);
-    bool step_history(bool forward);
-    static void compare_cb(Fl_Widget*, void*);
 
-    // A copy or swap picked in a preset row's menu: asked, run, the rows
-    // updated, and the selected slot read again when it was one of them.
-    // `asked`: the user has already chosen the action (a slot dropped on another).
-    void run_slot_action(KV_TransportPanel::SlotEvent event, KV_TransportPanel::SlotAction slots, bool asked = false);
-
-
-    // What each panel's callback (and Menu, WRITE) asks the window to do.
+    // What Menu and the preset pages ask the window to do.
     void on_menu();
-    void on_write();
-    void on_dashboard(PreviewRequest request);
     void on_transport_panel(const KV_TransportPanel::SlotRequest& request);
-    void on_template_panel(int item);
-    void on_expression_editor(Engine edited);
 
-    // The settings panels' dialogs and the expression editor's previews.
+    // The settings panels' and the expression editor's dialogs.
     void connect_panel_dialogs();
-    void preview_mapping(Engine edited);
     // Dashboard controls under the template chooser while it is shown.
     std::vector<std::pair<Fl_Widget*, bool>> template_locked_;
 
@@ -435,24 +420,9 @@ private:
     static void infographic_cb(Fl_Widget*, void*);
     static void templates_cb(Fl_Widget*, void*);
 
-    std::unique_ptr<FtDriver> own_driver_;
-    std::unique_ptr<WindowReporter> reporter_;
-    std::string (*access_hint_)() = nullptr;
-    FtDriver* driver_ = nullptr;
-    Clock* clock_ = nullptr;
+    PedalSession session_;
     std::function<void(int)> exit_;
-    std::string presets_folder_;
-    int busy_ = 0;
-    int writing_ = 0;   // WriteGuards alive
-    bool online_ = false;   // every preset has been read from the pedal since the last connect began
-    EditHistory history_;
-    bool comparing_ = false;
-    bool compare_ready_ = false;    // the selected slot's stored preset is known (online)
-    EditState compare_edit_;        // the edit put aside while Compare plays the stored preset
-    bool control_pending_ = false;  // a Control press toggled the rotors: recorded on its release
-    bool unsaved_shown_ = false;     // the caption below is drawn
-    std::string backed_up_serial_;  // the pedal whose presets the last safety backup holds
-    bool written_since_backup_ = true;   // a write to the pedal ran since that backup
+    std::optional<ops::ConnectOutcome> last_connect_;   // what the last connect sequence found
 };
 
 } // namespace kv

@@ -53,7 +53,7 @@ LibraryController::LibraryController(Korvane& window, KV_LibraryPanel& page) : w
 void LibraryController::opened()
 {
     if (!meta_loaded_) {
-        meta_ = LibraryMeta(w_.presets_folder_);
+        meta_ = LibraryMeta(w_.session_.presets_folder);
         const LibraryMeta::Loaded l = meta_.load();
         meta_loaded_ = true;
         if (!l.message.empty()) {
@@ -63,7 +63,7 @@ void LibraryController::opened()
     }
     refresh_rows();
     std::vector<std::string> names;
-    const std::vector<Setlist> lists = list_setlists(w_.presets_folder_);
+    const std::vector<Setlist> lists = list_setlists(w_.session_.presets_folder);
     for (const Setlist& s : lists) names.push_back(s.name);
     page_.set_setlists(names);
     page_.show_setlist(lists.empty() ? std::vector<std::string>{} : lists.front().presets);
@@ -90,10 +90,10 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
         // The drop-down's own pick: load, question, preview.
         if (page_.picked_entry < library.size()) {
             // Stepping on from a pick that was not edited since loses nothing.
-            w_.auditioning_ = last_pick_ && same_preset(w_.edit_state(), *last_pick_);
+            w_.session_.auditioning = last_pick_ && same_preset(w_.edit_state(), *last_pick_);
             w_.preset_panel->select(int(page_.picked_entry));
             w_.preset_panel->load_selected();
-            w_.auditioning_ = false;
+            w_.session_.auditioning = false;
             if (w_.preset_panel->selected() == int(page_.picked_entry) && w_.preset_panel->load_error.empty())
                 last_pick_ = w_.edit_state();
         }
@@ -137,13 +137,13 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
         send_setlist();
         break;
     case KV_LibraryPanel::Action::SetlistChosen: {
-        const SetlistRead r = read_setlist(w_.presets_folder_, page_.setlist_name);
+        const SetlistRead r = read_setlist(w_.session_.presets_folder, page_.setlist_name);
         page_.show_setlist(r.setlist ? r.setlist->presets : std::vector<std::string>{});
         if (!r.setlist) dialogs().alert(r.error);
         break;
     }
     case KV_LibraryPanel::Action::SetlistOrderSaved: {
-        const std::string error = write_setlist(w_.presets_folder_, Setlist{page_.setlist_name, page_.setlist_order});
+        const std::string error = write_setlist(w_.session_.presets_folder, Setlist{page_.setlist_name, page_.setlist_order});
         if (!error.empty()) dialogs().alert("The setlist could not be saved:\n" + error);
         else w_.status("  Setlist \"" + page_.setlist_name + "\": new order saved.");
         break;
@@ -170,11 +170,11 @@ void LibraryController::export_selected()
 
 void LibraryController::export_slots(int first, int last)
 {
-    if (!w_.online_ || !slot_valid(first) || !slot_valid(last) || last < first) return;
+    if (!w_.session_.online || !slot_valid(first) || !slot_valid(last) || last < first) return;
     std::vector<SharedPreset> presets;
     for (int slot = first; slot <= last; ++slot) {
         SharedPreset p;
-        p.record = image_record(w_.work_buffer, slot);
+        p.record = image_record(w_.session_.image.data(), slot);
         std::string title = title_text(p.record.title);
         while (!title.empty() && title.front() == ' ') title.erase(title.begin());
         p.name = clean_preset_name(title);
@@ -191,9 +191,9 @@ void LibraryController::write_export(const std::vector<SharedPreset>& presets, c
     std::snprintf(stamp, sizeof stamp, "Korvane_Export_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
     // Two exports in one second keep both files.
-    std::string path = w_.presets_folder_ + stamp + kSharingExtension;
+    std::string path = w_.session_.presets_folder + stamp + kSharingExtension;
     for (int n = 2; file_exists(path) && n < 1000; ++n)
-        path = w_.presets_folder_ + stamp + "-" + std::to_string(n) + kSharingExtension;
+        path = w_.session_.presets_folder + stamp + "-" + std::to_string(n) + kSharingExtension;
     const std::string text = encode_sharing_file(presets);
     const WriteResult r = write_file_atomically(
         path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
@@ -211,7 +211,7 @@ void LibraryController::write_export(const std::vector<SharedPreset>& presets, c
 void LibraryController::import_file()
 {
     const std::vector<std::string> files =
-        dialogs().choose_files("Import presets", "Tessivar presets\t*.tessivar.json", w_.presets_folder_, false);
+        dialogs().choose_files("Import presets", "Tessivar presets\t*.tessivar.json", w_.session_.presets_folder, false);
     if (files.empty()) return;
     const SharingImport file = read_sharing_file(files.front());
     if (!file.ok) {
@@ -243,7 +243,7 @@ void LibraryController::save_setlist()
     }
     Setlist s{clean_preset_name(page_.setlist_name), {}};
     for (size_t e : entries) s.presets.push_back(w_.preset_panel->library.entries()[e].name);
-    if (const std::string error = write_setlist(w_.presets_folder_, s); !error.empty()) {
+    if (const std::string error = write_setlist(w_.session_.presets_folder, s); !error.empty()) {
         dialogs().alert("The setlist could not be saved:\n" + error);
         return;
     }
@@ -253,12 +253,12 @@ void LibraryController::save_setlist()
 
 void LibraryController::send_setlist()
 {
-    if (w_.busy_ > 0) return;
-    if (!w_.online_) {
+    if (w_.session_.busy > 0) return;
+    if (!w_.session_.online) {
         dialogs().alert("Connect the pedal and read its presets before sending a setlist.");
         return;
     }
-    const SetlistRead read = read_setlist(w_.presets_folder_, page_.setlist_name);
+    const SetlistRead read = read_setlist(w_.session_.presets_folder, page_.setlist_name);
     if (!read.setlist) {
         dialogs().alert(read.error);
         return;
@@ -304,14 +304,14 @@ void LibraryController::send_setlist()
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
         w_.transport_panel->deactivate();
-        r = ops::write_slots(*w_.usb, *w_.reporter_, first, records, ops::library_program_builder(programs()),
-                             ops::auto_backup_folder(w_.presets_folder_), ops::OnBackupFailure::Ask,
+        r = ops::write_slots(*w_.session_.link, *w_.session_.reporter, first, records, ops::library_program_builder(programs()),
+                             ops::auto_backup_folder(w_.session_.presets_folder), ops::OnBackupFailure::Ask,
                              "Setlist " + quoted(list.name));
         w_.transport_panel->activate();
         w_.unlock(locked);
     }
     for (size_t k = 0; k < r.done.size(); ++k) {
-        set_image_record(w_.work_buffer, r.done[k], r.records[k]);
+        set_image_record(w_.session_.image.data(), r.done[k], r.records[k]);
         w_.transport_panel->set_slot_name(r.done[k], r.records[k].title);
         w_.transport_panel->set_switches_from_flags(r.done[k], r.records[k].parameters.flags);
     }
@@ -321,14 +321,14 @@ void LibraryController::send_setlist()
                         (r.backup_path.empty() ? std::string()
                                                : "\nThe presets as they were are in " + r.backup_path +
                                                      ": Menu > Restore puts them back."));
-    if (selected_changes && !r.done.empty()) w_.read_selected_slot();
+    if (selected_changes && !r.done.empty()) w_.session_.read_selected_slot();
 }
 
 void LibraryController::write_entry_to_slot(size_t entry, int slot)
 {
     const OfflineLibrary& library = w_.preset_panel->library;
-    if (w_.busy_ > 0 || entry >= library.size() || !slot_valid(slot)) return;
-    if (!w_.online_) {
+    if (w_.session_.busy > 0 || entry >= library.size() || !slot_valid(slot)) return;
+    if (!w_.session_.online) {
         dialogs().alert("Connect the pedal and read its presets before writing a preset into a slot.");
         return;
     }
@@ -358,21 +358,21 @@ void LibraryController::write_entry_to_slot(size_t entry, int slot)
         Korvane::Exchange exchange(w_);
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
-        r = ops::write_slots(*w_.usb, *w_.reporter_, slot, {record}, ops::library_program_builder(programs()), "",
+        r = ops::write_slots(*w_.session_.link, *w_.session_.reporter, slot, {record}, ops::library_program_builder(programs()), "",
                              ops::OnBackupFailure::Ask, quoted(e.name) + " into Preset " + std::to_string(slot + 1));
         w_.unlock(locked);
     }
     if (r.ok()) {
-        set_image_record(w_.work_buffer, slot, record);
+        set_image_record(w_.session_.image.data(), slot, record);
         w_.transport_panel->set_slot_name(slot, record.title);
         w_.transport_panel->set_switches_from_flags(slot, record.parameters.flags);
-        if (selected_changes) w_.read_selected_slot();
+        if (selected_changes) w_.session_.read_selected_slot();
     }
 }
 
 void LibraryController::slot_dropped(int from, int to)
 {
-    if (w_.busy_ > 0 || !w_.online_ || !slot_valid(from) || !slot_valid(to) || from == to) return;
+    if (w_.session_.busy > 0 || !w_.session_.online || !slot_valid(from) || !slot_valid(to) || from == to) return;
     const std::string question = "Preset " + std::to_string(from + 1) + " (\"" +
                                  title_text(w_.transport_panel->slot_name(from)) + "\") dropped on Preset " +
                                  std::to_string(to + 1) + " (\"" + title_text(w_.transport_panel->slot_name(to)) +
@@ -381,8 +381,9 @@ void LibraryController::slot_dropped(int from, int to)
     switch (answer) {
     case 1:
     case 2:
-        w_.run_slot_action(answer == 1 ? KV_TransportPanel::SlotEvent::slot_copy : KV_TransportPanel::SlotEvent::slot_swap,
-                           {from, to}, true);
+        w_.session_.run_slot_action(answer == 1 ? KV_TransportPanel::SlotEvent::slot_copy
+                                                : KV_TransportPanel::SlotEvent::slot_swap,
+                                    {from, to}, true);
         break;
     case 3:
         move_slot(from, to);
@@ -409,13 +410,13 @@ void LibraryController::move_slot(int from, int to)
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
         w_.transport_panel->deactivate();
-        r = ops::move_slot(*w_.usb, *w_.reporter_, from, to, ops::library_program_builder(programs()),
-                           ops::auto_backup_folder(w_.presets_folder_), ops::OnBackupFailure::Ask);
+        r = ops::move_slot(*w_.session_.link, *w_.session_.reporter, from, to, ops::library_program_builder(programs()),
+                           ops::auto_backup_folder(w_.session_.presets_folder), ops::OnBackupFailure::Ask);
         w_.transport_panel->activate();
         w_.unlock(locked);
     }
     for (size_t k = 0; k < r.done.size(); ++k) {
-        set_image_record(w_.work_buffer, r.done[k], r.records[k]);
+        set_image_record(w_.session_.image.data(), r.done[k], r.records[k]);
         w_.transport_panel->set_slot_name(r.done[k], r.records[k].title);
         w_.transport_panel->set_switches_from_flags(r.done[k], r.records[k].parameters.flags);
     }
@@ -426,7 +427,7 @@ void LibraryController::move_slot(int from, int to)
                         (r.backup_path.empty() ? std::string()
                                                : "\nThe presets as they were are in " + r.backup_path +
                                                      ": Menu > Restore puts them back."));
-    if (selected_changes && !r.done.empty()) w_.read_selected_slot();
+    if (selected_changes && !r.done.empty()) w_.session_.read_selected_slot();
     w_.redraw();
 }
 

@@ -6,6 +6,8 @@
 // it runs and renders its report through the window's reporter.
 
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 class Fl_Widget;
 
@@ -27,6 +29,9 @@ public:
     void factory_reset();
     // The update panel's buttons (on_request).
     void on_update_panel(UpdateRequest request);
+    // See Korvane::safety_backup and Korvane::firmware_menu_backup.
+    bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
+    void firmware_menu_backup();
 
 private:
     // The update panel's three buttons, and the step that ends each of them.
@@ -34,6 +39,9 @@ private:
     void update_firmware_now();
     void cancel_firmware_update();
     void end_update_step();
+    // Before the firmware transfer: a safety backup of this pedal was taken
+    // in this run, or the user chose to go on without one.
+    bool firmware_backup_ok();
     // The controls a maintenance operation keeps inactive while it writes.
     void hold_controls(std::initializer_list<Fl_Widget*> controls, bool hold);
 

@@ -124,7 +124,7 @@ void OfflineController::save_typed_preset()
 
 void OfflineController::add_preset_files()
 {
-    const std::string& folder = w_.presets_folder_;
+    const std::string& folder = w_.session_.presets_folder;
     const std::vector<std::string> paths = dialogs().choose_files(
         "Browse Preset File (.lop)", "*.lop", folder.substr(0, folder.empty() ? 0 : folder.size() - 1), true);
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -223,17 +223,17 @@ void OfflineController::preview_picked_preset()
 
 void OfflineController::preview_added_preset()
 {
-    if (w_.busy_ > 0) return;
+    if (w_.session_.busy > 0) return;
     Korvane::Exchange exchange(w_);
-    ops::preview_added(*w_.usb, w_.edited_preset());
+    ops::preview_added(*w_.session_.link, w_.edited_preset());
     w_.redraw();
 }
 
 void OfflineController::preview_edited_preset()
 {
-    if (w_.busy_ > 0) return;
+    if (w_.session_.busy > 0) return;
     Korvane::Exchange exchange(w_);
-    w_.show_sequences(ops::preview_offline(*w_.usb, w_.edited_preset()));
+    w_.show_sequences(ops::preview_offline(*w_.session_.link, w_.edited_preset()));
     w_.prepare_arp_editor();
     w_.redraw();
 }

@@ -17,6 +17,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Progress.H>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <optional>
@@ -47,15 +48,15 @@ void SettingsController::on_midi_conf_panel(ConfAnswer answer)
 
 void SettingsController::open_global_settings()
 {
-    if (w_.busy_ > 0 || w_.modal_panel_shown()) return;
+    if (w_.session_.busy > 0 || w_.modal_panel_shown()) return;
     std::optional<GlobalsRecord> read;
     {
         Korvane::Exchange exchange(w_);
-        read = ops::read_globals(*w_.usb);
+        read = ops::read_globals(*w_.session_.link);
     }
     if (read) {
         // The AUX actions reach the editor's copy only with Confirm.
-        std::memcpy(w_.globals + kAuxContacts, read->bytes.data() + kAuxContacts, sizeof w_.globals - kAuxContacts);
+        std::copy(read->bytes.begin() + kAuxContacts, read->bytes.end(), w_.session_.globals.bytes.begin() + kAuxContacts);
         w_.glo_conf_panel->load(read->global_settings());
     }
     w_.glo_conf_panel->set_confirm_allowed(read.has_value());
@@ -64,14 +65,14 @@ void SettingsController::open_global_settings()
 
 void SettingsController::open_midi_settings()
 {
-    if (w_.busy_ > 0 || w_.modal_panel_shown()) return;
+    if (w_.session_.busy > 0 || w_.modal_panel_shown()) return;
     std::optional<GlobalsRecord> read;
     {
         Korvane::Exchange exchange(w_);
-        read = ops::read_globals(*w_.usb);
+        read = ops::read_globals(*w_.session_.link);
     }
     if (read) {
-        std::memcpy(w_.globals, read->bytes.data(), sizeof w_.globals);
+        w_.session_.globals = *read;
         w_.midi_conf_panel->load(read->midi_settings());
     }
     w_.midi_conf_panel->set_confirm_allowed(read.has_value());
@@ -132,12 +133,12 @@ void SettingsController::close_config_panel(Fl_Widget* panel)
 void SettingsController::send_globals(const GlobalsRecord& record)
 {
     // The editor's copy keeps what was tried, whether or not it went out.
-    std::memcpy(w_.globals, record.bytes.data(), sizeof w_.globals);
+    w_.session_.globals = record;
     Korvane::Exchange exchange(w_);
     Korvane::WriteGuard writing(w_);
     const bool quit_active = w_.quit_button->active() != 0;
     w_.quit_button->deactivate();
-    ops::send_globals(*w_.usb, *w_.reporter_, record);
+    ops::send_globals(*w_.session_.link, *w_.session_.reporter, record);
     if (quit_active) w_.quit_button->activate();
 }
 

@@ -1,8 +1,9 @@
 // Entry point. With a command (`korvane list`, `korvane --help`) the command
 // line runs it and the toolkit is never started, so no display is needed.
-// Alone, it builds the main window (which looks for the pedal before it
-// returns), runs the event loop until the window closes, and returns the
-// loop's result. Without a display it says that the commands need none and
+// Alone, it builds the main window, starts it (the start-up connect
+// sequence), runs the event loop until the window closes, and returns the
+// loop's result; a pedal whose firmware is too old ends the program at once
+// with status 0. Without a display it says that the commands need none and
 // exits with the usage status.
 
 #include "app/Korvane.h"
@@ -43,6 +44,10 @@ int main(int argc, char** argv)
     kv::KorvaneSetup setup;
     setup.access_hint = &kv::pedal_access_hint;   // says why a pedal that is there could not be opened
     auto* window = new kv::Korvane(kv::kWindowWidth, kv::kWindowHeight, kv::kWindowTitle, setup);
+    if (window->start() == kv::Korvane::StartResult::EndProgram) {
+        delete window;
+        return 0;
+    }
     const int result = Fl::run();
     delete window;
     return result;

@@ -12,6 +12,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "arp/FactoryArpTable.h"
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
@@ -266,18 +267,19 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         // The Dashboard clears focus_y when it loads a block: the last edit,
         // made on DSP-Y as the slot's block says, puts it back.
-        window_->dashboard->params.set_focus(Engine::Y);
+        ui(*window_).dashboard->params.set_focus(Engine::Y);
         requests_.clear();
         return *window_;
     }
     void open_page()
     {
-        window_->tabs->value(window_->arp_editor);
+        ui(*window_).tabs->value(ui(*window_).arp_editor);
         window_->tab_changed();
     }
-    KV_ArpEditor& page() { return *window_->arp_editor; }
+    KV_ArpEditor& page() { return *ui(*window_).arp_editor; }
     ArpSequence library(int arp, int seq) const
     {
         return ArpSequence::from_bytes(pedal_.memory().arp(int(arp), int(seq)).data(), kArpSequenceSize);
@@ -349,7 +351,7 @@ TEST_F(ArpEditorTest, AnEngineWithoutArpAlgorithmCannotBeEdited)
     EXPECT_TRUE(page().caption(Engine::X).empty());
 
     // Neither engine: the page is inert.
-    window_->dashboard->params.algorithm_y = 5;
+    ui(*window_).dashboard->params.algorithm_y = 5;
     open_page();
     EXPECT_FALSE(page().arp_available());
     EXPECT_FALSE(page().factory_choice->active());
@@ -371,8 +373,8 @@ TEST_F(ArpEditorTest, ChooseEditPreviewSaveAndReadBack)
     EXPECT_EQ(requests_[0].command, 0xC3);
     EXPECT_EQ(std::vector<uint8_t>(requests_[1].head.begin(), requests_[1].head.begin() + 4),
               (std::vector<uint8_t>{0xC7, 1, 0, 4}));
-    EXPECT_EQ(w.dashboard->params.sp1_x, 4);
-    EXPECT_FALSE(w.dashboard->params.focus_y());
+    EXPECT_EQ(ui(w).dashboard->params.sp1_x, 4);
+    EXPECT_FALSE(ui(w).dashboard->params.focus_y());
     EXPECT_EQ(page().core(Engine::X).record(), third);
     EXPECT_EQ(page().slot_choice->value(), 3);
     EXPECT_EQ(last_line(), "  Arp sequence read/write ok.");
@@ -412,7 +414,7 @@ TEST_F(ArpEditorTest, ChooseEditPreviewSaveAndReadBack)
     ASSERT_EQ(requests_.size(), 2u);
     EXPECT_EQ(requests_[0].head[4], 6);
     EXPECT_EQ(library(1, 3), x.record());
-    EXPECT_EQ(w.dashboard->params.sp1_x, 4);
+    EXPECT_EQ(ui(w).dashboard->params.sp1_x, 4);
 
     // Reading the preset back shows the saved sequence.
     pedal_.memory().slots[0].parameters.sp1_x = 4;
@@ -429,8 +431,8 @@ TEST_F(ArpEditorTest, EveryArpAlgorithmOnEitherEngineIsDrawnHeardAndSaved)
     for (int id = 31; id <= 37; ++id) {
         for (Engine e : {Engine::X, Engine::Y}) {
             SCOPED_TRACE("algorithm " + std::to_string(id) + (e == Engine::X ? " on DSP-X" : " on DSP-Y"));
-            w.dashboard->params.algorithm_x = e == Engine::X ? uint8_t(id) : 5;
-            w.dashboard->params.algorithm_y = e == Engine::Y ? uint8_t(id) : 5;
+            ui(w).dashboard->params.algorithm_x = e == Engine::X ? uint8_t(id) : 5;
+            ui(w).dashboard->params.algorithm_y = e == Engine::Y ? uint8_t(id) : 5;
             open_page();
             ASSERT_EQ(page().shown_engine(), e);
             KV_ArpCore& c = page().core(e);
@@ -506,10 +508,10 @@ TEST_F(ArpEditorTest, SequenceRandomGreysOutEditing)
     click(y.sequence_buttons[1]);
     EXPECT_TRUE(y.editing_active());
     EXPECT_TRUE(page().save_button->active());
-    EXPECT_EQ(window_->dashboard->params.sp1_y, 2);
+    EXPECT_EQ(ui(*window_).dashboard->params.sp1_y, 2);
 
     // A preset on the random sequence greys it out even when nothing was read for it.
-    window_->dashboard->params.sp1_y = 7;
+    ui(*window_).dashboard->params.sp1_y = 7;
     open_page();
     EXPECT_TRUE(page().random_shown());
     EXPECT_FALSE(y.editing_active());
@@ -528,7 +530,7 @@ TEST_F(ArpEditorTest, APedalThatStopsAnsweringLeavesThePanelAsItWas)
     EXPECT_EQ(y.sequence_index(), 0);
     EXPECT_EQ(y.sequence_buttons[0]->value(), 1);
     EXPECT_EQ(y.sequence_buttons[3]->value(), 0);
-    EXPECT_EQ(w.dashboard->params.sp1_y, 0);
+    EXPECT_EQ(ui(w).dashboard->params.sp1_y, 0);
     EXPECT_EQ(page().slot_choice->value(), 1);
     EXPECT_EQ(last_line(), " Arp sequence read/write OFFLINE.");
 
@@ -545,7 +547,7 @@ TEST_F(ArpEditorTest, APedalThatStopsAnsweringLeavesThePanelAsItWas)
 
     // Offline (the preset list inactive) an edit stays on screen, unsent and unreported.
     pedal_.set_no_answer(false);
-    w.transport_panel->deactivate();
+    ui(w).transport_panel->deactivate();
     requests_.clear();
     const int lines = w.status_lines();
     y.sliders[0]->value(10);
@@ -568,8 +570,8 @@ TEST_F(ArpEditorTest, ReadingASlotHandsItsSequencesToThePage)
     p.algorithm_y = 11;
     Korvane& w = start();
     open_page();
-    w.transport_panel->select_slot(5);
-    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
+    ui(w).transport_panel->select_slot(5);
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
 
     EXPECT_EQ(page().shown_engine(), Engine::X);
     EXPECT_FALSE(page().edit_y_button->active());
@@ -595,12 +597,12 @@ TEST_F(ArpEditorTest, TheDashboardsScaleRelabelsTheArpeggiatorGrid)
     EXPECT_STREQ(y.grid_labels[0]->label(), "11");   // Major, as the preset was read
     requests_.clear();
     // The Dashboard switches DSP-Y to Pentatonic, then to Phrygian.
-    w.dashboard->params.sp2_y = 1;
-    w.dashboard->on_preview(PreviewRequest::parameters);
+    ui(w).dashboard->params.sp2_y = 1;
+    ui(w).dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_STREQ(y.grid_labels[0]->label(), "10");
     EXPECT_STREQ(y.grid_labels[2]->label(), "5");
-    w.dashboard->params.sp2_y = 2;
-    w.dashboard->on_preview(PreviewRequest::parameters);
+    ui(w).dashboard->params.sp2_y = 2;
+    ui(w).dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_STREQ(y.grid_labels[1]->label(), "8");
     for (const PedalRequest& r : requests_) EXPECT_NE(r.command, 0xC8);   // relabelling sends no sequence
 }

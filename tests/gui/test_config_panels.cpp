@@ -12,6 +12,7 @@
 #include "app/KV_TextBoard.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "config/KV_GloConfPanel.h"
 #include "config/KV_MidiConfPanel.h"
 #include "editor/KV_ExpressionEditor.h"
@@ -62,6 +63,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         Fl::flush();
         commands_.clear();
         dialogs_.shown.clear();
@@ -106,7 +108,7 @@ protected:
     }
     void pick_tab(Fl_Widget* tab)
     {
-        window_->tabs->value(tab);
+        ui(*window_).tabs->value(tab);
         window_->tab_changed();
         Fl::flush();
     }
@@ -119,7 +121,7 @@ protected:
     }
     std::string last_board_line() const
     {
-        std::string all = window_->text_board->contents();
+        std::string all = ui(*window_).text_board->contents();
         while (!all.empty() && all.back() == '\n') all.pop_back();
         const size_t nl = all.rfind('\n');
         std::string line = nl == std::string::npos ? all : all.substr(nl + 1);
@@ -154,16 +156,16 @@ TEST_F(ConfigPanelsTest, GlobalConfirmWritesThePanelsPartAndKeepsTheRest)
     for (int k = 0; k < 29; ++k) g[size_t(5 + k)] = uint8_t(60 + k);
     pedal_.memory().globals = g;
     Korvane& w = start();
-    KV_GloConfPanel* p = w.glo_conf_panel;
+    KV_GloConfPanel* p = ui(w).glo_conf_panel;
 
     w.open_global_settings();
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC1});
     ASSERT_TRUE(p->visible());
     EXPECT_TRUE(p->confirm_button->active());
-    EXPECT_FALSE(w.dashboard->active());
-    EXPECT_FALSE(w.menu_button->active());
-    EXPECT_FALSE(w.connect_button->active());
-    EXPECT_FALSE(w.preset_selector->visible());
+    EXPECT_FALSE(ui(w).dashboard->active());
+    EXPECT_FALSE(ui(w).menu_button->active());
+    EXPECT_FALSE(ui(w).connect_button->active());
+    EXPECT_FALSE(ui(w).preset_selector->visible());
     EXPECT_TRUE(p->tap_tempo_button->value());
     EXPECT_FALSE(p->preset_button->value());
     EXPECT_TRUE(p->blinking_off_button->value());
@@ -205,15 +207,15 @@ TEST_F(ConfigPanelsTest, GlobalConfirmWritesThePanelsPartAndKeepsTheRest)
     ASSERT_EQ(count("message"), 1);
     EXPECT_EQ(dialogs_.shown.back().text, "Global Configuration setup complete.");
     EXPECT_EQ(last_board_line(), "  Global Config. setup complete.");
-    EXPECT_STREQ(w.usb->progress->label(), "Global setup complete");
+    EXPECT_STREQ(ui(w).usb->progress->label(), "Global setup complete");
     EXPECT_FALSE(p->confirm_button->value());
 
     // Closed: the editor and its controls are back.
     EXPECT_FALSE(p->visible());
-    EXPECT_TRUE(w.dashboard->active());
-    EXPECT_TRUE(w.menu_button->active());
-    EXPECT_TRUE(w.preset_selector->visible());
-    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(ui(w).dashboard->active());
+    EXPECT_TRUE(ui(w).menu_button->active());
+    EXPECT_TRUE(ui(w).preset_selector->visible());
+    EXPECT_TRUE(ui(w).write_button->active());
 
     // Open again and confirm unchanged: byte 4 = 0x35 and the rest go back as they are.
     commands_.clear();
@@ -228,26 +230,26 @@ TEST_F(ConfigPanelsTest, ListItemsReachTheToolkitAsWritten)
     // Menu items are parsed by the toolkit ('/' opens a submenu, '&' marks a
     // shortcut): what it holds must be the text we meant.
     Korvane& w = start();
-    for (Fl_Choice* list : w.glo_conf_panel->aux_lists) {
+    for (Fl_Choice* list : ui(w).glo_conf_panel->aux_lists) {
         ASSERT_EQ(list->size() - 1, kAuxActionCount);
         for (int code = 0; code < kAuxActionCount; ++code)
             EXPECT_EQ(std::string(list->text(code)), "  " + std::string(aux_action_name(code)));
     }
-    EXPECT_EQ(w.glo_conf_panel->fave_list->size() - 1, 32);
-    EXPECT_STREQ(w.glo_conf_panel->fave_list->text(31), "16B");
-    EXPECT_STREQ(w.glo_conf_panel->pages_list->text(0), " 1");
-    EXPECT_EQ(w.midi_conf_panel->channel_list->size() - 1, 16);
-    EXPECT_STREQ(w.midi_conf_panel->channel_list->text(9), " Channel 10");
+    EXPECT_EQ(ui(w).glo_conf_panel->fave_list->size() - 1, 32);
+    EXPECT_STREQ(ui(w).glo_conf_panel->fave_list->text(31), "16B");
+    EXPECT_STREQ(ui(w).glo_conf_panel->pages_list->text(0), " 1");
+    EXPECT_EQ(ui(w).midi_conf_panel->channel_list->size() - 1, 16);
+    EXPECT_STREQ(ui(w).midi_conf_panel->channel_list->text(9), " Channel 10");
     // Opening over the help picture or the template chooser puts them away.
-    w.infographic_button->value(1);
+    ui(w).infographic_button->value(1);
     w.infographic_toggled();
-    w.templates_button->value(1);
+    ui(w).templates_button->value(1);
     w.templates_toggled();
     w.open_global_settings();
-    EXPECT_FALSE(w.infographic_button->value());
-    EXPECT_FALSE(w.templates_button->value());
-    click(w.glo_conf_panel->cancel_button);
-    EXPECT_TRUE(w.dashboard->active());
+    EXPECT_FALSE(ui(w).infographic_button->value());
+    EXPECT_FALSE(ui(w).templates_button->value());
+    click(ui(w).glo_conf_panel->cancel_button);
+    EXPECT_TRUE(ui(w).dashboard->active());
 }
 
 TEST_F(ConfigPanelsTest, ConfirmWithNoChangeWritesByte4F5Back)
@@ -257,7 +259,7 @@ TEST_F(ConfigPanelsTest, ConfirmWithNoChangeWritesByte4F5Back)
     pedal_.memory().globals = g;
     Korvane& w = start();
     w.open_global_settings();
-    click(w.glo_conf_panel->confirm_button);
+    click(ui(w).glo_conf_panel->confirm_button);
     EXPECT_EQ(pedal_.memory().globals, g);
     EXPECT_EQ(pedal_.memory().globals[4], 0xF5);
 }
@@ -265,7 +267,7 @@ TEST_F(ConfigPanelsTest, ConfirmWithNoChangeWritesByte4F5Back)
 TEST_F(ConfigPanelsTest, CancelSendsNothingAndLeavesTheRecord)
 {
     Korvane& w = start();
-    KV_GloConfPanel* p = w.glo_conf_panel;
+    KV_GloConfPanel* p = ui(w).glo_conf_panel;
     w.open_global_settings();
     const GlobalsRecord before = w.globals_record();
     const GlobalsBytes held = pedal_.memory().globals;
@@ -288,7 +290,7 @@ TEST_F(ConfigPanelsTest, CancelSendsNothingAndLeavesTheRecord)
 TEST_F(ConfigPanelsTest, AFailedReadOpensThePanelWithConfirmOff)
 {
     Korvane& w = start();
-    KV_GloConfPanel* p = w.glo_conf_panel;
+    KV_GloConfPanel* p = ui(w).glo_conf_panel;
     pick(p->aux_lists[0], 9);   // as a previous showing left it
     pedal_.set_no_answer(true);
     w.open_global_settings();
@@ -314,7 +316,7 @@ TEST_F(ConfigPanelsTest, AFailedReadOpensThePanelWithConfirmOff)
 TEST_F(ConfigPanelsTest, AFailedWriteIsReportedAndThePanelCloses)
 {
     Korvane& w = start();
-    KV_GloConfPanel* p = w.glo_conf_panel;
+    KV_GloConfPanel* p = ui(w).glo_conf_panel;
     w.open_global_settings();
     pick(p->aux_lists[1], 13);
     const GlobalsBytes held = pedal_.memory().globals;
@@ -324,7 +326,7 @@ TEST_F(ConfigPanelsTest, AFailedWriteIsReportedAndThePanelCloses)
     ASSERT_EQ(count("alert"), 1);
     EXPECT_EQ(dialogs_.shown.back().text.rfind("USB communication error has occured", 0), 0u);
     EXPECT_EQ(last_board_line(), "  > Global Config. setup failed. Please try again.");
-    EXPECT_STREQ(w.usb->progress->label(), "error");
+    EXPECT_STREQ(ui(w).usb->progress->label(), "error");
     EXPECT_FALSE(p->visible());
     // The editor's copy keeps what was tried.
     EXPECT_EQ(w.globals_record().bytes[1], 13);
@@ -338,7 +340,7 @@ TEST_F(ConfigPanelsTest, MidiFieldsClampRefuseDuplicatesAndConfirmTheMap)
     g[4] = 0xC3;   // LED off, tap tempo, channel 4
     pedal_.memory().globals = g;
     Korvane& w = start();
-    KV_MidiConfPanel* p = w.midi_conf_panel;
+    KV_MidiConfPanel* p = ui(w).midi_conf_panel;
     w.open_midi_settings();
     ASSERT_TRUE(p->visible());
     EXPECT_EQ(p->channel_list->value(), 3);
@@ -386,7 +388,7 @@ TEST_F(ConfigPanelsTest, MidiFieldsClampRefuseDuplicatesAndConfirmTheMap)
 TEST_F(ConfigPanelsTest, MidiHelpAndFailedRead)
 {
     Korvane& w = start();
-    KV_MidiConfPanel* p = w.midi_conf_panel;
+    KV_MidiConfPanel* p = ui(w).midi_conf_panel;
     type_cc(p, 3, "90");
     pedal_.set_no_answer(true);
     w.open_midi_settings();
@@ -407,7 +409,7 @@ protected:
     Korvane& start_with(AlgorithmId algorithm_x, uint8_t focus, uint8_t rotor = 0x11)
     {
         Korvane& w = start();
-        PresetParameters b = w.dashboard->params;
+        PresetParameters b = ui(w).dashboard->params;
         b.algorithm_x = algorithm_x;
         b.focus = focus;
         b.rotor = rotor;
@@ -415,8 +417,8 @@ protected:
             b.expression_x[i] = uint8_t(i % 2 ? 200 : 20);
             b.expression_y[i] = uint8_t(i % 2 ? 180 : 40);
         }
-        w.dashboard->load_parameters(b);
-        pick_tab(w.expression_editor);
+        ui(w).dashboard->load_parameters(b);
+        pick_tab(ui(w).expression_editor);
         commands_.clear();
         dialogs_.shown.clear();
         return w;
@@ -427,7 +429,7 @@ TEST_F(ExpressionTest, HornOrDrumAsksBeforeMappingSpeedAndDepthTogether)
 {
     // DRUM on DSP-X with DEPTH mapped.
     Korvane& w = start_with(kAlgorithmDrum, 0x08);
-    KV_ExpressionEditor* e = w.expression_editor;
+    KV_ExpressionEditor* e = ui(w).expression_editor;
     EXPECT_FALSE(e->map_button(Engine::X, Knob::Speed)->value());
     EXPECT_FALSE(e->heel_slider(Engine::X, Knob::Speed)->active());
 
@@ -448,13 +450,13 @@ TEST_F(ExpressionTest, HornOrDrumAsksBeforeMappingSpeedAndDepthTogether)
     EXPECT_TRUE(e->heel_slider(Engine::X, Knob::Speed)->active());
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC3});
     EXPECT_EQ(pedal_.playing().parameters.focus, 0x10);   // SPEED only, DSP-X edited
-    EXPECT_EQ(w.dashboard->params.focus, 0x10);
+    EXPECT_EQ(ui(w).dashboard->params.focus, 0x10);
     EXPECT_EQ(last_board_line(), "  parameter change ok.");
 
     // TWEAK is never restricted.
     click(e->map_button(Engine::X, Knob::Tweak));
     EXPECT_EQ(count("choice"), 2);
-    EXPECT_EQ(w.dashboard->params.focus, 0x14);
+    EXPECT_EQ(ui(w).dashboard->params.focus, 0x14);
 
     // Turning DEPTH back on asks with the other text.
     dialogs_.choice_answers = {0};
@@ -465,7 +467,7 @@ TEST_F(ExpressionTest, HornOrDrumAsksBeforeMappingSpeedAndDepthTogether)
 TEST_F(ExpressionTest, LoadingABlockThatMapsBothNeverAsks)
 {
     Korvane& w = start_with(kAlgorithmHorn, 0x18);
-    KV_ExpressionEditor* e = w.expression_editor;
+    KV_ExpressionEditor* e = ui(w).expression_editor;
     EXPECT_EQ(count("choice"), 0);
     EXPECT_TRUE(e->map_button(Engine::X, Knob::Speed)->value());
     EXPECT_TRUE(e->map_button(Engine::X, Knob::Depth)->value());
@@ -476,29 +478,29 @@ TEST_F(ExpressionTest, LoadingABlockThatMapsBothNeverAsks)
 TEST_F(ExpressionTest, SlowFastAndTheEditedEngineReachTheBlock)
 {
     Korvane& w = start_with(3, 0x10 | 0x80, 0x11);
-    KV_ExpressionEditor* e = w.expression_editor;
+    KV_ExpressionEditor* e = ui(w).expression_editor;
     // DSP-Y edits leave bits 0-1 of byte 2 at 1, the Slow/Fast pair included.
     click(e->fast_button(Engine::Y, Knob::Tweak));
     EXPECT_TRUE(e->fast_button(Engine::Y, Knob::Tweak)->value());
     EXPECT_FALSE(e->slow_button(Engine::Y, Knob::Tweak)->value());
-    EXPECT_EQ(w.dashboard->params.focus & 0x03, 1);
-    EXPECT_EQ(w.dashboard->params.rotor, 0x31);
+    EXPECT_EQ(ui(w).dashboard->params.focus & 0x03, 1);
+    EXPECT_EQ(ui(w).dashboard->params.rotor, 0x31);
     // A click on the button already on keeps it on.
     click(e->fast_button(Engine::Y, Knob::Tweak));
     EXPECT_TRUE(e->fast_button(Engine::Y, Knob::Tweak)->value());
     // DSP-X TWEAK fast: bit 1; the rotary bits 0 and 4 stay.
     click(e->fast_button(Engine::X, Knob::Tweak));
-    EXPECT_EQ(w.dashboard->params.focus & 0x03, 0);
-    EXPECT_EQ(w.dashboard->params.rotor, 0x33);
+    EXPECT_EQ(ui(w).dashboard->params.focus & 0x03, 0);
+    EXPECT_EQ(ui(w).dashboard->params.rotor, 0x33);
     EXPECT_EQ(pedal_.playing().parameters.rotor, 0x33);
     // Back to slow on Y.
     click(e->slow_button(Engine::Y, Knob::Tweak));
-    EXPECT_EQ(w.dashboard->params.rotor, 0x13);
-    EXPECT_EQ(w.dashboard->params.focus & 0x03, 1);
+    EXPECT_EQ(ui(w).dashboard->params.rotor, 0x13);
+    EXPECT_EQ(ui(w).dashboard->params.focus & 0x03, 1);
 
     // Reloading shows Fast for DSP-X TWEAK again.
-    pick_tab(w.dashboard);
-    pick_tab(w.expression_editor);
+    pick_tab(ui(w).dashboard);
+    pick_tab(ui(w).expression_editor);
     EXPECT_TRUE(e->fast_button(Engine::X, Knob::Tweak)->value());
     EXPECT_FALSE(e->fast_button(Engine::Y, Knob::Tweak)->value());
 }
@@ -506,52 +508,52 @@ TEST_F(ExpressionTest, SlowFastAndTheEditedEngineReachTheBlock)
 TEST_F(ExpressionTest, HeelEqualToToeUnmapsWithTheButtonLeftOn)
 {
     Korvane& w = start_with(3, 0x10, 0x00);
-    KV_ExpressionEditor* e = w.expression_editor;
+    KV_ExpressionEditor* e = ui(w).expression_editor;
     ValueSlider* heel = e->heel_slider(Engine::X, Knob::Speed);
     ValueSlider* toe = e->toe_slider(Engine::X, Knob::Speed);
     drag_to_end(toe, true);
     drag_to_end(heel, true);
     EXPECT_EQ(heel->value(), 100);
-    EXPECT_EQ(w.dashboard->params.expression_x[0], 255);
-    EXPECT_EQ(w.dashboard->params.expression_x[1], 255);
-    EXPECT_EQ(w.dashboard->params.focus & 0x10, 0);
+    EXPECT_EQ(ui(w).dashboard->params.expression_x[0], 255);
+    EXPECT_EQ(ui(w).dashboard->params.expression_x[1], 255);
+    EXPECT_EQ(ui(w).dashboard->params.focus & 0x10, 0);
     EXPECT_TRUE(e->map_button(Engine::X, Knob::Speed)->value());
     // One preview for each release, none while dragging.
     EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC3, 0xC3}));
     drag_to_end(heel, false);
-    EXPECT_EQ(w.dashboard->params.expression_x[0], 0);
-    EXPECT_EQ(w.dashboard->params.focus & 0x10, 0x10);
+    EXPECT_EQ(ui(w).dashboard->params.expression_x[0], 0);
+    EXPECT_EQ(ui(w).dashboard->params.focus & 0x10, 0x10);
     EXPECT_EQ(pedal_.playing().parameters.expression_x[0], 0);
 }
 
 TEST_F(ExpressionTest, OfflineEditsChangeTheBlockAndSendNothing)
 {
     Korvane& w = start_with(3, 0x10, 0x00);
-    KV_ExpressionEditor* e = w.expression_editor;
-    w.transport_panel->deactivate();
+    KV_ExpressionEditor* e = ui(w).expression_editor;
+    ui(w).transport_panel->deactivate();
     const int lines = w.status_lines();
     click(e->map_button(Engine::Y, Knob::Depth));
-    EXPECT_EQ(w.dashboard->params.focus, 0x10 | 0x40 | 1);
+    EXPECT_EQ(ui(w).dashboard->params.focus, 0x10 | 0x40 | 1);
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(w.status_lines(), lines);
     // A pedal that stopped answering: the OFFLINE line.
-    w.transport_panel->activate();
+    ui(w).transport_panel->activate();
     pedal_.vanish_now();
     click(e->map_button(Engine::Y, Knob::Depth));
     EXPECT_EQ(last_board_line(), "  parameter change OFFLINE.");
-    EXPECT_EQ(w.dashboard->params.focus, 0x10 | 1);
+    EXPECT_EQ(ui(w).dashboard->params.focus, 0x10 | 1);
 }
 
 TEST_F(ExpressionTest, TheEditorIsLockedWhileASettingsPanelIsOpen)
 {
     Korvane& w = start_with(3, 0x10);
     w.open_global_settings();
-    EXPECT_FALSE(w.expression_editor->active());
-    pick_tab(w.arp_editor);
-    pick_tab(w.expression_editor);
-    EXPECT_FALSE(w.expression_editor->active());
-    click(w.glo_conf_panel->cancel_button);
-    EXPECT_TRUE(w.expression_editor->active());
+    EXPECT_FALSE(ui(w).expression_editor->active());
+    pick_tab(ui(w).arp_editor);
+    pick_tab(ui(w).expression_editor);
+    EXPECT_FALSE(ui(w).expression_editor->active());
+    click(ui(w).glo_conf_panel->cancel_button);
+    EXPECT_TRUE(ui(w).expression_editor->active());
 }
 
 } // namespace

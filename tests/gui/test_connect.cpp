@@ -11,6 +11,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "editor/KV_ExpressionEditor.h"
 #include "editor/KV_Parameters.h"
@@ -69,6 +70,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exit_codes_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         return *window_;
     }
 
@@ -136,6 +138,36 @@ TEST_F(ConnectTest, FirmwareFrom230UpIsAcceptedWhateverThePatch)
     }
 }
 
+// Building the window draws nothing on the wire; start() runs the connect
+// sequence and leaves ending the program (firmware too old) to its caller.
+TEST_F(ConnectTest, BuildingTheWindowSendsNothingAndStartLeavesTheEndToItsCaller)
+{
+    struct Case {
+        FirmwareVersion v;
+        Korvane::StartResult result;
+    };
+    for (const Case& c : {Case{{2, 5, 1}, Korvane::StartResult::Running}, Case{{2, 2, 9}, Korvane::StartResult::EndProgram}}) {
+        SCOPED_TRACE(format_firmware_version(c.v));
+        window_.reset();
+        commands_.clear();
+        exit_codes_.clear();
+        driver_.detach_all();
+        pedal_.set_firmware_version(c.v);
+        driver_.attach(kPedalDescription, "TV12345", &pedal_);
+        KorvaneSetup setup;
+        setup.driver = &driver_;
+        setup.clock = &clock_;
+        setup.exit = [this](int code) { exit_codes_.push_back(code); };
+        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        EXPECT_TRUE(commands_.empty());
+        EXPECT_EQ(window_->status_lines(), 0);
+        EXPECT_EQ(window_->start(), c.result);
+        ASSERT_FALSE(commands_.empty());
+        EXPECT_EQ(commands_.front(), 0xC0);
+        EXPECT_TRUE(exit_codes_.empty());
+    }
+}
+
 // --- online -----------------------------------------------------------------
 
 TEST_F(ConnectTest, StartUpReadsStateAllPresetsAndSlotZeroAndCountsTwoLines)
@@ -154,24 +186,24 @@ TEST_F(ConnectTest, StartUpReadsStateAllPresetsAndSlotZeroAndCountsTwoLines)
     EXPECT_EQ(lines[1], "  Initialization OK - Firmware 2.5.1.");
     EXPECT_EQ(lines[2], "  Ready.");
     // Both lines of the outcome carry one time stamp.
-    std::string all = w.text_board->contents();
+    std::string all = ui(w).text_board->contents();
     EXPECT_EQ(all.substr(all.find("Initialization") - 12, 12), all.substr(all.find("Ready") - 12, 12));
 
-    EXPECT_EQ(w.serial_number, "TV12345");
+    EXPECT_EQ(ui(w).serial_number, "TV12345");
     EXPECT_TRUE(w.pedal_normal());
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "First Light");
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(31)), "Last Call");
-    EXPECT_EQ(w.transport_panel->current_slot, 0);
-    EXPECT_EQ(w.preset_selector->value(), 1);
-    EXPECT_TRUE(w.write_button->active());
-    EXPECT_TRUE(w.transport_panel->active());
-    EXPECT_EQ(title_text(w.dashboard->title), "First Light");
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(0)), "First Light");
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(31)), "Last Call");
+    EXPECT_EQ(ui(w).transport_panel->current_slot, 0);
+    EXPECT_EQ(ui(w).preset_selector->value(), 1);
+    EXPECT_TRUE(ui(w).write_button->active());
+    EXPECT_TRUE(ui(w).transport_panel->active());
+    EXPECT_EQ(title_text(ui(w).dashboard->title), "First Light");
     // The editor holds slot 0 as it loads every block: codes it cannot show repaired.
     const PresetParameters loaded = loaded_parameters(pedal_.memory().slots[0].parameters);
-    EXPECT_EQ(std::memcmp(&w.dashboard->params, &loaded, kPresetParametersSize), 0);
-    EXPECT_EQ(std::memcmp(w.work_buffer + slot_title_offset(31), pedal_.memory().slots[31].title.text, 12), 0);
-    EXPECT_EQ(w.usb->progress->value(), 100);
-    EXPECT_STREQ(w.usb->progress->label(), "Read complete");
+    EXPECT_EQ(std::memcmp(&ui(w).dashboard->params, &loaded, kPresetParametersSize), 0);
+    EXPECT_EQ(std::memcmp(ui(w).work_buffer + slot_title_offset(31), pedal_.memory().slots[31].title.text, 12), 0);
+    EXPECT_EQ(ui(w).usb->progress->value(), 100);
+    EXPECT_STREQ(ui(w).usb->progress->label(), "Read complete");
 }
 
 TEST_F(ConnectTest, SwitchesOfEverySlotFollowBits6And5)
@@ -180,12 +212,12 @@ TEST_F(ConnectTest, SwitchesOfEverySlotFollowBits6And5)
     pedal_.memory().slots[7].parameters.flags = 0x20;          // B on
     pedal_.memory().slots[9].parameters.flags = 0x60;          // both
     Korvane& w = start();
-    EXPECT_TRUE(w.transport_panel->stomp_on(0));
-    EXPECT_FALSE(w.transport_panel->bypass_on(0));
-    EXPECT_FALSE(w.transport_panel->stomp_on(7));
-    EXPECT_TRUE(w.transport_panel->bypass_on(7));
-    EXPECT_TRUE(w.transport_panel->stomp_on(9));
-    EXPECT_TRUE(w.transport_panel->bypass_on(9));
+    EXPECT_TRUE(ui(w).transport_panel->stomp_on(0));
+    EXPECT_FALSE(ui(w).transport_panel->bypass_on(0));
+    EXPECT_FALSE(ui(w).transport_panel->stomp_on(7));
+    EXPECT_TRUE(ui(w).transport_panel->bypass_on(7));
+    EXPECT_TRUE(ui(w).transport_panel->stomp_on(9));
+    EXPECT_TRUE(ui(w).transport_panel->bypass_on(9));
 }
 
 TEST_F(ConnectTest, ConnectButtonCountsThreeLinesAndReplacesWhatWasRead)
@@ -194,7 +226,7 @@ TEST_F(ConnectTest, ConnectButtonCountsThreeLinesAndReplacesWhatWasRead)
     ASSERT_EQ(w.status_lines(), 2);
     pedal_.memory().slots[3].title = make_title("Changed");
     commands_.clear();
-    w.connect_button->do_callback();
+    ui(w).connect_button->do_callback();
     EXPECT_EQ(w.status_lines(), 5);
     auto lines = board_lines(w);
     ASSERT_EQ(lines.size(), 6u);
@@ -202,22 +234,22 @@ TEST_F(ConnectTest, ConnectButtonCountsThreeLinesAndReplacesWhatWasRead)
     EXPECT_EQ(lines[4].rfind("  Initialization OK - Firmware ", 0), 0u);
     EXPECT_EQ(lines[5], "  Ready.");
     EXPECT_EQ(commands_, (std::vector<uint8_t>{0xC0, 0xC4, 0x00}));
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(3)), "Changed");
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(3)), "Changed");
     // The Connect button leaves an empty bar behind.
-    EXPECT_EQ(w.usb->progress->value(), 0);
+    EXPECT_EQ(ui(w).usb->progress->value(), 0);
     EXPECT_TRUE(dialogs_.shown.empty());
 }
 
 TEST_F(ConnectTest, ConnectBringsTheDashboardTabBack)
 {
     Korvane& w = start();
-    w.tabs->value(w.arp_editor);
+    ui(w).tabs->value(ui(w).arp_editor);
     w.tab_changed();
-    ASSERT_FALSE(w.dashboard->visible());
+    ASSERT_FALSE(ui(w).dashboard->visible());
     w.connect(true);
-    EXPECT_EQ(w.tabs->value(), w.dashboard);
-    EXPECT_TRUE(w.preset_selector->visible());
-    EXPECT_TRUE(w.write_button->visible());
+    EXPECT_EQ(ui(w).tabs->value(), ui(w).dashboard);
+    EXPECT_TRUE(ui(w).preset_selector->visible());
+    EXPECT_TRUE(ui(w).write_button->visible());
 }
 
 TEST_F(ConnectTest, ReconnectWithAnotherSlotSelectedShowsSlotZerosOwnName)
@@ -225,13 +257,13 @@ TEST_F(ConnectTest, ReconnectWithAnotherSlotSelectedShowsSlotZerosOwnName)
     pedal_.memory().slots[0].title = make_title("Zero");
     pedal_.memory().slots[5].title = make_title("Five");
     Korvane& w = start();
-    w.transport_panel->select_slot(5);
-    w.transport_panel->set_slot_name(5, make_title("Five"));
+    ui(w).transport_panel->select_slot(5);
+    ui(w).transport_panel->set_slot_name(5, make_title("Five"));
     w.connect(true);
-    EXPECT_EQ(w.transport_panel->current_slot, 0);
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "Zero");
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(5)), "Five");
-    EXPECT_EQ(w.transport_panel->edit_name_text(), "Zero        ");
+    EXPECT_EQ(ui(w).transport_panel->current_slot, 0);
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(0)), "Zero");
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(5)), "Five");
+    EXPECT_EQ(ui(w).transport_panel->edit_name_text(), "Zero        ");
 }
 
 // --- arp algorithms ----------------------------------------------------------
@@ -258,10 +290,10 @@ TEST_F(ConnectTest, ArpAlgorithmsInSlotZeroFetchTheirSequencesXFirst)
     ASSERT_EQ(arp_requests.size(), 2u);
     EXPECT_EQ(arp_requests[0], (std::vector<uint8_t>{0xC7, 2, 0, 4}));
     EXPECT_EQ(arp_requests[1], (std::vector<uint8_t>{0xC7, 6, 1, 0}));
-    EXPECT_EQ(w.arp_editor->core(Engine::X).record().bytes[0], 0x11);
-    EXPECT_EQ(w.arp_editor->core(Engine::Y).record().bytes[0], 0x22);
-    EXPECT_EQ(w.arp_editor->core(Engine::X).sequence_index(), 2);
-    EXPECT_EQ(w.arp_editor->core(Engine::Y).sequence_index(), 0);
+    EXPECT_EQ(ui(w).arp_editor->core(Engine::X).record().bytes[0], 0x11);
+    EXPECT_EQ(ui(w).arp_editor->core(Engine::Y).record().bytes[0], 0x22);
+    EXPECT_EQ(ui(w).arp_editor->core(Engine::X).sequence_index(), 2);
+    EXPECT_EQ(ui(w).arp_editor->core(Engine::Y).sequence_index(), 0);
 }
 
 TEST_F(ConnectTest, AlgorithmCodesBeyondTheCatalogueAskForNoSequence)
@@ -282,37 +314,37 @@ TEST_F(ConnectTest, UpdateModeAtStartUpShowsThePanelAndTheMidiAlert)
     pedal_.set_update_mode(true);
     Korvane& w = start();
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC0});
-    EXPECT_TRUE(w.update_panel->visible());
-    EXPECT_STREQ(w.update_panel->installed_text(), "2.4.3");
+    EXPECT_TRUE(ui(w).update_panel->visible());
+    EXPECT_STREQ(ui(w).update_panel->installed_text(), "2.4.3");
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].text, Korvane::midi_cables_text());
     // No status line for this outcome.
     EXPECT_EQ(w.status_lines(), 0);
     EXPECT_FALSE(board_has(w, "  Ready."));
-    for (Fl_Widget* wd : {static_cast<Fl_Widget*>(w.dashboard), static_cast<Fl_Widget*>(w.preset_panel),
-                          static_cast<Fl_Widget*>(w.transport_panel), static_cast<Fl_Widget*>(w.preset_selector),
-                          static_cast<Fl_Widget*>(w.templates_button), static_cast<Fl_Widget*>(w.connect_button),
-                          static_cast<Fl_Widget*>(w.menu_button), static_cast<Fl_Widget*>(w.quit_button),
-                          static_cast<Fl_Widget*>(w.write_button)})
+    for (Fl_Widget* wd : {static_cast<Fl_Widget*>(ui(w).dashboard), static_cast<Fl_Widget*>(ui(w).preset_panel),
+                          static_cast<Fl_Widget*>(ui(w).transport_panel), static_cast<Fl_Widget*>(ui(w).preset_selector),
+                          static_cast<Fl_Widget*>(ui(w).templates_button), static_cast<Fl_Widget*>(ui(w).connect_button),
+                          static_cast<Fl_Widget*>(ui(w).menu_button), static_cast<Fl_Widget*>(ui(w).quit_button),
+                          static_cast<Fl_Widget*>(ui(w).write_button)})
         EXPECT_FALSE(wd->active()) << wd->label();
 }
 
 TEST_F(ConnectTest, UpdateModeThroughConnectShowsThePanelWithoutTheAlert)
 {
     Korvane& w = start();
-    ASSERT_TRUE(w.write_button->active());
+    ASSERT_TRUE(ui(w).write_button->active());
     pedal_.set_update_mode(true);
     set_version(2, 6, 0);
-    w.connect_button->do_callback();
-    EXPECT_TRUE(w.update_panel->visible());
-    EXPECT_STREQ(w.update_panel->installed_text(), "2.6.0");
+    ui(w).connect_button->do_callback();
+    EXPECT_TRUE(ui(w).update_panel->visible());
+    EXPECT_STREQ(ui(w).update_panel->installed_text(), "2.6.0");
     EXPECT_TRUE(dialogs_.shown.empty());
-    EXPECT_FALSE(w.write_button->active());
-    EXPECT_FALSE(w.transport_panel->active());
+    EXPECT_FALSE(ui(w).write_button->active());
+    EXPECT_FALSE(ui(w).transport_panel->active());
     // Connect, Menu and Quit stay usable.
-    EXPECT_TRUE(w.connect_button->active());
-    EXPECT_TRUE(w.menu_button->active());
-    EXPECT_TRUE(w.quit_button->active());
+    EXPECT_TRUE(ui(w).connect_button->active());
+    EXPECT_TRUE(ui(w).menu_button->active());
+    EXPECT_TRUE(ui(w).quit_button->active());
     // Only "Connecting ..." was added.
     EXPECT_EQ(w.status_lines(), 3);
 }
@@ -321,17 +353,17 @@ TEST_F(ConnectTest, PedalBackInNormalModeAtTheNextConnectGivesTheEditorBack)
 {
     Korvane& w = start();
     pedal_.set_update_mode(true);
-    w.connect_button->do_callback();
-    ASSERT_TRUE(w.update_panel->visible());
-    ASSERT_FALSE(w.dashboard->active());
+    ui(w).connect_button->do_callback();
+    ASSERT_TRUE(ui(w).update_panel->visible());
+    ASSERT_FALSE(ui(w).dashboard->active());
     pedal_.set_update_mode(false);
-    w.connect_button->do_callback();
-    EXPECT_FALSE(w.update_panel->visible());
+    ui(w).connect_button->do_callback();
+    EXPECT_FALSE(ui(w).update_panel->visible());
     EXPECT_TRUE(board_has(w, "  Ready."));
-    for (Fl_Widget* wd : {static_cast<Fl_Widget*>(w.dashboard), static_cast<Fl_Widget*>(w.preset_panel),
-                          static_cast<Fl_Widget*>(w.transport_panel), static_cast<Fl_Widget*>(w.preset_selector),
-                          static_cast<Fl_Widget*>(w.templates_button), static_cast<Fl_Widget*>(w.write_button),
-                          static_cast<Fl_Widget*>(w.quit_button)})
+    for (Fl_Widget* wd : {static_cast<Fl_Widget*>(ui(w).dashboard), static_cast<Fl_Widget*>(ui(w).preset_panel),
+                          static_cast<Fl_Widget*>(ui(w).transport_panel), static_cast<Fl_Widget*>(ui(w).preset_selector),
+                          static_cast<Fl_Widget*>(ui(w).templates_button), static_cast<Fl_Widget*>(ui(w).write_button),
+                          static_cast<Fl_Widget*>(ui(w).quit_button)})
         EXPECT_TRUE(wd->active()) << wd->label();
 }
 
@@ -339,21 +371,21 @@ TEST_F(ConnectTest, TabSwitchesInUpdateModeDoNotWakeTheEditorControls)
 {
     pedal_.set_update_mode(true);
     Korvane& w = start();
-    w.tabs->value(w.expression_editor);
+    ui(w).tabs->value(ui(w).expression_editor);
     w.tab_changed();
-    w.tabs->value(w.dashboard);
+    ui(w).tabs->value(ui(w).dashboard);
     w.tab_changed();
-    EXPECT_FALSE(w.write_button->active());
-    EXPECT_FALSE(w.dashboard->active());
-    EXPECT_FALSE(w.preset_selector->active());
-    EXPECT_FALSE(w.preset_panel->active());
+    EXPECT_FALSE(ui(w).write_button->active());
+    EXPECT_FALSE(ui(w).dashboard->active());
+    EXPECT_FALSE(ui(w).preset_selector->active());
+    EXPECT_FALSE(ui(w).preset_panel->active());
     // The Dashboard's own controls are back in view: the update moves the
     // progress bar, and the editor it gives back is whole again.
-    EXPECT_TRUE(w.preset_selector->visible());
-    EXPECT_TRUE(w.write_button->visible());
-    EXPECT_TRUE(w.templates_button->visible());
-    EXPECT_TRUE(w.preset_panel->visible());
-    EXPECT_TRUE(w.usb->progress->visible());
+    EXPECT_TRUE(ui(w).preset_selector->visible());
+    EXPECT_TRUE(ui(w).write_button->visible());
+    EXPECT_TRUE(ui(w).templates_button->visible());
+    EXPECT_TRUE(ui(w).preset_panel->visible());
+    EXPECT_TRUE(ui(w).usb->progress->visible());
 }
 
 // --- offline ------------------------------------------------------------------
@@ -367,32 +399,32 @@ TEST_F(ConnectTest, NoPedalAtStartUpWritesTwoLinesWithoutADialog)
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "  Pedal is not found.");
     EXPECT_EQ(lines[2], "  > Connect your pedal to a USB port then click 'Connect'.");
-    EXPECT_EQ(w.serial_number, "");
+    EXPECT_EQ(ui(w).serial_number, "");
     // The program stays usable offline; the preset list stays active.
-    EXPECT_TRUE(w.transport_panel->active());
-    EXPECT_FALSE(w.write_button->active());
+    EXPECT_TRUE(ui(w).transport_panel->active());
+    EXPECT_FALSE(ui(w).write_button->active());
     EXPECT_TRUE(exit_codes_.empty());
 }
 
 TEST_F(ConnectTest, NoPedalThroughConnectShowsTheDialogAndLocksTheList)
 {
     Korvane& w = start(false);
-    w.connect_button->do_callback();
+    ui(w).connect_button->do_callback();
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].kind, "alert");
     EXPECT_EQ(dialogs_.shown[0].text.rfind("Pedal is not found -\n", 0), 0u);
     EXPECT_EQ(w.status_lines(), 5);
-    EXPECT_FALSE(w.transport_panel->active());
-    EXPECT_FALSE(w.write_button->active());
+    EXPECT_FALSE(ui(w).transport_panel->active());
+    EXPECT_FALSE(ui(w).write_button->active());
 }
 
 TEST_F(ConnectTest, PedalLostBetweenConnectsEmptiesTheSerialNumber)
 {
     Korvane& w = start();
-    ASSERT_EQ(w.serial_number, "TV12345");
+    ASSERT_EQ(ui(w).serial_number, "TV12345");
     driver_.detach_all();
     w.connect(true);
-    EXPECT_EQ(w.serial_number, "");
+    EXPECT_EQ(ui(w).serial_number, "");
 }
 
 TEST_F(ConnectTest, SilentPedalIsAUsbProblemInBothCases)
@@ -420,9 +452,9 @@ TEST_F(ConnectTest, ReadAllFailureReportsAndLeavesTheSlotsAsTheyWere)
     EXPECT_EQ(w.status_lines(), 2);
     EXPECT_FALSE(board_has(w, "  Ready."));
     EXPECT_TRUE(board_has(w, "  USB communication problem detected."));
-    EXPECT_NE(title_text(w.transport_panel->slot_name(0)), "Never Shown");
-    EXPECT_FALSE(w.dashboard->has_title);
-    EXPECT_FALSE(w.write_button->active());
+    EXPECT_NE(title_text(ui(w).transport_panel->slot_name(0)), "Never Shown");
+    EXPECT_FALSE(ui(w).dashboard->has_title);
+    EXPECT_FALSE(ui(w).write_button->active());
 }
 
 TEST_F(ConnectTest, FailedReadOfSlotZeroShowsTheReadAllCopy)
@@ -441,9 +473,9 @@ TEST_F(ConnectTest, FailedReadOfSlotZeroShowsTheReadAllCopy)
     EXPECT_TRUE(board_has(w, "  Read operation from Preset 0 failed."));
     EXPECT_TRUE(board_has(w, "  Ready."));
     EXPECT_EQ(w.status_lines(), 4);
-    EXPECT_EQ(w.dashboard->params.depth_x, 77);
-    EXPECT_EQ(title_text(w.dashboard->title), "Copy Kept");
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(0)), "Copy Kept");
+    EXPECT_EQ(ui(w).dashboard->params.depth_x, 77);
+    EXPECT_EQ(title_text(ui(w).dashboard->title), "Copy Kept");
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(0)), "Copy Kept");
 }
 
 TEST_F(ConnectTest, APedalGoneAfterReadAllIsAUsbProblemAndLeavesTheProgramOffline)
@@ -457,8 +489,8 @@ TEST_F(ConnectTest, APedalGoneAfterReadAllIsAUsbProblemAndLeavesTheProgramOfflin
     EXPECT_EQ(dialogs_.shown[0].text, Korvane::usb_problem_text());
     EXPECT_TRUE(board_has(w, "  USB communication problem detected."));
     EXPECT_FALSE(board_has(w, "  Ready."));
-    EXPECT_FALSE(w.write_button->active());
-    EXPECT_STRNE(w.usb->progress->label() ? w.usb->progress->label() : "", "Read complete");
+    EXPECT_FALSE(ui(w).write_button->active());
+    EXPECT_STRNE(ui(w).usb->progress->label() ? ui(w).usb->progress->label() : "", "Read complete");
 }
 
 // --- transfers from the window ----------------------------------------------------
@@ -469,50 +501,50 @@ TEST_F(ConnectTest, PickingASlotReadsItAndWriteStoresTheDashboardThere)
     pedal_.memory().slots[5].parameters.depth_y = 42;
     Korvane& w = start();
     const int before = w.status_lines();
-    w.transport_panel->select_slot(5);
-    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
-    EXPECT_EQ(w.dashboard->params.depth_y, 42);
-    EXPECT_EQ(title_text(w.dashboard->title), "Slot Six");
+    ui(w).transport_panel->select_slot(5);
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
+    EXPECT_EQ(ui(w).dashboard->params.depth_y, 42);
+    EXPECT_EQ(title_text(ui(w).dashboard->title), "Slot Six");
     EXPECT_TRUE(board_has(w, "  Read operation from Preset 6 OK."));
-    EXPECT_STREQ(w.usb->progress->label(), "r e a d y");
+    EXPECT_STREQ(ui(w).usb->progress->label(), "r e a d y");
 
-    w.dashboard->params.depth_y = 43;
-    w.transport_panel->slots[5].s_switch->value(1);
-    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::stomp_toggled, {}});
-    w.write_button->do_callback();
+    ui(w).dashboard->params.depth_y = 43;
+    ui(w).transport_panel->slots[5].s_switch->value(1);
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::stomp_toggled, {}});
+    ui(w).write_button->do_callback();
     EXPECT_TRUE(board_has(w, "  Write (Store) operation successful."));
-    EXPECT_STREQ(w.usb->progress->label(), "Write complete");
+    EXPECT_STREQ(ui(w).usb->progress->label(), "Write complete");
     EXPECT_EQ(w.status_lines(), before + 4);
     const PedalSlot& stored = pedal_.memory().slots[5];
-    EXPECT_EQ(std::memcmp(&stored.parameters, &w.dashboard->params, kPresetParametersSize), 0);
+    EXPECT_EQ(std::memcmp(&stored.parameters, &ui(w).dashboard->params, kPresetParametersSize), 0);
     EXPECT_EQ(stored.parameters.depth_y, 43);
     EXPECT_TRUE(stored.parameters.auto_stomp());
     EXPECT_EQ(title_text(stored.title), "Slot Six");
-    EXPECT_EQ(std::memcmp(&stored.program_x, &w.dashboard->program_x, kDspProgramSize), 0);
-    EXPECT_EQ(std::memcmp(&stored.program_y, &w.dashboard->program_y, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&stored.program_x, &ui(w).dashboard->program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&stored.program_y, &ui(w).dashboard->program_y, kDspProgramSize), 0);
     // The controls come back after the store.
-    EXPECT_TRUE(w.dashboard->active());
-    EXPECT_TRUE(w.quit_button->active());
+    EXPECT_TRUE(ui(w).dashboard->active());
+    EXPECT_TRUE(ui(w).quit_button->active());
 }
 
 TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
 {
     Korvane& w = start();
     commands_.clear();
-    w.dashboard->on_preview(PreviewRequest::parameters);
+    ui(w).dashboard->on_preview(PreviewRequest::parameters);
     EXPECT_EQ(commands_, std::vector<uint8_t>{0xC3});
     EXPECT_TRUE(board_has(w, "  parameter change ok."));
 
     pedal_.vanish_now();
-    w.dashboard->on_preview(PreviewRequest::program_x);
+    ui(w).dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(board_has(w, "  parameter change OFFLINE."));
 
     driver_.detach_all();
     w.connect(true);
-    ASSERT_FALSE(w.transport_panel->active());
+    ASSERT_FALSE(ui(w).transport_panel->active());
     const int lines = w.status_lines();
     commands_.clear();
-    w.dashboard->on_preview(PreviewRequest::program_x);
+    ui(w).dashboard->on_preview(PreviewRequest::program_x);
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(w.status_lines(), lines);
 }
@@ -520,24 +552,24 @@ TEST_F(ConnectTest, EditsArePreviewedOnlineAndNotAtAllWhenNoPedalWasFound)
 TEST_F(ConnectTest, ATemplatePutsItsPairOnBothEnginesPreviewsItAndClosesTheChooser)
 {
     Korvane& w = start();
-    w.templates_button->value(1);
-    w.templates_button->do_callback();
-    ASSERT_TRUE(w.template_panel->visible());
+    ui(w).templates_button->value(1);
+    ui(w).templates_button->do_callback();
+    ASSERT_TRUE(ui(w).template_panel->visible());
     commands_.clear();
-    w.template_panel->on_pick(2);   // the vinyl pair
-    EXPECT_EQ(w.dashboard->params.algorithm_x, kComboTemplates[1].algorithm_x);
-    EXPECT_EQ(w.dashboard->params.algorithm_y, kComboTemplates[1].algorithm_y);
-    EXPECT_FALSE(w.template_panel->visible());
-    EXPECT_EQ(w.templates_button->value(), 0);
-    EXPECT_TRUE(w.dashboard->template_controls_active());
+    ui(w).template_panel->on_pick(2);   // the vinyl pair
+    EXPECT_EQ(ui(w).dashboard->params.algorithm_x, kComboTemplates[1].algorithm_x);
+    EXPECT_EQ(ui(w).dashboard->params.algorithm_y, kComboTemplates[1].algorithm_y);
+    EXPECT_FALSE(ui(w).template_panel->visible());
+    EXPECT_EQ(ui(w).templates_button->value(), 0);
+    EXPECT_TRUE(ui(w).dashboard->template_controls_active());
     // Each engine's pick reaches the pedal: the block first, then its program.
     ASSERT_FALSE(commands_.empty());
     EXPECT_EQ(commands_.front(), 0xC3);
     EXPECT_NE(std::find(commands_.begin(), commands_.end(), 0xC5), commands_.end());
     EXPECT_NE(std::find(commands_.begin(), commands_.end(), 0xC6), commands_.end());
-    EXPECT_EQ(std::memcmp(&pedal_.playing().parameters, &w.dashboard->params, kPresetParametersSize), 0);
-    EXPECT_EQ(std::memcmp(&pedal_.playing().program_x, &w.dashboard->program_x, kDspProgramSize), 0);
-    EXPECT_EQ(std::memcmp(&pedal_.playing().program_y, &w.dashboard->program_y, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal_.playing().parameters, &ui(w).dashboard->params, kPresetParametersSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal_.playing().program_x, &ui(w).dashboard->program_x, kDspProgramSize), 0);
+    EXPECT_EQ(std::memcmp(&pedal_.playing().program_y, &ui(w).dashboard->program_y, kDspProgramSize), 0);
 }
 
 // --- one exchange at a time ------------------------------------------------------
@@ -571,16 +603,16 @@ TEST_F(ConnectTest, ClicksIntoTheWindowAreHeldBackDuringAnExchangeExceptQuit)
     pedal_.set_request_observer([&](const PedalRequest& r) {
         if (!w || r.command != 0xC4 || connect_push >= 0) return;
         // A press on Connect while Read All is under way.
-        Fl::e_x = w->connect_button->x() + 10;
-        Fl::e_y = w->connect_button->y() + 10;
+        Fl::e_x = ui(*w).connect_button->x() + 10;
+        Fl::e_y = ui(*w).connect_button->y() + 10;
         connect_push = w->handle(FL_PUSH);
-        connect_value = w->connect_button->value();
+        connect_value = ui(*w).connect_button->value();
         // Quit stays usable.
-        Fl::e_x = w->quit_button->x() + 10;
-        Fl::e_y = w->quit_button->y() + 10;
+        Fl::e_x = ui(*w).quit_button->x() + 10;
+        Fl::e_y = ui(*w).quit_button->y() + 10;
         w->handle(FL_PUSH);
-        quit_value = w->quit_button->value();
-        w->quit_button->value(0);
+        quit_value = ui(*w).quit_button->value();
+        ui(*w).quit_button->value(0);
     });
     Korvane& win = start();
     w = &win;
@@ -597,7 +629,8 @@ TEST_F(ConnectTest, LongSerialNumbersAreKeptWhole)
     setup.driver = &driver_;
     setup.clock = &clock_;
     window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-    EXPECT_EQ(window_->serial_number, "ABCDEFGHIJKLMNO");
+    start_window(*window_, setup);
+    EXPECT_EQ(ui(*window_).serial_number, "ABCDEFGHIJKLMNO");
     EXPECT_TRUE(board_has(*window_, "  Ready."));
 }
 
@@ -625,13 +658,13 @@ TEST_F(ConnectTest, StartUpLoadsTheOfflineListAfterConnecting)
     std::fclose(list);
 
     Korvane& w = start(false);
-    EXPECT_EQ(w.preset_panel->preset_count, 2);
-    EXPECT_EQ(w.preset_panel->name_of(0), "Warm Vibe");
-    EXPECT_EQ(w.preset_panel->name_of(1), "Lead/Solo & Co");
+    EXPECT_EQ(ui(w).preset_panel->preset_count, 2);
+    EXPECT_EQ(ui(w).preset_panel->name_of(0), "Warm Vibe");
+    EXPECT_EQ(ui(w).preset_panel->name_of(1), "Lead/Solo & Co");
     // The name shows as typed, not split into a submenu; the toolkit is
     // given "&&" so that it draws one "&" instead of taking it for a shortcut mark.
-    EXPECT_STREQ(w.preset_panel->preset_list->menu()[1].label(), "Lead/Solo && Co");
-    EXPECT_EQ(w.preset_panel->preset_list->size(), 3);
+    EXPECT_STREQ(ui(w).preset_panel->preset_list->menu()[1].label(), "Lead/Solo && Co");
+    EXPECT_EQ(ui(w).preset_panel->preset_list->size(), 3);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "editor/KV_ExpressionEditor.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
@@ -84,6 +85,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exit_codes_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         Fl::check();
     }
     void TearDown() override
@@ -91,8 +93,8 @@ protected:
         window_.reset();
         set_dialogs(nullptr);
     }
-    KV_TransportPanel& pages() { return *window_->transport_panel; }
-    KV_Parameters& dash() { return *window_->dashboard; }
+    KV_TransportPanel& pages() { return *ui(*window_).transport_panel; }
+    KV_Parameters& dash() { return *ui(*window_).dashboard; }
 
     // An edit as the Dashboard makes it: the block (and, for an algorithm or
     // option, the programs) changed first, then one callback a preview.
@@ -213,7 +215,7 @@ TEST_F(EditSafetyTest, RowMenuCopiesAndSwapsSlotsAfterAsking)
     EXPECT_TRUE(pedal_.memory().slots[2] == before.slots[0]);
     EXPECT_EQ(row_name(0), " Sound 3     ");
     EXPECT_EQ(row_name(2), " Sound 1     ");
-    EXPECT_EQ(0, std::memcmp(window_->dashboard->params.data(), before.slots[2].parameters.data(), 33));
+    EXPECT_EQ(0, std::memcmp(ui(*window_).dashboard->params.data(), before.slots[2].parameters.data(), 33));
     // The swap kept all presets in the safety backup folder first.
     const auto backups = ops::list_auto_backups(ops::auto_backup_folder(window_->presets_folder_path()));
     ASSERT_EQ(backups.size(), 1u);
@@ -251,14 +253,14 @@ TEST_F(EditSafetyTest, UnsavedChangesAreMarkedAndAskedAboutBeforeTheyAreLost)
 
     // Connect and Quit: Cancel does nothing either.
     dialogs_.choice_answers = {0, 0};
-    window_->connect_button->do_callback();
-    window_->quit_button->do_callback();
+    ui(*window_).connect_button->do_callback();
+    ui(*window_).quit_button->do_callback();
     EXPECT_TRUE(requests_.empty());
     EXPECT_TRUE(exit_codes_.empty());
     EXPECT_EQ(last_question(), "Discard the changes to Sound 1?");
 
     // A store makes the edit the slot's: nothing is asked any more.
-    window_->write_button->do_callback();
+    ui(*window_).write_button->do_callback();
     EXPECT_EQ(pedal_.memory().slots[0].parameters.depth_x, 17);
     EXPECT_FALSE(window_->unsaved_changes());
     EXPECT_STREQ(pages().slots[0].program_label->label(), "PC.0");
@@ -284,7 +286,7 @@ TEST_F(EditSafetyTest, UnsavedChangesAreMarkedAndAskedAboutBeforeTheyAreLost)
     EXPECT_TRUE(window_->unsaved_changes());
     requests_.clear();
     dialogs_.choice_answers = {1};
-    window_->connect_button->do_callback();
+    ui(*window_).connect_button->do_callback();
     EXPECT_FALSE(requests_.empty());
     EXPECT_FALSE(window_->unsaved_changes());
     EXPECT_EQ(pages().current_slot, 0);
@@ -292,7 +294,7 @@ TEST_F(EditSafetyTest, UnsavedChangesAreMarkedAndAskedAboutBeforeTheyAreLost)
     pages().edit_name = make_title("Renamed");
     EXPECT_TRUE(window_->unsaved_changes());
     dialogs_.choice_answers = {1};
-    window_->quit_button->do_callback();
+    ui(*window_).quit_button->do_callback();
     EXPECT_EQ(last_question(), "Discard the changes to Renamed?");
     EXPECT_EQ(exit_codes_, std::vector<int>{0});
 }
@@ -358,7 +360,7 @@ TEST_F(EditSafetyTest, UndoAndRedoReplayEachEditOnThePedal)
     EXPECT_EQ(0, std::memcmp(pedal_.playing().program_x.bytes, dash().program_x.bytes, kDspProgramSize));
 
     // Ctrl+Z reaches the window even when the Dashboard has the focus.
-    Fl::focus(window_->dashboard);
+    Fl::focus(ui(*window_).dashboard);
     Fl::e_keysym = 'z';
     Fl::e_state = FL_CTRL;
     EXPECT_TRUE(window_->edit_key(FL_KEYBOARD));
@@ -443,9 +445,9 @@ TEST_F(EditSafetyTest, DashboardControlsAreUndoneStepByStep)
 
 TEST_F(EditSafetyTest, ExpressionPageEditsAreUndoneOnThePageAndThePedal)
 {
-    window_->tabs->value(window_->expression_editor);
+    ui(*window_).tabs->value(ui(*window_).expression_editor);
     window_->tab_changed();
-    KV_ExpressionEditor& page = *window_->expression_editor;
+    KV_ExpressionEditor& page = *ui(*window_).expression_editor;
     const PresetParameters loaded = dash().params;
 
     // A click on DSP-Y TWEAK "Fast", through the window as the toolkit delivers it.
@@ -478,7 +480,7 @@ TEST_F(EditSafetyTest, ArpEditorLevelEditsAreUndoneAndHeardAgain)
     pedal_.memory().slots[1].parameters.algorithm_x = 37;
     pedal_.memory().slots[1].parameters.sp1_x = 0;
     click_row(1);
-    KV_ArpCore& panel = window_->arp_editor->core(Engine::X);
+    KV_ArpCore& panel = ui(*window_).arp_editor->core(Engine::X);
     const ArpSequence shown = panel.record();
 
     // A level moved on the Arp Editor's panel, heard, then undone.
@@ -507,36 +509,36 @@ TEST_F(EditSafetyTest, ComparePlaysTheStoredPresetAndBringsTheEditBack)
     const PedalMemory memory = pedal_.memory();
 
     requests_.clear();
-    window_->compare_button->value(1);
-    window_->compare_button->do_callback();
+    ui(*window_).compare_button->value(1);
+    ui(*window_).compare_button->do_callback();
     EXPECT_TRUE(window_->comparing());
     EXPECT_EQ(previews_sent(), (std::vector<std::string>{"core", "program X", "core", "program Y"}));
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), memory.slots[0].parameters.data(), 35));
     EXPECT_EQ(0, std::memcmp(dash().params.data(), memory.slots[0].parameters.data(), 35));   // shown
     EXPECT_FALSE(dash().active());
-    EXPECT_FALSE(window_->expression_editor->active());
-    EXPECT_FALSE(window_->arp_editor->active());
-    EXPECT_FALSE(window_->write_button->active());
+    EXPECT_FALSE(ui(*window_).expression_editor->active());
+    EXPECT_FALSE(ui(*window_).arp_editor->active());
+    EXPECT_FALSE(ui(*window_).write_button->active());
     EXPECT_TRUE(window_->unsaved_changes());   // the edit is only put aside
 
     requests_.clear();
-    window_->compare_button->value(0);
-    window_->compare_button->do_callback();
+    ui(*window_).compare_button->value(0);
+    ui(*window_).compare_button->do_callback();
     EXPECT_FALSE(window_->comparing());
     EXPECT_EQ(previews_sent(), (std::vector<std::string>{"core", "program X", "core", "program Y"}));
     EXPECT_EQ(0, std::memcmp(dash().params.data(), edited.data(), 35));
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), edited.data(), 35));
     EXPECT_TRUE(dash().active());
-    EXPECT_TRUE(window_->expression_editor->active());
-    EXPECT_TRUE(window_->arp_editor->active());
-    EXPECT_TRUE(window_->write_button->active());
+    EXPECT_TRUE(ui(*window_).expression_editor->active());
+    EXPECT_TRUE(ui(*window_).arp_editor->active());
+    EXPECT_TRUE(ui(*window_).write_button->active());
     // Nothing was stored, and the edit is still one undo step away.
     EXPECT_TRUE(pedal_.memory() == memory);
     EXPECT_EQ(window_->edit_history().steps(), 2u);
 
     // Picking another slot while comparing ends Compare first and asks about the edit.
-    window_->compare_button->value(1);
-    window_->compare_button->do_callback();
+    ui(*window_).compare_button->value(1);
+    ui(*window_).compare_button->do_callback();
     dialogs_.choice_answers = {0};
     click_row(2);
     EXPECT_FALSE(window_->comparing());
@@ -580,7 +582,7 @@ TEST_F(EditSafetyTest, RestoreFromTheWindowAsksAboutTheEditAndBacksThePedalUpFir
     FileRead bkp = read_file_limited(backups[0], kDataFileLimit);
     ASSERT_TRUE(bkp.ok());
     EXPECT_EQ(bkp.bytes, before);
-    EXPECT_NE(window_->text_board->contents().find("  Safety backup of the presets saved."), std::string::npos);
+    EXPECT_NE(ui(*window_).text_board->contents().find("  Safety backup of the presets saved."), std::string::npos);
     EXPECT_FALSE(window_->unsaved_changes());
 
     // A safety backup that cannot be written is asked about: Cancel sends no store.
@@ -658,7 +660,7 @@ TEST_F(EditSafetyTest, ABackupOfRandomBytesIsNotRestoredFromTheWindow)
     window_->restore_presets();
     for (const auto& r : requests_) EXPECT_EQ(r.rfind("Store preset", 0), std::string::npos) << r;
     EXPECT_TRUE(pedal_.memory() == before);
-    const std::string board = window_->text_board->contents();
+    const std::string board = ui(*window_).text_board->contents();
     EXPECT_NE(board.find("noise.bkp: preset 1: "), std::string::npos) << board;
 }
 

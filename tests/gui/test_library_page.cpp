@@ -11,6 +11,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "library/KV_LibraryPanel.h"
 #include "library/KV_PresetPanel.h"
 #include "library/KV_TransportPanel.h"
@@ -64,12 +65,13 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         return *window_;
     }
     void open_library(Korvane& w)
     {
-        w.tabs->value(w.library_page);
-        w.tabs->do_callback();
+        ui(w).tabs->value(ui(w).library_page);
+        ui(w).tabs->do_callback();
     }
     // The files in the presets folder whose name starts with `prefix`.
     std::vector<std::string> files(const std::string& prefix) const
@@ -92,7 +94,7 @@ protected:
     // Picks the item with this text from the slot menu of `slot`.
     void slot_menu(Korvane& w, int slot, const std::string& text)
     {
-        w.transport_panel->menu_popup = [text](const Fl_Menu_Item* m, int, int) -> const Fl_Menu_Item* {
+        ui(w).transport_panel->menu_popup = [text](const Fl_Menu_Item* m, int, int) -> const Fl_Menu_Item* {
             for (int depth = 0; m->text || depth > 0; ++m) {
                 if (!m->text) {
                     --depth;
@@ -103,7 +105,7 @@ protected:
             }
             return nullptr;
         };
-        w.transport_panel->open_slot_menu(slot, 10, 10);
+        ui(w).transport_panel->open_slot_menu(slot, 10, 10);
     }
 
     test::ScratchHome scratch_{"korvane_library_"};
@@ -133,21 +135,21 @@ TEST_F(LibraryPageTest, ThePedalsPresetsExportedFromThePresetPagesImportByteForB
     // Imported through the Library page: 32 offline presets, each file the record.
     open_library(w);
     dialogs_.file_answers = {{exported.front()}};
-    w.library_page->import_button->do_callback();
-    ASSERT_EQ(w.preset_panel->library.size(), 32u);
-    EXPECT_EQ(w.library_page->rows().size(), 32u);
-    EXPECT_EQ(w.library_page->shown().size(), 32u);
+    ui(w).library_page->import_button->do_callback();
+    ASSERT_EQ(ui(w).preset_panel->library.size(), 32u);
+    EXPECT_EQ(ui(w).library_page->rows().size(), 32u);
+    EXPECT_EQ(ui(w).library_page->shown().size(), 32u);
     for (int s = 0; s < kSlotCount; ++s) {
-        const OfflineEntry& e = w.preset_panel->library.entries()[size_t(s)];
+        const OfflineEntry& e = ui(w).preset_panel->library.entries()[size_t(s)];
         EXPECT_EQ(e.name, "Sound " + std::to_string(s + 1));
         const PresetFile f = read_preset_file(e.path);
         ASSERT_TRUE(f.ok());
         EXPECT_EQ(0, std::memcmp(f.record.data(), slot_record(s).data(), kPresetRecordSize)) << s;
     }
     // The search narrows the table as it is typed.
-    w.library_page->search->value("sound 1");
-    w.library_page->search->do_callback();
-    EXPECT_EQ(w.library_page->shown().size(), 13u);   // both words: 1, 10-19, 21, 31
+    ui(w).library_page->search->value("sound 1");
+    ui(w).library_page->search->do_callback();
+    EXPECT_EQ(ui(w).library_page->shown().size(), 13u);   // both words: 1, 10-19, 21, 31
 
     // One preset from its row's menu, in the same second: a second file.
     slot_menu(w, 5, "Export this preset...");
@@ -167,20 +169,20 @@ TEST_F(LibraryPageTest, ASetlistWithAFailingStoreNamesTheSlotsDoneAndTheBackup)
     slot_menu(w, 0, "Export all 32 presets...");
     open_library(w);
     dialogs_.file_answers = {{files("Korvane_Export_").front()}};
-    w.library_page->import_button->do_callback();
+    ui(w).library_page->import_button->do_callback();
     ASSERT_EQ(write_setlist(folder_, Setlist{"Friday", {"Sound 21", "Sound 22", "Sound 23", "Sound 24", "Sound 25"}}), "");
     open_library(w);   // the list of setlists again
-    ASSERT_EQ(w.library_page->setlist_choice->size(), 2);
+    ASSERT_EQ(ui(w).library_page->setlist_choice->size(), 2);
     const PresetRecord slot7 = slot_record(6), slot8 = slot_record(7);
 
     // The third store (slot 7) finds the pedal gone.
     on_request = [this](const PedalRequest& r) {
         if (r.name == "Store preset 6 parameters & title") pedal_.set_no_answer(true);
     };
-    w.library_page->setlist_choice->value(0);
-    w.library_page->first_slot_input->value("5");
+    ui(w).library_page->setlist_choice->value(0);
+    ui(w).library_page->first_slot_input->value("5");
     dialogs_.choice_answers = {1};   // "Send"
-    w.library_page->send_button->do_callback();
+    ui(w).library_page->send_button->do_callback();
     on_request = nullptr;
     pedal_.set_no_answer(false);
 
@@ -203,7 +205,7 @@ TEST_F(LibraryPageTest, ASetlistWithAFailingStoreNamesTheSlotsDoneAndTheBackup)
     EXPECT_EQ(0, std::memcmp(slot_record(7).data(), slot8.data(), kPresetRecordSize));
     (void)slot7;
     // The rows of the preset pages show what the slots now hold.
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(4)), "Sound 21");
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(4)), "Sound 21");
 }
 
 TEST_F(LibraryPageTest, ADamagedMetadataFileIsKeptAsideWhenThePageOpens)

@@ -9,6 +9,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "app/Resources.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "config/KV_GloConfPanel.h"
@@ -68,12 +69,13 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exits_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         return *window_;
     }
 
     void pick_tab(Fl_Widget* tab)
     {
-        window_->tabs->value(tab);
+        ui(*window_).tabs->value(tab);
         window_->tab_changed();
     }
 
@@ -94,44 +96,44 @@ TEST_F(MainWindowTest, ConstructedWindowHasEveryPanelInItsStartingState)
     EXPECT_EQ(w.w(), 1070);
     EXPECT_EQ(w.h(), 650);
     EXPECT_STREQ(w.label(), "Brakwell - Korvane 2.5.1");
-    EXPECT_EQ(w.tabs->value(), w.dashboard);
-    EXPECT_TRUE(w.dashboard->visible());
-    EXPECT_FALSE(w.preset_prompt->visible());
-    EXPECT_FALSE(w.update_panel->visible());
-    EXPECT_FALSE(w.glo_conf_panel->visible());
-    EXPECT_FALSE(w.midi_conf_panel->visible());
-    EXPECT_FALSE(w.template_panel->visible());
-    EXPECT_TRUE(w.preset_panel->visible());
-    EXPECT_TRUE(w.transport_panel->visible());
-    EXPECT_FALSE(w.write_button->active());
-    EXPECT_EQ(w.infographic_button->value(), 0);
-    EXPECT_EQ(w.templates_button->value(), 0);
-    EXPECT_STREQ(w.usb->progress->label(), "- - -");
-    EXPECT_STREQ(w.dashboard->label(), " Dashboard ");
-    EXPECT_STREQ(w.expression_editor->label(), " Expression ");
-    EXPECT_STREQ(w.arp_editor->label(), " Arp Editor ");
+    EXPECT_EQ(ui(w).tabs->value(), ui(w).dashboard);
+    EXPECT_TRUE(ui(w).dashboard->visible());
+    EXPECT_FALSE(ui(w).preset_prompt->visible());
+    EXPECT_FALSE(ui(w).update_panel->visible());
+    EXPECT_FALSE(ui(w).glo_conf_panel->visible());
+    EXPECT_FALSE(ui(w).midi_conf_panel->visible());
+    EXPECT_FALSE(ui(w).template_panel->visible());
+    EXPECT_TRUE(ui(w).preset_panel->visible());
+    EXPECT_TRUE(ui(w).transport_panel->visible());
+    EXPECT_FALSE(ui(w).write_button->active());
+    EXPECT_EQ(ui(w).infographic_button->value(), 0);
+    EXPECT_EQ(ui(w).templates_button->value(), 0);
+    EXPECT_STREQ(ui(w).usb->progress->label(), "- - -");
+    EXPECT_STREQ(ui(w).dashboard->label(), " Dashboard ");
+    EXPECT_STREQ(ui(w).expression_editor->label(), " Expression ");
+    EXPECT_STREQ(ui(w).arp_editor->label(), " Arp Editor ");
     // The three buttons sit side by side right of the board.
-    EXPECT_EQ(w.connect_button->x(), w.text_board->x() + 520);
-    EXPECT_EQ(w.menu_button->x(), w.connect_button->x() + 70);
-    EXPECT_EQ(w.quit_button->x(), w.menu_button->x() + 50);
-    EXPECT_EQ(w.connect_button->y(), 650 - 48);
-    EXPECT_EQ(w.write_button->x(), w.preset_selector->x() + 205);
+    EXPECT_EQ(ui(w).connect_button->x(), ui(w).text_board->x() + 520);
+    EXPECT_EQ(ui(w).menu_button->x(), ui(w).connect_button->x() + 70);
+    EXPECT_EQ(ui(w).quit_button->x(), ui(w).menu_button->x() + 50);
+    EXPECT_EQ(ui(w).connect_button->y(), 650 - 48);
+    EXPECT_EQ(ui(w).write_button->x(), ui(w).preset_selector->x() + 205);
     // The editors are pages of the tab group.
-    EXPECT_EQ(w.dashboard->parent(), w.tabs);
-    EXPECT_EQ(w.expression_editor->parent(), w.tabs);
-    EXPECT_EQ(w.arp_editor->parent(), w.tabs);
+    EXPECT_EQ(ui(w).dashboard->parent(), ui(w).tabs);
+    EXPECT_EQ(ui(w).expression_editor->parent(), ui(w).tabs);
+    EXPECT_EQ(ui(w).arp_editor->parent(), ui(w).tabs);
 }
 
 TEST_F(MainWindowTest, GlobalRecordStartsFromTheFactoryMap)
 {
     Korvane& w = start();
-    EXPECT_EQ(w.globals[0], 0);
-    EXPECT_EQ(w.globals[1], 0);
-    EXPECT_EQ(w.globals[2], 0);
-    EXPECT_EQ(w.globals[3], 96);
-    EXPECT_EQ(w.globals[4], 0);
-    for (int k = 0; k <= 28; ++k) EXPECT_EQ(w.globals[5 + k], 14 + k) << "byte " << 5 + k;
-    EXPECT_EQ(w.globals[33], 42);
+    EXPECT_EQ(ui(w).globals[0], 0);
+    EXPECT_EQ(ui(w).globals[1], 0);
+    EXPECT_EQ(ui(w).globals[2], 0);
+    EXPECT_EQ(ui(w).globals[3], 96);
+    EXPECT_EQ(ui(w).globals[4], 0);
+    for (int k = 0; k <= 28; ++k) EXPECT_EQ(ui(w).globals[5 + k], 14 + k) << "byte " << 5 + k;
+    EXPECT_EQ(ui(w).globals[33], 42);
 }
 
 // --- the preset selector -------------------------------------------------------
@@ -141,18 +143,18 @@ TEST_F(MainWindowTest, SelectorTablesMapItemsAndSlotsBothWays)
     Korvane& w = start();
     for (int page = 0; page < 4; ++page)
         for (int k = 0; k < 8; ++k) {
-            const int item = w.item_of_preset[page][k];
+            const int item = ui(w).item_of_preset[page][k];
             EXPECT_EQ(item, 10 * page + k + 1);
-            EXPECT_EQ(w.preset_of_item[item], 8 * page + k);
+            EXPECT_EQ(ui(w).preset_of_item[item], 8 * page + k);
         }
     // Submenu titles and closing markers map to 0.
-    for (int item : {0, 9, 10, 19, 20, 29, 30}) EXPECT_EQ(w.preset_of_item[item], 0) << item;
+    for (int item : {0, 9, 10, 19, 20, 29, 30}) EXPECT_EQ(ui(w).preset_of_item[item], 0) << item;
 }
 
 TEST_F(MainWindowTest, SelectorItemsAreFourPagesOfEightWithTheirExactTexts)
 {
     Korvane& w = start();
-    const Fl_Menu_Item* m = w.preset_selector->menu();
+    const Fl_Menu_Item* m = ui(w).preset_selector->menu();
     ASSERT_NE(m, nullptr);
     for (int page = 0; page < 4; ++page) {
         const Fl_Menu_Item& title = m[10 * page];
@@ -167,8 +169,8 @@ TEST_F(MainWindowTest, SelectorItemsAreFourPagesOfEightWithTheirExactTexts)
     EXPECT_STREQ(m[22].label(), "  Page 3 : Bank 9 -  Patch B");   // slot 17
     EXPECT_STREQ(m[23].label(), "  Page 3 : Bank 10 - Patch A");
     EXPECT_STREQ(m[38].label(), "  Page 4 : Bank 16 - Patch B");
-    EXPECT_EQ(w.preset_selector->size(), 41);   // 39 items, end of menu, terminator
-    EXPECT_EQ(w.preset_selector->value(), 1);
+    EXPECT_EQ(ui(w).preset_selector->size(), 41);   // 39 items, end of menu, terminator
+    EXPECT_EQ(ui(w).preset_selector->value(), 1);
 
     EXPECT_EQ(Korvane::selector_item_text(0), "       P a g e  1/  Page 1 : Bank 1 - Patch A");
     EXPECT_EQ(Korvane::selector_item_text(17), "       P a g e  3/  Page 3 : Bank 9 -  Patch B");
@@ -179,15 +181,15 @@ TEST_F(MainWindowTest, SelectorItemsAreFourPagesOfEightWithTheirExactTexts)
 TEST_F(MainWindowTest, ChoosingASelectorItemSelectsItsSlotWithoutReading)
 {
     Korvane& w = start();
-    w.preset_selector->value(38);
-    w.preset_selector->do_callback();
-    EXPECT_EQ(w.transport_panel->current_slot, 31);
-    w.preset_selector->value(11);
-    w.preset_selector->do_callback();
-    EXPECT_EQ(w.transport_panel->current_slot, 8);
-    w.preset_selector->value(22);
-    w.preset_selector->do_callback();
-    EXPECT_EQ(w.transport_panel->current_slot, 17);
+    ui(w).preset_selector->value(38);
+    ui(w).preset_selector->do_callback();
+    EXPECT_EQ(ui(w).transport_panel->current_slot, 31);
+    ui(w).preset_selector->value(11);
+    ui(w).preset_selector->do_callback();
+    EXPECT_EQ(ui(w).transport_panel->current_slot, 8);
+    ui(w).preset_selector->value(22);
+    ui(w).preset_selector->do_callback();
+    EXPECT_EQ(ui(w).transport_panel->current_slot, 17);
     EXPECT_TRUE(driver_.calls().empty() || driver_.open_count() == 0);
 }
 
@@ -196,31 +198,31 @@ TEST_F(MainWindowTest, ChoosingASelectorItemSelectsItsSlotWithoutReading)
 TEST_F(MainWindowTest, LeavingTheDashboardHidesItsControlsAndComingBackShowsThem)
 {
     Korvane& w = start();
-    pick_tab(w.expression_editor);
-    EXPECT_FALSE(w.preset_panel->visible());
-    EXPECT_FALSE(w.preset_selector->visible());
-    EXPECT_FALSE(w.write_button->visible());
-    EXPECT_FALSE(w.templates_button->visible());
-    EXPECT_FALSE(w.usb->progress->visible());
-    EXPECT_EQ(w.dashboard->labelsize(), 13);
-    EXPECT_EQ(w.expression_editor->labelsize(), 16);
-    EXPECT_EQ(w.arp_editor->labelsize(), 13);
+    pick_tab(ui(w).expression_editor);
+    EXPECT_FALSE(ui(w).preset_panel->visible());
+    EXPECT_FALSE(ui(w).preset_selector->visible());
+    EXPECT_FALSE(ui(w).write_button->visible());
+    EXPECT_FALSE(ui(w).templates_button->visible());
+    EXPECT_FALSE(ui(w).usb->progress->visible());
+    EXPECT_EQ(ui(w).dashboard->labelsize(), 13);
+    EXPECT_EQ(ui(w).expression_editor->labelsize(), 16);
+    EXPECT_EQ(ui(w).arp_editor->labelsize(), 13);
 
-    pick_tab(w.arp_editor);
-    EXPECT_EQ(w.expression_editor->labelsize(), 13);
-    EXPECT_EQ(w.arp_editor->labelsize(), 16);
+    pick_tab(ui(w).arp_editor);
+    EXPECT_EQ(ui(w).expression_editor->labelsize(), 13);
+    EXPECT_EQ(ui(w).arp_editor->labelsize(), 16);
 
-    pick_tab(w.dashboard);
-    EXPECT_TRUE(w.preset_panel->visible());
-    EXPECT_TRUE(w.preset_selector->visible());
-    EXPECT_TRUE(w.write_button->visible());
-    EXPECT_TRUE(w.templates_button->visible());
-    EXPECT_TRUE(w.usb->progress->visible());
-    EXPECT_EQ(w.dashboard->labelsize(), 16);
-    EXPECT_EQ(w.expression_editor->labelsize(), 13);
-    EXPECT_EQ(w.arp_editor->labelsize(), 13);
+    pick_tab(ui(w).dashboard);
+    EXPECT_TRUE(ui(w).preset_panel->visible());
+    EXPECT_TRUE(ui(w).preset_selector->visible());
+    EXPECT_TRUE(ui(w).write_button->visible());
+    EXPECT_TRUE(ui(w).templates_button->visible());
+    EXPECT_TRUE(ui(w).usb->progress->visible());
+    EXPECT_EQ(ui(w).dashboard->labelsize(), 16);
+    EXPECT_EQ(ui(w).expression_editor->labelsize(), 13);
+    EXPECT_EQ(ui(w).arp_editor->labelsize(), 13);
     // No pedal has been read: WRITE stays inactive.
-    EXPECT_FALSE(w.write_button->active());
+    EXPECT_FALSE(ui(w).write_button->active());
 }
 
 TEST_F(MainWindowTest, EditorPagesGetTheEditedPresetWhenTheirTabIsChosen)
@@ -230,29 +232,29 @@ TEST_F(MainWindowTest, EditorPagesGetTheEditedPresetWhenTheirTabIsChosen)
     p.algorithm_x = 34;
     p.algorithm_y = 5;
     p.expression_x[0] = 12;
-    w.dashboard->load_parameters(p);
-    pick_tab(w.expression_editor);
-    EXPECT_TRUE(w.expression_editor->loaded());
-    EXPECT_EQ(w.expression_editor->mapping().expression_x[0], 12);
-    pick_tab(w.arp_editor);
-    EXPECT_EQ(w.arp_editor->engine_algorithm(Engine::X), 34);
-    EXPECT_EQ(w.arp_editor->engine_algorithm(Engine::Y), 5);
-    EXPECT_TRUE(w.arp_editor->arp_available());
+    ui(w).dashboard->load_parameters(p);
+    pick_tab(ui(w).expression_editor);
+    EXPECT_TRUE(ui(w).expression_editor->loaded());
+    EXPECT_EQ(ui(w).expression_editor->mapping().expression_x[0], 12);
+    pick_tab(ui(w).arp_editor);
+    EXPECT_EQ(ui(w).arp_editor->engine_algorithm(Engine::X), 34);
+    EXPECT_EQ(ui(w).arp_editor->engine_algorithm(Engine::Y), 5);
+    EXPECT_TRUE(ui(w).arp_editor->arp_available());
 }
 
 TEST_F(MainWindowTest, PagesChosenWhileAConfigPanelIsOpenStayInactive)
 {
     Korvane& w = start();
-    pick_tab(w.expression_editor);
-    w.glo_conf_panel->show();
-    pick_tab(w.arp_editor);
-    EXPECT_FALSE(w.arp_editor->active());
-    pick_tab(w.expression_editor);
-    EXPECT_FALSE(w.expression_editor->active());
+    pick_tab(ui(w).expression_editor);
+    ui(w).glo_conf_panel->show();
+    pick_tab(ui(w).arp_editor);
+    EXPECT_FALSE(ui(w).arp_editor->active());
+    pick_tab(ui(w).expression_editor);
+    EXPECT_FALSE(ui(w).expression_editor->active());
     // Back on the Dashboard the editor stays locked and its controls hidden.
-    pick_tab(w.dashboard);
-    EXPECT_FALSE(w.dashboard->active());
-    EXPECT_FALSE(w.preset_selector->visible());
+    pick_tab(ui(w).dashboard);
+    EXPECT_FALSE(ui(w).dashboard->active());
+    EXPECT_FALSE(ui(w).preset_selector->visible());
 }
 
 // --- painting --------------------------------------------------------------------------
@@ -287,7 +289,7 @@ Rgb pixel_at(Korvane& w, int x, int y, bool repaint_all = true)
 TEST_F(MainWindowTest, ProgressBarIsRepaintedWhenOnlyItsPartOfTheWindowIs)
 {
     Korvane& w = start();
-    Fl_Progress* bar = w.usb->progress;
+    Fl_Progress* bar = ui(w).usb->progress;
     bar->value(100);
     bar->selection_color(fl_rgb_color(142, 211, 211));
     const int px = bar->x() + 12, py = bar->y() + 6;
@@ -303,9 +305,9 @@ TEST_F(MainWindowTest, MakerNoticeSitsOnTheBackdropOnEveryTab)
 {
     Korvane& w = start();
     // Beside the notice, right of the status board: the window's own strip.
-    const int px = w.text_board->x() + w.text_board->w() + 10, py = 640;   // the notice's row
+    const int px = ui(w).text_board->x() + ui(w).text_board->w() + 10, py = 640;   // the notice's row
     const Rgb dashboard = pixel_at(w, px, py);
-    for (Fl_Widget* page : {static_cast<Fl_Widget*>(w.expression_editor), static_cast<Fl_Widget*>(w.arp_editor)}) {
+    for (Fl_Widget* page : {static_cast<Fl_Widget*>(ui(w).expression_editor), static_cast<Fl_Widget*>(ui(w).arp_editor)}) {
         pick_tab(page);
         const Rgb other = pixel_at(w, px, py);
         EXPECT_EQ(other.r, dashboard.r) << page->label();
@@ -314,7 +316,7 @@ TEST_F(MainWindowTest, MakerNoticeSitsOnTheBackdropOnEveryTab)
     }
     // The dark captions need a light ground even without the backdrop picture.
     uchar r, g, b;
-    Fl::get_color(w.backdrop_box->color(), r, g, b);
+    Fl::get_color(ui(w).backdrop_box->color(), r, g, b);
     EXPECT_GT(r + g + b, 3 * 128);
 }
 
@@ -338,8 +340,8 @@ int dark_pixels(Korvane& w, int x, int y, int width, int height)
 TEST_F(MainWindowTest, ExpressionMappingCaptionsClearTheEdgeAndTheDivider)
 {
     Korvane& w = start();
-    pick_tab(w.expression_editor);
-    const KV_ExpressionEditor& page = *w.expression_editor;
+    pick_tab(ui(w).expression_editor);
+    const KV_ExpressionEditor& page = *ui(w).expression_editor;
     const int divider_end = page.x() + 350;
     int captions = 0;
     for (int i = 0; i < page.children(); ++i) {
@@ -361,7 +363,7 @@ TEST_F(MainWindowTest, MidiPanelsFailedReadNoticeStaysInsideThePanel)
 {
     Korvane& w = start();
     w.open_midi_settings();   // no pedal: the read fails, Confirm is off
-    ASSERT_TRUE(w.midi_conf_panel->visible());
+    ASSERT_TRUE(ui(w).midi_conf_panel->visible());
     settle(w);
     w.redraw();
     Fl::flush();
@@ -369,7 +371,7 @@ TEST_F(MainWindowTest, MidiPanelsFailedReadNoticeStaysInsideThePanel)
     const int W = w.w(), H = w.h();
     std::vector<uchar> rgb(size_t(W) * size_t(H) * 3);
     fl_read_image(rgb.data(), 0, 0, W, H);
-    const Fl_Widget* p = w.midi_conf_panel;
+    const Fl_Widget* p = ui(w).midi_conf_panel;
     int inside = 0, outside = 0;
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
@@ -395,7 +397,7 @@ TEST_F(MainWindowTest, SaveCaptionsGoWhileAPanelIsShownOverTheEditor)
     // The start of "Save preset in pedal", left of where the panels reach.
     auto caption = [&] { return dark_pixels(w, 386, 508, 50, 14); };
     ASSERT_GT(caption(), 20);
-    for (Fl_Widget* panel : {static_cast<Fl_Widget*>(w.update_panel), static_cast<Fl_Widget*>(w.glo_conf_panel)}) {
+    for (Fl_Widget* panel : {static_cast<Fl_Widget*>(ui(w).update_panel), static_cast<Fl_Widget*>(ui(w).glo_conf_panel)}) {
         panel->show();
         w.redraw();
         EXPECT_EQ(caption(), 0) << "with the panel at " << panel->x();
@@ -408,13 +410,13 @@ TEST_F(MainWindowTest, SaveCaptionsGoWhileAPanelIsShownOverTheEditor)
 TEST_F(MainWindowTest, InfographicOffLeavesTheEditorLockedWhileAConfigPanelIsOpen)
 {
     Korvane& w = start();
-    w.glo_conf_panel->show();
-    w.dashboard->deactivate();
-    w.infographic_button->value(1);
-    w.infographic_button->do_callback();
-    w.infographic_button->value(0);
-    w.infographic_button->do_callback();
-    EXPECT_FALSE(w.dashboard->active());
+    ui(w).glo_conf_panel->show();
+    ui(w).dashboard->deactivate();
+    ui(w).infographic_button->value(1);
+    ui(w).infographic_button->do_callback();
+    ui(w).infographic_button->value(0);
+    ui(w).infographic_button->do_callback();
+    EXPECT_FALSE(ui(w).dashboard->active());
 }
 
 // --- INFOGRAPHIC and templates -----------------------------------------------------
@@ -422,46 +424,46 @@ TEST_F(MainWindowTest, InfographicOffLeavesTheEditorLockedWhileAConfigPanelIsOpe
 TEST_F(MainWindowTest, InfographicBringsTheDashboardForwardAndLocksIt)
 {
     Korvane& w = start();
-    pick_tab(w.arp_editor);
-    w.infographic_button->value(1);
-    w.infographic_button->do_callback();
-    EXPECT_EQ(w.tabs->value(), w.dashboard);
-    EXPECT_EQ(w.infographic_button->value(), 1);
-    EXPECT_FALSE(w.dashboard->active());
-    EXPECT_TRUE(w.preset_selector->visible());
-    w.infographic_button->value(0);
-    w.infographic_button->do_callback();
-    EXPECT_TRUE(w.dashboard->active());
+    pick_tab(ui(w).arp_editor);
+    ui(w).infographic_button->value(1);
+    ui(w).infographic_button->do_callback();
+    EXPECT_EQ(ui(w).tabs->value(), ui(w).dashboard);
+    EXPECT_EQ(ui(w).infographic_button->value(), 1);
+    EXPECT_FALSE(ui(w).dashboard->active());
+    EXPECT_TRUE(ui(w).preset_selector->visible());
+    ui(w).infographic_button->value(0);
+    ui(w).infographic_button->do_callback();
+    EXPECT_TRUE(ui(w).dashboard->active());
 }
 
 TEST_F(MainWindowTest, LeavingTheDashboardSwitchesTheInfographicOff)
 {
     Korvane& w = start();
-    w.infographic_button->value(1);
-    w.infographic_button->do_callback();
-    pick_tab(w.expression_editor);
-    EXPECT_EQ(w.infographic_button->value(), 0);
-    pick_tab(w.dashboard);
-    EXPECT_TRUE(w.dashboard->active());
+    ui(w).infographic_button->value(1);
+    ui(w).infographic_button->do_callback();
+    pick_tab(ui(w).expression_editor);
+    EXPECT_EQ(ui(w).infographic_button->value(), 0);
+    pick_tab(ui(w).dashboard);
+    EXPECT_TRUE(ui(w).dashboard->active());
 }
 
 TEST_F(MainWindowTest, TemplatesToggleShowsThePanelAndLocksTheTemplateControls)
 {
     Korvane& w = start();
-    w.templates_button->value(1);
-    w.templates_button->do_callback();
-    EXPECT_TRUE(w.template_panel->visible());
-    EXPECT_FALSE(w.dashboard->template_controls_active());
-    w.templates_button->value(0);
-    w.templates_button->do_callback();
-    EXPECT_FALSE(w.template_panel->visible());
-    EXPECT_TRUE(w.dashboard->template_controls_active());
+    ui(w).templates_button->value(1);
+    ui(w).templates_button->do_callback();
+    EXPECT_TRUE(ui(w).template_panel->visible());
+    EXPECT_FALSE(ui(w).dashboard->template_controls_active());
+    ui(w).templates_button->value(0);
+    ui(w).templates_button->do_callback();
+    EXPECT_FALSE(ui(w).template_panel->visible());
+    EXPECT_TRUE(ui(w).dashboard->template_controls_active());
 }
 
 TEST_F(MainWindowTest, QuitEndsWithCodeZero)
 {
     Korvane& w = start();
-    w.quit_button->do_callback();
+    ui(w).quit_button->do_callback();
     EXPECT_EQ(exits_, std::vector<int>{0});
 }
 
@@ -473,7 +475,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     driver_.attach(kPedalDescription, "TV12345", &pedal);
     const auto leave = [](void* data) {
         auto* win = static_cast<Korvane*>(data);
-        win->quit_button->do_callback();
+        ui(*win).quit_button->do_callback();
         win->do_callback();   // what the close box does
     };
 
@@ -486,7 +488,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     int stored = -1;
     {
         Korvane::WriteGuard guard(w);
-        stored = link_code(w.usb->store_preset(5, params, make_title("Kept"), x, x));
+        stored = link_code(ui(w).usb->store_preset(5, params, make_title("Kept"), x, x));
     }
     Fl::remove_timeout(leave, &w);
     EXPECT_EQ(stored, 0);
@@ -494,7 +496,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     EXPECT_TRUE(w.shown());
     EXPECT_EQ(std::memcmp(pedal.slot(5)->program_y.bytes, x.bytes, kDspProgramSize), 0);
     EXPECT_EQ(w.status_lines(), lines + 2);
-    char* text = w.text_board->text->text();
+    char* text = ui(w).text_board->text->text();
     const std::string board = text;
     std::free(text);
     EXPECT_NE(board.find(Korvane::kWaitForWriteText), std::string::npos);
@@ -502,7 +504,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     // A read may be given up: Quit during it ends the program.
     Fl::add_timeout(0.0, leave, &w);
     pedal.set_reply_delay(0.05);
-    w.usb->get_pedal_state();
+    ui(w).usb->get_pedal_state();
     Fl::remove_timeout(leave, &w);
     EXPECT_EQ(exits_, std::vector<int>{0});
     EXPECT_FALSE(w.shown());
@@ -512,7 +514,7 @@ TEST_F(MainWindowTest, ManyWindowsComeAndGoCleanly)
 {
     for (int i = 0; i < 5; ++i) {
         Korvane& w = start();
-        pick_tab(w.arp_editor);
+        pick_tab(ui(w).arp_editor);
         Fl::check();
         window_.reset();
     }

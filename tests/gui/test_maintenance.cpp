@@ -12,6 +12,7 @@
 #include "app/KV_TextBoard.h"
 #include "app/Desktop.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "platform/Platform.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
@@ -68,6 +69,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exit_codes_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         return *window_;
     }
 
@@ -104,11 +106,11 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     pedal_.set_update_mode(true);
     pedal_.set_firmware_version({2, 4, 1});
     Korvane& w = start();
-    KV_UpdatePanel& panel = *w.update_panel;
+    KV_UpdatePanel& panel = *ui(w).update_panel;
     ASSERT_TRUE(panel.visible());
-    EXPECT_FALSE(w.connect_button->active());
-    EXPECT_FALSE(w.menu_button->active());
-    EXPECT_FALSE(w.quit_button->active());
+    EXPECT_FALSE(ui(w).connect_button->active());
+    EXPECT_FALSE(ui(w).menu_button->active());
+    EXPECT_FALSE(ui(w).quit_button->active());
     EXPECT_FALSE(panel.update_button->active());
     EXPECT_TRUE(panel.cancel_button->active());
     EXPECT_STREQ(panel.installed_box->label(), "2.4.1");
@@ -117,7 +119,7 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     dialogs_.file_answers = {{package("bad.fdt", "Z\n5\n", 0)}};
     press(panel.browse_button);
     EXPECT_EQ(dialogs_.shown.back().kind, "alert");
-    EXPECT_STREQ(w.usb->progress->label(), "File error");
+    EXPECT_STREQ(ui(w).usb->progress->label(), "File error");
     EXPECT_FALSE(panel.update_button->active());
     EXPECT_TRUE(board_has(w, "  > Failed to open firmware package file - Error code : " + std::to_string(EINVAL) + "."));
 
@@ -133,7 +135,7 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     EXPECT_FALSE(panel.icon_box->visible());
     EXPECT_TRUE(panel.update_button->active());
     EXPECT_TRUE(board_has(w, "  Firmware package file ready."));
-    EXPECT_EQ(w.usb->progress->x(), 385);   // the end step put the bar back
+    EXPECT_EQ(ui(w).usb->progress->x(), 385);   // the end step put the bar back
 
     // A pedal in update mode cannot be backed up: Cancel sends nothing,
     // Continue goes on without a safety backup.
@@ -152,17 +154,17 @@ TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)
     EXPECT_EQ(pedal_.firmware_version(), (FirmwareVersion{2, 3, 5}));
     EXPECT_FALSE(pedal_.update_mode());
     EXPECT_FALSE(panel.visible());
-    for (Fl_Widget* c : {static_cast<Fl_Widget*>(w.connect_button), static_cast<Fl_Widget*>(w.menu_button),
-                         static_cast<Fl_Widget*>(w.quit_button), static_cast<Fl_Widget*>(w.transport_panel)})
+    for (Fl_Widget* c : {static_cast<Fl_Widget*>(ui(w).connect_button), static_cast<Fl_Widget*>(ui(w).menu_button),
+                         static_cast<Fl_Widget*>(ui(w).quit_button), static_cast<Fl_Widget*>(ui(w).transport_panel)})
         EXPECT_TRUE(c->active());
-    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(ui(w).write_button->active());
     EXPECT_TRUE(board_has(w, "  Firmware update complete."));
     EXPECT_TRUE(board_has(w, "  Ready."));
     EXPECT_EQ(dialogs_.shown.back().kind, "message");
-    EXPECT_STREQ(w.usb->progress->label(), "Read complete");
-    EXPECT_EQ(w.usb->progress->x(), 385);
-    EXPECT_EQ(w.usb->progress->w(), 200);
-    EXPECT_EQ(w.usb->progress->labelsize(), 14);
+    EXPECT_STREQ(ui(w).usb->progress->label(), "Read complete");
+    EXPECT_EQ(ui(w).usb->progress->x(), 385);
+    EXPECT_EQ(ui(w).usb->progress->w(), 200);
+    EXPECT_EQ(ui(w).usb->progress->labelsize(), 14);
     EXPECT_TRUE(exit_codes_.empty());
 }
 
@@ -170,7 +172,7 @@ TEST_F(MaintenanceTest, AFailedTransferGivesTheEditorBackAndConnectOffersTheUpda
 {
     pedal_.set_update_mode(true);
     Korvane& w = start();
-    KV_UpdatePanel& panel = *w.update_panel;
+    KV_UpdatePanel& panel = *ui(w).update_panel;
     dialogs_.file_answers = {{package("good.fdt", "Z\n5\n0\n", 1500)}};
     press(panel.browse_button);
     ASSERT_TRUE(panel.update_button->active());
@@ -184,9 +186,9 @@ TEST_F(MaintenanceTest, AFailedTransferGivesTheEditorBackAndConnectOffersTheUpda
     dialogs_.choice_answers = {1};   // on without a safety backup (update mode)
     press(panel.update_button);
     EXPECT_FALSE(panel.visible());
-    EXPECT_STREQ(w.usb->progress->label(), "Update failed");
+    EXPECT_STREQ(ui(w).usb->progress->label(), "Update failed");
     EXPECT_TRUE(board_has(w, "  > Firmware update operation failed. Please try again."));
-    EXPECT_TRUE(w.connect_button->active());
+    EXPECT_TRUE(ui(w).connect_button->active());
     EXPECT_TRUE(pedal_.update_mode());
     EXPECT_NE(dialogs_.shown.back().text.find("USB communication problem has been detected."), std::string::npos);
 
@@ -207,7 +209,7 @@ TEST_F(MaintenanceTest, CancelLeavesUpdateModeAndAFailedCancelKeepsThePanelWorki
 {
     pedal_.set_update_mode(true);
     Korvane& w = start();
-    KV_UpdatePanel& panel = *w.update_panel;
+    KV_UpdatePanel& panel = *ui(w).update_panel;
 
     // The pedal cannot be reached: the panel stays, and the next press of
     // Browse is a Browse, not another Cancel.
@@ -216,7 +218,7 @@ TEST_F(MaintenanceTest, CancelLeavesUpdateModeAndAFailedCancelKeepsThePanelWorki
     EXPECT_TRUE(panel.visible());
     EXPECT_EQ(panel.cancel_button->value(), 0);
     EXPECT_NE(dialogs_.shown.back().text.find("USB communication problem is detected."), std::string::npos);
-    EXPECT_FALSE(w.transport_panel->active());
+    EXPECT_FALSE(ui(w).transport_panel->active());
     press(panel.browse_button);
     EXPECT_EQ(dialogs_.shown.back().kind, "file");
 
@@ -232,11 +234,11 @@ TEST_F(MaintenanceTest, CancelLeavesUpdateModeAndAFailedCancelKeepsThePanelWorki
     EXPECT_EQ(seen.front(), 0xCF);
     EXPECT_FALSE(fresh.update_mode());
     EXPECT_FALSE(panel.visible());
-    EXPECT_TRUE(w.connect_button->active());
-    EXPECT_TRUE(w.menu_button->active());
-    EXPECT_TRUE(w.quit_button->active());
-    EXPECT_TRUE(w.transport_panel->active());
-    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(ui(w).connect_button->active());
+    EXPECT_TRUE(ui(w).menu_button->active());
+    EXPECT_TRUE(ui(w).quit_button->active());
+    EXPECT_TRUE(ui(w).transport_panel->active());
+    EXPECT_TRUE(ui(w).write_button->active());
     EXPECT_TRUE(board_has(w, "  Firmware update cancelled by user."));
     EXPECT_TRUE(board_has(w, "  Ready."));
     EXPECT_TRUE(exit_codes_.empty());
@@ -297,9 +299,9 @@ TEST_F(MaintenanceTest, LibraryUpdateAndFactoryResetFromTheMenu)
     EXPECT_EQ(std::count(commands_.begin(), commands_.end(), 0x80 | 37), 2);   // address and block
     EXPECT_NE(std::count(pedal_.memory().library[62].begin(), pedal_.memory().library[62].end(), 0), 512);
     EXPECT_EQ(dialogs_.shown.back().text, "Algorithm Library in your pedal is now updated.");
-    EXPECT_STREQ(w.usb->progress->label(), "Library update OK");
-    EXPECT_TRUE(w.menu_button->active());
-    EXPECT_TRUE(w.dashboard->active());
+    EXPECT_STREQ(ui(w).usb->progress->label(), "Library update OK");
+    EXPECT_TRUE(ui(w).menu_button->active());
+    EXPECT_TRUE(ui(w).dashboard->active());
 
     // "Cancel" sends nothing.
     commands_.clear();
@@ -316,13 +318,13 @@ TEST_F(MaintenanceTest, LibraryUpdateAndFactoryResetFromTheMenu)
     const FileRead kept = read_file_limited(backups.back(), kDataFileLimit);
     ASSERT_TRUE(kept.ok());
     EXPECT_EQ(title_text(image_title(kept.bytes.data(), 7)), "Mine");
-    EXPECT_EQ(std::memcmp(w.globals, ops::factory_globals_record().data(), 34), 0);
-    EXPECT_EQ(std::memcmp(pedal_.memory().globals.data(), w.globals, 34), 0);
+    EXPECT_EQ(std::memcmp(ui(w).globals, ops::factory_globals_record().data(), 34), 0);
+    EXPECT_EQ(std::memcmp(pedal_.memory().globals.data(), ui(w).globals, 34), 0);
     EXPECT_TRUE(board_has(w, "  > Factory reset successful."));
-    EXPECT_EQ(title_text(w.transport_panel->slot_name(7)), title_text(pedal_.slot(7)->title));
-    EXPECT_EQ(w.usb->progress->value(), 100);
-    EXPECT_TRUE(w.connect_button->active());
-    EXPECT_TRUE(w.write_button->active());
+    EXPECT_EQ(title_text(ui(w).transport_panel->slot_name(7)), title_text(pedal_.slot(7)->title));
+    EXPECT_EQ(ui(w).usb->progress->value(), 100);
+    EXPECT_TRUE(ui(w).connect_button->active());
+    EXPECT_TRUE(ui(w).write_button->active());
     EXPECT_EQ(count_kind(dialogs_, "alert"), 0);
 }
 

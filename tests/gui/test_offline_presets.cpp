@@ -11,6 +11,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_PresetPanel.h"
 #include "library/KV_PresetPrompt.h"
@@ -95,6 +96,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         commands_.clear();
         return *window_;
     }
@@ -102,16 +104,16 @@ protected:
     // "+", a name typed, "Save".
     void save_as(Korvane& w, const std::string& name)
     {
-        w.preset_panel->add_button->do_callback();
-        ASSERT_TRUE(w.preset_prompt->visible());
-        w.preset_prompt->name_input->value(name.c_str());
-        w.preset_prompt->name_input->do_callback();   // what typing does
-        w.preset_prompt->save_button->do_callback();
+        ui(w).preset_panel->add_button->do_callback();
+        ASSERT_TRUE(ui(w).preset_prompt->visible());
+        ui(w).preset_prompt->name_input->value(name.c_str());
+        ui(w).preset_prompt->name_input->do_callback();   // what typing does
+        ui(w).preset_prompt->save_button->do_callback();
     }
     std::vector<std::string> listed(const Korvane& w) const
     {
         std::vector<std::string> out;
-        for (int i = 0; i < w.preset_panel->preset_count; ++i) out.push_back(w.preset_panel->name_of(i));
+        for (int i = 0; i < ui(w).preset_panel->preset_count; ++i) out.push_back(ui(w).preset_panel->name_of(i));
         return out;
     }
     std::string list_file() const
@@ -152,34 +154,34 @@ protected:
 TEST_F(OfflineTest, SavingCleansTheNameWritesTheFileAndListsIt)
 {
     Korvane& w = start();
-    w.dashboard->load_parameters(params_with(5, 4, 12, 99));
-    w.preset_panel->add_button->do_callback();
-    EXPECT_TRUE(w.preset_prompt->visible());
-    EXPECT_FALSE(w.dashboard->active());
-    EXPECT_FALSE(w.preset_panel->active());
-    EXPECT_STREQ(w.preset_prompt->name_input->value(), KV_PresetPrompt::kNameHint);
-    EXPECT_EQ(w.preset_panel->add_button->value(), 0);
+    ui(w).dashboard->load_parameters(params_with(5, 4, 12, 99));
+    ui(w).preset_panel->add_button->do_callback();
+    EXPECT_TRUE(ui(w).preset_prompt->visible());
+    EXPECT_FALSE(ui(w).dashboard->active());
+    EXPECT_FALSE(ui(w).preset_panel->active());
+    EXPECT_STREQ(ui(w).preset_prompt->name_input->value(), KV_PresetPrompt::kNameHint);
+    EXPECT_EQ(ui(w).preset_panel->add_button->value(), 0);
 
     // Save with nothing typed: the alert, the prompt stays.
-    w.preset_prompt->save_button->do_callback();
+    ui(w).preset_prompt->save_button->do_callback();
     EXPECT_EQ(last_alert(), "Please type in the preset name in the provided space.");
-    EXPECT_TRUE(w.preset_prompt->visible());
+    EXPECT_TRUE(ui(w).preset_prompt->visible());
     EXPECT_FALSE(exists(folder_ + KV_PresetPrompt::kNameHint + std::string(".lop")));
 
-    w.preset_prompt->name_input->value("Lead/Solo & Co");
-    w.preset_prompt->name_input->do_callback();
-    w.preset_prompt->save_button->do_callback();
-    EXPECT_STREQ(w.preset_prompt->name_input->value(), "Lead-Solo n Co");
-    EXPECT_FALSE(w.preset_prompt->visible());
-    EXPECT_TRUE(w.dashboard->active());
-    EXPECT_TRUE(w.preset_panel->active());
+    ui(w).preset_prompt->name_input->value("Lead/Solo & Co");
+    ui(w).preset_prompt->name_input->do_callback();
+    ui(w).preset_prompt->save_button->do_callback();
+    EXPECT_STREQ(ui(w).preset_prompt->name_input->value(), "Lead-Solo n Co");
+    EXPECT_FALSE(ui(w).preset_prompt->visible());
+    EXPECT_TRUE(ui(w).dashboard->active());
+    EXPECT_TRUE(ui(w).preset_panel->active());
     EXPECT_EQ(listed(w), std::vector<std::string>{"Lead-Solo n Co"});
-    EXPECT_EQ(w.preset_panel->selected(), 0);
-    EXPECT_STREQ(w.preset_panel->count_field->value(), "1");
+    EXPECT_EQ(ui(w).preset_panel->selected(), 0);
+    EXPECT_STREQ(ui(w).preset_panel->count_field->value(), "1");
     const Bytes file = slurp(folder_ + "Lead-Solo n Co.lop");
     ASSERT_EQ(file.size(), 14u + 48u);
-    EXPECT_EQ(0, std::memcmp(file.data() + 15, w.dashboard->params.data(), kPresetParametersSize));
-    EXPECT_EQ(0, std::memcmp(file.data() + 50, w.transport_panel->edit_name.text, kPresetTitleSize));
+    EXPECT_EQ(0, std::memcmp(file.data() + 15, ui(w).dashboard->params.data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(file.data() + 50, ui(w).transport_panel->edit_name.text, kPresetTitleSize));
     EXPECT_EQ(list_file(), folder_ + "Lead-Solo n Co.lop\n");
     EXPECT_EQ(alerts(), 1);
 }
@@ -199,7 +201,7 @@ TEST_F(OfflineTest, AListThatCannotBeReadIsShownAndNeverRewritten)
     Korvane& w = start();
     EXPECT_NE(last_alert().find("The list of offline presets could not be read."), std::string::npos) << last_alert();
     EXPECT_NE(last_alert().find("larger than the limit"), std::string::npos) << last_alert();
-    EXPECT_EQ(w.preset_panel->preset_count, 0);
+    EXPECT_EQ(ui(w).preset_panel->preset_count, 0);
 
     save_as(w, "Kept apart");
     EXPECT_NE(last_alert().find("The preset could not be saved; nothing was changed."), std::string::npos);
@@ -221,12 +223,12 @@ TEST_F(OfflineTest, ReplacingAsksFirstAndBadNamesOrFailedWritesChangeNothing)
     dialogs_.choice_answers = {0};
     save_as(w, "clean");
     EXPECT_EQ(dialogs_.shown.back().text, "A preset with the same name already existed, continue to replace?");
-    EXPECT_TRUE(w.preset_prompt->visible());
-    EXPECT_FALSE(w.dashboard->active());
+    EXPECT_TRUE(ui(w).preset_prompt->visible());
+    EXPECT_FALSE(ui(w).dashboard->active());
     EXPECT_TRUE(exists(folder_ + "Clean.lop"));
     // "Yes just replace it": Clean goes, clean is the last item.
     dialogs_.choice_answers = {1};
-    w.preset_prompt->save_button->do_callback();
+    ui(w).preset_prompt->save_button->do_callback();
     EXPECT_EQ(listed(w), (std::vector<std::string>{"Lead", "clean"}));
     EXPECT_FALSE(exists(folder_ + "Clean.lop"));
     EXPECT_TRUE(exists(folder_ + "clean.lop"));
@@ -238,8 +240,8 @@ TEST_F(OfflineTest, ReplacingAsksFirstAndBadNamesOrFailedWritesChangeNothing)
         const int before = alerts();
         save_as(w, bad);
         EXPECT_EQ(alerts(), before + 1) << bad;
-        EXPECT_TRUE(w.preset_prompt->visible()) << bad;
-        w.preset_prompt->cancel_button->do_callback();
+        EXPECT_TRUE(ui(w).preset_prompt->visible()) << bad;
+        ui(w).preset_prompt->cancel_button->do_callback();
     }
     EXPECT_EQ(list_file(), list_before);
     EXPECT_EQ(listed(w).size(), 2u);
@@ -251,7 +253,7 @@ TEST_F(OfflineTest, ReplacingAsksFirstAndBadNamesOrFailedWritesChangeNothing)
     EXPECT_NE(last_alert().find("could not be saved"), std::string::npos);
     EXPECT_EQ(listed(w).size(), 2u);
     EXPECT_EQ(list_file(), list_before);
-    EXPECT_TRUE(w.preset_prompt->visible());
+    EXPECT_TRUE(ui(w).preset_prompt->visible());
 }
 
 TEST_F(OfflineTest, AddingFilesCopiesThemUnderTheirNameLoadsAndPlaysThem)
@@ -265,26 +267,26 @@ TEST_F(OfflineTest, AddingFilesCopiesThemUnderTheirNameLoadsAndPlaysThem)
     const std::string damaged = home_ + "/damaged.lop";
     put(damaged, Bytes{'a', 'b', '\n', 1, 2, 3});
 
-    w.preset_panel->add_button->do_callback();
+    ui(w).preset_panel->add_button->do_callback();
     dialogs_.file_answers = {{outside}};
-    w.preset_prompt->add_files_button->do_callback();
+    ui(w).preset_prompt->add_files_button->do_callback();
     EXPECT_EQ(listed(w), std::vector<std::string>{"Warm Vibe"});
     EXPECT_EQ(slurp(folder_ + "Warm Vibe.lop"), slurp(outside));
     // The Dashboard holds (and sends) the block as it loads every block.
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), loaded_parameters(vibe).data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(ui(w).dashboard->params.data(), loaded_parameters(vibe).data(), kPresetParametersSize));
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), loaded_parameters(vibe).data(), kPresetParametersSize));
     EXPECT_TRUE(sent(0xC5));
     EXPECT_TRUE(sent(0xC6));
-    EXPECT_FALSE(w.preset_prompt->visible());
-    EXPECT_EQ(title_text(w.transport_panel->edit_name), "Vibe");
+    EXPECT_FALSE(ui(w).preset_prompt->visible());
+    EXPECT_EQ(title_text(ui(w).transport_panel->edit_name), "Vibe");
 
     // A file that already is the library's own is listed, not copied again.
     struct stat before {};
     ::stat((folder_ + "Warm Vibe.lop").c_str(), &before);
-    w.preset_panel->add_button->do_callback();
+    ui(w).preset_panel->add_button->do_callback();
     dialogs_.choice_answers = {1};
     dialogs_.file_answers = {{folder_ + "Warm Vibe.lop"}};
-    w.preset_prompt->add_files_button->do_callback();
+    ui(w).preset_prompt->add_files_button->do_callback();
     struct stat after {};
     ::stat((folder_ + "Warm Vibe.lop").c_str(), &after);
     EXPECT_EQ(before.st_ino, after.st_ino);
@@ -292,24 +294,24 @@ TEST_F(OfflineTest, AddingFilesCopiesThemUnderTheirNameLoadsAndPlaysThem)
     EXPECT_TRUE(exists(folder_ + "Warm Vibe.lop"));
 
     // A name from a file is cleaned like a typed one: it cannot leave the folder.
-    w.preset_panel->add_button->do_callback();
+    ui(w).preset_panel->add_button->do_callback();
     dialogs_.file_answers = {{hostile}};
-    w.preset_prompt->add_files_button->do_callback();
+    ui(w).preset_prompt->add_files_button->do_callback();
     EXPECT_EQ(listed(w), (std::vector<std::string>{"Warm Vibe", "..-..-escape"}));
     EXPECT_TRUE(exists(folder_ + "..-..-escape.lop"));
     EXPECT_FALSE(exists(home_ + "/escape.lop"));
 
     // A damaged file: reported; nothing listed, loaded or sent.
     commands_.clear();
-    const PresetParameters shown = w.dashboard->params;
-    w.preset_panel->add_button->do_callback();
+    const PresetParameters shown = ui(w).dashboard->params;
+    ui(w).preset_panel->add_button->do_callback();
     dialogs_.file_answers = {{damaged}};
-    w.preset_prompt->add_files_button->do_callback();
+    ui(w).preset_prompt->add_files_button->do_callback();
     EXPECT_NE(last_alert().find("damaged.lop"), std::string::npos);
     EXPECT_EQ(listed(w).size(), 2u);
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), shown.data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(ui(w).dashboard->params.data(), shown.data(), kPresetParametersSize));
     EXPECT_TRUE(commands_.empty());
-    EXPECT_FALSE(w.preset_prompt->visible());
+    EXPECT_FALSE(ui(w).preset_prompt->visible());
 }
 
 TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
@@ -318,76 +320,76 @@ TEST_F(OfflineTest, PickingAndRemovingLoadAndPlayTheRightPreset)
     const PresetParameters p[3] = {params_with(4, 3, 10, 1), params_with(5, 6, 11, 2), params_with(8, 9, 12, 3)};
     const char* names[3] = {"One", "Two", "Three"};
     for (int i = 0; i < 3; ++i) {
-        w.dashboard->load_parameters(p[i]);
+        ui(w).dashboard->load_parameters(p[i]);
         save_as(w, names[i]);
     }
-    w.dashboard->load_parameters(default_parameters());
+    ui(w).dashboard->load_parameters(default_parameters());
 
     // Picking "Two" loads it and plays it.
-    w.preset_panel->select(1);
-    w.preset_panel->load_selected();
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
+    ui(w).preset_panel->select(1);
+    ui(w).preset_panel->load_selected();
+    EXPECT_EQ(0, std::memcmp(ui(w).dashboard->params.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
 
     // Reading a slot of the pedal, or an edit, takes the selection away.
-    w.transport_panel->select_slot(3);
-    w.transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
-    EXPECT_EQ(w.preset_panel->selected(), -1);
-    w.preset_panel->select(1);
-    w.preset_panel->load_selected();
-    ASSERT_EQ(w.preset_panel->selected(), 1);
-    w.dashboard->on_preview(PreviewRequest::parameters);
-    EXPECT_EQ(w.preset_panel->selected(), -1);
+    ui(w).transport_panel->select_slot(3);
+    ui(w).transport_panel->on_request({KV_TransportPanel::SlotEvent::slot_selected, {}});
+    EXPECT_EQ(ui(w).preset_panel->selected(), -1);
+    ui(w).preset_panel->select(1);
+    ui(w).preset_panel->load_selected();
+    ASSERT_EQ(ui(w).preset_panel->selected(), 1);
+    ui(w).dashboard->on_preview(PreviewRequest::parameters);
+    EXPECT_EQ(ui(w).preset_panel->selected(), -1);
 
     // "X" with nothing selected.
-    w.preset_panel->clear_selection();
-    w.preset_panel->remove_button->do_callback();
+    ui(w).preset_panel->clear_selection();
+    ui(w).preset_panel->remove_button->do_callback();
     EXPECT_EQ(last_alert(), "Please select the preset you wish to remove from the list.");
-    EXPECT_EQ(w.preset_panel->remove_button->value(), 0);
+    EXPECT_EQ(ui(w).preset_panel->remove_button->value(), 0);
 
     // Removing the last of three selects, loads and plays the new last; a
     // cancelled question removes nothing.
-    w.preset_panel->select(2);
+    ui(w).preset_panel->select(2);
     dialogs_.choice_answers = {0};
-    w.preset_panel->remove_button->do_callback();
+    ui(w).preset_panel->remove_button->do_callback();
     EXPECT_EQ(listed(w).size(), 3u);
     // The preset loaded after the removal replaces the unsaved edit (the
     // offline preset picked earlier over slot 4's): that is asked about too.
     dialogs_.choice_answers = {1, 1};
-    w.preset_panel->remove_button->do_callback();
+    ui(w).preset_panel->remove_button->do_callback();
     ASSERT_GE(dialogs_.shown.size(), 2u);
     EXPECT_EQ(dialogs_.shown[dialogs_.shown.size() - 2].text, "Confirm to remove the selected preset?");
     EXPECT_EQ(dialogs_.shown.back().text.rfind("Discard the changes to ", 0), 0u);
     EXPECT_EQ(listed(w), (std::vector<std::string>{"One", "Two"}));
     EXPECT_FALSE(exists(folder_ + "Three.lop"));
-    EXPECT_EQ(w.preset_panel->selected(), 1);
+    EXPECT_EQ(ui(w).preset_panel->selected(), 1);
     EXPECT_EQ(0, std::memcmp(pedal_.playing().parameters.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
-    EXPECT_STREQ(w.preset_panel->count_field->value(), "2");
+    EXPECT_STREQ(ui(w).preset_panel->count_field->value(), "2");
 
     // A picked file that went away: reported, nothing loaded or sent.
     std::remove((folder_ + "One.lop").c_str());
     commands_.clear();
-    w.preset_panel->select(0);
-    w.preset_panel->load_selected();
+    ui(w).preset_panel->select(0);
+    ui(w).preset_panel->load_selected();
     EXPECT_NE(last_alert().find("One.lop"), std::string::npos);
     EXPECT_TRUE(commands_.empty());
-    EXPECT_EQ(0, std::memcmp(w.dashboard->params.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
+    EXPECT_EQ(0, std::memcmp(ui(w).dashboard->params.data(), loaded_parameters(p[1]).data(), kPresetParametersSize));
 
     // Removing down to none leaves an empty list and loads nothing.
     dialogs_.choice_answers = {1, 1, 1};
-    w.preset_panel->select(0);
-    w.preset_panel->remove_button->do_callback();
+    ui(w).preset_panel->select(0);
+    ui(w).preset_panel->remove_button->do_callback();
     commands_.clear();
-    w.preset_panel->select(0);
-    w.preset_panel->remove_button->do_callback();
+    ui(w).preset_panel->select(0);
+    ui(w).preset_panel->remove_button->do_callback();
     EXPECT_TRUE(listed(w).empty());
-    EXPECT_EQ(w.preset_panel->preset_list->size(), 0);
+    EXPECT_EQ(ui(w).preset_panel->preset_list->size(), 0);
     EXPECT_TRUE(commands_.empty());
     EXPECT_EQ(list_file(), "");
 
     // Tips.
-    w.preset_panel->add_button->do_callback();
-    w.preset_prompt->tips_button->do_callback();
+    ui(w).preset_panel->add_button->do_callback();
+    ui(w).preset_prompt->tips_button->do_callback();
     EXPECT_EQ(dialogs_.shown.back().kind, "message");
     EXPECT_EQ(dialogs_.shown.back().text, Korvane::offline_tips_text());
 }
@@ -448,8 +450,8 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     w.restore_presets();
     EXPECT_FALSE(sent(0x40));
     EXPECT_TRUE(sent(0xC4));
-    EXPECT_TRUE(w.menu_button->active());
-    EXPECT_TRUE(w.write_button->active());
+    EXPECT_TRUE(ui(w).menu_button->active());
+    EXPECT_TRUE(ui(w).write_button->active());
 
     // The restore of the backup brings every title back.
     commands_.clear();
@@ -470,8 +472,8 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     bool restored_message = false;
     for (const auto& s : dialogs_.shown) restored_message |= s.text == "Your pedal has been restored from backup.";
     EXPECT_TRUE(restored_message);
-    EXPECT_NE(w.text_board->contents().find("  > Presets restore successful."), std::string::npos);
-    EXPECT_TRUE(w.dashboard->active());
+    EXPECT_NE(ui(w).text_board->contents().find("  > Presets restore successful."), std::string::npos);
+    EXPECT_TRUE(ui(w).dashboard->active());
 
     // A file that is not a backup: "File error", nothing stored, read again.
     const std::string bad = folder_ + "bad.bkp";

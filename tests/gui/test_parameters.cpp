@@ -9,6 +9,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TemplatePanel.h"
 #include "link/InProcessDriver.h"
@@ -751,7 +752,8 @@ protected:
         setup.clock = &clock_;
         setup.exit = [](int) {};
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        window_->dashboard->set_clock(clock_);
+        start_window(*window_, setup);
+        ui(*window_).dashboard->set_clock(clock_);
     }
     void TearDown() override
     {
@@ -799,7 +801,7 @@ protected:
 // The banner stands above the menus only while a combination is formed.
 TEST_F(DashboardInWindow, EachCombinationShowsItsBannerOverTheBackdrop)
 {
-    KV_Parameters* d = window_->dashboard;
+    KV_Parameters* d = ui(*window_).dashboard;
     auto banner_pixels = [](const std::vector<uchar>& rgb) {
         // Pixels in the banner's strip that are far from the light backdrop.
         int dark = 0;

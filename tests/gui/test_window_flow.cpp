@@ -15,6 +15,7 @@
 #include "app/Dialogs.h"
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
+#include "tests/support/KorvaneTestAccess.h"
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "config/KV_GloConfPanel.h"
@@ -84,6 +85,7 @@ protected:
         setup.clock = &clock_;
         setup.exit = [this](int code) { exit_codes_.push_back(code); };
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
+        start_window(*window_, setup);
         Fl::check();
         requests_.clear();
         return *window_;
@@ -91,7 +93,7 @@ protected:
     Korvane& w() { return *window_; }
     void pick_tab(Fl_Widget* page)
     {
-        w().tabs->value(page);
+        ui(w()).tabs->value(page);
         w().tab_changed();
     }
     static void toggle(Fl_Button* b)
@@ -203,7 +205,7 @@ TEST_F(WindowFlowTest, NoPageOrPanelHasAnotherControlLyingOverItsOwn)
 {
     start();
     ASSERT_TRUE(w().online());
-    Fl_Widget* pages[] = {w().dashboard, w().expression_editor, w().arp_editor};
+    Fl_Widget* pages[] = {ui(w()).dashboard, ui(w()).expression_editor, ui(w()).arp_editor};
     struct Overlay {
         const char* name;
         std::function<Fl_Widget*()> open;   // what lies on top then (null: the picture)
@@ -215,48 +217,48 @@ TEST_F(WindowFlowTest, NoPageOrPanelHasAnotherControlLyingOverItsOwn)
         {"Global Settings",
          [this] {
              w().open_global_settings();
-             return w().glo_conf_panel;
+             return ui(w()).glo_conf_panel;
          },
-         [this] { w().glo_conf_panel->cancel_button->do_callback(); }, false},
+         [this] { ui(w()).glo_conf_panel->cancel_button->do_callback(); }, false},
         {"MIDI Settings",
          [this] {
              w().open_midi_settings();
-             return w().midi_conf_panel;
+             return ui(w()).midi_conf_panel;
          },
-         [this] { w().midi_conf_panel->cancel_button->do_callback(); }, false},
+         [this] { ui(w()).midi_conf_panel->cancel_button->do_callback(); }, false},
         {"templates",
          [this] {
-             toggle(w().templates_button);
-             return w().template_panel;
+             toggle(ui(w()).templates_button);
+             return ui(w()).template_panel;
          },
-         [this] { toggle(w().templates_button); }, true},
+         [this] { toggle(ui(w()).templates_button); }, true},
         {"offline prompt",
          [this] {
-             w().preset_panel->add_button->do_callback();
-             return w().preset_prompt;
+             ui(w()).preset_panel->add_button->do_callback();
+             return ui(w()).preset_prompt;
          },
-         [this] { w().preset_prompt->cancel_button->do_callback(); }, true},
+         [this] { ui(w()).preset_prompt->cancel_button->do_callback(); }, true},
         {"infographic",
          [this] {
-             toggle(w().infographic_button);
+             toggle(ui(w()).infographic_button);
              return nullptr;
          },
-         [this] { toggle(w().infographic_button); }, true},
+         [this] { toggle(ui(w()).infographic_button); }, true},
     };
     for (Fl_Widget* page : pages) {
         for (const Overlay& o : overlays) {
-            if (o.dashboard_only && page != w().dashboard) continue;
+            if (o.dashboard_only && page != ui(w()).dashboard) continue;
             pick_tab(page);
             Fl_Widget* top = o.open();
             EXPECT_FALSE(w().comparing());
             const std::string state = std::string(page->label()) + " with " + o.name;
-            const bool plain_dashboard = page == w().dashboard && std::string(o.name) == "nothing";
+            const bool plain_dashboard = page == ui(w()).dashboard && std::string(o.name) == "nothing";
             // Compare is the Dashboard's own, and only with nothing over it.
-            EXPECT_EQ(w().compare_button->visible_r() != 0, plain_dashboard) << state;
-            EXPECT_EQ(w().compare_button->active_r() != 0, plain_dashboard) << state;
+            EXPECT_EQ(ui(w()).compare_button->visible_r() != 0, plain_dashboard) << state;
+            EXPECT_EQ(ui(w()).compare_button->active_r() != 0, plain_dashboard) << state;
             if (top) expect_alone(w(), top, state);
-            else if (std::string(o.name) == "infographic") EXPECT_FALSE(w().dashboard->active_r()) << state;
-            else expect_alone(w(), w().tabs->value(), state);
+            else if (std::string(o.name) == "infographic") EXPECT_FALSE(ui(w()).dashboard->active_r()) << state;
+            else expect_alone(w(), ui(w()).tabs->value(), state);
             o.close();
             EXPECT_FALSE(top && top->visible()) << state << " stays open";
         }
@@ -266,25 +268,25 @@ TEST_F(WindowFlowTest, NoPageOrPanelHasAnotherControlLyingOverItsOwn)
     // nothing it gives back is left usable under what now lies on top.
     for (const Overlay& o : overlays) {
         if (std::string(o.name) == "nothing") continue;
-        pick_tab(w().dashboard);
-        toggle(w().compare_button);
+        pick_tab(ui(w()).dashboard);
+        toggle(ui(w()).compare_button);
         ASSERT_TRUE(w().comparing()) << o.name;
         Fl_Widget* top = o.open();
         const std::string state = std::string("Compare, then ") + o.name;
         EXPECT_FALSE(w().comparing()) << state;
-        EXPECT_FALSE(w().compare_button->visible_r()) << state;
+        EXPECT_FALSE(ui(w()).compare_button->visible_r()) << state;
         if (top) expect_alone(w(), top, state);
-        else EXPECT_FALSE(w().dashboard->active_r()) << state;
+        else EXPECT_FALSE(ui(w()).dashboard->active_r()) << state;
         o.close();
     }
 
     // A pedal found in update mode: its panel lies over the Dashboard.
     pedal_.set_update_mode(true);
     ASSERT_FALSE(w().connect(true));
-    ASSERT_TRUE(w().update_panel->visible());
-    EXPECT_FALSE(w().compare_button->visible_r());
-    EXPECT_FALSE(w().compare_button->active_r());
-    expect_alone(w(), w().update_panel, "update panel");
+    ASSERT_TRUE(ui(w()).update_panel->visible());
+    EXPECT_FALSE(ui(w()).compare_button->visible_r());
+    EXPECT_FALSE(ui(w()).compare_button->active_r());
+    expect_alone(w(), ui(w()).update_panel, "update panel");
 }
 
 // --- Escape ----------------------------------------------------------------------
@@ -298,13 +300,13 @@ TEST_F(WindowFlowTest, EscapeClosesWhatIsOnTopAndNeverEndsTheProgram)
         std::function<bool()> shown;
     };
     const Case cases[] = {
-        {"Global Settings", [this] { w().open_global_settings(); }, [this] { return w().glo_conf_panel->visible() != 0; }},
-        {"MIDI Settings", [this] { w().open_midi_settings(); }, [this] { return w().midi_conf_panel->visible() != 0; }},
-        {"templates", [this] { toggle(w().templates_button); }, [this] { return w().template_panel->visible() != 0; }},
-        {"offline prompt", [this] { w().preset_panel->add_button->do_callback(); },
-         [this] { return w().preset_prompt->visible() != 0; }},
-        {"infographic", [this] { toggle(w().infographic_button); },
-         [this] { return w().infographic_button->value() != 0; }},
+        {"Global Settings", [this] { w().open_global_settings(); }, [this] { return ui(w()).glo_conf_panel->visible() != 0; }},
+        {"MIDI Settings", [this] { w().open_midi_settings(); }, [this] { return ui(w()).midi_conf_panel->visible() != 0; }},
+        {"templates", [this] { toggle(ui(w()).templates_button); }, [this] { return ui(w()).template_panel->visible() != 0; }},
+        {"offline prompt", [this] { ui(w()).preset_panel->add_button->do_callback(); },
+         [this] { return ui(w()).preset_prompt->visible() != 0; }},
+        {"infographic", [this] { toggle(ui(w()).infographic_button); },
+         [this] { return ui(w()).infographic_button->value() != 0; }},
         {"nothing", [] {}, [] { return false; }},
     };
     for (const Case& c : cases) {
@@ -316,12 +318,12 @@ TEST_F(WindowFlowTest, EscapeClosesWhatIsOnTopAndNeverEndsTheProgram)
         EXPECT_TRUE(exit_codes_.empty()) << c.name;
         EXPECT_EQ(dialogs_of("choice"), 0) << c.name;
         // The editor is usable again.
-        EXPECT_TRUE(w().dashboard->active_r()) << c.name;
-        EXPECT_TRUE(w().menu_button->active_r()) << c.name;
+        EXPECT_TRUE(ui(w()).dashboard->active_r()) << c.name;
+        EXPECT_TRUE(ui(w()).menu_button->active_r()) << c.name;
     }
 
     // The close box still asks about an unsaved edit.
-    w().dashboard->params.depth_x = 7;
+    ui(w()).dashboard->params.depth_x = 7;
     w().note_edit();
     ASSERT_TRUE(w().unsaved_changes());
     Fl::e_number = FL_CLOSE;
@@ -340,25 +342,25 @@ TEST_F(WindowFlowTest, WriteAndCopyGiveEachControlItsOwnStateBack)
         std::function<void()> run;
     };
     const Case cases[] = {
-        {"WRITE", [this] { w().write_button->do_callback(); }},
+        {"WRITE", [this] { ui(w()).write_button->do_callback(); }},
         {"copy",
          [this] {
              dialogs_.choice_answers = {1};
-             w().transport_panel->request_slot_action(KV_TransportPanel::SlotEvent::slot_copy, 3, 4);
+             ui(w()).transport_panel->request_slot_action(KV_TransportPanel::SlotEvent::slot_copy, 3, 4);
          }},
     };
     for (const Case& c : cases) {
         // The help picture covers the Dashboard and locks it.
-        toggle(w().infographic_button);
-        ASSERT_FALSE(w().dashboard->active()) << c.name;
+        toggle(ui(w()).infographic_button);
+        ASSERT_FALSE(ui(w()).dashboard->active()) << c.name;
         const size_t before = requests_.size();
         c.run();
         EXPECT_GT(requests_.size(), before) << c.name << " sent nothing";
-        EXPECT_FALSE(w().dashboard->active()) << c.name << " unlocked the Dashboard under the picture";
-        EXPECT_TRUE(w().menu_button->active()) << c.name;
-        EXPECT_TRUE(w().connect_button->active()) << c.name;
-        toggle(w().infographic_button);
-        EXPECT_TRUE(w().dashboard->active()) << c.name;
+        EXPECT_FALSE(ui(w()).dashboard->active()) << c.name << " unlocked the Dashboard under the picture";
+        EXPECT_TRUE(ui(w()).menu_button->active()) << c.name;
+        EXPECT_TRUE(ui(w()).connect_button->active()) << c.name;
+        toggle(ui(w()).infographic_button);
+        EXPECT_TRUE(ui(w()).dashboard->active()) << c.name;
     }
 }
 
@@ -367,20 +369,20 @@ TEST_F(WindowFlowTest, WriteAndCopyGiveEachControlItsOwnStateBack)
 TEST_F(WindowFlowTest, AKnobMovedByTheKeyboardIsHeardAndStored)
 {
     start();
-    Slider* depth = w().dashboard->knob_x[1];
+    Slider* depth = ui(w()).dashboard->knob_x[1];
     depth->value(50);
     depth->released = true;
     depth->do_callback();
-    ASSERT_EQ(pedal_.playing().parameters.depth_x, w().dashboard->params.depth_x);
-    const uint8_t at_50 = w().dashboard->params.depth_x;
+    ASSERT_EQ(pedal_.playing().parameters.depth_x, ui(w()).dashboard->params.depth_x);
+    const uint8_t at_50 = ui(w()).dashboard->params.depth_x;
 
     Fl::focus(depth);
     requests_.clear();
     for (int i = 0; i < 5; ++i) key(FL_Right);
-    EXPECT_EQ(std::string(w().dashboard->knob_text_x[1]->value()), "55");
-    EXPECT_NE(w().dashboard->params.depth_x, at_50);
+    EXPECT_EQ(std::string(ui(w()).dashboard->knob_text_x[1]->value()), "55");
+    EXPECT_NE(ui(w()).dashboard->params.depth_x, at_50);
     // The pedal plays what the screen shows, after every key.
-    EXPECT_EQ(pedal_.playing().parameters.depth_x, w().dashboard->params.depth_x);
+    EXPECT_EQ(pedal_.playing().parameters.depth_x, ui(w()).dashboard->params.depth_x);
     int previews = 0;
     for (const auto& r : requests_) previews += r.command == 0xC3 ? 1 : 0;
     EXPECT_EQ(previews, 5);
@@ -391,8 +393,8 @@ TEST_F(WindowFlowTest, AKnobMovedByTheKeyboardIsHeardAndStored)
 TEST_F(WindowFlowTest, ArpPreviewsGoUnderThePresetsSequenceWhateverSlotIsPickedForSaving)
 {
     start();
-    pick_tab(w().arp_editor);
-    KV_ArpEditor& page = *w().arp_editor;
+    pick_tab(ui(w()).arp_editor);
+    KV_ArpEditor& page = *ui(w()).arp_editor;
     page.edit_x_button->do_callback();
     KV_ArpCore& x = page.core(Engine::X);
     for (int picked = 1; picked <= 4; ++picked) {
@@ -421,8 +423,8 @@ TEST_F(WindowFlowTest, ArpPreviewsGoUnderThePresetsSequenceWhateverSlotIsPickedF
 TEST_F(WindowFlowTest, ASequenceThePedalWouldNotSendLeavesPedalAndWindowOnTheSameOne)
 {
     start();
-    pick_tab(w().arp_editor);
-    KV_ArpEditor& page = *w().arp_editor;
+    pick_tab(ui(w()).arp_editor);
+    KV_ArpEditor& page = *ui(w()).arp_editor;
     page.edit_x_button->do_callback();
     // The pedal takes the new selector, then its GET_ARPDATA reply is lost.
     pedal_.set_request_observer([this](const PedalRequest& r) {
@@ -431,9 +433,9 @@ TEST_F(WindowFlowTest, ASequenceThePedalWouldNotSendLeavesPedalAndWindowOnTheSam
     });
     page.core(Engine::X).sequence_buttons[3]->do_callback();
     pedal_.set_request_observer([this](const PedalRequest& r) { requests_.push_back(r); });
-    EXPECT_EQ(w().dashboard->params.sp1_x, 2);
+    EXPECT_EQ(ui(w()).dashboard->params.sp1_x, 2);
     EXPECT_EQ(page.core(Engine::X).sequence_index(), 1);
-    EXPECT_EQ(pedal_.playing().parameters.sp1_x, w().dashboard->params.sp1_x);
+    EXPECT_EQ(pedal_.playing().parameters.sp1_x, ui(w()).dashboard->params.sp1_x);
 }
 
 // --- maintenance: the pedal first, the backup after Proceed -----------------------
@@ -466,7 +468,7 @@ TEST_F(WindowFlowTest, MaintenanceLooksForThePedalFirstAndBacksUpOnlyAfterProcee
     // while nothing was written to the pedal, another once something was.
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(w().pick_menu_entry(" > Update Firmware"));
     EXPECT_EQ(safety_backups(), backups + 1);
-    w().write_button->do_callback();
+    ui(w()).write_button->do_callback();
     ASSERT_TRUE(w().pick_menu_entry(" > Update Firmware"));
     EXPECT_EQ(safety_backups(), backups + 2);
     const int now = safety_backups();
@@ -512,7 +514,7 @@ TEST_F(WindowFlowTest, EnterAnswersCancelToEveryDestructiveQuestion)
         {"Update Library", [this] { w().update_library(); }},
         {"Restore", [this] { w().restore_presets(); }},
         {"Discard", [this] {
-             w().dashboard->params.depth_x = 9;
+             ui(w()).dashboard->params.depth_x = 9;
              w().note_edit();
              EXPECT_FALSE(w().discard_changes_ok());
          }},
@@ -555,17 +557,17 @@ TEST_F(WindowFlowTest, AddingAFileAndCancelPlayTheEditDspYFirstWithoutAnArpFetch
         {"Add from file",
          [&] {
              dialogs_.file_answers = {{copy}};
-             w().preset_prompt->add_files_button->do_callback();
+             ui(w()).preset_prompt->add_files_button->do_callback();
          }},
-        {"Cancel", [this] { w().preset_prompt->cancel_button->do_callback(); }},
+        {"Cancel", [this] { ui(w()).preset_prompt->cancel_button->do_callback(); }},
     };
     for (const Case& c : cases) {
-        w().preset_panel->add_button->do_callback();
-        ASSERT_TRUE(w().preset_prompt->visible()) << c.name;
+        ui(w()).preset_panel->add_button->do_callback();
+        ASSERT_TRUE(ui(w()).preset_prompt->visible()) << c.name;
         requests_.clear();
         c.run();
         EXPECT_EQ(commands(), (std::vector<uint8_t>{0xC3, 0xC6, 0xC3, 0xC5})) << c.name;
-        EXPECT_FALSE(w().preset_prompt->visible()) << c.name;
+        EXPECT_FALSE(ui(w()).preset_prompt->visible()) << c.name;
     }
 }
 

@@ -1,0 +1,12 @@
+#include "app/Session.h"
+
+#include "app/WindowReporter.h"
+#include "link/FtDriver.h"
+
+namespace kv {
+
+PedalSession::PedalSession() = default;
+
+PedalSession::~PedalSession() = default;
+
+} // namespace kv
