@@ -184,6 +184,26 @@ wait_menu() { eventually -t 10 menu_shown || { echo "     gave up waiting for a 
 # Visible top-level windows of the display.
 window_count() { xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | wc -l; }
 
+# The visible dialog: a window of the program other than the main one.
+dialog_id() { xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | grep -vx "$win" | head -n1; }
+
+# True when the window with this id is no longer shown.
+window_gone() { ! xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | grep -qx "$1"; }
+
+# Answers the open dialog with KEY (default Return) and waits (up to 20 s)
+# until that dialog has closed, so that a check or another dialog that
+# follows is not confused with it.
+dismiss_dialog() {
+  local d
+  d="$(dialog_id)"
+  xdotool key "${1:-Return}"
+  [[ -z "$d" ]] && return 0
+  eventually window_gone "$d" || { echo "     the dialog did not close"; return 1; }
+}
+
+# True when the main window is the only one shown.
+one_window() { test "$(window_count)" -eq 1; }
+
 # Waits until the number of visible windows is at least n.
 wait_windows() {
   local n="$1"
@@ -224,14 +244,13 @@ save_board() {
   local before after file
   before="$(ls "$USERPROFILE/Desktop" | wc -l)"
   click 600 625 3
-  settle 0.5
   # The one-item menu opens under the pointer: pick its item.
+  wait_menu || return 1
   xdotool mousemove --window "$win" 640 635 click 1
-  settle 0.8
   # Dismiss the message that tells where the file went.
-  xdotool key Return
-  settle 0.5
-  for _ in $(seq 1 50); do
+  wait_windows 2 || { echo "     no message after saving the board"; return 1; }
+  dismiss_dialog
+  for _ in $(seq 1 200); do
     after="$(ls "$USERPROFILE/Desktop" | wc -l)"
     [[ "$after" -gt "$before" ]] && break
     sleep 0.1
