@@ -47,7 +47,7 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+        record_commands();
         attach_pedal();
     }
     // The tests count only what their own clicks send and show.
@@ -90,8 +90,6 @@ protected:
         for (uint8_t x : commands_) n += x == c;
         return n;
     }
-
-    std::vector<uint8_t> commands_;
 };
 
 // --- global settings ------------------------------------------------------------------

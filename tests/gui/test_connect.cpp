@@ -53,7 +53,7 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+        record_commands();
     }
 
     // Builds the window, which runs the start-up connect sequence.
@@ -64,8 +64,6 @@ protected:
     }
 
     void set_version(int major, int minor, int patch) { pedal_.set_firmware_version({major, minor, patch}); }
-
-    std::vector<uint8_t> commands_;
 };
 
 // --- firmware versions --------------------------------------------------------

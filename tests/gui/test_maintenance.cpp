@@ -53,7 +53,7 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+        record_commands();
         attach_pedal("TSV0417A");
     }
 
@@ -73,8 +73,6 @@ protected:
         if (b->type() == FL_TOGGLE_BUTTON) b->value(1);
         b->do_callback();
     }
-
-    std::vector<uint8_t> commands_;
 };
 
 TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)

@@ -80,7 +80,7 @@ protected:
     {
         WindowTest::SetUp();
         folder_ = home_ + "/Brakwell/Korvane/presets/";
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+        record_commands();
     }
 
     // The pedal goes on the driver as the window is built.
@@ -131,7 +131,6 @@ protected:
     }
 
     std::string folder_;
-    std::vector<uint8_t> commands_;
 };
 
 TEST_F(OfflineTest, SavingCleansTheNameWritesTheFileAndListsIt)

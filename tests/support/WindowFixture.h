@@ -22,6 +22,7 @@
 
 #include <FL/Fl_Tabs.H>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,12 @@ protected:
 
     // Puts the simulated pedal on the driver under this serial number.
     void attach_pedal(const std::string& serial = "TV12345") { driver_.attach(kPedalDescription, serial, &pedal_); }
+
+    // Keeps the command byte of every request the pedal takes in commands_.
+    void record_commands()
+    {
+        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
+    }
 
     // The setup the program gives its window; the exit hook records the status.
     KorvaneSetup window_setup()
@@ -91,6 +98,7 @@ protected:
     InProcessDriver driver_{clock_};
     RecordingDialogs dialogs_;
     std::vector<int> exit_codes_;
+    std::vector<uint8_t> commands_;   // with record_commands()
     std::unique_ptr<Korvane> window_;
 };
 
