@@ -24,7 +24,7 @@
 #include "preset/Catalogue.h"
 #include "widgets/ValueSlider.h"
 #include "tests/support/BoardLines.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -236,12 +236,12 @@ TEST_F(ArpCoreTest, TheArpeggiatorLabelsItsGridWithTheScale)
 
 using test::board_lines;
 
-class ArpEditorTest : public ::testing::Test {
+class ArpEditorTest : public test::WindowTest {
 protected:
+    ArpEditorTest() : WindowTest("korvane_arp_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
+        WindowTest::SetUp();
         pedal_.set_request_observer([this](const PedalRequest& r) { requests_.push_back(r); });
         // Slot 0 plays Arp Filter Sequence II on DSP-X and the Arpeggiator
         // (Major) Sequence I on DSP-Y; DSP-Y has the focus.
@@ -253,32 +253,21 @@ protected:
         p.sp2_y = 4;
         p.set_focus(Engine::Y);
     }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
-    }
 
+    // The pedal goes on the driver as the window is built.
     Korvane& start()
     {
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [](int) {};
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
+        attach_pedal();
+        return WindowTest::start();
+    }
+    void after_start() override
+    {
         // The Dashboard clears focus_y when it loads a block: the last edit,
         // made on DSP-Y as the slot's block says, puts it back.
         ui(*window_).dashboard->params.set_focus(Engine::Y);
         requests_.clear();
-        return *window_;
     }
-    void open_page()
-    {
-        ui(*window_).tabs->value(ui(*window_).arp_editor);
-        window_->tab_changed();
-    }
+    void open_page() { pick_tab(ui(*window_).arp_editor); }
     KV_ArpEditor& page() { return *ui(*window_).arp_editor; }
     ArpSequence library(int arp, int seq) const
     {
@@ -290,21 +279,10 @@ protected:
         while (!l.empty() && l.back().empty()) l.pop_back();
         return l.empty() ? "" : l.back();
     }
+    // The page's buttons are clicked by running their callbacks.
     static void click(Fl_Widget* w) { w->do_callback(); }
-    static void pick(Fl_Choice* c, int item)
-    {
-        c->value(item);
-        c->do_callback();
-    }
 
-    test::ScratchHome scratch_{"korvane_arp_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
     std::vector<PedalRequest> requests_;
-    std::unique_ptr<Korvane> window_;
 };
 
 TEST_F(ArpEditorTest, ThePreparedPageShowsBothEnginesWithTheFocusedOneInFront)

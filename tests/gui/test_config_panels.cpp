@@ -22,7 +22,7 @@
 #include "link/ui/KV_UsbController.h"
 #include "platform/Clock.h"
 #include "widgets/ValueSlider.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -41,65 +41,23 @@
 namespace kv {
 namespace {
 
-class ConfigPanelsTest : public ::testing::Test {
+class ConfigPanelsTest : public test::WindowTest {
 protected:
+    ConfigPanelsTest() : WindowTest("korvane_config_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
+        WindowTest::SetUp();
+        record_commands();
+        attach_pedal();
     }
-    void TearDown() override
+    // The tests count only what their own clicks send and show.
+    void after_start() override
     {
-        window_.reset();
-        set_dialogs(nullptr);
-    }
-
-    Korvane& start()
-    {
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [](int) {};
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
         Fl::flush();
         commands_.clear();
         dialogs_.shown.clear();
-        return *window_;
     }
 
-    // A left click in the middle of a widget, through the toolkit's dispatch.
-    void click(Fl_Widget* target) { press(target, target->x() + target->w() / 2, target->y() + target->h() / 2); }
-    void press(Fl_Widget*, int x, int y, int release_x = -1)
-    {
-        Fl::e_x = Fl::e_x_root = x;
-        Fl::e_y = Fl::e_y_root = y;
-        Fl::e_keysym = FL_Button + 1;
-        Fl::e_state = FL_BUTTON1;
-        Fl::e_is_click = 0;
-        Fl::handle(FL_PUSH, window_.get());
-        if (release_x >= 0) {
-            Fl::e_x = Fl::e_x_root = release_x;
-            Fl::handle(FL_DRAG, window_.get());
-        }
-        Fl::e_state = 0;
-        Fl::handle(FL_RELEASE, window_.get());
-        Fl::flush();
-    }
-    // Drags a slider's knob to its far right or far left end.
-    void drag_to_end(ValueSlider* s, bool right)
-    {
-        const int from = s->x() + s->w() / 2;
-        press(s, from, s->y() + s->h() / 2, right ? s->x() + s->w() + 40 : s->x() - 40);
-    }
-    // Picks an item of a choice list as the toolkit does.
-    static void pick(Fl_Choice* c, int index)
-    {
-        c->value(index);
-        c->do_callback();
-    }
     // Types text into a CC field and commits it.
     static void type_cc(KV_MidiConfPanel* p, int row, const char* text)
     {
@@ -108,8 +66,7 @@ protected:
     }
     void pick_tab(Fl_Widget* tab)
     {
-        ui(*window_).tabs->value(tab);
-        window_->tab_changed();
+        WindowTest::pick_tab(tab);
         Fl::flush();
     }
 
@@ -133,15 +90,6 @@ protected:
         for (uint8_t x : commands_) n += x == c;
         return n;
     }
-
-    test::ScratchHome scratch_{"korvane_config_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<uint8_t> commands_;
-    std::unique_ptr<Korvane> window_;
 };
 
 // --- global settings ------------------------------------------------------------------

@@ -25,7 +25,7 @@
 #include "library/KV_TemplatePanel.h"
 #include "preset/ProgramImage.h"
 #include "tests/support/BoardLines.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -47,44 +47,23 @@ using test::board_has;
 using test::board_lines;
 using test::count_kind;
 
-class ConnectTest : public ::testing::Test {
+class ConnectTest : public test::WindowTest {
 protected:
+    ConnectTest() : WindowTest("korvane_connect_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
+        WindowTest::SetUp();
+        record_commands();
     }
 
     // Builds the window, which runs the start-up connect sequence.
     Korvane& start(bool pedal_attached = true)
     {
-        if (pedal_attached) driver_.attach(kPedalDescription, "TV12345", &pedal_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [this](int code) { exit_codes_.push_back(code); };
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
-        return *window_;
+        if (pedal_attached) attach_pedal();
+        return WindowTest::start();
     }
 
     void set_version(int major, int minor, int patch) { pedal_.set_firmware_version({major, minor, patch}); }
-
-    test::ScratchHome scratch_{"korvane_connect_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<int> exit_codes_;
-    std::vector<uint8_t> commands_;
-    std::unique_ptr<Korvane> window_;
 };
 
 // --- firmware versions --------------------------------------------------------
@@ -153,11 +132,8 @@ TEST_F(ConnectTest, BuildingTheWindowSendsNothingAndStartLeavesTheEndToItsCaller
         exit_codes_.clear();
         driver_.detach_all();
         pedal_.set_firmware_version(c.v);
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [this](int code) { exit_codes_.push_back(code); };
+        attach_pedal();
+        const KorvaneSetup setup = window_setup();
         window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
         EXPECT_TRUE(commands_.empty());
         EXPECT_EQ(window_->status_lines(), 0);

@@ -30,7 +30,7 @@
 #include "preset/Catalogue.h"
 #include "widgets/Input.h"
 #include "widgets/Slider.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -69,29 +69,19 @@ int mouse(Fl_Widget* w, int event, int x, int y)
     return w->handle(event);
 }
 
-class EditSafetyTest : public ::testing::Test {
+class EditSafetyTest : public test::WindowTest {
 protected:
+    EditSafetyTest() : WindowTest("korvane_safety_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
+        WindowTest::SetUp();
         pedal_.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
         for (int s = 0; s < kSlotCount; ++s) pedal_.memory().slots[s].title = make_title("Sound " + std::to_string(s + 1));
         pedal_.memory().slots[5].parameters.flags |= bits::kAutoStomp;
         pedal_.set_request_observer([this](const PedalRequest& r) { requests_.push_back(r.name); });
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [this](int code) { exit_codes_.push_back(code); };
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
+        attach_pedal();
+        start();
         Fl::check();
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
     }
     KV_TransportPanel& pages() { return *ui(*window_).transport_panel; }
     KV_Parameters& dash() { return *ui(*window_).dashboard; }
@@ -174,15 +164,7 @@ protected:
         pages().open_slot_menu(row, 100, 100);
     }
 
-    test::ScratchHome scratch_{"korvane_safety_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<int> exit_codes_;
     std::vector<std::string> requests_;
-    std::unique_ptr<Korvane> window_;
     AlgorithmLibrary library_{std::string(KV_SOURCE_DIR) + "/bin/error_log.fvc"};
     ops::ProgramBuilder build_ = ops::library_program_builder(library_);
 };

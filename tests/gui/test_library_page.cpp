@@ -20,7 +20,7 @@
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -40,33 +40,23 @@
 namespace kv {
 namespace {
 
-class LibraryPageTest : public ::testing::Test {
+class LibraryPageTest : public test::WindowTest {
 protected:
+    LibraryPageTest() : WindowTest("korvane_library_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
+        WindowTest::SetUp();
         folder_ = home_ + "/Brakwell/Korvane/presets/";
-        set_dialogs(&dialogs_);
         pedal_.set_request_observer([this](const PedalRequest& r) {
             if (on_request) on_request(r);
         });
         for (int s = 0; s < kSlotCount; ++s) pedal_.memory().slots[s].title = make_title("Sound " + std::to_string(s + 1));
     }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
-    }
+    // The pedal goes on the driver as the window is built.
     Korvane& start()
     {
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [](int) {};
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
-        return *window_;
+        attach_pedal();
+        return WindowTest::start();
     }
     void open_library(Korvane& w)
     {
@@ -108,15 +98,8 @@ protected:
         ui(w).transport_panel->open_slot_menu(slot, 10, 10);
     }
 
-    test::ScratchHome scratch_{"korvane_library_"};
-    std::string home_ = scratch_.path();
     std::string folder_;
-    RecordingDialogs dialogs_;
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
     std::function<void(const PedalRequest&)> on_request;
-    std::unique_ptr<Korvane> window_;
 };
 
 TEST_F(LibraryPageTest, ThePedalsPresetsExportedFromThePresetPagesImportByteForByte)

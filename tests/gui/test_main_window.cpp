@@ -27,7 +27,7 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "sim/PedalModel.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -48,44 +48,10 @@
 namespace kv {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+// A window with no pedal attached; the start-up connect finds nothing.
+class MainWindowTest : public test::WindowTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
-    }
-
-    // A window with no pedal attached; the start-up connect finds nothing.
-    Korvane& start()
-    {
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [this](int code) { exits_.push_back(code); };
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
-        return *window_;
-    }
-
-    void pick_tab(Fl_Widget* tab)
-    {
-        ui(*window_).tabs->value(tab);
-        window_->tab_changed();
-    }
-
-    test::ScratchHome scratch_{"korvane_window_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<int> exits_;
-    std::unique_ptr<Korvane> window_;
+    MainWindowTest() : WindowTest("korvane_window_") {}
 };
 
 // --- construction ---------------------------------------------------------------
@@ -464,7 +430,7 @@ TEST_F(MainWindowTest, QuitEndsWithCodeZero)
 {
     Korvane& w = start();
     ui(w).quit_button->do_callback();
-    EXPECT_EQ(exits_, std::vector<int>{0});
+    EXPECT_EQ(exit_codes_, std::vector<int>{0});
 }
 
 TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
@@ -492,7 +458,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     }
     Fl::remove_timeout(leave, &w);
     EXPECT_EQ(stored, 0);
-    EXPECT_TRUE(exits_.empty());
+    EXPECT_TRUE(exit_codes_.empty());
     EXPECT_TRUE(w.shown());
     EXPECT_EQ(std::memcmp(pedal.slot(5)->program_y.bytes, x.bytes, kDspProgramSize), 0);
     EXPECT_EQ(w.status_lines(), lines + 2);
@@ -506,7 +472,7 @@ TEST_F(MainWindowTest, QuitAndTheCloseBoxWaitWhileThePedalIsWritten)
     pedal.set_reply_delay(0.05);
     ui(w).usb->get_pedal_state();
     Fl::remove_timeout(leave, &w);
-    EXPECT_EQ(exits_, std::vector<int>{0});
+    EXPECT_EQ(exit_codes_, std::vector<int>{0});
     EXPECT_FALSE(w.shown());
 }
 

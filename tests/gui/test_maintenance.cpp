@@ -25,7 +25,7 @@
 #include "platform/SafeFile.h"
 #include "widgets/LiteralLabel.h"
 #include "tests/support/BoardLines.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -47,30 +47,14 @@ namespace {
 using test::board_has;
 using test::count_kind;
 
-class MaintenanceTest : public ::testing::Test {
+class MaintenanceTest : public test::WindowTest {
 protected:
+    MaintenanceTest() : WindowTest("korvane_maint_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
-        driver_.attach(kPedalDescription, "TSV0417A", &pedal_);
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
-    }
-
-    Korvane& start()
-    {
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [this](int code) { exit_codes_.push_back(code); };
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
-        return *window_;
+        WindowTest::SetUp();
+        record_commands();
+        attach_pedal("TSV0417A");
     }
 
     std::string package(const std::string& name, const std::string& header, size_t image_bytes)
@@ -89,16 +73,6 @@ protected:
         if (b->type() == FL_TOGGLE_BUTTON) b->value(1);
         b->do_callback();
     }
-
-    test::ScratchHome scratch_{"korvane_maint_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<int> exit_codes_;
-    std::vector<uint8_t> commands_;
-    std::unique_ptr<Korvane> window_;
 };
 
 TEST_F(MaintenanceTest, PedalInUpdateModeAtStartUpIsUpdatedFromThePanel)

@@ -24,7 +24,7 @@
 #include "preset/AlgorithmLibrary.h"
 #include "preset/ProgramImage.h"
 #include "widgets/TextInput.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -73,33 +73,23 @@ PresetParameters params_with(uint8_t volume, AlgorithmId x, AlgorithmId y, uint8
     return p;
 }
 
-class OfflineTest : public ::testing::Test {
+class OfflineTest : public test::WindowTest {
 protected:
+    OfflineTest() : WindowTest("korvane_offline_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
+        WindowTest::SetUp();
         folder_ = home_ + "/Brakwell/Korvane/presets/";
-        set_dialogs(&dialogs_);
-        pedal_.set_request_observer([this](const PedalRequest& r) { commands_.push_back(r.command); });
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
+        record_commands();
     }
 
+    // The pedal goes on the driver as the window is built.
     Korvane& start()
     {
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [](int) {};
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
-        commands_.clear();
-        return *window_;
+        attach_pedal();
+        return WindowTest::start();
     }
+    void after_start() override { commands_.clear(); }
 
     // "+", a name typed, "Save".
     void save_as(Korvane& w, const std::string& name)
@@ -140,15 +130,7 @@ protected:
         return false;
     }
 
-    test::ScratchHome scratch_{"korvane_offline_"};
-    std::string home_ = scratch_.path();
     std::string folder_;
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<uint8_t> commands_;
-    std::unique_ptr<Korvane> window_;
 };
 
 TEST_F(OfflineTest, SavingCleansTheNameWritesTheFileAndListsIt)

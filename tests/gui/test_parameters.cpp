@@ -20,7 +20,7 @@
 #include "preset/Scales.h"
 #include "widgets/Scrollbar.h"
 #include "widgets/Slider.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -741,24 +741,15 @@ TEST(TemplatePanel, PickingRecordsTheItemAndResetShowsTheChooserAgain)
 
 // --- the whole window ------------------------------------------------------------------
 
-class DashboardInWindow : public ::testing::Test {
+// A window with no pedal attached, its Dashboard on the manual clock.
+class DashboardInWindow : public test::WindowTest {
 protected:
+    DashboardInWindow() : WindowTest("korvane_dashboard_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [](int) {};
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
+        WindowTest::SetUp();
+        start();
         ui(*window_).dashboard->set_clock(clock_);
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        set_dialogs(nullptr);
     }
     void settle()
     {
@@ -789,13 +780,6 @@ protected:
         std::fwrite(rgb.data(), 1, rgb.size(), f);
         std::fclose(f);
     }
-
-    test::ScratchHome scratch_{"korvane_dashboard_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::unique_ptr<Korvane> window_;
 };
 
 // The banner stands above the menus only while a combination is formed.

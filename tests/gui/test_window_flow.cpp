@@ -32,7 +32,7 @@
 #include "platform/Clock.h"
 #include "widgets/Slider.h"
 #include "widgets/ValueSlider.h"
-#include "tests/support/ScratchHome.h"
+#include "tests/support/WindowFixture.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -59,59 +59,31 @@
 namespace kv {
 namespace {
 
-class WindowFlowTest : public ::testing::Test {
+class WindowFlowTest : public test::WindowTest {
 protected:
+    WindowFlowTest() : WindowTest("korvane_flow_") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.ok());
-        set_dialogs(&dialogs_);
+        WindowTest::SetUp();
         pedal_.set_memory(factory_memory(std::string(KV_SOURCE_DIR) + "/bin"));
         // Slot 0 plays Arp Filter Sequence II on DSP-X.
         auto& p = pedal_.memory().slots[0].parameters;
         p.algorithm_x = 32;
         p.sp1_x = 2;
         pedal_.set_request_observer([this](const PedalRequest& r) { requests_.push_back(r); });
-        driver_.attach(kPedalDescription, "TV12345", &pedal_);
+        attach_pedal();
     }
-    void TearDown() override
+    // The tests look only at what their own steps send.
+    void after_start() override
     {
-        window_.reset();
-        set_dialogs(nullptr);
-    }
-    Korvane& start()
-    {
-        KorvaneSetup setup;
-        setup.driver = &driver_;
-        setup.clock = &clock_;
-        setup.exit = [this](int code) { exit_codes_.push_back(code); };
-        window_ = std::make_unique<Korvane>(kWindowWidth, kWindowHeight, kWindowTitle, setup);
-        start_window(*window_, setup);
         Fl::check();
         requests_.clear();
-        return *window_;
     }
     Korvane& w() { return *window_; }
-    void pick_tab(Fl_Widget* page)
-    {
-        ui(w()).tabs->value(page);
-        w().tab_changed();
-    }
     static void toggle(Fl_Button* b)
     {
         b->value(!b->value());
         b->do_callback();
-    }
-    void key(int keysym)
-    {
-        Fl::e_keysym = keysym;
-        Fl::e_state = 0;
-        static char escape[] = "\033";
-        static char none[] = "";
-        Fl::e_text = keysym == FL_Escape ? escape : none;
-        Fl::e_length = keysym == FL_Escape ? 1 : 0;
-        Fl::handle(FL_KEYBOARD, window_.get());
-        Fl::e_keysym = keysym;
-        Fl::handle(FL_KEYUP, window_.get());
     }
     std::vector<uint8_t> commands() const
     {
@@ -140,15 +112,7 @@ protected:
         return n;
     }
 
-    test::ScratchHome scratch_{"korvane_flow_"};
-    std::string home_ = scratch_.path();
-    ManualClock clock_;
-    PedalModel pedal_{clock_};
-    InProcessDriver driver_{clock_};
-    RecordingDialogs dialogs_;
-    std::vector<int> exit_codes_;
     std::vector<PedalRequest> requests_;
-    std::unique_ptr<Korvane> window_;
 };
 
 // --- what lies over what -------------------------------------------------------
