@@ -132,8 +132,77 @@ eventually() {   # eventually [-t SECONDS] command...
   done
 }
 
+# The screen's picture into FILE.
+screen_to() { import -window root "$1" 2>/dev/null || xwd -root -silent | convert xwd:- "$1"; }
+
+# True when the screen now differs from the picture in FILE in more than a
+# few pixels (a text cursor is not a change).
+differs_from() {
+  screen_to "$work/now.png"
+  [[ "$(compare -metric AE -fuzz 2% "$1" "$work/now.png" null: 2>&1)" -gt 40 ]]
+}
+
+# Does ACTION... and waits (up to 20 s) until the screen shows its effect:
+# a page, a panel or a menu that opens or closes.
+changes() {   # changes action...
+  local before="$work/before-change.png"
+  screen_to "$before"
+  "$@"
+  eventually differs_from "$before" || { echo "     the screen did not change after: $*"; return 1; }
+  wait_still
+}
+
+# Waits (up to 20 s) until two pictures of the screen taken 0.2 s apart are
+# the same: the program has drawn what it was drawing.
+wait_still() {
+  local end=$((SECONDS + 20))
+  screen_to "$work/still-a.png"
+  while ((SECONDS < end)); do
+    sleep 0.2
+    screen_to "$work/still-b.png"
+    [[ "$(compare -metric AE -fuzz 2% "$work/still-a.png" "$work/still-b.png" null: 2>&1)" -le 40 ]] && return 0
+    mv "$work/still-b.png" "$work/still-a.png"
+  done
+  echo "     the screen did not come to rest"
+  return 1
+}
+
+# True while one of the program's pop-up menus (the main menu, a choice's
+# list) is open.
+menu_shown() {
+  local w
+  for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_MENU && return 0
+  done
+  return 1
+}
+
+# Waits (up to 10 s) until a pop-up menu is open, so that the keys that
+# follow reach it.
+wait_menu() { eventually -t 10 menu_shown || { echo "     gave up waiting for a menu to open"; return 1; }; }
+
 # Visible top-level windows of the display.
 window_count() { xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | wc -l; }
+
+# The visible dialog: a window of the program other than the main one.
+dialog_id() { xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | grep -vx "$win" | head -n1; }
+
+# True when the window with this id is no longer shown.
+window_gone() { ! xdotool search --onlyvisible --class '^korvane$' 2>/dev/null | grep -qx "$1"; }
+
+# Answers the open dialog with KEY (default Return) and waits (up to 20 s)
+# until that dialog has closed, so that a check or another dialog that
+# follows is not confused with it.
+dismiss_dialog() {
+  local d
+  d="$(dialog_id)"
+  xdotool key "${1:-Return}"
+  [[ -z "$d" ]] && return 0
+  eventually window_gone "$d" || { echo "     the dialog did not close"; return 1; }
+}
+
+# True when the main window is the only one shown.
+one_window() { test "$(window_count)" -eq 1; }
 
 # Waits until the number of visible windows is at least n.
 wait_windows() {
@@ -175,14 +244,13 @@ save_board() {
   local before after file
   before="$(ls "$USERPROFILE/Desktop" | wc -l)"
   click 600 625 3
-  settle 0.5
   # The one-item menu opens under the pointer: pick its item.
+  wait_menu || return 1
   xdotool mousemove --window "$win" 640 635 click 1
-  settle 0.8
   # Dismiss the message that tells where the file went.
-  xdotool key Return
-  settle 0.5
-  for _ in $(seq 1 50); do
+  wait_windows 2 || { echo "     no message after saving the board"; return 1; }
+  dismiss_dialog
+  for _ in $(seq 1 200); do
     after="$(ls "$USERPROFILE/Desktop" | wc -l)"
     [[ "$after" -gt "$before" ]] && break
     sleep 0.1

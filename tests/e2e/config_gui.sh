@@ -17,7 +17,7 @@ e2e_display "$0" "$@"
 e2e_init "$@"
 
 state="$work/pedal.state"
-key() { xdotool key "$@"; settle 0.3; }
+key() { xdotool key "$@"; }
 downs() { local i; for ((i = 0; i < $1; i++)); do xdotool key Down; sleep 0.05; done; }
 # The pedal's record in record order, as hex, read with the command line.
 pedal_record() { "$korvane" globals save "$work/rec.bin" >/dev/null 2>&1 && od -An -tx1 -v "$work/rec.bin" | tr -d ' \n'; }
@@ -30,43 +30,47 @@ set_globals_seen() { count_of "$sim_log" "SET_GLOBALS"; }
 open_from_menu() {
   local before
   before="$(count_of "$sim_log" "GET_GLOBALS")"
+  screen_to "$work/before-menu.png"
   click 990 614
-  settle 0.7
+  wait_menu || return 1
   downs "$1"
   xdotool key Return
-  for _ in $(seq 1 40); do
-    [[ "$(count_of "$sim_log" "GET_GLOBALS")" -gt "$before" ]] && { settle 0.5; return 0; }
-    sleep 0.1
-  done
-  key Escape
-  return 1
+  # The panel reads the pedal's settings, then shows them.
+  if ! wait_text "$sim_log" "GET_GLOBALS" $((before + 1)); then
+    key Escape
+    return 1
+  fi
+  eventually menu_closed
+  eventually differs_from "$work/before-menu.png" && wait_still
+}
+# A choice's list: open it and wait until it shows.
+menu_closed() { ! menu_shown; }
+choose() {   # choose X Y DOWNS
+  click "$1" "$2"; wait_menu; downs "$3"; key Return
 }
 
 start_sim --state "$state" || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
-settle 1
 
 # --- 1. the Expression page ----------------------------------------------------------
 echo "# the expression editor"
-click 517 41
-settle 0.8
+changes click 517 41
 n="$(change_cores)"
-click 775 210          # DSP-X SPEED mapping check button
+click 794 210          # DSP-X SPEED mapping check button
 wait_text "$sim_log" "Change Core" $((n + 1))
 read -r _ _ _ focus rotor _ <<<"$(last_change_core)"
-check "DSP-X SPEED mapped: bit 4 of byte 2, edited engine X (got $focus)" test "$((16#$focus & 0x13))" -eq $((0x10))
+check "DSP-X SPEED mapped: bit 4 of byte 2, edited engine X (got $focus)" test "$((16#${focus:-0} & 0x13))" -eq $((0x10))
 click 617 540          # DSP-Y TWEAK "   Fast"
 wait_text "$sim_log" "Change Core" $((n + 2))
 read -r _ _ _ focus rotor _ <<<"$(last_change_core)"
-check "DSP-Y TWEAK fast: bit 5 of byte 3 (got $rotor)" test "$((16#$rotor & 0x20))" -eq $((0x20))
-check "a DSP-Y edit leaves bits 0-1 of byte 2 at 1 (got $focus)" test "$((16#$focus & 0x03))" -eq 1
+check "DSP-Y TWEAK fast: bit 5 of byte 3 (got $rotor)" test "$((16#${rotor:-0} & 0x20))" -eq $((0x20))
+check "a DSP-Y edit leaves bits 0-1 of byte 2 at 1 (got $focus)" test "$((16#${focus:-0} & 0x03))" -eq 1
 shot expression-page
 
 # --- 2. Global Settings ---------------------------------------------------------------
 echo "# global settings"
-click 425 41           # back to the Dashboard
-settle 0.5
+changes click 425 41   # back to the Dashboard
 if ! open_from_menu 11; then
   echo "skip - the main menu does not open the settings panels yet"
   [[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }
@@ -75,13 +79,13 @@ fi
 shot global-settings-open
 before="$(pedal_record)"
 sets="$(set_globals_seen)"
-click 547 185; settle 0.5; downs 4; key Return   # TIP: Bank Down -> Favorite
-click 609 289; settle 0.5; downs 31; key Return  # Fave Preset: 16B
+choose 547 185 4       # TIP: Bank Down -> Favorite
+choose 609 289 31      # Fave Preset: 16B
 click 782 413          # -6 dB pad
 click 782 459          # Tap-Tempo
 click 627 504          # Blinking Off
 click 782 459          # Tap-Tempo again: already on, stays on
-settle 0.5
+wait_still
 shot global-settings-edited
 check "nothing is sent before Confirm" test "$(set_globals_seen)" -eq "$sets"
 click 647 557          # Confirm
@@ -97,8 +101,7 @@ sets="$(set_globals_seen)"
 open_from_menu 11
 click 627 413          # 0 dB
 click 627 504          # Blinking Off
-click 802 557          # Cancel
-settle 0.5
+changes click 802 557          # Cancel
 check "Cancel sends nothing" test "$(set_globals_seen)" -eq "$sets"
 check "Cancel leaves the pedal's record" test "$(pedal_record)" = "$expect"
 
@@ -112,7 +115,7 @@ shot midi-duplicate-alert
 key Return
 click 521 197; key ctrl+a; xdotool type 77; key Return     # DSP-Y: 77
 click 875 483; key ctrl+a; xdotool type 150; key Return    # EXP PEDAL: 150 -> 99
-click 617 615; settle 0.5; downs 9; key Return             # Channel 10
+choose 617 615 9                                           # Channel 10
 shot midi-settings-edited
 click 835 614                                              # Confirm
 wait_windows 2
@@ -125,8 +128,7 @@ check "MIDI Confirm changed the channel, DSP-Y's and EXP PEDAL's CC only" test "
 sets="$(set_globals_seen)"
 open_from_menu 12
 click 521 223; key ctrl+a; xdotool type 60; key Return
-click 975 614                                              # Cancel
-settle 0.5
+changes click 975 614                                              # Cancel
 check "MIDI Cancel sends nothing" test "$(set_globals_seen)" -eq "$sets"
 
 # --- the pedal keeps it ----------------------------------------------------------------
@@ -135,26 +137,21 @@ stop_sim
 start_sim --state "$state" || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
-settle 1
 check "after restarting pedal and program the record is kept" test "$(pedal_record)" = "$m_expect"
 open_from_menu 11
 shot global-settings-after-restart
-click 802 557
-settle 0.5
+changes click 802 557
 
 # Escape closes the settings panel as Cancel does, and never ends the program.
 sets="$(set_globals_seen)"
 open_from_menu 11
-key Escape
-settle 0.5
+changes key Escape
 check "Escape over Global Settings leaves the program running" kill -0 "$app_pid"
 check "Escape sends nothing" test "$(set_globals_seen)" -eq "$sets"
 check "after Escape the menu opens the panel again (it was closed)" open_from_menu 12
-key Escape
-settle 0.5
+changes key Escape
 check "Escape over MIDI Settings leaves the program running" kill -0 "$app_pid"
 check "and the Menu works again" open_from_menu 11
-click 802 557
-settle 0.5
+changes click 802 557
 
 [[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }

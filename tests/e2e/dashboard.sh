@@ -61,8 +61,8 @@ pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
   [[ "$gw" -gt 0 ]] || { echo "     no menu window"; return 1; }
   # Rows are 19 pixels: the title, the rule, then each group after a spacer.
   local row=$((gy + 10 + 19 * (2 + 2 * $3)))
-  xdotool mousemove "$((gx + 40))" "$row"
-  settle 0.5
+  # The group lights up and opens its submenu beside it.
+  changes xdotool mousemove "$((gx + 40))" "$row" || return 1
   # Along the group's row into its submenu, whose first item stands there.
   xdotool mousemove "$((gx + gw + 40))" "$row"
   settle 0.3
@@ -70,7 +70,7 @@ pick() {   # pick MENU_X MENU_Y GROUP ITEM (both counted from 0)
   settle 0.3
   xdotool click 1
   for _ in $(seq 1 200); do [[ "$(shown_windows)" -le "$before" ]] && break; sleep 0.1; done
-  settle 1
+  wait_still
 }
 # Waits until the pointer is over the main window, and gives it the keyboard
 # focus (there is no window manager to do either).
@@ -115,7 +115,6 @@ shown_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 start_sim --firmware 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
-settle 1
 check "no banner before a combination" eventually shows dashboard-start 650 220 50 18 45 45 45 -lt 20
 
 # Horn on DSP-Y, Drum on DSP-X: Miscellany is four groups below Amplitude,

@@ -25,7 +25,6 @@ depth_slider_y=163
 start_sim --serial TSV0777K || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful" || exit 1
-settle 1
 
 # --- 1. the desktop's view ---------------------------------------------------------
 echo "# class, icons, title"
@@ -39,15 +38,16 @@ title="$(xdotool getwindowname "$win")"
 check "title names the pedal ($title)" test "$title" = "Brakwell - Korvane 2.5.1 - TSV0777K"
 
 # A knob has no text of its own: resting the pointer on it shows what it does.
+# differs_by BEFORE AFTER N: the pictures differ in more than N pixels.
+differs_by() { test "$(compare -metric AE -fuzz 5% "$1" "$2" null: 2>&1)" -gt "$3"; }
+# shows_more_than BEFORE NOW N: takes the screen as NOW; it differs from BEFORE in more than N pixels.
+shows_more_than() { import -window root "$2" && differs_by "$1" "$2" "$3"; }
 xdotool mousemove --window "$win" 700 300
-settle 0.5
+wait_still
 import -window root "$work/no-tip.png"
 xdotool mousemove --window "$win" 460 163
-settle 2
-import -window root "$work/tip.png"
+check "a tooltip appears over the SPEED knob" eventually shows_more_than "$work/no-tip.png" "$work/tip.png" 2000
 shot knob-tooltip
-check "a tooltip appears over the SPEED knob" \
-  test "$(compare -metric AE -fuzz 5% "$work/no-tip.png" "$work/tip.png" null: 2>&1)" -gt 2000
 xdotool mousemove --window "$win" 700 300
 
 # --- 2. Tab order and a visible focus ------------------------------------------------
@@ -56,32 +56,30 @@ yellow() {   # yellow PNG X Y: the pixel is the accent colour of a keyboard focu
   read -r r g b <<<"$(pixel "$1" "$2" "$3")"
   [[ "$r" -gt 200 && "$g" -gt 160 && "$b" -lt 60 ]]
 }
+# shows_yellow PNG X Y: takes the window as PNG; its pixel is the focus colour.
+shows_yellow() { import -window "$win" "$1" && yellow "$@"; }
 click "$speed_field_x" "$speed_field_y"
-settle 0.5
-import -window "$win" "$work/t0.png"
 xdotool key Tab
-settle 0.5
-import -window "$win" "$work/t1.png"
-check "Tab from the SPEED field frames the DEPTH knob" yellow "$work/t1.png" "$depth_slider_x" "$depth_slider_y"
+check "Tab from the SPEED field frames the DEPTH knob" eventually shows_yellow "$work/t1.png" "$depth_slider_x" "$depth_slider_y"
 xdotool key shift+Tab shift+Tab
-settle 0.5
-import -window "$win" "$work/t2.png"
-check "Shift+Tab twice frames the SPEED knob" yellow "$work/t2.png" "$speed_slider_x" "$speed_slider_y"
+check "Shift+Tab twice frames the SPEED knob" eventually shows_yellow "$work/t2.png" "$speed_slider_x" "$speed_slider_y"
 not_yellow() { ! yellow "$@"; }
 check "and the DEPTH knob's frame is gone" not_yellow "$work/t2.png" "$depth_slider_x" "$depth_slider_y"
 shot keyboard-knob-focus
 # Tab order: every stop moves the changed pixels on, and one round visits
 # the Dashboard, the Save controls, the bottom buttons and the preset list in
 # this order before it comes back.
+# Each step waits (briefly: some stops draw no frame) for the picture to change.
 xdotool mousemove --window "$win" 700 300
+wait_still
 before="$work/r0.png"
 import -window "$win" "$before"
 regions=()
+window_differs() { import -window "$win" "$2" && test "$(compare -metric AE "$1" "$2" null: 2>&1)" != 0; }
 for i in $(seq 1 50); do
   xdotool key Tab
-  sleep 0.15
   now="$work/r$i.png"
-  import -window "$win" "$now"
+  eventually -t 2 window_differs "$before" "$now" || import -window "$win" "$now"
   box="$(convert "$before" "$now" -compose difference -composite -threshold 1% -format '%@' info: 2>/dev/null)"
   regions+=("$box")
   before="$now"
@@ -108,88 +106,89 @@ check "Tab goes Dashboard, Save controls, bottom buttons, preset list, Dashboard
 
 # --- 3. shortcuts while a knob has the focus -------------------------------------------
 echo "# shortcuts with the SPEED knob focused"
-refocus_knob() { click "$speed_field_x" "$speed_field_y"; xdotool key shift+Tab; settle 0.3; }
+refocus_knob() { click "$speed_field_x" "$speed_field_y"; xdotool key shift+Tab; }
 size() { eval "$(xdotool getwindowgeometry --shell "$win")"; echo "${WIDTH}x${HEIGHT}"; }
+size_is() { test "$(size)" = "$1"; }
 # (A 1280 x 800 screen shows the window whole up to 100 %: Ctrl+Plus stops there.)
 refocus_knob
 xdotool key ctrl+minus ctrl+minus
-settle 1
-check "Ctrl+Minus twice zooms to 50 % ($(size))" test "$(size)" = "535x325"
+eventually size_is 535x325
+check "Ctrl+Minus twice zooms to 50 % ($(size))" size_is 535x325
 xdotool key ctrl+plus
-settle 1
-check "Ctrl+Plus zooms to 75 % ($(size))" test "$(size)" = "803x488"
+eventually size_is 803x488
+check "Ctrl+Plus zooms to 75 % ($(size))" size_is 803x488
 xdotool key ctrl+0
-settle 1
-check "Ctrl+0 back to 100 % ($(size))" test "$(size)" = "1070x650"
+eventually size_is 1070x650
+check "Ctrl+0 back to 100 % ($(size))" size_is 1070x650
+wait_still
 
 refocus_knob
 gets="$(count_of "$app_out" "Get Pedal State successful")"
 xdotool key ctrl+r
 check "Ctrl+R connects again" wait_text "$app_out" "Get Pedal State successful" $((gets + 1))
 wait_text "$app_out" "Read parameters & title successful" 2 >/dev/null
-settle 1
+wait_still
 
 refocus_knob
 xdotool mousemove --window "$win" 930 560
-settle 0.3
+wait_still
 import -window root "$work/no-menu.png"
 xdotool key F10
-settle 0.8
-import -window root "$work/menu.png"
+check "F10 opens the main menu under the pointer" eventually shows_more_than "$work/no-menu.png" "$work/menu.png" 5000
 shot keyboard-f10-menu
-check "F10 opens the main menu under the pointer" \
-  test "$(compare -metric AE -fuzz 5% "$work/no-menu.png" "$work/menu.png" null: 2>&1)" -gt 5000
 xdotool key Escape
-settle 0.5
+menu_closed() { ! menu_shown; }
+eventually menu_closed
 
 # An edit, then Compare and WRITE from the keyboard.
 refocus_knob
 xdotool key Right Right Right
-settle 0.8
-click "$speed_field_x" "$speed_field_y"; xdotool key shift+Tab; settle 0.3
-check "the title shows the unsaved mark" bash -c "xdotool getwindowname $win | grep -q '^\*Brakwell - Korvane 2.5.1 - TSV0777K$'"
+click "$speed_field_x" "$speed_field_y"; xdotool key shift+Tab
+title_is() { xdotool getwindowname "$win" | grep -q "$1"; }
+check "the title shows the unsaved mark" eventually title_is '^\*Brakwell - Korvane 2.5.1 - TSV0777K$'
+wait_still
 import -window "$win" "$work/before-compare.png"
 xdotool key ctrl+d
-settle 1
-import -window "$win" "$work/compare.png"
-check "Ctrl+D switches Compare on (the button changed)" \
-  test "$(compare -metric AE -extract 80x28+673+530 "$work/before-compare.png" "$work/compare.png" null: 2>&1)" != 0
-xdotool key ctrl+d
-settle 1
+compare_changed() {
+  import -window "$win" "$work/compare.png" &&
+    test "$(compare -metric AE -extract 80x28+673+530 "$work/before-compare.png" "$work/compare.png" null: 2>&1)" != 0
+}
+check "Ctrl+D switches Compare on (the button changed)" eventually compare_changed
+changes xdotool key ctrl+d
 stores="$(count_of "$sim_log" "Store preset ")"
 refocus_knob
 xdotool key ctrl+s
 check "Ctrl+S stores the edit" wait_text "$sim_log" "Store preset " $((stores + 1))
-settle 1
-check "the unsaved mark is gone after WRITE" bash -c "xdotool getwindowname $win | grep -q '^Brakwell - Korvane 2.5.1 - TSV0777K$'"
+check "the unsaved mark is gone after WRITE" eventually title_is '^Brakwell - Korvane 2.5.1 - TSV0777K$'
 
 # --- 4. Up/Down on the preset list ---------------------------------------------------
 echo "# Up/Down on the preset list"
 reads="$(count_of "$app_out" "Read parameters & title successful")"
 click 85 175   # PC.0's bank button: selected already, so only the focus goes there
-settle 0.5
+wait_still
 xdotool key Down
 check "Down loads slot 1" wait_text "$app_out" "Read parameters & title successful" $((reads + 1))
-settle 1
+wait_still
 xdotool key Down
 check "Down again loads slot 2" wait_text "$app_out" "Read parameters & title successful" $((reads + 2))
-settle 1
+wait_still
 xdotool key Up
 check "Up loads slot 1 again" wait_text "$app_out" "Read parameters & title successful" $((reads + 3))
-settle 1
+wait_still
 shot keyboard-list
 # Unsaved: the question comes first, and Cancel keeps the slot.
 click "$speed_field_x" "$speed_field_y"
 xdotool key ctrl+a; xdotool type "77"; xdotool key Return
-settle 0.8
+eventually title_is '^\*Brakwell'
 click 85 200   # slot 1's bank button, selected: the focus goes there
-settle 0.3
+wait_still
 xdotool key Down
-settle 1
-check "an unsaved edit asks before Down loads another slot" test "$(window_count)" -ge 2
+check "an unsaved edit asks before Down loads another slot" wait_windows 2
 shot keyboard-unsaved-question
 xdotool key Escape
-settle 1
+one_window() { test "$(window_count)" -le 1; }
+eventually one_window
+wait_still
 check "Cancel keeps the slot (nothing read)" test "$(count_of "$app_out" "Read parameters & title successful")" -eq $((reads + 3))
 
 [[ $failures -eq 0 ]] || { echo "$failures check(s) failed"; exit 1; }

@@ -28,23 +28,21 @@ menu_x=990; menu_y=614
 # Dismisses the one dialog that is open with Return.
 answer() {
   check "$1: the dialog opens" wait_windows 2
-  settle 0.5
-  [[ -n "${2:-}" ]] && shot "$2"
-  xdotool key Return
-  settle 1
+  [[ -n "${2:-}" ]] && { wait_still; shot "$2"; }
+  dismiss_dialog
 }
 # Answers the question that is open with its action button, left of
 # Cancel (Return would be Cancel there).
 proceed() {
   local q w h
   check "$1: the question opens" wait_windows 2
-  settle 0.5
+  wait_still
   [[ -n "${2:-}" ]] && shot "$2"
   q="$(xdotool search --onlyvisible --name '^Question$' 2>/dev/null | head -n1)"
   eval "$(xdotool getwindowgeometry --shell "$q" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
   w="${WIDTH:-0}"; h="${HEIGHT:-0}"
   xdotool mousemove --window "$q" $((w - 155)) $((h - 22)) click 1
-  settle 1
+  [[ -z "$q" ]] || eventually window_gone "$q" || echo "     the question did not close"
 }
 
 # --- 1. Cancel ------------------------------------------------------------------
@@ -56,7 +54,7 @@ shot cancel-1-panel
 click "$cancel_x" "$cancel_y"
 answer "cancel alert" cancel-2-alert
 wait_text "$app_out" "Read parameters & title successful"
-settle 1
+wait_still
 shot cancel-3-editor
 check "console: 'Send One Message' sent" grep -q "'Send One Message' command sucessful" "$app_out"
 check "the pedal saw 0xCF, then Read All" in_order "$sim_log" "'Send One Message'" " byte: c4"
@@ -66,7 +64,7 @@ check "board: cancelled, then Ready" in_order "$board" "] :  Firmware update can
 
 echo "# the menu works again: Serial Number by keys"
 click "$menu_x" "$menu_y"
-settle 0.8
+wait_menu
 shot cancel-4-menu
 # Headings and separators are skipped: About, three pages, then Serial Number.
 xdotool key Down Down Down Down Down Return
@@ -99,23 +97,24 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 check "the file chooser opens with its title" test -n "$chooser"
-settle 1
 xdotool windowraise "$chooser"
 xdotool windowfocus "$chooser"
 xdotool mousemove --window "$chooser" 300 300
+# The chooser takes the keys once it is drawn in front.
+wait_still
 xdotool type --delay 20 "$work/good.fdt"
-settle 0.5
+wait_still
 shot update-1-chooser
 xdotool key Return
-settle 1.5
-check "the chooser closes" test -z "$(xdotool search --onlyvisible --name '^Browse Firmware' 2>/dev/null)"
+chooser_closed() { test -z "$(xdotool search --onlyvisible --name '^Browse Firmware' 2>/dev/null)"; }
+check "the chooser closes" eventually chooser_closed
 shot update-2-package
 click "$update_x" "$update_y"
 # The pedal waits in update mode, where it cannot be backed up: asked first.
 proceed "the question about going on without a safety backup" update-3-no-backup
 answer "update done message" update-3-done
 wait_text "$app_out" "Read parameters & title successful"
-settle 1
+wait_still
 shot update-4-editor
 check "pages 0 to 5, then Set Version 2.3.5" in_order "$sim_log" "c7 00 00" "c7 00 05" "Set Version  3 bytes: c8 23 05"
 check "presets converted after the update" in_order "$sim_log" "Set Version" "Store preset"
@@ -127,7 +126,7 @@ check "board: package ready, update complete, Ready" \
 # --- 3. Update Library from the menu ---------------------------------------------------
 echo "# Menu -> Update Library"
 click "$menu_x" "$menu_y"
-settle 0.8
+wait_menu
 xdotool key Down Down Down Down Down Down Down Down Return
 proceed "the question" library-1-question
 answer "library updated message" library-2-done
@@ -144,18 +143,19 @@ reads="$(count_of "$app_out" "Read parameters & title successful")"
 stores="$(count_of "$sim_log" "Store preset")"
 read_alls="$(count_of "$sim_log" " byte: c4")"
 click "$menu_x" "$menu_y"
-settle 0.8
+wait_menu
 xdotool key Down Down Down Down Down Down Down Return
 answer "the question, with Return" reset-0-question
+wait_still   # whatever the answer started has shown on the screen
 check "Return is Cancel: no preset stored" test "$(count_of "$sim_log" "Store preset")" -eq "$stores"
 check "Return is Cancel: no safety backup read the pedal" test "$(count_of "$sim_log" " byte: c4")" -eq "$read_alls"
 click "$menu_x" "$menu_y"
-settle 0.8
+wait_menu
 xdotool key Down Down Down Down Down Down Down Return
 proceed "the question" reset-1-question
 answer "restored message" reset-2-done
 wait_text "$app_out" "Read parameters & title successful" $((reads + 1))
-settle 1
+wait_still
 shot reset-3-editor
 check "32 presets stored, then the factory globals" in_order "$sim_log" "Store preset 0 parameters" "Store preset 31 Y-Data" "SET_GLOBALS"
 board="$work/board4.txt"

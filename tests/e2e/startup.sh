@@ -21,7 +21,7 @@ echo "# online start-up against the simulated pedal (firmware 2.5.3)"
 start_sim --firmware 2.5.3 --serial TSV0999Z || exit 1
 start_app || exit 1
 wait_text "$app_out" "Read parameters & title successful"
-settle 1
+wait_still
 shot online-startup
 # Started from a scratch folder: the artwork must come from beside the binary
 # or from the source tree. The maker logo's yellow square and the brushed
@@ -52,7 +52,7 @@ check "no dialog at start-up" test "$(window_count)" -eq 1
 echo "# Connect"
 click "$connect_x" "$connect_y"
 wait_text "$app_out" "Read parameters & title successful" 2
-settle 1
+wait_still
 shot online-connect
 board="$work/board2.txt"
 save_board >"$board"
@@ -70,7 +70,7 @@ stop_sim
 echo "# start-up with no pedal"
 start_app || exit 1
 wait_text "$app_out" "FT_OpenEx (open by description) FAILED"
-settle 1
+wait_still
 shot offline-startup
 check "no dialog at start-up without a pedal" test "$(window_count)" -eq 1
 board="$work/board3.txt"
@@ -83,11 +83,10 @@ check "console: the bridge could not be opened" grep -q "FT_OpenEx (open by desc
 echo "# Connect with no pedal"
 click "$connect_x" "$connect_y"
 check "the 'Pedal is not found -' dialog opens" wait_windows 2
-settle 1
+wait_still
 shot offline-connect-dialog
 xdotool key Return
-settle 1
-check "the dialog closes again" test "$(window_count)" -eq 1
+check "the dialog closes again" eventually one_window
 board="$work/board4.txt"
 save_board >"$board"
 check "board after Connect: three more lines" test "$(wc -l <"$board")" -eq 6
@@ -98,12 +97,13 @@ echo "# start-up with the pedal in update mode (firmware 2.4.1)"
 start_sim --update-mode --firmware 2.4.1 || exit 1
 start_app || exit 1
 check "the MIDI-cables alert opens" wait_windows 2
-settle 1
+wait_still
 shot update-mode-alert
 xdotool key Return
-settle 1
+eventually one_window
+wait_still
 shot update-mode-panel
-check "the alert closes" test "$(window_count)" -eq 1
+check "the alert closes" one_window
 check "pedal saw only the state query" test "$(grep -c ' byte: c4' "$sim_log")" -eq 0
 check "console: Get Pedal State" grep -q "Get Pedal State successful" "$app_out"
 stop_app
@@ -114,7 +114,7 @@ echo "# start-up with firmware 2.2.9: refused, the program closes"
 start_sim --firmware 2.2.9 || exit 1
 start_app || exit 1
 check "the not-compatible alert opens" wait_windows 2
-settle 1
+wait_still
 shot too-old-alert
 xdotool key Return
 code=""
