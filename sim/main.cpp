@@ -338,9 +338,10 @@ private:
             if (signalled()) break;
             if (serving_ && r > 0 && port_revents_ != 0) read_port();
             if (serving_) {
-                deliver_incoming();
-                send_outgoing();
-                check_vanished();
+                const double now = clock_.now();
+                deliver_incoming(now);
+                send_outgoing(now);
+                check_vanished(now);
             }
             if (clock_.now() - last_traffic_ >= kSaveAfterQuiet) save_if_changed();
         }
@@ -432,9 +433,8 @@ private:
     }
 
     // Bytes that have crossed the wire reach the pedal.
-    void deliver_incoming()
+    void deliver_incoming(double now)
     {
-        const double now = clock_.now();
         for (size_t k = incoming_.due(now); k > 0; k = incoming_.due(now)) {
             if (purge_mark_ != kNoPurge) k = std::min(k, purge_mark_);
             const std::vector<uint8_t> bytes = incoming_.front(k);
@@ -452,9 +452,8 @@ private:
         }
     }
 
-    void send_outgoing()
+    void send_outgoing(double now)
     {
-        const double now = clock_.now();
         if (const size_t k = outgoing_.due(now); k > 0 && !out_blocked_) {
             const std::vector<uint8_t> bytes = outgoing_.front(k);
             const ssize_t w = ::write(pty_.master, bytes.data(), bytes.size());
@@ -473,9 +472,8 @@ private:
     // A vanished device leaves the list at once; the answer to its last
     // request stays readable (for at most kVanishGrace) before the tty goes
     // too.
-    void check_vanished()
+    void check_vanished(double now)
     {
-        const double now = clock_.now();
         int unread = 0;
         if (model_.vanished() && outgoing_.empty() && vanish_started_ < 0) {
             vanish_started_ = now;
