@@ -49,13 +49,13 @@ for i in $(seq 1 "$displays"); do
   ids+=("$id")
 done
 
-spec="$work/displays.json"
+slot_list="$work/displays.json"
 {
   printf '{"version": {"major": 1, "minor": 0}, "local": [{"display": ['
   sep=""
   for id in "${ids[@]}"; do printf '%s{"id": "%s", "slots": 1}' "$sep" "$id"; sep=", "; done
   printf ']}]}\n'
-} >"$spec"
+} >"$slot_list"
 echo "ctest: ${#ids[@]} virtual displays (:$(IFS=,; echo "${ids[*]}" | sed 's/,/, :/g')), $jobs tests at a time"
 
 # A test that opens a window without asking for a display finds none, rather
@@ -63,5 +63,5 @@ echo "ctest: ${#ids[@]} virtual displays (:$(IFS=,; echo "${ids[*]}" | sed 's/,/
 unset DISPLAY
 cd "$build"
 status=0
-ctest --resource-spec-file "$spec" -j"$jobs" --output-on-failure "$@" || status=$?
+ctest --resource-spec-file "$slot_list" -j"$jobs" --output-on-failure "$@" || status=$?
 exit "$status"

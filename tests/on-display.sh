@@ -6,7 +6,7 @@
 #   - a number: that display, one of the virtual displays
 #     scripts/ctest-displays.sh started, so tests on different slots run side
 #     by side without their windows overlapping;
-#   - "current" (tests/one-display.json, the spec ctest reads when it is given
+#   - "current" (tests/one-display.json, the slot list ctest reads when given
 #     none): the display the whole run was started on (`xvfb-run ctest`), one
 #     window test at a time.
 # Without a slot (gtest's listing of the tests at build time, a program run by
