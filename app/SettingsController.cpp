@@ -46,14 +46,17 @@ void SettingsController::on_midi_conf_panel(ConfAnswer answer)
     close_config_panel(w_.midi_conf_panel);
 }
 
+// The pedal's global record, read as one exchange of the window.
+std::optional<GlobalsRecord> SettingsController::read_pedal_globals()
+{
+    Korvane::Exchange exchange(w_);
+    return ops::read_globals(*w_.session_.link);
+}
+
 void SettingsController::open_global_settings()
 {
     if (w_.session_.busy > 0 || w_.modal_panel_shown()) return;
-    std::optional<GlobalsRecord> read;
-    {
-        Korvane::Exchange exchange(w_);
-        read = ops::read_globals(*w_.session_.link);
-    }
+    const std::optional<GlobalsRecord> read = read_pedal_globals();
     if (read) {
         // The AUX actions reach the editor's copy only with Confirm.
         std::copy(read->bytes.begin() + kAuxContacts, read->bytes.end(), w_.session_.globals.bytes.begin() + kAuxContacts);
@@ -66,11 +69,7 @@ void SettingsController::open_global_settings()
 void SettingsController::open_midi_settings()
 {
     if (w_.session_.busy > 0 || w_.modal_panel_shown()) return;
-    std::optional<GlobalsRecord> read;
-    {
-        Korvane::Exchange exchange(w_);
-        read = ops::read_globals(*w_.session_.link);
-    }
+    const std::optional<GlobalsRecord> read = read_pedal_globals();
     if (read) {
         w_.session_.globals = *read;
         w_.midi_conf_panel->load(read->midi_settings());

@@ -7,6 +7,7 @@
 #include "config/KV_ConfPanel.h"
 #include "settings/GlobalsRecord.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,7 @@ public:
     void close_config_panel(Fl_Widget* panel);
 
 private:
+    std::optional<GlobalsRecord> read_pedal_globals();
     void show_config_panel(Fl_Widget* panel);
     void send_globals(const GlobalsRecord& record);
 
