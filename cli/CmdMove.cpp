@@ -6,7 +6,9 @@
 #include "cli/PresetData.h"
 #include "cli/SlotArgs.h"
 #include "cli/TwoSlots.h"
+#include "ops/AutoBackup.h"
 #include "ops/SlotRun.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 
@@ -28,8 +30,11 @@ int cmd_move(Session& s)
         .backup_before = "moving a preset",
     };
     return run_two_slots(s, move, [&](int from, int to, const ops::ProgramBuilder& build, const std::string& folder) {
+        // Presets a failed move without a backup displaced go beside the safety backups.
+        const std::string drive = home_drive();
+        const std::string keep = drive.empty() ? std::string() : ops::auto_backup_folder(ensure_data_folder(drive));
         const ops::SlotRunResult r =
-            ops::move_slot(s.link(), s.report(), from, to, build, folder, ops::OnBackupFailure::Refuse);
+            ops::move_slot(s.link(), s.report(), from, to, build, folder, ops::OnBackupFailure::Refuse, keep);
         if (r.ok()) {
             s.out("Preset " + s.args[0] + " moved to slot " + s.args[1] + "; " + std::to_string(r.done.size()) +
                   " slot(s) rewritten and verified.");
@@ -49,6 +54,9 @@ int cmd_move(Session& s)
         if (!r.backup_path.empty())
             s.err("  the pedal as it was is in " + r.backup_path + "; put it back with: korvane restore --yes " +
                   r.backup_path);
+        for (const std::string& file : r.kept)
+            s.err("  a preset the move displaced is kept in " + file + "; put it back with: korvane write --yes SLOT \"" +
+                  file + "\"");
         return int(kFailed);
     });
 }

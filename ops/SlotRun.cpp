@@ -12,10 +12,48 @@ namespace kv::ops {
 
 namespace {
 
+bool same_record(const PresetRecord& a, const PresetRecord& b)
+{
+    return std::memcmp(a.data(), b.data(), kPresetRecordSize) == 0;
+}
+
+// What a move had in its slots before it began, to tell which presets a
+// failed run took off the pedal and put nowhere else.
+struct BeforeRun {
+    const uint8_t* image = nullptr;   // null: nothing to keep (a setlist overwrites on purpose)
+    int first = 0, last = -1;         // the slots read into `image`
+    std::string keep_folder;
+};
+
+// The presets that were in the slots the run wrote or left unknown and that
+// no slot is known to hold now.
+std::vector<std::pair<int, PresetRecord>> displaced(const SlotRunResult& r, const BeforeRun& before)
+{
+    std::vector<std::pair<int, PresetRecord>> out;
+    auto touched = [&](int s) {
+        return s == r.failed_slot || std::find(r.done.begin(), r.done.end(), s) != r.done.end();
+    };
+    auto held_now = [&](const PresetRecord& rec) {
+        for (const PresetRecord& now : r.records)
+            if (same_record(now, rec)) return true;
+        for (int s = before.first; s <= before.last; ++s)
+            if (!touched(s) && same_record(image_record(before.image, s), rec)) return true;
+        return false;
+    };
+    for (int s = before.first; s <= before.last; ++s) {
+        if (!touched(s)) continue;
+        const PresetRecord old = image_record(before.image, s);
+        if (held_now(old)) continue;
+        if (std::any_of(out.begin(), out.end(), [&](const auto& k) { return same_record(k.second, old); })) continue;
+        out.emplace_back(s, old);
+    }
+    return out;
+}
+
 // Stores each (slot, record) in order with progress; stops at the first failure.
 SlotRunResult run(UsbLink& link, Reporter& report, const std::vector<std::pair<int, PresetRecord>>& plan,
                   const ProgramBuilder& build, SlotRunResult r, const std::string& title, const char* ok_label,
-                  const char* error_label)
+                  const char* error_label, const BeforeRun& before = {})
 {
     const LocalTime when = report.now();
     const size_t total = plan.size();
@@ -33,6 +71,8 @@ SlotRunResult run(UsbLink& link, Reporter& report, const std::vector<std::pair<i
             report.status(r.backup_path.empty() ? "  > No safety backup was taken."
                                                 : "  > The presets as they were are kept in " + r.backup_path +
                                                       ": restore it to go back.");
+            if (r.backup_path.empty() && before.image)
+                r.kept = keep_displaced(link, report, before.keep_folder, displaced(r, before));
             report.progress(100, error_label, Bar::Error);
             return r;
         }
@@ -75,7 +115,8 @@ std::vector<std::pair<int, PresetRecord>> move_plan(const uint8_t* image, int fr
 }
 
 SlotRunResult move_slot(UsbLink& link, Reporter& report, int from, int to, const ProgramBuilder& build,
-                        const std::string& backup_folder, OnBackupFailure on_failure)
+                        const std::string& backup_folder, OnBackupFailure on_failure,
+                        const std::string& keep_folder)
 {
     SlotRunResult r;
     if (!slot_valid(from) || !slot_valid(to) || from == to) return r;
@@ -105,7 +146,8 @@ SlotRunResult move_slot(UsbLink& link, Reporter& report, int from, int to, const
     const auto plan = move_plan(image.data(), from, to);
     return run(link, report, plan, build, r,
                "Move operation (Preset " + std::to_string(from + 1) + " to Preset " + std::to_string(to + 1) + ")",
-               "Move complete", "Move error");
+               "Move complete", "Move error",
+               BeforeRun{image.data(), std::min(from, to), std::max(from, to), keep_folder});
 }
 
 SlotRunResult write_slots(UsbLink& link, Reporter& report, int first, const std::vector<PresetRecord>& records,

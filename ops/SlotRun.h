@@ -34,6 +34,7 @@ struct SlotRunResult {
     int failed_slot = -1;
     LinkResult link;              // the failed store's (or read-back's) result
     std::string backup_path;      // the safety backup, when one was made
+    std::vector<std::string> kept;   // move without a backup that failed: files of the presets it displaced
     bool ok() const { return outcome == Outcome::Done; }
 };
 
@@ -46,8 +47,11 @@ std::vector<std::pair<int, PresetRecord>> move_plan(const uint8_t* image, int fr
 // Moves the preset of slot `from` to slot `to`. Reads the slots from the
 // pedal (the safety backup's image when one was taken), then stores each
 // changed slot. Reported: status lines, "Move complete" / "Move error".
+// `keep_folder` (normally the safety backups' folder, also with no backup
+// taken) receives the displaced presets of a failed run without a backup.
 SlotRunResult move_slot(UsbLink& link, Reporter& report, int from, int to, const ProgramBuilder& build,
-                        const std::string& backup_folder, OnBackupFailure on_failure);
+                        const std::string& backup_folder, OnBackupFailure on_failure,
+                        const std::string& keep_folder);
 
 // Writes records into consecutive slots from `first` (all must fit below
 // 32). `what` names the run in the question and the lines ("Setlist

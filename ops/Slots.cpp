@@ -4,7 +4,10 @@
 #include "ops/Failure.h"
 #include "ops/Texts.h"
 #include "ops/Transfers.h"
+#include "library/core/OfflinePresets.h"
+#include "platform/AtomicFile.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace kv::ops {
@@ -16,6 +19,17 @@ std::string preset_name(int slot) { return "Preset " + std::to_string(slot + 1);
 std::string quoted_title(const PresetRecord& r) { return "\"" + title_text(r.title) + "\""; }
 
 bool slots_ok(int a, int b) { return slot_valid(a) && slot_valid(b) && a != b; }
+
+std::string record_hex(const PresetRecord& r)
+{
+    std::string hex;
+    char byte[4];
+    for (size_t i = 0; i < kPresetRecordSize; ++i) {
+        std::snprintf(byte, sizeof byte, "%02X", r.data()[i]);
+        hex += byte;
+    }
+    return hex;
+}
 
 // A copy or a swap ("Copy", "Swap") that failed: the read / write dialog,
 // "  <name> operation failed." with `second`, and "<name> error" on the bar.
@@ -32,6 +46,36 @@ SlotMoveResult failed(Reporter& report, const LocalTime& when, SlotMoveResult r,
 }
 
 } // namespace
+
+std::vector<std::string> keep_displaced(UsbLink& link, Reporter& report, const std::string& folder,
+                                        const std::vector<std::pair<int, PresetRecord>>& displaced)
+{
+    std::vector<std::string> files;
+    if (displaced.empty()) return files;
+    const LocalTime t = report.now();
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, " kept %04d-%02d-%02d %02d-%02d-%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    const bool have_folder = !folder.empty() && (is_directory(folder) || make_directory(folder));
+    for (const auto& [slot, record] : displaced) {
+        const std::string hex = record_hex(record);
+        link.console("--> Preset " + std::to_string(slot + 1) + " as it was: " + hex + "\n");
+        report.status("  > Preset " + std::to_string(slot + 1) + " as it was (" + quoted_title(record) + "): " + hex);
+        if (!have_folder) continue;
+        const std::string name = "Preset " + std::to_string(slot + 1) + stamp;
+        std::string path = folder + (folder.back() == '/' ? "" : "/") + name + kPresetFileExtension;
+        for (int n = 2; file_exists(path) && n < 100; ++n)
+            path = folder + (folder.back() == '/' ? "" : "/") + name + "-" + std::to_string(n) + kPresetFileExtension;
+        const WriteResult w = write_file_atomically(path, encode_preset_file(name, record));
+        if (w) {
+            files.push_back(path);
+            report.status("  > Kept in " + path);
+        } else {
+            report.status("  > It could not be saved: " + w.message());
+        }
+    }
+    return files;
+}
 
 RecordStore store_record_verified(UsbLink& link, int slot, const PresetRecord& record, const ProgramBuilder& build)
 {
@@ -113,16 +157,9 @@ SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const P
             r.link = stored.link;
             if (r.backup_path.empty()) {
                 // Without a backup the records must at least be somewhere the user can find them.
-                for (const PresetRecord* rec : {&r.first, &r.second}) {
-                    std::string hex;
-                    char byte[4];
-                    for (size_t i = 0; i < kPresetRecordSize; ++i) {
-                        std::snprintf(byte, sizeof byte, "%02X", rec->data()[i]);
-                        hex += byte;
-                    }
+                for (const PresetRecord* rec : {&r.first, &r.second})
                     link.console("--> Preset " + std::to_string((rec == &r.first ? a : b) + 1) + " before the swap: " +
-                                 hex + "\n");
-                }
+                                 record_hex(*rec) + "\n");
             }
             return fail(stored.stored ? SlotMoveResult::Outcome::VerifyFailed : SlotMoveResult::Outcome::StoreFailed,
                         kept);

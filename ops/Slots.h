@@ -28,6 +28,8 @@
 #include "preset/PresetRecord.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kv {
 class AlgorithmLibrary;
@@ -66,6 +68,17 @@ SlotMoveResult copy_slot(UsbLink& link, Reporter& report, int from, int to, cons
 // restore from.
 SlotMoveResult swap_slots(UsbLink& link, Reporter& report, int a, int b, const ProgramBuilder& build,
                           const std::string& backup_folder, OnBackupFailure on_failure);
+
+// Presets a run that stopped part-way took off the pedal and put nowhere
+// else, each with the slot it came from. Each is printed (its 47 bytes in
+// hex) in a status line and on the console and, with a folder (created when
+// missing), saved there as an offline preset file named
+// "Preset <n> kept <date> <time>.lop", which `korvane write SLOT FILE` or the
+// offline prompt's "Add preset from file(s)" puts back. Returns the files
+// written; one that cannot be written is said in a status line (the hex
+// line stays the record).
+std::vector<std::string> keep_displaced(UsbLink& link, Reporter& report, const std::string& folder,
+                                        const std::vector<std::pair<int, PresetRecord>>& displaced);
 
 // What store_record_verified came to.
 struct RecordStore {

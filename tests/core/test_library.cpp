@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -401,7 +402,7 @@ TEST_F(SlotRunTest, AMoveShiftsTheSlotsBetweenAndEachIsVerifiedAfterABackup)
 
     // Preset 2 to slot 30 (0-based 1 to 29): 3..30 move up one, 2 lands in 30.
     const ops::SlotRunResult r =
-        ops::move_slot(link, report, 1, 29, build, folder, ops::OnBackupFailure::Refuse);
+        ops::move_slot(link, report, 1, 29, build, folder, ops::OnBackupFailure::Refuse, folder);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.done.size(), 29u);
     for (int s = 1; s < 29; ++s) expect_slot_holds(s, before[s + 1]);
@@ -416,7 +417,7 @@ TEST_F(SlotRunTest, AMoveShiftsTheSlotsBetweenAndEachIsVerifiedAfterABackup)
     for (int s = 0; s < kSlotCount; ++s) EXPECT_TRUE(same(image_record(bkp.bytes.data(), s), before[s])) << s;
 
     // And back the other way (30 to 2), without a backup: everything as before.
-    const ops::SlotRunResult back = ops::move_slot(link, report, 29, 1, build, "", ops::OnBackupFailure::Refuse);
+    const ops::SlotRunResult back = ops::move_slot(link, report, 29, 1, build, "", ops::OnBackupFailure::Refuse, folder);
     ASSERT_TRUE(back.ok());
     EXPECT_TRUE(back.backup_path.empty());
     for (int s = 0; s < kSlotCount; ++s) expect_slot_holds(s, before[s]);
@@ -428,6 +429,53 @@ TEST_F(SlotRunTest, AMoveShiftsTheSlotsBetweenAndEachIsVerifiedAfterABackup)
     EXPECT_EQ(ops::move_plan(image.data(), 4, 5).size(), 0u);
     EXPECT_EQ(ops::move_plan(image.data(), 3, 3).size(), 0u);
     EXPECT_EQ(ops::move_plan(image.data(), 3, 32).size(), 0u);
+}
+
+TEST_F(SlotRunTest, AMoveWithoutBackupThatStopsPartWayKeepsEveryDisplacedPreset)
+{
+    std::vector<PresetRecord> before;
+    for (int s = 0; s < kSlotCount; ++s) before.push_back(record_of(s));
+    const std::string keep = folder + "autobackup/";
+    // The pedal drops off the bus as the header of this store arrives (the
+    // first store, the second: "after the first store", one in the middle,
+    // the last, which puts the moved preset into slot 30).
+    for (int vanish_at : {1, 2, 15, 29}) {
+        SCOPED_TRACE("vanishes at store " + std::to_string(vanish_at));
+        // A pedal of its own each time: one that vanished stays gone.
+        PedalModel gone{clock};
+        gone.set_memory(pedal.memory());
+        fs::remove_all(keep);
+        driver.detach_all();
+        driver.attach(kPedalDescription, "TV000001", &gone);
+        int stores = 0;
+        gone.set_request_observer([&](const PedalRequest& r) {
+            if (r.name.find("parameters & title") != std::string::npos && ++stores == vanish_at) gone.vanish_now();
+        });
+        const ops::SlotRunResult r = ops::move_slot(link, report, 1, 29, build, "", ops::OnBackupFailure::Refuse, keep);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.done.size(), size_t(vanish_at - 1));
+        EXPECT_FALSE(r.kept.empty());
+
+        // Every preset of slots 2 to 30 is on the pedal (the slot that failed
+        // does not count) or in a kept file, byte for byte.
+        std::vector<PresetRecord> found;
+        for (int s = 0; s < kSlotCount; ++s)
+            if (s != r.failed_slot) found.push_back(PresetRecord{gone.memory().slots[s].parameters, gone.memory().slots[s].title});
+        for (const std::string& file : r.kept) {
+            const PresetFile f = read_preset_file(file);
+            ASSERT_TRUE(f.ok()) << file;
+            EXPECT_EQ(file, keep + f.name + ".lop");
+            found.push_back(f.record);
+            // Its hex is in a status line.
+            EXPECT_TRUE(std::any_of(report.lines.begin(), report.lines.end(), [&](const std::string& l) {
+                return l.find(f.name.substr(0, f.name.find(" kept"))) != std::string::npos &&
+                       l.find("as it was") != std::string::npos;
+            }));
+        }
+        for (int s = 1; s <= 29; ++s)
+            EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const PresetRecord& k) { return same(k, before[s]); }))
+                << "the preset of slot " << s + 1 << " is nowhere";
+    }
 }
 
 TEST_F(SlotRunTest, ASetlistWithOneStoreFailingNamesTheSlotsDoneAndTheBackup)
