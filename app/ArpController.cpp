@@ -107,11 +107,22 @@ void ArpController::show_sequences(const ops::EngineSequences& sequences)
     const PresetParameters& p = w_.dashboard->params;
     for (Engine e : {Engine::X, Engine::Y}) {
         const auto& seq = sequences[size_t(index_of(e))];
-        if (!seq) continue;   // not an arp algorithm, or not read: the page keeps what it showed
         const AlgorithmId id = p.algorithm(e);
-        if (!is_arp_algorithm(id)) continue;   // a sequence asked for by a tempo algorithm
+        if (!is_arp_algorithm(id)) continue;   // no sequence, or one asked for by a tempo algorithm
         const uint8_t selector = e == Engine::X ? p.sp1_x : p.sp1_y;
-        w_.arp_editor->show_sequence(id, code_to_position(id, 0, selector), e, *seq);
+        const int position = code_to_position(id, 0, selector);
+        if (!seq) {
+            // Asked for and not sent: the page must not pass off what it
+            // showed before as the pedal's (offline nothing was asked).
+            if (position < KV_ArpCore::kRandomSequence && w_.session_.online && w_.transport_panel->active()) {
+                w_.arp_editor->sequence_unknown(id, e);
+                w_.status(std::string("  Arp sequence of ") + (e == Engine::X ? "DSP-X" : "DSP-Y") +
+                              " could not be read.",
+                          "  > Editing it is off until it is read: click a sequence button on the Arp Editor page.");
+            }
+            continue;
+        }
+        w_.arp_editor->show_sequence(id, position, e, *seq);
     }
 }
 

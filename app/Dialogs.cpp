@@ -18,11 +18,43 @@
 
 namespace kv {
 
+std::string wrap_to_screen(const std::string& text)
+{
+    int sx = 0, sy = 0, sw = 0, sh = 0;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    // The dialog adds its icon, margins and frame (about 120 pixels) to its text.
+    const double limit = std::max(300, sw - 160);
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    auto fits = [&](const std::string& s) { return fl_width(s.c_str(), int(s.size())) <= limit; };
+    std::string out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        while (!fits(line)) {
+            // The longest head that fits, ended at a blank when there is one.
+            size_t cut = 1;
+            while (cut < line.size() && fits(line.substr(0, cut + 1))) ++cut;
+            while (cut < line.size() && (line[cut] & 0xC0) == 0x80) --cut;   // not inside a UTF-8 letter
+            const size_t blank = line.rfind(' ', cut);
+            if (blank != std::string::npos && blank > 0) cut = blank;
+            out += line.substr(0, cut) + "\n";
+            line.erase(0, cut);
+            while (!line.empty() && line.front() == ' ') line.erase(line.begin());
+        }
+        out += line;
+        if (end == text.size()) break;
+        out += "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
 // The message becomes the label of the dialog's text box, so its '@'s are
 // doubled to show as written (the texts end with the support address).
-void Dialogs::alert(const std::string& text) { fl_alert("%s", literal_label(text).c_str()); }
+void Dialogs::alert(const std::string& text) { fl_alert("%s", literal_label(wrap_to_screen(text)).c_str()); }
 
-void Dialogs::message(const std::string& text) { fl_message("%s", literal_label(text).c_str()); }
+void Dialogs::message(const std::string& text) { fl_message("%s", literal_label(wrap_to_screen(text)).c_str()); }
 
 namespace {
 
@@ -37,7 +69,7 @@ struct Pick {
 
 int cautious_choice(const std::string& text, const char* b0, const char* b1, const char* b2)
 {
-    const std::string label = literal_label(text);
+    const std::string label = literal_label(wrap_to_screen(text));
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     int text_w = 0, text_h = 0;
     fl_measure(label.c_str(), text_w, text_h);
@@ -91,7 +123,7 @@ int cautious_choice(const std::string& text, const char* b0, const char* b1, con
 int Dialogs::choice(const std::string& text, const char* b0, const char* b1, const char* b2)
 {
     if (b0 && b1 && std::string(b0) == "Cancel") return cautious_choice(text, b0, b1, b2);
-    return fl_choice("%s", b0, b1, b2, literal_label(text).c_str());
+    return fl_choice("%s", b0, b1, b2, literal_label(wrap_to_screen(text)).c_str());
 }
 
 int Dialogs::choose(const std::string& text, const std::vector<std::string>& buttons)

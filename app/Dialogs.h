@@ -32,6 +32,12 @@ public:
     virtual bool open_page(const std::string& url);
 };
 
+// A dialog's text with every line longer than the screen's work area allows
+// broken at blanks (a word too long for a line, at a letter), so that the
+// toolkit's dialogs, which grow with their longest line, keep their buttons
+// on the screen.
+std::string wrap_to_screen(const std::string& text);
+
 // The dialogs in use; set_dialogs(nullptr) goes back to the toolkit's.
 Dialogs& dialogs();
 void set_dialogs(Dialogs* d);

@@ -14,11 +14,14 @@
 #include "ops/SlotRun.h"
 #include "platform/AtomicFile.h"
 #include "platform/DataPaths.h"
+#include "platform/FolderWatch.h"
 #include "preset/AlgorithmLibrary.h"
 #include "preset/RecordCheck.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Input.H>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kv {
@@ -46,9 +49,133 @@ std::vector<std::string> split_tags(const std::string& text)
 
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 
+// A tag among `tags`, letters compared without regard to case.
+bool has_tag(const std::vector<std::string>& tags, const std::string& tag)
+{
+    return std::any_of(tags.begin(), tags.end(), [&](const std::string& t) { return same_preset_name(t, tag); });
+}
+
+// The row of a slot whose content a failed store left unknown.
+constexpr const char* kUnknownSlotTitle = "< unknown >";
+
+// The files a failed move without a backup saved its displaced presets in.
+std::string kept_text(const std::vector<std::string>& kept)
+{
+    std::string text;
+    for (const std::string& file : kept)
+        text += "\nA preset the move displaced is kept in " + file +
+                ": \"Add preset from file(s)\" of the offline prompt brings it back.";
+    return text;
+}
+
 } // namespace
 
-LibraryController::LibraryController(Korvane& window, KV_LibraryPanel& page) : w_(window), page_(page) {}
+LibraryController::LibraryController(Korvane& window, KV_LibraryPanel& page) : w_(window), page_(page)
+{
+    watch_folder();
+}
+
+LibraryController::~LibraryController()
+{
+    if (watch_ && watch_->ok()) Fl::remove_fd(watch_->fd());
+    Fl::remove_timeout(settle_cb, this);
+}
+
+void LibraryController::watch_folder()
+{
+    if (w_.session_.presets_folder.empty()) return;
+    watch_ = std::make_unique<FolderWatch>(w_.session_.presets_folder, std::vector<std::string>{kSetlistFolder});
+    if (!watch_->ok()) {
+        // The page still works; it shows the folder as last read.
+        std::printf("Library: %s; changes by other programs show after a restart.\n", watch_->error().c_str());
+        return;
+    }
+    Fl::add_fd(watch_->fd(), FL_READ, watch_cb, this);
+}
+
+void LibraryController::watch_cb(int, void* data)
+{
+    auto* c = static_cast<LibraryController*>(data);
+    bool overflowed = false;
+    bool ours = false;
+    for (const std::string& name : c->watch_->changes(&overflowed)) {
+        // The list, a preset file, the metadata, a setlist; not the safety
+        // backups, exports or logs beside them.
+        const bool preset_file = name.size() > 4 && name.compare(name.size() - 4, 4, kPresetFileExtension) == 0 &&
+                                 name.find('/') == std::string::npos;
+        if (name == kPresetListFileName || name == kLibraryMetaFileName || preset_file ||
+            name.rfind(std::string(kSetlistFolder) + "/", 0) == 0 || name == kSetlistFolder)
+            ours = true;
+    }
+    if ((ours || overflowed) && !c->refresh_pending_) {
+        c->refresh_pending_ = true;
+        Fl::add_timeout(kFolderSettle, settle_cb, c);
+    }
+}
+
+void LibraryController::settle_cb(void* data)
+{
+    auto* c = static_cast<LibraryController*>(data);
+    // Not under an exchange or a dialog that holds entries of the list:
+    // tried again a moment later.
+    if (c->w_.session_.busy > 0 || Fl::modal() || Fl::grab()) {
+        Fl::repeat_timeout(kFolderSettle, settle_cb, c);
+        return;
+    }
+    c->refresh_pending_ = false;
+    c->folder_changed();
+}
+
+void LibraryController::folder_changed()
+{
+    ++folder_refreshes_;
+    KV_PresetPanel& panel = *w_.preset_panel;
+    const std::string picked = panel.selected() >= 0 ? panel.name_of(panel.selected()) : std::string();
+    std::vector<std::string> page_picks;
+    for (size_t e : page_.selected_entries())
+        if (e < panel.library.size()) page_picks.push_back(panel.library.entries()[e].name);
+    const std::optional<size_t> editing = page_.current_entry();
+    const std::string editing_name =
+        editing && *editing < panel.library.size() ? panel.library.entries()[*editing].name : std::string();
+
+    panel.load_problems = panel.library.load();
+    panel.refresh();
+    if (!picked.empty())
+        if (const auto i = panel.library.find(picked)) panel.select(int(*i));
+
+    if (!meta_loaded_) return;   // the page reads everything when it first opens
+    LibraryMeta now(w_.session_.presets_folder);
+    const LibraryMeta::Loaded l = now.load();
+    if (!l.message.empty()) w_.status("  Library: tags, notes and favourites could not be read.", "  > " + l.message);
+    if (l.ok) meta_ = std::move(now);
+    refresh_rows();
+    // The same presets stay selected (entries may have moved) and the
+    // tags and notes editor keeps what is typed in it.
+    std::vector<size_t> again;
+    for (const std::string& name : page_picks)
+        if (const auto i = panel.library.find(name)) again.push_back(*i);
+    page_.reselect(again, editing_name.empty() ? std::nullopt : panel.library.find(editing_name));
+    std::vector<std::string> names;
+    for (const Setlist& list : list_setlists(w_.session_.presets_folder)) names.push_back(list.name);
+    page_.set_setlists(names);
+    w_.redraw();
+}
+
+bool LibraryController::change_meta(const std::function<void(LibraryMeta&)>& change)
+{
+    LibraryMeta now(w_.session_.presets_folder);
+    const LibraryMeta::Loaded l = now.load();
+    if (!l.message.empty()) w_.status("  Library: tags, notes and favourites could not be read.", "  > " + l.message);
+    change(now);
+    const std::string error = now.save();
+    if (!error.empty()) {
+        dialogs().alert("Tags, notes and favourites could not be saved:\n" + error);
+        return false;
+    }
+    meta_ = std::move(now);
+    meta_loaded_ = true;
+    return true;
+}
 
 void LibraryController::opened()
 {
@@ -74,14 +201,6 @@ void LibraryController::refresh_rows()
     page_.set_rows(library_rows(w_.preset_panel->library, meta_));
 }
 
-bool LibraryController::save_meta()
-{
-    const std::string error = meta_.save();
-    if (error.empty()) return true;
-    dialogs().alert("Tags, notes and favourites could not be saved:\n" + error);
-    return false;
-}
-
 void LibraryController::on_page(KV_LibraryPanel::Action action)
 {
     const OfflineLibrary& library = w_.preset_panel->library;
@@ -100,10 +219,10 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
         break;
     case KV_LibraryPanel::Action::FavouriteToggled:
         if (page_.picked_entry < library.size()) {
-            const std::string& name = library.entries()[page_.picked_entry].name;
-            const PresetMeta* m = meta_.find(name);
-            meta_.set_favourite(name, !(m && m->favourite));
-            if (save_meta()) {
+            const std::string name = library.entries()[page_.picked_entry].name;
+            const PresetMeta* shown = meta_.find(name);
+            const bool on = !(shown && shown->favourite);
+            if (change_meta([&](LibraryMeta& m) { m.set_favourite(name, on); })) {
                 const std::vector<size_t> keep = page_.selected_entries();
                 refresh_rows();
                 if (keep.size() == 1) page_.select_entry(keep.front());
@@ -112,12 +231,22 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
         break;
     case KV_LibraryPanel::Action::MetaSaved:
         if (page_.picked_entry < library.size()) {
-            const std::string& name = library.entries()[page_.picked_entry].name;
-            PresetMeta& m = meta_.at(name);
-            m.tags.clear();
-            meta_.add_tags(name, split_tags(page_.edited_tags));
-            meta_.set_notes(name, page_.edited_notes);
-            if (save_meta()) {
+            // Only what the user changed in the editor: tags someone else
+            // added meanwhile stay, and notes left alone are not rewritten.
+            const std::string name = library.entries()[page_.picked_entry].name;
+            const std::vector<std::string> tags = split_tags(page_.edited_tags);
+            std::vector<std::string> added, removed;
+            for (const std::string& t : tags)
+                if (!has_tag(page_.shown_tags, t)) added.push_back(t);
+            for (const std::string& t : page_.shown_tags)
+                if (!has_tag(tags, t)) removed.push_back(t);
+            const std::string notes = page_.edited_notes;
+            const bool notes_changed = notes != page_.shown_notes;
+            if (change_meta([&](LibraryMeta& m) {
+                    m.add_tags(name, added);
+                    m.remove_tags(name, removed);
+                    if (notes_changed) m.set_notes(name, notes);
+                })) {
                 w_.status("  Library: tags and notes of " + quoted(name) + " saved.");
                 refresh_rows();
                 page_.select_entry(page_.picked_entry);
@@ -219,8 +348,12 @@ void LibraryController::import_file()
         return;
     }
     if (!meta_loaded_) opened();
-    const LibraryImport r = import_into_library(file.presets, w_.preset_panel->library, meta_, meta_date(local_time_now()));
-    if (!r.imported.empty()) save_meta();
+    // The list and the metadata as they are now, not as this window read them.
+    w_.preset_panel->load_problems = w_.preset_panel->library.load();
+    LibraryImport r;
+    change_meta([&](LibraryMeta& m) {
+        r = import_into_library(file.presets, w_.preset_panel->library, m, meta_date(local_time_now()));
+    });
     w_.preset_panel->refresh();
     refresh_rows();
     std::string text = std::to_string(r.imported.size()) + " preset(s) imported.";
@@ -310,18 +443,15 @@ void LibraryController::send_setlist()
         w_.transport_panel->activate();
         w_.unlock(locked);
     }
-    for (size_t k = 0; k < r.done.size(); ++k) {
-        set_image_record(w_.session_.image.data(), r.done[k], r.records[k]);
-        w_.transport_panel->set_slot_name(r.done[k], r.records[k].title);
-        w_.transport_panel->set_switches_from_flags(r.done[k], r.records[k].parameters.flags);
-    }
+    for (size_t k = 0; k < r.done.size(); ++k) show_written(r.done[k], r.records[k]);
+    reread_failed_slot(r.failed_slot);
     if (!r.ok() && r.outcome != ops::SlotRunResult::Outcome::Refused)
         dialogs().alert("Setlist " + quoted(list.name) + " stopped at Preset " + std::to_string(r.failed_slot + 1) +
                         ".\nWritten and verified: " + ops::slot_list_text(r.done) + "." +
                         (r.backup_path.empty() ? std::string()
                                                : "\nThe presets as they were are in " + r.backup_path +
                                                      ": Menu > Restore puts them back."));
-    if (selected_changes && !r.done.empty()) w_.session_.read_selected_slot();
+    if (selected_changes && (!r.done.empty() || r.failed_slot >= 0)) w_.session_.read_selected_slot();
 }
 
 void LibraryController::write_entry_to_slot(size_t entry, int slot)
@@ -362,12 +492,39 @@ void LibraryController::write_entry_to_slot(size_t entry, int slot)
                              ops::OnBackupFailure::Ask, quoted(e.name) + " into Preset " + std::to_string(slot + 1));
         w_.unlock(locked);
     }
-    if (r.ok()) {
-        set_image_record(w_.session_.image.data(), slot, record);
-        w_.transport_panel->set_slot_name(slot, record.title);
-        w_.transport_panel->set_switches_from_flags(slot, record.parameters.flags);
-        if (selected_changes) w_.session_.read_selected_slot();
+    if (r.ok()) show_written(slot, record);
+    else reread_failed_slot(r.failed_slot);
+    if (selected_changes && (r.ok() || r.failed_slot >= 0)) w_.session_.read_selected_slot();
+}
+
+void LibraryController::show_written(int slot, const PresetRecord& record)
+{
+    set_image_record(w_.session_.image.data(), slot, record);
+    // The row shows the slot's new preset; the editor keeps the name of the
+    // preset it holds (set_slot_name would give it the row's).
+    const PresetTitle editing = w_.transport_panel->edit_name;
+    w_.transport_panel->set_slot_name(slot, record.title);
+    w_.transport_panel->set_switches_from_flags(slot, record.parameters.flags);
+    w_.transport_panel->edit_name = editing;
+}
+
+void LibraryController::reread_failed_slot(int slot)
+{
+    // A store that failed may have left anything there (a spoiled header, half
+    // a preset): the row shows what the pedal answers now, or that it is not known.
+    if (!slot_valid(slot) || !w_.session_.online) return;
+    std::optional<PresetRecord> now;
+    {
+        Korvane::Exchange exchange(w_);
+        now = w_.session_.link->read_preset(slot);
     }
+    if (now) {
+        show_written(slot, *now);
+        return;
+    }
+    const PresetTitle editing = w_.transport_panel->edit_name;
+    w_.transport_panel->set_slot_name(slot, make_title(kUnknownSlotTitle));
+    w_.transport_panel->edit_name = editing;
 }
 
 void LibraryController::slot_dropped(int from, int to)
@@ -410,24 +567,23 @@ void LibraryController::move_slot(int from, int to)
         Korvane::WriteGuard writing(w_);
         const Korvane::Locked locked = w_.lock_main_controls();
         w_.transport_panel->deactivate();
+        const std::string backups = ops::auto_backup_folder(w_.session_.presets_folder);
         r = ops::move_slot(*w_.session_.link, *w_.session_.reporter, from, to, ops::library_program_builder(programs()),
-                           ops::auto_backup_folder(w_.session_.presets_folder), ops::OnBackupFailure::Ask);
+                           backups, ops::OnBackupFailure::Ask, backups);
         w_.transport_panel->activate();
         w_.unlock(locked);
     }
-    for (size_t k = 0; k < r.done.size(); ++k) {
-        set_image_record(w_.session_.image.data(), r.done[k], r.records[k]);
-        w_.transport_panel->set_slot_name(r.done[k], r.records[k].title);
-        w_.transport_panel->set_switches_from_flags(r.done[k], r.records[k].parameters.flags);
-    }
+    for (size_t k = 0; k < r.done.size(); ++k) show_written(r.done[k], r.records[k]);
+    reread_failed_slot(r.failed_slot);
     w_.transport_panel->edit_name = kept_name;
-    if (!r.ok() && r.outcome != ops::SlotRunResult::Outcome::Refused && !r.done.empty())
+    if (!r.ok() && r.outcome != ops::SlotRunResult::Outcome::Refused && (!r.done.empty() || !r.kept.empty()))
         dialogs().alert("The move stopped at Preset " + std::to_string(r.failed_slot + 1) + ".\nRewritten and verified: " +
                         ops::slot_list_text(r.done) + "." +
                         (r.backup_path.empty() ? std::string()
                                                : "\nThe presets as they were are in " + r.backup_path +
-                                                     ": Menu > Restore puts them back."));
-    if (selected_changes && !r.done.empty()) w_.session_.read_selected_slot();
+                                                     ": Menu > Restore puts them back.") +
+                        kept_text(r.kept));
+    if (selected_changes && (!r.done.empty() || r.failed_slot >= 0)) w_.session_.read_selected_slot();
     w_.redraw();
 }
 

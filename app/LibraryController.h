@@ -13,18 +13,26 @@
 #include "library/core/SharingFormat.h"
 #include "preset/EditHistory.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
-
 #include <string>
 
 namespace kv {
 
 class Korvane;
 class KV_LibraryPanel;
+class FolderWatch;
+
+// How long after the first change of a burst the folder is read again.
+constexpr double kFolderSettle = 0.15;
 
 class LibraryController {
 public:
     LibraryController(Korvane& window, KV_LibraryPanel& page);
+    ~LibraryController();
+    LibraryController(const LibraryController&) = delete;
+    LibraryController& operator=(const LibraryController&) = delete;
 
     // The page came into view: rows again from the offline list (which the
     // drop-down may have changed) and the metadata (read the first time).
@@ -36,10 +44,22 @@ public:
     // The presets of slots first to last (as read from the pedal) into a
     // .tessivar.json file in the presets folder.
     void export_slots(int first, int last);
+    // The presets folder changed: the list, the metadata and the setlists
+    // again, the picks kept by name. Done at once (tests call it directly).
+    void folder_changed();
+    // Times the folder was read again because it changed (for tests).
+    int folder_refreshes() const { return folder_refreshes_; }
 
 private:
+    void watch_folder();
+    static void watch_cb(int fd, void* controller);
+    static void settle_cb(void* controller);
     void refresh_rows();
-    bool save_meta();
+    // Reads library.json as it is now, applies `change`, writes it; the page's
+    // copy becomes what was written. False (said in a dialog) when not saved.
+    // The one place the window changes the metadata: the library
+    // transaction takes its place here.
+    bool change_meta(const std::function<void(LibraryMeta&)>& change);
     void export_selected();
     void write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped);
     void import_file();
@@ -47,6 +67,10 @@ private:
     void send_setlist();
     void write_entry_to_slot(size_t entry, int slot);
     void move_slot(int from, int to);
+    // A slot written with `record`: the image and the slot's row.
+    void show_written(int slot, const PresetRecord& record);
+    // The slot a failed run stopped at, read again (or shown as unknown).
+    void reread_failed_slot(int slot);
 
     Korvane& w_;
     KV_LibraryPanel& page_;
@@ -54,6 +78,9 @@ private:
     bool meta_loaded_ = false;
     // The editor's state right after the page's last pick.
     std::optional<EditState> last_pick_;
+    std::unique_ptr<FolderWatch> watch_;
+    bool refresh_pending_ = false;
+    int folder_refreshes_ = 0;
 };
 
 } // namespace kv

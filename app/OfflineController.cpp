@@ -92,10 +92,16 @@ void OfflineController::close_preset_prompt()
 
 bool OfflineController::confirm_replace(const std::string& name, std::optional<size_t>& match)
 {
+    // The list as it is now (another program may have changed it), and
+    // again after the question, so the change is made to that list.
+    w_.preset_panel->load_problems = w_.preset_panel->library.load();
     match = w_.preset_panel->library.find(name);
-    if (!match) return true;
-    return dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
-                            "Yes just replace it", nullptr) == 1;
+    if (match && dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
+                                  "Yes just replace it", nullptr) != 1)
+        return false;
+    w_.preset_panel->load_problems = w_.preset_panel->library.load();
+    match = w_.preset_panel->library.find(name);
+    return true;
 }
 
 void OfflineController::save_typed_preset()
@@ -191,8 +197,16 @@ void OfflineController::remove_selected_preset()
         dialogs().alert("Please select the preset you wish to remove from the list.");
         return;
     }
+    const std::string name = w_.preset_panel->name_of(index);
     if (dialogs().choice("Confirm to remove the selected preset?", "Cancel", "Confirm", nullptr) != 1) return;
-    const OfflineLibrary::Change c = w_.preset_panel->library.remove(size_t(index));
+    // Removed from the list as it is now, found again by its name.
+    w_.preset_panel->load_problems = w_.preset_panel->library.load();
+    const std::optional<size_t> now = w_.preset_panel->library.find(name);
+    if (!now) {
+        w_.preset_panel->refresh();
+        return;   // someone else removed it meanwhile
+    }
+    const OfflineLibrary::Change c = w_.preset_panel->library.remove(*now);
     if (!c.ok) {
         dialogs().alert("The preset could not be removed; nothing was changed.\n\n" + c.error);
         return;
@@ -202,7 +216,7 @@ void OfflineController::remove_selected_preset()
     if (w_.preset_panel->preset_count > 0) {
         // The item now in the removed one's place (or the new last) is
         // loaded and played as if picked.
-        w_.preset_panel->select(std::min(index, w_.preset_panel->preset_count - 1));
+        w_.preset_panel->select(std::min(int(*now), w_.preset_panel->preset_count - 1));
         w_.preset_panel->load_selected();
     }
 }

@@ -252,7 +252,21 @@ bool PresetsController::discard_changes_ok()
     std::string title = title_text(w_.transport_panel->edit_name);
     while (!title.empty() && title.front() == ' ') title.erase(title.begin());
     if (title.empty()) title = "Preset " + std::to_string(w_.transport_panel->current_slot + 1);
-    return dialogs().choice("Discard the changes to " + title + "?", "Cancel", "Discard", nullptr) == 1;
+    if (dialogs().choice("Discard the changes to " + title + "?", "Cancel", "Discard", nullptr) != 1) return false;
+    show_stored_row();
+    return true;
+}
+
+void PresetsController::show_stored_row()
+{
+    // The selected slot's row showed the edit (its title, its switches):
+    // discarded, it shows again what the pedal holds there.
+    const int slot = w_.transport_panel->current_slot;
+    if (!s_.online || !slot_valid(slot)) return;
+    const PresetRecord stored = image_record(s_.image.data(), slot);
+    w_.transport_panel->set_slot_name(slot, stored.title);
+    w_.transport_panel->set_switches_from_flags(slot, stored.parameters.flags);
+    w_.transport_panel->set_unsaved_mark(false);
 }
 
 void PresetsController::note_edit()

@@ -59,6 +59,8 @@ public:
     void place_compare();
 
 private:
+    // The selected slot's row as the pedal holds it (after an edit was discarded).
+    void show_stored_row();
     bool step_history(bool forward);
     void show_edit_state(const EditState& s);
     void preview_between(const EditState& from, const EditState& to);

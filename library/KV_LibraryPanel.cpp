@@ -154,19 +154,23 @@ protected:
             if (Fl::event_button() == FL_LEFT_MOUSE) Fl::focus(this);
             // A click on a star only toggles it: the selection stays.
             if (press_context_ == CONTEXT_CELL && c == 0) return 1;
+            // What was selected before the press: a drag puts it back.
+            selected_before_.assign(size_t(std::max(rows(), 0)), 0);
+            for (int row = 0; row < rows(); ++row) selected_before_[size_t(row)] = char(row_selected(row) == 1);
             return Fl_Table_Row::handle(event);
         }
         case FL_DRAG:
+            // A row pressed and moved is carried, never a selection swept:
+            // the rows the pointer crosses stay as they were.
             if (press_context_ == CONTEXT_CELL && press_col_ != 0 &&
-                (dragging_ || Fl::event_x() < x() - kDragDistance)) {
+                (dragging_ || std::abs(Fl::event_x() - press_x_) > kDragDistance ||
+                 std::abs(Fl::event_y() - press_y_) > kDragDistance)) {
                 if (!dragging_) {
                     dragging_ = true;
-                    // A drag takes the row it started on.
-                    if (!row_selected(press_row_)) {
-                        select_all_rows(0);
-                        select_row(press_row_, 1);
-                    }
+                    for (int row = 0; row < rows() && size_t(row) < selected_before_.size(); ++row)
+                        select_row(row, selected_before_[size_t(row)]);
                     window()->cursor(FL_CURSOR_MOVE);
+                    redraw();
                 }
                 return 1;
             }
@@ -176,6 +180,8 @@ protected:
             if (dragging_) {
                 dragging_ = false;
                 window()->cursor(FL_CURSOR_DEFAULT);
+                // Let go over the table itself: nothing is dropped.
+                if (Fl::event_inside(this)) return 1;
                 current = press_row_;
                 panel_.dropped(Fl::event_x(), Fl::event_y());
                 return 1;
@@ -234,6 +240,7 @@ private:
     int press_row_ = -1, press_col_ = -1;
     TableContext press_context_ = CONTEXT_NONE;
     bool dragging_ = false;
+    std::vector<char> selected_before_;   // per row, at the last press
 };
 
 // The chosen setlist, one preset a line; a line dragged onto another goes
@@ -422,6 +429,26 @@ void KV_LibraryPanel::show_meta(int row)
     const LibraryRow& r = rows_[shown_[size_t(row)]];
     tags_input->value(joined(r.tags).c_str());
     notes_input->value(r.notes.c_str());
+    shown_tags = r.tags;
+    shown_notes = r.notes;
+}
+
+std::optional<size_t> KV_LibraryPanel::current_entry() const
+{
+    const int row = table->current;
+    if (row < 0 || size_t(row) >= shown_.size()) return std::nullopt;
+    return rows_[shown_[size_t(row)]].entry;
+}
+
+void KV_LibraryPanel::reselect(const std::vector<size_t>& entries, std::optional<size_t> current)
+{
+    table->select_all_rows(0);
+    for (size_t r = 0; r < shown_.size(); ++r) {
+        const size_t entry = rows_[shown_[r]].entry;
+        if (std::find(entries.begin(), entries.end(), entry) != entries.end()) table->select_row(int(r), 1);
+        if (current && entry == *current) table->current = int(r);
+    }
+    table->redraw();
 }
 
 void KV_LibraryPanel::notify(Action a)

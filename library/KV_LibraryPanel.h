@@ -17,6 +17,7 @@
 #include <FL/Fl_Group.H>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,11 +68,21 @@ public:
     std::vector<size_t> selected_entries() const;
     // Selects the shown row holding `entry` (only it) and scrolls it into view.
     void select_entry(size_t entry);
+    // The library entry of the row the tags and notes editor belongs to.
+    std::optional<size_t> current_entry() const;
+    // After new rows (the folder changed): selects the rows of `entries` and
+    // makes `current`'s row the editor's again, leaving the editor's text as
+    // the user left it.
+    void reselect(const std::vector<size_t>& entries, std::optional<size_t> current);
 
     std::function<void(Action)> on_action;
     size_t picked_entry = 0;
     std::string edited_tags;     // MetaSaved: "live, clean"
     std::string edited_notes;
+    // MetaSaved: what the editor was filled with, so that only what the user
+    // changed is applied (tags added or removed, notes rewritten or not).
+    std::vector<std::string> shown_tags;
+    std::string shown_notes;
     std::string setlist_name;    // SetlistSaved / SetlistSend
     int first_slot = 0;          // SetlistSend: 0 to 31
     std::vector<std::string> setlist_order;   // SetlistOrderSaved

@@ -189,6 +189,7 @@ void KV_ArpEditor::show_sequence(AlgorithmId id, int sequence_index, Engine e, c
         random_[i] = true;
     } else {
         random_[i] = false;
+        unread_[i] = false;
         c.show_sequence(id, std::max(sequence_index, 0), &seq);
         c.set_editing_active(arp_available_);
         show_engine(e);
@@ -229,7 +230,8 @@ void KV_ArpEditor::prepare(const PresetParameters& params)
     else show_engine(x_arp ? Engine::X : Engine::Y);
     for (KV_ArpCore* c : cores_) {
         c->enable();
-        if (random_[size_t(c == cores_[1])]) c->set_editing_active(false);
+        const size_t i = size_t(c == cores_[1]);
+        if (random_[i] || unread_[i]) c->set_editing_active(false);
     }
     factory_choice->activate();
     tips_button->activate();
@@ -256,9 +258,27 @@ void KV_ArpEditor::make_inert()
 // ---------------------------------------------------------------------------
 // Answers to the page's own actions
 
+void KV_ArpEditor::sequence_unknown(AlgorithmId id, Engine e)
+{
+    if (!is_arp_algorithm(id)) return;
+    const size_t i = size_t(index_of(e));
+    algorithms_[i] = id;
+    captions_[i] = (e == Engine::X ? kCaptionsX : kCaptionsY)[arp_index(id)];
+    random_[i] = false;
+    unread_[i] = true;
+    core(e).set_algorithm(id);
+    core(e).set_editing_active(false);
+    // No button names a sequence the panel does not hold: any of them reads.
+    core(e).select(0);
+    factory_choice->value(0);
+    sync_slot_controls();
+    redraw();
+}
+
 void KV_ArpEditor::sequence_read(Engine e, const ArpSequence& seq)
 {
     KV_ArpCore& c = core(e);
+    unread_[size_t(index_of(e))] = false;
     c.load(seq);
     c.set_editing_active(arp_available_);
     random_[size_t(index_of(e))] = false;
@@ -387,7 +407,7 @@ void KV_ArpEditor::show_engine(Engine e)
 void KV_ArpEditor::sync_slot_controls()
 {
     const int picked = picked_sequence(shown_);
-    const bool usable_now = arp_available_ && !random_[size_t(index_of(shown_))];
+    const bool usable_now = arp_available_ && !random_[size_t(index_of(shown_))] && !unread_[size_t(index_of(shown_))];
     slot_choice->value(usable_now ? picked + 1 : 0);
     activate_if(slot_choice, usable_now);
     activate_if(save_button, usable_now && picked >= 0);
@@ -437,6 +457,17 @@ void KV_ArpEditor::draw()
         return;
     }
     if (random_shown() && usable(random_image_)) zoomed_image(random_image_)->draw(X + zoomed(172), Y + zoomed(180));
+    if (unread_[size_t(index_of(shown_))]) {
+        // Over the greyed levels, which are not the pedal's.
+        const int bx = X + zoomed(150), by = Y + zoomed(170), bw = zoomed(420), bh = zoomed(74);
+        fl_draw_box(FL_BORDER_BOX, bx, by, bw, bh, fl_rgb_color(128, 0, 0));
+        fl_color(FL_WHITE);
+        fl_font(FL_HELVETICA_BOLD, zoomed_font(15));
+        fl_draw("The sequence could not be read from the pedal.", bx, by + zoomed(6), bw, zoomed(30), FL_ALIGN_CENTER);
+        fl_font(FL_HELVETICA, zoomed_font(13));
+        fl_draw("Editing is off: click a sequence button to read it again.", bx, by + zoomed(38), bw, zoomed(26),
+                FL_ALIGN_CENTER);
+    }
     draw_captions();
     if (usable(arrow_image_)) zoomed_image(arrow_image_)->draw(slot_choice->x() + zoomed(32), slot_choice->y() - zoomed(75));
 }

@@ -78,6 +78,12 @@ public:
     void sequence_read(Engine e, const ArpSequence& seq);
     // SequenceX/Y: nothing came back; the panel goes back to the sequence it shows.
     void sequence_not_read(Engine e);
+    // The engine's sequence could not be read with its preset: the panel
+    // says so instead of showing levels the pedal never sent, and its
+    // editing, slot choice and S A V E stay off until a read succeeds
+    // (show_sequence, sequence_read: the user picks the sequence again).
+    void sequence_unknown(AlgorithmId id, Engine e);
+    bool sequence_unread(Engine e) const { return unread_[size_t(index_of(e))]; }
     // FactoryX/Y: the factory sequence, or nothing (the file could not be read).
     void load_factory(Engine e, const ArpSequence& seq);
     void factory_not_loaded();
@@ -136,6 +142,7 @@ private:
     std::array<AlgorithmId, 2> algorithms_{};
     std::array<std::string, 2> captions_{};
     std::array<bool, 2> random_{};
+    std::array<bool, 2> unread_{};   // the engine's sequence was not read from the pedal
     Engine shown_ = Engine::X;
     bool arp_available_ = false;
     int factory_number_ = 0;

@@ -28,7 +28,8 @@ struct KorvaneTestAccess {
           infographic_button(k.infographic_button), text_board(k.text_board), templates_button(k.templates_button),
           template_panel(k.template_panel), serial_number(k.session_.pedal.serial_number),
           globals(k.session_.globals.bytes.data()), work_buffer(k.session_.image.data()),
-          preset_of_item(k.preset_of_item), item_of_preset(k.item_of_preset)
+          preset_of_item(k.preset_of_item), item_of_preset(k.item_of_preset),
+          library_controller(k.library_controller_)
     {
     }
 
@@ -60,6 +61,7 @@ struct KorvaneTestAccess {
     uint8_t* work_buffer;   // kPresetImageSize bytes
     int (&preset_of_item)[39];
     int (&item_of_preset)[4][8];
+    std::unique_ptr<LibraryController>& library_controller;
 };
 
 inline KorvaneTestAccess ui(Korvane& k) { return KorvaneTestAccess(k); }
