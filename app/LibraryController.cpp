@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
+#include "app/LibraryEdits.h"
 #include "app/WindowReporter.h"
 #include "library/KV_LibraryPanel.h"
 #include "library/KV_PresetPanel.h"
@@ -130,7 +131,6 @@ void LibraryController::folder_changed()
 {
     ++folder_refreshes_;
     KV_PresetPanel& panel = *w_.preset_panel;
-    const std::string picked = panel.selected() >= 0 ? panel.name_of(panel.selected()) : std::string();
     std::vector<std::string> page_picks;
     for (size_t e : page_.selected_entries())
         if (e < panel.library.size()) page_picks.push_back(panel.library.entries()[e].name);
@@ -138,16 +138,10 @@ void LibraryController::folder_changed()
     const std::string editing_name =
         editing && *editing < panel.library.size() ? panel.library.entries()[*editing].name : std::string();
 
-    panel.load_problems = panel.library.load();
-    panel.refresh();
-    if (!picked.empty())
-        if (const auto i = panel.library.find(picked)) panel.select(int(*i));
+    const LibraryResult r = reload_library(w_.session_.presets_folder, panel, meta_loaded_ ? &meta_ : nullptr);
+    if (!r.ok()) w_.status("  Library: the presets folder could not be read again.", "  > " + r.message);
 
     if (!meta_loaded_) return;   // the page reads everything when it first opens
-    LibraryMeta now(w_.session_.presets_folder);
-    const LibraryMeta::Loaded l = now.load();
-    if (!l.message.empty()) w_.status("  Library: tags, notes and favourites could not be read.", "  > " + l.message);
-    if (l.ok) meta_ = std::move(now);
     refresh_rows();
     // The same presets stay selected (entries may have moved) and the
     // tags and notes editor keeps what is typed in it.
@@ -161,31 +155,25 @@ void LibraryController::folder_changed()
     w_.redraw();
 }
 
-bool LibraryController::change_meta(const std::function<void(LibraryMeta&)>& change)
+bool LibraryController::change(const std::function<void(Library&)>& edit, const std::string& failed)
 {
-    LibraryMeta now(w_.session_.presets_folder);
-    const LibraryMeta::Loaded l = now.load();
-    if (!l.message.empty()) w_.status("  Library: tags, notes and favourites could not be read.", "  > " + l.message);
-    change(now);
-    const std::string error = now.save();
-    if (!error.empty()) {
-        dialogs().alert("Tags, notes and favourites could not be saved:\n" + error);
-        return false;
-    }
-    meta_ = std::move(now);
+    const LibraryResult r = change_library(w_.session_.presets_folder, *w_.preset_panel, edit, &meta_);
     meta_loaded_ = true;
-    return true;
+    if (!r.warning.empty()) dialogs().alert(r.warning);
+    if (r.ok()) return true;
+    dialogs().alert(failed + "\n" + r.message);
+    return false;
 }
 
 void LibraryController::opened()
 {
     if (!meta_loaded_) {
-        meta_ = LibraryMeta(w_.session_.presets_folder);
-        const LibraryMeta::Loaded l = meta_.load();
+        // The list and the metadata as they are now, under the folder's lock.
+        const LibraryResult r = reload_library(w_.session_.presets_folder, *w_.preset_panel, &meta_);
         meta_loaded_ = true;
-        if (!l.message.empty()) {
-            w_.status("  Library: tags, notes and favourites could not be read.", "  > " + l.message);
-            dialogs().alert(l.message);
+        if (!r.message.empty()) {
+            w_.status("  Library: tags, notes and favourites could not be read.", "  > " + r.message);
+            dialogs().alert(r.message);
         }
     }
     refresh_rows();
@@ -222,7 +210,8 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
             const std::string name = library.entries()[page_.picked_entry].name;
             const PresetMeta* shown = meta_.find(name);
             const bool on = !(shown && shown->favourite);
-            if (change_meta([&](LibraryMeta& m) { m.set_favourite(name, on); })) {
+            if (change([&](Library& lib) { lib.meta.set_favourite(name, on); },
+                       "Tags, notes and favourites could not be saved:")) {
                 const std::vector<size_t> keep = page_.selected_entries();
                 refresh_rows();
                 if (keep.size() == 1) page_.select_entry(keep.front());
@@ -242,11 +231,16 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
                 if (!has_tag(tags, t)) removed.push_back(t);
             const std::string notes = page_.edited_notes;
             const bool notes_changed = notes != page_.shown_notes;
-            if (change_meta([&](LibraryMeta& m) {
-                    m.add_tags(name, added);
-                    m.remove_tags(name, removed);
-                    if (notes_changed) m.set_notes(name, notes);
-                })) {
+            if (change(
+                    [&](Library& lib) {
+                        if (!added.empty() && !lib.meta.add_tags(name, added))
+                            return lib.refuse("a tag is at most " + std::to_string(kMaxTagLength) +
+                                              " characters, without commas or line breaks");
+                        lib.meta.remove_tags(name, removed);
+                        if (notes_changed && !lib.meta.set_notes(name, notes))
+                            return lib.refuse("notes are at most " + std::to_string(kMaxNoteLength) + " characters");
+                    },
+                    "Tags and notes of " + quoted(name) + " could not be saved:")) {
                 w_.status("  Library: tags and notes of " + quoted(name) + " saved.");
                 refresh_rows();
                 page_.select_entry(page_.picked_entry);
@@ -272,9 +266,9 @@ void LibraryController::on_page(KV_LibraryPanel::Action action)
         break;
     }
     case KV_LibraryPanel::Action::SetlistOrderSaved: {
-        const std::string error = write_setlist(w_.session_.presets_folder, Setlist{page_.setlist_name, page_.setlist_order});
-        if (!error.empty()) dialogs().alert("The setlist could not be saved:\n" + error);
-        else w_.status("  Setlist \"" + page_.setlist_name + "\": new order saved.");
+        const Setlist list{page_.setlist_name, page_.setlist_order};
+        if (change([&](Library& lib) { lib.save_setlist(list); }, "The setlist could not be saved:"))
+            w_.status("  Setlist \"" + page_.setlist_name + "\": new order saved.");
         break;
     }
     case KV_LibraryPanel::Action::DroppedAt: {
@@ -348,14 +342,13 @@ void LibraryController::import_file()
         return;
     }
     if (!meta_loaded_) opened();
-    // The list and the metadata as they are now, not as this window read them.
-    w_.preset_panel->load_problems = w_.preset_panel->library.load();
+    // Into the library as it is now, in one transaction.
     LibraryImport r;
-    change_meta([&](LibraryMeta& m) {
-        r = import_into_library(file.presets, w_.preset_panel->library, m, meta_date(local_time_now()));
-    });
-    w_.preset_panel->refresh();
+    const bool written = change(
+        [&](Library& lib) { r = import_into_library(file.presets, lib.presets, lib.meta, meta_date(local_time_now())); },
+        "The presets could not be imported; nothing was added:");
     refresh_rows();
+    if (!written) return;
     std::string text = std::to_string(r.imported.size()) + " preset(s) imported.";
     for (const auto& i : r.imported)
         if (i.name != i.wanted) text += "\n" + quoted(i.wanted) + " is called " + quoted(i.name) + ".";
@@ -376,10 +369,7 @@ void LibraryController::save_setlist()
     }
     Setlist s{clean_preset_name(page_.setlist_name), {}};
     for (size_t e : entries) s.presets.push_back(w_.preset_panel->library.entries()[e].name);
-    if (const std::string error = write_setlist(w_.session_.presets_folder, s); !error.empty()) {
-        dialogs().alert("The setlist could not be saved:\n" + error);
-        return;
-    }
+    if (!change([&](Library& lib) { lib.save_setlist(s); }, "The setlist could not be saved:")) return;
     w_.status("  Setlist " + quoted(s.name) + " saved (" + std::to_string(s.presets.size()) + " presets).");
     opened();
 }

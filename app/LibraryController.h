@@ -10,6 +10,7 @@
 
 #include "library/KV_LibraryPanel.h"
 #include "library/core/LibraryMeta.h"
+#include "library/core/LibraryStore.h"
 #include "library/core/SharingFormat.h"
 #include "preset/EditHistory.h"
 
@@ -55,11 +56,11 @@ private:
     static void watch_cb(int fd, void* controller);
     static void settle_cb(void* controller);
     void refresh_rows();
-    // Reads library.json as it is now, applies `change`, writes it; the page's
-    // copy becomes what was written. False (said in a dialog) when not saved.
-    // The one place the window changes the metadata: the library
-    // transaction takes its place here.
-    bool change_meta(const std::function<void(LibraryMeta&)>& change);
+    // The library transaction (app/LibraryEdits.h): `edit` runs on the
+    // library as it is on disk now; afterwards the drop-down and the page's
+    // metadata are what the folder holds. False when nothing was written,
+    // said in a dialog after `failed`.
+    bool change(const std::function<void(Library&)>& edit, const std::string& failed);
     void export_selected();
     void write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped);
     void import_file();

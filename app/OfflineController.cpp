@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
+#include "app/LibraryEdits.h"
 #include "app/KV_TextBoard.h"
 #include "app/WindowReporter.h"
 #include "editor/KV_Parameters.h"
@@ -90,18 +91,38 @@ void OfflineController::close_preset_prompt()
     w_.redraw();
 }
 
-bool OfflineController::confirm_replace(const std::string& name, std::optional<size_t>& match)
+bool OfflineController::confirm_replace(const std::string& name, bool& replace)
 {
-    // The list as it is now (another program may have changed it), and
-    // again after the question, so the change is made to that list.
-    w_.preset_panel->load_problems = w_.preset_panel->library.load();
-    match = w_.preset_panel->library.find(name);
-    if (match && dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
-                                  "Yes just replace it", nullptr) != 1)
-        return false;
-    w_.preset_panel->load_problems = w_.preset_panel->library.load();
-    match = w_.preset_panel->library.find(name);
-    return true;
+    // Asked about the list as it is now (another program may have changed it).
+    reload_library(w_.session_.presets_folder, *w_.preset_panel);
+    replace = w_.preset_panel->library.find(name).has_value();
+    if (!replace) return true;
+    return dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
+                            "Yes just replace it", nullptr) == 1;
+}
+
+OfflineLibrary::Change OfflineController::store_preset(const std::string& name, bool replace,
+                                                       const std::function<OfflineLibrary::Change(OfflineLibrary&,
+                                                                                                  std::optional<size_t>)>& write)
+{
+    OfflineLibrary::Change c;
+    const LibraryResult r = change_library(w_.session_.presets_folder, *w_.preset_panel, [&](Library& lib) {
+        // Found again in the list as it is now; a preset of that name that
+        // appeared after the question is not replaced unasked.
+        const std::optional<size_t> match = lib.presets.find(name);
+        if (match && !replace) {
+            c.error = "\"" + name + "\" was added by another program meanwhile.";
+            return lib.refuse(c.error);
+        }
+        c = write(lib.presets, match);
+        if (!c.ok) lib.fail(c.error);
+    });
+    if (!r.ok()) {
+        c.ok = false;
+        if (c.error.empty()) c.error = r.message;
+    }
+    if (!r.warning.empty()) c.warning += (c.warning.empty() ? "" : "\n") + r.warning;
+    return c;
 }
 
 void OfflineController::save_typed_preset()
@@ -113,17 +134,19 @@ void OfflineController::save_typed_preset()
         dialogs().alert(name_problem_text(p));
         return;   // the prompt stays open for another name
     }
-    std::optional<size_t> match;
-    if (!confirm_replace(name, match)) return;
+    bool replace = false;
+    if (!confirm_replace(name, replace)) return;
 
     const PresetRecord record{w_.dashboard->params, w_.transport_panel->edit_name};
-    const OfflineLibrary::Change c = w_.preset_panel->library.store(name, encode_preset_file(name, record), match);
+    const OfflineLibrary::Change c =
+        store_preset(name, replace, [&](OfflineLibrary& list, std::optional<size_t> match) {
+            return list.store(name, encode_preset_file(name, record), match);
+        });
     if (!c.ok) {
         dialogs().alert("The preset could not be saved; nothing was changed.\n\n" + c.error);
         return;
     }
-    w_.preset_panel->refresh();
-    w_.preset_panel->select(w_.preset_panel->preset_count - 1);
+    if (const auto i = w_.preset_panel->library.find(name)) w_.preset_panel->select(int(*i));
     if (!c.warning.empty()) dialogs().alert(c.warning);
     close_preset_prompt();
 }
@@ -157,11 +180,10 @@ bool OfflineController::add_preset_file(const std::string& path)
         close_preset_prompt();
         return true;
     }
-    std::optional<size_t> match;
-    if (!confirm_replace(name, match)) return false;
+    bool replace = false;
+    if (!confirm_replace(name, replace)) return false;
 
-    OfflineLibrary& library = w_.preset_panel->library;
-    const std::string target = library.path_for(name);
+    const std::string target = w_.preset_panel->library.path_for(name);
     // A file that already is the library's file of that name (with that
     // name line) is listed as it is; any other is written into the library.
     char* chosen_real = ::realpath(path.c_str(), nullptr);
@@ -169,16 +191,17 @@ bool OfflineController::add_preset_file(const std::string& path)
     const bool same_file = chosen_real && target_real && std::strcmp(chosen_real, target_real) == 0;
     std::free(chosen_real);
     std::free(target_real);
-    const OfflineLibrary::Change c = same_file && name == file.name
-                                         ? library.adopt(name, match)
-                                         : library.store(name, encode_preset_file(name, file.record), match);
+    const bool adopt = same_file && name == file.name;
+    const OfflineLibrary::Change c =
+        store_preset(name, replace, [&](OfflineLibrary& list, std::optional<size_t> match) {
+            return adopt ? list.adopt(name, match) : list.store(name, encode_preset_file(name, file.record), match);
+        });
     if (!c.ok) {
         dialogs().alert("The preset could not be added; nothing was changed.\n\n" + c.error);
         close_preset_prompt();
         return true;
     }
-    w_.preset_panel->refresh();
-    w_.preset_panel->select(w_.preset_panel->preset_count - 1);
+    if (const auto i = w_.preset_panel->library.find(name)) w_.preset_panel->select(int(*i));
     if (!c.warning.empty()) dialogs().alert(c.warning);
 
     const int slot = w_.transport_panel->current_slot;
@@ -200,13 +223,23 @@ void OfflineController::remove_selected_preset()
     const std::string name = w_.preset_panel->name_of(index);
     if (dialogs().choice("Confirm to remove the selected preset?", "Cancel", "Confirm", nullptr) != 1) return;
     // Removed from the list as it is now, found again by its name.
-    w_.preset_panel->load_problems = w_.preset_panel->library.load();
-    const std::optional<size_t> now = w_.preset_panel->library.find(name);
-    if (!now) {
-        w_.preset_panel->refresh();
-        return;   // someone else removed it meanwhile
+    OfflineLibrary::Change c;
+    int at = index;
+    const LibraryResult r = change_library(w_.session_.presets_folder, *w_.preset_panel, [&](Library& lib) {
+        const std::optional<size_t> now = lib.presets.find(name);
+        if (!now) {
+            c.ok = true;   // someone else removed it meanwhile: done
+            return;
+        }
+        at = int(*now);
+        c = lib.presets.remove(*now);
+        if (!c.ok) return lib.fail(c.error);
+    });
+    if (!r.ok()) {
+        c.ok = false;
+        if (c.error.empty()) c.error = r.message;
     }
-    const OfflineLibrary::Change c = w_.preset_panel->library.remove(*now);
+    if (!r.warning.empty()) c.warning += (c.warning.empty() ? "" : "\n") + r.warning;
     if (!c.ok) {
         dialogs().alert("The preset could not be removed; nothing was changed.\n\n" + c.error);
         return;
@@ -216,7 +249,7 @@ void OfflineController::remove_selected_preset()
     if (w_.preset_panel->preset_count > 0) {
         // The item now in the removed one's place (or the new last) is
         // loaded and played as if picked.
-        w_.preset_panel->select(std::min(int(*now), w_.preset_panel->preset_count - 1));
+        w_.preset_panel->select(std::min(at, w_.preset_panel->preset_count - 1));
         w_.preset_panel->load_selected();
     }
 }

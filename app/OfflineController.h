@@ -8,6 +8,7 @@
 #include "library/KV_PresetPrompt.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -45,9 +46,14 @@ private:
     // After Add from a file and Cancel: the edited preset played again,
     // DSP-Y's program first, no sequence fetched.
     void preview_added_preset();
-    // Asks before an offline preset of the same name is replaced; the
-    // entry to replace, or nothing (no match); false when cancelled.
-    bool confirm_replace(const std::string& name, std::optional<size_t>& match);
+    // Asks before an offline preset of the same name is replaced (`replace`:
+    // there is one and the user agreed); false when cancelled.
+    bool confirm_replace(const std::string& name, bool& replace);
+    // Stores or lists a preset in one library transaction: `write` gets the
+    // list as it is now and the entry of the same name it replaces.
+    OfflineLibrary::Change store_preset(
+        const std::string& name, bool replace,
+        const std::function<OfflineLibrary::Change(OfflineLibrary&, std::optional<size_t>)>& write);
 
     Korvane& w_;
 };
