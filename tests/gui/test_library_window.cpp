@@ -41,6 +41,7 @@
 #include <FL/Fl_Multiline_Input.H>
 #include <FL/Fl_Table_Row.H>
 #include <FL/Fl_Toggle_Button.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
 #include <chrono>
@@ -62,6 +63,24 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// The toolkit's alert as it was shown (its width), looked at and closed
+// from a timeout while it waits.
+struct SeenAlert {
+    int w = 0;
+    std::string shot;   // a picture of the screen with it goes here when set
+};
+SeenAlert seen_alert;
+
+void look_at_alert(void*)
+{
+    Fl_Window* box = Fl::modal();
+    if (!box || !box->shown()) return Fl::repeat_timeout(0.1, look_at_alert);
+    seen_alert.w = box->w();
+    if (!seen_alert.shot.empty())
+        (void)std::system(("import -window root '" + seen_alert.shot + "' 2>/dev/null").c_str());
+    box->hide();
+}
 
 // Dialogs that run a hook as each question is asked (before it is answered).
 struct HookedDialogs : RecordingDialogs {
@@ -468,6 +487,14 @@ TEST_F(LibraryWindowTest, ASetlistThatFailsPartWayRereadsTheSlotAndItsMessageFit
     EXPECT_LE(widest(wrap_to_screen(wide)), sw - 160);
     EXPECT_LE(widest(wrap_to_screen(alert)), sw - 160);
     EXPECT_EQ(wrap_to_screen("short\nlines"), "short\nlines");
+
+    // The toolkit's own alert with that text: its box and its button on the screen.
+    seen_alert = {};
+    if (const char* dir = std::getenv("KV_SHOTS"); dir && *dir) seen_alert.shot = std::string(dir) + "/setlist-alert.png";
+    Fl::add_timeout(0.2, look_at_alert);
+    Dialogs().alert(wide);
+    EXPECT_GT(seen_alert.w, 0) << "the alert was never shown";
+    EXPECT_LE(seen_alert.w, sw) << "the alert is wider than the screen";
 }
 
 TEST_F(LibraryWindowTest, AnArpSequenceThatCouldNotBeReadAtStartIsShownAsSoAndNotEditable)
