@@ -85,14 +85,14 @@ run_pair() {
 for row in tag/tag tag/note import/import import/tag; do
   lost=0 dishonest=0
   for i in $(seq 1 "$pairs"); do
-    before="$(snapshot)"
+    snapshot >"$work/before.json"
     run_pair "$row" "$i"
-    after="$(snapshot)"
+    snapshot >"$work/after.json"
     # Each side's own claim, checked against the files.
-    if ! python3 - "$row" "$i" "$status_a" "$status_b" "$work" "$before" "$after" <<'PY'
+    if ! python3 - "$row" "$i" "$status_a" "$status_b" "$work" <<'PY'
 import json, sys, re
 row, i, sa, sb, work = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
-before, after = json.loads(sys.argv[6]), json.loads(sys.argv[7])
+before, after = json.load(open(work + "/before.json")), json.load(open(work + "/after.json"))
 def names_imported(side, src):
     text = open(work + "/" + side + ".out").read()
     out = []
@@ -138,7 +138,7 @@ done
 make_file "$work/big.tessivar.json" 3000 Killed 7
 broken=0
 for k in $(seq 1 "$kills"); do
-  before="$(snapshot)"
+  snapshot >"$work/before.json"
   "$korvane" presets import "$work/big.tessivar.json" >/dev/null 2>&1 &
   victim=$!
   # The moment varies from run to run: before the lock, among the preset
@@ -147,10 +147,10 @@ for k in $(seq 1 "$kills"); do
   kill -KILL "$victim" 2>/dev/null
   wait "$victim" 2>/dev/null
   "$korvane" presets list >"$work/l.out" 2>"$work/l.err"; status=$?
-  after="$(snapshot 2>"$work/snap.err")" || after=""
-  if [[ "$status" -ne 0 || -z "$after" ]] || ! python3 - "$before" "$after" <<'PY'
+  snapshot >"$work/after.json" 2>"$work/snap.err"; snapped=$?
+  if [[ "$status" -ne 0 || "$snapped" -ne 0 ]] || ! python3 - "$work" <<'PY'
 import json, sys
-before, after = json.loads(sys.argv[1]), json.loads(sys.argv[2])
+before, after = json.load(open(sys.argv[1] + "/before.json")), json.load(open(sys.argv[1] + "/after.json"))
 bad = [n for n, v in before.items() if after.get(n, {}).get("record") != v["record"] or
        not set(v["tags"]) <= set(after.get(n, {}).get("tags", []))]
 if bad: print("     lost after a kill: " + ", ".join(bad[:5])); sys.exit(1)
