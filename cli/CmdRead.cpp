@@ -7,6 +7,7 @@
 #include "library/core/OfflinePresets.h"
 #include "ops/Transfers.h"
 #include "platform/AtomicFile.h"
+#include "platform/FolderLock.h"
 
 #include <climits>
 #include <cstdlib>
@@ -77,12 +78,12 @@ int cmd_read(Session& s)
     WriteResult w;
     const std::string folder = presets_folder_path();
     if (!folder.empty() && in_folder(path, folder)) {
-        const LibraryResult locked = LibraryStore(folder).change(
-            [&](Library&) { w = write_file_atomically(path, encode_preset_file(name, r.record)); });
-        if (!locked.ok()) {
-            s.err("korvane read: " + locked.message);
+        const FolderLock lock = FolderLock::take(LibraryStore(folder).lock_path(), LockMode::Exclusive);
+        if (!lock) {
+            s.err("korvane read: " + lock.message());
             return kFailed;
         }
+        w = write_file_atomically(path, encode_preset_file(name, r.record));
     } else {
         w = write_file_atomically(path, encode_preset_file(name, r.record));
     }
