@@ -165,9 +165,10 @@ first_stray="$(head -n1 <<<"$strays")"
 if [[ -n "$first_stray" ]]; then
   stray_name="$(basename "$first_stray" .lop)"
   cp "$first_stray" "$work/stray.before"
-  python3 - "$work/pedal.tessivar.json" "$work/stray.tessivar.json" "$stray_name" <<'PY'
+  python3 - "$work/pedal.tessivar.json" "$work/stray.tessivar.json" "$stray_name" "$first_stray" <<'PY'
 import json, sys
-rec = json.load(open(sys.argv[1]))["presets"][9]["record"]
+stray = open(sys.argv[4], "rb").read().split(b"\n", 1)[1][:47].hex().upper()
+rec = [p["record"] for p in json.load(open(sys.argv[1]))["presets"] if p["record"].upper() != stray][0]
 json.dump({"format": "tessivar-presets", "version": 1, "presets": [{"name": sys.argv[3], "record": rec}]}, open(sys.argv[2], "w"))
 PY
   "$korvane" presets import "$work/stray.tessivar.json" >"$work/st.out" 2>&1; status=$?
