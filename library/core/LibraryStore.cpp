@@ -22,7 +22,7 @@ bool load(Library& lib, LibraryResult& r, bool for_change)
         return false;
     }
     const LibraryMeta::Loaded loaded = lib.meta.load();
-    if (!loaded.message.empty()) r.notices.push_back(loaded.message);
+    if (!loaded.message.empty() && !loaded.damaged) r.notices.push_back(loaded.message);
     if (loaded.damaged) {
         r.error = LibraryError::MetaDamaged;
         r.message = loaded.message + (for_change ? " Nothing was changed; run the command again to start a new library file." : "");

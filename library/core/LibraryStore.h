@@ -67,7 +67,9 @@ enum class LibraryError {
 struct LibraryResult {
     LibraryError error = LibraryError::NoError;
     std::string message;                 // why not, for the user; empty when ok
-    std::vector<std::string> notices;    // said while reading (files left out, library.json set aside, ...)
+    // Said while reading: files left out of the list, a newer library.json
+    // (a damaged library.json is the message).
+    std::vector<std::string> notices;
     std::string warning;                 // done, but: an old file could not be deleted
     bool ok() const { return error == LibraryError::NoError; }
     // The exit status class for the command line: bad input (Refused,
