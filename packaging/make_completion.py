@@ -173,6 +173,8 @@ _korvane_complete_kind()
 
 _korvane()
 {
+    # In zsh (through bashcompinit) the words count from 0 and split as here.
+    [[ -n ${ZSH_VERSION-} ]] && setopt localoptions ksharrays shwordsplit
     local IFS=$'\n'
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     local command="" i word after_dashes=0
@@ -236,8 +238,12 @@ _korvane()
         key="$command ${operands[0]}"
         operands=("${operands[@]:1}")
     fi
-    local -a kinds
-    IFS=' ' read -r -a kinds <<<"${_korvane_operands[$key]-}"
+    local -a kinds=()
+    local rest="${_korvane_operands[$key]-} "
+    while [[ -n ${rest// /} ]]; do
+        kinds+=("${rest%% *}")
+        rest=${rest#* }
+    done
     local n=${#operands[@]} kind=""
     if ((n < ${#kinds[@]})) && [[ ${kinds[n]} != '*' ]]; then
         kind=${kinds[n]}

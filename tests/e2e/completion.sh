@@ -4,6 +4,7 @@
 # typed into a bash that has sourced it, the completion function is run as
 # bash runs it on Tab, and the candidates are compared. Preset and setlist
 # names come from a scratch presets folder, files from a scratch folder.
+# zsh's completion file, which loads the same function, is checked too.
 # Usage: completion.sh BUILD_DIR
 set -uo pipefail
 build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
@@ -104,6 +105,40 @@ expect "korvane setlist save New " is 'Big\ Chorus' 'Slow\ Phase'
 expect "korvane presets list --tag " is
 expect "korvane presets list --tag live " is
 expect "korvane nonsense " is
+
+# zsh completes through bashcompinit with the same function: its completion
+# file is loaded as zsh autoloads it, with zsh's own completion builtins
+# replaced by ones that print what they are given (zsh filters by prefix).
+if command -v zsh >/dev/null; then
+  mkdir -p "$work/fpath"
+  sed "s|^source .*|source '$script'|" "$build/completion/_korvane" >"$work/fpath/_korvane"
+  zsh_candidates() {
+    zsh -f -c '
+      fpath=("$1" $fpath)
+      compdef() { comp_fn=$1; }
+      compadd() { [[ $1 == - ]] && shift && print -rl -- "$@"; }
+      compset() { return 1; }
+      _default() { :; }
+      autoload -U _korvane
+      for line in "${@:2}"; do
+        words=(${(z)line}); [[ $line == *" " ]] && words+=("")
+        CURRENT=$#words PREFIX=$words[-1]
+        eval "${comp_fn:-_korvane}" | sort | tr "
+" " "; print
+      done' _ "$work/fpath" "$@"
+  }
+  zsh_expect() {
+    local got
+    got="$(zsh_candidates "$1")"
+    if [[ "$got" == "$2" ]]; then echo "ok   - zsh: '$1' is $2"
+    else echo "FAIL - zsh: '$1' is $2; got: $got"; failures=$((failures + 1)); fi
+  }
+  zsh_expect "korvane setlist " "list save show write "
+  zsh_expect "korvane copy 1" "1 10 11 12 13 14 15 16 17 18 19 "
+  zsh_expect "korvane firmware " "b.fdt sub "
+  # Names reach zsh unquoted; it quotes them itself.
+  zsh_expect "korvane setlist show " "Friday Sunday Gig "
+fi
 
 if ((failures)); then
   echo "$failures check(s) failed"

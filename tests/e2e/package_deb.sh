@@ -35,7 +35,7 @@ for f in /usr/bin/korvane /usr/bin/tessivar-sim \
          /usr/share/icons/hicolor/scalable/apps/korvane.svg /usr/lib/udev/rules.d/60-korvane.rules \
          /usr/share/metainfo/example.korvane.korvane.metainfo.xml \
          /usr/share/man/man1/korvane.1.gz /usr/share/man/man1/tessivar-sim.1.gz \
-         /usr/share/bash-completion/completions/korvane \
+         /usr/share/bash-completion/completions/korvane /usr/share/zsh/vendor-completions/_korvane \
          /usr/share/doc/korvane/README.md /usr/share/doc/korvane/copyright /usr/share/doc/korvane/changelog.gz \
          /usr/share/doc/korvane/formats.md /usr/share/doc/korvane/example.tessivar.json; do
   check "holds $f" grep -qxF "$f" "$work/files"
