@@ -88,10 +88,11 @@ public:
         file_answers.erase(file_answers.begin());
         return a.empty() ? std::string() : a.front();
     }
+    bool pages_open = true;   // what open_page answers: false as without xdg-open
     bool open_page(const std::string& url) override
     {
         shown.push_back({"page", url});
-        return true;
+        return pages_open;
     }
 };
 

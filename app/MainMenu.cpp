@@ -29,6 +29,15 @@ constexpr const char* kContactPage = "https://www.brakwell.com/contact";
 constexpr const char* kWarrantyPage = "https://www.brakwell.com/warranty";
 constexpr const char* kMakerSite = "www.brakwell.com";
 
+// A web page in the browser; when nothing could open one (no xdg-open, no
+// browser found), the address and what opens it instead.
+void open_page_or_say(const char* url)
+{
+    if (dialogs().open_page(url)) return;
+    dialogs().message(std::string("No web browser could be started for\n  ") + url +
+                      "\nInstall xdg-utils (sudo apt install xdg-utils) or open the address in a browser.");
+}
+
 // The information entries: 0 does nothing (headings), then About and the
 // three web pages.
 void menu_info_cb(Fl_Widget* w, void* data)
@@ -37,9 +46,9 @@ void menu_info_cb(Fl_Widget* w, void* data)
     if (!w || code == 0) return;
     switch (code) {
     case 1: dialogs().message(Korvane::about_text()); break;
-    case 2: dialogs().open_page(kSoftwarePage); break;
-    case 3: dialogs().open_page(kContactPage); break;
-    case 4: dialogs().open_page(kWarrantyPage); break;
+    case 2: open_page_or_say(kSoftwarePage); break;
+    case 3: open_page_or_say(kContactPage); break;
+    case 4: open_page_or_say(kWarrantyPage); break;
     case 5: dialogs().message(keyboard_text()); break;
     default: break;
     }
@@ -89,7 +98,7 @@ std::string Korvane::about_text()
 {
     return std::string("  Korvane - version.2.5.1\n") +
            "  Editor and librarian for the Brakwell Tessivar.\n"
-           "  \xC2\xA9 2026 Brakwell Audio. All rights reserved.\n\n" + system_text() +
+           "  \xC2\xA9 2026 Korvane project. Free software under the MIT licence.\n\n" + system_text() +
            "\n  Support : " + kSupportEmail + "\n" + "  Web : " + kMakerSite + "\n";
 }
 

@@ -135,17 +135,29 @@ void report_parse_error(const CLI::ParseError& e, const Command* c, const std::v
 
 } // namespace
 
-ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
+namespace {
+
+// The program's own options and every command, as parse_command_line()
+// parses them and describe_grammar() tells them.
+void declare_program(CLI::App& app, ParsedLine& parsed)
 {
-    ParsedLine parsed;
-    CLI::App app("Korvane, the editor and librarian of the Brakwell Tessivar. Without a COMMAND it opens the "
-                 "editor window; a COMMAND runs one pedal operation without a window.",
-                 "korvane");
+    app.description("Korvane, the editor and librarian of the Brakwell Tessivar. Without a COMMAND it opens the "
+                    "editor window; a COMMAND runs one pedal operation without a window.");
     app.formatter(std::make_shared<Help>());
     app.set_version_flag("--version", version_text(), "print the version and exit");
     app.require_subcommand(0, 1);
     app.get_formatter()->column_width(22);
     app.get_formatter()->label("Positionals", "Operands");
+    for (const Command& c : commands()) declare_command(app, c, parsed);
+}
+
+} // namespace
+
+ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
+{
+    ParsedLine parsed;
+    CLI::App app("", "korvane");
+    declare_program(app, parsed);
 
     struct Bound {
         const Command* command;
@@ -154,7 +166,7 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
     std::vector<std::unique_ptr<Bound>> bound;
 
     for (const Command& c : commands())
-        bound.push_back(std::make_unique<Bound>(Bound{&c, declare_command(app, c, parsed)}));
+        bound.push_back(std::make_unique<Bound>(Bound{&c, app.get_subcommand(c.name)}));
 
     // After "--" everything is an operand, even "-x.lop". CLI11 (2.1) would
     // hand what follows "--" to the program instead of the command, so the
@@ -208,6 +220,49 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
         parsed.status = kUsage;
     }
     return parsed;
+}
+
+namespace {
+
+std::vector<OptionDescription> options_of(const CLI::App& app)
+{
+    std::vector<OptionDescription> out;
+    for (const CLI::Option* o : app.get_options()) {
+        if (o->get_positional()) continue;
+        OptionDescription d;
+        for (const std::string& n : o->get_snames()) d.names.push_back("-" + n);
+        for (const std::string& n : o->get_lnames()) d.names.push_back("--" + n);
+        if (o->get_expected_min() > 0) d.metavar = o->get_type_name();
+        d.description = o->get_description();
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+CommandDescription describe(const CLI::App& app, const Command* c)
+{
+    CommandDescription d;
+    d.command = c;
+    d.name = app.get_name();
+    d.summary = app.get_description();
+    d.options = options_of(app);
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+        d.subcommands.push_back(describe(*sub, nullptr));
+    return d;
+}
+
+} // namespace
+
+Grammar describe_grammar()
+{
+    ParsedLine parsed;
+    CLI::App app("", "korvane");
+    declare_program(app, parsed);
+    Grammar g;
+    g.program_options = options_of(app);
+    for (const Command& c : commands())
+        if (const CLI::App* sub = app.get_subcommand(c.name)) g.commands.push_back(describe(*sub, &c));
+    return g;
 }
 
 } // namespace kv::cli

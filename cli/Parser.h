@@ -29,6 +29,26 @@ struct ParsedLine {
 // usage errors are printed on `t` here; the result then has no command.
 ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t);
 
+// The grammar as the parser declares it, for what is written from it at
+// build time (the manual page, shell completion: cli/grammar/main.cpp).
+struct OptionDescription {
+    std::vector<std::string> names;   // "-y", "--yes"
+    std::string metavar;              // "PATH"; empty for a flag
+    std::string description;
+};
+struct CommandDescription {
+    const Command* command = nullptr;   // null for a command's own subcommand
+    std::string name;
+    std::string summary;
+    std::vector<OptionDescription> options;
+    std::vector<CommandDescription> subcommands;
+};
+struct Grammar {
+    std::vector<OptionDescription> program_options;   // `korvane --version` and the like
+    std::vector<CommandDescription> commands;
+};
+Grammar describe_grammar();
+
 // "korvane 2.5.1".
 std::string version_text();
 

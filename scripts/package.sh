@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Korvane into build-deb/: the editor, the
-# simulated pedal, their artwork and data, the menu entry and icon, and the
-# udev rule, installed under /usr. Installs what is missing first.
+# simulated pedal, their artwork and data, the menu entry, icons and AppStream
+# metainfo, the udev rule, the manual pages, bash's completion and the user's
+# documentation, installed under /usr, built with Debian's hardening flags
+# (CMakeLists.txt) and stripped as dh_strip does (packaging/strip.sh). Installs
+# what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -241,6 +241,12 @@ TEST_F(MaintenanceTest, MenuOffersThePedalEntriesOnlyWhileThePresetListIsActive)
     EXPECT_EQ(dialogs_.shown.back().text, keyboard_text());
     EXPECT_TRUE(w.pick_menu_entry(" > Check for updates"));
     EXPECT_EQ(dialogs_.shown.back().kind, "page");
+    // Without xdg-open (a Suggests of the package) the address is shown instead.
+    dialogs_.pages_open = false;
+    EXPECT_TRUE(w.pick_menu_entry(" > Report a problem"));
+    EXPECT_NE(dialogs_.shown.back().text.find("https://www.brakwell.com/contact"), std::string::npos);
+    EXPECT_NE(dialogs_.shown.back().text.find("xdg-utils"), std::string::npos);
+    dialogs_.pages_open = true;
     EXPECT_TRUE(w.pick_menu_entry(" > Serial Number"));
     EXPECT_EQ(dialogs_.shown.back().text, "Your pedal's serial number is : TSV0417A \n");
     EXPECT_TRUE(w.pick_menu_entry(" > Update Firmware"));
@@ -315,6 +321,8 @@ TEST(DialogText, HelpTextsNameThisSystemAndItsFolders)
 {
     const std::string about = Korvane::about_text();
     EXPECT_NE(about.find("Linux"), std::string::npos) << about;
+    EXPECT_NE(about.find("MIT licence"), std::string::npos) << about;
+    EXPECT_EQ(about.find("All rights reserved"), std::string::npos) << about;
     for (const char* foreign : {"Windows", "OS X", "Vista", "Monterey"})
         EXPECT_EQ(about.find(foreign), std::string::npos) << foreign;
     const std::string tips = Korvane::offline_tips_text();
