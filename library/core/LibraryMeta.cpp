@@ -256,7 +256,7 @@ LibraryMeta::Loaded LibraryMeta::load()
     else if (!j.contains("presets") || !j["presets"].is_object()) why = "it has no list of presets";
     else {
         if (const auto v = j.find("version"); v != j.end() && v->is_number() && v->get<double>() >= kLibraryMetaVersion + 1)
-            newer_version_ = int(v->get<double>());
+            newer_version_ = int(std::min(v->get<double>(), 1e6));   // any number a file may hold
         json unknown = json::object();
         for (auto it = j.begin(); it != j.end(); ++it)
             if (it.key() != "format" && it.key() != "version" && it.key() != "presets") unknown[it.key()] = it.value();
