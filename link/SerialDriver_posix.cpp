@@ -32,52 +32,12 @@ namespace kv {
 
 namespace fs = std::filesystem;
 
+struct SerialDriver::SystemPort {
+    termios original{};   // the line settings found at open, put back at close
+};
+
 namespace {
 
-// Says once on standard error what is wrong with the devices file, and again
-// only when that changes: the list is read for every exchange.
-void report_devices_file(const std::string& file, const DeviceListRead& read)
-{
-    static std::string last;
-    std::string now;
-    if (read.error != FileError::NoError) {
-        now = read_failure_message(file, read.error) + "; no devices listed from it";
-    } else if (read.skipped > 0) {
-        now = "devices file " + file + ": " + std::to_string(read.skipped) +
-              " malformed line(s) skipped (fields too long, unprintable or missing)";
-    }
-    if (now == last) return;
-    last = now;
-    if (!now.empty()) std::fprintf(stderr, "korvane: %s\n", now.c_str());
-}
-
-void list_from_file(const std::string& file, std::vector<SerialDriver::Listed>& out)
-{
-    // Lines of processes that have ended are left out: their port number may
-    // since belong to an unrelated terminal.
-    const DeviceListRead read = read_device_list(file);
-    report_devices_file(file, read);
-    for (const DeviceLine& line : read.devices) {
-        SerialDriver::Listed d;
-        d.path = line.path;
-        d.info.description = line.description;
-        d.info.serial_number = line.serial_number;
-        out.push_back(std::move(d));
-    }
-}
-
-void list_from_sysfs(std::vector<SerialDriver::Listed>& out)
-{
-    for (const UsbTtyPort& port : list_usb_ttys()) {
-        if (port.serial.empty()) continue;
-        if (port.product.size() > kMaxDescriptionLength || port.serial.size() > kMaxSerialNumberLength) continue;
-        SerialDriver::Listed d;
-        d.path = "/dev/" + port.name;
-        d.info.description = port.product;
-        d.info.serial_number = port.serial;
-        out.push_back(std::move(d));
-    }
-}
 
 speed_t speed_of(uint32_t baud)
 {
@@ -181,42 +141,6 @@ constexpr size_t kReceiveBufferLimit = 65536;
 
 } // namespace
 
-SerialDriver::~SerialDriver()
-{
-    while (!ports_.empty()) close(ports_.begin()->first);
-}
-
-std::vector<SerialDriver::Listed> SerialDriver::enumerate()
-{
-    std::vector<Listed> out;
-    if (auto file = get_env("KORVANE_DEVICES"); file && !file->empty()) list_from_file(*file, out);
-    list_from_sysfs(out);
-    return out;
-}
-
-std::vector<SerialDriver::Listed> SerialDriver::devices() const
-{
-    if (only_port_.empty()) return enumerate();
-    Listed one;
-    one.path = only_port_;
-    one.info.description = kPedalDescription;
-    for (const Listed& d : enumerate())
-        if (d.path == only_port_) one.info.serial_number = d.info.serial_number;
-    return {one};
-}
-
-SerialDriver::Port* SerialDriver::find(FtHandle handle)
-{
-    auto it = ports_.find(handle);
-    return it == ports_.end() ? nullptr : &it->second;
-}
-
-const SerialDriver::Port* SerialDriver::find(FtHandle handle) const
-{
-    auto it = ports_.find(handle);
-    return it == ports_.end() ? nullptr : &it->second;
-}
-
 int SerialDriver::fd_of(FtHandle handle) const
 {
     const Port* p = find(handle);
@@ -293,34 +217,13 @@ FtStatus SerialDriver::open_path(const std::string& path, FtHandle* handle)
     Port port;
     port.fd = fd;
     port.path = path;
-    port.original = original;
+    port.system = std::make_shared<SystemPort>(SystemPort{original});
     port.restore_settings = !same_line(original, raw);
     port.low_latency_set = low_latency_set;
     port.wake_threshold = raw.c_cc[VMIN];
     ports_[h] = port;
     *handle = h;
     return FT_OK;
-}
-
-FtStatus SerialDriver::open_by_description(const std::string& desc, FtHandle* handle)
-{
-    if (!handle) return FT_INVALID_PARAMETER;
-    *handle = 0;
-    FtStatus first_failure = FT_DEVICE_NOT_FOUND;
-    bool failed = false;
-    int holder = 0;
-    for (const Listed& d : devices()) {
-        if (d.info.description != desc) continue;
-        const FtStatus st = open_path(d.path, handle);
-        if (st == FT_OK) return FT_OK;
-        if (holder == 0) holder = holder_;
-        if (!failed) {
-            first_failure = st;
-            failed = true;
-        }
-    }
-    holder_ = holder;
-    return first_failure;
 }
 
 int SerialDriver::flock_holder(const std::string& path, const std::string& locks_file)
@@ -348,12 +251,25 @@ int SerialDriver::flock_holder(const std::string& path, const std::string& locks
     return -1;
 }
 
+void SerialDriver::list_system_ports(std::vector<Listed>& out)
+{
+    for (const UsbTtyPort& port : list_usb_ttys()) {
+        if (port.serial.empty()) continue;
+        if (port.product.size() > kMaxDescriptionLength || port.serial.size() > kMaxSerialNumberLength) continue;
+        Listed d;
+        d.path = "/dev/" + port.name;
+        d.info.description = port.product;
+        d.info.serial_number = port.serial;
+        out.push_back(std::move(d));
+    }
+}
+
 FtStatus SerialDriver::close(FtHandle handle)
 {
     auto it = ports_.find(handle);
     if (it == ports_.end()) return FT_INVALID_HANDLE;
     const int fd = it->second.fd;
-    termios original = it->second.original;
+    termios original = it->second.system->original;
     const bool restore_settings = it->second.restore_settings;
     const bool low_latency_set = it->second.low_latency_set;
     ports_.erase(it);
@@ -551,29 +467,6 @@ bool SerialDriver::wait_receive(FtHandle handle, uint32_t bytes, double seconds)
     }
 }
 
-FtStatus SerialDriver::create_device_info_list(uint32_t* count)
-{
-    listed_ = devices();
-    if (count) *count = uint32_t(listed_.size());
-    return FT_OK;
-}
-
-FtStatus SerialDriver::get_device_info_detail(uint32_t index, FtDeviceInfo* info, FtHandle* handle)
-{
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    if (info) *info = listed_[index].info;
-    if (handle) {
-        *handle = 0;
-        for (const auto& [h, port] : ports_) {
-            if (port.path == listed_[index].path) {
-                *handle = h;
-                break;
-            }
-        }
-    }
-    return FT_OK;
-}
-
 FtStatus SerialDriver::set_usb_parameters(FtHandle handle, uint32_t, uint32_t)
 {
     // The kernel driver sizes its own transfers.
@@ -596,7 +489,7 @@ FtStatus SerialDriver::set_baud_rate(FtHandle handle, uint32_t baud)
     if (speed_of(baud) == B0) return FT_INVALID_BAUD_RATE;
     termios raw{};
     if (!apply_line_settings(port->fd, baud, &raw)) return FT_IO_ERROR;
-    port->restore_settings = !same_line(port->original, raw);
+    port->restore_settings = !same_line(port->system->original, raw);
     port->wake_threshold = raw.c_cc[VMIN];
     baud_[port->path] = baud;
     return FT_OK;
