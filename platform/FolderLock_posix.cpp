@@ -15,25 +15,6 @@ namespace kv {
 
 FolderLock::~FolderLock() { release(); }
 
-FolderLock::FolderLock(FolderLock&& other) noexcept
-    : handle_(other.handle_), error_(other.error_), system_error_(other.system_error_), path_(std::move(other.path_))
-{
-    other.handle_ = kNoHandle;
-}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        handle_ = other.handle_;
-        error_ = other.error_;
-        system_error_ = other.system_error_;
-        path_ = std::move(other.path_);
-        other.handle_ = kNoHandle;
-    }
-    return *this;
-}
-
 void FolderLock::release()
 {
     if (handle_ == kNoHandle) return;
@@ -72,17 +53,6 @@ FolderLock FolderLock::take(const std::string& lock_file, LockMode mode)
     }
     l.handle_ = fd;
     return l;
-}
-
-std::string FolderLock::message() const
-{
-    switch (error_) {
-    case LockError::NoError: return {};
-    case LockError::CannotOpen: return "cannot lock " + path_ + ": " + std::strerror(system_error_);
-    case LockError::NotRegular: return "cannot lock " + path_ + ": it is not a regular file";
-    case LockError::CannotLock: return "cannot lock " + path_ + ": " + std::strerror(system_error_);
-    }
-    return {};
 }
 
 }  // namespace kv
