@@ -1,6 +1,7 @@
 #include "ops/AutoBackup.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -123,10 +124,7 @@ uint64_t next_sequence(const std::string& folder)
 
 bool make_folder(const std::string& folder)
 {
-    std::string path = folder;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (is_directory(path)) return true;
-    return ::mkdir(path.c_str(), 0755) == 0 || is_directory(path);
+    return make_folder_for_writing(folder);
 }
 
 // The same file, by device and inode (a path given to restore may be

@@ -27,8 +27,11 @@ roff() { sed -e 's/\\/\\e/g' -e "s/^\\([.']\\)/\\\\\\&\\1/"; }
   done
   echo "[FILES]"
   echo ".TP"
-  echo "\\fI\$HOMEDRIVE/Brakwell/Korvane/presets/\\fR (\\fI~/Documents/Brakwell/Korvane/presets/\\fR without HOMEDRIVE)"
+  echo "\\fI<documents>/Brakwell/Korvane/presets/\\fR (the documents folder of \\fBxdg-user-dir DOCUMENTS\\fR, else \\fI~/Documents\\fR; \\fB\$KORVANE_DATA_DIR\\fR when set)"
   echo "Offline presets and backups; safety backups in its \\fIautobackup/\\fR."
+  echo ".TP"
+  echo "\\fI\$XDG_STATE_HOME/korvane/\\fR (\\fI~/.local/state/korvane/\\fR)"
+  echo "The memory of the simulated pedal that \\fB--demo\\fR and \"Try with a simulated pedal\" start."
   echo ".TP"
   echo "\\fI/usr/share/korvane/\\fR"
   echo "Artwork and data files (algorithm library, factory presets, arp sequences)."

@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/DataPaths.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -110,7 +112,12 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
     file_ = target.file;
     const std::string folder = folder_of(file_);
     std::string pattern = folder + "/." + base_of(file_) + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    // The presets folder is made when its first file is written.
+    if (fd < 0 && errno == ENOENT && make_folder_for_writing(folder, true)) {
+        pattern = folder + "/." + base_of(file_) + ".XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    }
     if (fd < 0) {
         result_.failed = WriteResult::Step::Create;
         result_.error = errno;

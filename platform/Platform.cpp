@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "platform/DataPaths.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +24,8 @@ std::optional<std::string> get_env(const char* name)
     return std::string(v);
 }
 
+void set_env(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+
 std::optional<std::string> home_folder()
 {
     if (auto h = get_env("HOME"); h && !h->empty()) return h;
@@ -37,27 +41,7 @@ std::optional<std::string> home_folder()
     return std::nullopt;
 }
 
-std::string home_drive()
-{
-    if (auto d = get_env("HOMEDRIVE"); d && !d->empty()) return *d;
-    const auto home = home_folder();
-    return home ? *home + "/Documents" : std::string();
-}
-
-std::string user_profile()
-{
-    if (auto p = get_env("USERPROFILE")) return *p;
-    return home_folder().value_or(std::string());
-}
-
-std::string desktop_folder()
-{
-    if (auto p = get_env("USERPROFILE")) return *p + "/Desktop";
-    const auto home = home_folder();
-    if (!home) return {};
-    std::string desk = *home + "/Desktop";
-    return is_directory(desk) ? desk : *home;
-}
+std::string home_drive() { return documents_folder(); }
 
 bool is_directory(const std::string& path)
 {
