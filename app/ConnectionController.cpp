@@ -15,6 +15,7 @@
 #include "ops/Connect.h"
 #include "widgets/Palette.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Progress.H>
@@ -34,7 +35,8 @@ std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactiv
     w_.session_.pedal.serial_number.clear();
     w_.session_.pedal_in_use.clear();
 
-    const ops::ConnectResult r = ops::connect(*w_.session_.link, *w_.session_.reporter, interactive, w_.session_.work_image(), w_.session_.access_hint);
+    const ops::ConnectResult r = ops::connect(*w_.session_.link, *w_.session_.reporter, interactive,
+                                              w_.session_.work_image(), w_.session_.access_hint, kTrySimulatedText);
     w_.session_.pedal.serial_number = r.pedal.serial_number;
     refresh_window_title(w_, false);
     switch (r.outcome) {
@@ -101,8 +103,41 @@ std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactiv
                             shown);
         }
     }
+    w_.place_demo_button();
     w_.redraw();
+    if (r.offer_taken) return try_simulated_pedal(true);
     return r.outcome;
+}
+
+std::optional<ops::ConnectOutcome> ConnectionController::try_simulated_pedal(bool interactive)
+{
+    if (w_.session_.busy > 0) return std::nullopt;
+    if (!demo_) demo_ = std::make_unique<ops::DemoPedal>();
+    const bool was_running = demo_->running();
+    if (!was_running) w_.status("  Starting a simulated pedal ...");
+    ops::DemoPedal::StartResult started;
+    // Counted as an exchange: the controls wait while it comes up.
+    ++w_.session_.busy;
+    started = demo_->start(*w_.session_.clock, [] { Fl::check(); });
+    --w_.session_.busy;
+    if (!started.ok()) {
+        const std::string text = ops::DemoPedal::failure_text(started);
+        w_.status("  The simulated pedal could not be started.", "  > " + text.substr(0, text.find('\n')));
+        if (interactive) dialogs().alert(text);
+        return ops::ConnectOutcome::NotFound;
+    }
+    if (!was_running) w_.status("  Simulated pedal started (" + started.detail + ").");
+    return connect(interactive);
+}
+
+bool ConnectionController::pedal_simulated()
+{
+    return demo_ && w_.session_.pedal.serial_number == ops::DemoPedal::kSerial && demo_->running();
+}
+
+void ConnectionController::end_simulated_pedal()
+{
+    if (demo_) demo_->stop();
 }
 
 void ConnectionController::show_update_mode(bool at_start)

@@ -17,7 +17,7 @@ trap 'kill $app $sim 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$wor
 "$build/tessivar-sim" --pace --devices "$work/devices" --state "$work/state" --log "$work/sim.log" >/dev/null 2>&1 &
 sim=$!
 for _ in $(seq 100); do [ -s "$work/devices" ] && break; sleep 0.05; done
-KORVANE_DEVICES="$work/devices" "$build/korvane" >"$work/app.out" 2>&1 &
+KORVANE_DEVICES="$work/devices" "$build/korvane" --verbose >"$work/app.out" 2>&1 &
 app=$!
 win="$(timeout 30 xdotool search --sync --name '^Brakwell - Korvane' | head -n1)"
 for _ in $(seq 100); do grep -q "Read parameters & title successful" "$work/app.out" && break; sleep 0.1; done

@@ -46,7 +46,7 @@ for _ in $(seq "$runs"); do
   painter=$!
   sleep 0.2   # the watcher has its display connection
   t0=$(date +%s.%N)
-  (cd "$work" && exec "$build/korvane") >"$out" 2>&1 &
+  (cd "$work" && exec "$build/korvane" --verbose) >"$out" 2>&1 &
   app=$!
   until grep -q "Read parameters & title successful" "$out" 2>/dev/null &&
         xdotool search --onlyvisible --name "^Brakwell - Korvane" >/dev/null 2>&1; do

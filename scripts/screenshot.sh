@@ -43,7 +43,7 @@ for _ in $(seq 1 100); do [[ -s "$KORVANE_DEVICES" ]] && break; sleep 0.05; done
 [[ -s "$KORVANE_DEVICES" ]] || { echo "screenshot.sh: the simulated pedal did not come up"; cat "$work/sim.out"; exit 1; }
 
 # From the source tree, where the artwork and data folders are.
-"$build/korvane" >"$work/korvane.out" 2>&1 &
+"$build/korvane" --verbose >"$work/korvane.out" 2>&1 &
 app_pid=$!
 win="$(timeout 30 xdotool search --sync --onlyvisible --name '^Brakwell - Korvane' | head -n1)" || true
 [[ -n "$win" ]] || { echo "screenshot.sh: the main window did not appear"; cat "$work/korvane.out"; exit 1; }
