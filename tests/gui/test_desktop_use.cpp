@@ -10,7 +10,9 @@
 #include "arp/ui/KV_ArpCore.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "editor/KV_Parameters.h"
+#include "library/KV_LibraryPanel.h"
 #include "library/KV_PresetPanel.h"
+#include "library/core/SharingFormat.h"
 #include "library/KV_TemplatePanel.h"
 #include "library/KV_TransportPanel.h"
 #include "widgets/Input.h"
@@ -27,6 +29,8 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -238,6 +242,50 @@ TEST_F(DesktopUseTest, ControlsWithoutTextSayWhatTheyAreForOnHover)
     EXPECT_TRUE(ui(w).preset_panel->preset_list->tooltip());
     // The header's simulated-pedal button shows while no pedal is found.
     EXPECT_FALSE(w.pedal_simulated());
+}
+
+TEST_F(DesktopUseTest, ExportSelectedAsksWhereTheFileGoes)
+{
+    attach_pedal();
+    Korvane& w = start();
+    // Two presets in the library, from a sharing file.
+    std::vector<SharedPreset> two(2);
+    two[0].name = "Warm Lead";
+    two[1].name = "Slow Phase";
+    two[0].record.title = make_title("Warm Lead");
+    two[1].record.title = make_title("Slow Phase");
+    const std::string incoming = home_ + "/incoming.tessivar.json";
+    std::ofstream(incoming) << encode_sharing_file(two);
+    ui(w).tabs->value(ui(w).library_page);
+    ui(w).tabs->do_callback();
+    dialogs_.file_answers = {{incoming}};
+    ui(w).library_page->import_button->do_callback();
+    ASSERT_EQ(ui(w).library_page->rows().size(), 2u);
+    ui(w).library_page->select_entry(0);
+
+    // Cancelled: nothing is written.
+    const auto exports = [&] {
+        int n = 0;
+        std::error_code none;
+        for (const auto& e : std::filesystem::directory_iterator(w.presets_folder_path(), none))
+            n += e.path().filename().string().rfind("Korvane_Export_", 0) == 0;
+        return n;
+    };
+    ui(w).library_page->export_button->do_callback();
+    ASSERT_FALSE(dialogs_.shown.empty());
+    EXPECT_EQ(dialogs_.shown.back().kind, "save");
+    EXPECT_EQ(dialogs_.shown.back().text, "Export presets");
+    EXPECT_EQ(dialogs_.suggested.rfind(w.presets_folder_path() + "Korvane_Export_", 0), 0u) << dialogs_.suggested;
+    EXPECT_EQ(exports(), 0);
+
+    // Chosen: the file is where the user said, and only there.
+    const std::string chosen = home_ + "/for-friday.tessivar.json";
+    dialogs_.file_answers = {{chosen}};
+    ui(w).library_page->export_button->do_callback();
+    const SharingImport file = read_sharing_file(chosen);
+    ASSERT_TRUE(file.ok) << file.error;
+    ASSERT_EQ(file.presets.size(), 1u);
+    EXPECT_EQ(exports(), 0);
 }
 
 } // namespace
