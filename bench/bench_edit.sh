@@ -13,6 +13,8 @@ build="$(cd "${1:-build}" && pwd)"
 runs="${2:-10}"
 work="$(mktemp -d)"
 export HOME="$work" HOMEDRIVE="$work" USERPROFILE="$work"
+# The XDG folders default into that home, not to the caller's.
+unset XDG_CONFIG_HOME XDG_STATE_HOME XDG_DATA_HOME XDG_CACHE_HOME KORVANE_DATA_DIR
 trap 'kill $app $sim 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 "$build/tessivar-sim" --pace --devices "$work/devices" --state "$work/state" --log "$work/sim.log" >/dev/null 2>&1 &
 sim=$!

@@ -33,6 +33,8 @@ cleanup() {
 trap cleanup EXIT
 
 export HOME="$work/home" USERPROFILE="$work/profile" HOMEDRIVE="$work/drive"
+# The XDG folders default into that home, not to the caller's.
+unset XDG_CONFIG_HOME XDG_STATE_HOME XDG_DATA_HOME XDG_CACHE_HOME KORVANE_DATA_DIR
 mkdir -p "$HOME" "$USERPROFILE/Desktop" "$HOMEDRIVE"
 export KORVANE_DEVICES="$work/devices"
 : >"$KORVANE_DEVICES"
