@@ -29,6 +29,15 @@ namespace kv {
 
 std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactive)
 {
+    bool try_simulated = false;
+    const std::optional<ops::ConnectOutcome> found = connect_once(interactive, try_simulated);
+    // The not-found dialog's second button, once the exchange has ended.
+    if (try_simulated) return try_simulated_pedal(true);
+    return found;
+}
+
+std::optional<ops::ConnectOutcome> ConnectionController::connect_once(bool interactive, bool& try_simulated)
+{
     if (w_.session_.busy > 0) return std::nullopt;
     Korvane::Exchange exchange(w_);
     w_.session_.online = false;
@@ -105,7 +114,7 @@ std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactiv
     }
     w_.place_demo_button();
     w_.redraw();
-    if (r.offer_taken) return try_simulated_pedal(true);
+    try_simulated = r.offer_taken;
     return r.outcome;
 }
 
@@ -123,8 +132,10 @@ std::optional<ops::ConnectOutcome> ConnectionController::try_simulated_pedal(boo
     if (!started.ok()) {
         const std::string text = ops::DemoPedal::failure_text(started);
         w_.status("  The simulated pedal could not be started.", "  > " + text.substr(0, text.find('\n')));
-        if (interactive) dialogs().alert(text);
-        return ops::ConnectOutcome::NotFound;
+        // Asked for, so said in a dialog even at start-up (--demo); there
+        // the program then starts as it would have without it.
+        dialogs().alert(text);
+        return interactive ? std::optional(ops::ConnectOutcome::NotFound) : connect(false);
     }
     if (!was_running) w_.status("  Simulated pedal started (" + started.detail + ").");
     return connect(interactive);

@@ -35,6 +35,9 @@ public:
     static constexpr const char* kTrySimulatedText = "Try with a simulated pedal";
 
 private:
+    // One run of the sequence; `try_simulated`: the user asked for the
+    // simulated pedal in the not-found dialog.
+    std::optional<ops::ConnectOutcome> connect_once(bool interactive, bool& try_simulated);
     void show_update_mode(bool at_start);
     void leave_update_mode();
 

@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <string>
@@ -242,6 +243,29 @@ TEST_F(DesktopUseTest, ControlsWithoutTextSayWhatTheyAreForOnHover)
     EXPECT_TRUE(ui(w).preset_panel->preset_list->tooltip());
     // The header's simulated-pedal button shows while no pedal is found.
     EXPECT_FALSE(w.pedal_simulated());
+}
+
+// The not-found dialog's second button and the header's button both start
+// the simulated pedal; without one installed (not beside the program, not
+// on PATH) they say so and leave the window as it was.
+TEST_F(DesktopUseTest, TryingTheSimulatedPedalWithoutOneInstalledSaysWhy)
+{
+    const std::optional<std::string> path = get_env("PATH");
+    setenv("PATH", home_.c_str(), 1);
+    Korvane& w = start();
+    dialogs_.choice_answers = {1};   // "Try with a simulated pedal"
+    w.connect(true);
+    ASSERT_GE(dialogs_.shown.size(), 2u);
+    EXPECT_EQ(dialogs_.shown[dialogs_.shown.size() - 2].kind, "choice");
+    EXPECT_EQ(dialogs_.shown.back().kind, "alert");
+    EXPECT_NE(dialogs_.shown.back().text.find("tessivar-sim is neither beside Korvane nor on PATH"), std::string::npos);
+    EXPECT_TRUE(on_board("  Starting a simulated pedal ..."));
+    EXPECT_TRUE(on_board("  The simulated pedal could not be started."));
+    EXPECT_FALSE(w.pedal_simulated());
+    EXPECT_EQ(std::string(w.label()), kWindowTitle);
+    w.try_simulated_pedal();
+    EXPECT_EQ(dialogs_.shown.back().kind, "alert");
+    if (path) setenv("PATH", path->c_str(), 1);
 }
 
 TEST_F(DesktopUseTest, ExportSelectedAsksWhereTheFileGoes)
