@@ -15,6 +15,7 @@
 #include "ops/Connect.h"
 #include "widgets/Palette.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Progress.H>
@@ -28,13 +29,23 @@ namespace kv {
 
 std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactive)
 {
+    bool try_simulated = false;
+    const std::optional<ops::ConnectOutcome> found = connect_once(interactive, try_simulated);
+    // The not-found dialog's second button, once the exchange has ended.
+    if (try_simulated) return try_simulated_pedal(true);
+    return found;
+}
+
+std::optional<ops::ConnectOutcome> ConnectionController::connect_once(bool interactive, bool& try_simulated)
+{
     if (w_.session_.busy > 0) return std::nullopt;
     Korvane::Exchange exchange(w_);
     w_.session_.online = false;
     w_.session_.pedal.serial_number.clear();
     w_.session_.pedal_in_use.clear();
 
-    const ops::ConnectResult r = ops::connect(*w_.session_.link, *w_.session_.reporter, interactive, w_.session_.work_image(), w_.session_.access_hint);
+    const ops::ConnectResult r = ops::connect(*w_.session_.link, *w_.session_.reporter, interactive,
+                                              w_.session_.work_image(), w_.session_.access_hint, kTrySimulatedText);
     w_.session_.pedal.serial_number = r.pedal.serial_number;
     refresh_window_title(w_, false);
     switch (r.outcome) {
@@ -101,8 +112,43 @@ std::optional<ops::ConnectOutcome> ConnectionController::connect(bool interactiv
                             shown);
         }
     }
+    w_.place_demo_button();
     w_.redraw();
+    try_simulated = r.offer_taken;
     return r.outcome;
+}
+
+std::optional<ops::ConnectOutcome> ConnectionController::try_simulated_pedal(bool interactive)
+{
+    if (w_.session_.busy > 0) return std::nullopt;
+    if (!demo_) demo_ = std::make_unique<ops::DemoPedal>();
+    const bool was_running = demo_->running();
+    if (!was_running) w_.status("  Starting a simulated pedal ...");
+    ops::DemoPedal::StartResult started;
+    // Counted as an exchange: the controls wait while it comes up.
+    ++w_.session_.busy;
+    started = demo_->start(*w_.session_.clock, [] { Fl::check(); });
+    --w_.session_.busy;
+    if (!started.ok()) {
+        const std::string text = ops::DemoPedal::failure_text(started);
+        w_.status("  The simulated pedal could not be started.", "  > " + text.substr(0, text.find('\n')));
+        // Asked for, so said in a dialog even at start-up (--demo); there
+        // the program then starts as it would have without it.
+        dialogs().alert(text);
+        return interactive ? std::optional(ops::ConnectOutcome::NotFound) : connect(false);
+    }
+    if (!was_running) w_.status("  Simulated pedal started (" + started.detail + ").");
+    return connect(interactive);
+}
+
+bool ConnectionController::pedal_simulated()
+{
+    return demo_ && w_.session_.pedal.serial_number == ops::DemoPedal::kSerial && demo_->running();
+}
+
+void ConnectionController::end_simulated_pedal()
+{
+    if (demo_) demo_->stop();
 }
 
 void ConnectionController::show_update_mode(bool at_start)

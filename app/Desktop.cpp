@@ -18,6 +18,7 @@
 #include "widgets/Artwork.h"
 #include "widgets/FocusMark.h"
 #include "widgets/Input.h"
+#include "widgets/Palette.h"
 #include "widgets/Zoom.h"
 
 #include <FL/Fl.H>
@@ -29,6 +30,7 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Input_.H>
 #include <FL/Fl_PNG_Image.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 
 #include <algorithm>
@@ -155,7 +157,8 @@ void refresh_window_title(Korvane& window, bool unsaved)
 {
     // The pedal's serial is outside text: the title bar shows it as it is
     // (the toolkit's label symbols do not apply to a window's title).
-    const std::string t = window_title(window.pedal_info().serial_number, unsaved);
+    const std::string serial = window.pedal_info().serial_number;
+    const std::string t = window_title(serial.empty() ? serial : serial + window.simulated_mark(), unsaved);
     if (!window.label() || t != window.label()) window.copy_label(t.c_str());
 }
 
@@ -217,6 +220,8 @@ std::vector<Fl_Widget*> tab_order(Korvane& k)
             return order;
         }
     }
+    // The simulated pedal's button in the header, while no pedal is found.
+    focusable_in(k.demo_button, order);
     // The preset list: the selected row (Up and Down go to the others).
     if (KV_TransportPanel* list = k.transport_panel; list && list->visible() && list->active()) {
         const auto& row = list->slots[size_t(std::clamp(list->current_slot, 0, int(list->slots.size()) - 1))];
@@ -263,7 +268,10 @@ bool move_focus(Korvane& k, bool back)
         const int i = at < 0 ? (back ? n - step : step - 1) : ((at + (back ? -step : step)) % n + n) % n;
         Fl_Widget* w = order[size_t(i)];
         set_keyboard_focus(true);
-        if (w->take_focus()) {
+        // The tabs themselves: a group's take_focus() would hand the focus
+        // on to the first control of the page, skipping those above it.
+        const bool taken = dynamic_cast<Fl_Tabs*>(w) ? (Fl::focus(w), Fl::focus() == w) : w->take_focus() != 0;
+        if (taken) {
             // In a scrolled list, the focus is brought into view.
             for (Fl_Widget* p = w->parent(); p; p = p->parent()) {
                 auto* scroll = dynamic_cast<Fl_Scroll*>(p);
@@ -285,9 +293,42 @@ bool move_focus(Korvane& k, bool back)
 
 } // namespace
 
+void draw_keyboard_focus(Korvane& k)
+{
+    Fl_Widget* f = Fl::focus();
+    if (!keyboard_focus() || !f || f->top_window() != &k || !f->visible_r() || !Fl::visible_focus()) return;
+    int X = f->x(), Y = f->y(), W = f->w(), H = f->h();
+    if (auto* tabs = dynamic_cast<Fl_Tabs*>(f)) {
+        // The selected tab's label: the part of the label strip it answers for.
+        Fl_Widget* page = tabs->value();
+        if (!page) return;
+        H = page->y() - tabs->y();
+        const int mid = tabs->y() + H / 2;
+        int left = -1, right = -1;
+        for (int x = tabs->x(); x < tabs->x() + tabs->w(); ++x) {
+            if (tabs->which(x, mid) != page) continue;
+            if (left < 0) left = x;
+            right = x;
+        }
+        if (left < 0 || H <= 0) return;
+        X = left;
+        W = right - left + 1;
+    }
+    fl_color(kAccentColor);
+    const int t = std::max(1, zoomed(2));
+    fl_rectf(X, Y, W, t);
+    fl_rectf(X, Y + H - t, W, t);
+    fl_rectf(X, Y, t, H);
+    fl_rectf(X + W - t, Y, t, H);
+}
+
 bool window_shortcut(Korvane& window, int event)
 {
-    if (event == FL_PUSH) set_keyboard_focus(false);
+    if (event == FL_PUSH && keyboard_focus()) {
+        // The mouse took over: the frame goes.
+        set_keyboard_focus(false);
+        window.redraw();
+    }
     if (event != FL_KEYBOARD && event != FL_SHORTCUT) return false;
     const int key = Fl::event_key();
     const bool ctrl = (Fl::event_state() & FL_CTRL) != 0;
@@ -332,7 +373,14 @@ bool window_shortcut(Korvane& window, int event)
             const int base_w = int(std::lround(window.w() / now)), base_h = int(std::lround(window.h() / now));
             next = std::max(now, std::min(next, fit_zoom(kZoomMax, base_w, base_h, kFrameAllowance, W, H)));
         }
-        if (next != now) zoom_window(window, next, true);
+        if (next != now) {
+            zoom_window(window, next, true);
+            window.status("  Window zoom " + zoom_text(next) + ".");
+        } else if (plus) {
+            window.status("  Window zoom stays at " + zoom_text(now) + ": a larger window would not fit this screen.");
+        } else if (minus) {
+            window.status("  Window zoom stays at " + zoom_text(now) + ": the smallest there is.");
+        }
         return true;
     }
     // Letters are taken with or without Shift; a text field keeps the rest.
@@ -340,8 +388,25 @@ bool window_shortcut(Korvane& window, int event)
     case 's': return press(window.write_button, false);
     case 'r': return press(window.connect_button, false);
     case 'd': return press(window.compare_button, true);
+    // Quit as the button does: asks first about an unsaved edit.
+    case 'q': return press(window.quit_button, false);
     default: return false;
     }
+}
+
+void read_toolkit_options()
+{
+    const std::optional<std::string> home = get_env("HOME");
+    if (!home || home->empty() || file_exists(*home + "/.fltk/fltk.org/fltk.prefs")) {
+        Fl::option(Fl::OPTION_SHOW_TOOLTIPS);
+        return;
+    }
+    // Read through a home that cannot hold a folder (not even for root):
+    // the toolkit finds no file there and cannot make one. It keeps what it
+    // read for the rest of the run.
+    set_env("HOME", "/proc/self/no-home");
+    Fl::option(Fl::OPTION_SHOW_TOOLTIPS);
+    set_env("HOME", *home);
 }
 
 std::string system_text()
@@ -378,7 +443,7 @@ std::string keyboard_text()
            "Ctrl+S :  WRITE the edit into the selected slot\n"
            "Ctrl+D :  Compare with the preset stored in the slot\n"
            "Ctrl+Z :  undo     Ctrl+Y or Ctrl+Shift+Z :  redo\n"
-           "Ctrl+R :  Connect     F10 :  Menu\n\n"
+           "Ctrl+R :  Connect     F10 :  Menu     Ctrl+Q :  Quit\n\n"
            "Ctrl+Plus, Ctrl+Minus :  zoom in, zoom out\n"
            "Ctrl+0 :  zoom 100 %";
 }

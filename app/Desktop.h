@@ -39,12 +39,24 @@ void refresh_window_title(Korvane& window, bool unsaved);
 // when the event was one of them.
 bool window_shortcut(Korvane& window, int event);
 
+// The keyboard focus framed in the accent colour, whatever holds it (a
+// button, a menu, a field, the selected tab's label); drawn over the window
+// after everything else, while the focus came from the keyboard.
+void draw_keyboard_focus(Korvane& window);
+
 // The main menu's "Keyboard" entry.
 std::string keyboard_text();
 
 // Tooltips on the controls that carry no text saying what they do (knobs,
 // S/B switches, algorithm menus, the arp and expression sliders).
 void set_tooltips(Korvane& window);
+
+// Has the toolkit read its global options (tooltips, visible focus, ...)
+// once, without writing a file into the home folder: FLTK 1.3 creates
+// ~/.fltk/fltk.org/fltk.prefs the first time it reads them, and its user
+// preferences folder is fixed at $HOME/.fltk. A user's own file there is
+// read as usual. Before the first window.
+void read_toolkit_options();
 
 // What About says the program runs on: the platforms it is made for, and
 // this computer's system, processor and toolkit as found now.

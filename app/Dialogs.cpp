@@ -92,11 +92,16 @@ int cautious_choice(const std::string& text, const char* b0, const char* b1, con
     // Laid out as the toolkit's question: the first button on the right.
     const char* names[3] = {b0, b1, b2};
     std::unique_ptr<Fl_Button> buttons[3];
-    int x = w - 100;
+    int x = w - 10;
     for (int i = 0; i < 3; ++i) {
         if (!names[i]) continue;
-        if (i == 0) buttons[i] = std::make_unique<Fl_Return_Button>(x, h - 33, 90, 23);
-        else buttons[i] = std::make_unique<Fl_Button>(x, h - 33, 90, 23);
+        // As wide as its label needs ("Try with a simulated pedal"), 90 at least.
+        int label_w = 0, label_h = 0;
+        fl_measure(names[i], label_w, label_h, 0);
+        const int bw = std::max(90, label_w + (i == 0 ? 40 : 20));
+        x -= bw;
+        if (i == 0) buttons[i] = std::make_unique<Fl_Return_Button>(x, h - 33, bw, 23);
+        else buttons[i] = std::make_unique<Fl_Button>(x, h - 33, bw, 23);
         buttons[i]->copy_label(names[i]);
         buttons[i]->callback(
             [](Fl_Widget*, void* data) {
@@ -104,7 +109,7 @@ int cautious_choice(const std::string& text, const char* b0, const char* b1, con
                 *p->answer = p->index;
             },
             &picks[i]);
-        x -= 100;
+        x -= 10;
     }
     win.end();
     // The close box and Escape are Cancel too.
@@ -122,7 +127,7 @@ int cautious_choice(const std::string& text, const char* b0, const char* b1, con
 
 int Dialogs::choice(const std::string& text, const char* b0, const char* b1, const char* b2)
 {
-    if (b0 && b1 && std::string(b0) == "Cancel") return cautious_choice(text, b0, b1, b2);
+    if (b0 && b1 && (std::string(b0) == "Cancel" || std::string(b0) == "Close")) return cautious_choice(text, b0, b1, b2);
     return fl_choice("%s", b0, b1, b2, literal_label(wrap_to_screen(text)).c_str());
 }
 

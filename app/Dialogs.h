@@ -15,7 +15,7 @@ public:
     virtual void alert(const std::string& text);            // fl_alert
     virtual void message(const std::string& text);          // fl_message
     // fl_choice: returns 0, 1 or 2 for the button pressed. A question whose
-    // b0 is "Cancel" takes Enter, Escape and the close box as Cancel (0).
+    // b0 is "Cancel" (or "Close") takes Enter, Escape and the close box as b0 (0).
     virtual int choice(const std::string& text, const char* b0, const char* b1, const char* b2);
     // A question with any number of buttons, left to right; the index of the
     // one pressed (Escape or closing the window: the first, which is "Cancel").

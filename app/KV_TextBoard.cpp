@@ -9,6 +9,7 @@
 
 #include "app/Dialogs.h"
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 
 namespace kv {
 

@@ -104,6 +104,7 @@ void Korvane::build(const KorvaneSetup& setup)
     session_.clock = setup.clock ? setup.clock : &system_clock();
     exit_ = setup.exit;
     session_.access_hint = setup.access_hint;
+    demo_at_start_ = setup.demo;
     settings_ = std::make_unique<SettingsController>(*this);
     maintenance_ = std::make_unique<MaintenanceController>(*this);
     offline_ = std::make_unique<OfflineController>(*this);
@@ -128,6 +129,8 @@ void Korvane::build(const KorvaneSetup& setup)
 
     // The widgets, the selector and its tables.
     build_widgets();
+    // The USB steps are for those who ask for them.
+    if (!setup.verbose) usb->set_console([](const std::string&) {});
 
     // The global record starts from the pedal's factory map.
     fill_default_globals();
@@ -196,6 +199,8 @@ ops::PedalInfo Korvane::pedal_info() const { return session_.pedal; }
 
 void Korvane::end_process(int code)
 {
+    // The simulated pedal does not outlive the program.
+    if (connection_) connection_->end_simulated_pedal();
     if (exit_) {
         exit_(code);
         return;
@@ -222,8 +227,26 @@ Korvane::StartResult Korvane::start()
 {
     // Drawn now: the pause before Read All takes no events.
     paint_before_waiting(*this);
-    connect(false);
+    if (demo_at_start_) last_connect_ = connection_->try_simulated_pedal(false);
+    else connect(false);
     return last_connect_ == ops::ConnectOutcome::TooOld ? StartResult::EndProgram : StartResult::Running;
+}
+
+bool Korvane::pedal_simulated() const { return connection_ && connection_->pedal_simulated(); }
+
+void Korvane::try_simulated_pedal()
+{
+    if (exchange_running() || !discard_changes_ok()) return;
+    const std::optional<ops::ConnectOutcome> found = connection_->try_simulated_pedal(true);
+    if (found) last_connect_ = found;
+}
+
+void Korvane::place_demo_button()
+{
+    if (!demo_button) return;
+    const bool found = !session_.pedal.serial_number.empty() || !session_.pedal_in_use.empty();
+    if (found) demo_button->hide();
+    else demo_button->show();
 }
 
 bool Korvane::read_everything()

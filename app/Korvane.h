@@ -96,6 +96,11 @@ struct KorvaneSetup {
     // Asked for one more status line when no pedal could be opened (a pedal
     // that is there but may not be opened); null: none.
     std::string (*access_hint)() = nullptr;
+    // The link's console lines (every USB step) on standard output; off,
+    // they go nowhere (`korvane --verbose`, KORVANE_VERBOSE=1).
+    bool verbose = false;
+    // Start with a simulated pedal instead of looking for one (`korvane --demo`).
+    bool demo = false;
 };
 
 class Korvane : public Fl_Double_Window {
@@ -207,6 +212,13 @@ public:
     // "%d.%d.%d" of the version the pedal reported.
     std::string firmware_text() const;
     ops::PedalInfo pedal_info() const;
+    // The connected pedal is the simulated one "Try with a simulated pedal"
+    // started: the title and the device line say so.
+    bool pedal_simulated() const;
+    // " (simulated)" for that pedal, else nothing.
+    std::string simulated_mark() const { return pedal_simulated() ? " (simulated)" : ""; }
+    // "Try with a simulated pedal" (the header's button, the not-found dialog).
+    void try_simulated_pedal();
     // True when a firmware version byte is one the program works with (2.3.0 and later).
     static bool firmware_supported(uint8_t version_byte);
     const std::string& presets_folder_path() const { return session_.presets_folder; }
@@ -299,6 +311,7 @@ private:
     KV_ArpEditor* arp_editor = nullptr;
     KV_LibraryPanel* library_page = nullptr;   // the "Library" tab (app/LibraryController.h)
     Fl_Button* connect_button = nullptr;
+    Fl_Button* demo_button = nullptr;   // "Try with a simulated pedal", while no pedal is found
     Fl_Button* menu_button = nullptr;
     Fl_Button* quit_button = nullptr;
     Fl_Button* write_button = nullptr;
@@ -326,6 +339,7 @@ private:
     // The desktop's side of the window (app/Desktop.h) reaches its controls.
     friend void zoom_window(Korvane& window, double factor, bool remember);
     friend bool window_shortcut(Korvane& window, int event);
+    friend void draw_keyboard_focus(Korvane& window);
     friend void set_tooltips(Korvane& window);
     friend std::vector<Fl_Widget*> tab_order(Korvane& window);
     std::unique_ptr<LibraryController> library_controller_;
@@ -364,6 +378,8 @@ private:
     void fill_tables();
     void fill_default_globals();
     void end_process(int code);
+    // The simulated-pedal button shown while no pedal is found.
+    void place_demo_button();
     // True while the update, global or MIDI panel is shown over the editor.
     bool modal_panel_shown() const;
     // What the connect sequence and reading everything found, shown.
@@ -423,6 +439,7 @@ private:
     PedalSession session_;
     std::function<void(int)> exit_;
     std::optional<ops::ConnectOutcome> last_connect_;   // what the last connect sequence found
+    bool demo_at_start_ = false;                         // `korvane --demo`
 };
 
 } // namespace kv

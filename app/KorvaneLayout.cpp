@@ -305,6 +305,12 @@ void Korvane::build_link()
     // The presets folder, without its closing slash.
     backup_chooser->directory(session_.presets_folder.substr(0, session_.presets_folder.size() - 1).c_str());
 
+    // Beside "Pedal not found.": a pedal to try everything with, until one is found.
+    demo_button = new Fl_Button(180, 27, 180, 24, ConnectionController::kTrySimulatedText);
+    demo_button->labelsize(12);
+    demo_button->tooltip("start the simulated pedal that comes with Korvane (tessivar-sim) and connect to it");
+    demo_button->callback([](Fl_Widget*, void* k) { static_cast<Korvane*>(k)->try_simulated_pedal(); }, this);
+    demo_button->hide();
 }
 
 void Korvane::fill_selector()
@@ -368,6 +374,8 @@ Korvane::~Korvane()
     // large images are freed with it all the same.
     delete backup_chooser;
     backup_chooser = nullptr;
+    delete demo_button;
+    demo_button = nullptr;
     delete infographic_image;
     infographic_image = nullptr;
     delete backdrop_image;
@@ -422,7 +430,7 @@ void Korvane::draw()
     fl_font(FL_HELVETICA, zoomed_font(18));
     fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
     if (!session_.pedal.serial_number.empty()) {
-        std::string line = std::string("Serial No. ") + session_.pedal.serial_number;
+        std::string line = std::string("Serial No. ") + session_.pedal.serial_number + simulated_mark();
         fl_draw(line.c_str(), zoomed(15), zoomed(45));
     } else {
         fl_draw(session_.pedal_in_use.empty() ? "Pedal not found." : session_.pedal_in_use.c_str(), zoomed(15), zoomed(45));
@@ -435,6 +443,8 @@ void Korvane::draw()
         fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - zoomed(175), zoomed(632), zoomed(165), zoomed(14),
                 FL_ALIGN_RIGHT);
     }
+
+    draw_keyboard_focus(*this);
 }
 
 void Korvane::connect_panel_dialogs()

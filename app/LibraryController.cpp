@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
 #include "app/LibraryEdits.h"
+#include "app/Resources.h"
 #include "app/WindowReporter.h"
 #include "library/KV_LibraryPanel.h"
 #include "library/KV_PresetPanel.h"
@@ -287,8 +288,14 @@ void LibraryController::export_selected()
         dialogs().alert("Select the presets to export first (Ctrl or Shift and click for several).");
         return;
     }
+    // Where it goes is the user's choice: the dated name in the presets
+    // folder is only suggested.
+    const std::string path = dialogs().choose_save_file("Export presets", "Tessivar presets\t*.tessivar.json",
+                                                        chooser_folder(w_.session_.presets_folder),
+                                                        export_file_name());
+    if (path.empty()) return;
     std::vector<std::string> skipped;
-    write_export(shared_presets_of(w_.preset_panel->library, meta_, entries, &skipped), skipped);
+    write_export(shared_presets_of(w_.preset_panel->library, meta_, entries, &skipped), skipped, path);
 }
 
 void LibraryController::export_slots(int first, int last)
@@ -307,16 +314,24 @@ void LibraryController::export_slots(int first, int last)
     write_export(presets, {});
 }
 
-void LibraryController::write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped)
+std::string LibraryController::export_file_name(int n)
 {
     const LocalTime t = local_time_now();
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "Korvane_Export_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
-    // Two exports in one second keep both files.
-    std::string path = w_.session_.presets_folder + stamp + kSharingExtension;
-    for (int n = 2; file_exists(path) && n < 1000; ++n)
-        path = w_.session_.presets_folder + stamp + "-" + std::to_string(n) + kSharingExtension;
+    return std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : std::string()) + kSharingExtension;
+}
+
+void LibraryController::write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped,
+                                     std::string path)
+{
+    // Without a chosen path: a new dated file in the presets folder (two
+    // exports in one second keep both). A chosen one was asked about already.
+    if (path.empty()) {
+        path = w_.session_.presets_folder + export_file_name(1);
+        for (int n = 2; file_exists(path) && n < 1000; ++n) path = w_.session_.presets_folder + export_file_name(n);
+    }
     const std::string text = encode_sharing_file(presets);
     const WriteResult r = write_file_atomically(
         path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
@@ -334,7 +349,8 @@ void LibraryController::write_export(const std::vector<SharedPreset>& presets, c
 void LibraryController::import_file()
 {
     const std::vector<std::string> files =
-        dialogs().choose_files("Import presets", "Tessivar presets\t*.tessivar.json", w_.session_.presets_folder, false);
+        dialogs().choose_files("Import presets", "Tessivar presets\t*.tessivar.json",
+                               chooser_folder(w_.session_.presets_folder), false);
     if (files.empty()) return;
     const SharingImport file = read_sharing_file(files.front());
     if (!file.ok) {

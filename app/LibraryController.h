@@ -62,7 +62,11 @@ private:
     // said in a dialog after `failed`.
     bool change(const std::function<void(Library&)>& edit, const std::string& failed);
     void export_selected();
-    void write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped);
+    // Writes the sharing file to `path`, or (empty) a new dated file in the presets folder.
+    void write_export(const std::vector<SharedPreset>& presets, const std::vector<std::string>& skipped,
+                      std::string path = {});
+    // "Korvane_Export_<date>_<time>[-n].tessivar.json".
+    static std::string export_file_name(int n = 1);
     void import_file();
     void save_setlist();
     void send_setlist();

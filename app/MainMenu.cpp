@@ -104,9 +104,10 @@ std::string Korvane::about_text()
 
 void Korvane::fill_main_menu(std::vector<Fl_Menu_Item>& items)
 {
-    // The pedal entries follow the preset list: greyed after Connect found
-    // no pedal, and in update mode.
-    const int pedal = transport_panel->active() ? 0 : FL_MENU_INACTIVE;
+    // The pedal entries wait for a pedal: greyed until one has been found,
+    // after Connect found none, and in update mode.
+    const bool found = !session_.pedal.serial_number.empty();
+    const int pedal = found && transport_panel->active() ? 0 : FL_MENU_INACTIVE;
     const int heading = FL_MENU_INACTIVE;
     const int separator = FL_MENU_INACTIVE | FL_MENU_DIVIDER;
     auto code = [](intptr_t c) { return reinterpret_cast<void*>(c); };

@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Korvane.h"
+#include "app/Resources.h"
 #include "app/KV_TextBoard.h"
 #include "app/WindowReporter.h"
 #include "arp/ui/KV_ArpEditor.h"
@@ -118,7 +119,7 @@ void MaintenanceController::backup_presets()
     if (answer == 1) {
         path = backup_file_path(w_.session_.presets_folder, local_time_now());
     } else if (answer == 2) {
-        path = dialogs().choose_save_file("Save Backup As", "Backup\t*.bkp", w_.session_.presets_folder,
+        path = dialogs().choose_save_file("Save Backup As", "Backup\t*.bkp", chooser_folder(w_.session_.presets_folder),
                                           backup_file_name(local_time_now()));
         if (!path.empty() && std::filesystem::path(path).extension().empty()) path += ".bkp";
     }

@@ -10,9 +10,12 @@
 
 namespace kv {
 
-// The user's presets folder (home drive + "/Brakwell/Korvane/presets/"),
-// created with its parents when missing. Ends with a slash.
+// The user's presets folder (platform/DataPaths.h: presets_folder_path()),
+// made when a file is first written into it. Ends with a slash.
 std::string presets_folder();
+// Where a file chooser for the presets folder opens: that folder once it
+// exists, else the documents folder (else the home folder). Ends with a slash.
+std::string chooser_folder(const std::string& presets_folder);
 // The list file of offline presets inside a presets folder (as presets_folder() gives it).
 inline std::string presets_list_path(const std::string& folder) { return folder + "presets.lst"; }
 

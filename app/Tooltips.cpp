@@ -8,6 +8,7 @@
 #include "arp/ui/KV_ArpEditor.h"
 #include "editor/KV_ExpressionEditor.h"
 #include "editor/KV_Parameters.h"
+#include "library/KV_PresetPanel.h"
 #include "library/KV_TransportPanel.h"
 #include "widgets/Input.h"
 #include "widgets/Scrollbar.h"
@@ -48,9 +49,15 @@ void set_tooltips(Korvane& k)
         }
     }
     if (KV_ArpEditor* arp = k.arp_editor) {
-        for (Engine e : {Engine::Y, Engine::X})
-            for (ValueSlider* s : arp->core(e).sliders) tip(s, "level of this step of the sequence");
+        for (Engine e : {Engine::Y, Engine::X}) {
+            KV_ArpCore& core = arp->core(e);
+            for (ValueSlider* s : core.sliders) tip(s, "level of this step of the sequence");
+            tip(core.steps_choice, "STEPS: how many steps (4 to 8) the sequence plays before it repeats");
+            tip(core.snap_button, "SNAP GRID: the steps move only to the lines of the grid (the scale's notes)");
+        }
     }
+    if (KV_PresetPanel* offline = k.preset_panel)
+        tip(offline->preset_list, "presets kept on this computer: pick one to load and play it");
     if (KV_ExpressionEditor* ex = k.expression_editor) {
         for (Engine e : {Engine::Y, Engine::X})
             for (int i = 0; i < 3; ++i) {

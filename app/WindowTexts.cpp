@@ -4,6 +4,7 @@
 #include "app/Korvane.h"
 
 #include "ops/Texts.h"
+#include "platform/DataPaths.h"
 #include "platform/Platform.h"
 
 #include <cstdio>
@@ -26,7 +27,7 @@ std::string Korvane::offline_tips_text()
            "    --------------------------------------------------------------\n"
            "    The currently displayed parameter setting is saved as an offline preset in your computer.\n\n"
            "    Tips : For every preset saved, an individual 'preset file' is created in this directory:\n\n"
-           "             " + home_drive() + "/Brakwell/Korvane/presets\n\n"
+           "             " + kv::presets_folder_path() + "\n\n"
            "             You can share your favorite presets with other Tessivar users by sharing\n"
            "             with them these preset files.\n\n"
            "2. Add Preset from file(s).\n"

@@ -13,11 +13,13 @@ build="$(cd "${1:-build}" && pwd)"
 runs="${2:-10}"
 work="$(mktemp -d)"
 export HOME="$work" HOMEDRIVE="$work" USERPROFILE="$work"
+# The XDG folders default into that home, not to the caller's.
+unset XDG_CONFIG_HOME XDG_STATE_HOME XDG_DATA_HOME XDG_CACHE_HOME KORVANE_DATA_DIR
 trap 'kill $app $sim 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 "$build/tessivar-sim" --pace --devices "$work/devices" --state "$work/state" --log "$work/sim.log" >/dev/null 2>&1 &
 sim=$!
 for _ in $(seq 100); do [ -s "$work/devices" ] && break; sleep 0.05; done
-KORVANE_DEVICES="$work/devices" "$build/korvane" >"$work/app.out" 2>&1 &
+KORVANE_DEVICES="$work/devices" "$build/korvane" --verbose >"$work/app.out" 2>&1 &
 app=$!
 win="$(timeout 30 xdotool search --sync --name '^Brakwell - Korvane' | head -n1)"
 for _ in $(seq 100); do grep -q "Read parameters & title successful" "$work/app.out" && break; sleep 0.1; done

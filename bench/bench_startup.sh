@@ -27,6 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 export HOME="$work/home" HOMEDRIVE="$work/drive" USERPROFILE="$work/profile"
+# The XDG folders default into that home, not to the caller's.
+unset XDG_CONFIG_HOME XDG_STATE_HOME XDG_DATA_HOME XDG_CACHE_HOME KORVANE_DATA_DIR
 mkdir -p "$HOME" "$HOMEDRIVE" "$USERPROFILE/Desktop"
 export KORVANE_DEVICES="$work/devices"
 "$build/tessivar-sim" --pace --devices "$KORVANE_DEVICES" --state "$work/state" >/dev/null 2>&1 &
@@ -46,7 +48,7 @@ for _ in $(seq "$runs"); do
   painter=$!
   sleep 0.2   # the watcher has its display connection
   t0=$(date +%s.%N)
-  (cd "$work" && exec "$build/korvane") >"$out" 2>&1 &
+  (cd "$work" && exec "$build/korvane" --verbose) >"$out" 2>&1 &
   app=$!
   until grep -q "Read parameters & title successful" "$out" 2>/dev/null &&
         xdotool search --onlyvisible --name "^Brakwell - Korvane" >/dev/null 2>&1; do

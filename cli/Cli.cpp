@@ -8,6 +8,7 @@
 #include "ops/AutoBackup.h"
 #include "ops/Texts.h"
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 #include "platform/Platform.h"
 
 #include <unistd.h>
@@ -128,12 +129,12 @@ bool Session::connect()
 std::string Session::safety_backup_folder() const
 {
     if (no_backup) return {};
-    return ops::auto_backup_folder(ensure_data_folder(home_drive()));
+    return ops::auto_backup_folder(presets_folder_path());
 }
 
 bool Session::safety_backup_possible(const std::string& what)
 {
-    if (no_backup || !home_drive().empty()) return true;
+    if (no_backup || !presets_folder_path().empty()) return true;
     err(std::string("korvane: nothing was sent: the safety backup before ") + what + " has no folder to go to. " +
         kNoHomeFolderText);
     return false;
@@ -210,8 +211,8 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     const std::string& port = parsed.port;
     const bool verbose = parsed.verbose;
     // What killed runs left behind in our folders goes first.
-    if (const std::string drive = home_drive(); !drive.empty())
-        ops::remove_leftovers(drive + "/Brakwell/Korvane/presets/", std::time(nullptr));
+    if (const std::string folder = presets_folder_path(); !folder.empty())
+        ops::remove_leftovers(folder, std::time(nullptr));
 
     TerminalSession session(t, port, verbose);
     session.args = parsed.operands;

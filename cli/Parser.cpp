@@ -61,6 +61,7 @@ public:
     {
         if (const Command* c = command_of(app)) return "Usage: " + usage_line(*c) + "\n";
         return "Usage: korvane [COMMAND [OPTIONS] [ARGUMENTS]]\n"
+               "  or:  korvane [--demo] [--verbose]   (the window; --demo: with the simulated pedal)\n"
                "  or:  korvane --version | --help\n";
     }
     std::string make_footer(const CLI::App* app) const override

@@ -5,7 +5,7 @@
 
 namespace kv::cli {
 
-std::string presets_folder_path() { return ensure_data_folder(home_drive()); }
+std::string presets_folder_path() { return kv::presets_folder_path(); }
 
 std::optional<AlgorithmLibrary> algorithm_library(Session& s, const char* command)
 {

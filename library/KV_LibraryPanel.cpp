@@ -14,13 +14,19 @@
 #include <FL/Fl_Int_Input.H>
 #include <FL/Fl_Multiline_Input.H>
 #include <FL/Fl_Table_Row.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <initializer_list>
 
 namespace kv {
+
+namespace {
+constexpr const char* kFavouriteTip = "Favourite: click a preset's star to mark it, again to unmark it";
+}
 
 const char* const KV_LibraryPanel::kHeadings[kColumns] = {"*", "Name", "DSP-X", "DSP-Y", "Tags", "Added"};
 
@@ -110,13 +116,18 @@ protected:
             fl_push_clip(X, Y, W, H);
             fl_color(row_selected(R) ? selection_color() : (R % 2 ? fl_rgb_color(240, 242, 244) : FL_WHITE));
             fl_rectf(X, Y, W, H);
+            if (C == 0) {
+                // A favourite's star is filled; the others are outlined, so
+                // that the column shows where to click.
+                draw_star(X + W / 2, Y + H / 2, std::min(W, H) * 2 / 5, row.favourite);
+                fl_color(fl_rgb_color(220, 220, 220));
+                fl_line(X, Y + H - 1, X + W, Y + H - 1);
+                fl_pop_clip();
+                return;
+            }
             std::string text;
             Fl_Color ink = FL_BLACK;
             switch (C) {
-            case 0:
-                text = row.favourite ? "*" : ".";
-                ink = row.favourite ? fl_rgb_color(200, 120, 0) : fl_rgb_color(160, 160, 160);
-                break;
             case 1: text = row.name; break;
             case 2: text = row.algorithm_x.empty() ? "?" : row.algorithm_x; break;
             case 3: text = row.algorithm_y.empty() ? "?" : row.algorithm_y; break;
@@ -139,9 +150,47 @@ protected:
         }
     }
 
+    // A five-pointed star around (cx, cy) with outer radius r.
+    static void draw_star(int cx, int cy, int r, bool filled)
+    {
+        const double inner = r * 0.42;
+        auto vertices = [&] {
+            for (int i = 0; i < 10; ++i) {
+                const double a = -M_PI / 2 + i * M_PI / 5;
+                const double d = i % 2 ? inner : r;
+                fl_vertex(cx + d * std::cos(a), cy + d * std::sin(a));
+            }
+        };
+        if (filled) {
+            fl_color(fl_rgb_color(230, 150, 0));
+            fl_begin_polygon();
+            vertices();
+            fl_end_polygon();
+        }
+        fl_color(filled ? fl_rgb_color(170, 100, 0) : fl_rgb_color(110, 110, 110));
+        fl_line_style(FL_SOLID, std::max(1, zoomed(1)));
+        fl_begin_loop();
+        vertices();
+        fl_end_loop();
+        fl_line_style(0);
+    }
+
     int handle(int event) override
     {
         switch (event) {
+        case FL_MOVE: {
+            // The star column says what its stars are for.
+            int r = -1, c = -1;
+            ResizeFlag flag = RESIZE_NONE;
+            const TableContext where = cursor2rowcol(r, c, flag);
+            int X = 0, Y = 0, W = 0, H = 0;
+            if (c == 0 && (where == CONTEXT_CELL || where == CONTEXT_COL_HEADER) &&
+                find_cell(where, r, c, X, Y, W, H) == 0)
+                Fl_Tooltip::enter_area(this, X - x(), Y - y(), W, H, kFavouriteTip);
+            else
+                Fl_Tooltip::enter_area(this, 0, 0, w(), h(), tooltip());
+            return Fl_Table_Row::handle(event);
+        }
         case FL_PUSH: {
             press_x_ = Fl::event_x();
             press_y_ = Fl::event_y();

@@ -1,6 +1,7 @@
 #include "ops/AutoBackup.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -116,10 +117,7 @@ uint64_t next_sequence(const std::string& folder)
 
 bool make_folder(const std::string& folder)
 {
-    std::string path = folder;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (is_directory(path)) return true;
-    return make_directory(path);
+    return make_folder_for_writing(folder);
 }
 
 } // namespace

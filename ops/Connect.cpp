@@ -73,7 +73,7 @@ EverythingRead read_everything(UsbLink& link, Reporter& report, PresetImage imag
 }
 
 ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetImage image,
-                      std::string (*access_hint)())
+                      std::string (*access_hint)(), const char* not_found_offer)
 {
     ConnectResult r;
     // Counted from the Connect button, not at start-up.
@@ -85,7 +85,10 @@ ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetI
         r.outcome = ConnectOutcome::NotFound;
         // Another program has it: the link has said so (its in-use notice).
         if (link.last_result().status == LinkStatus::in_use) return r;
-        if (interactive) report.alert(not_found_text());
+        if (interactive && not_found_offer)
+            r.offer_taken = report.choice(not_found_text(), "Close", not_found_offer, nullptr) == 1;
+        else if (interactive)
+            report.alert(not_found_text());
         report.status("  Pedal is not found.", "  > Connect your pedal to a USB port then click 'Connect'.");
         if (access_hint) {
             const std::string hint = access_hint();

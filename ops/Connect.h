@@ -88,14 +88,17 @@ struct ConnectResult {
     ConnectOutcome outcome = ConnectOutcome::NotFound;
     PedalInfo pedal;
     EverythingRead read;   // Online and ReadFailed
+    bool offer_taken = false;   // NotFound: the not-found dialog's second button was pressed
     bool online() const { return outcome == ConnectOutcome::Online; }
 };
 
 // The whole sequence. interactive: run from the Connect button (the
 // "Connecting ..." line counted, the not-found dialog shown).
 // access_hint, when given, is asked for one more line when no bridge opened
-// (a pedal that is there but may not be opened).
+// (a pedal that is there but may not be opened). not_found_offer, when
+// given, is a second button of the not-found dialog ("Close" the first);
+// pressing it sets offer_taken.
 ConnectResult connect(UsbLink& link, Reporter& report, bool interactive, PresetImage image,
-                      std::string (*access_hint)() = nullptr);
+                      std::string (*access_hint)() = nullptr, const char* not_found_offer = nullptr);
 
 } // namespace kv::ops

@@ -21,10 +21,14 @@ std::string usb_problem_text()
 std::string not_found_text()
 {
     return "Pedal is not found -\nMake sure pedal is powered & properly connected to the USB port, then try "
-           "again.\n\n> For Mac users : If this is the first time you install this software and connecting the "
-           "pedal,\n                    it's likely that the installation was incomplete. Please take a look at "
-           "the\n                    'Installation Guide' pdf file included with the installer and repeat the\n"
-           "                    installation process if necessary.";
+           "again.\n\n"
+           "> If it still is not found :\n\n"
+           "    * Is the pedal switched on, and its USB cable plugged into the computer?\n\n"
+           "    * The udev rule installed with Korvane (60-korvane.rules) names the pedal\n"
+           "      /dev/tessivar and lets the user at the computer open it. In a terminal,\n"
+           "      `ls -l /dev/tessivar` shows it; if it is missing, plug the pedal in again.\n\n"
+           "    * Logged in from another seat or over the network, the rule does not apply:\n"
+           "      join the 'dialout' group (sudo adduser $USER dialout), then log in again.";
 }
 
 std::string too_old_text()

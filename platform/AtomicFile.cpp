@@ -1,6 +1,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/AtomicFileSystem.h"
 
+#include "platform/DataPaths.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -44,8 +46,15 @@ AtomicFile::AtomicFile(std::string path, Sync sync) : path_(std::move(path)), sy
         return;
     }
     file_ = target.file;
-    std::string pattern = folder_of(file_) + "/." + base_of(file_) + ".XXXXXX";
-    if (const int e = atomic_file::create_temporary(pattern, &stream_); e != 0) {
+    const std::string folder = folder_of(file_);
+    std::string pattern = folder + "/." + base_of(file_) + ".XXXXXX";
+    int e = atomic_file::create_temporary(pattern, &stream_);
+    // The presets folder is made when its first file is written.
+    if (e == ENOENT && make_folder_for_writing(folder, true)) {
+        pattern = folder + "/." + base_of(file_) + ".XXXXXX";
+        e = atomic_file::create_temporary(pattern, &stream_);
+    }
+    if (e != 0) {
         result_.failed = WriteResult::Step::Create;
         result_.error = e;
         stream_ = nullptr;

@@ -75,4 +75,36 @@ const std::string& data_dir()
     return dir;
 }
 
+
+std::string presets_folder_path()
+{
+    if (auto d = get_env("KORVANE_DATA_DIR"); d && !d->empty()) return d->back() == '/' ? *d : *d + "/";
+    const std::string documents = documents_folder();
+    if (documents.empty()) return {};
+    const std::string folder = documents + "/Brakwell/Korvane/presets/";
+    if (is_directory(folder)) return folder;
+    // Earlier versions used ~/Documents whatever the desktop's documents
+    // folder was: their presets are found where they are.
+    const std::string earlier = *home_folder() + "/Documents/Brakwell/Korvane/presets/";
+    return earlier != folder && is_directory(earlier) ? earlier : folder;
+}
+
+bool make_folder_for_writing(const std::string& folder, bool presets_only)
+{
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path.empty()) return false;
+    if (is_directory(path)) return true;
+    std::string presets = presets_folder_path();
+    while (presets.size() > 1 && presets.back() == '/') presets.pop_back();
+    const bool inside = is_within(path, presets);
+    if (!inside && presets_only) return false;
+    if (inside) {
+        // Each missing level from the top down.
+        for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+            if (!is_directory(path.substr(0, slash))) make_directory(path.substr(0, slash));
+    }
+    return make_directory(path);
+}
+
 } // namespace kv

@@ -1,24 +1,13 @@
 #include "platform/Platform.h"
 
+#include "platform/DataPaths.h"
+
 // What every system shares; the calls into the system are in
 // Platform_posix.cpp and Platform_win32.cpp.
 
 namespace kv {
 
-std::string user_profile()
-{
-    if (auto p = get_env("USERPROFILE")) return *p;
-    return home_folder().value_or(std::string());
-}
-
-std::string desktop_folder()
-{
-    if (auto p = get_env("USERPROFILE")) return *p + "/Desktop";
-    const auto home = home_folder();
-    if (!home) return {};
-    std::string desk = *home + "/Desktop";
-    return is_directory(desk) ? desk : *home;
-}
+std::string home_drive() { return documents_folder(); }
 
 std::string ensure_data_folder(const std::string& drive)
 {

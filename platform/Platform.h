@@ -13,9 +13,8 @@ namespace kv {
 
 // The value of an environment variable, or nothing when it is unset.
 std::optional<std::string> get_env(const char* name);
-
-// Sets or removes an environment variable of this process (tests and the
-// programs they start).
+// Sets or removes an environment variable of this process (and the programs
+// it starts).
 bool set_env(const char* name, const std::string& value);
 bool unset_env(const char* name);
 
@@ -34,18 +33,10 @@ constexpr const char* kNoHomeFolderText =
     "There is no home folder: HOME is not set (or empty) and this user has none in the password database. "
     "Set HOME to your home folder and start again.";
 
-// The drive the data folder hangs from: HOMEDRIVE (when set and not empty),
-// or home_folder() + "/Documents"; empty when there is no home folder. The
-// presets folder is home_drive() + "/Brakwell/Korvane/presets/".
+// The folder the program's own folder hangs from: the user's documents
+// folder (documents_folder(), platform/DataPaths.h); empty when there is no
+// home folder.
 std::string home_drive();
-
-// The user profile folder: USERPROFILE, or home_folder(); empty when neither.
-std::string user_profile();
-
-// The folder under which the desktop log file goes: USERPROFILE + "/Desktop"
-// when USERPROFILE is set; otherwise home_folder()/Desktop when it exists,
-// else home_folder(); empty when there is no home folder.
-std::string desktop_folder();
 
 bool is_directory(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
@@ -55,8 +46,7 @@ bool file_exists(const std::string& path);
 // empty when it cannot be read.
 std::vector<std::string> folder_names(const std::string& folder);
 
-// Creates the Brakwell/Korvane/presets folders under the given drive, the way
-// the main window does at start-up. Returns the presets folder path
+// Creates the Brakwell/Korvane/presets folders under the given drive. Returns the presets folder path
 // (drive + "/Brakwell/Korvane/presets/"); for an empty drive (no home folder)
 // creates nothing and returns "".
 std::string ensure_data_folder(const std::string& drive);

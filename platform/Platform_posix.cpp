@@ -52,13 +52,6 @@ std::optional<std::string> home_folder()
     return std::nullopt;
 }
 
-std::string home_drive()
-{
-    if (auto d = get_env("HOMEDRIVE"); d && !d->empty()) return *d;
-    const auto home = home_folder();
-    return home ? *home + "/Documents" : std::string();
-}
-
 
 
 bool is_directory(const std::string& path)

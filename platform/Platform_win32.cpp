@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/KnownFolder_win32.h"
 #include "platform/Utf16_win32.h"
 
 #include <shellapi.h>
@@ -11,16 +12,6 @@
 namespace kv {
 
 namespace {
-
-std::optional<std::string> known_folder(REFKNOWNFOLDERID id)
-{
-    PWSTR path = nullptr;
-    std::optional<std::string> result;
-    if (::SHGetKnownFolderPath(id, 0, nullptr, &path) == S_OK && path && path[0] != L'\0')
-        result = win32::forward_slashes(win32::narrow(path));
-    ::CoTaskMemFree(path);
-    return result;
-}
 
 DWORD attributes(const std::string& path) { return ::GetFileAttributesW(win32::widen(path).c_str()); }
 
@@ -47,26 +38,14 @@ bool unset_env(const char* name) { return ::_wputenv_s(win32::widen(name).c_str(
 std::string settings_folder()
 {
     if (auto a = get_env("APPDATA"); a && !a->empty()) return win32::forward_slashes(*a) + "/Korvane";
-    const auto roaming = known_folder(FOLDERID_RoamingAppData);
+    const auto roaming = win32::known_folder(FOLDERID_RoamingAppData);
     return roaming ? *roaming + "/Korvane" : std::string();
 }
 
 std::optional<std::string> home_folder()
 {
     if (auto h = get_env("USERPROFILE"); h && !h->empty()) return win32::forward_slashes(*h);
-    return known_folder(FOLDERID_Profile);
-}
-
-std::string home_drive()
-{
-    // Windows sets HOMEDRIVE to the bare drive ("C:") for every user; the
-    // presets then go under Documents, as users expect. A folder given in
-    // HOMEDRIVE (scripts, tests) is used as it is.
-    if (auto d = get_env("HOMEDRIVE"); d && !d->empty()) {
-        const bool bare_drive = d->size() == 2 && (*d)[1] == ':';
-        if (!bare_drive) return win32::forward_slashes(*d);
-    }
-    return known_folder(FOLDERID_Documents).value_or(std::string());
+    return win32::known_folder(FOLDERID_Profile);
 }
 
 bool is_directory(const std::string& path)

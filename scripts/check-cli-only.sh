@@ -27,6 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 export HOME="$work/home" HOMEDRIVE="$work/drive" USERPROFILE="$work/profile" KORVANE_DEVICES="$work/devices"
+# The XDG folders default into that home, not to the caller's.
+unset XDG_CONFIG_HOME XDG_STATE_HOME XDG_DATA_HOME XDG_CACHE_HOME KORVANE_DATA_DIR
 mkdir -p "$HOME" "$HOMEDRIVE" "$USERPROFILE"
 : >"$KORVANE_DEVICES"
 unset DISPLAY

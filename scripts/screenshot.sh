@@ -33,6 +33,8 @@ cleanup() {
 trap cleanup EXIT
 
 export HOME="$work/home" USERPROFILE="$work/profile" HOMEDRIVE="$work/drive"
+# The XDG folders default into that home, not to the caller's.
+unset XDG_CONFIG_HOME XDG_STATE_HOME XDG_DATA_HOME XDG_CACHE_HOME KORVANE_DATA_DIR
 mkdir -p "$HOME" "$USERPROFILE/Desktop" "$HOMEDRIVE"
 export KORVANE_DEVICES="$work/devices"
 : >"$KORVANE_DEVICES"
@@ -43,7 +45,7 @@ for _ in $(seq 1 100); do [[ -s "$KORVANE_DEVICES" ]] && break; sleep 0.05; done
 [[ -s "$KORVANE_DEVICES" ]] || { echo "screenshot.sh: the simulated pedal did not come up"; cat "$work/sim.out"; exit 1; }
 
 # From the source tree, where the artwork and data folders are.
-"$build/korvane" >"$work/korvane.out" 2>&1 &
+"$build/korvane" --verbose >"$work/korvane.out" 2>&1 &
 app_pid=$!
 win="$(timeout 30 xdotool search --sync --onlyvisible --name '^Brakwell - Korvane' | head -n1)" || true
 [[ -n "$win" ]] || { echo "screenshot.sh: the main window did not appear"; cat "$work/korvane.out"; exit 1; }

@@ -10,7 +10,11 @@
 #     none): the display the whole run was started on (`xvfb-run ctest`), one
 #     window test at a time.
 # Without a slot (gtest's listing of the tests at build time, a program run by
-# hand) the program runs as it is.
+# hand) the program runs on the display it has.
+#
+# Either way it runs with a scratch home of its own (HOME and the XDG folders,
+# removed afterwards): the toolkit keeps its preferences in $HOME/.fltk, and a
+# panel test that shows a tooltip would otherwise write there.
 set -eu
 slot="${CTEST_RESOURCE_GROUP_0_DISPLAY:-}"
 if [[ -n "$slot" ]]; then
@@ -23,4 +27,8 @@ if [[ -n "$slot" ]]; then
     exit 1
   fi
 fi
-exec "$@"
+home="$(mktemp -d -t korvane-test-home.XXXXXX)"
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_STATE_HOME="$home/.local/state"
+export XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache"
+"$@"

@@ -35,7 +35,12 @@ public:
             return taken;
         }
         const int taken = Valuator::handle(event);
-        if (event == FL_FOCUS || event == FL_UNFOCUS) repaint_focus_area(*this);
+        if (event == FL_FOCUS || event == FL_UNFOCUS) {
+            repaint_focus_area(*this);
+            // A scrollbar refuses the focus on its own; as a value control
+            // it takes it like a slider, so that Tab reaches it.
+            if (this->visible_focus() && Fl::visible_focus()) return 1;
+        }
         return taken;
     }
 

@@ -2,6 +2,7 @@
 
 #include "library/core/OfflinePresets.h"
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 #include "platform/SafeFile.h"
 
 #include <nlohmann/json.hpp>
@@ -513,7 +514,7 @@ std::string write_setlist(const std::string& presets_folder, const Setlist& setl
     if (const NameProblem p = check_preset_name(setlist.name); p != NameProblem::NoProblem)
         return "bad setlist name \"" + setlist.name + "\": " + name_problem_text(p);
     const std::string folder = setlist_folder(presets_folder);
-    if (!is_directory(folder) && !make_directory(folder)) return "cannot create the folder " + folder;
+    if (!make_folder_for_writing(folder)) return "cannot create the folder " + folder;
     json j = json::object();
     j["format"] = "korvane-setlist";
     j["version"] = 1;

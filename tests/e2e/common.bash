@@ -37,11 +37,22 @@ e2e_init() {
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
 
-  # A private home: nothing of the user's is read or written.
+  # A private home: nothing of the user's is read or written. Its user-dirs
+  # file names $HOMEDRIVE the documents folder (the presets folder is
+  # $HOMEDRIVE/Brakwell/Korvane/presets) and $USERPROFILE/Desktop the
+  # desktop, as the Windows names would.
   export HOME="$work/home"
+  export XDG_CONFIG_HOME="$HOME/.config" XDG_STATE_HOME="$HOME/.local/state"
+  export XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
   export USERPROFILE="$work/profile"
   export HOMEDRIVE="$work/drive"
-  mkdir -p "$HOME" "$USERPROFILE/Desktop" "$HOMEDRIVE"
+  unset KORVANE_DATA_DIR
+  mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$USERPROFILE/Desktop" "$HOMEDRIVE"
+  printf 'XDG_DOCUMENTS_DIR="%s"\nXDG_DESKTOP_DIR="%s"\n' "$HOMEDRIVE" "$USERPROFILE/Desktop" \
+    >"$XDG_CONFIG_HOME/user-dirs.dirs"
+  # The scripts follow the program by its console lines (every USB step),
+  # which it writes only when asked.
+  export KORVANE_VERBOSE=1
   devices="$work/devices"
   : >"$devices"
   export KORVANE_DEVICES="$devices"

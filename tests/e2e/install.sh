@@ -27,7 +27,10 @@ if command -v desktop-file-validate >/dev/null; then
   check "menu entry passes desktop-file-validate" desktop-file-validate "$prefix/share/applications/korvane.desktop"
 fi
 entry="$prefix/share/applications/korvane.desktop"
-exec_line="$(sed -n 's/^Exec=//p' "$entry")"
+# The entry's own command (its first Exec=; the Action's comes after).
+exec_line="$(sed -n 's/^Exec=//p' "$entry" | head -n1)"
+demo_line="$(sed -n '/^\[Desktop Action simulated-pedal\]/,$s/^Exec=//p' "$entry")"
+check "the menu entry's Action starts the simulated pedal" test "$demo_line" = "korvane --demo"
 icon_name="$(sed -n 's/^Icon=//p' "$entry")"
 check "menu entry's icon is installed under that name" test -s "$prefix/share/icons/hicolor/48x48/apps/$icon_name.png"
 check "menu entry's command is the installed program" test "$(PATH="$prefix/bin:$PATH" command -v "$exec_line")" = "$prefix/bin/korvane"

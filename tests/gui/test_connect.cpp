@@ -387,7 +387,8 @@ TEST_F(ConnectTest, NoPedalThroughConnectShowsTheDialogAndLocksTheList)
     Korvane& w = start(false);
     ui(w).connect_button->do_callback();
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].kind, "alert");
+    // A question: Close, or try the simulated pedal (answered Close here).
+    EXPECT_EQ(dialogs_.shown[0].kind, "choice");
     EXPECT_EQ(dialogs_.shown[0].text.rfind("Pedal is not found -\n", 0), 0u);
     EXPECT_EQ(w.status_lines(), 5);
     EXPECT_FALSE(ui(w).transport_panel->active());

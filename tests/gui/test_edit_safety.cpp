@@ -23,6 +23,7 @@
 #include "ops/Backup.h"
 #include "ops/AutoBackup.h"
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 #include "ops/Slots.h"
 #include "preset/AlgorithmLibrary.h"
 #include "platform/Clock.h"
@@ -604,7 +605,8 @@ TEST_F(EditSafetyTest, RestoringTheOldestSafetyBackupFromTheWindowKeepsIt)
         set_image_parameters(image.data(), s, pedal_.memory().slots[s].parameters);
         set_image_title(image.data(), s, make_title("Kept " + std::to_string(s + 1)));
     }
-    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    // The presets folder is made with its first file.
+    ASSERT_TRUE(make_folder_for_writing(folder));
     for (int n = 1; n <= 10; ++n) {
         const std::string base = folder + ops::auto_backup_name(uint64_t(n), LocalTime{2026, 12, 7, 10, n, 0});
         ASSERT_TRUE(write_file_atomically(base + ".bkp", image).ok());

@@ -488,14 +488,20 @@ TEST_F(MainWindowTest, ManyWindowsComeAndGoCleanly)
 
 // --- folders ------------------------------------------------------------------------
 
-TEST_F(MainWindowTest, FirstStartCreatesTheMakerProgramAndPresetsFolders)
+TEST_F(MainWindowTest, TheMakerProgramAndPresetsFoldersAreMadeWhenTheFirstFileIsWritten)
 {
     ASSERT_FALSE(is_directory(home_ + "/Brakwell"));
+    attach_pedal();
     Korvane& w = start();
+    // Nothing at start: the documents folder (here the scratch home) holds
+    // no folder of ours until there is something to keep in it.
+    EXPECT_FALSE(is_directory(home_ + "/Brakwell"));
+    EXPECT_EQ(w.presets_folder_path(), home_ + "/Brakwell/Korvane/presets/");
+    dialogs_.choice_answers = {1};   // Continue: the dated backup in the presets folder
+    ASSERT_TRUE(w.pick_menu_entry(" > Backup"));
     EXPECT_TRUE(is_directory(home_ + "/Brakwell"));
     EXPECT_TRUE(is_directory(home_ + "/Brakwell/Korvane"));
     EXPECT_TRUE(is_directory(home_ + "/Brakwell/Korvane/presets"));
-    EXPECT_EQ(w.presets_folder_path(), home_ + "/Brakwell/Korvane/presets/");
 }
 
 } // namespace

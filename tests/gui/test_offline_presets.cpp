@@ -387,7 +387,8 @@ TEST_F(OfflineTest, BackupAndRestoreFromTheWindow)
     EXPECT_EQ(dialogs_.shown.back().text, ops::kBackupQuestion);
     const auto backups = [&] {
         std::vector<std::string> found;
-        for (const auto& e : std::filesystem::directory_iterator(folder_))
+        std::error_code none;   // no presets folder before the first file
+        for (const auto& e : std::filesystem::directory_iterator(folder_, none))
             if (e.path().filename().string().rfind("Tessivar_Backup_", 0) == 0) found.push_back(e.path().string());
         return found;
     };

@@ -246,7 +246,8 @@ TEST_F(TextBoard, RightClickShowsTheOneItemMenuAndConsumesTheRelease)
 
 TEST_F(TextBoard, PickingTheMenuItemSavesTheLogOnTheDesktop)
 {
-    EnvGuard profile("USERPROFILE");
+    EnvGuard profile("HOME"), config("XDG_CONFIG_HOME");
+    config.unset();
     profile.set(tmp.string());
     fs::create_directory(tmp / "Desktop");
     board->write_status("  Ready.");
@@ -270,7 +271,8 @@ TEST_F(TextBoard, LogFileNamesUseDayMonthYearAndTheTime)
 
 TEST_F(TextBoard, TheEmptyBoardSavesAnEmptyFileAndALargeOneSavesWhole)
 {
-    EnvGuard profile("USERPROFILE");
+    EnvGuard profile("HOME"), config("XDG_CONFIG_HOME");
+    config.unset();
     profile.set(tmp.string());
     fs::create_directory(tmp / "Desktop");
     EXPECT_TRUE(board->save_log());
@@ -290,14 +292,15 @@ TEST_F(TextBoard, TheEmptyBoardSavesAnEmptyFileAndALargeOneSavesWhole)
 
 TEST_F(TextBoard, AFailedWriteIsReportedAsAFailure)
 {
-    EnvGuard profile("USERPROFILE");
+    EnvGuard home("HOME"), config("XDG_CONFIG_HOME");
+    config.unset();
     board->write_status("  Ready.");
 
-    // The profile has no Desktop folder.
-    profile.set(tmp.string());
+    // A home folder that is not there (and so no desktop in it).
+    home.set((tmp / "gone").string());
     EXPECT_FALSE(board->save_log());
-    // "Desktop" is a file, not a folder: no permission trick needed, even as root.
-    std::ofstream(tmp / "Desktop") << "x";
+    // "gone" is a file, not a folder: no permission trick needed, even as root.
+    std::ofstream(tmp / "gone") << "x";
     EXPECT_FALSE(board->save_log());
 
     EXPECT_EQ(messages("message"), 0);
@@ -309,7 +312,8 @@ TEST_F(TextBoard, AFailedWriteIsReportedAsAFailure)
 TEST_F(TextBoard, AnUnwritableDesktopIsReportedAsAFailure)
 {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    EnvGuard profile("USERPROFILE");
+    EnvGuard profile("HOME"), config("XDG_CONFIG_HOME");
+    config.unset();
     profile.set(tmp.string());
     fs::create_directory(tmp / "Desktop");
     fs::permissions(tmp / "Desktop", fs::perms::owner_read | fs::perms::owner_exec);
@@ -321,7 +325,8 @@ TEST_F(TextBoard, AnUnwritableDesktopIsReportedAsAFailure)
 
 TEST_F(TextBoard, AVeryLongProfilePathIsNotCutShort)
 {
-    EnvGuard profile("USERPROFILE");
+    EnvGuard profile("HOME"), config("XDG_CONFIG_HOME");
+    config.unset();
     fs::path deep = tmp / std::string(120, 'p');
     fs::create_directories(deep / "Desktop");
     profile.set(deep.string());
@@ -331,17 +336,25 @@ TEST_F(TextBoard, AVeryLongProfilePathIsNotCutShort)
     EXPECT_EQ(read_file(deep / "Desktop" / "Korvane_Log_01-02-2027_at_09.05.03.log"), "[09:05:03] :  Ready.\n");
 }
 
-TEST_F(TextBoard, WithoutAProfileTheLogGoesToTheHomeFolder)
+TEST_F(TextBoard, WithoutADesktopTheLogGoesToTheHomeFolder)
 {
     EnvGuard profile("USERPROFILE");
-    EnvGuard home("HOME");
-    profile.unset();
+    EnvGuard home("HOME"), config("XDG_CONFIG_HOME");
+    profile.set((tmp / "profile").string());   // a Windows name: not looked at here
+    config.unset();
     home.set(tmp.string());
     EXPECT_TRUE(board->save_log());   // no Desktop under HOME: HOME itself
     EXPECT_TRUE(fs::exists(tmp / "Korvane_Log_01-02-2027_at_09.05.03.log"));
     fs::create_directory(tmp / "Desktop");
     EXPECT_TRUE(board->save_log());
     EXPECT_TRUE(fs::exists(tmp / "Desktop" / "Korvane_Log_01-02-2027_at_09.05.03.log"));
+    // The desktop the user-dirs file names comes first.
+    fs::create_directories(tmp / ".config");
+    fs::create_directories(tmp / "Schreibtisch");
+    std::ofstream(tmp / ".config" / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+    now.second = 4;
+    EXPECT_TRUE(board->save_log());
+    EXPECT_TRUE(fs::exists(tmp / "Schreibtisch" / "Korvane_Log_01-02-2027_at_09.05.04.log"));
 }
 
 } // namespace

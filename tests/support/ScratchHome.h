@@ -1,17 +1,27 @@
 #pragma once
 // Scratch folders for tests: made fresh below the test temporary folder and
 // removed, with everything in them, when the test ends. A scratch home is in
-// addition the home folder (HOMEDRIVE) that the program's folders go below,
-// and with `profile_too` the user profile (USERPROFILE, the desktop's parent).
+// addition the user's home for as long as it lives: HOME, XDG_CONFIG_HOME,
+// XDG_STATE_HOME and XDG_DATA_HOME point into it (the settings file, the
+// simulated pedal's memory and the toolkit's own files land there, never in
+// the real home), and its user-dirs file names the scratch folder itself as
+// the documents folder, so the presets folder is <scratch>/Brakwell/Korvane/
+// presets/. The Windows names follow: HOMEDRIVE, and with `profile_too`
+// USERPROFILE (the desktop's parent there). The variables are put back when
+// it ends.
 
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace kv::test {
 
@@ -57,9 +67,33 @@ public:
     explicit ScratchHome(const std::string& prefix, bool profile_too = true) : ScratchFolder(prefix)
     {
         if (!ok()) return;
-        set_env("HOMEDRIVE", path());
-        if (profile_too) set_env("USERPROFILE", path());
+        const std::string config = path() + "/.config";
+        set("HOME", path());
+        set("XDG_CONFIG_HOME", config);
+        set("XDG_STATE_HOME", path() + "/.local/state");
+        set("XDG_DATA_HOME", path() + "/.local/share");
+        set("XDG_CACHE_HOME", path() + "/.cache");
+        set("HOMEDRIVE", path());
+        if (profile_too) set("USERPROFILE", path());
+        std::error_code ignored;
+        std::filesystem::create_directories(config, ignored);
+        std::ofstream(config + "/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << path() << "\"\n";
     }
+    ~ScratchHome()
+    {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second) set_env(it->first.c_str(), *it->second);
+            else unset_env(it->first.c_str());
+        }
+    }
+
+private:
+    void set(const char* name, const std::string& value)
+    {
+        saved_.emplace_back(name, get_env(name));
+        set_env(name, value);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 } // namespace kv::test
