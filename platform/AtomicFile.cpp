@@ -90,7 +90,7 @@ WriteResult AtomicFile::commit()
     if (!stream_) return result_;
     if (result_.ok()) {
         const int e = std::fflush(stream_) != 0 ? errno
-                      : sync_ == Sync::Later ? 0
+                      : sync_ == Sync::Later ? atomic_file::flush_deferred(stream_)
                                              : atomic_file::flush_to_disk(stream_);
         if (e != 0) {
             result_.failed = WriteResult::Step::Flush;
@@ -144,14 +144,7 @@ WriteResult write_file_atomically(const std::string& path, std::span<const uint8
     return out.commit();
 }
 
-bool sync_files(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::syncfs(fd) == 0;
-    ::close(fd);
-    return ok;
-}
+bool sync_files(const std::string& folder) { return atomic_file::sync_all(folder) == 0; }
 
 std::optional<std::string> temporary_file_target(const std::string& name)
 {

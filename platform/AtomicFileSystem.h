@@ -14,6 +14,12 @@ namespace kv::atomic_file {
 int create_temporary(std::string& pattern, std::FILE** stream);
 // Makes what was written to the stream durable before the rename.
 int flush_to_disk(std::FILE* stream);
+// The same for a file whose writer syncs later with sync_all(): nothing
+// where the system can sync a whole file system at once, else the flush.
+int flush_deferred(std::FILE* stream);
+// Makes every file written on the file system of `folder` durable (0), or
+// errno.
+int sync_all(const std::string& folder);
 // Puts `temp` in the place of `target` in one step; the old target stays as
 // it was when this fails.
 int replace(const std::string& temp, const std::string& target);

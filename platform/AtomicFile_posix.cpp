@@ -94,6 +94,18 @@ int create_temporary(std::string& pattern, std::FILE** stream)
 
 int flush_to_disk(std::FILE* stream) { return ::fsync(::fileno(stream)) == 0 ? 0 : errno; }
 
+// syncfs() makes them all durable at once, later.
+int flush_deferred(std::FILE*) { return 0; }
+
+int sync_all(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int e = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return e;
+}
+
 int replace(const std::string& temp, const std::string& target)
 {
     return ::rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
