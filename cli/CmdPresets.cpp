@@ -3,6 +3,7 @@
 // the readable .tessivar.json format.
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "cli/PresetData.h"
 #include "cli/SlotArgs.h"
 #include "library/core/LibraryMeta.h"
@@ -12,6 +13,9 @@
 #include "platform/AtomicFile.h"
 
 #include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
 
 namespace kv::cli {
 
@@ -55,17 +59,41 @@ bool save_meta(Session& s, const Library& l)
     return false;
 }
 
-int list(Session& s, const Command& me)
+// The rows --search, --tag and --favourites keep.
+std::vector<size_t> filtered(const Session& s, const std::vector<LibraryRow>& rows)
 {
-    if (!s.args.empty()) return s.usage_error(me, "presets list takes no arguments");
-    auto l = open_library(s, false);
-    if (!l) return kUsage;
-    const std::vector<LibraryRow> rows = library_rows(l->list, l->meta);
     LibraryQuery q;
     q.text = s.value("--search").value_or("");
     q.tag = s.value("--tag").value_or("");
     q.favourites_only = s.flag("--favourites");
-    const std::vector<size_t> found = find_rows(rows, q);
+    return find_rows(rows, q);
+}
+
+bool any_filter(const Session& s) { return s.value("--search") || s.value("--tag") || s.flag("--favourites"); }
+
+int list(Session& s, const Command& me)
+{
+    if (!s.args.empty()) return s.usage_error(me, "presets list takes no arguments");
+    const std::string sort = s.value("--sort").value_or("name");
+    if (sort != "name" && sort != "added" && sort != "dsp-x" && sort != "dsp-y")
+        return s.usage_error(me, "--sort takes name, added, dsp-x or dsp-y, not '" + sort + "'");
+    auto l = open_library(s, false);
+    if (!l) return kUsage;
+    const std::vector<LibraryRow> rows = library_rows(l->list, l->meta);
+    std::vector<size_t> found = filtered(s, rows);
+    // By the key, then by name (letter case ignored), so that equal keys keep one order.
+    const auto lower = [](std::string t) {
+        for (char& c : t) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    const auto key = [&](const LibraryRow& r) {
+        return sort == "added" ? r.added : sort == "dsp-x" ? r.algorithm_x : sort == "dsp-y" ? r.algorithm_y : "";
+    };
+    std::stable_sort(found.begin(), found.end(), [&](size_t a, size_t b) {
+        const std::string ka = key(rows[a]), kb = key(rows[b]);
+        if (ka != kb) return ka < kb;
+        return lower(rows[a].name) < lower(rows[b].name);
+    });
     if (s.flag("--json")) {
         nlohmann::json out = nlohmann::json::array();
         for (size_t i : found) {
@@ -75,7 +103,7 @@ int list(Session& s, const Command& me)
                            {"tags", r.tags},        {"favourite", r.favourite},
                            {"notes", r.notes},      {"added", r.added}});
         }
-        s.out(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+        s.out(json_text(out));
         return kOk;
     }
     for (size_t i : found) {
@@ -142,6 +170,7 @@ int export_presets(Session& s, const Command& me)
     const auto slots_text = s.value("--slots");
     if (int(all) + int(slots_text.has_value()) + int(!names.empty()) != 1)
         return s.usage_error(me, "give the presets' names, --all, or --slots A-B");
+    if (any_filter(s) && !all) return s.usage_error(me, "--search, --tag and --favourites narrow --all");
     if (!s.output_target_ok(me, path)) return kUsage;
 
     std::vector<SharedPreset> out;
@@ -160,7 +189,8 @@ int export_presets(Session& s, const Command& me)
         if (!l) return kUsage;
         std::vector<size_t> entries;
         if (all) {
-            for (size_t i = 0; i < l->list.size(); ++i) entries.push_back(i);
+            const std::vector<LibraryRow> rows = library_rows(l->list, l->meta);
+            for (size_t i : filtered(s, rows)) entries.push_back(rows[i].entry);
         } else {
             for (const std::string& n : names) {
                 const auto e = entry_of(s, *l, n);
@@ -180,15 +210,18 @@ int export_presets(Session& s, const Command& me)
         s.err("korvane presets: " + w.message());
         return kFailed;
     }
-    s.out("Exported " + std::to_string(out.size()) + " preset(s) to " + path);
+    s.out("Exported " + presets_text(out.size()) + " to " + path);
     return kOk;
 }
 
 int import_presets(Session& s, const Command& me)
 {
     if (s.args.size() != 1) return s.usage_error(me, "presets import takes one file");
-    const std::string& path = s.args[0];
-    const SharingImport file = read_sharing_file(path);
+    const std::string path = input_name(s.args[0]);
+    const FileRead in = read_input(s.args[0], kSharingFileReadLimit);
+    SharingImport file;
+    if (in) file = decode_sharing_file(in.text());
+    else file.error = read_failure_message(path, in.error);
     if (!file.ok) {
         s.err("korvane presets: " + path + " cannot be imported: " + file.error + ".");
         return kUsage;
@@ -204,7 +237,7 @@ int import_presets(Session& s, const Command& me)
     const size_t imported = r.imported.size();
     for (const std::string& why : file.refused) s.err("korvane presets: " + path + ": " + why + ".");
     if (imported > 0 && !save_meta(s, *l)) failed = true;
-    s.err("korvane presets: " + std::to_string(imported) + " preset(s) imported, " +
+    s.note("korvane presets: " + presets_text(imported) + " imported, " +
           std::to_string(file.refused.size()) + " refused.");
     if (failed) return kFailed;
     return file.refused.empty() ? kOk : kUsage;

@@ -2,6 +2,7 @@
 // consecutive slots of the pedal.
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "cli/PresetData.h"
 #include "library/core/LibraryMeta.h"
 #include "library/core/OfflinePresets.h"
@@ -28,8 +29,7 @@ int write(Session& s, const Command& me, const std::string& folder)
         return kUsage;
     }
     if (*first + int(list.presets.size()) > kSlotCount) {
-        s.err("korvane setlist: \"" + list.name + "\" has " + std::to_string(list.presets.size()) +
-              " presets; from slot " + s.args[1] + " they do not fit below slot 32.");
+        s.err("korvane setlist: \"" + list.name + "\" has " + presets_text(list.presets.size()) + "; from slot " + s.args[1] + " they do not fit below slot 32.");
         return kUsage;
     }
     // Every preset is found and checked before anything is sent.
@@ -53,9 +53,9 @@ int write(Session& s, const Command& me, const std::string& folder)
     if (!programs) return kFailed;
     const int last = *first + int(records.size());
     if (!s.connect()) return kFailed;
-    if (!s.confirm("Write setlist \"" + list.name + "\" (" + std::to_string(records.size()) + " presets) into slots " +
+    if (!s.confirm("Write setlist \"" + list.name + "\" (" + presets_text(records.size()) + ") into slots " +
                    std::to_string(*first + 1) + "-" + std::to_string(last) + "?"))
-        return kUsage;
+        return s.declined();
     if (!s.safety_backup_possible("sending a setlist")) return kFailed;
     const ops::SlotRunResult r =
         ops::write_slots(s.link(), s.report(), *first, records, ops::library_program_builder(*programs),
@@ -93,9 +93,13 @@ int cmd_setlist(Session& s)
     if (verb == "list") {
         if (!s.args.empty()) return s.usage_error(me, "setlist list takes no arguments");
         std::vector<std::string> problems;
-        for (const Setlist& l : list_setlists(folder, &problems))
-            s.out(l.name + "\t" + std::to_string(l.presets.size()) + " preset(s)");
+        nlohmann::json json = nlohmann::json::array();
+        for (const Setlist& l : list_setlists(folder, &problems)) {
+            if (s.json) json.push_back({{"name", l.name}, {"presets", l.presets.size()}});
+            else s.out(l.name + "\t" + presets_text(l.presets.size()));
+        }
         for (const std::string& p : problems) s.err("korvane setlist: " + p);
+        if (s.json) s.out(json_text(json));
         return kOk;
     }
     if (verb == "show") {
@@ -105,12 +109,18 @@ int cmd_setlist(Session& s)
             s.err("korvane setlist: " + r.error + ".");
             return kUsage;
         }
+        if (s.json) {
+            s.out(json_text({{"name", r.setlist->name}, {"presets", r.setlist->presets}}));
+            return kOk;
+        }
         int n = 0;
         for (const std::string& p : r.setlist->presets) s.out(std::to_string(++n) + "\t" + p);
         return kOk;
     }
     if (verb == "save") {
         if (s.args.size() < 2) return s.usage_error(me, "setlist save takes a setlist and presets");
+        if (const NameProblem p = check_preset_name(s.args[0]); p != NameProblem::NoProblem)
+            return s.usage_error(me, "bad setlist name \"" + s.args[0] + "\": " + name_problem_text(p));
         OfflineLibrary library(folder);
         library.load();
         Setlist l{s.args[0], {}};
@@ -123,10 +133,11 @@ int cmd_setlist(Session& s)
             l.presets.push_back(library.entries()[*e].name);
         }
         if (const std::string error = write_setlist(folder, l); !error.empty()) {
+            // The name was checked above: what is left is the disk's failure.
             s.err("korvane setlist: " + error);
-            return kUsage;
+            return kFailed;
         }
-        s.out("Setlist \"" + l.name + "\" saved (" + std::to_string(l.presets.size()) + " presets).");
+        s.out("Setlist \"" + l.name + "\" saved (" + presets_text(l.presets.size()) + ").");
         return kOk;
     }
     if (verb == "write") return write(s, me, folder);

@@ -92,7 +92,7 @@ for s, row in zip(d["slots"], rows):
     assert row.split()[:3] == [str(s["slot"]), "PC.%d" % s["pc"], s["bank_patch"]], (s, row)
     assert s["title"].strip() and s["title"].strip() in row, (s, row)
     assert ("X: " + s["algorithm_x"]) in row and ("Y: " + s["algorithm_y"]) in row
-    assert isinstance(s["auto_stomp"], bool) and isinstance(s["bypass_on_pc"], bool)
+    assert isinstance(s["auto_stomp"], bool) and isinstance(s["bypass_on_program_change"], bool)
 assert d["slots"][19]["bank_patch"] == "10-B"
 PY
 plain "$work/g.json" "$work/gj.err" "$korvane" globals show --json; status=$?
