@@ -195,6 +195,47 @@ std::string overview_help()
     return out;
 }
 
+namespace {
+
+std::vector<OptionDescription> describe_options(const std::vector<std::string>& names)
+{
+    std::vector<OptionDescription> out;
+    for (const std::string& n : names)
+        if (const OptionSpec* o = find_option(n)) {
+            OptionDescription d;
+            if (o->letter) d.names.emplace_back(o->letter);
+            d.names.emplace_back(o->name);
+            d.metavar = o->metavar ? o->metavar : "";
+            d.description = o->description;
+            out.push_back(std::move(d));
+        }
+    return out;
+}
+
+} // namespace
+
+Grammar describe_grammar()
+{
+    Grammar g;
+    g.program_options = describe_options(global_names());
+    g.program_options.push_back({{"--version"}, "", "print the version and exit"});
+    for (const Command& c : commands()) {
+        std::vector<std::string> names = option_names(c.options);
+        const std::vector<std::string> globals = global_names();
+        names.insert(names.end(), globals.begin(), globals.end());
+        CommandDescription d{&c, c.name, c.summary, c.operands, describe_options(names), {}};
+        for (const Action& a : c.actions) {
+            std::vector<std::string> own = option_names(a.options);
+            own.insert(own.end(), globals.begin(), globals.end());
+            d.subcommands.push_back({nullptr, a.name,
+                                     a.alias_of ? std::string("the former name of ") + a.alias_of : a.summary,
+                                     a.operands, describe_options(own), {}});
+        }
+        g.commands.push_back(std::move(d));
+    }
+    return g;
+}
+
 ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
 {
     ParsedLine parsed;

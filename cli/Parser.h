@@ -43,6 +43,28 @@ ParsedLine parse_command_line(const std::vector<std::string>& args, const Termin
 std::string command_help(const Command& c);
 std::string overview_help();
 
+// The grammar as the table declares it, for what is written from it at
+// build time (the manual page, shell completion: cli/grammar/main.cpp). A
+// command's actions are its subcommands.
+struct OptionDescription {
+    std::vector<std::string> names;   // "-y", "--yes"
+    std::string metavar;              // "PATH"; empty for a flag
+    std::string description;
+};
+struct CommandDescription {
+    const Command* command = nullptr;   // null for a command's action
+    std::string name;
+    std::string summary;
+    std::string operands;               // "SLOT FILE.lop"; an action's after its name
+    std::vector<OptionDescription> options;
+    std::vector<CommandDescription> subcommands;
+};
+struct Grammar {
+    std::vector<OptionDescription> program_options;   // `korvane --version` and the like
+    std::vector<CommandDescription> commands;
+};
+Grammar describe_grammar();
+
 // "korvane 2.5.1".
 std::string version_text();
 
