@@ -8,6 +8,7 @@
 #include "cli/SlotArgs.h"
 #include "library/core/LibraryMeta.h"
 #include "library/core/LibrarySearch.h"
+#include "library/core/LibraryStore.h"
 #include "library/core/OfflinePresets.h"
 #include "library/core/SharingFormat.h"
 #include "platform/AtomicFile.h"
@@ -21,42 +22,27 @@ namespace kv::cli {
 
 namespace {
 
-struct Library {
-    OfflineLibrary list;
-    LibraryMeta meta;
-};
-
-// The offline library and its metadata; nothing (said) when there is no
-// presets folder, or the list or the metadata cannot be read.
-std::optional<Library> open_library(Session& s, bool for_writing)
+// The library's transaction for this user's presets folder; nothing (said)
+// when there is no presets folder.
+std::optional<LibraryStore> library_store(Session& s)
 {
     const std::string folder = presets_folder_path();
     if (folder.empty()) {
         s.err("korvane presets: there is no home folder, so there is no presets folder.");
         return std::nullopt;
     }
-    Library l{OfflineLibrary(folder), LibraryMeta(folder)};
-    for (const std::string& p : l.list.load()) s.err("korvane presets: " + p);
-    if (!l.list.list_problem().empty()) return std::nullopt;
-    const LibraryMeta::Loaded loaded = l.meta.load();
-    if (!loaded.message.empty()) s.err("korvane presets: " + loaded.message);
-    if (for_writing && l.meta.locked()) return std::nullopt;
-    return l;
+    return LibraryStore(folder);
 }
 
-std::optional<size_t> entry_of(Session& s, const Library& l, const std::string& name)
+// Says what a library transaction found and how it ended; the exit status.
+int library_outcome(Session& s, const LibraryResult& r)
 {
-    const auto i = l.list.find(name);
-    if (!i) s.err("korvane presets: there is no offline preset called \"" + name + "\".");
-    return i;
-}
-
-bool save_meta(Session& s, const Library& l)
-{
-    const std::string error = l.meta.save();
-    if (error.empty()) return true;
-    s.err("korvane presets: " + error);
-    return false;
+    for (const std::string& n : r.notices)
+        if (n != r.message) s.err("korvane presets: " + n);
+    if (!r.warning.empty()) s.err("korvane presets: " + r.warning);
+    if (r.ok()) return kOk;
+    s.err("korvane presets: " + r.message);
+    return r.bad_input() ? kUsage : kFailed;
 }
 
 // The rows --search, --tag and --favourites keep.
@@ -77,9 +63,12 @@ int list(Session& s, const Command& me)
     const std::string sort = s.value("--sort").value_or("name");
     if (sort != "name" && sort != "added" && sort != "dsp-x" && sort != "dsp-y")
         return s.usage_error(me, "--sort takes name, added, dsp-x or dsp-y, not '" + sort + "'");
-    auto l = open_library(s, false);
-    if (!l) return kUsage;
-    const std::vector<LibraryRow> rows = library_rows(l->list, l->meta);
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<LibraryRow> rows;
+    const LibraryResult read = store->read([&](const Library& l) { rows = library_rows(l.presets, l.meta); });
+    if (const int status = library_outcome(s, read); status != kOk && rows.empty()) return status;
+    const int status = read.ok() ? kOk : kUsage;
     std::vector<size_t> found = filtered(s, rows);
     // By the key, then by name (letter case ignored), so that equal keys keep one order.
     const auto lower = [](std::string t) {
@@ -104,7 +93,7 @@ int list(Session& s, const Command& me)
                            {"notes", r.notes},      {"added", r.added}});
         }
         s.out(json_text(out));
-        return kOk;
+        return status;
     }
     for (size_t i : found) {
         const LibraryRow& r = rows[i];
@@ -113,32 +102,39 @@ int list(Session& s, const Command& me)
         s.out(std::string(r.favourite ? "* " : "  ") + r.name + "\t" + r.algorithm_x + "\t" + r.algorithm_y + "\t" +
               tags);
     }
-    return kOk;
+    return status;
 }
 
 int change_meta(Session& s, const Command& me, const std::string& verb)
 {
     if (s.args.size() < 2 || (verb == "note" && s.args.size() != 2))
         return s.usage_error(me, verb == "note" ? "presets note takes a name and a text" : "presets " + verb + " takes a name and tags");
-    auto l = open_library(s, true);
-    if (!l) return kUsage;
-    const std::string& name = s.args[0];
-    const auto entry = entry_of(s, *l, name);
-    if (!entry) return kUsage;
-    const std::string listed = l->list.entries()[*entry].name;
+    const std::string name = s.args[0];
     const std::vector<std::string> tags(s.args.begin() + 1, s.args.end());
-    if (verb == "tag") {
-        if (!l->meta.add_tags(listed, tags))
-            return s.usage_error(me, "a tag is one line of at most 40 characters without commas");
-    } else if (verb == "untag") {
-        l->meta.remove_tags(listed, tags);
-    } else {
-        l->meta.set_notes(listed, s.args[1]);
-    }
-    if (!save_meta(s, *l)) return kFailed;
+    // Bad input is refused before the library is even looked at.
+    if (verb == "tag")
+        for (const std::string& t : tags)
+            if (std::string why = tag_problem(t); !why.empty()) return s.usage_error(me, why);
+    if (verb == "note")
+        if (std::string why = notes_problem(s.args[1]); !why.empty()) return s.usage_error(me, why);
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::string listed;
     std::string now;
-    if (const PresetMeta* m = l->meta.find(listed))
-        for (const std::string& t : m->tags) now += (now.empty() ? "" : ",") + t;
+    const LibraryResult r = store->change([&](Library& l) {
+        const auto entry = l.presets.find(name);
+        if (!entry) {
+            l.refuse("there is no offline preset called \"" + name + "\".");
+            return;
+        }
+        listed = l.presets.entries()[*entry].name;
+        if (verb == "tag") l.meta.add_tags(listed, tags);
+        else if (verb == "untag") l.meta.remove_tags(listed, tags);
+        else l.meta.set_notes(listed, s.args[1]);
+        if (const PresetMeta* m = l.meta.find(listed))
+            for (const std::string& t : m->tags) now += (now.empty() ? "" : ",") + t;
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
     s.out(verb == "note" ? "Notes of \"" + listed + "\" saved." : "\"" + listed + "\" tags: " + now);
     return kOk;
 }
@@ -185,21 +181,32 @@ int export_presets(Session& s, const Command& me)
             out.push_back(std::move(p));
         }
     } else {
-        auto l = open_library(s, false);
-        if (!l) return kUsage;
-        std::vector<size_t> entries;
-        if (all) {
-            const std::vector<LibraryRow> rows = library_rows(l->list, l->meta);
-            for (size_t i : filtered(s, rows)) entries.push_back(rows[i].entry);
-        } else {
-            for (const std::string& n : names) {
-                const auto e = entry_of(s, *l, n);
-                if (!e) return kUsage;
-                entries.push_back(*e);
-            }
-        }
+        auto store = library_store(s);
+        if (!store) return kUsage;
+        std::string missing;
         std::vector<std::string> skipped;
-        out = shared_presets_of(l->list, l->meta, entries, &skipped);
+        const LibraryResult read = store->read([&](const Library& l) {
+            std::vector<size_t> entries;
+            if (all) {
+                const std::vector<LibraryRow> rows = library_rows(l.presets, l.meta);
+                for (size_t i : filtered(s, rows)) entries.push_back(rows[i].entry);
+            } else {
+                for (const std::string& n : names) {
+                    const auto e = l.presets.find(n);
+                    if (!e) {
+                        missing = n;
+                        return;
+                    }
+                    entries.push_back(*e);
+                }
+            }
+            out = shared_presets_of(l.presets, l.meta, entries, &skipped);
+        });
+        if (const int status = library_outcome(s, read); status != kOk) return status;
+        if (!missing.empty()) {
+            s.err("korvane presets: there is no offline preset called \"" + missing + "\".");
+            return kUsage;
+        }
         for (const std::string& why : skipped) s.err("korvane presets: " + why + "; it is left out.");
     }
     const std::string text = encode_sharing_file(out);
@@ -226,20 +233,30 @@ int import_presets(Session& s, const Command& me)
         s.err("korvane presets: " + path + " cannot be imported: " + file.error + ".");
         return kUsage;
     }
-    auto l = open_library(s, true);
-    if (!l) return kUsage;
-    const LibraryImport r = import_into_library(file.presets, l->list, l->meta, meta_date(local_time_now()));
-    for (const auto& i : r.imported)
-        s.out(i.name == i.wanted ? "Imported \"" + i.name + "\"" : "Imported \"" + i.wanted + "\" as \"" + i.name + "\"");
-    for (const std::string& w : r.warnings) s.err("korvane presets: " + w);
-    for (const std::string& e : r.errors) s.err("korvane presets: " + e);
-    bool failed = !r.errors.empty();
-    const size_t imported = r.imported.size();
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    // One transaction for the whole file: one sync, one list, one metadata file.
+    LibraryImport imported;
+    const std::string added = meta_date(local_time_now());
+    const LibraryResult r = store->change([&](Library& l) {
+        imported = import_into_library(file.presets, l.presets, l.meta, added, [&](size_t done, size_t total) {
+            s.report().count("preset", int(done), int(total));
+        });
+        // All or nothing: a preset that could not be written (a full disk)
+        // fails the whole import.
+        if (!imported.errors.empty()) l.fail(imported.errors.front());
+    });
+    const int status = library_outcome(s, r);
     for (const std::string& why : file.refused) s.err("korvane presets: " + path + ": " + why + ".");
-    if (imported > 0 && !save_meta(s, *l)) failed = true;
-    s.note("korvane presets: " + presets_text(imported) + " imported, " +
+    if (status != kOk) {
+        s.err("korvane presets: nothing was imported, " + std::to_string(file.refused.size()) + " refused.");
+        return status;
+    }
+    for (const auto& i : imported.imported)
+        s.out(i.name == i.wanted ? "Imported \"" + i.name + "\"" : "Imported \"" + i.wanted + "\" as \"" + i.name + "\"");
+    for (const std::string& w : imported.warnings) s.err("korvane presets: " + w);
+    s.note("korvane presets: " + presets_text(imported.imported.size()) + " imported, " +
           std::to_string(file.refused.size()) + " refused.");
-    if (failed) return kFailed;
     return file.refused.empty() ? kOk : kUsage;
 }
 

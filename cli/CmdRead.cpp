@@ -3,9 +3,13 @@
 
 #include "cli/Commands.h"
 #include "cli/PresetData.h"
+#include "library/core/LibraryStore.h"
 #include "library/core/OfflinePresets.h"
 #include "ops/Transfers.h"
 #include "platform/AtomicFile.h"
+
+#include <climits>
+#include <cstdlib>
 
 namespace kv::cli {
 
@@ -20,6 +24,19 @@ std::string name_of_file(const std::string& path)
     if (base.size() > ext.size() && base.compare(base.size() - ext.size(), ext.size(), ext) == 0)
         base.resize(base.size() - ext.size());
     return base;
+}
+
+// True when `path` names a file directly in `folder` (which ends with "/").
+bool in_folder(const std::string& path, const std::string& folder)
+{
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    char* real = ::realpath(dir.c_str(), nullptr);
+    char* real_folder = ::realpath(folder.c_str(), nullptr);
+    const bool same = real && real_folder && std::string(real) == std::string(real_folder);
+    std::free(real);
+    std::free(real_folder);
+    return same;
 }
 
 std::string trimmed_title(const PresetTitle& title)
@@ -55,7 +72,20 @@ int cmd_read(Session& s)
         if (check_preset_name(name) != NameProblem::NoProblem) name = "Preset " + s.args[0];
         return s.out_bytes(encode_preset_file(name, r.record)) ? kOk : kFailed;
     }
-    const WriteResult w = write_file_atomically(path, encode_preset_file(name, r.record));
+    // A file of the presets folder is the library's: written under its lock,
+    // so no import or other change is half-way through it.
+    WriteResult w;
+    const std::string folder = presets_folder_path();
+    if (!folder.empty() && in_folder(path, folder)) {
+        const LibraryResult locked = LibraryStore(folder).change(
+            [&](Library&) { w = write_file_atomically(path, encode_preset_file(name, r.record)); });
+        if (!locked.ok()) {
+            s.err("korvane read: " + locked.message);
+            return kFailed;
+        }
+    } else {
+        w = write_file_atomically(path, encode_preset_file(name, r.record));
+    }
     if (!w) {
         s.err("korvane read: " + w.message());
         return kFailed;

@@ -4,7 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/PresetData.h"
-#include "library/core/LibraryMeta.h"
+#include "library/core/LibraryStore.h"
 #include "library/core/OfflinePresets.h"
 #include "ops/SlotRun.h"
 #include "preset/RecordCheck.h"
@@ -33,21 +33,36 @@ int write(Session& s, const Command& me, const std::string& folder)
         return kUsage;
     }
     // Every preset is found and checked before anything is sent.
-    OfflineLibrary library(folder);
-    for (const std::string& p : library.load()) s.err("korvane setlist: " + p);
     std::vector<PresetRecord> records;
-    for (const std::string& name : list.presets) {
-        const auto i = library.find(name);
-        if (!i || !library.entries()[*i].record) {
-            s.err("korvane setlist: \"" + name + "\" of \"" + list.name + "\" is not in the offline library; nothing was sent.");
-            return kUsage;
+    std::string missing;
+    std::string bad;
+    const LibraryResult look = LibraryStore(folder).read([&](const Library& library) {
+        for (const std::string& name : list.presets) {
+            const auto i = library.presets.find(name);
+            if (!i || !library.presets.entries()[*i].record) {
+                missing = name;
+                return;
+            }
+            const PresetRecord& r = *library.presets.entries()[*i].record;
+            if (const std::string problem = record_problem(r); !problem.empty() && !s.force) {
+                bad = "\"" + name + "\": " + problem;
+                return;
+            }
+            records.push_back(r);
         }
-        const PresetRecord& r = *library.entries()[*i].record;
-        if (const std::string problem = record_problem(r); !problem.empty() && !s.force) {
-            s.err("korvane setlist: \"" + name + "\": " + problem + "; nothing was sent (--force stores it as it is).");
-            return kUsage;
-        }
-        records.push_back(r);
+    });
+    for (const std::string& p : look.notices) s.err("korvane setlist: " + p);
+    if (look.error == LibraryError::ListUnreadable || look.error == LibraryError::Lock) {
+        s.err("korvane setlist: " + look.message);
+        return look.bad_input() ? kUsage : kFailed;
+    }
+    if (!missing.empty()) {
+        s.err("korvane setlist: \"" + missing + "\" of \"" + list.name + "\" is not in the offline library; nothing was sent.");
+        return kUsage;
+    }
+    if (!bad.empty()) {
+        s.err("korvane setlist: " + bad + "; nothing was sent (--force stores it as it is).");
+        return kUsage;
     }
     const auto programs = algorithm_library(s, "setlist");
     if (!programs) return kFailed;
@@ -119,23 +134,25 @@ int cmd_setlist(Session& s)
     }
     if (verb == "save") {
         if (s.args.size() < 2) return s.usage_error(me, "setlist save takes a setlist and presets");
-        if (const NameProblem p = check_preset_name(s.args[0]); p != NameProblem::NoProblem)
-            return s.usage_error(me, "bad setlist name \"" + s.args[0] + "\": " + name_problem_text(p));
-        OfflineLibrary library(folder);
-        library.load();
         Setlist l{s.args[0], {}};
-        for (size_t i = 1; i < s.args.size(); ++i) {
-            const auto e = library.find(s.args[i]);
-            if (!e) {
-                s.err("korvane setlist: there is no offline preset called \"" + s.args[i] + "\".");
-                return kUsage;
+        if (const NameProblem p = check_preset_name(l.name); p != NameProblem::NoProblem)
+            return s.usage_error(me, "bad setlist name \"" + l.name + "\": " + name_problem_text(p));
+        const LibraryResult r = LibraryStore(folder).change([&](Library& library) {
+            for (size_t i = 1; i < s.args.size(); ++i) {
+                const auto e = library.presets.find(s.args[i]);
+                if (!e) {
+                    library.refuse("there is no offline preset called \"" + s.args[i] + "\".");
+                    return;
+                }
+                l.presets.push_back(library.presets.entries()[*e].name);
             }
-            l.presets.push_back(library.entries()[*e].name);
-        }
-        if (const std::string error = write_setlist(folder, l); !error.empty()) {
-            // The name was checked above: what is left is the disk's failure.
-            s.err("korvane setlist: " + error);
-            return kFailed;
+            library.save_setlist(l);
+        });
+        for (const std::string& p : r.notices)
+            if (p != r.message) s.err("korvane setlist: " + p);
+        if (!r.ok()) {
+            s.err("korvane setlist: " + r.message);
+            return r.bad_input() ? kUsage : kFailed;
         }
         s.out("Setlist \"" + l.name + "\" saved (" + presets_text(l.presets.size()) + ").");
         return kOk;

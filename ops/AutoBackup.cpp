@@ -247,11 +247,13 @@ int remove_leftovers(const std::string& presets_folder, std::time_t now)
     };
     auto ours = [](const std::string& target) {
         return ends_with(target, kPresetsExtension) || ends_with(target, kGlobalsExtension) ||
-               ends_with(target, ".lop") || target == "presets.lst";
+               ends_with(target, ".lop") || target == "presets.lst" || target == "library.json" ||
+               ends_with(target, ".tessivar.json");
     };
     int removed = 0;
     const std::string backups = auto_backup_folder(presets_folder);
-    for (const std::string& folder : {with_slash(presets_folder), backups}) {
+    const std::string setlists = with_slash(presets_folder) + "setlists/";
+    for (const std::string& folder : {with_slash(presets_folder), backups, setlists}) {
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) continue;
         std::vector<std::string> names;
@@ -260,7 +262,7 @@ int remove_leftovers(const std::string& presets_folder, std::time_t now)
         for (const std::string& name : names) {
             const std::string path = folder + name;
             const auto target = temporary_file_target(name);
-            bool leftover = target && ours(*target);
+            bool leftover = target && (ours(*target) || (folder == setlists && ends_with(*target, ".json")));
             // A safety backup's .globals without its .bkp.
             if (!leftover && folder == backups && parse_backup_name(name, kGlobalsExtension)) {
                 const std::string bkp = path.substr(0, path.size() - std::strlen(kGlobalsExtension)) + kPresetsExtension;

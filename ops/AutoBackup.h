@@ -84,8 +84,9 @@ int prune_auto_backups(const std::string& folder, int keep = kAutoBackupsKept,
                        const std::vector<std::string>& never_remove = {});
 
 // Leftovers of runs that were killed: temporary files of our writes
-// (".<name>.XXXXXX" for a backup, safety backup, .globals, offline preset
-// or presets.lst) in the presets folder and its autobackup/, and safety
+// (".<name>.XXXXXX" for a backup, safety backup, .globals, offline preset,
+// presets.lst, library.json, a setlist or an export) in the presets folder,
+// its autobackup/ and setlists/, and safety
 // backup .globals files whose .bkp is gone. Only what is older than
 // kLeftoverAge (by the file's own time, against `now`) is removed, so the
 // files of a program writing at this moment are left alone. Nothing else is

@@ -97,7 +97,7 @@ std::string WriteResult::message() const
     return "cannot write " + path + ": " + (reason.empty() ? std::string(std::strerror(error)) : reason);
 }
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
+AtomicFile::AtomicFile(std::string path, Sync sync) : path_(std::move(path)), sync_(sync)
 {
     result_.path = path_;
     const OutputTarget target = resolve_output_target(path_);
@@ -154,7 +154,7 @@ WriteResult AtomicFile::commit()
     finished_ = true;
     if (!stream_) return result_;
     if (result_.ok()) {
-        const bool flushed = std::fflush(stream_) == 0 && ::fsync(::fileno(stream_)) == 0;
+        const bool flushed = std::fflush(stream_) == 0 && (sync_ == Sync::Later || ::fsync(::fileno(stream_)) == 0);
         if (!flushed) {
             result_.failed = WriteResult::Step::Flush;
             result_.error = errno;
@@ -172,7 +172,7 @@ WriteResult AtomicFile::commit()
     }
     if (result_.ok()) {
         temp_.clear();
-        sync_folder(folder_of(file_));
+        if (sync_ == Sync::Now) sync_folder(folder_of(file_));
     } else {
         ::unlink(temp_.c_str());
         temp_.clear();
@@ -198,11 +198,20 @@ void AtomicFile::abandon()
     finished_ = true;
 }
 
-WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes)
+WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes, Sync sync)
 {
-    AtomicFile out(path);
+    AtomicFile out(path, sync);
     out.write(bytes.data(), bytes.size());
     return out.commit();
+}
+
+bool sync_files(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 std::optional<std::string> temporary_file_target(const std::string& name)

@@ -31,6 +31,10 @@
 //     if (!r) { report(r.message()); return; }
 //
 // For a whole buffer at once: write_file_atomically(path, bytes).
+//
+// A writer of many files at once (an import of thousands of presets) passes
+// Sync::Later: the file is renamed into place without its own fsync, and the
+// writer calls sync_files(folder) once before it writes what refers to them.
 // The new file gets mode 0644 (less the process umask), like a plain fopen.
 // Toolkit-free.
 
@@ -66,11 +70,15 @@ struct OutputTarget {
 };
 OutputTarget resolve_output_target(const std::string& path);
 
+// Sync::Now: commit() fsyncs the file and its folder. Sync::Later: neither;
+// the caller syncs once with sync_files().
+enum class Sync { Now, Later };
+
 class AtomicFile {
 public:
     // Creates the temporary file next to `path`. A failure here is kept and
     // returned by commit(); writes are then ignored.
-    explicit AtomicFile(std::string path);
+    explicit AtomicFile(std::string path, Sync sync = Sync::Now);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -99,9 +107,14 @@ private:
     std::FILE* stream_ = nullptr;
     WriteResult result_;
     bool finished_ = false;
+    Sync sync_ = Sync::Now;
 };
 
-WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes);
+WriteResult write_file_atomically(const std::string& path, std::span<const uint8_t> bytes, Sync sync = Sync::Now);
+
+// Makes every file written with Sync::Later on the file system of `folder`
+// durable (syncfs); false when the system reports a write error.
+bool sync_files(const std::string& folder);
 
 // The name an AtomicFile gives its temporary file for a target called
 // `target` is ".<target>.XXXXXX" (six letters or digits). Returns the target's

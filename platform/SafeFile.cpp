@@ -148,4 +148,24 @@ std::vector<std::string_view> split_lines(std::string_view text)
     return lines;
 }
 
+bool json_nests_deeper_than(std::string_view text, int max_depth)
+{
+    int depth = 0;
+    bool in_string = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (in_string) {
+            if (c == '\\') ++i;   // the escaped character cannot end the string
+            else if (c == '"') in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > max_depth) return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
 }  // namespace kv

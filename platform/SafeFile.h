@@ -70,6 +70,13 @@ std::string read_failure_message(const std::string& path, FileError error);
 // needs no newline. Empty lines are kept (callers skip them as they see fit).
 std::vector<std::string_view> split_lines(std::string_view text);
 
+// JSON from outside may nest without end ("[[[[..."), and a reader that
+// walks or prints it recursively then runs out of stack. Every JSON text is
+// checked before it is parsed: true when brackets and braces (outside
+// strings) nest deeper than max_depth.
+inline constexpr int kJsonNestingLimit = 32;
+bool json_nests_deeper_than(std::string_view text, int max_depth);
+
 // Limits for the kinds of file the programs read. Each is well above the
 // largest valid file of its kind and far below what would hurt.
 inline constexpr size_t kListFileLimit = 1u << 20;        // devices list (presets.lst: kPresetListReadLimit)

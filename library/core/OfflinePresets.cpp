@@ -1,6 +1,7 @@
 #include "library/core/OfflinePresets.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Platform.h"
 #include "platform/SafeFile.h"
 
 #include <algorithm>
@@ -158,8 +159,12 @@ std::vector<std::string> OfflineLibrary::load()
     std::vector<std::string> problems;
     entries_.clear();
     lines_.clear();
+    line_set_.clear();
     unreadable_.clear();
     list_problem_.clear();
+    list_changed_ = false;
+    doomed_.clear();
+    created_.clear();
     const FileRead list = read_file_limited(list_path(), kPresetListReadLimit);
     if (!list) {
         // No list yet is the ordinary first start.
@@ -174,6 +179,7 @@ std::vector<std::string> OfflineLibrary::load()
         if (line.empty()) continue;
         const std::string path(line);
         lines_.push_back(path);
+        line_set_.insert(path);
         const FileRead preset = read_file_limited(path, kPresetFileReadLimit);
         if (!preset) {
             // A preset deleted by hand is left out quietly.
@@ -232,12 +238,15 @@ OfflineLibrary::Change OfflineLibrary::store(std::string_view name, std::span<co
     c.error = locked_error();
     if (!c.error.empty()) return c;
     const std::string path = path_for(name);
-    const WriteResult written = write_file_atomically(path, bytes);
+    const bool existed = file_exists(path);
+    const WriteResult written = write_file_atomically(path, bytes, deferred_ ? Sync::Later : Sync::Now);
     if (!written) {
         c.error = written.message();
         return c;
     }
-    return enter(name, replacing);
+    if (!existed) created_.push_back(path);
+    const PresetFile decoded = decode_preset_file(bytes);
+    return enter(name, replacing, decoded.ok() ? std::optional<PresetRecord>(decoded.record) : std::nullopt);
 }
 
 OfflineLibrary::Change OfflineLibrary::adopt(std::string_view name, std::optional<size_t> replacing)
@@ -247,10 +256,52 @@ OfflineLibrary::Change OfflineLibrary::adopt(std::string_view name, std::optiona
         c.error = std::move(error);
         return c;
     }
-    return enter(name, replacing);
+    const PresetFile file = read_preset_file(path_for(name));
+    return enter(name, replacing, file.ok() ? std::optional<PresetRecord>(file.record) : std::nullopt);
 }
 
-OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optional<size_t> replacing)
+bool OfflineLibrary::file_free(std::string_view name) const
+{
+    const std::string path = path_for(name);
+    return !line_set_.count(path) && !file_exists(path);
+}
+
+std::string OfflineLibrary::write_list()
+{
+    const std::string text = list_text();
+    const WriteResult list = write_file_atomically(
+        list_path(), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (!list) return "The list of offline presets could not be updated:\n" + list.message();
+    list_changed_ = false;
+    return {};
+}
+
+void OfflineLibrary::delete_file(const std::string& path, std::string& warning, const char* what)
+{
+    int error = 0;
+    if (remove_file(path, &error)) return;
+    if (!warning.empty()) warning += "\n";
+    warning += std::string(what) + " could not be deleted:\ncannot delete " + path + ": " + std::strerror(error);
+}
+
+void OfflineLibrary::defer_writes() { deferred_ = true; }
+
+std::string OfflineLibrary::write_deferred(std::string* warning)
+{
+    if (!list_changed_) return {};
+    // The preset files the list will name are on disk before it names them.
+    if (!sync_files(folder_)) return "The new preset files could not be saved to disk in " + folder_ + ".";
+    if (std::string error = write_list(); !error.empty()) return error;
+    std::string w;
+    for (const std::string& path : doomed_)
+        if (!line_set_.count(path)) delete_file(path, w, "The preset file");
+    doomed_.clear();
+    if (warning) *warning = w;
+    return {};
+}
+
+OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optional<size_t> replacing,
+                                             std::optional<PresetRecord> record)
 {
     Change c;
     c.ok = true;
@@ -260,29 +311,27 @@ OfflineLibrary::Change OfflineLibrary::enter(std::string_view name, std::optiona
         old_path = entries_[*replacing].path;
         entries_.erase(entries_.begin() + std::ptrdiff_t(*replacing));
         std::erase(lines_, old_path);
+        line_set_.erase(old_path);
     }
     // Any other item of the same file now shows the new content under the
     // new name: one item per file.
-    std::erase_if(entries_, [&](const OfflineEntry& e) { return e.path == path; });
-    std::erase(lines_, path);
-    const PresetFile written = read_preset_file(path);
-    entries_.push_back({std::string(name), path, written.ok() ? std::optional<PresetRecord>(written.record) : std::nullopt});
-    lines_.push_back(path);
-
-    const std::string text = list_text();
-    const WriteResult list = write_file_atomically(
-        list_path(), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    if (!list) c.warning = "The list of offline presets could not be updated:\n" + list.message();
-
-    // The old preset goes only now that its replacement is on disk.
-    if (!old_path.empty() && old_path != path && owns_file(old_path)) {
-        int error = 0;
-        if (!remove_file(old_path, &error)) {
-            if (!c.warning.empty()) c.warning += "\n";
-            c.warning += "The replaced preset file could not be deleted:\ncannot delete " + old_path + ": " +
-                         std::strerror(error);
-        }
+    if (line_set_.count(path)) {
+        std::erase_if(entries_, [&](const OfflineEntry& e) { return e.path == path; });
+        std::erase(lines_, path);
     }
+    entries_.push_back({std::string(name), path, record});
+    lines_.push_back(path);
+    line_set_.insert(path);
+    list_changed_ = true;
+
+    // The old preset goes only once its replacement is listed.
+    const bool delete_old = !old_path.empty() && old_path != path && owns_file(old_path);
+    if (deferred_) {
+        if (delete_old) doomed_.push_back(old_path);
+        return c;
+    }
+    if (std::string error = write_list(); !error.empty()) c.warning = error;
+    if (delete_old) delete_file(old_path, c.warning, "The replaced preset file");
     return c;
 }
 
@@ -310,20 +359,22 @@ OfflineLibrary::Change OfflineLibrary::remove(size_t index)
         for (size_t i = 0; i < entries_.size() && !keep; ++i) keep = i != index && entries_[i].path == line;
         if (keep) kept.push_back(line);
     }
-    std::string text;
-    for (const auto& l : kept) text += l + "\n";
-    const WriteResult list = write_file_atomically(
-        list_path(), std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    if (!list) {
-        c.error = "The list of offline presets could not be updated:\n" + list.message();
-        return c;
+    std::swap(lines_, kept);
+    if (!deferred_) {
+        if (std::string error = write_list(); !error.empty()) {
+            std::swap(lines_, kept);
+            c.error = error;
+            return c;
+        }
     }
     c.ok = true;
-    lines_ = std::move(kept);
+    list_changed_ = deferred_;
+    line_set_ = std::unordered_set<std::string>(lines_.begin(), lines_.end());
     entries_.erase(entries_.begin() + std::ptrdiff_t(index));
-    int error = 0;
-    if (!still_listed && owns_file(path) && !remove_file(path, &error))
-        c.warning = "The preset file could not be deleted:\ncannot delete " + path + ": " + std::strerror(error);
+    if (!still_listed && owns_file(path)) {
+        if (deferred_) doomed_.push_back(path);
+        else delete_file(path, c.warning, "The preset file");
+    }
     return c;
 }
 

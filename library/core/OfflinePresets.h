@@ -30,6 +30,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace kv {
@@ -143,13 +144,33 @@ public:
     // changes.
     Change remove(size_t index);
 
+    // Inside a library transaction (library/core/LibraryStore.h): from here
+    // on, store() writes preset files without syncing each one, and the list
+    // and the deletion of replaced or removed files wait for
+    // write_deferred(), which syncs the written files once, writes the list
+    // once and then deletes. Nothing is written when write_deferred() is never
+    // called (the change was refused) but the new preset files, which no
+    // list names.
+    void defer_writes();
+    // Error text, or empty when the list (if changed) is written; `warning`
+    // gets files that could not be deleted.
+    std::string write_deferred(std::string* warning = nullptr);
+    bool list_changed() const { return list_changed_; }
+    // Preset files store() created (they were not there before).
+    const std::vector<std::string>& created_files() const { return created_; }
+    // True when no entry uses this file and it is not in the folder: a name
+    // whose file can be written without replacing anything.
+    bool file_free(std::string_view name) const;
+
 private:
     std::string list_text() const;
     // True for folder + a valid name + ".lop": the only files removing or
     // replacing an entry deletes. Any other file a list names is left alone.
     bool owns_file(const std::string& path) const;
     // Lists the file of `name` (already written), replacing an entry.
-    Change enter(std::string_view name, std::optional<size_t> replacing);
+    Change enter(std::string_view name, std::optional<size_t> replacing, std::optional<PresetRecord> record);
+    std::string write_list();
+    void delete_file(const std::string& path, std::string& warning, const char* what);
 
     // The refusal while the list cannot be read; empty when unlocked. Reads
     // the list again first, so a list repaired meanwhile unlocks.
@@ -162,6 +183,12 @@ private:
     std::vector<std::string> lines_;
     // Lines whose file is there but could not be read when the list loaded.
     std::vector<std::string> unreadable_;
+    // The same lines, for finding one among 100,000 at once.
+    std::unordered_set<std::string> line_set_;
+    bool deferred_ = false;
+    bool list_changed_ = false;
+    std::vector<std::string> doomed_;    // files to delete once the list is written
+    std::vector<std::string> created_;
 };
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <unordered_set>
 
 namespace kv {
 
@@ -155,6 +156,10 @@ std::string encode_sharing_file(const std::vector<SharedPreset>& presets)
 SharingImport decode_sharing_file(std::string_view text)
 {
     SharingImport r;
+    if (json_nests_deeper_than(text, kJsonNestingLimit)) {
+        r.error = "it nests deeper than " + std::to_string(kJsonNestingLimit) + " levels, far deeper than a preset file";
+        return r;
+    }
     const json j = json::parse(text, nullptr, false);
     if (j.is_discarded()) {
         r.error = "it is not JSON";
@@ -213,11 +218,31 @@ SharingImport decode_sharing_file(std::string_view text)
             continue;
         }
         if (s.name.empty()) s.name = title_text(s.record.title);
-        if (const auto t = p.find("tags"); t != p.end() && t->is_array())
-            for (const json& tag : *t)
-                if (tag.is_string() && !clean_tag(tag.get<std::string>()).empty()) s.tags.push_back(clean_tag(tag.get<std::string>()));
-        if (const auto n = p.find("notes"); n != p.end() && n->is_string()) s.notes = n->get<std::string>().substr(0, kMaxNoteLength);
-        if (const auto f = p.find("favourite"); f != p.end() && f->is_boolean()) s.favourite = f->get<bool>();
+        // Tags, notes and the favourite mark are imported whole or the preset
+        // is refused: nothing is cut or dropped without a word.
+        std::string bad;
+        if (const auto t = p.find("tags"); t != p.end()) {
+            if (!t->is_array()) bad = "its \"tags\" is not a list";
+            for (size_t k = 0; bad.empty() && k < t->size(); ++k) {
+                const json& tag = (*t)[k];
+                if (!tag.is_string()) bad = "its tag " + std::to_string(k + 1) + " is not a text";
+                else if (std::string why = tag_problem(tag.get<std::string>()); !why.empty()) bad = why;
+                else s.tags.push_back(clean_tag(tag.get<std::string>()));
+            }
+        }
+        if (const auto n = p.find("notes"); bad.empty() && n != p.end()) {
+            if (!n->is_string()) bad = "its \"notes\" is not a text";
+            else if (std::string why = notes_problem(n->get<std::string>()); !why.empty()) bad = why;
+            else s.notes = n->get<std::string>();
+        }
+        if (const auto f = p.find("favourite"); bad.empty() && f != p.end()) {
+            if (!f->is_boolean()) bad = "its \"favourite\" is not true or false";
+            else s.favourite = f->get<bool>();
+        }
+        if (!bad.empty()) {
+            refuse(bad);
+            continue;
+        }
         r.presets.push_back(std::move(s));
     }
     return r;
@@ -236,13 +261,17 @@ SharingImport read_sharing_file(const std::string& path)
 
 std::string free_preset_name(std::string_view wanted, const std::vector<std::string>& taken)
 {
-    const std::string base = clean_preset_name(wanted);
-    if (check_preset_name(base) != NameProblem::NoProblem) return {};
-    auto is_taken = [&](const std::string& n) {
+    return free_preset_name_where(wanted, [&](const std::string& n) {
         for (const std::string& t : taken)
             if (same_preset_name(t, n)) return true;
         return false;
-    };
+    });
+}
+
+std::string free_preset_name_where(std::string_view wanted, const std::function<bool(const std::string&)>& is_taken)
+{
+    const std::string base = clean_preset_name(wanted);
+    if (check_preset_name(base) != NameProblem::NoProblem) return {};
     if (!is_taken(base)) return base;
     for (int n = 2; n < 100000; ++n) {
         const std::string suffix = " (" + std::to_string(n) + ")";
@@ -253,22 +282,30 @@ std::string free_preset_name(std::string_view wanted, const std::vector<std::str
 }
 
 LibraryImport import_into_library(const std::vector<SharedPreset>& presets, OfflineLibrary& library, LibraryMeta& meta,
-                                  const std::string& added)
+                                  const std::string& added, const std::function<void(size_t, size_t)>& progress)
 {
     LibraryImport r;
-    std::vector<std::string> taken;
-    for (const OfflineEntry& e : library.entries()) taken.push_back(e.name);
+    auto folded = [](std::string n) {
+        for (char& c : n) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return n;
+    };
+    std::unordered_set<std::string> taken;
+    for (const OfflineEntry& e : library.entries()) taken.insert(folded(e.name));
+    const auto is_taken = [&](const std::string& n) { return taken.count(folded(n)) > 0 || !library.file_free(n); };
+    size_t done = 0;
     for (const SharedPreset& p : presets) {
-        std::string name = free_preset_name(p.name, taken);
-        if (name.empty()) name = free_preset_name(title_text(p.record.title), taken);
-        if (name.empty()) name = free_preset_name("Imported", taken);
+        if (progress && (done % 256 == 0)) progress(done, presets.size());
+        ++done;
+        std::string name = free_preset_name_where(p.name, is_taken);
+        if (name.empty()) name = free_preset_name_where(title_text(p.record.title), is_taken);
+        if (name.empty()) name = free_preset_name_where("Imported", is_taken);
         const OfflineLibrary::Change c = library.store(name, encode_preset_file(name, p.record));
         if (!c.ok) {
             r.errors.push_back("\"" + p.name + "\" was not imported: " + c.error);
             continue;
         }
         if (!c.warning.empty()) r.warnings.push_back(c.warning);
-        taken.push_back(name);
+        taken.insert(folded(name));
         PresetMeta& m = meta.at(name);
         m.tags = p.tags;
         m.notes = p.notes;
@@ -276,6 +313,7 @@ LibraryImport import_into_library(const std::vector<SharedPreset>& presets, Offl
         m.added = added;
         r.imported.push_back({p.name, name});
     }
+    if (progress) progress(presets.size(), presets.size());
     return r;
 }
 

@@ -24,6 +24,7 @@
 #include "library/core/LibraryMeta.h"
 #include "preset/PresetRecord.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,8 @@ SharingImport read_sharing_file(const std::string& path);
 // ignored): the cleaned name, or with " (2)", " (3)" ... (the name shortened
 // to keep within 38 characters). Empty when the cleaned name is refused.
 std::string free_preset_name(std::string_view wanted, const std::vector<std::string>& taken);
+// The same with a test for a taken name (for 100,000 names at once).
+std::string free_preset_name_where(std::string_view wanted, const std::function<bool(const std::string&)>& is_taken);
 
 class OfflineLibrary;
 class LibraryMeta;
@@ -76,10 +79,14 @@ struct LibraryImport {
     std::vector<std::string> warnings;   // stored, but the list could not be rewritten
 };
 // Stores each preset in the library under a free name (free_preset_name)
-// with its tags, notes and favourite and `added` as its date; the metadata
-// is only changed in memory (the caller saves it).
+// with its tags, notes and favourite and `added` as its date. A name is free
+// when no entry has it (letter case ignored) and no file of that name lies
+// in the folder: a preset file nobody lists (left by a killed program) is
+// never written over. Meant to run inside LibraryStore::change, which writes
+// the list and the metadata once; `progress` hears (done, total) now and then.
 LibraryImport import_into_library(const std::vector<SharedPreset>& presets, OfflineLibrary& library, LibraryMeta& meta,
-                                  const std::string& added);
+                                  const std::string& added,
+                                  const std::function<void(size_t, size_t)>& progress = {});
 
 // The presets of library entries, with their metadata (entries whose file
 // could not be read are left out and named in `skipped`).
