@@ -94,7 +94,7 @@ bool OfflineController::confirm_replace(const std::string& name, std::optional<s
 {
     match = w_.preset_panel->library.find(name);
     if (!match) return true;
-    return dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
+    return dialogs().choice("A preset with the same name already exists, continue to replace?", "Cancel",
                             "Yes just replace it", nullptr) == 1;
 }
 
