@@ -59,6 +59,8 @@ int cmd_write(Session& s)
                   "read back to verify it" + code);
         else
             s.err("korvane write: storing slot " + s.args[0] + " failed" + code);
+        s.err("korvane write: slot " + s.args[0] + " may hold a damaged preset now; write it again, or put the "
+              "pedal's presets back from a backup with `korvane restore`.");
         return kFailed;
     }
     s.out("Stored " + path + " in slot " + s.args[0]);
