@@ -105,6 +105,133 @@ int list(Session& s, const Command& me)
     return status;
 }
 
+// `presets favourite|unfavourite NAME...`: the star of each preset named.
+int mark(Session& s, const Command& me, bool on)
+{
+    if (s.args.empty()) return s.usage_error(me, std::string("presets ") + (on ? "favourite" : "unfavourite") + " takes names");
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<std::string> listed;
+    const LibraryResult r = store->change([&](Library& l) {
+        for (const std::string& name : s.args) {
+            const auto entry = l.presets.find(name);
+            if (!entry) return l.refuse("there is no offline preset called \"" + name + "\".");
+            listed.push_back(l.presets.entries()[*entry].name);
+            l.meta.set_favourite(listed.back(), on);
+        }
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    for (const std::string& n : listed) s.out("\"" + n + "\" " + (on ? "is a favourite." : "is not a favourite."));
+    return kOk;
+}
+
+// `presets rename OLD NEW`: a new file under the new name, listed where the
+// old one was, the old file deleted; tags and notes follow.
+int rename(Session& s, const Command& me)
+{
+    if (s.args.size() != 2) return s.usage_error(me, "presets rename takes the old name and the new one");
+    const std::string wanted = clean_preset_name(s.args[1]);
+    if (const NameProblem p = check_preset_name(wanted); p != NameProblem::NoProblem)
+        return s.usage_error(me, name_problem_text(p));
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::string listed;
+    const LibraryResult r = store->change([&](Library& l) {
+        const auto entry = l.presets.find(s.args[0]);
+        if (!entry) return l.refuse("there is no offline preset called \"" + s.args[0] + "\".");
+        const OfflineEntry e = l.presets.entries()[*entry];
+        listed = e.name;
+        if (const auto other = l.presets.find(wanted); other && *other != *entry)
+            return l.refuse("there is already an offline preset called \"" + l.presets.entries()[*other].name + "\".");
+        if (!l.presets.find(wanted) && !l.presets.file_free(wanted))
+            return l.refuse("a file for \"" + wanted + "\" that the list does not name is in the presets folder.");
+        if (!e.record) return l.refuse("\"" + e.name + "\" cannot be read, so it cannot be renamed.");
+        const std::vector<uint8_t> bytes = encode_preset_file(wanted, *e.record);
+        const OfflineLibrary::Change c = l.presets.store(wanted, bytes, *entry);
+        if (!c.ok) return l.fail(c.error);
+        l.meta.rename(e.name, wanted);
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    s.out("\"" + listed + "\" renamed \"" + wanted + "\".");
+    return kOk;
+}
+
+// `presets delete NAME...`: asks, then takes each out of the list and
+// deletes its file; its tags and notes go with it.
+int remove(Session& s, const Command& me)
+{
+    if (s.args.empty()) return s.usage_error(me, "presets delete takes names");
+    std::string names;
+    for (const std::string& n : s.args) names += (names.empty() ? "\"" : ", \"") + n + "\"";
+    if (!s.confirm("Delete " + names + " from the library?")) return s.declined();
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<std::string> deleted;
+    const LibraryResult r = store->change([&](Library& l) {
+        for (const std::string& name : s.args) {
+            const auto entry = l.presets.find(name);
+            if (!entry) return l.refuse("there is no offline preset called \"" + name + "\"; nothing was deleted.");
+            deleted.push_back(l.presets.entries()[*entry].name);
+            const OfflineLibrary::Change c = l.presets.remove(*entry);
+            if (!c.ok) return l.fail(c.error);
+            l.meta.erase(deleted.back());
+        }
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    for (const std::string& n : deleted) s.out("Deleted \"" + n + "\".");
+    return kOk;
+}
+
+// `presets show NAME`: the preset as a .tessivar.json entry (its record and
+// the record decoded) with the date it was added; as lines "field: value".
+void show_lines(Session& s, const nlohmann::json& j, const std::string& prefix)
+{
+    for (const auto& [key, value] : j.items()) {
+        const std::string name = prefix.empty() ? key : prefix + "." + key;
+        if (value.is_object()) show_lines(s, value, name);
+        else if (value.is_string()) s.out(name + ": " + value.get<std::string>());
+        else if (value.is_array()) {
+            std::string items;
+            for (const auto& v : value) items += (items.empty() ? "" : ", ") + (v.is_string() ? v.get<std::string>() : v.dump());
+            s.out(name + ": " + items);
+        } else s.out(name + ": " + value.dump());
+    }
+}
+
+int show(Session& s, const Command& me)
+{
+    if (s.args.size() != 1) return s.usage_error(me, "presets show takes one name");
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<SharedPreset> found;
+    std::vector<std::string> skipped;
+    std::string added;
+    bool missing = false;
+    const LibraryResult r = store->read([&](const Library& l) {
+        const auto entry = l.presets.find(s.args[0]);
+        if (!entry) {
+            missing = true;
+            return;
+        }
+        found = shared_presets_of(l.presets, l.meta, {*entry}, &skipped);
+        if (const PresetMeta* m = l.meta.find(l.presets.entries()[*entry].name)) added = m->added;
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    if (missing) {
+        s.err("korvane presets: there is no offline preset called \"" + s.args[0] + "\".");
+        return kUsage;
+    }
+    if (found.empty()) {
+        for (const std::string& why : skipped) s.err("korvane presets: " + why + ".");
+        return kUsage;
+    }
+    nlohmann::json preset = nlohmann::json::parse(encode_sharing_file(found))["presets"][0];
+    preset["added"] = added;
+    if (s.json) s.out(json_text(preset));
+    else show_lines(s, preset, "");
+    return kOk;
+}
+
 int change_meta(Session& s, const Command& me, const std::string& verb)
 {
     if (s.args.size() < 2 || (verb == "note" && s.args.size() != 2))
@@ -271,6 +398,10 @@ int cmd_presets(Session& s)
     if (verb == "list") return list(s, me);
     if (verb == "tag" || verb == "untag" || verb == "note") return change_meta(s, me, verb);
     if (verb == "export") return export_presets(s, me);
+    if (verb == "show") return show(s, me);
+    if (verb == "favourite" || verb == "unfavourite") return mark(s, me, verb == "favourite");
+    if (verb == "rename") return rename(s, me);
+    if (verb == "delete") return remove(s, me);
     if (verb == "import") return import_presets(s, me);
     return s.usage_error(me, "unknown presets command '" + verb + "'");
 }

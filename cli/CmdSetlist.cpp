@@ -9,6 +9,10 @@
 #include "ops/SlotRun.h"
 #include "preset/RecordCheck.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace kv::cli {
 
 namespace {
@@ -155,6 +159,27 @@ int cmd_setlist(Session& s)
             return r.bad_input() ? kUsage : kFailed;
         }
         s.out("Setlist \"" + l.name + "\" saved (" + presets_text(l.presets.size()) + ").");
+        return kOk;
+    }
+    if (verb == "delete") {
+        if (s.args.size() != 1) return s.usage_error(me, "setlist delete takes a setlist");
+        if (!s.confirm("Delete setlist \"" + s.args[0] + "\"?")) return s.declined();
+        std::string name;
+        const LibraryResult r = LibraryStore(folder).change([&](Library& library) {
+            const SetlistRead found = library.setlist(s.args[0]);
+            if (!found.setlist) return library.refuse(found.error + ".");
+            name = found.setlist->name;
+            // Under the library's lock: one file taken away, nothing else.
+            const std::string path = library.folder() + "setlists/" + name + ".json";
+            if (std::remove(path.c_str()) != 0) library.fail("cannot delete " + path + ": " + std::strerror(errno));
+        });
+        for (const std::string& p : r.notices)
+            if (p != r.message) s.err("korvane setlist: " + p);
+        if (!r.ok()) {
+            s.err("korvane setlist: " + r.message);
+            return r.bad_input() ? kUsage : kFailed;
+        }
+        s.out("Setlist \"" + name + "\" deleted.");
         return kOk;
     }
     if (verb == "write") return write(s, me, folder);

@@ -41,8 +41,9 @@ const std::vector<Command>& commands()
          "name as it was. FILE \"-\" writes the 1504 bytes to standard output.\n" KV_OUTPUT_RULES,
          "", cmd_backup},
         {"restore", "FILE", "write the 32 presets of a backup file into the pedal",
-         "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent, stores\n"
-         "the 32 presets slot by slot and verifies them by reading all back. Exit status 1\n"
+         "Checks that FILE is a backup (exactly 1504 bytes) before anything is sent,\n"
+         "stores the 32 presets slot by slot and verifies them by reading all back. Exit\n"
+         "status 1\n"
          "names the slot that failed; 2 for a file that is not a backup (nothing sent).\n"
          "First the pedal's presets and global settings are saved in the presets folder's\n"
          "autobackup/; if that fails nothing is sent unless --no-backup is given.\n"
@@ -51,10 +52,13 @@ const std::vector<Command>& commands()
          "first reason (status 2) unless --force is given. FILE \"-\" reads the backup\n"
          "from standard input.\n",
          "--yes --no-backup --force", cmd_restore},
-        {"read", "SLOT FILE.lop", "save one slot (1-32) as an offline preset file",
+        {"read", "SLOT FILE.lop | A-B DIR/", "save one slot (1-32), or slots A to B, as offline preset files",
          "Reads the preset of SLOT and writes it as an offline preset file named after\n"
          "FILE (without its folder and .lop). Prints the path written. FILE \"-\" writes\n"
-         "the preset file, named after the preset's title, to standard output.\n" KV_OUTPUT_RULES,
+         "the preset file, named after the preset's title, to standard output.\n"
+         "read A-B DIR/ writes slots A to B into the folder DIR, each file named after\n"
+         "the preset's title (\" (2)\" added to a name already there: nothing is replaced);\n"
+         "into the presets folder they join the library's list.\n" KV_OUTPUT_RULES,
          "", cmd_read},
         {"write", "SLOT FILE.lop", "store an offline preset file in one slot (1-32)",
          "Checks FILE before anything is sent, then stores it in SLOT, verified by the\n"
@@ -131,9 +135,12 @@ const std::vector<Command>& commands()
          "pedal) in the readable format of docs/formats.md.\n"
          "FILE \"-\" writes to standard output.\n" KV_OUTPUT_RULES
          "import: adds the file's presets to the offline library from their records; a\n"
-         "name already there gets \" (2)\". FILE \"-\" reads standard input. A preset without a record, or whose decoded\n"
-         "fields disagree with its record, is refused with the reason (status 2) and the\n"
-         "others are imported.\n",
+         "name already there gets \" (2)\"; FILE \"-\" reads standard input. A preset\n"
+         "without a record, or whose decoded fields disagree with its record, is refused\n"
+         "with the reason (status 2) and the others are imported.\n"
+         "show: the preset's fields, its record and the record decoded, as in a\n"
+         ".tessivar.json. favourite / unfavourite: the star. rename: the file and its\n"
+         "tags and notes. delete: the presets and their files (asks; --yes answers).\n",
          "--search --tag --favourites --sort --all --slots --yes --json", cmd_presets,
          {{"list", "", "one line an offline preset", "--search --tag --favourites --sort --json"},
           {"show", "NAME", "a preset's settings and its record", "--json"},
@@ -150,7 +157,8 @@ const std::vector<Command>& commands()
         {"setlist", "ACTION ...",
          "list, show and save setlists; write one into consecutive slots",
          "A setlist is an ordered list of offline presets (setlists/NAME.json in the\n"
-         "presets folder). save: makes one from presets of the library. write: stores\n"
+         "presets folder). save: makes one from presets of the library; delete: removes\n"
+         "one (asks; --yes answers). write: stores\n"
          "its presets into consecutive slots from FIRST_SLOT (1-32), each read back to\n"
          "verify it, after a safety backup of all presets (see move). Every preset is\n"
          "found and checked before anything is sent. A failure names the slots done\n"

@@ -43,8 +43,10 @@ std::string wrapped(const std::string& first, const std::string& text, size_t in
         line_empty = false;
         word.clear();
     };
+    int depth = 0;   // "[--slots A-B]" is not broken
     for (char c : text) {
-        if (c == ' ' || c == '\n') put();
+        depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+        if ((c == ' ' && depth <= 0) || c == '\n') put();
         else word += c;
     }
     put();
@@ -152,12 +154,12 @@ std::string command_help(const Command& c)
     for (bool first = true; start <= usage.size(); first = false) {
         size_t end = usage.find('\n', start);
         if (end == std::string::npos) end = usage.size();
-        out += (first ? "Usage: " : "       ") + usage.substr(start, end - start) + "\n";
+        out += wrapped(first ? "Usage: " : "       ", usage.substr(start, end - start), 11);
         start = end + 1;
     }
     std::string summary = c.summary;
     summary[0] = char(std::toupper(static_cast<unsigned char>(summary[0])));
-    out += "\n" + summary + ".\n\n" + c.help;
+    out += "\n" + wrapped("", summary + ".", 0) + "\n" + c.help;
     if (!c.actions.empty()) {
         out += "\nActions:\n";
         for (const Action& a : c.actions) {
