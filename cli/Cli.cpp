@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -73,7 +74,11 @@ public:
         } else {
             link_->set_console([](const std::string&) {});
         }
-        link_->set_in_use_notice([this](const LinkResult& r) { err(who() + ": " + in_use_text(r.holder_pid)); });
+        link_->set_in_use_notice([this](const LinkResult& r) {
+            std::string text = in_use_text(r.holder_pid);
+            text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+            err(who() + ": " + text);
+        });
     }
 
     UsbLink& link() override { return *link_; }
