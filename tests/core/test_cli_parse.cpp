@@ -56,6 +56,23 @@ TEST(CliParse, LinesGiveTheirCommandOperandsAndOptionsOrTheirStatus)
         {{"list", "--port"}, nullptr, {}, 0, kUsage},
         {{"frobnicate"}, nullptr, {}, 0, kUsage},
         {{"--verbose"}, nullptr, {}, 0, kUsage},
+        // Options anywhere: before the command, between and after operands.
+        {{"--port", "/dev/x", "list"}, "list", {}, 0, 0},
+        {{"--verbose", "--json", "list"}, "list", {}, kOptJson, 0},
+        {{"-q", "swap", "1", "--yes", "7"}, "swap", {"1", "7"}, kOptYes, 0},
+        {{"presets", "export", "--all", "--tag", "live", "f.json"}, "presets", {"export", "f.json"}, 0, 0},
+        {{"arp", "store", "--yes", "ARPGTR", "1", "factory", "2"}, "arp", {"store", "ARPGTR", "1", "factory", "2"}, kOptYes, 0},
+        {{"arp", "save", "--yes", "ARPGTR", "1", "factory", "2"}, "arp", {"save", "ARPGTR", "1", "factory", "2"}, kOptYes, 0},
+        {{"restore", "--yes", "-"}, "restore", {"-"}, kOptYes, 0},
+        // Each action takes only its own options.
+        {{"presets", "list", "--all", "--slots", "1-3"}, nullptr, {}, 0, kUsage},
+        {{"globals", "save", "--json", "g.bin"}, nullptr, {}, 0, kUsage},
+        {{"setlist", "save", "--force", "A", "B"}, nullptr, {}, 0, kUsage},
+        {{"presets", "frob"}, nullptr, {}, 0, kUsage},
+        {{"presets"}, nullptr, {}, 0, kUsage},
+        {{"list", "--port"}, nullptr, {}, 0, kUsage},
+        {{"list", "--json=yes"}, nullptr, {}, 0, kUsage},
+        {{"list", "--port", "a", "--port", "b"}, nullptr, {}, 0, kUsage},
     };
     for (const Case& c : cases) {
         std::string line;
@@ -81,6 +98,32 @@ TEST(CliParse, LinesGiveTheirCommandOperandsAndOptionsOrTheirStatus)
     Printed u;
     parse_command_line({"frobnicate"}, u.terminal());
     EXPECT_NE(u.err.find("unknown command 'frobnicate'"), std::string::npos) << u.err;
+}
+
+TEST(CliParse, RefusalsAreOursNameWhatWasGivenInOrderAndComeAsJsonWhenAskedFor)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* err;    // the first line on standard error
+        const char* json;   // on standard output, or null: nothing there
+    } cases[] = {
+        {{"list", "a", "b", "c"}, "korvane list: list takes no arguments; given: a b c.", nullptr},
+        {{"list", "--cc", "--aa", "--bb"}, "korvane list: unknown options --cc, --aa, --bb.", nullptr},
+        {{"presets", "list", "--slots", "1-3", "--all"}, "korvane presets: presets list does not take --slots, --all.",
+         nullptr},
+        {{"globals", "save", "--json", "g"}, "korvane globals: globals save does not take --json.",
+         "{\"error\": \"usage\", \"message\": \"globals save does not take --json.\"}\n"},
+        {{"list", "--port"}, "korvane list: --port needs a PATH.", nullptr},
+        {{"swap", "--yes", "--yes", "--port", "a", "--port", "b", "1", "2"}, "korvane swap: --port is given twice.", nullptr},
+        {{"frob"}, "korvane: unknown command 'frob'.", nullptr},
+    };
+    for (const auto& c : cases) {
+        Printed p;
+        const ParsedLine r = parse_command_line(c.args, p.terminal());
+        EXPECT_EQ(r.status, kUsage) << c.err;
+        EXPECT_EQ(p.err.substr(0, p.err.find('\n')), c.err);
+        EXPECT_EQ(p.out, c.json ? c.json : "") << c.err;
+    }
 }
 
 // Whether a blank-separated option list names `name`.
