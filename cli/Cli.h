@@ -72,7 +72,9 @@ struct Action {
 
 struct Command {
     const char* name;       // "list"
-    const char* operands;   // what follows the options: "SLOT FILE.lop" (may be ""); with actions "ACTION ..."
+    // What follows the options: "SLOT FILE.lop" (may be ""); with actions
+    // each action's name and operands, "show SLOT | store ...", in order.
+    const char* operands;
     const char* summary;    // one line for `korvane --help`
     const char* help;       // more lines for `korvane list --help` (may be "")
     const char* options;    // the command's own options, blank-separated: "--yes --json"

@@ -16,7 +16,7 @@ const std::vector<Command>& commands()
          "slot (1-32), bank-patch, title, the S (auto stomp) and B (bypass on program\n"
          "change) switches, and the algorithms of DSP-X and DSP-Y.\n",
          "--json", cmd_list},
-        {"arp", "ACTION ...",
+        {"arp", "show SLOT | store ALGORITHM SEQUENCE (LEVEL... | factory N) | save ALGORITHM SEQUENCE (LEVEL... | factory N)",
          "show a preset's arp sequences, or store one into the pedal's sequence library",
          "arp show SLOT: for each engine of preset SLOT (1-32), its algorithm and, for\n"
          "an arp algorithm, the sequence it plays: the number of steps and each step's\n"
@@ -66,7 +66,7 @@ const std::vector<Command>& commands()
          "A preset that breaks the editor's rules is refused (status 2) unless --force.\n"
          "FILE \"-\" reads the preset file from standard input.\n",
          "--yes --force", cmd_write},
-        {"globals", "ACTION ...",
+        {"globals", "show | save FILE | load FILE",
          "print, save or load the pedal's global settings and MIDI CC map",
          "show: every setting by name with its value, one a line (AUX switch actions,\n"
          "favourite preset, preset pages, input pad, MIDI channel, footswitch B/X,\n"
@@ -123,7 +123,10 @@ const std::vector<Command>& commands()
          "already rewritten and the backup that puts the pedal back. Asks first; --yes\n"
          "answers.\n",
          "--yes --no-backup", cmd_move},
-        {"presets", "ACTION ...",
+        {"presets",
+         "list | show NAME | tag NAME TAG... | untag NAME TAG... | note NAME TEXT | favourite NAME... | "
+         "unfavourite NAME... | rename OLD NEW | delete NAME... | export FILE.tessivar.json [NAME...] | "
+         "import FILE.tessivar.json",
          "list, search, tag and annotate the offline presets; export and import .tessivar.json",
          "list: one line an offline preset (a star for favourites, name, DSP-X and DSP-Y\n"
          "algorithms, tags), filtered by --search, --tag and --favourites, in the order\n"
@@ -154,7 +157,7 @@ const std::vector<Command>& commands()
           {"export", "FILE.tessivar.json [NAME...]", "write presets into a .tessivar.json file",
            "--all --slots --search --tag --favourites"},
           {"import", "FILE.tessivar.json", "add a .tessivar.json file's presets (\"-\": standard input)"}}},
-        {"setlist", "ACTION ...",
+        {"setlist", "list | show NAME | save NAME PRESET... | delete NAME | write NAME FIRST_SLOT",
          "list, show and save setlists; write one into consecutive slots",
          "A setlist is an ordered list of offline presets (setlists/NAME.json in the\n"
          "presets folder). save: makes one from presets of the library; delete: removes\n"

@@ -169,6 +169,13 @@ TEST(CliParse, EveryCommandsHelpNamesExactlyTheOptionsItTakes)
                 EXPECT_EQ(given.status, kUsage) << c.name << " " << name;
             }
         }
+        // A command's operands name its actions in order, as the actions do.
+        if (!c.actions.empty()) {
+            std::string alternatives;
+            for (const Action& a : c.actions)
+                alternatives += (alternatives.empty() ? "" : " | ") + std::string(a.name) + (*a.operands ? " " : "") + a.operands;
+            EXPECT_EQ(alternatives, c.operands) << c.name;
+        }
         // Every option an action takes is the command's.
         for (const Action& a : c.actions)
             for (const std::string& n : option_names(a.options)) EXPECT_TRUE(names(c.options, n)) << c.name << " " << n;
