@@ -97,7 +97,7 @@ bool OfflineController::confirm_replace(const std::string& name, bool& replace)
     reload_library(w_.session_.presets_folder, *w_.preset_panel);
     replace = w_.preset_panel->library.find(name).has_value();
     if (!replace) return true;
-    return dialogs().choice("A preset with the same name already existed, continue to replace?", "Cancel",
+    return dialogs().choice("A preset with the same name already exists, continue to replace?", "Cancel",
                             "Yes just replace it", nullptr) == 1;
 }
 

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -24,6 +25,26 @@
 namespace kv::cli {
 
 namespace {
+
+// A line as the terminal may show it: control characters other than tabs and
+// line breaks (a title's escape sequence) written as "\x1b".
+std::string escaped(std::string_view line)
+{
+    std::string out;
+    out.reserve(line.size());
+    for (char ch : line) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
 
 bool write_stdout(std::span<const uint8_t> bytes)
 {
@@ -54,7 +75,11 @@ public:
         } else {
             link_->set_console([](const std::string&) {});
         }
-        link_->set_in_use_notice([this](const LinkResult& r) { err(in_use_text(r.holder_pid)); });
+        link_->set_in_use_notice([this](const LinkResult& r) {
+            std::string text = in_use_text(r.holder_pid);
+            text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+            err(who() + ": " + text);
+        });
     }
 
     UsbLink& link() override { return *link_; }
@@ -64,7 +89,7 @@ public:
     {
         if (yes && !instead_of_yes) return reporter_.confirmed = true;
         if (!t_.interactive) {
-            err("korvane: " + what + ": not done without " + (instead_of_yes ? instead_of_yes : "--yes") +
+            err(who() + ": " + what + ": not done without " + (instead_of_yes ? instead_of_yes : "--yes") +
                 " (no terminal to ask on).");
             return false;
         }
@@ -72,22 +97,26 @@ public:
         err(what + " [y/N] ");
         const std::string answer = t_.read_answer ? t_.read_answer() : std::string();
         reporter_.confirmed = answer == "y" || answer == "Y" || answer == "yes";
-        if (!reporter_.confirmed) err("korvane: nothing was done.");
+        if (!reporter_.confirmed) err(who() + ": nothing was done.");
         return reporter_.confirmed;
     }
 
-    void out(std::string_view line) override { t_.out(std::string(line)); }
+    void out(std::string_view line) override { t_.out(escaped(line)); }
     bool out_bytes(std::span<const uint8_t> bytes) override
     {
         reporter_.end_count();
         if (t_.out_bytes ? t_.out_bytes(bytes) : write_stdout(bytes)) return true;
-        err("korvane: cannot write to standard output.");
+        err(who() + ": cannot write to standard output.");
         return false;
     }
     void err(std::string_view line) override
     {
-        reporter_.err(std::string(line));
+        const std::string prefix = who() + ": ";
+        if (first_error.empty() && line.substr(0, prefix.size()) == prefix)
+            first_error = std::string(line.substr(prefix.size()));
+        reporter_.err(escaped(command_line_words(line)));
     }
+    void set_quiet(bool q) { reporter_.quiet = q; }
 
 private:
     Terminal t_;
@@ -97,6 +126,19 @@ private:
 };
 
 } // namespace
+
+std::string Session::who() const { return std::string("korvane") + (command ? std::string(" ") + command->name : ""); }
+
+void Session::no_pedal_found()
+{
+    // A pedal held by another program has been told about already.
+    if (link().last_result().status == LinkStatus::in_use) {
+        error_code = "pedal_in_use";
+        return;
+    }
+    error_code = "no_pedal";
+    err(who() + ": no pedal found. Connect the pedal to a USB port and power it, then run the command again.");
+}
 
 bool Session::connect()
 {
@@ -108,19 +150,21 @@ bool Session::connect()
     case ops::ConnectOutcome::Online:
         return true;
     case ops::ConnectOutcome::NotFound:
-        // A pedal held by another program has been told about already.
-        if (link().last_result().status != LinkStatus::in_use) err("korvane: no pedal found.");
+        no_pedal_found();
         break;
     case ops::ConnectOutcome::UpdateMode:
-        err("korvane: the pedal waits in update mode (firmware " + pedal.firmware_text() +
+        error_code = "update_mode";
+        err(who() + ": the pedal waits in update mode (firmware " + pedal.firmware_text() +
             "): finish the firmware update first.");
         break;
     case ops::ConnectOutcome::TooOld:
-        err("korvane: the pedal's firmware " + pedal.firmware_text() + " is too old; update it to 2.3.0 or later.");
+        error_code = "firmware_too_old";
+        err(who() + ": the pedal's firmware " + pedal.firmware_text() + " is too old; update it to 2.3.0 or later.");
         break;
     case ops::ConnectOutcome::UsbProblem:
     case ops::ConnectOutcome::ReadFailed:
-        err("korvane: the pedal did not answer.");
+        error_code = "no_answer";
+        err(who() + ": the pedal did not answer.");
         break;
     }
     return false;
@@ -135,7 +179,7 @@ std::string Session::safety_backup_folder() const
 bool Session::safety_backup_possible(const std::string& what)
 {
     if (no_backup || !presets_folder_path().empty()) return true;
-    err(std::string("korvane: nothing was sent: the safety backup before ") + what + " has no folder to go to. " +
+    err(who() + ": nothing was sent: the safety backup before " + what + " has no folder to go to. " +
         kNoHomeFolderText);
     return false;
 }
@@ -146,7 +190,7 @@ bool Session::safety_backup(const std::string& what, const std::vector<std::stri
     const ops::GuardResult g = ops::guard_with_backup(link(), report(), safety_backup_folder(), what,
                                                       ops::OnBackupFailure::Refuse, never_remove);
     if (g.proceed) return true;
-    err("korvane: nothing was sent: the safety backup before " + what +
+    err(who() + ": nothing was sent: the safety backup before " + what +
         " failed. Give --no-backup to go on without one.");
     return false;
 }
@@ -155,7 +199,14 @@ bool Session::output_target_ok(const Command& c, const std::string& path)
 {
     if (path == "-") return true;
     const OutputTarget target = resolve_output_target(path);
-    if (target.ok()) return true;
+    if (target.ok()) {
+        // The folder must be there before the pedal is asked for anything.
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        if (is_directory(folder)) return true;
+        err(who() + ": cannot write " + path + ": there is no folder " + folder + ".");
+        return false;
+    }
     err("korvane " + std::string(c.name) + ": cannot write " + path + ": " + target.reason + ".");
     return false;
 }
@@ -184,6 +235,7 @@ Terminal process_terminal()
         std::fputc('\n', stdout);
         std::fflush(stdout);
     };
+    t.out_ok = [] { return std::fflush(stdout) == 0 && !std::ferror(stdout); };
     t.err = [](const std::string& line) {
         std::fputs(line.c_str(), stderr);
         std::fputc('\n', stderr);
@@ -203,7 +255,10 @@ Terminal process_terminal()
 int run(const std::vector<std::string>& args, const Terminal& terminal)
 {
     Terminal t = terminal;
-    if (!t.out) t.out = process_terminal().out;
+    if (!t.out) {
+        t.out = process_terminal().out;
+        t.out_ok = process_terminal().out_ok;
+    }
     if (!t.err) t.err = process_terminal().err;
 
     const ParsedLine parsed = parse_command_line(args, t);
@@ -215,6 +270,9 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
         ops::remove_leftovers(folder, std::time(nullptr));
 
     TerminalSession session(t, port, verbose);
+    session.command = parsed.command;
+    session.set_quiet(parsed.quiet);
+    session.quiet = parsed.quiet;
     session.args = parsed.operands;
     session.yes = parsed.options & kOptYes;
     session.verbose = verbose;
@@ -227,7 +285,19 @@ int run(const std::vector<std::string>& args, const Terminal& terminal)
     session.port = port;
     // One operation: the pedal's port stays open and locked until it ends.
     const UsbLink::Hold hold = session.link().hold();
-    return parsed.command->run(session);
+    int status = parsed.command->run(session);
+    if (t.out_ok && !t.out_ok()) {
+        // `korvane list > /dev/full`: a result nobody got is no success.
+        session.err(session.who() + ": cannot write to standard output.");
+        session.error_code = "output_failed";
+        status = kFailed;
+    }
+    if (session.json && status != kOk) {
+        const char* code = status == kDeclined ? "declined" : status == kUsage ? "usage" : "failed";
+        session.out(json_error(session.error_code.empty() ? code : session.error_code,
+                               session.first_error.empty() ? "the command failed" : session.first_error));
+    }
+    return status;
 }
 
 int run(int argc, char** argv)

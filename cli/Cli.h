@@ -12,12 +12,14 @@
 // ask on a terminal; --yes answers for them; without a terminal and without
 // --yes they refuse with status 2.
 //
-// Options every command takes: --port PATH (that serial port instead of the
-// device list), --verbose and --help. The others only where the command's
-// table entry names them (Command::options); the parser (cli/Parser.cpp)
-// declares, checks and documents them from that one place. --force (restore,
-// write): presets that break the editor's rules are stored as they are
-// (refused with status 2 otherwise).
+// Options every command takes, before or after the command's name: --port
+// PATH (that serial port instead of the device list), --verbose, --quiet and
+// --help. The others only where the command's table entry names them
+// (Command::options); the parser (cli/Parser.cpp) checks them and writes the
+// help from that one table (cli/Commands.cpp), which the man page and the
+// shell completion are generated from as well. --force (restore, write,
+// setlist write): presets that break the editor's rules are stored as they
+// are (refused with status 2 otherwise).
 
 #include "link/UsbLink.h"
 #include "ops/Connect.h"
@@ -39,7 +41,7 @@ enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2, kDeclined = 3 };
 
 class Session;
 
-// The options a command takes beyond --port, --verbose and --help.
+// The option bits the parser sets for the options most commands share.
 enum Option : unsigned {
     kOptYes = 1u << 0,              // --yes: answers the question before the pedal is overwritten
     kOptNoBackup = 1u << 1,         // --no-backup: no safety backup first
@@ -48,24 +50,54 @@ enum Option : unsigned {
     kOptForce = 1u << 4,            // --force: presets that break the editor's rules are stored as they are
 };
 
+// An option: its name, its one-letter form (or null), the metavar of its
+// value (null for an option without one) and what it does, as the help and
+// the man page print it.
+struct OptionSpec {
+    const char* name;          // "--tag"
+    const char* letter;        // "-y" or null
+    const char* metavar;       // "TAG", null: takes no value
+    const char* description;   // "only the presets tagged TAG"
+};
+
+// A word that picks what a command does ("presets list"): its operands, a
+// line for the help, and which of the command's options it takes.
+struct Action {
+    const char* name;          // "list"
+    const char* operands;      // what follows it: "NAME TAG..." (may be "")
+    const char* summary;       // one line
+    const char* options = "";  // blank-separated: "--search --tag --json"
+    const char* alias_of = nullptr;   // "store" for `arp save`
+};
+
 struct Command {
     const char* name;       // "list"
-    const char* operands;   // what follows the options: "SLOT FILE.lop" (may be "")
+    // What follows the options: "SLOT FILE.lop" (may be ""); with actions
+    // each action's name and operands, "show SLOT | store ...", in order.
+    const char* operands;
     const char* summary;    // one line for `korvane --help`
     const char* help;       // more lines for `korvane list --help` (may be "")
-    unsigned options;       // Option bits
+    const char* options;    // the command's own options, blank-separated: "--yes --json"
     int (*run)(Session&);
-    // The command's own options, blank-separated: those that take a value
-    // ("--search --tag") and those that do not ("--json --all").
-    const char* value_options = "";
-    const char* flag_options = "";
+    std::vector<Action> actions = {};   // empty: the command has none
 };
 
 // Every command, in the order `korvane --help` lists them.
 const std::vector<Command>& commands();
 
-// "korvane swap [--yes] [--no-backup] [--port PATH] [--verbose] A B": every
-// option the command takes, then its operands.
+// Every option once: those of the commands, then those every command takes
+// (global_options()).
+const std::vector<OptionSpec>& command_options();
+const std::vector<OptionSpec>& global_options();
+const OptionSpec* find_option(std::string_view name);   // "--tag" or "-y"
+
+// The options of a command (or of one of its actions) as names.
+std::vector<std::string> option_names(const char* blank_separated);
+const Action* find_action(const Command& c, std::string_view name);
+
+// "korvane swap [--yes] [--no-backup] A B": the command's options (with
+// their metavars), then its operands; one line an action, joined by "\n"
+// ("korvane presets list [--search TEXT] ...").
 std::string usage_line(const Command& c);
 
 // What a command gets: its arguments, the options, the link and the reporter.
@@ -73,9 +105,11 @@ class Session {
 public:
     virtual ~Session() = default;
 
+    const Command* command = nullptr;   // the command being run
     std::vector<std::string> args;   // the command's arguments, options taken out
     bool yes = false;
     bool verbose = false;
+    bool quiet = false;              // --quiet: no progress counts or status lines
     bool no_backup = false;          // --no-backup: no safety backup before overwriting
     bool json = false;               // --json
     bool allow_downgrade = false;    // --allow-downgrade
@@ -100,6 +134,9 @@ public:
     // update mode or runs firmware too old: already said on standard error;
     // the command then returns kFailed.
     bool connect();
+    // "korvane COMMAND: no pedal found. ..." (nothing when another program
+    // holds it: the link has said so).
+    void no_pedal_found();
     ops::PedalInfo pedal;
     std::array<uint8_t, kPresetImageSize> image{};
     ops::EverythingRead everything;   // slot 0 and its sequences, after connect()
@@ -133,9 +170,24 @@ public:
     // backup being restored).
     bool safety_backup(const std::string& what, const std::vector<std::string>& never_remove = {});
 
+    // "korvane list": how every error line of the command starts (with ": ").
+    std::string who() const;
     // A result line on standard output / an error line on standard error.
+    // Control characters in either (a preset's title may hold any byte) are
+    // printed escaped ("\x1b"), except tabs and line breaks.
     virtual void out(std::string_view line) = 0;
     virtual void err(std::string_view line) = 0;
+    // A status line on standard error, left out with --quiet.
+    void note(std::string_view line)
+    {
+        if (!quiet) err(line);
+    }
+    // With --json a failure is also said on standard output as
+    // {"error": CODE, "message": ...}: the code the failure sets here
+    // ("no_pedal"), else one from the exit status; the message is the first
+    // error line.
+    std::string error_code;
+    std::string first_error;
     // A file's bytes on standard output (a FILE given as "-"); false when
     // they could not all be written (said on standard error).
     virtual bool out_bytes(std::span<const uint8_t> bytes) = 0;

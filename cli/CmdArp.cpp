@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/PresetData.h"
 
 #include "arp/ArpSequence.h"
 #include "arp/FactoryArpTable.h"
@@ -75,17 +76,13 @@ std::optional<double> shown_level(const std::string& text)
     return v;
 }
 
-// The levels of a sequence's steps, as "[12.0, 40.5, ...]".
-std::string json_levels(const ArpSequence& seq)
+// The levels of a sequence's steps, each rounded to a tenth as the lines show them.
+nlohmann::json json_levels(const ArpSequence& seq)
 {
     const ArpReading r = read_arp_sequence(seq, kArpSteps);
-    std::string out = "[";
-    char b[16];
-    for (int k = 0; k < r.step_count; ++k) {
-        std::snprintf(b, sizeof b, "%s%.1f", k ? ", " : "", r.shown[size_t(k)]);
-        out += b;
-    }
-    return out + "]";
+    nlohmann::json out = nlohmann::json::array();
+    for (int k = 0; k < r.step_count; ++k) out.push_back(std::round(r.shown[size_t(k)] * 10.0) / 10.0);
+    return out;
 }
 
 std::string describe(const ArpSequence& seq)
@@ -109,15 +106,15 @@ int arp_show(Session& s)
 
     const PresetParameters p = image_parameters(s.image.data(), *slot - 1);
     int result = kOk;
-    std::string json = "{" + json_member("slot", std::to_string(*slot)) + ", \"engines\": [";
+    nlohmann::json engines = nlohmann::json::array();
     for (Engine e : {Engine::X, Engine::Y}) {
         const AlgorithmId id = p.algorithm(e);
         const char* engine = e == Engine::X ? "DSP-X" : "DSP-Y";
-        std::string line = std::string(engine) + "  " + algorithm_code(id);
-        json += std::string(e == Engine::X ? "\n  {" : ",\n  {") + json_member("engine", json_string(engine)) + ", " +
-                json_member("algorithm", json_string(algorithm_code(id)));
+        std::string line = std::string(engine) + "  " + algorithm_shown(id);
+        nlohmann::json& json = engines.emplace_back(nlohmann::json{{"engine", engine}, {"algorithm", algorithm_shown(id)}});
         if (!is_arp_algorithm(id)) {
-            json += ", \"sequence\": null}";
+            json["sequence"] = nullptr;
+            json["levels"] = nullptr;
             if (!s.json) s.out(line + "  no sequence");
             continue;
         }
@@ -126,25 +123,25 @@ int arp_show(Session& s)
         line += std::string("  ") + kSequenceNames[std::min(std::max(position, 0), 4)];
         const auto seq = ops::fetch_sequence(s.link(), p, e);
         const char* name = kSequenceNames[std::min(std::max(position, 0), 4)];
-        json += ", " + json_member("sequence", json_string(name));
+        json["sequence"] = name;
         if (!seq) {
             s.err("korvane arp: the pedal did not send " + std::string(engine) + "'s sequence.");
-            json += ", \"levels\": null}";
+            json["levels"] = nullptr;
             result = kFailed;
             continue;
         }
         // The random sequence is the pedal's own: nothing to show of it.
-        json += ", " + json_member("levels", position >= 4 ? std::string("null") : json_levels(*seq)) + "}";
+        json["levels"] = position >= 4 ? nlohmann::json(nullptr) : json_levels(*seq);
         if (!s.json) s.out(position >= 4 ? line : line + "  " + describe(*seq));
     }
-    if (s.json) s.out(json + "\n]}");
+    if (s.json && result == kOk) s.out(json_text({{"slot", *slot}, {"engines", engines}}));
     return result;
 }
 
-int arp_save(Session& s)
+int arp_store(Session& s)
 {
     const Command& c = arp_command();
-    if (s.args.size() < 4) return s.usage_error(c, "arp save needs an algorithm, a sequence (1-4) and levels or 'factory N'");
+    if (s.args.size() < 4) return s.usage_error(c, "arp store needs an algorithm, a sequence (1-4) and levels or 'factory N'");
     const auto id = arp_algorithm(s.args[1]);
     if (!id) return s.usage_error(c, "'" + s.args[1] + "' is not an arp algorithm (ARP.TR ... ARPGTR, or 31-37)");
     const auto number = whole_number(s.args[2], 1, kArpUserSequences);
@@ -184,7 +181,7 @@ int arp_save(Session& s)
         s.err("korvane arp: the pedal did not take the sequence.");
         return kFailed;
     }
-    s.out("Saved as " + target + ": " + describe(seq));
+    s.out("Stored as " + target + ": " + describe(seq));
     return kOk;
 }
 
@@ -192,10 +189,9 @@ int arp_save(Session& s)
 
 int cmd_arp(Session& s)
 {
-    if (s.args.empty()) return s.usage_error(arp_command(), "arp needs 'show' or 'save'");
+    // The parser has checked the action; "save" is the former name of "store".
     if (s.args[0] == "show") return arp_show(s);
-    if (s.args[0] == "save") return arp_save(s);
-    return s.usage_error(arp_command(), "'" + s.args[0] + "': arp knows 'show' and 'save'");
+    return arp_store(s);
 }
 
 } // namespace kv::cli

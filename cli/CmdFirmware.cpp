@@ -36,9 +36,8 @@ int cmd_firmware(Session& s)
     s.pedal = found.pedal;
     if (found.outcome != ops::ConnectOutcome::UpdateMode) {
         if (found.outcome == ops::ConnectOutcome::NotFound) {
-            // A pedal held by another program has been told about already.
-            if (s.link().last_result().status != LinkStatus::in_use) s.err("korvane: no pedal found.");
-        } else if (found.outcome == ops::ConnectOutcome::UsbProblem) s.err("korvane: the pedal did not answer.");
+            s.no_pedal_found();
+        } else if (found.outcome == ops::ConnectOutcome::UsbProblem) s.err(s.who() + ": the pedal did not answer.");
         else
             s.err("korvane firmware: the pedal is not in update mode. Hold down both footswitches while "
                   "powering it up, then try again.");

@@ -10,6 +10,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/PresetData.h"
 #include "ops/Settings.h"
 #include "platform/AtomicFile.h"
 #include "platform/SafeFile.h"
@@ -32,21 +33,35 @@ std::optional<GlobalsRecord> read_from_pedal(Session& s)
     return r;
 }
 
+// The settings as one object (docs/formats.md): AUX actions by contact, the
+// panel's settings, and the CC number of each MIDI function by its name.
+nlohmann::json globals_json(const GlobalsRecord& r)
+{
+    nlohmann::json aux = nlohmann::json::object();
+    for (size_t c = 0; c < kAuxContacts; ++c) {
+        const std::string_view name = aux_action_name(r.bytes[c]);
+        aux[json_key(aux_contact_name(AuxContact(c)))] = {
+            {"code", r.bytes[c]}, {"action", name.empty() ? nlohmann::json(nullptr) : nlohmann::json(std::string(name))}};
+    }
+    nlohmann::json cc = nlohmann::json::object();
+    for (int k = 0; k < kCcFunctionCount; ++k) cc[json_key(cc_function_name(k))] = r.cc(k);
+    return {{"aux", aux},
+            {"favourite_preset", favourite_name(r.favourite())},
+            {"preset_pages", r.pages_index() + 1},
+            {"input_pad_6db", r.pad_6db()},
+            {"midi_channel", r.channel_index() + 1},
+            {"footswitch_bx_tap_tempo", r.tap_tempo()},
+            {"tempo_led_blinking", !r.blinking_off()},
+            {"cc", cc}};
+}
+
 int show(Session& s)
 {
     if (s.args.size() != 1) return s.usage_error(*find_command("globals"), "globals show takes no file");
     const std::optional<GlobalsRecord> r = read_from_pedal(s);
     if (!r) return kFailed;
     if (s.json) {
-        // The same names and values as the lines, as one object.
-        std::string out = "{";
-        for (const std::string& line : describe(*r)) {
-            const size_t colon = line.find(": ");
-            if (colon == std::string::npos) continue;
-            out += std::string(out.size() > 1 ? ",\n " : "\n ") +
-                   json_member(line.substr(0, colon), json_string(line.substr(colon + 2)));
-        }
-        s.out(out + "\n}");
+        s.out(json_text(globals_json(*r)));
         return kOk;
     }
     for (const std::string& line : describe(*r)) s.out(line);
@@ -73,9 +88,9 @@ int save(Session& s)
 int load(Session& s)
 {
     if (s.args.size() != 2) return s.usage_error(*find_command("globals"), "globals load needs one FILE");
-    const std::string& path = s.args[1];
+    const std::string path = input_name(s.args[1]);
     // Anything but a small regular file is refused before it is read.
-    const FileRead file = read_file_limited(path, kSmallTextFileLimit);
+    const FileRead file = read_input(s.args[1], kSmallTextFileLimit);
     if (!file) {
         s.err("korvane globals: " + read_failure_message(path, file.error));
         return kUsage;

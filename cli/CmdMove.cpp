@@ -37,7 +37,7 @@ int cmd_move(Session& s)
             ops::move_slot(s.link(), s.report(), from, to, build, folder, ops::OnBackupFailure::Refuse, keep);
         if (r.ok()) {
             s.out("Preset " + s.args[0] + " moved to slot " + s.args[1] + "; " + std::to_string(r.done.size()) +
-                  " slot(s) rewritten and verified.");
+                  (r.done.size() == 1 ? " slot" : " slots") + " rewritten and verified.");
             return int(kOk);
         }
         if (r.outcome == ops::SlotRunResult::Outcome::Refused) {

@@ -3,6 +3,7 @@
 // the readable .tessivar.json format.
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "cli/PresetData.h"
 #include "cli/SlotArgs.h"
 #include "library/core/LibraryMeta.h"
@@ -13,6 +14,9 @@
 #include "platform/AtomicFile.h"
 
 #include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
 
 namespace kv::cli {
 
@@ -41,20 +45,44 @@ int library_outcome(Session& s, const LibraryResult& r)
     return r.bad_input() ? kUsage : kFailed;
 }
 
+// The rows --search, --tag and --favourites keep.
+std::vector<size_t> filtered(const Session& s, const std::vector<LibraryRow>& rows)
+{
+    LibraryQuery q;
+    q.text = s.value("--search").value_or("");
+    q.tag = s.value("--tag").value_or("");
+    q.favourites_only = s.flag("--favourites");
+    return find_rows(rows, q);
+}
+
+bool any_filter(const Session& s) { return s.value("--search") || s.value("--tag") || s.flag("--favourites"); }
+
 int list(Session& s, const Command& me)
 {
     if (!s.args.empty()) return s.usage_error(me, "presets list takes no arguments");
+    const std::string sort = s.value("--sort").value_or("name");
+    if (sort != "name" && sort != "added" && sort != "dsp-x" && sort != "dsp-y")
+        return s.usage_error(me, "--sort takes name, added, dsp-x or dsp-y, not '" + sort + "'");
     auto store = library_store(s);
     if (!store) return kUsage;
     std::vector<LibraryRow> rows;
     const LibraryResult read = store->read([&](const Library& l) { rows = library_rows(l.presets, l.meta); });
     if (const int status = library_outcome(s, read); status != kOk && rows.empty()) return status;
     const int status = read.ok() ? kOk : kUsage;
-    LibraryQuery q;
-    q.text = s.value("--search").value_or("");
-    q.tag = s.value("--tag").value_or("");
-    q.favourites_only = s.flag("--favourites");
-    const std::vector<size_t> found = find_rows(rows, q);
+    std::vector<size_t> found = filtered(s, rows);
+    // By the key, then by name (letter case ignored), so that equal keys keep one order.
+    const auto lower = [](std::string t) {
+        for (char& c : t) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    const auto key = [&](const LibraryRow& r) {
+        return sort == "added" ? r.added : sort == "dsp-x" ? r.algorithm_x : sort == "dsp-y" ? r.algorithm_y : "";
+    };
+    std::stable_sort(found.begin(), found.end(), [&](size_t a, size_t b) {
+        const std::string ka = key(rows[a]), kb = key(rows[b]);
+        if (ka != kb) return ka < kb;
+        return lower(rows[a].name) < lower(rows[b].name);
+    });
     if (s.flag("--json")) {
         nlohmann::json out = nlohmann::json::array();
         for (size_t i : found) {
@@ -64,7 +92,7 @@ int list(Session& s, const Command& me)
                            {"tags", r.tags},        {"favourite", r.favourite},
                            {"notes", r.notes},      {"added", r.added}});
         }
-        s.out(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+        s.out(json_text(out));
         return status;
     }
     for (size_t i : found) {
@@ -75,6 +103,133 @@ int list(Session& s, const Command& me)
               tags);
     }
     return status;
+}
+
+// `presets favourite|unfavourite NAME...`: the star of each preset named.
+int mark(Session& s, const Command& me, bool on)
+{
+    if (s.args.empty()) return s.usage_error(me, std::string("presets ") + (on ? "favourite" : "unfavourite") + " takes names");
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<std::string> listed;
+    const LibraryResult r = store->change([&](Library& l) {
+        for (const std::string& name : s.args) {
+            const auto entry = l.presets.find(name);
+            if (!entry) return l.refuse("there is no offline preset called \"" + name + "\".");
+            listed.push_back(l.presets.entries()[*entry].name);
+            l.meta.set_favourite(listed.back(), on);
+        }
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    for (const std::string& n : listed) s.out("\"" + n + "\" " + (on ? "is a favourite." : "is not a favourite."));
+    return kOk;
+}
+
+// `presets rename OLD NEW`: a new file under the new name, listed where the
+// old one was, the old file deleted; tags and notes follow.
+int rename(Session& s, const Command& me)
+{
+    if (s.args.size() != 2) return s.usage_error(me, "presets rename takes the old name and the new one");
+    const std::string wanted = clean_preset_name(s.args[1]);
+    if (const NameProblem p = check_preset_name(wanted); p != NameProblem::NoProblem)
+        return s.usage_error(me, name_problem_text(p));
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::string listed;
+    const LibraryResult r = store->change([&](Library& l) {
+        const auto entry = l.presets.find(s.args[0]);
+        if (!entry) return l.refuse("there is no offline preset called \"" + s.args[0] + "\".");
+        const OfflineEntry e = l.presets.entries()[*entry];
+        listed = e.name;
+        if (const auto other = l.presets.find(wanted); other && *other != *entry)
+            return l.refuse("there is already an offline preset called \"" + l.presets.entries()[*other].name + "\".");
+        if (!l.presets.find(wanted) && !l.presets.file_free(wanted))
+            return l.refuse("a file for \"" + wanted + "\" that the list does not name is in the presets folder.");
+        if (!e.record) return l.refuse("\"" + e.name + "\" cannot be read, so it cannot be renamed.");
+        const std::vector<uint8_t> bytes = encode_preset_file(wanted, *e.record);
+        const OfflineLibrary::Change c = l.presets.store(wanted, bytes, *entry);
+        if (!c.ok) return l.fail(c.error);
+        l.meta.rename(e.name, wanted);
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    s.out("\"" + listed + "\" renamed \"" + wanted + "\".");
+    return kOk;
+}
+
+// `presets delete NAME...`: asks, then takes each out of the list and
+// deletes its file; its tags and notes go with it.
+int remove(Session& s, const Command& me)
+{
+    if (s.args.empty()) return s.usage_error(me, "presets delete takes names");
+    std::string names;
+    for (const std::string& n : s.args) names += (names.empty() ? "\"" : ", \"") + n + "\"";
+    if (!s.confirm("Delete " + names + " from the library?")) return s.declined();
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<std::string> deleted;
+    const LibraryResult r = store->change([&](Library& l) {
+        for (const std::string& name : s.args) {
+            const auto entry = l.presets.find(name);
+            if (!entry) return l.refuse("there is no offline preset called \"" + name + "\"; nothing was deleted.");
+            deleted.push_back(l.presets.entries()[*entry].name);
+            const OfflineLibrary::Change c = l.presets.remove(*entry);
+            if (!c.ok) return l.fail(c.error);
+            l.meta.erase(deleted.back());
+        }
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    for (const std::string& n : deleted) s.out("Deleted \"" + n + "\".");
+    return kOk;
+}
+
+// `presets show NAME`: the preset as a .tessivar.json entry (its record and
+// the record decoded) with the date it was added; as lines "field: value".
+void show_lines(Session& s, const nlohmann::json& j, const std::string& prefix)
+{
+    for (const auto& [key, value] : j.items()) {
+        const std::string name = prefix.empty() ? key : prefix + "." + key;
+        if (value.is_object()) show_lines(s, value, name);
+        else if (value.is_string()) s.out(name + ": " + value.get<std::string>());
+        else if (value.is_array()) {
+            std::string items;
+            for (const auto& v : value) items += (items.empty() ? "" : ", ") + (v.is_string() ? v.get<std::string>() : v.dump());
+            s.out(name + ": " + items);
+        } else s.out(name + ": " + value.dump());
+    }
+}
+
+int show(Session& s, const Command& me)
+{
+    if (s.args.size() != 1) return s.usage_error(me, "presets show takes one name");
+    auto store = library_store(s);
+    if (!store) return kUsage;
+    std::vector<SharedPreset> found;
+    std::vector<std::string> skipped;
+    std::string added;
+    bool missing = false;
+    const LibraryResult r = store->read([&](const Library& l) {
+        const auto entry = l.presets.find(s.args[0]);
+        if (!entry) {
+            missing = true;
+            return;
+        }
+        found = shared_presets_of(l.presets, l.meta, {*entry}, &skipped);
+        if (const PresetMeta* m = l.meta.find(l.presets.entries()[*entry].name)) added = m->added;
+    });
+    if (const int status = library_outcome(s, r); status != kOk) return status;
+    if (missing) {
+        s.err("korvane presets: there is no offline preset called \"" + s.args[0] + "\".");
+        return kUsage;
+    }
+    if (found.empty()) {
+        for (const std::string& why : skipped) s.err("korvane presets: " + why + ".");
+        return kUsage;
+    }
+    nlohmann::json preset = nlohmann::json::parse(encode_sharing_file(found))["presets"][0];
+    preset["added"] = added;
+    if (s.json) s.out(json_text(preset));
+    else show_lines(s, preset, "");
+    return kOk;
 }
 
 int change_meta(Session& s, const Command& me, const std::string& verb)
@@ -138,6 +293,7 @@ int export_presets(Session& s, const Command& me)
     const auto slots_text = s.value("--slots");
     if (int(all) + int(slots_text.has_value()) + int(!names.empty()) != 1)
         return s.usage_error(me, "give the presets' names, --all, or --slots A-B");
+    if (any_filter(s) && !all) return s.usage_error(me, "--search, --tag and --favourites narrow --all");
     if (!s.output_target_ok(me, path)) return kUsage;
 
     std::vector<SharedPreset> out;
@@ -159,7 +315,8 @@ int export_presets(Session& s, const Command& me)
         const LibraryResult read = store->read([&](const Library& l) {
             std::vector<size_t> entries;
             if (all) {
-                for (size_t i = 0; i < l.presets.size(); ++i) entries.push_back(i);
+                const std::vector<LibraryRow> rows = library_rows(l.presets, l.meta);
+                for (size_t i : filtered(s, rows)) entries.push_back(rows[i].entry);
             } else {
                 for (const std::string& n : names) {
                     const auto e = l.presets.find(n);
@@ -187,15 +344,18 @@ int export_presets(Session& s, const Command& me)
         s.err("korvane presets: " + w.message());
         return kFailed;
     }
-    s.out("Exported " + std::to_string(out.size()) + " preset(s) to " + path);
+    s.out("Exported " + presets_text(out.size()) + " to " + path);
     return kOk;
 }
 
 int import_presets(Session& s, const Command& me)
 {
     if (s.args.size() != 1) return s.usage_error(me, "presets import takes one file");
-    const std::string& path = s.args[0];
-    const SharingImport file = read_sharing_file(path);
+    const std::string path = input_name(s.args[0]);
+    const FileRead in = read_input(s.args[0], kSharingFileReadLimit);
+    SharingImport file;
+    if (in) file = decode_sharing_file(in.text());
+    else file.error = read_failure_message(path, in.error);
     if (!file.ok) {
         s.err("korvane presets: " + path + " cannot be imported: " + file.error + ".");
         return kUsage;
@@ -222,7 +382,7 @@ int import_presets(Session& s, const Command& me)
     for (const auto& i : imported.imported)
         s.out(i.name == i.wanted ? "Imported \"" + i.name + "\"" : "Imported \"" + i.wanted + "\" as \"" + i.name + "\"");
     for (const std::string& w : imported.warnings) s.err("korvane presets: " + w);
-    s.err("korvane presets: " + std::to_string(imported.imported.size()) + " preset(s) imported, " +
+    s.note("korvane presets: " + presets_text(imported.imported.size()) + " imported, " +
           std::to_string(file.refused.size()) + " refused.");
     return file.refused.empty() ? kOk : kUsage;
 }
@@ -238,6 +398,10 @@ int cmd_presets(Session& s)
     if (verb == "list") return list(s, me);
     if (verb == "tag" || verb == "untag" || verb == "note") return change_meta(s, me, verb);
     if (verb == "export") return export_presets(s, me);
+    if (verb == "show") return show(s, me);
+    if (verb == "favourite" || verb == "unfavourite") return mark(s, me, verb == "favourite");
+    if (verb == "rename") return rename(s, me);
+    if (verb == "delete") return remove(s, me);
     if (verb == "import") return import_presets(s, me);
     return s.usage_error(me, "unknown presets command '" + verb + "'");
 }

@@ -8,7 +8,9 @@
 #include "ops/Transfers.h"
 #include "platform/AtomicFile.h"
 #include "platform/FolderLock.h"
+#include "platform/Platform.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -50,10 +52,70 @@ std::string trimmed_title(const PresetTitle& title)
 
 } // namespace
 
+// `read A-B DIR/`: each slot into DIR as a preset file named after its
+// title (" (2)" added to a name already there: no file is replaced). Into
+// the presets folder the presets join the library, in one transaction.
+int read_range(Session& s, const Command& me, int first, int last)
+{
+    std::string folder = s.args[1];
+    if (folder.back() != '/') folder += '/';
+    if (!is_directory(folder)) return s.usage_error(me, "there is no folder " + s.args[1]);
+    if (!s.connect()) return kFailed;
+    std::vector<std::pair<std::string, PresetRecord>> presets;
+    for (int slot = first; slot <= last; ++slot) {
+        const PresetRecord record = image_record(s.image.data(), slot);
+        std::string name = clean_preset_name(trimmed_title(record.title));
+        if (check_preset_name(name) != NameProblem::NoProblem) name = "Preset " + std::to_string(slot + 1);
+        presets.emplace_back(name, record);
+    }
+    const auto taken = [](const std::vector<std::string>& names, const std::string& n) {
+        return std::find(names.begin(), names.end(), n) != names.end();
+    };
+    std::vector<std::string> written;
+    const std::string library = presets_folder_path();
+    if (!library.empty() && in_folder(folder + "x", library)) {
+        const LibraryResult r = LibraryStore(library).change([&](Library& l) {
+            for (const auto& [wanted, record] : presets) {
+                std::string name = wanted;
+                for (int n = 2; l.presets.find(name) || !l.presets.file_free(name) || taken(written, name); ++n)
+                    name = wanted + " (" + std::to_string(n) + ")";
+                const OfflineLibrary::Change c = l.presets.store(name, encode_preset_file(name, record));
+                if (!c.ok) return l.fail(c.error);
+                written.push_back(name);
+            }
+        });
+        if (!r.ok()) {
+            s.err("korvane read: " + r.message);
+            return r.bad_input() ? kUsage : kFailed;
+        }
+    } else {
+        for (const auto& [wanted, record] : presets) {
+            std::string name = wanted;
+            for (int n = 2; file_exists(folder + name + kPresetFileExtension) || taken(written, name); ++n)
+                name = wanted + " (" + std::to_string(n) + ")";
+            const WriteResult w = write_file_atomically(folder + name + kPresetFileExtension, encode_preset_file(name, record));
+            if (!w) {
+                s.err("korvane read: " + w.message());
+                return kFailed;
+            }
+            written.push_back(name);
+        }
+    }
+    for (const std::string& name : written) s.out(folder + name + kPresetFileExtension);
+    return kOk;
+}
+
 int cmd_read(Session& s)
 {
     const Command& me = *find_command("read");
     if (s.args.size() != 2) return s.usage_error(me, "read takes a slot (1-32) and a file");
+    if (s.args[0].find('-') != std::string::npos) {
+        const size_t dash = s.args[0].find('-');
+        const auto a = slot_argument(s.args[0].substr(0, dash));
+        const auto b = slot_argument(s.args[0].substr(dash + 1));
+        if (!a || !b || *b < *a) return s.usage_error(me, "a range of slots is A-B, 1 to 32, A not above B");
+        return read_range(s, me, *a, *b);
+    }
     const auto slot = slot_argument(s.args[0]);
     if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
     const std::string& path = s.args[1];

@@ -14,7 +14,18 @@ int cmd_restore(Session& s)
     const Command& me = *find_command("restore");
     if (s.args.size() != 1) return s.usage_error(me, "restore takes one backup file");
     // The file is checked before anything is sent.
-    const BackupFile file = read_backup_file(s.args[0]);
+    const std::string name = input_name(s.args[0]);
+    BackupFile file;
+    if (const FileRead in = read_input(s.args[0], kBackupFileReadLimit); !in) {
+        file.error = 1;
+        file.reason = read_failure_message(name, in.error);
+    } else if (in.bytes.size() != kBackupFileSize) {
+        file.error = 1;
+        file.reason = name + " is " + std::to_string(in.bytes.size()) + " bytes long; a backup file has " +
+                      std::to_string(kBackupFileSize) + " bytes.";
+    } else {
+        std::copy(in.bytes.begin(), in.bytes.end(), file.image.begin());
+    }
     if (!file.ok()) {
         s.err("korvane restore: " + file.reason);
         s.err("korvane restore: not a backup file; nothing was sent to the pedal.");
@@ -22,15 +33,15 @@ int cmd_restore(Session& s)
     }
     if (const std::string problem = image_problem(file.image.data()); !problem.empty()) {
         if (!s.force) {
-            s.err("korvane restore: " + s.args[0] + ": " + problem + ".");
+            s.err("korvane restore: " + name + ": " + problem + ".");
             s.err("korvane restore: nothing was sent; give --force to store the presets as they are.");
             return kUsage;
         }
-        s.err("korvane restore: " + s.args[0] + ": " + problem + " (stored as it is: --force).");
+        s.err("korvane restore: " + name + ": " + problem + " (stored as it is: --force).");
     }
     const auto library = algorithm_library(s, "restore");
     if (!library) return kFailed;
-    if (!s.confirm("Overwrite all 32 presets of the pedal with " + s.args[0] + "?")) return s.declined();
+    if (!s.confirm("Overwrite all 32 presets of the pedal with " + name + "?")) return s.declined();
     if (!s.connect()) return kFailed;
     if (!s.safety_backup("restoring the presets from a backup", {s.args[0]})) return kFailed;
 
@@ -44,7 +55,7 @@ int cmd_restore(Session& s)
             s.err("korvane restore: the presets read back differ from the backup.");
         return kFailed;
     }
-    s.out("Restored 32 presets from " + s.args[0]);
+    s.out("Restored 32 presets from " + name);
     return kOk;
 }
 

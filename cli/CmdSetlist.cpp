@@ -2,11 +2,16 @@
 // consecutive slots of the pedal.
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "cli/PresetData.h"
 #include "library/core/LibraryStore.h"
 #include "library/core/OfflinePresets.h"
 #include "ops/SlotRun.h"
 #include "preset/RecordCheck.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace kv::cli {
 
@@ -28,8 +33,7 @@ int write(Session& s, const Command& me, const std::string& folder)
         return kUsage;
     }
     if (*first + int(list.presets.size()) > kSlotCount) {
-        s.err("korvane setlist: \"" + list.name + "\" has " + std::to_string(list.presets.size()) +
-              " presets; from slot " + s.args[1] + " they do not fit below slot 32.");
+        s.err("korvane setlist: \"" + list.name + "\" has " + presets_text(list.presets.size()) + "; from slot " + s.args[1] + " they do not fit below slot 32.");
         return kUsage;
     }
     // Every preset is found and checked before anything is sent.
@@ -68,9 +72,9 @@ int write(Session& s, const Command& me, const std::string& folder)
     if (!programs) return kFailed;
     const int last = *first + int(records.size());
     if (!s.connect()) return kFailed;
-    if (!s.confirm("Write setlist \"" + list.name + "\" (" + std::to_string(records.size()) + " presets) into slots " +
+    if (!s.confirm("Write setlist \"" + list.name + "\" (" + presets_text(records.size()) + ") into slots " +
                    std::to_string(*first + 1) + "-" + std::to_string(last) + "?"))
-        return kUsage;
+        return s.declined();
     if (!s.safety_backup_possible("sending a setlist")) return kFailed;
     const ops::SlotRunResult r =
         ops::write_slots(s.link(), s.report(), *first, records, ops::library_program_builder(*programs),
@@ -108,9 +112,13 @@ int cmd_setlist(Session& s)
     if (verb == "list") {
         if (!s.args.empty()) return s.usage_error(me, "setlist list takes no arguments");
         std::vector<std::string> problems;
-        for (const Setlist& l : list_setlists(folder, &problems))
-            s.out(l.name + "\t" + std::to_string(l.presets.size()) + " preset(s)");
+        nlohmann::json json = nlohmann::json::array();
+        for (const Setlist& l : list_setlists(folder, &problems)) {
+            if (s.json) json.push_back({{"name", l.name}, {"presets", l.presets.size()}});
+            else s.out(l.name + "\t" + presets_text(l.presets.size()));
+        }
         for (const std::string& p : problems) s.err("korvane setlist: " + p);
+        if (s.json) s.out(json_text(json));
         return kOk;
     }
     if (verb == "show") {
@@ -119,6 +127,10 @@ int cmd_setlist(Session& s)
         if (!r.setlist) {
             s.err("korvane setlist: " + r.error + ".");
             return kUsage;
+        }
+        if (s.json) {
+            s.out(json_text({{"name", r.setlist->name}, {"presets", r.setlist->presets}}));
+            return kOk;
         }
         int n = 0;
         for (const std::string& p : r.setlist->presets) s.out(std::to_string(++n) + "\t" + p);
@@ -146,7 +158,28 @@ int cmd_setlist(Session& s)
             s.err("korvane setlist: " + r.message);
             return r.bad_input() ? kUsage : kFailed;
         }
-        s.out("Setlist \"" + l.name + "\" saved (" + std::to_string(l.presets.size()) + " presets).");
+        s.out("Setlist \"" + l.name + "\" saved (" + presets_text(l.presets.size()) + ").");
+        return kOk;
+    }
+    if (verb == "delete") {
+        if (s.args.size() != 1) return s.usage_error(me, "setlist delete takes a setlist");
+        if (!s.confirm("Delete setlist \"" + s.args[0] + "\"?")) return s.declined();
+        std::string name;
+        const LibraryResult r = LibraryStore(folder).change([&](Library& library) {
+            const SetlistRead found = library.setlist(s.args[0]);
+            if (!found.setlist) return library.refuse(found.error + ".");
+            name = found.setlist->name;
+            // Under the library's lock: one file taken away, nothing else.
+            const std::string path = library.folder() + "setlists/" + name + ".json";
+            if (std::remove(path.c_str()) != 0) library.fail("cannot delete " + path + ": " + std::strerror(errno));
+        });
+        for (const std::string& p : r.notices)
+            if (p != r.message) s.err("korvane setlist: " + p);
+        if (!r.ok()) {
+            s.err("korvane setlist: " + r.message);
+            return r.bad_input() ? kUsage : kFailed;
+        }
+        s.out("Setlist \"" + name + "\" deleted.");
         return kOk;
     }
     if (verb == "write") return write(s, me, folder);

@@ -15,9 +15,16 @@ int cmd_write(Session& s)
     if (s.args.size() != 2) return s.usage_error(me, "write takes a slot (1-32) and a file");
     const auto slot = slot_argument(s.args[0]);
     if (!slot) return s.usage_error(me, "the slot is a number from 1 to 32");
-    const std::string& path = s.args[1];
+    const std::string path = input_name(s.args[1]);
     // The file is checked before anything is sent.
-    const PresetFile file = read_preset_file(path);
+    const FileRead in = read_input(s.args[1], kPresetFileReadLimit);
+    PresetFile file;
+    if (in) {
+        file = decode_preset_file(in.bytes);
+    } else {
+        file.problem = PresetFileProblem::Unreadable;
+        file.read_error = read_failure_message(path, in.error);
+    }
     if (!file.ok()) {
         s.err("korvane write: " + preset_file_problem_text(file, path));
         return kUsage;
@@ -52,6 +59,8 @@ int cmd_write(Session& s)
                   "read back to verify it" + code);
         else
             s.err("korvane write: storing slot " + s.args[0] + " failed" + code);
+        s.err("korvane write: slot " + s.args[0] + " may hold a damaged preset now; write it again, or put the "
+              "pedal's presets back from a backup with `korvane restore`.");
         return kFailed;
     }
     s.out("Stored " + path + " in slot " + s.args[0]);

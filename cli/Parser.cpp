@@ -1,9 +1,9 @@
 #include "cli/Parser.h"
 
-#include <CLI/CLI.hpp>
+#include "cli/Commands.h"
+#include "cli/Json.h"
 
 #include <algorithm>
-#include <memory>
 
 #ifndef KORVANE_VERSION
 #error "KORVANE_VERSION is set by the build"
@@ -13,257 +13,374 @@ namespace kv::cli {
 
 namespace {
 
-struct OptionName {
-    Option bit;
-    const char* names;   // CLI11 form: "-y,--yes"
-    const char* usage;   // as the usage line shows it
-    const char* description;
-};
+constexpr size_t kWidth = 80;          // help lines fit in 80 columns
+constexpr size_t kDescribeAt = 24;     // where an option's description starts
 
-constexpr OptionName kOptions[] = {
-    {kOptYes, "-y,--yes", "--yes", "answer yes to the question before the pedal is overwritten"},
-    {kOptNoBackup, "--no-backup", "--no-backup", "no safety backup before the pedal's presets are overwritten"},
-    {kOptJson, "--json", "--json", "print the result as JSON"},
-    {kOptAllowDowngrade, "--allow-downgrade", "--allow-downgrade",
-     "send a package older than the pedal's firmware (still asks; --yes answers)"},
-    {kOptForce, "--force", "--force", "store presets that break the editor's rules as they are"},
-};
+constexpr const char* kExitStatusText =
+    "Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file, 3 the question was "
+    "answered no.";
 
-// The blank-separated words of a command's own option lists.
-std::vector<std::string> words(const char* list)
+// `text` broken into lines of at most kWidth columns, the first starting
+// with `first`, the others indented by `indent` blanks.
+std::string wrapped(const std::string& first, const std::string& text, size_t indent)
 {
-    std::vector<std::string> out;
-    std::string w;
-    for (const char* c = list ? list : ""; ; ++c) {
-        if (*c == ' ' || *c == '\0') {
-            if (!w.empty()) out.push_back(w);
-            w.clear();
-            if (*c == '\0') break;
-        } else {
-            w += *c;
+    std::string out = first, word;
+    size_t column = first.size();
+    bool line_empty = true;
+    auto put = [&] {
+        if (word.empty()) return;
+        if (!line_empty && column + 1 + word.size() > kWidth) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+            line_empty = true;
         }
+        if (!line_empty) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        line_empty = false;
+        word.clear();
+    };
+    int depth = 0;   // "[--slots A-B]" is not broken
+    for (char c : text) {
+        depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+        if ((c == ' ' && depth <= 0) || c == '\n') put();
+        else word += c;
+    }
+    put();
+    return out + "\n";
+}
+
+std::string option_usage(const OptionSpec& o)
+{
+    return std::string(o.name) + (o.metavar ? std::string(" ") + o.metavar : std::string());
+}
+
+std::string option_lines(const std::vector<std::string>& names)
+{
+    std::string out;
+    for (const std::string& n : names) {
+        const OptionSpec* o = find_option(n);
+        if (!o) continue;
+        std::string left = "  " + (o->letter ? std::string(o->letter) + ", " : std::string()) + option_usage(*o);
+        left += left.size() + 2 <= kDescribeAt ? std::string(kDescribeAt - left.size(), ' ') : "\n" + std::string(kDescribeAt, ' ');
+        out += wrapped(left, o->description, kDescribeAt);
     }
     return out;
 }
 
-const Command* command_of(const CLI::App* app)
+std::vector<std::string> global_names()
 {
-    for (const Command& c : commands())
-        if (app->get_name() == c.name) return &c;
-    return nullptr;
+    std::vector<std::string> out;
+    for (const OptionSpec& o : global_options()) out.emplace_back(o.name);
+    return out;
 }
 
-// The usage line of a command is the one usage_line() writes from the
-// table; the overview lists the commands with their summaries.
-class Help : public CLI::Formatter {
-public:
-    std::string make_usage(const CLI::App* app, std::string) const override
+std::string one_usage(const Command& c, const Action* a)
+{
+    std::string line = std::string("korvane ") + c.name;
+    if (a) line += std::string(" ") + a->name;
+    for (const std::string& n : option_names(a ? a->options : c.options))
+        if (const OptionSpec* o = find_option(n)) line += " [" + option_usage(*o) + "]";
+    const char* operands = a ? a->operands : c.operands;
+    if (*operands) line += std::string(" ") + operands;
+    return line;
+}
+
+// A usage error: said on standard error with the usage, and as a JSON
+// error object on standard output when --json was asked for.
+struct Complaint {
+    const Terminal& t;
+    bool json;
+    ParsedLine& parsed;
+
+    ParsedLine& operator()(const Command* c, const Action* a, const std::string& what)
     {
-        if (const Command* c = command_of(app)) return "Usage: " + usage_line(*c) + "\n";
-        return "Usage: korvane [COMMAND [OPTIONS] [ARGUMENTS]]\n"
-               "  or:  korvane [--demo] [--verbose]   (the window; --demo: with the simulated pedal)\n"
-               "  or:  korvane --version | --help\n";
-    }
-    std::string make_footer(const CLI::App* app) const override
-    {
-        if (command_of(app)) return CLI::Formatter::make_footer(app);
-        return "\nEvery command takes --port PATH (that serial port instead of searching), --verbose\n"
-               "(every USB step on standard error) and --help; `korvane COMMAND --help` tells about it.\n"
-               "Exit status: 0 done, 1 the pedal operation failed, 2 a usage error or a bad file,\n"
-               "3 the question was answered no.\n";
+        const std::string who = std::string("korvane") + (c ? std::string(" ") + c->name : std::string());
+        t.err(who + ": " + what);
+        if (c) {
+            std::string usage = a ? one_usage(*c, a) : usage_line(*c);
+            std::string shown;
+            size_t start = 0;
+            for (bool first = true; start <= usage.size(); first = false) {
+                size_t end = usage.find('\n', start);
+                if (end == std::string::npos) end = usage.size();
+                shown += (first ? "Usage: " : "\n       ") + usage.substr(start, end - start);
+                start = end + 1;
+            }
+            t.err(shown);
+        } else {
+            t.err("`korvane --help` lists the commands.");
+        }
+        if (json) t.out(json_error("usage", what));
+        parsed.command = nullptr;
+        parsed.status = kUsage;
+        return parsed;
     }
 };
+
+std::string joined(const std::vector<std::string>& words, const char* between)
+{
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : between) + w;
+    return out;
+}
 
 } // namespace
 
 std::string version_text() { return std::string("korvane ") + KORVANE_VERSION; }
 
+std::string json_error(const std::string& code, const std::string& message)
+{
+    return "{" + json_member("error", json_string(code)) + ", " + json_member("message", json_string(message)) +
+           "}";
+}
+
 std::string usage_line(const Command& c)
 {
-    std::string line = std::string("korvane ") + c.name;
-    for (const OptionName& o : kOptions)
-        if (c.options & o.bit) line += std::string(" [") + o.usage + "]";
-    for (const std::string& v : words(c.value_options)) line += " [" + v + " VALUE]";
-    for (const std::string& f : words(c.flag_options)) line += " [" + f + "]";
-    line += " [--port PATH] [--verbose]";
-    if (*c.operands) line += std::string(" ") + c.operands;
-    return line;
-}
-
-namespace {
-
-// One command as CLI11 sees it: its options, flags, operands and help, each
-// writing into `parsed` when given.
-CLI::App* declare_command(CLI::App& app, const Command& c, ParsedLine& parsed)
-{
-    CLI::App* sub = app.add_subcommand(c.name, c.summary);
-    sub->group("Commands");
-    std::string footer = c.help;
-    while (!footer.empty() && footer.back() == '\n') footer.pop_back();
-    sub->footer(footer);
-    sub->get_formatter()->column_width(22);
-    for (const OptionName& o : kOptions) {
-        if (!(c.options & o.bit)) continue;
-        sub->add_flag_callback(
-            o.names, [&parsed, bit = o.bit] { parsed.options |= bit; }, o.description);
-    }
-    for (const std::string& v : words(c.value_options))
-        sub->add_option_function<std::string>(
-               v, [&parsed, v](const std::string& value) { parsed.values[v] = value; }, "see below")
-            ->type_name("VALUE");
-    for (const std::string& f : words(c.flag_options))
-        sub->add_flag_callback(f, [&parsed, f] { parsed.flags.insert(f); }, "see below");
-    sub->add_option("--port", parsed.port, "talk to the pedal on this serial port instead of searching")
-        ->type_name("PATH");
-    sub->add_flag("-v,--verbose", parsed.verbose, "print every USB step on standard error");
-    if (*c.operands) sub->add_option(c.operands, parsed.operands, "")->type_name("");
-    return sub;
-}
-
-// CLI11's complaint in our words: lower case after "korvane COMMAND: ", an
-// unknown command named as such, and the command's usage line after it.
-void report_parse_error(const CLI::ParseError& e, const Command* c, const std::vector<std::string>& args,
-                        const Terminal& t)
-{
-    std::string what = e.what();
-    if (!what.empty() && what[0] >= 'A' && what[0] <= 'Z' && what.compare(0, 2, "I ") != 0)
-        what[0] = char(what[0] - 'A' + 'a');
-    if (!c && !args.empty() && args[0].rfind("-", 0) != 0)
-        what = "unknown command '" + args[0] + "'. `korvane --help` lists the commands.";
-    t.err(std::string("korvane") + (c ? std::string(" ") + c->name : std::string()) + ": " + what);
-    if (c) t.err("Usage: " + usage_line(*c));
-}
-
-} // namespace
-
-namespace {
-
-// The program's own options and every command, as parse_command_line()
-// parses them and describe_grammar() tells them.
-void declare_program(CLI::App& app, ParsedLine& parsed)
-{
-    app.description("Korvane, the editor and librarian of the Brakwell Tessivar. Without a COMMAND it opens the "
-                    "editor window; a COMMAND runs one pedal operation without a window.");
-    app.formatter(std::make_shared<Help>());
-    app.set_version_flag("--version", version_text(), "print the version and exit");
-    app.require_subcommand(0, 1);
-    app.get_formatter()->column_width(22);
-    app.get_formatter()->label("Positionals", "Operands");
-    for (const Command& c : commands()) declare_command(app, c, parsed);
-}
-
-} // namespace
-
-ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
-{
-    ParsedLine parsed;
-    CLI::App app("", "korvane");
-    declare_program(app, parsed);
-
-    struct Bound {
-        const Command* command;
-        CLI::App* app;
-    };
-    std::vector<std::unique_ptr<Bound>> bound;
-
-    for (const Command& c : commands())
-        bound.push_back(std::make_unique<Bound>(Bound{&c, app.get_subcommand(c.name)}));
-
-    // After "--" everything is an operand, even "-x.lop". CLI11 (2.1) would
-    // hand what follows "--" to the program instead of the command, so the
-    // operands after it are taken here and given to the command afterwards.
-    std::vector<std::string> before = args, after;
-    const auto separator = std::find(args.begin(), args.end(), "--");
-    if (separator != args.end() && separator != args.begin()) {
-        before.assign(args.begin(), separator);
-        after.assign(separator + 1, args.end());
-    }
-    // CLI11 takes the arguments last first; `korvane help` is `korvane --help`.
-    std::vector<std::string> reversed(before.rbegin(), before.rend());
-    if (!args.empty() && args[0] == "help") reversed.back() = "--help";
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        // The help of the command asked about, or the overview.
-        const CLI::App* asked = &app;
-        for (const auto& b : bound)
-            if (b->app->parsed()) asked = b->app;
-        t.out(app.help(asked == &app ? "" : asked->get_name()));
-        parsed.status = kOk;
-        return parsed;
-    } catch (const CLI::CallForVersion&) {
-        t.out(version_text());
-        parsed.status = kOk;
-        return parsed;
-    } catch (const CLI::ParseError& e) {
-        const CLI::App* where = nullptr;
-        for (const auto& b : bound)
-            if (b->app->parsed()) where = b->app;
-        report_parse_error(e, where ? command_of(where) : nullptr, args, t);
-        parsed.status = kUsage;
-        return parsed;
-    }
-    for (const auto& b : bound)
-        if (b->app->parsed()) parsed.command = b->command;
-    if (parsed.command && !after.empty()) {
-        if (!*parsed.command->operands) {
-            t.err(std::string("korvane ") + parsed.command->name + ": takes no arguments");
-            t.err("Usage: " + usage_line(*parsed.command));
-            parsed.command = nullptr;
-            parsed.status = kUsage;
-            return parsed;
-        }
-        parsed.operands.insert(parsed.operands.end(), after.begin(), after.end());
-    }
-    if (!parsed.command) {
-        // `korvane --verbose` and the like: nothing to run.
-        t.err(app.help());
-        parsed.status = kUsage;
-    }
-    return parsed;
-}
-
-namespace {
-
-std::vector<OptionDescription> options_of(const CLI::App& app)
-{
-    std::vector<OptionDescription> out;
-    for (const CLI::Option* o : app.get_options()) {
-        if (o->get_positional()) continue;
-        OptionDescription d;
-        for (const std::string& n : o->get_snames()) d.names.push_back("-" + n);
-        for (const std::string& n : o->get_lnames()) d.names.push_back("--" + n);
-        if (o->get_expected_min() > 0) d.metavar = o->get_type_name();
-        d.description = o->get_description();
-        out.push_back(std::move(d));
-    }
+    if (c.actions.empty()) return one_usage(c, nullptr);
+    std::string out;
+    for (const Action& a : c.actions) out += (out.empty() ? "" : "\n") + one_usage(c, &a);
     return out;
 }
 
-CommandDescription describe(const CLI::App& app, const Command* c)
+std::string command_help(const Command& c)
 {
-    CommandDescription d;
-    d.command = c;
-    d.name = app.get_name();
-    d.summary = app.get_description();
-    d.options = options_of(app);
-    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
-        d.subcommands.push_back(describe(*sub, nullptr));
-    return d;
+    std::string out;
+    const std::string usage = usage_line(c);
+    size_t start = 0;
+    for (bool first = true; start <= usage.size(); first = false) {
+        size_t end = usage.find('\n', start);
+        if (end == std::string::npos) end = usage.size();
+        out += wrapped(first ? "Usage: " : "       ", usage.substr(start, end - start), 11);
+        start = end + 1;
+    }
+    std::string summary = c.summary;
+    summary[0] = char(std::toupper(static_cast<unsigned char>(summary[0])));
+    out += "\n" + wrapped("", summary + ".", 0) + "\n" + c.help;
+    if (!c.actions.empty()) {
+        out += "\nActions:\n";
+        for (const Action& a : c.actions) {
+            std::string left = std::string("  ") + a.name;
+            left += std::string(left.size() < 14 ? 14 - left.size() : 1, ' ');
+            out += wrapped(left, a.alias_of ? std::string("the former name of ") + a.alias_of + ", which it runs"
+                                            : std::string(a.summary),
+                           14);
+        }
+    }
+    const std::vector<std::string> own = option_names(c.options);
+    if (!own.empty()) out += "\nOptions:\n" + option_lines(own);
+    out += "\nEvery command also takes:\n" + option_lines(global_names());
+    out += "\n" + wrapped("", kExitStatusText, 0);
+    return out;
+}
+
+std::string overview_help()
+{
+    std::string out = "Usage: korvane [COMMAND [OPTIONS] [ARGUMENTS]]\n"
+                      "  or:  korvane --version | --help\n\n";
+    out += wrapped("", "Korvane, the editor and librarian of the Brakwell Tessivar. Without a COMMAND it opens the "
+                       "editor window; a COMMAND runs one pedal operation without a window.",
+                   0);
+    out += "\nCommands:\n";
+    for (const Command& c : commands()) {
+        std::string left = std::string("  ") + c.name;
+        left += std::string(left.size() < 17 ? 17 - left.size() : 1, ' ');
+        out += wrapped(left, c.summary, 17);
+    }
+    out += "\nEvery command takes:\n" + option_lines(global_names());
+    out += "  --version             print the version and exit\n";
+    out += "\n" + wrapped("", "`korvane COMMAND --help` tells about one command, its actions and options.", 0);
+    out += wrapped("", kExitStatusText, 0);
+    return out;
+}
+
+namespace {
+
+std::vector<OptionDescription> describe_options(const std::vector<std::string>& names)
+{
+    std::vector<OptionDescription> out;
+    for (const std::string& n : names)
+        if (const OptionSpec* o = find_option(n)) {
+            OptionDescription d;
+            if (o->letter) d.names.emplace_back(o->letter);
+            d.names.emplace_back(o->name);
+            d.metavar = o->metavar ? o->metavar : "";
+            d.description = o->description;
+            out.push_back(std::move(d));
+        }
+    return out;
 }
 
 } // namespace
 
 Grammar describe_grammar()
 {
-    ParsedLine parsed;
-    CLI::App app("", "korvane");
-    declare_program(app, parsed);
     Grammar g;
-    g.program_options = options_of(app);
-    for (const Command& c : commands())
-        if (const CLI::App* sub = app.get_subcommand(c.name)) g.commands.push_back(describe(*sub, &c));
+    g.program_options = describe_options(global_names());
+    g.program_options.push_back({{"--version"}, "", "print the version and exit"});
+    for (const Command& c : commands()) {
+        std::vector<std::string> names = option_names(c.options);
+        const std::vector<std::string> globals = global_names();
+        names.insert(names.end(), globals.begin(), globals.end());
+        CommandDescription d{&c, c.name, c.summary, c.operands, describe_options(names), {}};
+        for (const Action& a : c.actions) {
+            std::vector<std::string> own = option_names(a.options);
+            own.insert(own.end(), globals.begin(), globals.end());
+            d.subcommands.push_back({nullptr, a.name,
+                                     a.alias_of ? std::string("the former name of ") + a.alias_of : a.summary,
+                                     a.operands, describe_options(own), {}});
+        }
+        g.commands.push_back(std::move(d));
+    }
     return g;
+}
+
+ParsedLine parse_command_line(const std::vector<std::string>& args, const Terminal& t)
+{
+    ParsedLine parsed;
+    struct Given {
+        const OptionSpec* spec;
+        std::string value;
+    };
+    std::vector<Given> given;
+    std::vector<std::string> unknown, operands, problems;
+    const Command* command = nullptr;
+    std::string unknown_command;
+    bool help = false, version = false, only_operands = false;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (only_operands || a == "-" || a.empty() || a[0] != '-') {
+            if (!command && unknown_command.empty() && !only_operands) {
+                if (a == "help" && i == 0) {
+                    help = true;
+                    continue;
+                }
+                command = find_command(a);
+                if (!command) unknown_command = a;
+                continue;
+            }
+            operands.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            only_operands = true;
+            continue;
+        }
+        const size_t equals = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
+        const std::string name = a.substr(0, equals);
+        if (name == "--version") {
+            version = true;
+            continue;
+        }
+        const OptionSpec* spec = find_option(name);
+        if (!spec) {
+            unknown.push_back(name);
+            continue;
+        }
+        if (std::string(spec->name) == "--help") {
+            help = true;
+            continue;
+        }
+        Given g{spec, {}};
+        if (spec->metavar) {
+            if (equals != std::string::npos) {
+                g.value = a.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                g.value = args[++i];
+            } else {
+                problems.push_back(std::string(spec->name) + " needs a " + spec->metavar);
+                continue;
+            }
+            for (const Given& earlier : given)
+                if (earlier.spec == spec) problems.push_back(std::string(spec->name) + " is given twice");
+        } else if (equals != std::string::npos) {
+            problems.push_back(std::string(spec->name) + " takes no value");
+            continue;
+        }
+        given.push_back(g);
+    }
+
+    bool json = false;
+    for (const Given& g : given) json = json || std::string(g.spec->name) == "--json";
+    Complaint complain{t, json, parsed};
+
+    if (help) {
+        if (!unknown_command.empty()) return complain(nullptr, nullptr, "unknown command '" + unknown_command + "'.");
+        t.out(command ? command_help(*command) : overview_help());
+        parsed.status = kOk;
+        return parsed;
+    }
+    if (version && !command) {
+        t.out(version_text());
+        return parsed;
+    }
+    if (!unknown_command.empty()) return complain(nullptr, nullptr, "unknown command '" + unknown_command + "'.");
+    if (version) unknown.insert(unknown.begin(), "--version");
+    if (!command) {
+        if (!unknown.empty()) return complain(nullptr, nullptr, "unknown option " + joined(unknown, ", ") + ".");
+        t.err("korvane: a command is needed.");
+        t.err(overview_help());
+        parsed.status = kUsage;
+        return parsed;
+    }
+    if (!unknown.empty())
+        return complain(command, nullptr,
+                        std::string(unknown.size() == 1 ? "unknown option " : "unknown options ") +
+                            joined(unknown, ", ") + ".");
+    if (!problems.empty()) return complain(command, nullptr, joined(problems, "; ") + ".");
+
+    // What the command, and its action, take.
+    const Action* action = nullptr;
+    if (!command->actions.empty()) {
+        std::vector<std::string> names;
+        for (const Action& a : command->actions)
+            if (!a.alias_of) names.emplace_back(a.name);
+        if (operands.empty())
+            return complain(command, nullptr, std::string(command->name) + " needs an action: " + joined(names, ", ") + ".");
+        action = find_action(*command, operands[0]);
+        if (!action)
+            return complain(command, nullptr,
+                            "unknown action '" + operands[0] + "'; " + command->name + " takes " +
+                                joined(names, ", ") + ".");
+    }
+    const std::vector<std::string> takes = option_names(action ? action->options : command->options);
+    std::vector<std::string> refused;
+    for (const Given& g : given) {
+        const std::string n = g.spec->name;
+        const bool global = std::any_of(global_options().begin(), global_options().end(),
+                                        [&](const OptionSpec& o) { return n == o.name; });
+        if (!global && std::find(takes.begin(), takes.end(), n) == takes.end() &&
+            std::find(refused.begin(), refused.end(), n) == refused.end())
+            refused.push_back(n);
+    }
+    if (!refused.empty()) {
+        const std::string what = std::string(command->name) + (action ? std::string(" ") + action->name : "");
+        return complain(command, action, what + " does not take " + joined(refused, ", ") + ".");
+    }
+    if (!*command->operands && !operands.empty())
+        return complain(command, nullptr,
+                        std::string(command->name) + " takes no arguments; given: " + joined(operands, " ") + ".");
+
+    parsed.command = command;
+    parsed.operands = operands;
+    for (const Given& g : given) {
+        const std::string n = g.spec->name;
+        if (n == "--port") parsed.port = g.value;
+        else if (n == "--verbose") parsed.verbose = true;
+        else if (n == "--quiet") parsed.quiet = true;
+        else if (g.spec->metavar) parsed.values[n] = g.value;
+        else parsed.flags.insert(n);
+        if (n == "--yes") parsed.options |= kOptYes;
+        if (n == "--no-backup") parsed.options |= kOptNoBackup;
+        if (n == "--json") parsed.options |= kOptJson;
+        if (n == "--allow-downgrade") parsed.options |= kOptAllowDowngrade;
+        if (n == "--force") parsed.options |= kOptForce;
+    }
+    return parsed;
 }
 
 } // namespace kv::cli

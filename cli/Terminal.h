@@ -24,6 +24,9 @@ struct Terminal {
     // Raw bytes on standard output (a FILE given as "-"); false when they
     // could not all be written. Null: standard output.
     std::function<bool(std::span<const uint8_t>)> out_bytes;
+    // After the command: false when something written on standard output did
+    // not get there (a full disk). Null: not checked.
+    std::function<bool()> out_ok;
     // Someone at a terminal can answer questions (standard input and standard
     // error are terminals); a progress bar is drawn when stderr is one.
     bool interactive = false;

@@ -16,9 +16,10 @@ struct Rewording {
 constexpr Rewording kRewordings[] = {
     {"> Recycle power to your pedal then click 'Connect'.",
      "> Power the pedal off and on, then run the command again."},
-    {"> Connect your pedal to a USB port then click 'Connect'.",
-     "> Connect the pedal to a USB port and power it, then run the command again."},
     {"> Param setting as was saved in your pedal is now displayed.", ""},
+    // The command says "no pedal found" itself, once.
+    {"Pedal is not found.", ""},
+    {"> Connect your pedal to a USB port then click 'Connect'.", ""},
     {"> Param setting as displayed has been saved to pedal.", "> The preset is stored in the pedal."},
 };
 
@@ -27,6 +28,13 @@ constexpr Rewording kRewordings[] = {
 constexpr std::string_view kWindowWords[] = {
     "click",  "Click", "Menu ->", "MENU", "is now displayed", "as displayed", "(Mac)", "(Win)",
     "Documents/", "C:/", "Proceed to", "will now close", "window", "Mac users", "'Installation Guide'",
+    "Direct support email",
+};
+
+// The window's pleas, cut from the lines that hold them.
+constexpr std::string_view kPleas[] = {
+    " Please try again.", "Please try again.", " Please choose another name.",
+    " Please type in a name for the preset.",
 };
 
 std::string trimmed(std::string_view line)
@@ -62,6 +70,14 @@ std::string one_line(std::string_view paragraph)
 
 } // namespace
 
+std::string command_line_words(std::string_view line)
+{
+    std::string out(line);
+    for (std::string_view plea : kPleas)
+        for (size_t at; (at = out.find(plea)) != std::string::npos;) out.erase(at, plea.size());
+    return out;
+}
+
 std::string terminal_wording(std::string_view window_text)
 {
     // A dialog: its paragraphs, each on one line; the advice that ends the
@@ -84,7 +100,8 @@ std::string terminal_wording(std::string_view window_text)
         }
         return said;
     }
-    const std::string line = trimmed(window_text);
+    const std::string line = command_line_words(trimmed(window_text));
+    if (line.empty() || line == ">") return {};
     for (const Rewording& r : kRewordings)
         if (line == r.window) return std::string(r.terminal);
     if (has_window_words(line)) return {};
@@ -107,15 +124,19 @@ void TerminalReporter::say(std::string_view text)
 
 void TerminalReporter::status(const LocalTime&, std::string_view first, std::string_view second)
 {
+    if (quiet) return;
     say(first);
     if (!second.empty()) say(second);
 }
 
-void TerminalReporter::status_uncounted(const LocalTime&, std::string_view line) { say(line); }
+void TerminalReporter::status_uncounted(const LocalTime&, std::string_view line)
+{
+    if (!quiet) say(line);
+}
 
 void TerminalReporter::count(std::string_view unit, int done, int total)
 {
-    if (!t_.progress_bar) return;
+    if (!t_.progress_bar || quiet) return;
     const std::string line = std::string(unit) + " " + std::to_string(done) + "/" + std::to_string(total);
     if (t_.count_line) {
         t_.count_line(line);

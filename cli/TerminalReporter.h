@@ -19,12 +19,17 @@ namespace kv::cli {
 // Empty: nothing to say on a terminal.
 std::string terminal_wording(std::string_view window_text);
 
+// A line without the window's pleas ("Please try again.", "Please choose
+// another name."): the command says what to do in its own words.
+std::string command_line_words(std::string_view line);
+
 class TerminalReporter : public ops::Reporter {
 public:
     explicit TerminalReporter(const Terminal& t) : t_(t) {}
     ~TerminalReporter() override { end_count(); }
 
     bool confirmed = false;   // the user agreed to overwrite the pedal (--yes or asked)
+    bool quiet = false;       // --quiet: status lines, messages and counts are left out
 
     LocalTime now() override;
     void status(const LocalTime&, std::string_view first, std::string_view second) override;
@@ -32,7 +37,10 @@ public:
     void progress(double, std::optional<std::string_view>, ops::Bar) override {}
     void count(std::string_view unit, int done, int total) override;
     void alert(std::string_view text) override { say(text); }
-    void message(std::string_view text) override { say(text); }
+    void message(std::string_view text) override
+    {
+        if (!quiet) say(text);
+    }
     // The operations ask "Cancel" first and the action second; the command
     // asked (or --yes answered) before the operation started.
     int choice(std::string_view, const char*, const char*, const char*) override { return confirmed ? 1 : 0; }

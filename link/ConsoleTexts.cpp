@@ -25,7 +25,7 @@ const Lines kGetGlobalsLines{
 const Lines kSetGlobalsLines{
     .write_failed = "Send SET_GLOBALS command FAILED, error code : %d \n",
     .written_count = kGetWritten,
-    .write_ok = "'Send SET_GLOBALS command sucessful (%d bytes written).\n",
+    .write_ok = "'Send SET_GLOBALS command successful (%d bytes written).\n",
 };
 const Lines kChangeCoreLines{
     .write_failed = "Change Core (Preview) FAILED, error code : %d \n",
@@ -35,7 +35,7 @@ const Lines kChangeCoreLines{
 };
 const Lines kReadAllLines{
     .write_failed = "Write ReadAll command FAILED, error code : %d\n\n",
-    .write_ok = "Write ReadAll command sucessful (%d bytes written).\n",
+    .write_ok = "Write ReadAll command successful (%d bytes written).\n",
 };
 const Lines kReadAllParamsLines{
     .reply_timeout = "ReadAll (Params) TIMEOUT. \n\n",
@@ -69,7 +69,7 @@ const Lines kGetArpLines{
 const Lines kSetArpLines{
     .write_failed = "Send SET_ARPDATA command FAILED, error code : %d \n",
     .written_count = kGetWritten,
-    .write_ok = "Send SET_ARPDATA sucessful (%d bytes written).\n",
+    .write_ok = "Send SET_ARPDATA successful (%d bytes written).\n",
 };
 const Lines kReadPresetLines{
     .write_failed = "Write preset address FAILED, error code : %d\n\n",
@@ -132,12 +132,12 @@ const Lines kFirmwarePageLines{
 const Lines kSetVersionLines{
     .write_failed = "Set Version command FAILED, error code : %d \n",
     .written_count = kGetWritten,
-    .write_ok = "Set Version sucessful (%d bytes written).\n",
+    .write_ok = "Set Version successful (%d bytes written).\n",
 };
 const Lines kSendOneMessageLines{
     .write_failed = "'Send One Message' command FAILED, error code : %d \n",
     .written_count = kGetWritten,
-    .write_ok = "'Send One Message' command sucessful (%d bytes written).\n",
+    .write_ok = "'Send One Message' command successful (%d bytes written).\n",
 };
 
 } // namespace kv::console

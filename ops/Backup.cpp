@@ -42,7 +42,7 @@ std::string backup_failed_text()
 
 std::string backup_file_problem_text()
 {
-    return "A problem is encountered while trying to access the backup file.\n\n  The file maybe corrupted or is "
+    return "A problem is encountered while trying to access the backup file.\n\n  The file may be corrupted or is "
            "being used by another program.";
 }
 

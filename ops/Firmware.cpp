@@ -26,7 +26,7 @@ std::string support_line() { return std::string("> < Direct support email : ") +
 
 std::string file_error_text()
 {
-    return "A problem is encountered while trying to access the firmware file.\n\n  The file maybe corrupted or is "
+    return "A problem is encountered while trying to access the firmware file.\n\n  The file may be corrupted or is "
            "being used by another program.";
 }
 

@@ -40,7 +40,7 @@ std::string library_failed_text()
 
 std::string master_file_text()
 {
-    return "A problem is encountered while trying to access the Factory master file.\n\n The file maybe corrupted or "
+    return "A problem is encountered while trying to access the Factory master file.\n\n The file may be corrupted or "
            "is missing.\n Try re-installing this software to solve this problem.\n\n" +
            support_line();
 }
@@ -152,7 +152,7 @@ std::array<uint8_t, kGlobalsSize> factory_globals_record()
 std::string library_file_text(const std::string& file_name)
 {
     return "A problem is encountered while trying to access the data file \"" + file_name +
-           "\".\n\n The file maybe corrupted or is missing.\n Try re-installing this software to solve this "
+           "\".\n\n The file may be corrupted or is missing.\n Try re-installing this software to solve this "
            "problem.\n\n" +
            support_line();
 }

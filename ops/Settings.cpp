@@ -20,7 +20,7 @@ std::optional<GlobalsRecord> read_globals(UsbLink& link)
 
 std::string set_globals_failed_text()
 {
-    return std::string("USB communication error has occured when trying to set Global Configuration.\n\n  Is your "
+    return std::string("USB communication error has occurred when trying to set Global Configuration.\n\n  Is your "
                        "pedal connected via USB?\n\n  Try recycling power to the pedal and give it another go.\n\n") +
            "< Direct support email : " + kSupportEmail + " >";
 }

@@ -79,6 +79,7 @@ SlotRunResult run(UsbLink& link, Reporter& report, const std::vector<std::pair<i
         r.done.push_back(slot);
         r.records.push_back(record);
         report.progress(100.0 * double(r.done.size()) / double(total), std::nullopt, Bar::Level);
+        report.count("rewritten", int(r.done.size()), int(total));
     }
     r.outcome = SlotRunResult::Outcome::Done;
     report.status(when, "  " + title + " successful.",

@@ -90,10 +90,13 @@ StoreResult write_slot(UsbLink& link, Reporter& report, int slot, const EditedPr
     } else {
         // A store that failed twice, or once without a retry, is a failure:
         // the dialog first, then the lines.
+        const std::string damaged =
+            "  > Preset " + std::to_string(slot + 1) + " may hold a damaged preset: store it again.";
         report_failure(report, when,
                        {.alert = read_write_failed_text(),
                         .first = "   Write operation failed.",
-                        .second = kNoChangesLine,
+                        // Part of the preset may have reached the slot: never "No changes".
+                        .second = damaged,
                         .label = "Write error"});
     }
     return r;

@@ -6,7 +6,7 @@
 # with sudo); does nothing when all is there.
 set -euo pipefail
 pkgs=(cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest
-      libcli11-dev nlohmann-json3-dev)
+      nlohmann-json3-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

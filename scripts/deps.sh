@@ -9,7 +9,7 @@ pkgs=(cmake g++ make pkg-config libfltk1.3-dev fluid libpng-dev zlib1g-dev libx1
       googletest libgtest-dev xvfb xauth xdotool x11-apps x11-utils imagemagick procps
       fonts-liberation2 python3
       desktop-file-utils udev dpkg-dev file binutils
-      clang libclang-rt-14-dev nlohmann-json3-dev libcli11-dev lintian appstream man-db zsh)
+      clang libclang-rt-14-dev nlohmann-json3-dev lintian appstream man-db zsh)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -70,7 +70,7 @@ const char* const KV_ArpEditor::kHelpText =
     "    you may pull sequences that you wish to use in a preset.";
 
 const char* const KV_ArpEditor::kTipsText =
-    "    Some tips for fun and effective sequence editting : \n"
+    "    Some tips for fun and effective sequence editing : \n"
     "    --------------------------------------------------------------\n"
     "\n"
     "1.  The DEPTH knob makes a lot of difference. \n"

@@ -64,7 +64,7 @@ TEST_F(CliArpTest, SaveStoresLevelsOrAFactorySequenceAfterAsking)
     EXPECT_EQ(pedal.memory().arp(0, 1), want.bytes);
     EXPECT_EQ(want.bytes[31], 0x30);
     EXPECT_EQ(want.second(0), 0);   // Arp Tremolo keeps no second copy
-    EXPECT_NE(out.find("Saved as Arp Tremolo Sequence II: 5 steps: 100.0 50.0 25.0 0.0 75.0"), std::string::npos);
+    EXPECT_NE(out.find("Stored as Arp Tremolo Sequence II: 5 steps: 100.0 50.0 25.0 0.0 75.0"), std::string::npos);
     EXPECT_NE(err.find("Arp sequence saved to pedal."), std::string::npos);
 
     ASSERT_EQ(run({"arp", "save", "37", "4", "factory", "3"}, true), 0) << err;

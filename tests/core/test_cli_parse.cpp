@@ -2,10 +2,12 @@
 // options) or which exit status it ends with, and that every command's help
 // names exactly the options the command takes.
 
+#include "cli/Commands.h"
 #include "cli/Parser.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,23 @@ TEST(CliParse, LinesGiveTheirCommandOperandsAndOptionsOrTheirStatus)
         {{"list", "--port"}, nullptr, {}, 0, kUsage},
         {{"frobnicate"}, nullptr, {}, 0, kUsage},
         {{"--verbose"}, nullptr, {}, 0, kUsage},
+        // Options anywhere: before the command, between and after operands.
+        {{"--port", "/dev/x", "list"}, "list", {}, 0, 0},
+        {{"--verbose", "--json", "list"}, "list", {}, kOptJson, 0},
+        {{"-q", "swap", "1", "--yes", "7"}, "swap", {"1", "7"}, kOptYes, 0},
+        {{"presets", "export", "--all", "--tag", "live", "f.json"}, "presets", {"export", "f.json"}, 0, 0},
+        {{"arp", "store", "--yes", "ARPGTR", "1", "factory", "2"}, "arp", {"store", "ARPGTR", "1", "factory", "2"}, kOptYes, 0},
+        {{"arp", "save", "--yes", "ARPGTR", "1", "factory", "2"}, "arp", {"save", "ARPGTR", "1", "factory", "2"}, kOptYes, 0},
+        {{"restore", "--yes", "-"}, "restore", {"-"}, kOptYes, 0},
+        // Each action takes only its own options.
+        {{"presets", "list", "--all", "--slots", "1-3"}, nullptr, {}, 0, kUsage},
+        {{"globals", "save", "--json", "g.bin"}, nullptr, {}, 0, kUsage},
+        {{"setlist", "save", "--force", "A", "B"}, nullptr, {}, 0, kUsage},
+        {{"presets", "frob"}, nullptr, {}, 0, kUsage},
+        {{"presets"}, nullptr, {}, 0, kUsage},
+        {{"list", "--port"}, nullptr, {}, 0, kUsage},
+        {{"list", "--json=yes"}, nullptr, {}, 0, kUsage},
+        {{"list", "--port", "a", "--port", "b"}, nullptr, {}, 0, kUsage},
     };
     for (const Case& c : cases) {
         std::string line;
@@ -81,13 +100,41 @@ TEST(CliParse, LinesGiveTheirCommandOperandsAndOptionsOrTheirStatus)
     EXPECT_NE(u.err.find("unknown command 'frobnicate'"), std::string::npos) << u.err;
 }
 
-TEST(CliParse, EveryCommandsHelpNamesExactlyTheOptionsItTakes)
+TEST(CliParse, RefusalsAreOursNameWhatWasGivenInOrderAndComeAsJsonWhenAskedFor)
 {
     const struct {
-        Option bit;
-        const char* name;
-    } options[] = {{kOptYes, "--yes"}, {kOptNoBackup, "--no-backup"}, {kOptJson, "--json"},
-                   {kOptAllowDowngrade, "--allow-downgrade"}, {kOptForce, "--force"}};
+        std::vector<std::string> args;
+        const char* err;    // the first line on standard error
+        const char* json;   // on standard output, or null: nothing there
+    } cases[] = {
+        {{"list", "a", "b", "c"}, "korvane list: list takes no arguments; given: a b c.", nullptr},
+        {{"list", "--cc", "--aa", "--bb"}, "korvane list: unknown options --cc, --aa, --bb.", nullptr},
+        {{"presets", "list", "--slots", "1-3", "--all"}, "korvane presets: presets list does not take --slots, --all.",
+         nullptr},
+        {{"globals", "save", "--json", "g"}, "korvane globals: globals save does not take --json.",
+         "{\"error\": \"usage\", \"message\": \"globals save does not take --json.\"}\n"},
+        {{"list", "--port"}, "korvane list: --port needs a PATH.", nullptr},
+        {{"swap", "--yes", "--yes", "--port", "a", "--port", "b", "1", "2"}, "korvane swap: --port is given twice.", nullptr},
+        {{"frob"}, "korvane: unknown command 'frob'.", nullptr},
+    };
+    for (const auto& c : cases) {
+        Printed p;
+        const ParsedLine r = parse_command_line(c.args, p.terminal());
+        EXPECT_EQ(r.status, kUsage) << c.err;
+        EXPECT_EQ(p.err.substr(0, p.err.find('\n')), c.err);
+        EXPECT_EQ(p.out, c.json ? c.json : "") << c.err;
+    }
+}
+
+// Whether a blank-separated option list names `name`.
+bool names(const char* list, const std::string& name)
+{
+    const auto all = option_names(list);
+    return std::find(all.begin(), all.end(), name) != all.end();
+}
+
+TEST(CliParse, EveryCommandsHelpNamesExactlyTheOptionsItTakes)
+{
     Printed overview;
     parse_command_line({"--help"}, overview.terminal());
     for (const Command& c : commands()) {
@@ -95,38 +142,61 @@ TEST(CliParse, EveryCommandsHelpNamesExactlyTheOptionsItTakes)
         Printed p;
         const ParsedLine r = parse_command_line({c.name, "--help"}, p.terminal());
         EXPECT_EQ(r.status, kOk);
-        const std::string usage = "Usage: " + usage_line(c) + "\n";
-        EXPECT_NE(p.out.find(usage), std::string::npos) << p.out;
-        for (const auto& o : options) {
-            const bool takes = (c.options & o.bit) != 0 ||
-                               (" " + std::string(c.flag_options) + " ").find(std::string(" ") + o.name + " ") !=
-                                   std::string::npos;
-            EXPECT_EQ(usage.find(std::string("[") + o.name + "]") != std::string::npos, takes) << c.name << o.name;
-            EXPECT_EQ(p.out.find(std::string(o.name) + " ") != std::string::npos, takes) << c.name << o.name;
-            // What the help names, the parser takes; what it does not, the parser refuses.
+        EXPECT_EQ(p.out.rfind("Usage: korvane " + std::string(c.name), 0), 0u) << p.out;
+        for (const OptionSpec& o : command_options()) {
+            const std::string name = o.name;
+            const bool takes = names(c.options, name);
+            // The help's option list: the option, its metavar and its description.
+            const std::string described =
+                (o.letter ? std::string(o.letter) + ", " : std::string()) + name + (o.metavar ? std::string(" ") + o.metavar : "");
+            EXPECT_EQ(p.out.find("\n  " + described + " ") != std::string::npos, takes) << c.name << " " << name;
+            // What the help names, the parser takes (with the action that
+            // takes it); what it does not, the parser refuses.
+            std::vector<std::string> line = {c.name};
+            for (const Action& a : c.actions)
+                if (names(a.options, name)) {
+                    line.push_back(a.name);
+                    break;
+                }
+            line.push_back(name);
+            if (o.metavar) line.push_back("1-3");
+            line.insert(line.end(), {"--port", "/dev/null"});
             Printed q;
-            const ParsedLine given = parse_command_line({c.name, o.name, "--port", "/dev/null"}, q.terminal());
+            const ParsedLine given = parse_command_line(line, q.terminal());
             if (takes) {
-                EXPECT_NE(given.command, nullptr) << c.name << " " << o.name << q.err;
+                EXPECT_NE(given.command, nullptr) << c.name << " " << name << q.err;
             } else {
-                EXPECT_EQ(given.status, kUsage) << c.name << " " << o.name;
+                EXPECT_EQ(given.status, kUsage) << c.name << " " << name;
             }
         }
-        for (const char* common : {"--port PATH", "--verbose", "--help"})
+        // A command's operands name its actions in order, as the actions do.
+        if (!c.actions.empty()) {
+            std::string alternatives;
+            for (const Action& a : c.actions)
+                alternatives += (alternatives.empty() ? "" : " | ") + std::string(a.name) + (*a.operands ? " " : "") + a.operands;
+            EXPECT_EQ(alternatives, c.operands) << c.name;
+        }
+        // Every option an action takes is the command's.
+        for (const Action& a : c.actions)
+            for (const std::string& n : option_names(a.options)) EXPECT_TRUE(names(c.options, n)) << c.name << " " << n;
+        for (const char* common : {"--port PATH", "-v, --verbose", "-q, --quiet", "-h, --help"})
             EXPECT_NE(p.out.find(common), std::string::npos) << c.name << common;
+        // No parser leftovers: every line fits 80 columns and says something.
+        for (const char* leftover : {"Operands", "see below", "VALUE", "[FILE] ..."})
+            EXPECT_EQ(p.out.find(leftover), std::string::npos) << c.name << " " << leftover;
     }
+    // Every option is described, with its metavar when it takes a value.
+    for (const auto* table : {&command_options(), &global_options()})
+        for (const OptionSpec& o : *table) {
+            EXPECT_GT(std::string(o.description).size(), 10u) << o.name;
+            if (o.metavar) EXPECT_NE(std::string(o.metavar), "VALUE") << o.name;
+        }
     // The commands that overwrite the pedal's presets all take --no-backup,
     // and everything that asks takes --yes.
-    for (const char* name : {"restore", "firmware", "library", "factory-reset", "swap"})
-        for (const Command& c : commands())
-            if (std::string(c.name) == name) {
-                EXPECT_TRUE(c.options & kOptNoBackup) << name;
-            }
+    for (const char* name : {"restore", "firmware", "library", "factory-reset", "swap", "move", "setlist"})
+        EXPECT_TRUE(names(find_command(name)->options, "--no-backup")) << name;
     for (const char* name : {"restore", "write", "firmware", "library", "factory-reset", "copy", "swap", "arp", "globals"})
-        for (const Command& c : commands())
-            if (std::string(c.name) == name) {
-                EXPECT_TRUE(c.options & kOptYes) << name;
-            }
+        EXPECT_TRUE(names(find_command(name)->options, "--yes")) << name;
 }
 
 } // namespace

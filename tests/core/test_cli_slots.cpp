@@ -242,7 +242,7 @@ TEST_F(CliSlotsTest, ACommandOpensThePedalOnceAndAPedalInUseIsNamed)
         for (const auto& a : args) joined += a + " ";
         SCOPED_TRACE(joined);
         EXPECT_EQ(run(args), 1);
-        const std::string told = "The pedal is in use by another program (pid 4242).\n";
+        const std::string told = "korvane " + args[0] + ": the pedal is in use by another program (pid 4242).\n";
         ASSERT_NE(err.find(told), std::string::npos) << err;
         EXPECT_EQ(err.find(told), err.rfind(told)) << "said once";
         EXPECT_EQ(err.find("no pedal found"), std::string::npos) << err;

@@ -311,7 +311,7 @@ TEST_F(SettingsOpsTest, FailedSendIsReportedAndLeavesThePedalAlone)
     EXPECT_FALSE(ops::send_globals(link, report, r));
     EXPECT_EQ(pedal.memory().globals, before);
     ASSERT_EQ(report.alerts.size(), 1u);
-    EXPECT_EQ(report.alerts[0].rfind("USB communication error has occured when trying to set Global Configuration.", 0), 0u);
+    EXPECT_EQ(report.alerts[0].rfind("USB communication error has occurred when trying to set Global Configuration.", 0), 0u);
     EXPECT_NE(report.alerts[0].find("< Direct support email : "), std::string::npos);
     EXPECT_EQ(report.lines, std::vector<std::string>{"  > Global Config. setup failed. Please try again."});
     EXPECT_EQ(report.value, 100);

@@ -471,7 +471,7 @@ TEST_F(LinkTest, SetGlobalsPutsRecordBytesThreeOnwardFirst)
     for (int i = 0; i < 3; ++i) expected.push_back(uint8_t(i));
     ASSERT_EQ(driver.writes().size(), 1u);
     EXPECT_EQ(driver.writes()[0], expected);
-    EXPECT_EQ(console, "Device opened. \n'Send SET_GLOBALS command sucessful (35 bytes written).\n");
+    EXPECT_EQ(console, "Device opened. \n'Send SET_GLOBALS command successful (35 bytes written).\n");
     for (int i = 0; i < 34; ++i) EXPECT_EQ(pedal.memory().globals[size_t(i)], record[i]) << i;
     EXPECT_EQ(driver.purge_count(), 0);
 }
@@ -600,7 +600,7 @@ TEST_F(ReadAllTest, CopiesTheFourPartsToTheirOffsets)
     EXPECT_EQ(image, expected);
     EXPECT_EQ(console,
               "Device opened. \n"
-              "Write ReadAll command sucessful (1 bytes written).\n"
+              "Write ReadAll command successful (1 bytes written).\n"
               "ReadAll (Params) successful (512 bytes read).\n\n"
               "ReadAll (Params) successful (512 bytes read).\n\n"
               "ReadAll (Params) successful (96 bytes read).\n\n"
@@ -890,7 +890,7 @@ TEST_F(LinkTest, SetArpDataStoresTheSequence)
     Bytes expected{0xC8, 0, 1, 3, 6};
     expected.insert(expected.end(), seq, seq + 32);
     EXPECT_EQ(driver.writes()[0], expected);
-    EXPECT_EQ(console, "Device opened. \nSend SET_ARPDATA sucessful (37 bytes written).\n");
+    EXPECT_EQ(console, "Device opened. \nSend SET_ARPDATA successful (37 bytes written).\n");
     EXPECT_EQ(std::memcmp(pedal.memory().arp(3, 3).data(), seq, 32), 0);
 
     driver.fail_next_write(FT_OK, 5);
@@ -1020,14 +1020,14 @@ TEST_F(LinkTest, SetVersionAndSendOneMessage)
     pedal.set_update_mode(true);
     EXPECT_TRUE(link.set_version(0x23, 0x05));
     EXPECT_EQ(driver.writes()[0], (Bytes{0xC8, 0x23, 0x05}));
-    EXPECT_EQ(console, "Device opened. \nSet Version sucessful (3 bytes written).\n");
+    EXPECT_EQ(console, "Device opened. \nSet Version successful (3 bytes written).\n");
     EXPECT_EQ(pedal.firmware_version(), (FirmwareVersion{2, 3, 5}));
 
     pedal.set_update_mode(true);
     console.clear();
     EXPECT_TRUE(link.send_one_message());
     EXPECT_EQ(driver.writes()[1], Bytes{0xCF});
-    EXPECT_EQ(console, "Device opened. \n'Send One Message' command sucessful (1 bytes written).\n");
+    EXPECT_EQ(console, "Device opened. \n'Send One Message' command successful (1 bytes written).\n");
     EXPECT_FALSE(pedal.update_mode());
 
     console.clear();

@@ -101,7 +101,7 @@ TEST_F(OpsArpTest, PreviewSendsStoreFlagZeroAndSaveStoresIntoTheLibrary)
 
     EXPECT_EQ(report.lines,
               (std::vector<std::string>{"  Arp sequence read/write ok.", "  Arp sequence saved to pedal."}));
-    EXPECT_NE(console.find("Send SET_ARPDATA sucessful (37 bytes written)."), std::string::npos);
+    EXPECT_NE(console.find("Send SET_ARPDATA successful (37 bytes written)."), std::string::npos);
 }
 
 // SET_ARPDATA is never answered, so a deaf pedal would take a save without a

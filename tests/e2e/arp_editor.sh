@@ -127,7 +127,7 @@ check "korvane arp show 1 names both engines' sequences" \
 (unset DISPLAY; "$korvane" arp save ARPGTR 3 60 40 20 0 --yes) >"$work/save.out" 2>"$work/save.err"
 check "korvane arp save stores with store flag 1 as Sequence III" \
   grep -qF "SET_ARPDATA (store)  37 bytes: c8 00 01 06 04" "$sim_log"
-check "korvane arp save says where it went" grep -qF "Saved as Arpeggiator Sequence III: 4 steps: 60.0 40.0 20.0 0.0" "$work/save.out"
+check "korvane arp save says where it went" grep -qF "Stored as Arpeggiator Sequence III: 4 steps: 60.0 40.0 20.0 0.0" "$work/save.out"
 
 stop_sim
 # Factory sequence II now also stands where Sequence IV was kept.

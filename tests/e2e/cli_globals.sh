@@ -86,7 +86,7 @@ check "load without --yes and without a terminal: status 2" test "$status" -eq 2
 check "load without --yes: nothing sent" test "$before" -eq "$(wc -l <"$sim_log")"
 
 "$korvane" globals save "$work/no-such-folder/g.bin" >/dev/null 2>"$work/save.err"; status=$?
-check "save into a missing folder fails with status 1" test "$status" -eq 1
+check "save into a missing folder is refused before the pedal is asked (2)" test "$status" -eq 2
 "$korvane" globals >/dev/null 2>&1; status=$?
 check "globals without an action is a usage error" test "$status" -eq 2
 "$korvane" globals frob >/dev/null 2>&1; status=$?

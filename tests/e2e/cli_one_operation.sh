@@ -28,7 +28,7 @@ done
 "$korvane" write --yes 5 "$work/one.lop" >"$work/second.out" 2>"$work/second.err"; status=$?
 check "the second program ends with status 1" test "$status" -eq 1
 check "it is told which program has the pedal" \
-  grep -qxF "The pedal is in use by another program (pid $first)." "$work/second.err"
+  grep -qxF "korvane write: the pedal is in use by another program (pid $first)." "$work/second.err"
 check "it does not say the pedal is missing" bash -c "! grep -q 'no pedal found' '$work/second.err'"
 check "the restore was still running then" kill -0 "$first"
 

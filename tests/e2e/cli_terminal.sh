@@ -54,11 +54,14 @@ plain "$work/help.out" "$work/help.err" "$korvane" --help
 for c in "${!takes[@]}"; do
   check "--help lists $c" grep -qE "^  $c " "$work/help.out"
   plain "$work/h.out" "$work/h.err" "$korvane" "$c" --help; status=$?
-  usage="$(grep '^Usage: ' "$work/h.out")"
+  usage="$(sed -n '/^Usage: /,/^$/p' "$work/h.out")"
   ok=1
-  for o in ${takes[$c]} --port --verbose; do
+  for o in ${takes[$c]}; do
     [[ "$usage" == *"[$o"* ]] || { echo "     $c: usage lacks $o"; ok=0; }
-    grep -qE "^ +(-[a-z],)?$o\b" "$work/h.out" || { echo "     $c: options lack $o"; ok=0; }
+  done
+  # The options every command takes are listed below its own, not in its usage.
+  for o in ${takes[$c]} --port --verbose --quiet; do
+    grep -qE "^ +(-[a-z], )?$o\b" "$work/h.out" || { echo "     $c: options lack $o"; ok=0; }
   done
   for o in --yes --no-backup --json --allow-downgrade --force; do
     [[ " ${takes[$c]} " == *" $o "* ]] && continue
@@ -92,21 +95,21 @@ for s, row in zip(d["slots"], rows):
     assert row.split()[:3] == [str(s["slot"]), "PC.%d" % s["pc"], s["bank_patch"]], (s, row)
     assert s["title"].strip() and s["title"].strip() in row, (s, row)
     assert ("X: " + s["algorithm_x"]) in row and ("Y: " + s["algorithm_y"]) in row
-    assert isinstance(s["auto_stomp"], bool) and isinstance(s["bypass_on_pc"], bool)
+    assert isinstance(s["auto_stomp"], bool) and isinstance(s["bypass_on_program_change"], bool)
 assert d["slots"][19]["bank_patch"] == "10-B"
 PY
 plain "$work/g.json" "$work/gj.err" "$korvane" globals show --json; status=$?
 plain "$work/g.out" "$work/g.err" "$korvane" globals show
-check "globals show --json: every line of globals show as a name and its value" \
+check "globals show --json: the values of globals show, numbers as numbers" \
   python3 - "$work/g.json" "$work/g.out" <<'PY'
 import json, sys
 d = json.load(open(sys.argv[1]))
-lines = open(sys.argv[2]).read().splitlines()
-assert len(d) == len(lines) and len(d) > 30, (len(d), len(lines))
-for line in lines:
-    name, value = line.split(": ", 1)
-    assert d[name] == value, (name, d.get(name), value)
-assert d["MIDI Channel"].startswith("Channel ")
+lines = dict(l.split(": ", 1) for l in open(sys.argv[2]).read().splitlines())
+assert len(d["cc"]) == 29, len(d["cc"])
+assert "Channel %d" % d["midi_channel"] == lines["MIDI Channel"], (d["midi_channel"], lines["MIDI Channel"])
+assert str(d["preset_pages"]) == lines["Preset Pages"]
+assert d["favourite_preset"] == lines["Fave Preset"]
+assert sorted(d["cc"].values()) == sorted(int(v) for k, v in lines.items() if k.startswith("CC "))
 PY
 # A preset playing an arp sequence: slot 20's engines, whatever they are.
 plain "$work/a.json" "$work/aj.err" "$korvane" arp show 20 --json; status=$?

@@ -56,7 +56,7 @@ answer "cancel alert" cancel-2-alert
 wait_text "$app_out" "Read parameters & title successful"
 wait_still
 shot cancel-3-editor
-check "console: 'Send One Message' sent" grep -q "'Send One Message' command sucessful" "$app_out"
+check "console: 'Send One Message' sent" grep -q "'Send One Message' command successful" "$app_out"
 check "the pedal saw 0xCF, then Read All" in_order "$sim_log" "'Send One Message'" " byte: c4"
 board="$work/board1.txt"
 save_board >"$board"

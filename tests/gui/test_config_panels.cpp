@@ -272,7 +272,7 @@ TEST_F(ConfigPanelsTest, AFailedWriteIsReportedAndThePanelCloses)
     click(p->confirm_button);
     EXPECT_EQ(pedal_.memory().globals, held);
     ASSERT_EQ(count("alert"), 1);
-    EXPECT_EQ(dialogs_.shown.back().text.rfind("USB communication error has occured", 0), 0u);
+    EXPECT_EQ(dialogs_.shown.back().text.rfind("USB communication error has occurred", 0), 0u);
     EXPECT_EQ(last_board_line(), "  > Global Config. setup failed. Please try again.");
     EXPECT_STREQ(ui(w).usb->progress->label(), "error");
     EXPECT_FALSE(p->visible());

@@ -204,7 +204,7 @@ TEST_F(OfflineTest, ReplacingAsksFirstAndBadNamesOrFailedWritesChangeNothing)
     // "clean": asked; Cancel leaves everything and the prompt open.
     dialogs_.choice_answers = {0};
     save_as(w, "clean");
-    EXPECT_EQ(dialogs_.shown.back().text, "A preset with the same name already existed, continue to replace?");
+    EXPECT_EQ(dialogs_.shown.back().text, "A preset with the same name already exists, continue to replace?");
     EXPECT_TRUE(ui(w).preset_prompt->visible());
     EXPECT_FALSE(ui(w).dashboard->active());
     EXPECT_TRUE(exists(folder_ + "Clean.lop"));
