@@ -7,6 +7,8 @@
 #include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
+
 namespace kv {
 
 KV_PresetPanel::KV_PresetPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
@@ -41,7 +43,11 @@ void KV_PresetPanel::draw()
     Fl_Group::draw();
     fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(FL_BLACK);
-    fl_draw("Number of presets in library : ", x() + zoomed(15), y() + zoomed(50));
+    // Ends where the count begins, a space before it at every zoom (text
+    // widths do not scale exactly with the font).
+    const char* caption = "Number of presets in library :";
+    const int caption_w = int(fl_width(caption) + 0.5);
+    fl_draw(caption, std::min(x() + zoomed(15), count_field->x() - caption_w - std::max(3, zoomed(4))), y() + zoomed(50));
 }
 
 std::string KV_PresetPanel::item_label(const std::string& name)
