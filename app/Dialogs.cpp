@@ -98,10 +98,20 @@ int show_dialog(Kind kind, const std::string& text, const std::vector<std::strin
     const int W100 = std::max(text_x + text_w + kMargin, buttons_w + kMargin);
     const int button_y = kMargin + text_h + kMargin;
     const int H100 = button_y + kButtonH + kMargin;
-    const int W = zoomed(W100), H = zoomed(H100);
-    const Fl_Fontsize size = zoomed_font(kFontSize);
+    // Rounded down: a text never grows faster than the box it was measured for.
+    const Fl_Fontsize size = std::max(6, int(kFontSize * zoom_factor() + 0.01));
     // Edges zoomed, so that neighbours at 100 % stay neighbours.
     auto span = [](int from, int length) { return zoomed(from + length) - zoomed(from); };
+    // Font sizes are whole pixels: at some zooms the text wraps to a line
+    // more than at 100 %. The box grows by what it lacks, the buttons move down.
+    int lack = 0;
+    {
+        fl_font(FL_HELVETICA, size);
+        int zw = span(text_x, text_w), zh = 0;
+        fl_measure(label.c_str(), zw, zh);
+        lack = std::max(0, zh - span(kMargin, text_h));
+    }
+    const int W = zoomed(W100), H = zoomed(H100) + lack;
 
     int answer = -1;
     std::vector<Pick> picks;
@@ -115,7 +125,7 @@ int show_dialog(Kind kind, const std::string& text, const std::vector<std::strin
     icon.labelsize(zoomed_font(34));
     icon.color(FL_WHITE);
     icon.labelcolor(kind == Kind::alert ? FL_RED : FL_BLUE);
-    Fl_Box message(zoomed(text_x), zoomed(kMargin), span(text_x, text_w), span(kMargin, text_h));
+    Fl_Box message(zoomed(text_x), zoomed(kMargin), span(text_x, text_w), span(kMargin, text_h) + lack);
     message.copy_label(label.c_str());
     message.labelfont(FL_HELVETICA);
     message.labelsize(size);
@@ -126,7 +136,7 @@ int show_dialog(Kind kind, const std::string& text, const std::vector<std::strin
     for (size_t i = 0; i < names.size(); ++i) order[i] = rightmost_first ? names.size() - 1 - i : i;
     int x = W100 - kMargin - buttons_w + kGap;
     for (size_t k : order) {
-        const int bx = zoomed(x), by = zoomed(button_y), bw = span(x, widths[k]), bh = span(button_y, kButtonH);
+        const int bx = zoomed(x), by = zoomed(button_y) + lack, bw = span(x, widths[k]), bh = span(button_y, kButtonH);
         if (int(k) == enter) buttons[k] = std::make_unique<Fl_Return_Button>(bx, by, bw, bh);
         else buttons[k] = std::make_unique<Fl_Button>(bx, by, bw, bh);
         buttons[k]->copy_label(names[k].c_str());

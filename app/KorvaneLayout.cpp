@@ -380,6 +380,19 @@ void Korvane::draw()
 {
     Fl_Double_Window::draw();
 
+    // In a window sized larger than its content the content is centred; the
+    // margins around it are dark, and what reaches past the content's edge
+    // (the tabs' frame) is covered.
+    {
+        const int cx = zoomed_x(0), cy = zoomed_y(0);
+        const int cr = zoomed_x(kWindowWidth), cb = zoomed_y(kWindowHeight);
+        fl_color(kDarkColor);
+        if (cy > 0) fl_rectf(0, 0, w(), cy);
+        if (cb < h()) fl_rectf(0, cb, w(), h() - cb);
+        if (cx > 0) fl_rectf(0, cy, cx, cb - cy);
+        if (cr < w()) fl_rectf(cr, cy, w() - cr, cb - cy);
+    }
+
     // The link's progress indicator lies outside the link's own group, so a
     // repaint of only its part of the window (a dialog closed over it) skips
     // the group and leaves the backdrop over the indicator. Paint it here

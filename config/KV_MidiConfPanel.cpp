@@ -143,10 +143,13 @@ void KV_MidiConfPanel::draw()
         const int base = f->y() + zoomed(16);
         fl_color(FL_WHITE);
         fl_draw(std::string(cc_function_name(k)).c_str(), X + zoomed(left ? 20 : 390), base);
-        fl_draw(std::string(cc_value_range(k)).c_str(), f->x() + f->w() + zoomed(12), base);
+        const std::string range(cc_value_range(k));
+        const int range_x = f->x() + f->w() + zoomed(12);
+        fl_draw(range.c_str(), range_x, base);
         if (cc_range_ends_in_k(k)) {
+            // Right after the range ("0 - K"), dimmer: the upper end depends on the algorithm.
             fl_color(kDimColor);
-            fl_draw("K", X + zoomed(590), base);
+            fl_draw("K", range_x + int(fl_width((range + " ").c_str()) + 0.5), base);
         }
     }
 

@@ -66,6 +66,9 @@ EOF
   }
 
   start_sim --serial TSV0555Q || exit 1
+  # Eleven presets in the library, for its rows.
+  DISPLAY= "$korvane" presets export "$work/some.tessivar.json" --slots 1-11 >/dev/null 2>&1
+  DISPLAY= "$korvane" presets import "$work/some.tessivar.json" >/dev/null 2>&1
   fresh_app
   grep -o 'Window zoom .*' "$app_out" | head -n1
   win_shot dashboard

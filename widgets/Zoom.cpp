@@ -48,6 +48,8 @@ struct ZoomData {
     // the window is larger than its content (sized by the user), which is
     // then centred.
     int origin_x = 0, origin_y = 0;
+    // The window's size as built, known before anything was zoomed.
+    int built_w = 0, built_h = 0;
 };
 
 ZoomData& state()
@@ -99,6 +101,11 @@ Base& base_of(Fl_Widget& w, double factor)
     b.y = window ? w.y() : scaled(w.y() - state().origin_y, 1.0 / factor);
     b.w = scaled(w.w(), 1.0 / factor);
     b.h = scaled(w.h(), 1.0 / factor);
+    // A window the user sized before it was ever zoomed is larger than built.
+    if (window && state().built_w > 0) {
+        b.w = state().built_w;
+        b.h = state().built_h;
+    }
     b.label = scaled(w.labelsize(), 1.0 / factor);
     const int t = text_size(w);
     b.text = t < 0 ? -1 : scaled(t, 1.0 / factor);
@@ -284,25 +291,34 @@ void apply_zoom_within(Fl_Window& window, double factor) { zoom_window_tree(wind
 
 bool content_fills(const Fl_Window& window)
 {
-    ZoomData& s = state();
-    auto it = s.bases.find(&window);
-    const int bw = it != s.bases.end() ? it->second.w : window.w();
-    const int bh = it != s.bases.end() ? it->second.h : window.h();
-    return window.w() == scaled(bw, s.factor) && window.h() == scaled(bh, s.factor);
+    int bw = 0, bh = 0;
+    built_size(window, bw, bh);
+    const double f = state().factor;
+    return window.w() == scaled(bw, f) && window.h() == scaled(bh, f);
 }
 
 void built_size(const Fl_Window& window, int& w, int& h)
 {
     ZoomData& s = state();
     auto it = s.bases.find(&window);
-    w = it != s.bases.end() ? it->second.w : scaled(window.w(), 1.0 / s.factor);
-    h = it != s.bases.end() ? it->second.h : scaled(window.h(), 1.0 / s.factor);
+    if (it != s.bases.end()) {
+        w = it->second.w;
+        h = it->second.h;
+    } else if (s.built_w > 0) {
+        w = s.built_w;
+        h = s.built_h;
+    } else {
+        w = scaled(window.w(), 1.0 / s.factor);
+        h = scaled(window.h(), 1.0 / s.factor);
+    }
 }
 
 void allow_user_sizing(Fl_Window& window)
 {
     int w = 0, h = 0;
     built_size(window, w, h);
+    state().built_w = w;
+    state().built_h = h;
     // The content is laid out by the zoom, never stretched by the toolkit.
     window.resizable(nullptr);
     window.size_range(scaled(w, kSmallestZoom), scaled(h, kSmallestZoom), 0, 0);

@@ -135,7 +135,7 @@ struct DialogLayout {
                 spy->message_fits = mw <= c->w() && mh <= c->h();
             }
         }
-        d->do_callback();   // the close box: Cancel
+        d->hide();   // closed: Cancel
     }
 };
 
