@@ -376,6 +376,24 @@ Korvane::~Korvane()
     backdrop_image = nullptr;
 }
 
+namespace {
+
+// Where the row of tab labels ends, as the toolkit lays it out: each label's
+// width with ten pixels to spare, two between tabs.
+int tabs_right_end(Fl_Tabs* tabs)
+{
+    if (!tabs) return 0;
+    int end = tabs->x() + Fl::box_dx(tabs->box());
+    for (int i = 0; i < tabs->children(); ++i) {
+        int lw = 0, lh = 0;
+        tabs->child(i)->measure_label(lw, lh);
+        end += lw + 10 + 2;
+    }
+    return end;
+}
+
+} // namespace
+
 void Korvane::draw()
 {
     Fl_Double_Window::draw();
@@ -402,11 +420,14 @@ void Korvane::draw()
         if (p) draw_child(*p);
     }
 
+    // The logo keeps clear of the tabs: their labels' widths do not scale
+    // exactly with the zoom and are wider in a wider font than the layout's.
+    const int logo_x = std::max(zoomed_x(720), tabs_right_end(tabs) + zoomed(8));
     fl_font(FL_HELVETICA, zoomed_font(9));
     fl_color(FL_WHITE);
-    fl_draw("TM", zoomed_x(872), zoomed_y(23));
+    fl_draw("TM", logo_x + zoomed(152), zoomed_y(23));
 
-    if (image_usable(app_logo)) zoomed_image(app_logo)->draw(zoomed_x(720), zoomed_y(12), zoomed(150), zoomed(39));
+    if (image_usable(app_logo)) zoomed_image(app_logo)->draw(logo_x, zoomed_y(12), zoomed(150), zoomed(39));
     if (image_usable(maker_logo)) zoomed_image(maker_logo)->draw(zoomed_x(952), zoomed_y(16), zoomed(130), zoomed(50));
 
     if (infographic_button && infographic_button->value() && image_usable(infographic_image))

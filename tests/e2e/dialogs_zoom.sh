@@ -52,6 +52,8 @@ if [[ -n "${DIALOG_ZOOM:-}" ]]; then
       -a $(((2 * Y + HEIGHT) - (2 * my + mh))) -ge -4 -a $(((2 * Y + HEIGHT) - (2 * my + mh))) -le 4
     echo "$WIDTH $HEIGHT" >"$out/$1-$z.size"
     import -window "$d" "$out/$1-$z.png"
+    # There is no window manager: the keys go to the window under the pointer.
+    xdotool mousemove --window "$d" 5 5
     dismiss_dialog "$2"
   }
 
