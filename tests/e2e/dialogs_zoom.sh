@@ -141,6 +141,15 @@ for dialog in factory-reset about slot-drop replace; do
   fi
 done
 
+# The measure's own check: the replace question's buttons moved 8 pixels left.
+if [[ -s "$out/replace-100.png" ]]; then
+  read -r w100 h100 <"$out/replace-100.size"
+  convert "$out/replace-100.png" \( "$out/replace-100.png" -crop 260x40+$((w100 - 270))+$((h100 - 40)) +repage \) \
+    -geometry +$((w100 - 278))+$((h100 - 40)) -composite "$out/moved.png"
+  moved="$(misplaced "$out/moved.png" "$out/replace-100.png")"
+  check "buttons moved by 8 pixels are caught (worst tile $moved per mille)" test "$moved" -gt "$limit"
+fi
+
 if [[ -n "${E2E_SHOTS:-}" ]]; then
   mkdir -p "$E2E_SHOTS" && cp "$out"/*.png "$E2E_SHOTS/" && echo "     pictures in $E2E_SHOTS"
 fi
