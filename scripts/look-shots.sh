@@ -39,6 +39,15 @@ EOF
     export FONTCONFIG_FILE="$work/fontconfig/fonts.conf"
   fi
   s() { echo $((($1 * z + 50) / 100)); }
+  # The tabs' centres in window pixels: label widths do not scale exactly
+  # with the zoom and differ between fonts.
+  case "$v" in
+    75) tab_x=(320 395 452 515) ;;
+    200) tab_x=(825 978 1141 1280) ;;
+    dejavu) tab_x=(430 530 617 691) ;;
+    *) tab_x=(420 517 600 668) ;;
+  esac
+  tab() { click "${tab_x[$1]}" "$(s 41)"; }
   zclick() { click "$(s "$1")" "$(s "$2")"; }
   win_shot() { wait_still >/dev/null; import -window "$win" "$out/$v-$1.png"; echo "     $out/$v-$1.png"; }
   # The dialog that opened, alone; then KEY closes it.
@@ -72,9 +81,9 @@ EOF
   fresh_app
   grep -o 'Window zoom .*' "$app_out" | head -n1
   win_shot dashboard
-  zclick 517 41; win_shot expression
-  zclick 600 41; win_shot arp-editor
-  zclick 668 41; win_shot library
+  tab 1; win_shot expression
+  tab 2; win_shot arp-editor
+  tab 3; win_shot library
   # A slot dragged onto another: the slot-drop question.
   xdotool mousemove --window "$win" "$(s 30)" "$(s 200)" mousedown 1
   xdotool mousemove --window "$win" "$(s 30)" "$(s 220)"
@@ -82,7 +91,7 @@ EOF
   sleep 0.3
   xdotool mouseup 1
   dialog_shot slot-drop
-  zclick 420 41; win_shot dashboard-again
+  tab 0; win_shot dashboard-again
   zclick 173 628; win_shot infographic
   zclick 173 628
 
