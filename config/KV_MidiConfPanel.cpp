@@ -132,8 +132,14 @@ void KV_MidiConfPanel::draw()
     fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
     fl_draw("Action", X + zoomed(20), Y + zoomed(65));
     fl_draw("Action", X + zoomed(390), Y + zoomed(65));
-    draw_spaced("CC# (0-99)        CC Value Range", X + zoomed(105), Y + zoomed(65), 14);
-    draw_spaced("CC# (0-99)     CC Value Range", X + zoomed(460), Y + zoomed(65), 14);
+    // Each head over its column whatever the font's widths; the last one
+    // smaller rather than past the panel's edge in a wider font.
+    fl_draw("CC# (0-99)", X + zoomed(105), Y + zoomed(65));
+    fl_draw("CC# (0-99)", X + zoomed(460), Y + zoomed(65));
+    fl_draw("CC Value Range", X + zoomed(208), Y + zoomed(65));
+    for (Fl_Fontsize size = zoomed_font(14); size > 6 && fl_width("CC Value Range") > zoomed(665 - 551); --size)
+        fl_font(FL_HELVETICA_BOLD, size - 1);
+    fl_draw("CC Value Range", X + zoomed(551), Y + zoomed(65));
     fl_draw("MIDI Channel", X + zoomed(70), Y + zoomed(557));
 
     fl_font(FL_HELVETICA, zoomed_font(12));
