@@ -92,6 +92,12 @@ EOF
   xdotool mouseup 1
   dialog_shot slot-drop
   tab 0; win_shot dashboard-again
+  # Slot 8 (PC.7) runs an arp algorithm on DSP-Y: the Arp Editor with its sequences.
+  reads="$(count_of "$app_out" "Read parameters & title successful")"
+  zclick 85 350
+  wait_text "$app_out" "Read parameters & title successful" $((reads + 1))
+  tab 2; win_shot arp-editor-sequences
+  tab 0
   zclick 173 628; win_shot infographic
   zclick 173 628
 

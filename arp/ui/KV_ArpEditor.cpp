@@ -426,6 +426,7 @@ void KV_ArpEditor::draw()
     fl_rectf(X + zoomed(242), Y + zoomed(358), zoomed(228), zoomed(2));
     fl_rectf(X + zoomed(40), Y + zoomed(358), zoomed(2), zoomed(155));
     fl_rectf(X + zoomed(470), Y + zoomed(358), zoomed(2), zoomed(155));
+    fl_rectf(X + zoomed(40), Y + zoomed(513), zoomed(432), zoomed(2));
     fl_font(FL_HELVETICA, zoomed_font(14));
     fl_color(FL_YELLOW);
     fl_draw("Default factory sequences", X + zoomed(503), Y + zoomed(365));
