@@ -4,7 +4,8 @@
 # setup, as on a system without Liberation), against the simulated pedal:
 #   1. DSP-X's right-hand value boxes stay inside the Dashboard's frame;
 #   2. the Arp Editor's card ("No arp algorithm") shows nothing of the hidden
-#      editor below it ("< click to load >", its frame);
+#      editor below it ("< click to load >", its frame); with an arp
+#      algorithm, the sequences' frame is closed at the bottom;
 #   3. the slot list's "PC (MIDI)" head stays out of the Dashboard and "Save
 #      preset in computer" inside the window, in either font.
 # Each check reads a strip of the window's picture where the fault drew.
@@ -56,6 +57,16 @@ EOF
     # Under the card (its edge is at y 570): the page's dark ground only.
     check "arp card: nothing of the hidden editor below it ($(bright "$pic" 440x18+400+572 45) per mille light)" \
       test "$(bright "$pic" 440x18+400+572 45)" -eq 0
+    # Slot 8 (PC.7) runs an arp algorithm: the sequences' frame is closed below.
+    changes click 420 41
+    reads="$(count_of "$app_out" "Read parameters & title successful")"
+    click 85 350
+    wait_text "$app_out" "Read parameters & title successful" $((reads + 1))
+    changes click 600 41
+    pic="$shots/layout-$fonts-arp-sequences.png"
+    import -window "$win" "$pic"
+    check "arp sequences: the frame's bottom edge ($(bright "$pic" 400x2+420+576 25) per mille of it drawn)" \
+      test "$(bright "$pic" 400x2+420+576 25)" -gt 900
   fi
   stop_app
 done
