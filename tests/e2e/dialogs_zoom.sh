@@ -124,7 +124,9 @@ misplaced() {
   convert "$d/off.png" -filter box -resize "$((w / 16))x$((h / 16))!" -format '%[fx:int(1000*maxima)]' info:
 }
 
-limit=90
+# About's eleven lines drift by their line height, which does not double
+# exactly with the font size: it gets more room.
+limit=60
 for dialog in factory-reset about slot-drop replace; do
   read -r w100 h100 <"$out/$dialog-100.size" 2>/dev/null || { check "$dialog: seen at 100 %" false; continue; }
   for zoom in 75 200; do
@@ -136,8 +138,10 @@ for dialog in factory-reset about slot-drop replace; do
   if [[ -s "$out/$dialog-200.png" && -s "$out/$dialog-100.png" ]]; then
     convert "$out/$dialog-200.png" -filter box -resize "${w100}x${h100}!" "$out/$dialog-half.png"
     off="$(misplaced "$out/$dialog-half.png" "$out/$dialog-100.png")"
-    check "$dialog: the 200 % picture scaled down falls on 100 % (worst tile $off per mille, limit $limit)" \
-      test "$off" -le "$limit"
+    lim=$limit
+    [[ $dialog == about ]] && lim=90
+    check "$dialog: the 200 % picture scaled down falls on 100 % (worst tile $off per mille, limit $lim)" \
+      test "$off" -le "$lim"
   fi
 done
 
