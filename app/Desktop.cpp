@@ -32,6 +32,7 @@
 #include <FL/Fl_PNG_Image.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+#include <X11/Xatom.h>
 
 #include <algorithm>
 #include <cmath>
@@ -93,24 +94,29 @@ ZoomChoice start_zoom(int base_w, int base_h)
     return choose_start_zoom(in);
 }
 
-void zoom_window(Korvane& window, double factor, bool remember)
+namespace {
+
+// The zoom applied to the content: the board's wrap margin, then the widget
+// tree; with `keep_size` in the window as the user sized it (centred), else
+// in a window of the content's size kept on its screen.
+void zoom_content(Korvane& window, KV_TextBoard* board, double factor, bool keep_size)
 {
-    factor = zoom_step(factor);
     // The board's wrap margin goes first: lines wrapped for a wider board
     // would leave it a horizontal scrollbar.
-    if (KV_TextBoard* board = window.text_board) {
+    if (board) {
         const double width = board->w() / zoom_factor() * factor;
         board->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, int(std::lround(width - 20 * std::max(1.0, factor))));
     }
-    apply_zoom(window, factor);
+    if (keep_size) apply_zoom_within(window, factor);
+    else apply_zoom(window, factor);
     // The board wraps its lines at its own width (as it was built: less 20 at
     // 100 %; never less than 20, or below 100 % the margin would pass its
     // frame and scrollbar and bring a horizontal scrollbar up).
-    if (KV_TextBoard* board = window.text_board) {
+    if (board) {
         board->scrollbar_width(zoomed(8));
         board->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, board->w() - std::max(20, zoomed(20)));
     }
-    if (window.shown()) {
+    if (window.shown() && !keep_size) {
         // Kept on the screen it is on.
         int X = 0, Y = 0, W = 0, H = 0;
         Fl::screen_work_area(X, Y, W, H, window.x() + window.w() / 2, window.y() + window.h() / 2);
@@ -119,10 +125,49 @@ void zoom_window(Korvane& window, double factor, bool remember)
         if (nx != window.x() || ny != window.y()) window.position(nx, ny);
     }
     window.redraw();
-    if (remember) {
-        const std::string failed = remember_zoom(user_settings_path(), factor);
-        if (!failed.empty()) std::fprintf(stderr, "korvane: the zoom is not remembered: %s\n", failed.c_str());
+}
+
+void remember(double factor)
+{
+    const std::string failed = remember_zoom(user_settings_path(), factor);
+    if (!failed.empty()) std::fprintf(stderr, "korvane: the zoom is not remembered: %s\n", failed.c_str());
+}
+
+} // namespace
+
+void zoom_window(Korvane& window, double factor, bool remember_it)
+{
+    zoom_content(window, window.text_board, zoom_step(factor), false);
+    if (remember_it) remember(zoom_step(factor));
+}
+
+void fit_zoom_to_window(Korvane& window)
+{
+    if (content_fills(window)) return;
+    int base_w = 0, base_h = 0;
+    built_size(window, base_w, base_h);
+    const double factor = fit_zoom(kZoomMax, base_w, base_h, 0, window.w(), window.h());
+    const bool changed = factor != zoom_factor();
+    zoom_content(window, window.text_board, factor, true);
+    if (changed) {
+        std::printf("Window zoom %s (window sized to %dx%d).\n", zoom_text(factor).c_str(), window.w(), window.h());
+        std::fflush(stdout);
+        remember(factor);
     }
+}
+
+void show_as_dialog(Fl_Window& dialog, Fl_Window* owner)
+{
+    dialog.show();
+    // The requests follow the window's map request in the same batch, so a
+    // window manager reads them when it places the window.
+    if (!fl_display || !dialog.shown()) return;
+    const Window xid = fl_xid(&dialog);
+    if (owner && owner->shown() && owner != &dialog) XSetTransientForHint(fl_display, xid, fl_xid(owner));
+    const Atom type = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE", False);
+    const Atom dialog_type = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    XChangeProperty(fl_display, xid, type, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&dialog_type), 1);
 }
 
 void set_desktop_identity(Korvane& window)

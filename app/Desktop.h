@@ -8,6 +8,8 @@
 
 #include <string>
 
+class Fl_Window;
+
 namespace kv {
 
 class Korvane;
@@ -22,6 +24,15 @@ ZoomChoice start_zoom(int base_w, int base_h);
 // Zooms the window to `factor` (a step), keeps it on its screen and, with
 // `remember`, writes the choice into the user's settings file.
 void zoom_window(Korvane& window, double factor, bool remember);
+// After the user sized the window (dragging its edge, maximising): the
+// content takes the largest zoom step that fits the window, centred in it,
+// and the choice is remembered as a key's is.
+void fit_zoom_to_window(Korvane& window);
+
+// Shows a dialog window as a desktop expects one: typed as a dialog
+// (_NET_WM_WINDOW_TYPE_DIALOG) and transient for `owner` (when given), so
+// the window manager keeps it over the main window and out of the task bar.
+void show_as_dialog(Fl_Window& dialog, Fl_Window* owner);
 
 // The class and name the desktop links the window to its menu entry by
 // ("korvane", as StartupWMClass), and the window's icons. Before show().

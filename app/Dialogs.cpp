@@ -1,7 +1,9 @@
 #include "app/Dialogs.h"
 
 #include "platform/Platform.h"
+#include "app/Desktop.h"
 #include "widgets/LiteralLabel.h"
+#include "widgets/Zoom.h"
 
 #include <algorithm>
 #include <memory>
@@ -14,7 +16,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/Fl_Native_File_Chooser.H>
-#include <FL/fl_ask.H>
+#include <FL/filename.H>
 
 namespace kv {
 
@@ -50,125 +52,197 @@ std::string wrap_to_screen(const std::string& text)
     return out;
 }
 
-// The message becomes the label of the dialog's text box, so its '@'s are
-// doubled to show as written (the texts end with the support address).
-void Dialogs::alert(const std::string& text) { fl_alert("%s", literal_label(wrap_to_screen(text)).c_str()); }
-
-void Dialogs::message(const std::string& text) { fl_message("%s", literal_label(wrap_to_screen(text)).c_str()); }
-
 namespace {
 
-// A question whose first button is "Cancel" asks before something is done
-// that cannot be undone (a reset, an overwrite, a discarded edit). The
-// toolkit's own question makes the second button the one Enter presses, so
-// these get a dialog of their own where Enter and Escape both answer Cancel.
+// Every question and notice is a window of ours, built at the window's zoom
+// (its text, icon, buttons and size), titled, and handed to the desktop as a
+// dialog of the main window, centred over it.
+enum class Kind { alert, message, question };
+
 struct Pick {
     int* answer;
     int index;
 };
 
-int cautious_choice(const std::string& text, const char* b0, const char* b1, const char* b2)
+// Sizes of the 100 % layout.
+constexpr int kMargin = 10;
+constexpr int kIcon = 50;
+constexpr int kButtonMinW = 90;
+constexpr int kButtonH = 25;
+constexpr int kGap = 10;
+constexpr int kTextMinW = 330;
+constexpr int kTextMaxW = 820;
+constexpr int kFontSize = 14;
+
+Fl_Window* owner_window = nullptr;
+
+const char* title_of(Kind kind)
 {
-    const std::string label = literal_label(wrap_to_screen(text));
-    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    switch (kind) {
+    case Kind::alert: return "Warning";
+    case Kind::message: return "Information";
+    case Kind::question: break;
+    }
+    return "Question";
+}
+
+// The main window when it is shown; else the first window shown.
+Fl_Window* dialog_owner()
+{
+    if (owner_window && owner_window->shown()) return owner_window;
+    for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
+        if (!w->modal() && !w->parent()) return w;
+    return nullptr;
+}
+
+// Shows `text` with `names` as buttons, placed left to right as given
+// (`rightmost_first` lays them out as the toolkit's questions do, the first
+// on the right). Enter presses `enter`; Escape and the close box answer
+// `cancel`. Returns the index of the button pressed.
+int show_dialog(Kind kind, const std::string& text, const std::vector<std::string>& names, bool rightmost_first,
+                int enter, int cancel)
+{
+    const std::string label = literal_label(text);
+    // Laid out at 100 % and zoomed as a whole, so that the dialog at any
+    // zoom is its 100 % picture scaled. Text widths do not grow exactly with
+    // the font size: the text box and the buttons leave room for that.
+    fl_font(FL_HELVETICA, kFontSize);
     int text_w = 0, text_h = 0;
     fl_measure(label.c_str(), text_w, text_h);
-    const int w = std::max(410, std::min(text_w, 900) + 80);
-    const int box_h = std::max(text_h, 50);
-    const int h = box_h + 55;
+    // No wider than the screen leaves room for, at the zoom it is shown at.
+    int sx = 0, sy = 0, sw = 0, sh = 0;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    const int max_w = std::max(kTextMinW, std::min(kTextMaxW, int((sw - 160) / zoom_factor()) - (kMargin + kIcon + kMargin + kMargin)));
+    if (text_w > max_w) {
+        text_w = max_w;
+        text_h = 0;
+        fl_measure(label.c_str(), text_w, text_h);
+    }
+    text_w = std::max(text_w + text_w / 16 + 4, kTextMinW);
+    text_h = std::max(text_h + text_h / 8, kIcon);
+
+    std::vector<int> widths;
+    int buttons_w = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        // The Enter button's arrow takes room beside its label.
+        const int arrow = int(i) == enter ? kButtonH : 0;
+        const int bw = std::max(kButtonMinW, int(fl_width(names[i].c_str()) * 17 / 16) + 24 + arrow);
+        widths.push_back(bw);
+        buttons_w += bw + kGap;
+    }
+    const int text_x = kMargin + kIcon + kMargin;
+    const int W100 = std::max(text_x + text_w + kMargin, buttons_w + kMargin);
+    const int button_y = kMargin + text_h + kMargin;
+    const int H100 = button_y + kButtonH + kMargin;
+    // Rounded down: a text never grows faster than the box it was measured for.
+    const Fl_Fontsize size = std::max(6, int(kFontSize * zoom_factor() + 0.01));
+    // Edges zoomed, so that neighbours at 100 % stay neighbours.
+    auto span = [](int from, int length) { return zoomed(from + length) - zoomed(from); };
+    // Font sizes are whole pixels: at some zooms the text wraps to a line
+    // more than at 100 %. The box grows by what it lacks, the buttons move down.
+    int lack = 0;
+    {
+        fl_font(FL_HELVETICA, size);
+        int zw = span(text_x, text_w), zh = 0;
+        fl_measure(label.c_str(), zw, zh);
+        lack = std::max(0, zh - span(kMargin, text_h));
+    }
+    const int W = zoomed(W100), H = zoomed(H100) + lack;
 
     int answer = -1;
-    Pick picks[3] = {{&answer, 0}, {&answer, 1}, {&answer, 2}};
-    Fl_Window win(w, h, "Question");
-    Fl_Box icon(10, 10, 50, 50, "?");
+    std::vector<Pick> picks;
+    for (size_t i = 0; i < names.size(); ++i) picks.push_back({&answer, int(i)});
+
+    Fl_Double_Window win(W, H, title_of(kind));
+    Fl_Box icon(zoomed(kMargin), zoomed(kMargin), span(kMargin, kIcon), span(kMargin, kIcon));
+    icon.label(kind == Kind::alert ? "!" : kind == Kind::message ? "i" : "?");
     icon.box(FL_THIN_UP_BOX);
     icon.labelfont(FL_TIMES_BOLD);
-    icon.labelsize(34);
+    icon.labelsize(zoomed_font(34));
     icon.color(FL_WHITE);
-    icon.labelcolor(FL_BLUE);
-    Fl_Box message(70, 10, w - 80, box_h);
+    icon.labelcolor(kind == Kind::alert ? FL_RED : FL_BLUE);
+    Fl_Box message(zoomed(text_x), zoomed(kMargin), span(text_x, text_w), span(kMargin, text_h) + lack);
     message.copy_label(label.c_str());
+    message.labelfont(FL_HELVETICA);
+    message.labelsize(size);
     message.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
-    // Laid out as the toolkit's question: the first button on the right.
-    const char* names[3] = {b0, b1, b2};
-    std::unique_ptr<Fl_Button> buttons[3];
-    int x = w - 10;
-    for (int i = 0; i < 3; ++i) {
-        if (!names[i]) continue;
-        // As wide as its label needs ("Try with a simulated pedal"), 90 at least.
-        int label_w = 0, label_h = 0;
-        fl_measure(names[i], label_w, label_h, 0);
-        const int bw = std::max(90, label_w + (i == 0 ? 40 : 20));
-        x -= bw;
-        if (i == 0) buttons[i] = std::make_unique<Fl_Return_Button>(x, h - 33, bw, 23);
-        else buttons[i] = std::make_unique<Fl_Button>(x, h - 33, bw, 23);
-        buttons[i]->copy_label(names[i]);
-        buttons[i]->callback(
+
+    std::vector<std::unique_ptr<Fl_Button>> buttons(names.size());
+    std::vector<size_t> order(names.size());
+    for (size_t i = 0; i < names.size(); ++i) order[i] = rightmost_first ? names.size() - 1 - i : i;
+    int x = W100 - kMargin - buttons_w + kGap;
+    for (size_t k : order) {
+        const int bx = zoomed(x), by = zoomed(button_y) + lack, bw = span(x, widths[k]), bh = span(button_y, kButtonH);
+        if (int(k) == enter) buttons[k] = std::make_unique<Fl_Return_Button>(bx, by, bw, bh);
+        else buttons[k] = std::make_unique<Fl_Button>(bx, by, bw, bh);
+        buttons[k]->copy_label(names[k].c_str());
+        buttons[k]->labelsize(size);
+        buttons[k]->callback(
             [](Fl_Widget*, void* data) {
                 const auto* p = static_cast<Pick*>(data);
                 *p->answer = p->index;
             },
-            &picks[i]);
-        x -= 10;
+            &picks[k]);
+        x += widths[k] + kGap;
     }
     win.end();
-    // The close box and Escape are Cancel too.
-    win.callback([](Fl_Widget*, void* data) { *static_cast<int*>(data) = 0; }, &answer);
+    Pick closed{&answer, cancel};
+    win.callback(
+        [](Fl_Widget*, void* data) {
+            const auto* p = static_cast<Pick*>(data);
+            *p->answer = p->index;
+        },
+        &closed);
     win.set_modal();
-    win.hotspot(buttons[0].get());
-    buttons[0]->take_focus();
-    win.show();
+    Fl_Window* owner = dialog_owner();
+    if (owner) {
+        // Centred over the main window, kept on its screen.
+        int sx = 0, sy = 0, sw = 0, sh = 0;
+        Fl::screen_work_area(sx, sy, sw, sh, owner->x() + owner->w() / 2, owner->y() + owner->h() / 2);
+        const int x = std::clamp(owner->x() + (owner->w() - W) / 2, sx, std::max(sx, sx + sw - W));
+        const int y = std::clamp(owner->y() + (owner->h() - H) / 2, sy, std::max(sy, sy + sh - H));
+        win.position(x, y);
+    }
+    if (enter >= 0 && size_t(enter) < buttons.size()) buttons[size_t(enter)]->take_focus();
+    show_as_dialog(win, owner);
     while (answer < 0 && win.shown()) Fl::wait();
     win.hide();
-    return answer < 0 ? 0 : answer;
+    return answer < 0 ? cancel : answer;
+}
+
+std::vector<std::string> present(const char* b0, const char* b1, const char* b2)
+{
+    std::vector<std::string> out;
+    for (const char* b : {b0, b1, b2})
+        if (b) out.emplace_back(b);
+    return out;
 }
 
 } // namespace
 
+void set_dialog_owner(Fl_Window* main_window) { owner_window = main_window; }
+
+void Dialogs::alert(const std::string& text) { show_dialog(Kind::alert, text, {"Close"}, false, 0, 0); }
+
+void Dialogs::message(const std::string& text) { show_dialog(Kind::message, text, {"Close"}, false, 0, 0); }
+
+// A question whose first button is "Cancel" asks before something is done
+// that cannot be undone (a reset, an overwrite, a discarded edit): Enter and
+// Escape both answer Cancel there. Otherwise Enter presses the second button,
+// as in the toolkit's questions. The first button is on the right.
 int Dialogs::choice(const std::string& text, const char* b0, const char* b1, const char* b2)
 {
-    if (b0 && b1 && (std::string(b0) == "Cancel" || std::string(b0) == "Close")) return cautious_choice(text, b0, b1, b2);
-    return fl_choice("%s", b0, b1, b2, literal_label(wrap_to_screen(text)).c_str());
+    const std::vector<std::string> names = present(b0, b1, b2);
+    if (names.empty()) return 0;
+    const bool cautious = b0 && (std::string(b0) == "Cancel" || std::string(b0) == "Close");
+    const int enter = cautious || names.size() < 2 ? 0 : 1;
+    return show_dialog(Kind::question, text, names, true, enter, 0);
 }
 
 int Dialogs::choose(const std::string& text, const std::vector<std::string>& buttons)
 {
-    if (buttons.size() <= 3) {
-        const char* b[3] = {nullptr, nullptr, nullptr};
-        for (size_t i = 0; i < buttons.size(); ++i) b[i] = buttons[i].c_str();
-        return choice(text, b[0], b[1], b[2]);
-    }
-    // More buttons than the toolkit's question has: a small window of our own.
-    const int bw = 100, gap = 10;
-    const int W = std::max(360, int(buttons.size()) * (bw + gap) + gap);
-    Fl_Double_Window win(W, 130, "Question");
-    const std::string label = literal_label(text);
-    Fl_Box box(gap, gap, W - 2 * gap, 70, label.c_str());
-    box.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
-    int answer = 0;
-    struct Pick {
-        int* answer;
-        int index;
-    };
-    std::vector<Pick> picks;
-    for (size_t i = 0; i < buttons.size(); ++i) picks.push_back({&answer, int(i)});
-    std::vector<std::unique_ptr<Fl_Button>> keep;
-    for (size_t i = 0; i < buttons.size(); ++i) {
-        const int x = W - int(buttons.size() - i) * (bw + gap);
-        keep.push_back(std::make_unique<Fl_Button>(x, 90, bw, 28, buttons[i].c_str()));
-        keep.back()->callback(
-            [](Fl_Widget* w, void* data) {
-                const Pick* p = static_cast<const Pick*>(data);
-                *p->answer = p->index;
-                w->window()->hide();
-            },
-            &picks[i]);
-    }
-    win.end();
-    win.set_modal();
-    win.show();
-    while (win.shown()) Fl::wait();
-    return answer;
+    if (buttons.empty()) return 0;
+    return show_dialog(Kind::question, text, buttons, false, 0, 0);
 }
 
 std::vector<std::string> Dialogs::choose_files(const std::string& title, const std::string& filter,

@@ -1,21 +1,30 @@
 #pragma once
 // Every modal dialog the program shows goes through this interface, so that
-// tests can answer the dialogs instead of a person. The program installs
-// nothing: by default the toolkit's own dialogs are used, and they show each
-// text as written ('@' included, which the toolkit would take for a symbol).
+// tests can answer the dialogs instead of a person. By default the questions
+// and notices are windows of ours, built at the window's zoom, titled, and
+// shown as dialogs of the main window, centred over it; they show each text
+// as written ('@' included, which the toolkit would take for a symbol). The
+// file choosers are the toolkit's.
 
 #include <string>
 #include <vector>
 
+class Fl_Window;
+
 namespace kv {
+
+// The window the dialogs belong to and open centred over (the first window
+// shown when none is set).
+void set_dialog_owner(Fl_Window* main_window);
 
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual void alert(const std::string& text);            // fl_alert
-    virtual void message(const std::string& text);          // fl_message
-    // fl_choice: returns 0, 1 or 2 for the button pressed. A question whose
-    // b0 is "Cancel" (or "Close") takes Enter, Escape and the close box as b0 (0).
+    virtual void alert(const std::string& text);            // a warning with Close
+    virtual void message(const std::string& text);          // a notice with Close
+    // Returns 0, 1 or 2 for the button pressed, laid out as the toolkit's
+    // question (b0 on the right). A question whose b0 is "Cancel" (or "Close") takes
+    // Enter, Escape and the close box as Cancel (0); others take Enter as b1.
     virtual int choice(const std::string& text, const char* b0, const char* b1, const char* b2);
     // A question with any number of buttons, left to right; the index of the
     // one pressed (Escape or closing the window: the first, which is "Cancel").

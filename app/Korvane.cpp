@@ -13,6 +13,7 @@
 #include "app/ArpController.h"
 #include "app/ConnectionController.h"
 #include "app/Desktop.h"
+#include "app/Dialogs.h"
 #include "app/FirstPaint.h"
 #include "app/KV_TextBoard.h"
 #include "app/LibraryController.h"
@@ -140,9 +141,11 @@ void Korvane::build(const KorvaneSetup& setup)
     // Show the window, at the zoom this screen wants; start() looks for the pedal.
     end();
     set_desktop_identity(*this);
+    set_dialog_owner(this);
     set_tooltips(*this);
     const ZoomChoice zoom = start_zoom(w(), h());
     if (zoom.factor != 1.0) zoom_window(*this, zoom.factor, false);
+    allow_user_sizing(*this);
     std::printf("Window zoom %s (%s).\n", zoom_text(zoom.factor).c_str(), zoom.source.c_str());
     show();
     resize(x(), y(), w(), h());
@@ -155,6 +158,13 @@ void Korvane::fill_default_globals()
 
 // ---------------------------------------------------------------------------
 // Input
+
+void Korvane::resize(int x, int y, int w, int h)
+{
+    const bool sized = w != this->w() || h != this->h();
+    Fl_Double_Window::resize(x, y, w, h);
+    if (sized && shown()) fit_zoom_to_window(*this);
+}
 
 int Korvane::handle(int event)
 {

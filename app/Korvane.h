@@ -112,6 +112,8 @@ public:
     Korvane& operator=(const Korvane&) = delete;
 
     void draw() override;
+    // A size given by the user (or the window manager) sets the zoom.
+    void resize(int x, int y, int w, int h) override;
     // Input that would start a pedal operation is held back while an exchange runs.
     int handle(int event) override;
 
@@ -338,6 +340,7 @@ private:
     friend struct KorvaneTestAccess;
     // The desktop's side of the window (app/Desktop.h) reaches its controls.
     friend void zoom_window(Korvane& window, double factor, bool remember);
+    friend void fit_zoom_to_window(Korvane& window);
     friend bool window_shortcut(Korvane& window, int event);
     friend void draw_keyboard_focus(Korvane& window);
     friend void set_tooltips(Korvane& window);

@@ -49,6 +49,7 @@
 #include <FL/Fl_Tabs.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -334,6 +335,7 @@ void Korvane::fill_tables()
 
 Korvane::~Korvane()
 {
+    set_dialog_owner(nullptr);
     reset_zoom();
     // The images are not widgets: detach them before anything draws again.
     if (backdrop_box) backdrop_box->image(nullptr);
@@ -382,9 +384,40 @@ Korvane::~Korvane()
     backdrop_image = nullptr;
 }
 
+namespace {
+
+// Where the row of tab labels ends, as the toolkit lays it out: each label's
+// width with ten pixels to spare, two between tabs.
+int tabs_right_end(Fl_Tabs* tabs)
+{
+    if (!tabs) return 0;
+    int end = tabs->x() + Fl::box_dx(tabs->box());
+    for (int i = 0; i < tabs->children(); ++i) {
+        int lw = 0, lh = 0;
+        tabs->child(i)->measure_label(lw, lh);
+        end += lw + 10 + 2;
+    }
+    return end;
+}
+
+} // namespace
+
 void Korvane::draw()
 {
     Fl_Double_Window::draw();
+
+    // In a window sized larger than its content the content is centred; the
+    // margins around it are dark, and what reaches past the content's edge
+    // (the tabs' frame) is covered.
+    {
+        const int cx = zoomed_x(0), cy = zoomed_y(0);
+        const int cr = zoomed_x(kWindowWidth), cb = zoomed_y(kWindowHeight);
+        fl_color(kDarkColor);
+        if (cy > 0) fl_rectf(0, 0, w(), cy);
+        if (cb < h()) fl_rectf(0, cb, w(), h() - cb);
+        if (cx > 0) fl_rectf(0, cy, cx, cb - cy);
+        if (cr < w()) fl_rectf(cr, cy, w() - cr, cb - cy);
+    }
 
     // The link's progress indicator lies outside the link's own group, so a
     // repaint of only its part of the window (a dialog closed over it) skips
@@ -395,52 +428,68 @@ void Korvane::draw()
         if (p) draw_child(*p);
     }
 
+    // The logo keeps clear of the tabs: their labels' widths do not scale
+    // exactly with the zoom and are wider in a wider font than the layout's.
+    const int logo_x = std::max(zoomed_x(720), tabs_right_end(tabs) + zoomed(8));
     fl_font(FL_HELVETICA, zoomed_font(9));
     fl_color(FL_WHITE);
-    fl_draw("TM", zoomed(872), zoomed(23));
+    fl_draw("TM", logo_x + zoomed(152), zoomed_y(23));
 
-    if (image_usable(app_logo)) zoomed_image(app_logo)->draw(zoomed(720), zoomed(12), zoomed(150), zoomed(39));
-    if (image_usable(maker_logo)) zoomed_image(maker_logo)->draw(zoomed(952), zoomed(16), zoomed(130), zoomed(50));
+    if (image_usable(app_logo)) zoomed_image(app_logo)->draw(logo_x, zoomed_y(12), zoomed(150), zoomed(39));
+    if (image_usable(maker_logo)) zoomed_image(maker_logo)->draw(zoomed_x(952), zoomed_y(16), zoomed(130), zoomed(50));
 
     if (infographic_button && infographic_button->value() && image_usable(infographic_image))
-        zoomed_image(infographic_image)->draw(zoomed(43), zoomed(68), zoomed(1044), zoomed(542));
+        zoomed_image(infographic_image)->draw(zoomed_x(43), zoomed_y(68), zoomed(1044), zoomed(542));
 
     if (dashboard && dashboard->visible() && !modal_panel_shown()) {
         fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
         fl_color(kCaptionColor);
-        fl_draw("Save preset in pedal", zoomed(385), zoomed(520));
-        fl_draw("Save preset in computer", zoomed(880), zoomed(520));
+        fl_draw("Save preset in pedal", zoomed_x(385), zoomed_y(520));
+        // Kept inside the window with a wider font than the layout's.
+        const char* computer = "Save preset in computer";
+        fl_draw(computer, std::min(zoomed_x(880), zoomed_x(kWindowWidth - 8) - int(fl_width(computer) + 0.5)),
+                zoomed_y(520));
         if (session_.unsaved_shown) {
             fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
             fl_color(fl_rgb_color(160, 0, 0));
-            fl_draw(kUnsavedCaption, zoomed(545), zoomed(520));
+            fl_draw(kUnsavedCaption, zoomed_x(545), zoomed_y(520));
         }
     }
 
     fl_font(FL_HELVETICA_BOLD, zoomed_font(12));
     fl_color(FL_WHITE);
-    draw_spaced("PRESET               AUTO      BYPASS", zoomed(161), zoomed(83), 12);
-    draw_spaced("BANK-                   TITLES                STOMP   ON", zoomed(70), zoomed(103), 12);
-    draw_spaced("PC#        PATCH                                                MODE      PC (MIDI)", zoomed(20), zoomed(123), 12);
-    fl_draw("Device Info :", zoomed(15), zoomed(20));
+    // The slot list's column heads, each over its column whatever the font's
+    // widths (with a wider font than the layout's, runs of spaces would push
+    // "PC (MIDI)" into the pages).
+    struct Head {
+        const char* text;
+        int x, y;
+    };
+    static constexpr Head heads[] = {
+        {"PRESET", 161, 83}, {"AUTO", 254, 83},  {"BYPASS", 306, 83}, {"BANK-", 70, 103}, {"TITLES", 167, 103},
+        {"STOMP", 255, 103}, {"ON", 306, 103},   {"PC#", 20, 123},    {"PATCH", 68, 123}, {"MODE", 254, 123},
+        {"PC (MIDI)", 308, 123},
+    };
+    for (const Head& head : heads) fl_draw(head.text, zoomed_x(head.x), zoomed_y(head.y));
+    fl_draw("Device Info :", zoomed_x(15), zoomed_y(20));
 
     fl_font(FL_HELVETICA, zoomed_font(13));
-    fl_draw("(12 char max)", zoomed(145), zoomed(123));
+    fl_draw("(12 char max)", zoomed_x(145), zoomed_y(123));
 
     fl_font(FL_HELVETICA, zoomed_font(18));
     fl_color(fl_color_average(fl_color_average(0x99660000, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
     if (!session_.pedal.serial_number.empty()) {
         std::string line = std::string("Serial No. ") + session_.pedal.serial_number + simulated_mark();
-        fl_draw(line.c_str(), zoomed(15), zoomed(45));
+        fl_draw(line.c_str(), zoomed_x(15), zoomed_y(45));
     } else {
-        fl_draw(session_.pedal_in_use.empty() ? "Pedal not found." : session_.pedal_in_use.c_str(), zoomed(15), zoomed(45));
+        fl_draw(session_.pedal_in_use.empty() ? "Pedal not found." : session_.pedal_in_use.c_str(), zoomed_x(15), zoomed_y(45));
     }
 
     // The maker's notice, unless the MIDI panel lies over its place.
     if (!(midi_conf_panel && midi_conf_panel->visible())) {
         fl_font(FL_HELVETICA, zoomed_font(12));
         fl_color(kCaptionColor);
-        fl_draw("\xC2\xA9 2026 Brakwell Audio", w() - zoomed(175), zoomed(632), zoomed(165), zoomed(14),
+        fl_draw("\xC2\xA9 2026 Brakwell Audio", zoomed_x(kWindowWidth - 175), zoomed_y(632), zoomed(165), zoomed(14),
                 FL_ALIGN_RIGHT);
     }
 

@@ -132,8 +132,14 @@ void KV_MidiConfPanel::draw()
     fl_font(FL_HELVETICA_BOLD, zoomed_font(14));
     fl_draw("Action", X + zoomed(20), Y + zoomed(65));
     fl_draw("Action", X + zoomed(390), Y + zoomed(65));
-    draw_spaced("CC# (0-99)        CC Value Range", X + zoomed(105), Y + zoomed(65), 14);
-    draw_spaced("CC# (0-99)     CC Value Range", X + zoomed(460), Y + zoomed(65), 14);
+    // Each head over its column whatever the font's widths; the last one
+    // smaller rather than past the panel's edge in a wider font.
+    fl_draw("CC# (0-99)", X + zoomed(105), Y + zoomed(65));
+    fl_draw("CC# (0-99)", X + zoomed(460), Y + zoomed(65));
+    fl_draw("CC Value Range", X + zoomed(208), Y + zoomed(65));
+    for (Fl_Fontsize size = zoomed_font(14); size > 6 && fl_width("CC Value Range") > zoomed(665 - 551); --size)
+        fl_font(FL_HELVETICA_BOLD, size - 1);
+    fl_draw("CC Value Range", X + zoomed(551), Y + zoomed(65));
     fl_draw("MIDI Channel", X + zoomed(70), Y + zoomed(557));
 
     fl_font(FL_HELVETICA, zoomed_font(12));
@@ -143,10 +149,13 @@ void KV_MidiConfPanel::draw()
         const int base = f->y() + zoomed(16);
         fl_color(FL_WHITE);
         fl_draw(std::string(cc_function_name(k)).c_str(), X + zoomed(left ? 20 : 390), base);
-        fl_draw(std::string(cc_value_range(k)).c_str(), f->x() + f->w() + zoomed(12), base);
+        const std::string range(cc_value_range(k));
+        const int range_x = f->x() + f->w() + zoomed(12);
+        fl_draw(range.c_str(), range_x, base);
         if (cc_range_ends_in_k(k)) {
+            // Right after the range ("0 - K"), dimmer: the upper end depends on the algorithm.
             fl_color(kDimColor);
-            fl_draw("K", X + zoomed(590), base);
+            fl_draw("K", range_x + int(fl_width((range + " ").c_str()) + 0.5), base);
         }
     }
 

@@ -199,7 +199,9 @@ void KV_Parameters::build_engine(Engine e, int ox, int oy)
         slider->bounds(0, 100);
         slider->step(1);
         slider->callback(widget_cb, this);
-        auto* text = new Fl_Int_Input(slider->x() + 123, slider->y() + 15, 34, 20);
+        // The value box under the slider's right end, kept inside the page's frame.
+        const int text_x = std::min(slider->x() + 123, x() + w() - 8 - 34);
+        auto* text = new Fl_Int_Input(text_x, slider->y() + 15, 34, 20);
         text->textsize(14);
         text->when(FL_WHEN_ENTER_KEY | FL_WHEN_RELEASE);   // as volume_text
         text->callback(widget_cb, this);

@@ -86,6 +86,14 @@ public:
     }
     int current = -1;   // the row last picked
 
+    // New rows would take the toolkit's 25 pixels: every row at the zoom's height.
+    using Fl_Table_Row::rows;
+    void rows(int n) override
+    {
+        Fl_Table_Row::rows(n);
+        row_height_all(zoomed(kRowHeight));
+    }
+
     // The window's zoom moves and sizes the table; its rows and columns follow.
     void resize(int x, int y, int w, int h) override
     {

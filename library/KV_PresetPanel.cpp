@@ -7,6 +7,8 @@
 #include <FL/Fl_Toggle_Button.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
+
 namespace kv {
 
 KV_PresetPanel::KV_PresetPanel(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label)
@@ -41,7 +43,16 @@ void KV_PresetPanel::draw()
     Fl_Group::draw();
     fl_font(FL_HELVETICA, zoomed_font(12));
     fl_color(FL_BLACK);
-    fl_draw("Number of presets in library : ", x() + zoomed(15), y() + zoomed(50));
+    // Ends where the count begins, a space before it at every zoom (text
+    // widths do not scale exactly with the font).
+    // With a wider font than the layout's the caption gets a smaller size
+    // rather than pass the panel's edge.
+    const char* caption = "Number of presets in library :";
+    const int room = count_field->x() - std::max(3, zoomed(4)) - (x() + zoomed(8));
+    Fl_Fontsize size = zoomed_font(12);
+    while (size > 6 && fl_width(caption) > room) fl_font(FL_HELVETICA, --size);
+    const int caption_w = int(fl_width(caption) + 0.5);
+    fl_draw(caption, std::min(x() + zoomed(15), count_field->x() - caption_w - std::max(3, zoomed(4))), y() + zoomed(50));
 }
 
 std::string KV_PresetPanel::item_label(const std::string& name)

@@ -6,7 +6,7 @@
 # (scripts/fuzz.sh). Run as root (or with sudo); does nothing when all is there.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config libfltk1.3-dev fluid libpng-dev zlib1g-dev libx11-dev
-      googletest libgtest-dev xvfb xauth xdotool x11-apps x11-utils imagemagick procps
+      googletest libgtest-dev xvfb xauth xdotool x11-apps x11-utils x11-xserver-utils openbox wmctrl imagemagick procps
       fonts-liberation2 python3
       desktop-file-utils udev dpkg-dev file binutils
       clang libclang-rt-14-dev nlohmann-json3-dev lintian appstream man-db zsh)

@@ -741,10 +741,10 @@ def infographic():
                 x += font(f, 12).getlength(s)
             y += 14
         return img
-    img = top_card(img, 414, 550, 74, 2, [
+    img = top_card(img, 390, 550, 74, 2, [
         [("Dashboard \u00b7", "cond", TEXT)],
         [("Expression \u00b7", "cond", TEXT)],
-        [("Arp Editor", "cond", TEXT)]])
+        [("Arp Editor \u00b7 Library", "cond", TEXT)]])
     img = top_card(img, 815, vis - 6, 74, 1, [
         [("Serial No. of the pedal, or", "cond", TEXT)],
         [("\u201cPedal not found.\u201d", "condbold", TEXT)],

@@ -44,6 +44,12 @@ struct ZoomData {
     int scrollbar = 0;    // the toolkit's scrollbar size at 100 %
     int tooltip = 0;      // the tooltip font size at 100 %
     int normal = 0;       // the toolkit's normal font size at 100 %
+    // Where the 100 % layout's top-left corner is in the window: 0, 0 unless
+    // the window is larger than its content (sized by the user), which is
+    // then centred.
+    int origin_x = 0, origin_y = 0;
+    // The window's size as built, known before anything was zoomed.
+    int built_w = 0, built_h = 0;
 };
 
 ZoomData& state()
@@ -53,6 +59,9 @@ ZoomData& state()
 }
 
 int scaled(int v, double f) { return int(std::lround(v * f)); }
+
+// The smallest zoom the window can be sized down to.
+constexpr double kSmallestZoom = 0.5;
 
 int text_size(Fl_Widget& w)
 {
@@ -87,10 +96,16 @@ Base& base_of(Fl_Widget& w, double factor)
     auto it = bases.find(&w);
     if (it != bases.end()) return it->second;
     Base b;
-    b.x = scaled(w.x(), 1.0 / factor);
-    b.y = scaled(w.y(), 1.0 / factor);
+    const bool window = w.as_window() != nullptr;
+    b.x = window ? w.x() : scaled(w.x() - state().origin_x, 1.0 / factor);
+    b.y = window ? w.y() : scaled(w.y() - state().origin_y, 1.0 / factor);
     b.w = scaled(w.w(), 1.0 / factor);
     b.h = scaled(w.h(), 1.0 / factor);
+    // A window the user sized before it was ever zoomed is larger than built.
+    if (window && state().built_w > 0) {
+        b.w = state().built_w;
+        b.h = state().built_h;
+    }
     b.label = scaled(w.labelsize(), 1.0 / factor);
     const int t = text_size(w);
     b.text = t < 0 ? -1 : scaled(t, 1.0 / factor);
@@ -103,8 +118,12 @@ Base& base_of(Fl_Widget& w, double factor)
 // widgets that touch at 100 % touch at every zoom.
 void zoom_geometry(Fl_Widget& w, const Base& b, double f)
 {
-    const int x = scaled(b.x, f), y = scaled(b.y, f);
-    const int r = scaled(b.x + b.w, f), bottom = scaled(b.y + b.h, f);
+    const int ox = state().origin_x, oy = state().origin_y;
+    const int x = scaled(b.x, f) + ox, y = scaled(b.y, f) + oy;
+    int r = scaled(b.x + b.w, f) + ox, bottom = scaled(b.y + b.h, f) + oy;
+    // A line one pixel thick at 100 % stays a line below it.
+    if (b.w > 0 && r <= x) r = x + 1;
+    if (b.h > 0 && bottom <= y) bottom = y + 1;
     if (w.x() != x || w.y() != y || w.w() != r - x || w.h() != bottom - y) w.resize(x, y, r - x, bottom - y);
 }
 
@@ -145,6 +164,10 @@ double zoom_factor() { return state().factor; }
 int zoomed(int length) { return scaled(length, state().factor); }
 
 int zoomed_font(int size) { return std::max(1, scaled(size, state().factor)); }
+
+int zoomed_x(int x) { return scaled(x, state().factor) + state().origin_x; }
+
+int zoomed_y(int y) { return scaled(y, state().factor) + state().origin_y; }
 
 Fl_Image* zoomed_image(Fl_Image* original)
 {
@@ -188,10 +211,14 @@ void draw_spaced(const char* text, int x, int y, int base_size)
     }
 }
 
-void apply_zoom(Fl_Window& window, double factor)
+namespace {
+
+// The zoom applied; with `keep_size` the window keeps its size and the
+// content is centred in it, else the window takes the content's size.
+void zoom_window_tree(Fl_Window& window, double factor, bool keep_size)
 {
     ZoomData& s = state();
-    if (s.bases.empty() && factor == s.factor) return;   // 100 % and never zoomed: as built
+    if (s.bases.empty() && factor == s.factor && !keep_size) return;   // 100 % and never zoomed: as built
     if (s.scrollbar == 0) {
         s.scrollbar = Fl::scrollbar_size();
         s.tooltip = Fl_Tooltip::size();
@@ -240,14 +267,61 @@ void apply_zoom(Fl_Window& window, double factor)
     // The window keeps its place on screen; its children are in its coordinates.
     const Base& wb = base_of(window, 1.0);
     const int W = scaled(wb.w, factor), H = scaled(wb.h, factor);
-    window.size_range(W, H, W, H);
-    if (window.w() != W || window.h() != H) window.resize(window.x(), window.y(), W, H);
+    allow_user_sizing(window);
+    if (keep_size) {
+        s.origin_x = std::max(0, (window.w() - W) / 2);
+        s.origin_y = std::max(0, (window.h() - H) / 2);
+    } else {
+        s.origin_x = s.origin_y = 0;
+        if (window.w() != W || window.h() != H) window.resize(window.x(), window.y(), W, H);
+    }
     zoom_style(window, wb, factor);
     for (int i = 0; i < window.children(); ++i) zoom_tree(*window.child(i), factor, old);
     window.init_sizes();
 
     for (const ScrollPlace& p : scrolls) p.scroll->scroll_to(p.scroll->xposition(), scaled(p.y, factor / old));
     window.redraw();
+}
+
+} // namespace
+
+void apply_zoom(Fl_Window& window, double factor) { zoom_window_tree(window, factor, false); }
+
+void apply_zoom_within(Fl_Window& window, double factor) { zoom_window_tree(window, factor, true); }
+
+bool content_fills(const Fl_Window& window)
+{
+    int bw = 0, bh = 0;
+    built_size(window, bw, bh);
+    const double f = state().factor;
+    return window.w() == scaled(bw, f) && window.h() == scaled(bh, f);
+}
+
+void built_size(const Fl_Window& window, int& w, int& h)
+{
+    ZoomData& s = state();
+    auto it = s.bases.find(&window);
+    if (it != s.bases.end()) {
+        w = it->second.w;
+        h = it->second.h;
+    } else if (s.built_w > 0) {
+        w = s.built_w;
+        h = s.built_h;
+    } else {
+        w = scaled(window.w(), 1.0 / s.factor);
+        h = scaled(window.h(), 1.0 / s.factor);
+    }
+}
+
+void allow_user_sizing(Fl_Window& window)
+{
+    int w = 0, h = 0;
+    built_size(window, w, h);
+    state().built_w = w;
+    state().built_h = h;
+    // The content is laid out by the zoom, never stretched by the toolkit.
+    window.resizable(nullptr);
+    window.size_range(scaled(w, kSmallestZoom), scaled(h, kSmallestZoom), 0, 0);
 }
 
 void reset_zoom()
@@ -273,15 +347,15 @@ void place(Fl_Widget& widget, int x, int y, int w, int h)
     }
     const double f = s.factor;
     const int X = scaled(x, f), Y = scaled(y, f);
-    widget.resize(X, Y, scaled(x + w, f) - X, scaled(y + h, f) - Y);
+    widget.resize(X + s.origin_x, Y + s.origin_y, scaled(x + w, f) - X, scaled(y + h, f) - Y);
 }
 
 void place_within(const Fl_Widget& parent, Fl_Widget& widget, int dx, int dy, int w, int h)
 {
     ZoomData& s = state();
     auto it = s.bases.find(&parent);
-    const int px = it != s.bases.end() ? it->second.x : scaled(parent.x(), 1.0 / s.factor);
-    const int py = it != s.bases.end() ? it->second.y : scaled(parent.y(), 1.0 / s.factor);
+    const int px = it != s.bases.end() ? it->second.x : scaled(parent.x() - s.origin_x, 1.0 / s.factor);
+    const int py = it != s.bases.end() ? it->second.y : scaled(parent.y() - s.origin_y, 1.0 / s.factor);
     place(widget, px + dx, py + dy, w, h);
 }
 

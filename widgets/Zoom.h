@@ -27,9 +27,25 @@ int zoomed(int length);
 // A font size of the 100 % layout at the current zoom (at least 1).
 int zoomed_font(int size);
 
-// Scales the window and every widget in it to `factor`. The window keeps its
-// top-left corner; the caller keeps it on screen.
+// A position of the 100 % layout (window coordinates) at the current zoom,
+// with the content's place in a window larger than it.
+int zoomed_x(int x);
+int zoomed_y(int y);
+
+// Scales the window and every widget in it to `factor`; the window takes the
+// content's size. The window keeps its top-left corner; the caller keeps it
+// on screen. The user may size the window from half its built size upwards.
 void apply_zoom(Fl_Window& window, double factor);
+// The same in a window that keeps the size the user gave it: the content is
+// centred in it.
+void apply_zoom_within(Fl_Window& window, double factor);
+// Lets the user size the window, from half its built size upwards; the
+// content is never stretched by the toolkit (the caller zooms it).
+void allow_user_sizing(Fl_Window& window);
+// True when the window is exactly its content's size at the current zoom.
+bool content_fills(const Fl_Window& window);
+// The window's size as built (at 100 %).
+void built_size(const Fl_Window& window, int& w, int& h);
 
 // Forgets the zoomed window (its widgets are about to go): back to 100 %,
 // the toolkit's sizes as they were, nothing recorded.

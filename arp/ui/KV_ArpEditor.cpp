@@ -430,14 +430,23 @@ void KV_ArpEditor::draw()
     const int Y = y();
     fl_color(kRuleGrey);
     fl_rectf(X + zoomed(20), Y + zoomed(42), zoomed(660), zoomed(2));
+    fl_font(FL_HELVETICA, zoomed_font(17));
+    fl_color(kHeadingColor);
+    fl_draw("ARP SEQUENCE EDITOR", X + zoomed(255), Y + zoomed(30));
+
+    if (!arp_available_) {
+        // The card stands for the editor: nothing of the editor shows around it.
+        if (usable(alert_image_)) zoomed_image(alert_image_)->draw(X + zoomed(15), Y + zoomed(45));
+        return;
+    }
+
+    // The sequences' frame, open at the top for its caption.
+    fl_color(kRuleGrey);
     fl_rectf(X + zoomed(41), Y + zoomed(358), zoomed(25), zoomed(2));
     fl_rectf(X + zoomed(242), Y + zoomed(358), zoomed(228), zoomed(2));
     fl_rectf(X + zoomed(40), Y + zoomed(358), zoomed(2), zoomed(155));
     fl_rectf(X + zoomed(470), Y + zoomed(358), zoomed(2), zoomed(155));
-
-    fl_font(FL_HELVETICA, zoomed_font(17));
-    fl_color(kHeadingColor);
-    fl_draw("ARP SEQUENCE EDITOR", X + zoomed(255), Y + zoomed(30));
+    fl_rectf(X + zoomed(40), Y + zoomed(513), zoomed(432), zoomed(2));
     fl_font(FL_HELVETICA, zoomed_font(14));
     fl_color(FL_YELLOW);
     fl_draw("Default factory sequences", X + zoomed(503), Y + zoomed(365));
@@ -452,10 +461,6 @@ void KV_ArpEditor::draw()
         fl_line(X + zoomed(222), Y + zoomed(363 + 30 * b), slot_choice->x() - zoomed(7), slot_choice->y() + zoomed(13));
     }
 
-    if (!arp_available_) {
-        if (usable(alert_image_)) zoomed_image(alert_image_)->draw(X + zoomed(15), Y + zoomed(45));
-        return;
-    }
     if (random_shown() && usable(random_image_)) zoomed_image(random_image_)->draw(X + zoomed(172), Y + zoomed(180));
     if (unread_[size_t(index_of(shown_))]) {
         // Over the greyed levels, which are not the pedal's.

@@ -124,7 +124,9 @@ settle 0.5
 shot slot-drop-question
 qwin="$(xdotool search --onlyvisible --name '^Question$' | head -n1)"
 check "the question window is there" test -n "$qwin"
-xdotool mousemove --window "$qwin" 390 104 click 1
+# Move here is the rightmost button.
+eval "$(xdotool getwindowgeometry --shell "$qwin" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+xdotool mousemove --window "$qwin" $((${WIDTH:-0} - 50)) $((${HEIGHT:-0} - 22)) click 1
 settle 4
 shot slot-moved
 stop_app

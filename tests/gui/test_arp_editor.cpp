@@ -15,6 +15,7 @@
 #include "tests/support/KorvaneTestAccess.h"
 #include "arp/FactoryArpTable.h"
 #include "arp/ui/KV_ArpCore.h"
+#include "widgets/Zoom.h"
 #include "arp/ui/KV_ArpEditor.h"
 #include "editor/KV_Parameters.h"
 #include "library/KV_TransportPanel.h"
@@ -212,6 +213,23 @@ TEST_F(ArpCoreTest, SnapGridRoundsOnceAndALoadedGridLevelSwitchesItOnSilently)
     core().load(levels({0, 1024, 2048, 3071, 4095, 0, 0, 0}, false));
     EXPECT_FALSE(core().snap_grid());
     EXPECT_EQ(reports_.size(), 1u);
+}
+
+TEST_F(ArpCoreTest, TheSnapGridShowsAllItsLinesAtEveryZoom)
+{
+    snap(true);
+    for (double zoom : {0.75, 0.5, 1.25, 2.0, 1.0}) {
+        apply_zoom(*window_, zoom);
+        int drawn = 0;
+        int last_y = -1;
+        for (Fl_Box* line : core().grid_lines) {
+            // A line of no height draws nothing; two on one row look like one.
+            if (line->visible() && line->h() >= 1 && line->y() > last_y) ++drawn;
+            last_y = line->y();
+        }
+        EXPECT_EQ(drawn, kArpGridLines) << "at " << zoom;
+    }
+    reset_zoom();
 }
 
 TEST_F(ArpCoreTest, TheArpeggiatorLabelsItsGridWithTheScale)

@@ -17,10 +17,12 @@
 #include "library/KV_TransportPanel.h"
 #include "library/core/LibraryMeta.h"
 #include "library/core/SharingFormat.h"
+#include "library/core/LibrarySearch.h"
 #include "link/InProcessDriver.h"
 #include "platform/Clock.h"
 #include "platform/SafeFile.h"
 #include "tests/support/WindowFixture.h"
+#include "widgets/Zoom.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -28,6 +30,8 @@
 #include <FL/Fl_Int_Input.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Tabs.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Table_Row.H>
 
 #include <cstdlib>
 #include <cstring>
@@ -202,6 +206,27 @@ TEST_F(LibraryPageTest, ADamagedMetadataFileIsKeptAsideWhenThePageOpens)
     const FileRead kept = read_file_limited(folder_ + "library.damaged-1.json", 4096);
     ASSERT_TRUE(kept.ok());
     EXPECT_EQ(std::string(kept.text()), "{\"format\": \"korvane-library\", \"presets\": [");
+}
+
+// The page's rows at the window's zoom: the rows set after the table was
+// sized take the zoom's height too (not the toolkit's 25 pixels), so the
+// letters' tails stay in their row and at 75 % every row fits.
+TEST(LibraryPageZoom, RowsFollowTheZoom)
+{
+    for (double zoom : {0.75, 1.5, 2.0, 1.0}) {
+        Fl_Double_Window win(1070, 650);
+        KV_LibraryPanel page(370, 63, 700, 590);
+        win.end();
+        apply_zoom(win, zoom);
+        page.set_rows(std::vector<LibraryRow>(11));
+        Fl_Table_Row* table = nullptr;
+        for (int i = 0; i < page.children() && !table; ++i) table = dynamic_cast<Fl_Table_Row*>(page.child(i));
+        ASSERT_NE(table, nullptr);
+        ASSERT_EQ(table->rows(), 11);
+        for (int r = 0; r < table->rows(); ++r) EXPECT_EQ(table->row_height(r), zoomed(20)) << "row " << r << " at " << zoom;
+        EXPECT_LE(table->col_header_height() + 11 * table->row_height(0), table->h()) << "11 rows fit at " << zoom;
+        reset_zoom();
+    }
 }
 
 }  // namespace
