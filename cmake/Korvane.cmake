@@ -1,13 +1,20 @@
 # kv_module(<name> [LIBS ...] [UI_LIBS ...])
 #
 # Every folder is one library target, kv_<name>, built from the folder's *.cpp
-# files; it never sees the toolkit. When the folder has a ui/ subfolder, its
+# files (of the *_posix.cpp and *_win32.cpp back-ends, only this system's); it never sees the toolkit. When the folder has a ui/ subfolder, its
 # *.cpp files become a second target, kv_<name>_ui, that links FLTK. Folders
 # that are all toolkit code (widgets, editor, app, ...) pass GUI.
 function(kv_module name)
   cmake_parse_arguments(KV "GUI" "" "LIBS;UI_LIBS" ${ARGN})
   file(GLOB core_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER core_sources EXCLUDE REGEX "/main\\.cpp$")
+  # A back-end per system beside the shared code: Name_posix.cpp on Linux,
+  # Name_win32.cpp on Windows, behind the same header.
+  if(WIN32)
+    list(FILTER core_sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER core_sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
   set(deps ${KV_LIBS})
   if(KV_GUI)
     list(APPEND deps kv_fltk)
