@@ -13,7 +13,7 @@
 #include "app/ArpController.h"
 #include "app/ConnectionController.h"
 #include "app/Desktop.h"
-#include "app/FirstPaint.h"
+#include "app/DesktopSystem.h"
 #include "app/KV_TextBoard.h"
 #include "app/LibraryController.h"
 #include "app/MaintenanceController.h"

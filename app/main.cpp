@@ -6,6 +6,7 @@
 // with status 0. Without a display it says that the commands need none and
 // exits with the usage status.
 
+#include "app/DesktopSystem.h"
 #include "app/Korvane.h"
 #include "cli/Cli.h"
 #include "link/DeviceAccess.h"
@@ -14,24 +15,28 @@
 
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
-#include <FL/x.H>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
-    if (argc > 1) return kv::cli::run(argc, argv);
+    if (argc > 1) {
+        kv::attach_command_console();
+        std::vector<std::string> args = kv::program_arguments(argc, argv);
+        std::vector<char*> utf8;
+        for (std::string& a : args) utf8.push_back(a.data());
+        utf8.push_back(nullptr);
+        return kv::cli::run(int(args.size()), utf8.data());
+    }
 
-    // The toolkit would end the program with a bare "Can't open display".
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
+    if (!kv::open_desktop()) {
         std::fputs(kv::cli::no_display_text().c_str(), stderr);
         return kv::cli::kUsage;
     }
-    fl_open_display(display);
 
-    // Console lines show at once even when standard output is a pipe.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    kv::console_lines_at_once();
 
     // The presets folder hangs from the home folder: without one the window
     // would make its folders in the working directory.
