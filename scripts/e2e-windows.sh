@@ -23,6 +23,9 @@ if [[ -z "${E2E_OWN_DISPLAY:-}" ]]; then
   E2E_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 2400x1400x24 -noreset" bash "$0" "$@"
 fi
 e2e_init "$linux_build"
+# Windows takes these from the Wine prefix (scratch, like all of it), not
+# from the Linux scripts' private home.
+unset HOMEDRIVE HOMEPATH USERPROFILE APPDATA LOCALAPPDATA
 source "$src/scripts/wine-env.sh"
 wine_start "$work/wine" || exit 1
 trap 'wine_stop; e2e_cleanup' EXIT
@@ -37,6 +40,8 @@ kv() { (cd "$work" && wine "$com" "$@"); }
 start_sim --serial TSV0777K --state "$work/pedal.state" || exit 1
 tty="$(cut -f1 "$devices" | head -n1)"
 ln -sfn "$tty" "$WINEPREFIX/dosdevices/com5"
+# The command line is given the port; the simulator's own list names Linux paths.
+export -n KORVANE_DEVICES
 
 # The command line.
 kv list --port COM5 >"$work/list.out" 2>"$work/list.err"; status=$?
