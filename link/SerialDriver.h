@@ -1,13 +1,18 @@
 #pragma once
-// The pedal's USB-serial bridge as a Linux serial port under the kernel's
-// FTDI driver (or any tty that speaks the pedal's protocol, such as the
-// simulated pedal's pseudo-terminal).
+// The pedal's USB-serial bridge as a serial port of the system: on Linux a
+// tty under the kernel's FTDI driver (or any tty that speaks the pedal's
+// protocol, such as the simulated pedal's pseudo-terminal), on Windows a COM
+// port. Listing and finding are shared (SerialDriver.cpp); the port itself is
+// SerialDriver_posix.cpp or SerialDriver_win32.cpp.
 //
 // Device list, in order: the devices named in the file given by the
 // environment variable KORVANE_DEVICES (format and rules in link/DeviceList.h:
-// stale, malformed and over-long lines are left out), then every /sys/class/tty/ttyUSB* whose
-// USB device carries a `product` (the description) and a `serial`.
+// stale, malformed and over-long lines are left out), then the system's: every
+// /sys/class/tty/ttyUSB* whose USB device carries a `product` (the
+// description) and a `serial`; on Windows every port of the Ports class on
+// the FTDI bus (link/ComPorts.h).
 //
+// Linux:
 // A port is opened raw 8N1 at the set baud rate (115200 by default),
 // exclusively (flock and TIOCEXCL), in low-latency mode where the driver
 // allows it, with non-blocking reads and without hang-up on close (HUPCL
@@ -16,12 +21,18 @@
 // other settings it had before. A port that hangs
 // up or disappears gives FT_IO_ERROR; nothing here blocks past the write
 // timeout.
+//
+// Windows: the port ("COM5", "\\.\COM5" or "//./COM5") is opened
+// exclusively, 115200 8N1 without flow control, DTR and RTS on; reads never
+// wait (COMMTIMEOUTS), wait_receive waits with a read timeout cut to the
+// deadline (WaitCommEvent does not work on every port: not on a pseudo-
+// terminal behind Wine). A port another program has open gives
+// FT_DEVICE_NOT_OPENED with port_holder() -1.
 
 #include "link/FtDriver.h"
 
-#include <termios.h>
-
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,7 +58,7 @@ public:
     void set_port(const std::string& path) { only_port_ = path; }
     // The device list in use: the one port, or enumerate().
     std::vector<Listed> devices() const;
-    // The file descriptor behind an open handle, or -1.
+    // The file descriptor behind an open handle, or -1 (always on Windows).
     int fd_of(FtHandle handle) const;
 
     FtStatus open_by_description(const std::string& desc, FtHandle* handle) override;
@@ -72,15 +83,19 @@ public:
     FtStatus open_path(const std::string& path, FtHandle* handle);
     int port_holder() const override { return holder_; }
     // The process that holds the flock on `path`, as the kernel's lock list
-    // shows it; -1 when none is listed or the list cannot be read.
+    // shows it; -1 when none is listed or the list cannot be read (always on
+    // Windows, which names no holder).
     static int flock_holder(const std::string& path, const std::string& locks_file = "/proc/locks");
 
 private:
+    // What the system keeps for an open port: on Linux the line settings
+    // found at open, put back at close; on Windows the port's handle.
+    struct SystemPort;
     struct Port {
-        int fd = -1;
+        int fd = -1;   // Linux: the tty's descriptor
         std::string path;
         uint32_t write_ms = 1000;
-        termios original{};   // the line settings found at open, put back at close
+        std::shared_ptr<SystemPort> system;
         bool restore_settings = false;   // they were not already a pedal line's
         bool low_latency_set = false;   // we switched low latency on: off again at close
         std::vector<uint8_t> received;   // taken from the kernel ahead of a read
@@ -94,6 +109,8 @@ private:
     FtStatus take_waiting(Port& port);
     // Sets how many bytes make the line poll readable (1 to 255).
     void set_wake_threshold(Port& port, uint32_t bytes);
+    // The system's own pedal ports, after those of the devices file.
+    static void list_system_ports(std::vector<Listed>& out);
 
     std::map<FtHandle, Port> ports_;
     std::vector<Listed> listed_;

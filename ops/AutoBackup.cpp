@@ -1,10 +1,7 @@
 #include "ops/AutoBackup.h"
 
 #include "platform/AtomicFile.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -101,12 +98,8 @@ bool older(const BackupName& a, const BackupName& b)
 std::vector<BackupName> backup_names(const std::string& folder, const std::string& extension = kPresetsExtension)
 {
     std::vector<BackupName> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (const dirent* e = ::readdir(dir)) {
-        if (auto b = parse_backup_name(e->d_name, extension)) names.push_back(std::move(*b));
-    }
-    ::closedir(dir);
+    for (const std::string& name : folder_names(folder))
+        if (auto b = parse_backup_name(name, extension)) names.push_back(std::move(*b));
     std::sort(names.begin(), names.end(), older);
     return names;
 }
@@ -126,22 +119,7 @@ bool make_folder(const std::string& folder)
     std::string path = folder;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (is_directory(path)) return true;
-    return ::mkdir(path.c_str(), 0755) == 0 || is_directory(path);
-}
-
-// The same file, by device and inode (a path given to restore may be
-// relative or reach the folder through a link).
-struct FileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    bool operator==(const FileId&) const = default;
-};
-
-std::optional<FileId> file_id(const std::string& path)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return FileId{st.st_dev, st.st_ino};
+    return make_directory(path);
 }
 
 } // namespace
@@ -170,9 +148,9 @@ std::vector<std::string> list_auto_backups(const std::string& folder)
 
 int prune_auto_backups(const std::string& folder, int keep, const std::vector<std::string>& never_remove)
 {
-    std::vector<FileId> kept_ids;
+    std::vector<FileIdentity> kept_ids;
     for (const std::string& p : never_remove)
-        if (auto id = file_id(p)) kept_ids.push_back(*id);
+        if (auto id = file_identity(p)) kept_ids.push_back(*id);
     const std::vector<BackupName> names = backup_names(folder);
     const size_t surplus = names.size() > size_t(std::max(keep, 0)) ? names.size() - size_t(std::max(keep, 0)) : 0;
     int removed = 0;
@@ -180,7 +158,7 @@ int prune_auto_backups(const std::string& folder, int keep, const std::vector<st
         const std::string bkp = with_slash(folder) + names[i].name;
         // A backup being restored from, or the one just written, stays; the
         // next older one goes in its place.
-        const auto id = file_id(bkp);
+        const auto id = file_identity(bkp);
         if (id && std::find(kept_ids.begin(), kept_ids.end(), *id) != kept_ids.end()) continue;
         const std::string globals = bkp.substr(0, bkp.size() - std::strlen(kPresetsExtension)) + kGlobalsExtension;
         if (remove_file(bkp)) {
@@ -241,9 +219,8 @@ int remove_leftovers(const std::string& presets_folder, std::time_t now)
 {
     if (presets_folder.empty()) return 0;
     auto old_enough = [now](const std::string& path) {
-        struct stat st;
-        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-               std::difftime(now, st.st_mtime) > kLeftoverAge;
+        const auto modified = regular_file_modified(path);
+        return modified && std::difftime(now, *modified) > kLeftoverAge;
     };
     auto ours = [](const std::string& target) {
         return ends_with(target, kPresetsExtension) || ends_with(target, kGlobalsExtension) ||
@@ -252,12 +229,7 @@ int remove_leftovers(const std::string& presets_folder, std::time_t now)
     int removed = 0;
     const std::string backups = auto_backup_folder(presets_folder);
     for (const std::string& folder : {with_slash(presets_folder), backups}) {
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) continue;
-        std::vector<std::string> names;
-        while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
-        ::closedir(dir);
-        for (const std::string& name : names) {
+        for (const std::string& name : folder_names(folder)) {
             const std::string path = folder + name;
             const auto target = temporary_file_target(name);
             bool leftover = target && ours(*target);

@@ -1,11 +1,11 @@
 #include "platform/AtomicFile.h"
+#include "platform/AtomicFileSystem.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+// The steps every system shares; creating, syncing and replacing files are in
+// AtomicFile_posix.cpp and AtomicFile_win32.cpp.
 
 namespace kv {
 
@@ -25,71 +25,7 @@ std::string base_of(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-mode_t new_file_mode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mode_t(0644) & ~mask;
-}
-
-// The rename is only kept across a crash once the folder is synced; a folder
-// that cannot be opened or synced does not make the write a failure.
-void sync_folder(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)::fsync(fd);
-    ::close(fd);
-}
-
-const char* kind_of(mode_t mode)
-{
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
-}
-
-std::string not_regular(mode_t mode, bool through_link)
-{
-    return std::string(through_link ? "it is a symbolic link to " : "it is ") + kind_of(mode) +
-           ", not a regular file; nothing was written";
-}
-
 }  // namespace
-
-OutputTarget resolve_output_target(const std::string& path)
-{
-    OutputTarget t;
-    t.file = path;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) {
-        // Nothing there (or not reachable): creating the file says why.
-        if (!path.empty() && path.back() == '/') t.reason = "it names a folder, not a file; nothing was written";
-        return t;
-    }
-    if (S_ISREG(st.st_mode)) return t;
-    if (!S_ISLNK(st.st_mode)) {
-        t.reason = not_regular(st.st_mode, false);
-        return t;
-    }
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) {
-        t.reason = std::string("it is a symbolic link to nothing that can be written (") + std::strerror(errno) +
-                   "); nothing was written";
-        return t;
-    }
-    t.file = real;
-    std::free(real);
-    if (::stat(t.file.c_str(), &st) != 0) {
-        t.reason = std::string("it is a symbolic link to ") + t.file + ": " + std::strerror(errno);
-        return t;
-    }
-    if (!S_ISREG(st.st_mode)) t.reason = not_regular(st.st_mode, true);
-    return t;
-}
 
 std::string WriteResult::message() const
 {
@@ -108,24 +44,14 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
         return;
     }
     file_ = target.file;
-    const std::string folder = folder_of(file_);
-    std::string pattern = folder + "/." + base_of(file_) + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
+    std::string pattern = folder_of(file_) + "/." + base_of(file_) + ".XXXXXX";
+    if (const int e = atomic_file::create_temporary(pattern, &stream_); e != 0) {
         result_.failed = WriteResult::Step::Create;
-        result_.error = errno;
+        result_.error = e;
+        stream_ = nullptr;
         return;
     }
     temp_ = pattern;
-    (void)::fchmod(fd, new_file_mode());
-    stream_ = ::fdopen(fd, "wb");
-    if (!stream_) {
-        result_.failed = WriteResult::Step::Create;
-        result_.error = errno;
-        ::close(fd);
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
 }
 
 AtomicFile::~AtomicFile() { abandon(); }
@@ -154,10 +80,10 @@ WriteResult AtomicFile::commit()
     finished_ = true;
     if (!stream_) return result_;
     if (result_.ok()) {
-        const bool flushed = std::fflush(stream_) == 0 && ::fsync(::fileno(stream_)) == 0;
-        if (!flushed) {
+        const int e = std::fflush(stream_) == 0 ? atomic_file::flush_to_disk(stream_) : errno;
+        if (e != 0) {
             result_.failed = WriteResult::Step::Flush;
-            result_.error = errno;
+            result_.error = e;
         }
     }
     // A close can report a write the flush did not.
@@ -166,15 +92,17 @@ WriteResult AtomicFile::commit()
         result_.error = errno;
     }
     stream_ = nullptr;
-    if (result_.ok() && ::rename(temp_.c_str(), file_.c_str()) != 0) {
-        result_.failed = WriteResult::Step::Rename;
-        result_.error = errno;
+    if (result_.ok()) {
+        if (const int e = atomic_file::replace(temp_, file_); e != 0) {
+            result_.failed = WriteResult::Step::Rename;
+            result_.error = e;
+        }
     }
     if (result_.ok()) {
         temp_.clear();
-        sync_folder(folder_of(file_));
+        atomic_file::sync_folder(folder_of(file_));
     } else {
-        ::unlink(temp_.c_str());
+        remove_file(temp_);
         temp_.clear();
     }
     return result_;
@@ -192,7 +120,7 @@ void AtomicFile::abandon()
         stream_ = nullptr;
     }
     if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
+        remove_file(temp_);
         temp_.clear();
     }
     finished_ = true;
@@ -216,13 +144,6 @@ std::optional<std::string> temporary_file_target(const std::string& name)
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return std::nullopt;
     }
     return name.substr(1, dot - 1);
-}
-
-bool remove_file(const std::string& path, int* error)
-{
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
-    if (error) *error = errno;
-    return false;
 }
 
 }  // namespace kv

@@ -104,11 +104,8 @@ ZoomChoice choose_start_zoom(const ZoomInputs& in)
 
 std::string user_settings_path()
 {
-    const std::optional<std::string> xdg = get_env("XDG_CONFIG_HOME");
-    if (xdg && !xdg->empty() && (*xdg)[0] == '/') return *xdg + "/korvane/settings";
-    const std::optional<std::string> home = get_env("HOME");
-    if (home && !home->empty()) return *home + "/.config/korvane/settings";
-    return {};
+    const std::string folder = settings_folder();
+    return folder.empty() ? std::string() : folder + "/settings";
 }
 
 std::optional<double> read_remembered_zoom(const std::string& path)

@@ -55,8 +55,9 @@ ZoomChoice choose_start_zoom(const ZoomInputs& in);
 // (plus frame_h) fits a work area of work_w x work_h; unknown areas fit.
 double fit_zoom(double factor, int base_w, int base_h, int frame_h, int work_w, int work_h);
 
-// The user's settings file: $XDG_CONFIG_HOME/korvane/settings, or
-// $HOME/.config/korvane/settings. Empty when neither variable is set.
+// The user's settings file: settings_folder() + "/settings"
+// (platform/Platform.h): $XDG_CONFIG_HOME/korvane/settings, or
+// $HOME/.config/korvane/settings on Linux, %APPDATA%/Korvane/settings on Windows. Empty when neither variable is set.
 std::string user_settings_path();
 // The zoom remembered in a settings file ("zoom=1.5"); nothing when the file
 // is missing, unreadable or holds no valid zoom.

@@ -6,7 +6,7 @@
 // process has ended (a simulator killed by SIGKILL) are tidied away whenever
 // a line is added or removed.
 //
-// Changes are made under an exclusive flock on the file, so several
+// Changes are made under an exclusive lock on the file (platform/LockedFile.h), so several
 // simulators can share it. The file is opened without blocking and must be a
 // regular file of sensible size: a FIFO, a device such as /dev/zero or an
 // oversized file is refused (errno is EINVAL or EFBIG then), never waited on

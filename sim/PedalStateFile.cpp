@@ -16,15 +16,14 @@
 #include "sim/FactoryData.h"
 #include "sim/PedalModel.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/Platform.h"
 #include "platform/SafeFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kv {
 
@@ -129,30 +128,9 @@ bool PedalModel::deserialize(const uint8_t* data, size_t len)
 bool PedalModel::save_state(const std::string& path) const
 {
     if (path.empty()) return false;
-    const std::vector<uint8_t> bytes = serialize();
     // A fresh file of our own beside the target (never a name someone could
-    // have planted a symlink at), then renamed over it in one step.
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string tmp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    // mkstemp makes the file private; the memory is no secret.
-    ::fchmod(fd, 0644);
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    // have planted a symlink at), then put in its place in one step.
+    return write_file_atomically(path, serialize()).ok();
 }
 
 StateFileLoad PedalModel::load_state_checked(const std::string& path)
@@ -173,19 +151,13 @@ bool PedalModel::load_state(const std::string& path)
 
 std::optional<std::string> keep_damaged_state_file(const std::string& path)
 {
-    // The first free name of path.damaged, path.damaged.1, ...: link() never
-    // replaces an earlier kept copy; rename() serves file systems without links.
+    // The first free name of path.damaged, path.damaged.1, ...: an earlier
+    // kept copy is never replaced.
     for (int n = 0; n < 1000; ++n) {
         const std::string kept = path + ".damaged" + (n == 0 ? std::string() : "." + std::to_string(n));
-        if (::link(path.c_str(), kept.c_str()) == 0) {
-            ::unlink(path.c_str());
-            return kept;
-        }
-        if (errno == EEXIST) continue;
-        struct stat st {};
-        if (::lstat(kept.c_str(), &st) == 0) continue;
-        if (std::rename(path.c_str(), kept.c_str()) == 0) return kept;
-        return std::nullopt;
+        int error = 0;
+        if (move_file_unless_taken(path, kept, &error)) return kept;
+        if (error != EEXIST) return std::nullopt;
     }
     return std::nullopt;
 }

@@ -27,6 +27,8 @@
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/SimulatedPedal.h"
 
+#include "tests/support/ScratchHome.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -243,13 +245,8 @@ Operation arp_save_operation()
 std::string new_folder()
 {
     struct Folder {
-        std::string path;
-        Folder()
-        {
-            path = ::testing::TempDir() + "kv_matrix_XXXXXX";
-            if (!mkdtemp(path.data())) path.clear();
-        }
-        ~Folder() { (void)std::system(("rm -rf '" + path + "'").c_str()); }
+        kv::test::ScratchFolder scratch{"kv_matrix_"};
+        std::string path = scratch.path();
     };
     static std::vector<std::unique_ptr<Folder>> folders;
     folders.push_back(std::make_unique<Folder>());

@@ -9,7 +9,11 @@
 #include "ops/Library.h"
 #include "preset/AlgorithmLibrary.h"
 
+#include "tests/support/ScratchHome.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <cstdlib>
 #include <cstring>
@@ -39,20 +43,19 @@ class DataFolder {
 public:
     DataFolder()
     {
-        path_ = ::testing::TempDir() + "korvane_lib_XXXXXX";
-        if (!mkdtemp(path_.data())) return;
+        if (!scratch_.ok()) return;
         for (const char* f : {"error_log.fvc", "dispdata.bin", "arpdata.bin", "factoryset.fap"}) put(f, file_bytes(kBin + "/" + f));
     }
-    ~DataFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
     void put(const std::string& name, const Bytes& b) const
     {
         std::ofstream(path_ + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     }
-    void remove(const std::string& name) const { ::unlink((path_ + "/" + name).c_str()); }
+    void remove(const std::string& name) const { std::filesystem::remove(path_ + "/" + name); }
     const std::string& path() const { return path_; }
 
 private:
-    std::string path_;
+    test::ScratchFolder scratch_{"korvane_lib_"};
+    std::string path_ = scratch_.path();
 };
 
 class LibraryUpdateTest : public ::testing::Test {

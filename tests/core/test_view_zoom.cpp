@@ -1,5 +1,6 @@
 // The zoom the window opens at, from what the desktop and the user say, and
 // the user's remembered choice on disk.
+#include "platform/Platform.h"
 #include "settings/ViewZoom.h"
 
 #include <gtest/gtest.h>
@@ -152,17 +153,17 @@ TEST_F(SettingsFile, ThePathFollowsXdgConfigHomeThenHome)
     const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
     const char* old_home = std::getenv("HOME");
     const std::string keep_xdg = old_xdg ? old_xdg : "", keep_home = old_home ? old_home : "";
-    setenv("XDG_CONFIG_HOME", "/x/conf", 1);
-    setenv("HOME", "/home/u", 1);
+    set_env("XDG_CONFIG_HOME", "/x/conf");
+    set_env("HOME", "/home/u");
     EXPECT_EQ(user_settings_path(), "/x/conf/korvane/settings");
-    setenv("XDG_CONFIG_HOME", "relative", 1);   // not absolute: ignored, as the XDG rules say
+    set_env("XDG_CONFIG_HOME", "relative");   // not absolute: ignored, as the XDG rules say
     EXPECT_EQ(user_settings_path(), "/home/u/.config/korvane/settings");
-    unsetenv("XDG_CONFIG_HOME");
+    unset_env("XDG_CONFIG_HOME");
     EXPECT_EQ(user_settings_path(), "/home/u/.config/korvane/settings");
-    unsetenv("HOME");
+    unset_env("HOME");
     EXPECT_EQ(user_settings_path(), "");
-    if (old_xdg) setenv("XDG_CONFIG_HOME", keep_xdg.c_str(), 1);
-    if (old_home) setenv("HOME", keep_home.c_str(), 1);
+    if (old_xdg) set_env("XDG_CONFIG_HOME", keep_xdg.c_str());
+    if (old_home) set_env("HOME", keep_home.c_str());
 }
 
 } // namespace

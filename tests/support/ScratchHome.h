@@ -4,10 +4,12 @@
 // addition the home folder (HOMEDRIVE) that the program's folders go below,
 // and with `profile_too` the user profile (USERPROFILE, the desktop's parent).
 
+#include "platform/Platform.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -15,11 +17,24 @@ namespace kv::test {
 
 class ScratchFolder {
 public:
-    // "<temporary folder><prefix>XXXXXX"; path() is empty when it could not be made.
+    // "<temporary folder><prefix>XXXXXX" (six new letters or digits); path()
+    // is empty when it could not be made.
     explicit ScratchFolder(const std::string& prefix)
     {
-        std::string name = ::testing::TempDir() + prefix + "XXXXXX";
-        if (mkdtemp(name.data())) path_ = name;
+        static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        std::random_device seed;
+        std::minstd_rand pick(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = ::testing::TempDir() + prefix;
+            for (int i = 0; i < 6; ++i) name += kLetters[pick() % (sizeof kLetters - 1)];
+            std::error_code ec;
+            // create_directory is false, without an error, when the name is taken.
+            if (std::filesystem::create_directory(name, ec)) {
+                path_ = name;
+                return;
+            }
+            if (ec) return;
+        }
     }
     ~ScratchFolder()
     {
@@ -42,8 +57,8 @@ public:
     explicit ScratchHome(const std::string& prefix, bool profile_too = true) : ScratchFolder(prefix)
     {
         if (!ok()) return;
-        setenv("HOMEDRIVE", path().c_str(), 1);
-        if (profile_too) setenv("USERPROFILE", path().c_str(), 1);
+        set_env("HOMEDRIVE", path());
+        if (profile_too) set_env("USERPROFILE", path());
     }
 };
 
