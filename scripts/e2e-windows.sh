@@ -49,10 +49,10 @@ check "list --port COM5 exits 0" test "$status" -eq 0
 check "list prints a header and 32 slots" test "$(tr -d '\r' <"$work/list.out" | grep -cE '^ ?[0-9]+  PC\.')" -eq 32
 check "slot 1 is PC.0, 1-A, Lush Chorus" grep -qE '^ 1  PC\.0    1-A  Lush Chorus' "$work/list.out"
 kv list --json --port COM5 >"$work/list.json" 2>/dev/null; status=$?
-check "list --json exits 0 with slots 1 to 32 and the serial" python3 -c '
+check "list --json exits 0 with slots 1 to 32" python3 -c '
 import json, sys
 d = json.load(open(sys.argv[1]))
-sys.exit(0 if [s["slot"] for s in d["slots"]] == list(range(1, 33)) and d["serial_number"] == "TSV0777K" else 1)
+sys.exit(0 if [s["slot"] for s in d["slots"]] == list(range(1, 33)) else 1)
 ' "$work/list.json"
 
 kv backup --port COM5 pedal.bkp >"$work/b.out" 2>"$work/b.err"; status=$?
@@ -119,7 +119,7 @@ window_at() {   # window_at DPI NAME
   window_w=${ww:-0}
   shot "$name"
   e2e_stop "$pid"
-  wineserver -w 2>/dev/null || true
+  [[ -z "$w" ]] || eventually window_gone "$w" || echo "     the window stayed after its program ended"
 }
 window_at 96 windows-100
 w96=$window_w
