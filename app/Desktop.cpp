@@ -2,6 +2,7 @@
 #include "preset/Catalogue.h"
 
 #include "app/Desktop.h"
+#include "app/DesktopSystem.h"
 
 #include "app/KV_TextBoard.h"
 #include "app/Korvane.h"
@@ -31,8 +32,6 @@
 #include <FL/Fl_Input_.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
-#include <X11/Xatom.h>
 
 #include <algorithm>
 #include <cmath>
@@ -40,8 +39,6 @@
 #include <cstdlib>
 #include <memory>
 #include <vector>
-
-#include <sys/utsname.h>
 
 namespace kv {
 
@@ -53,37 +50,12 @@ constexpr int kFrameAllowance = 40;
 
 } // namespace
 
-std::optional<double> desktop_xft_dpi()
-{
-    fl_open_display();
-    const char* resources = fl_display ? XResourceManagerString(fl_display) : nullptr;
-    if (!resources) return std::nullopt;
-    const std::string text(resources);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        if (line.rfind("Xft.dpi:", 0) == 0) {
-            const std::optional<double> dpi = parse_zoom(line.substr(8));
-            if (dpi) return dpi;
-        }
-        start = end + 1;
-    }
-    return std::nullopt;
-}
-
 ZoomChoice start_zoom(int base_w, int base_h)
 {
-    fl_open_display();
     ZoomInputs in;
     in.korvane_zoom = get_env("KORVANE_ZOOM");
     in.remembered = read_remembered_zoom(user_settings_path());
-    in.gdk_scale = get_env("GDK_SCALE");
-    in.xft_dpi = desktop_xft_dpi();
-    float h = 0, v = 0;
-    Fl::screen_dpi(h, v, 0);
-    if (h > 0) in.screen_dpi = double(h);
+    read_desktop_scale(in);
     int X = 0, Y = 0, W = 0, H = 0;
     Fl::screen_work_area(X, Y, W, H, 0);
     in.work_w = W;
@@ -159,15 +131,7 @@ void fit_zoom_to_window(Korvane& window)
 void show_as_dialog(Fl_Window& dialog, Fl_Window* owner)
 {
     dialog.show();
-    // The requests follow the window's map request in the same batch, so a
-    // window manager reads them when it places the window.
-    if (!fl_display || !dialog.shown()) return;
-    const Window xid = fl_xid(&dialog);
-    if (owner && owner->shown() && owner != &dialog) XSetTransientForHint(fl_display, xid, fl_xid(owner));
-    const Atom type = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE", False);
-    const Atom dialog_type = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    XChangeProperty(fl_display, xid, type, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&dialog_type), 1);
+    if (dialog.shown()) mark_as_dialog(dialog, owner);
 }
 
 void set_desktop_identity(Korvane& window)
@@ -456,26 +420,12 @@ void read_toolkit_options()
 
 std::string system_text()
 {
-    std::string system = "Linux";
-    const FileRead release = read_file_limited("/etc/os-release", 64 * 1024);
-    if (release) {
-        const std::string text(release.bytes.begin(), release.bytes.end());
-        const size_t at = text.find("PRETTY_NAME=");
-        if (at != std::string::npos && (at == 0 || text[at - 1] == '\n')) {
-            std::string v = text.substr(at + 12, text.find('\n', at) - at - 12);
-            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'')) v = v.substr(1, v.size() - 2);
-            if (!v.empty()) system = v;
-        }
-    }
-    utsname u{};
-    const std::string machine = uname(&u) == 0 ? std::string(u.machine) : std::string();
     const int api = Fl::api_version();
     char toolkit[32];
     std::snprintf(toolkit, sizeof toolkit, "FLTK %d.%d.%d", api / 10000, api / 100 % 100, api % 100);
-    return "  Made for :  Linux desktops on X11 (Debian 12 and later), 64-bit PCs\n"
-           "  This computer :  " + system + (machine.empty() ? "" : ", " + machine) + ", " + toolkit + "\n"
-           "  Pedal :  through its USB serial bridge (no driver to install; the udev rule\n"
-           "              installed with Korvane lets the user at the seat open it)\n";
+    return "  Made for :  " + made_for_text() + "\n"
+           "  This computer :  " + this_computer_text() + ", " + toolkit + "\n"
+           "  Pedal :  " + pedal_access_text() + "\n";
 }
 
 std::string keyboard_text()

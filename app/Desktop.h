@@ -14,10 +14,6 @@ namespace kv {
 
 class Korvane;
 
-// The desktop's scale as X reports it (the Xft.dpi resource); nothing when
-// it is not set. Opens the display.
-std::optional<double> desktop_xft_dpi();
-
 // The opening zoom for this screen and desktop (settings/ViewZoom.h). Opens the display.
 ZoomChoice start_zoom(int base_w, int base_h);
 

@@ -186,11 +186,8 @@ bool OfflineController::add_preset_file(const std::string& path)
     const std::string target = w_.preset_panel->library.path_for(name);
     // A file that already is the library's file of that name (with that
     // name line) is listed as it is; any other is written into the library.
-    char* chosen_real = ::realpath(path.c_str(), nullptr);
-    char* target_real = ::realpath(target.c_str(), nullptr);
-    const bool same_file = chosen_real && target_real && std::strcmp(chosen_real, target_real) == 0;
-    std::free(chosen_real);
-    std::free(target_real);
+    const std::optional<FileIdentity> chosen_id = file_identity(path);
+    const bool same_file = chosen_id && chosen_id == file_identity(target);
     const bool adopt = same_file && name == file.name;
     const OfflineLibrary::Change c =
         store_preset(name, replace, [&](OfflineLibrary& list, std::optional<size_t> match) {

@@ -9,6 +9,7 @@
 // exits with the usage status.
 
 #include "app/Desktop.h"
+#include "app/DesktopSystem.h"
 #include "app/Korvane.h"
 #include "cli/Cli.h"
 #include "link/DeviceAccess.h"
@@ -18,18 +19,18 @@
 
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
-#include <FL/x.H>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
 // The window's own options; false when the arguments are a command's.
-bool window_options(int argc, char** argv, kv::KorvaneSetup& setup)
+bool window_options(const std::vector<std::string>& args, kv::KorvaneSetup& setup)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--demo") setup.demo = true;
         else if (a == "--verbose" || a == "-v") setup.verbose = true;
         else return false;
@@ -42,20 +43,23 @@ bool window_options(int argc, char** argv, kv::KorvaneSetup& setup)
 int main(int argc, char** argv)
 {
     kv::KorvaneSetup setup;
-    if (!window_options(argc, argv, setup)) return kv::cli::run(argc, argv);
+    std::vector<std::string> args = kv::program_arguments(argc, argv);
+    if (!window_options(args, setup)) {
+        kv::attach_command_console();
+        std::vector<char*> utf8;
+        for (std::string& a : args) utf8.push_back(a.data());
+        utf8.push_back(nullptr);
+        return kv::cli::run(int(args.size()), utf8.data());
+    }
     if (const auto v = kv::get_env("KORVANE_VERBOSE"); v && !v->empty() && *v != "0") setup.verbose = true;
 
-    // The toolkit would end the program with a bare "Can't open display".
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
+    if (!kv::open_desktop()) {
         std::fputs(kv::cli::no_display_text().c_str(), stderr);
         return kv::cli::kUsage;
     }
-    fl_open_display(display);
     kv::read_toolkit_options();
 
-    // Console lines show at once even when standard output is a pipe.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    kv::console_lines_at_once();
 
     // The presets folder hangs from the home folder: without one the window
     // would make its folders in the working directory.
