@@ -189,7 +189,9 @@ TEST(CliParse, EveryCommandsHelpNamesExactlyTheOptionsItTakes)
     for (const auto* table : {&command_options(), &global_options()})
         for (const OptionSpec& o : *table) {
             EXPECT_GT(std::string(o.description).size(), 10u) << o.name;
-            if (o.metavar) EXPECT_NE(std::string(o.metavar), "VALUE") << o.name;
+            if (o.metavar) {
+                EXPECT_NE(std::string(o.metavar), "VALUE") << o.name;
+            }
         }
     // The commands that overwrite the pedal's presets all take --no-backup,
     // and everything that asks takes --yes.

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +62,8 @@ public:
     }
     ~TempDir()
     {
-        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
     }
     std::string file(const std::string& name, const Bytes& content) const
     {

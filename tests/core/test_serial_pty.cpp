@@ -280,7 +280,7 @@ TEST(SerialPort, RawBytesBothWaysWithQueueCounts)
     in.resize(n);
     EXPECT_EQ(in, all);
 
-    ::write(pty.master, all.data(), 10);
+    ASSERT_EQ(::write(pty.master, all.data(), 10), 10);
     pollfd p{driver.fd_of(h), POLLIN, 0};
     ::poll(&p, 1, 1000);
     EXPECT_EQ(driver.purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_OK);

@@ -78,7 +78,8 @@ void look_at_alert(void*)
     if (!box || !box->shown()) return Fl::repeat_timeout(0.1, look_at_alert);
     seen_alert.w = box->w();
     if (!seen_alert.shot.empty())
-        (void)std::system(("import -window root '" + seen_alert.shot + "' 2>/dev/null").c_str());
+        if (std::system(("import -window root '" + seen_alert.shot + "' 2>/dev/null").c_str()) != 0)
+            seen_alert.shot.clear();
     box->hide();
 }
 
