@@ -15,6 +15,10 @@
 // writes rename into place) are left out: the rename that ends such a write
 // is reported under the file's own name.
 //
+// A folder not there yet (it is made when its first file is written) is
+// waited for: once it appears it is watched, and the first changes() after
+// that sets `overflowed`, so the caller reads everything again.
+//
 // One back-end per system (FolderWatch_linux.cpp: inotify). Where a system
 // has none, or the folder cannot be watched, ok() is false, fd() is -1 and
 // error() says why; the program then shows the folder as it read it.

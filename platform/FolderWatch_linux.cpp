@@ -34,11 +34,40 @@ struct FolderWatch::Impl {
     std::string error;
     std::vector<std::string> subfolders;
     std::map<int, std::string> prefix_of;   // watch descriptor -> "" or "setlists/"
+    int ancestor_wd = -1;                     // while the folder is not there yet
 
     void watch_subfolder(const std::string& name)
     {
         const int wd = inotify_add_watch(fd, (folder + "/" + name).c_str(), kFileEvents | IN_ONLYDIR);
         if (wd >= 0) prefix_of[wd] = name + "/";
+    }
+
+    // Watches the folder, or, while it is not there (it is made when its
+    // first file is written), the nearest folder above it that is, for the
+    // folders on the way down to appear. True when the folder itself is
+    // watched; errno-style failure in `error` otherwise.
+    bool watch_folder_or_ancestor()
+    {
+        if (ancestor_wd >= 0) {
+            inotify_rm_watch(fd, ancestor_wd);
+            ancestor_wd = -1;
+        }
+        const int wd = inotify_add_watch(fd, folder.c_str(), kFileEvents | IN_ONLYDIR);
+        if (wd >= 0) {
+            prefix_of[wd] = "";
+            for (const std::string& s : subfolders) watch_subfolder(s);
+            return true;
+        }
+        std::string above = folder;
+        while (errno == ENOENT) {
+            const size_t slash = above.rfind('/');
+            if (slash == std::string::npos || slash == 0) break;
+            above.erase(slash);
+            ancestor_wd = inotify_add_watch(fd, above.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+            if (ancestor_wd >= 0) return false;
+        }
+        error = std::string("cannot watch ") + folder + ": " + std::strerror(errno);
+        return false;
     }
 };
 
@@ -53,15 +82,10 @@ FolderWatch::FolderWatch(const std::string& folder, const std::vector<std::strin
         m.error = std::string("cannot watch ") + m.folder + ": " + std::strerror(errno);
         return;
     }
-    const int wd = inotify_add_watch(m.fd, m.folder.c_str(), kFileEvents | IN_ONLYDIR);
-    if (wd < 0) {
-        m.error = std::string("cannot watch ") + m.folder + ": " + std::strerror(errno);
+    if (!m.watch_folder_or_ancestor() && m.ancestor_wd < 0) {
         ::close(m.fd);
         m.fd = -1;
-        return;
     }
-    m.prefix_of[wd] = "";
-    for (const std::string& s : subfolders) m.watch_subfolder(s);
 }
 
 FolderWatch::~FolderWatch()
@@ -89,6 +113,13 @@ std::vector<std::string> FolderWatch::changes(bool* overflowed)
             at += ssize_t(sizeof(inotify_event)) + ssize_t(e->len);
             if (e->mask & IN_Q_OVERFLOW) {
                 if (overflowed) *overflowed = true;
+                continue;
+            }
+            // Something appeared above a folder not yet there: perhaps the
+            // folder, or a step towards it. Once it is watched, everything
+            // is read again (its first files may already be in it).
+            if (m.ancestor_wd >= 0 && e->wd == m.ancestor_wd) {
+                if (m.watch_folder_or_ancestor() && overflowed) *overflowed = true;
                 continue;
             }
             const auto prefix = m.prefix_of.find(e->wd);

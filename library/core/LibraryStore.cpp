@@ -1,6 +1,7 @@
 #include "library/core/LibraryStore.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DataPaths.h"
 #include "platform/FolderLock.h"
 #include "platform/Platform.h"
 
@@ -47,10 +48,11 @@ bool LibraryResult::bad_input() const
 LibraryResult LibraryStore::change(const std::function<void(Library&)>& edit)
 {
     LibraryResult r;
-    if (folder_.empty() || !is_directory(folder_)) {
+    // The presets folder is made when the library is first written.
+    if (folder_.empty() || !make_folder_for_writing(folder_)) {
         r.error = LibraryError::NoFolder;
         r.message = folder_.empty() ? std::string("There is no presets folder (no home folder).")
-                                    : "The presets folder " + folder_ + " is not there.";
+                                    : "The presets folder " + folder_ + " could not be made.";
         return r;
     }
     const FolderLock lock = FolderLock::take(lock_path(), LockMode::Exclusive);
