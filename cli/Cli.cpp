@@ -203,7 +203,10 @@ bool Session::output_target_ok(const Command& c, const std::string& path)
         // The folder must be there before the pedal is asked for anything.
         const size_t slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-        if (is_directory(folder)) return true;
+        // The presets folder is made when its first file is written.
+        const std::string presets = presets_folder_path();
+        const bool in_presets = !presets.empty() && (folder + "/").rfind(presets, 0) == 0;
+        if (is_directory(folder) || in_presets) return true;
         err(who() + ": cannot write " + path + ": there is no folder " + folder + ".");
         return false;
     }

@@ -75,7 +75,7 @@ expect "korvane --verbose cop" is copy
 expect "korvane arp " has show
 expect "korvane globals " has show save load
 expect "korvane presets " has list tag untag note export import
-expect "korvane setlist " has list show save write
+expect "korvane setlist " has list show save write delete
 # Slots.
 expect "korvane copy " is "${slots[@]}"
 expect "korvane copy 1" is 1 10 11 12 13 14 15 16 17 18 19
@@ -133,7 +133,7 @@ if command -v zsh >/dev/null; then
     if [[ "$got" == "$2" ]]; then echo "ok   - zsh: '$1' is $2"
     else echo "FAIL - zsh: '$1' is $2; got: $got"; failures=$((failures + 1)); fi
   }
-  zsh_expect "korvane setlist " "list save show write "
+  zsh_expect "korvane setlist " "delete list save show write "
   zsh_expect "korvane copy 1" "1 10 11 12 13 14 15 16 17 18 19 "
   zsh_expect "korvane firmware " "b.fdt sub "
   # Names reach zsh unquoted; it quotes them itself.
