@@ -115,6 +115,31 @@ if command -v man >/dev/null; then
     check "korvane(1) names $v" grep -q "$v" "$work/korvane.man"
   done
   check "korvane(1) names firmware's --allow-downgrade" grep -q -- "--allow-downgrade" "$work/korvane.man"
+  # Every option of every command, as the parser declares it, is in the
+  # manual page under its command with its description.
+  check "korvane(1) describes every option of every command" python3 - "$build/grammar.json" "$work/korvane.man" <<'PY'
+import json, re, sys
+grammar = json.load(open(sys.argv[1]))
+page = re.sub(r"\s+", " ", open(sys.argv[2]).read())
+missing = []
+def look(command, options):
+    start = page.find("Options of " + command + ":")
+    part = page[start:] if start >= 0 else page
+    for o in options:
+        words = " ".join(o["description"].split()[:4])
+        if o["names"][-1] not in page or words not in part:
+            missing.append(command + " " + o["names"][-1])
+for c in grammar["commands"]:
+    look(c["name"], [o for o in c["options"] if o["names"][-1] not in ("--port", "--verbose", "--quiet", "--help")])
+    for sub in c.get("subcommands", []):
+        look(c["name"] + " " + sub["name"], sub.get("options", []))
+for o in grammar["options"]:
+    if o["names"][-1] not in page:
+        missing.append(o["names"][-1])
+if missing:
+    print("not in korvane(1):", ", ".join(missing))
+    sys.exit(1)
+PY
   check "tessivar-sim(1) names --firmware" grep -q -- "--firmware" "$work/sim.man"
 fi
 # lintian with every note, pedantic ones too: nothing but what is listed
