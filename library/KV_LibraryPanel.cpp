@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
+#include <numbers>
 
 namespace kv {
 
@@ -164,7 +165,7 @@ protected:
         const double inner = r * 0.42;
         auto vertices = [&] {
             for (int i = 0; i < 10; ++i) {
-                const double a = -M_PI / 2 + i * M_PI / 5;
+                const double a = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
                 const double d = i % 2 ? inner : r;
                 fl_vertex(cx + d * std::cos(a), cy + d * std::sin(a));
             }
