@@ -34,12 +34,8 @@ bool in_folder(const std::string& path, const std::string& folder)
 {
     const auto slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    char* real = ::realpath(dir.c_str(), nullptr);
-    char* real_folder = ::realpath(folder.c_str(), nullptr);
-    const bool same = real && real_folder && std::string(real) == std::string(real_folder);
-    std::free(real);
-    std::free(real_folder);
-    return same;
+    const std::optional<FileIdentity> id = file_identity(dir);
+    return id && id == file_identity(folder);
 }
 
 std::string trimmed_title(const PresetTitle& title)
