@@ -95,7 +95,7 @@ void LibraryController::watch_folder()
     Fl::add_fd(watch_->fd(), FL_READ, watch_cb, this);
 }
 
-void LibraryController::watch_cb(int, void* data)
+void LibraryController::watch_cb(FL_SOCKET, void* data)
 {
     auto* c = static_cast<LibraryController*>(data);
     bool overflowed = false;

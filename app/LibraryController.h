@@ -14,6 +14,8 @@
 #include "library/core/SharingFormat.h"
 #include "preset/EditHistory.h"
 
+#include <FL/Fl.H>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,7 +55,7 @@ public:
 
 private:
     void watch_folder();
-    static void watch_cb(int fd, void* controller);
+    static void watch_cb(FL_SOCKET fd, void* controller);
     static void settle_cb(void* controller);
     void refresh_rows();
     // The library transaction (app/LibraryEdits.h): `edit` runs on the
